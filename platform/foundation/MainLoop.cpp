@@ -1,0 +1,248 @@
+#include "platform/foundation/MainLoop.h"
+
+#include <cassert>
+#include <vector>
+
+namespace morvix::platform {
+
+MainLoop& MainLoop::main()
+{
+    static MainLoop loop;
+    return loop;
+}
+
+void MainLoop::bindToCurrentThread()
+{
+    std::lock_guard lock(m_mutex);
+    m_mainThread = std::this_thread::get_id();
+    m_bound = true;
+}
+
+bool MainLoop::isMainThread() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bound) {
+        auto& self = const_cast<MainLoop&>(*this);
+        self.m_mainThread = std::this_thread::get_id();
+        self.m_bound = true;
+    }
+    return m_mainThread == std::this_thread::get_id();
+}
+
+bool MainLoop::enqueue(Task task)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_quit)
+            return false;
+        m_tasks.push_back(std::move(task));
+    }
+    m_wakeUp.notify_all();
+    return true;
+}
+
+void MainLoop::post(Task task)
+{
+    enqueue(std::move(task));
+}
+
+MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task)
+{
+    TimePoint due = Clock::current()->now() + delay;
+    TimerId id;
+    {
+        std::lock_guard lock(m_mutex);
+        std::uint64_t sequence = m_nextSequence++;
+        id = sequence;
+        TimerKey key { due, sequence };
+        m_timers.emplace(key, PendingTimer { id, std::move(task) });
+        m_timerKeys.emplace(id, key);
+    }
+    m_wakeUp.notify_all();
+    return id;
+}
+
+bool MainLoop::cancel(TimerId id)
+{
+    Task dropped; // destroyed outside the lock: its captures may post or cancel
+    std::lock_guard lock(m_mutex);
+    auto key = m_timerKeys.find(id);
+    if (key == m_timerKeys.end())
+        return false;
+    auto timer = m_timers.find(key->second);
+    dropped = std::move(timer->second.task);
+    m_timers.erase(timer);
+    m_timerKeys.erase(key);
+    return true;
+}
+
+std::size_t MainLoop::runDueTimers(TimePoint now)
+{
+    std::vector<TimerId> due;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [key, timer] : m_timers) {
+            if (now < key.due)
+                break;
+            due.push_back(timer.id);
+        }
+    }
+    std::size_t ran = 0;
+    for (TimerId id : due) {
+        Task task;
+        {
+            std::lock_guard lock(m_mutex);
+            auto key = m_timerKeys.find(id);
+            if (key == m_timerKeys.end())
+                continue; // cancelled by an earlier timer of this turn
+            auto timer = m_timers.find(key->second);
+            task = std::move(timer->second.task);
+            m_timers.erase(timer);
+            m_timerKeys.erase(key);
+        }
+        task();
+        ++ran;
+    }
+    return ran;
+}
+
+std::size_t MainLoop::runOnce()
+{
+    assert(isMainThread() && "the main loop is pumped on the main thread only");
+    std::deque<Task> tasks;
+    {
+        std::lock_guard lock(m_mutex);
+        tasks.swap(m_tasks);
+    }
+    std::size_t ran = 0;
+    for (auto& task : tasks) {
+        task();
+        ++ran;
+    }
+    return ran + runDueTimers(Clock::current()->now());
+}
+
+std::size_t MainLoop::runUntilIdle()
+{
+    std::size_t total = 0;
+    while (std::size_t ran = runOnce())
+        total += ran;
+    return total;
+}
+
+bool MainLoop::nextDueTime(TimePoint& due) const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_timers.empty())
+        return false;
+    due = m_timers.begin()->first.due;
+    return true;
+}
+
+void MainLoop::advanceBy(Duration by)
+{
+    auto clock = std::dynamic_pointer_cast<ManualClock>(Clock::current());
+    assert(clock && "advanceBy needs a manual clock installed");
+    if (!clock)
+        return;
+    TimePoint target = clock->now() + by;
+    runUntilIdle();
+    TimePoint due;
+    while (nextDueTime(due) && due <= target) {
+        if (clock->now() < due)
+            clock->set(due);
+        runUntilIdle();
+    }
+    clock->set(target);
+    runUntilIdle();
+}
+
+void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
+{
+    auto clock = Clock::current();
+    std::unique_lock lock(m_mutex);
+    auto wakeAt = realDeadline;
+    if (!clock->isManual() && !m_timers.empty()) {
+        auto due = m_timers.begin()->first.due;
+        if (due < wakeAt)
+            wakeAt = due;
+    }
+    m_wakeUp.wait_until(lock, wakeAt, [&] { return !m_tasks.empty() || m_quit; });
+}
+
+bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + realTimeout;
+    while (true) {
+        runUntilIdle();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline || hasQuit())
+            return done();
+        waitForWork(deadline);
+    }
+}
+
+void MainLoop::run()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = false;
+    }
+    while (!hasQuit()) {
+        runUntilIdle();
+        if (hasQuit())
+            break;
+        waitForWork(std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    }
+}
+
+void MainLoop::quit()
+{
+    std::deque<Task> dropped; // destroyed outside the lock; waiting hand-offs fail here
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        dropped.swap(m_tasks);
+    }
+    m_wakeUp.notify_all();
+}
+
+bool MainLoop::hasQuit() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_quit;
+}
+
+std::size_t MainLoop::pendingTimerCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_timers.size();
+}
+
+void MainLoop::resetForTesting()
+{
+    std::deque<Task> tasks;
+    std::map<TimerKey, PendingTimer> timers;
+    {
+        std::lock_guard lock(m_mutex);
+        tasks.swap(m_tasks);
+        timers.swap(m_timers);
+        m_timerKeys.clear();
+        m_quit = false;
+        m_mainThread = std::this_thread::get_id();
+        m_bound = true;
+    }
+}
+
+bool isMainThread()
+{
+    return MainLoop::main().isMainThread();
+}
+
+void assertOnMainThread()
+{
+    assert(isMainThread() && "called off the main thread");
+}
+
+} // namespace morvix::platform

@@ -1,0 +1,133 @@
+#pragma once
+// The main run loop: the thread every user-interface and remote-object operation runs on.
+
+#include "platform/foundation/Clock.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <deque>
+#include <stdexcept>
+#include <thread>
+#include <type_traits>
+
+namespace morvix::platform {
+
+/// The process's main run loop. The main thread is the thread the loop is bound to: the first
+/// thread that uses it, or the one that calls `bindToCurrentThread`. The embedding application
+/// runs it with `run()` until `quit()`; tests pump it with `runOnce`, `runUntilIdle`,
+/// `advanceBy` and `runUntil`.
+///
+/// Ordering:
+///  1. Tasks run in the order they were posted, each on a later turn than the one that posted it.
+///  2. Delayed tasks run when the clock reaches their due time, ordered by due time and then by
+///     the order they were posted; they run after the tasks already queued at that turn.
+///  3. A cancelled delayed task never runs, even when it is due at the turn that cancels it.
+///
+/// Thread safety: `post`, `postAfter`, `cancel`, `runSync`, `quit` and `isMainThread` may be called
+/// from any thread; the pumping functions only on the main thread.
+class MainLoop {
+public:
+    using Task = std::function<void()>;
+    using TimerId = std::uint64_t;
+
+    /// The process-wide main loop.
+    static MainLoop& main();
+
+    MainLoop() = default;
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
+
+    void bindToCurrentThread();
+    bool isMainThread() const;
+
+    /// Queues a task for a later turn of the loop. Any thread.
+    void post(Task task);
+    /// Queues a task to run once `delay` has passed on `Clock::current()`. Any thread.
+    TimerId postAfter(Duration delay, Task task);
+    /// Cancels a delayed task; false when it already ran or was cancelled. Any thread.
+    bool cancel(TimerId id);
+
+    /// Runs `function` on the main thread and returns its result: inline when called there,
+    /// otherwise on the next turn while the caller waits. An exception thrown by `function` is
+    /// thrown again in the caller. After `quit()`, throws `std::runtime_error` instead of
+    /// waiting for a loop that no longer turns.
+    template<typename Function>
+    auto runSync(Function&& function) -> std::invoke_result_t<Function&>
+    {
+        using Result = std::invoke_result_t<Function&>;
+        if (isMainThread())
+            return function();
+        auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<Function>(function));
+        auto future = task->get_future();
+        // The queue holds the only reference, so a task dropped by `quit` breaks the promise.
+        if (!enqueue([task = std::move(task)] { (*task)(); }))
+            throw std::runtime_error("main loop has quit");
+        return future.get();
+    }
+
+    /// Runs the tasks queued now and the delayed tasks due now; not those they add. Returns how
+    /// many ran. Main thread.
+    std::size_t runOnce();
+    /// Turns the loop until no task is queued and no delayed task is due. Main thread.
+    std::size_t runUntilIdle();
+    /// With a manual clock: moves time forward by `by` in steps, stopping at each due time to
+    /// run what falls due, in order. Main thread.
+    void advanceBy(Duration by);
+    /// Turns the loop, waiting for tasks from other threads (and, with a real clock, for delayed
+    /// tasks), until `done` holds or `realTimeout` of real time has passed. Returns `done()`.
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout);
+
+    /// Turns the loop until `quit()`. Main thread.
+    void run();
+    /// Makes `run` return and drops the queued tasks; synchronous hand-offs waiting for them
+    /// fail. Any thread.
+    void quit();
+    bool hasQuit() const;
+
+    /// Number of delayed tasks not yet run or cancelled.
+    std::size_t pendingTimerCount() const;
+    /// Drops every task and delayed task, forgets a quit and binds the loop to the calling
+    /// thread. Tests call it between cases.
+    void resetForTesting();
+
+private:
+    struct TimerKey {
+        TimePoint due;
+        std::uint64_t sequence;
+        bool operator<(const TimerKey& other) const
+        {
+            return due != other.due ? due < other.due : sequence < other.sequence;
+        }
+    };
+    struct PendingTimer {
+        TimerId id;
+        Task task;
+    };
+
+    bool enqueue(Task task);
+    bool nextDueTime(TimePoint& due) const;
+    std::size_t runDueTimers(TimePoint now);
+    void waitForWork(std::chrono::steady_clock::time_point realDeadline);
+
+    mutable std::mutex m_mutex; // guards every member below
+    std::condition_variable m_wakeUp;
+    std::thread::id m_mainThread;
+    bool m_bound = false;
+    bool m_quit = false;
+    std::deque<Task> m_tasks;
+    std::map<TimerKey, PendingTimer> m_timers;
+    std::map<TimerId, TimerKey> m_timerKeys;
+    std::uint64_t m_nextSequence = 1;
+};
+
+/// True on the thread the main loop is bound to.
+bool isMainThread();
+/// Stops a debug build when called off the main thread.
+void assertOnMainThread();
+
+} // namespace morvix::platform

@@ -1,0 +1,115 @@
+#include "platform/foundation/NotificationCenter.h"
+
+#include <algorithm>
+
+namespace morvix::platform {
+
+ObserverToken::ObserverToken(std::weak_ptr<NotificationCenter> center, std::shared_ptr<Entry> entry)
+    : m_center(std::move(center))
+    , m_entry(std::move(entry))
+{
+}
+
+ObserverToken::ObserverToken(ObserverToken&& other) noexcept
+    : m_center(std::move(other.m_center))
+    , m_entry(std::move(other.m_entry))
+{
+}
+
+ObserverToken& ObserverToken::operator=(ObserverToken&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_center = std::move(other.m_center);
+        m_entry = std::move(other.m_entry);
+    }
+    return *this;
+}
+
+void ObserverToken::reset()
+{
+    auto entry = std::move(m_entry);
+    if (!entry)
+        return;
+    entry->alive = false;
+    if (auto center = m_center.lock())
+        center->remove(entry);
+    m_center.reset();
+}
+
+namespace {
+std::mutex s_defaultMutex; // guards s_default
+std::shared_ptr<NotificationCenter> s_default;
+}
+
+std::shared_ptr<NotificationCenter> NotificationCenter::defaultCenter()
+{
+    std::lock_guard lock(s_defaultMutex);
+    if (!s_default)
+        s_default = create();
+    return s_default;
+}
+
+void NotificationCenter::resetDefaultForTesting()
+{
+    std::shared_ptr<NotificationCenter> old;
+    std::lock_guard lock(s_defaultMutex);
+    old = std::move(s_default);
+    s_default = create();
+}
+
+std::shared_ptr<NotificationCenter> NotificationCenter::create()
+{
+    return std::shared_ptr<NotificationCenter>(new NotificationCenter());
+}
+
+ObserverToken NotificationCenter::addObserver(std::string name, const void* sender, Callback callback)
+{
+    auto entry = std::make_shared<ObserverToken::Entry>();
+    entry->name = std::move(name);
+    entry->sender = sender;
+    entry->callback = std::move(callback);
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.push_back(entry);
+    }
+    return ObserverToken(weak_from_this(), entry);
+}
+
+void NotificationCenter::remove(const std::shared_ptr<ObserverToken::Entry>& entry)
+{
+    std::lock_guard lock(m_mutex);
+    m_entries.erase(std::remove(m_entries.begin(), m_entries.end(), entry), m_entries.end());
+}
+
+void NotificationCenter::post(const Notification& notification)
+{
+    std::vector<std::shared_ptr<ObserverToken::Entry>> matching;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& entry : m_entries) {
+            if (!entry->name.empty() && entry->name != notification.name)
+                continue;
+            if (entry->sender && entry->sender != notification.sender)
+                continue;
+            matching.push_back(entry);
+        }
+    }
+    for (const auto& entry : matching) {
+        if (entry->alive)
+            entry->callback(notification);
+    }
+}
+
+void NotificationCenter::post(std::string name, const void* sender, Value userInfo, std::any object)
+{
+    post(Notification { std::move(name), sender, std::move(object), std::move(userInfo) });
+}
+
+std::size_t NotificationCenter::observerCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_entries.size();
+}
+
+} // namespace morvix::platform

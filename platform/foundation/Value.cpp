@@ -1,0 +1,113 @@
+#include "platform/foundation/Value.h"
+
+#include <cassert>
+#include <charconv>
+#include <cmath>
+
+namespace morvix::platform {
+
+bool isNumber(const Value& value)
+{
+    return value.is_number() || value.is_boolean();
+}
+
+std::optional<double> numberValue(const Value& value)
+{
+    if (value.is_boolean())
+        return value.get<bool>() ? 1.0 : 0.0;
+    if (value.is_number_unsigned())
+        return static_cast<double>(value.get<std::uint64_t>());
+    if (value.is_number_integer())
+        return static_cast<double>(value.get<std::int64_t>());
+    if (value.is_number_float())
+        return value.get<double>();
+    return std::nullopt;
+}
+
+static bool numbersEqual(const Value& a, const Value& b)
+{
+    bool aIsInteger = a.is_boolean() || a.is_number_integer();
+    bool bIsInteger = b.is_boolean() || b.is_number_integer();
+    if (aIsInteger && bIsInteger && !a.is_number_unsigned() && !b.is_number_unsigned()) {
+        auto asInteger = [](const Value& v) -> std::int64_t {
+            return v.is_boolean() ? (v.get<bool>() ? 1 : 0) : v.get<std::int64_t>();
+        };
+        return asInteger(a) == asInteger(b);
+    }
+    return *numberValue(a) == *numberValue(b);
+}
+
+static bool objectsEqual(const Value& a, const Value& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (const auto& [key, value] : a.items()) {
+        auto other = b.find(key);
+        if (other == b.end() || !valuesEqual(value, *other))
+            return false;
+    }
+    return true;
+}
+
+bool valuesEqual(const Value& a, const Value& b)
+{
+    if (isNumber(a) || isNumber(b))
+        return isNumber(a) && isNumber(b) && numbersEqual(a, b);
+    if (a.type() != b.type())
+        return false;
+    if (a.is_object())
+        return objectsEqual(a, b);
+    if (a.is_array()) {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (!valuesEqual(a[i], b[i]))
+                return false;
+        }
+        return true;
+    }
+    return a == b;
+}
+
+std::string describe(const Value& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    return value.dump(-1, ' ', false, nlohmann::detail::error_handler_t::replace);
+}
+
+std::string kindName(const Value& value)
+{
+    if (value.is_null())
+        return "null";
+    if (value.is_boolean())
+        return "boolean";
+    if (value.is_number())
+        return "number";
+    if (value.is_string())
+        return "string";
+    if (value.is_array())
+        return "array";
+    if (value.is_object())
+        return "object";
+    return "binary";
+}
+
+std::string numberText(const Value& value)
+{
+    assert(isNumber(value) && "numberText needs a number");
+    if (value.is_boolean())
+        return value.get<bool>() ? "1" : "0";
+    if (value.is_number_unsigned())
+        return std::to_string(value.get<std::uint64_t>());
+    if (value.is_number_integer())
+        return std::to_string(value.get<std::int64_t>());
+    double number = value.get<double>();
+    if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15)
+        return std::to_string(static_cast<std::int64_t>(number));
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    return std::string(buffer, result.ptr);
+}
+
+} // namespace morvix::platform

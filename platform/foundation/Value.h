@@ -1,0 +1,43 @@
+#pragma once
+// The JSON value model shared by the whole library.
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+
+namespace morvix::platform {
+
+/// A JSON value as it travels on the wire: null, boolean, integer, floating number, string,
+/// array or object. Objects keep the order in which their keys arrived (or were inserted),
+/// which the protocol depends on. "Nothing" (an absent value) is not a Value: it is a null
+/// `const Value*` or an empty `std::optional<Value>`, and it is never the same as JSON null.
+///
+/// nlohmann's `operator==` keeps `true` apart from `1` and compares objects in key order; where
+/// the library compares values the way the protocol means it, it uses `valuesEqual`.
+using Value = nlohmann::ordered_json;
+
+/// True for integers, floating numbers and booleans: a boolean counts as a number wherever the
+/// protocol asks for a number.
+bool isNumber(const Value& value);
+
+/// The numeric value of a number (booleans give 0 or 1); nothing for every other kind.
+std::optional<double> numberValue(const Value& value);
+
+/// The protocol's equality: numbers compare by value (1 == 1.0, true == 1), objects without
+/// regard to key order, arrays element by element, everything else by kind and content.
+bool valuesEqual(const Value& a, const Value& b);
+
+/// A readable, single-line rendering for logs and diagnostics: strings stand as they are,
+/// everything else as compact JSON.
+std::string describe(const Value& value);
+
+/// The name of a value's kind as diagnostics print it: "null", "boolean", "number", "string",
+/// "array" or "object".
+std::string kindName(const Value& value);
+
+/// The shortest decimal text that reads back as the same number (1, 0.5, 1e+21); booleans give
+/// "1" or "0". Precondition: `isNumber(value)`.
+std::string numberText(const Value& value);
+
+} // namespace morvix::platform

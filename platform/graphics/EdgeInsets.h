@@ -1,0 +1,16 @@
+#pragma once
+// Distances inward from the four edges of a rectangle.
+
+namespace morvix::platform {
+
+/// Insets in points; plain value type.
+struct EdgeInsets {
+    double top = 0;
+    double left = 0;
+    double bottom = 0;
+    double right = 0;
+
+    bool operator==(const EdgeInsets&) const = default;
+};
+
+} // namespace morvix::platform

@@ -1,0 +1,101 @@
+#include "platform/foundation/NotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace morvix::platform;
+
+TEST(NotificationCenterTest, DeliversByNameAndSenderInTheOrderObserversWereAdded)
+{
+    auto center = NotificationCenter::create();
+    int senderA = 0, senderB = 0;
+    std::vector<std::string> calls;
+    auto any = center->addObserver("changed", nullptr, [&](const Notification&) { calls.push_back("any"); });
+    auto onlyA = center->addObserver("changed", &senderA, [&](const Notification&) { calls.push_back("a"); });
+    auto all = center->addObserver("", nullptr, [&](const Notification& n) { calls.push_back("all:" + n.name); });
+    center->post("changed", &senderB);
+    center->post("changed", &senderA, Value { { "k", 1 } });
+    center->post("other");
+    EXPECT_EQ(calls, (std::vector<std::string> { "any", "all:changed", "any", "a", "all:changed", "all:other" }));
+}
+
+TEST(NotificationCenterTest, ObserverRemovedDuringPostIsNotCalledAgain)
+{
+    auto center = NotificationCenter::create();
+    int firstCalls = 0, secondCalls = 0;
+    ObserverToken second;
+    ObserverToken first = center->addObserver("n", nullptr, [&](const Notification&) {
+        ++firstCalls;
+        second.reset();
+        first.reset(); // removes itself
+    });
+    second = center->addObserver("n", nullptr, [&](const Notification&) { ++secondCalls; });
+    center->post("n");
+    center->post("n");
+    EXPECT_EQ(firstCalls, 1);
+    EXPECT_EQ(secondCalls, 0);
+    EXPECT_EQ(center->observerCount(), 0u);
+}
+
+TEST(NotificationCenterTest, ObserverAddedDuringPostWaitsForTheNextPost)
+{
+    auto center = NotificationCenter::create();
+    int lateCalls = 0;
+    std::vector<ObserverToken> tokens;
+    tokens.push_back(center->addObserver("n", nullptr, [&](const Notification&) {
+        if (tokens.size() == 1)
+            tokens.push_back(center->addObserver("n", nullptr, [&](const Notification&) { ++lateCalls; }));
+    }));
+    center->post("n");
+    EXPECT_EQ(lateCalls, 0);
+    center->post("n");
+    EXPECT_EQ(lateCalls, 1);
+}
+
+TEST(NotificationCenterTest, DestroyedTokenRemovesAndCenterMayDieFirst)
+{
+    auto center = NotificationCenter::create();
+    int calls = 0;
+    {
+        auto token = center->addObserver("n", nullptr, [&](const Notification&) { ++calls; });
+        center->post("n");
+    }
+    center->post("n");
+    EXPECT_EQ(calls, 1);
+    auto token = center->addObserver("n", nullptr, [&](const Notification&) { ++calls; });
+    center.reset();
+    token.reset(); // must not touch the dead centre
+    EXPECT_FALSE(token.isActive());
+}
+
+TEST(NotificationCenterTest, PostsFromManyThreadsWhileObserversComeAndGo)
+{
+    auto center = NotificationCenter::create();
+    std::atomic<int> delivered = 0;
+    auto steady = center->addObserver("tick", nullptr, [&](const Notification&) { ++delivered; });
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 4; ++t) {
+        posters.emplace_back([&] {
+            for (int i = 0; i < 1000; ++i)
+                center->post("tick");
+        });
+    }
+    for (int i = 0; i < 200; ++i) {
+        auto churn = center->addObserver("tick", nullptr, [](const Notification&) { });
+        churn.reset();
+    }
+    for (auto& poster : posters)
+        poster.join();
+    EXPECT_EQ(delivered, 4000);
+}
+
+TEST(NotificationCenterTest, DefaultCenterCanBeReplacedForTests)
+{
+    auto before = NotificationCenter::defaultCenter();
+    EXPECT_EQ(before, NotificationCenter::defaultCenter());
+    NotificationCenter::resetDefaultForTesting();
+    EXPECT_NE(before, NotificationCenter::defaultCenter());
+}
