@@ -1,0 +1,66 @@
+#include "core/NotificationImpl.h"
+
+#include "core/CallOperation.h"
+#include "core/NotifyOperation.h"
+#include "core/SetOperation.h"
+
+namespace morvix {
+
+std::shared_ptr<NotificationImpl> NotificationImpl::create(std::string target)
+{
+    return std::shared_ptr<NotificationImpl>(new NotificationImpl(std::move(target)));
+}
+
+NotificationImpl::NotificationImpl(std::string target)
+    : m_target(std::move(target))
+{
+}
+
+NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, const std::string& key)
+{
+    auto* last = m_operations.empty() ? nullptr : dynamic_cast<SetOperation*>(m_operations.back().get());
+    if (!last) {
+        auto operation = std::make_shared<SetOperation>();
+        last = operation.get();
+        m_operations.push_back(std::move(operation));
+    }
+    last->setObject(std::move(value), key);
+    return *this;
+}
+
+NotificationImpl& NotificationImpl::call(const std::string& method, platform::Value parameters)
+{
+    m_operations.push_back(std::make_shared<CallOperation>(method, std::move(parameters)));
+    send();
+    return *this;
+}
+
+NotificationImpl& NotificationImpl::fireEvent(const std::string& event, platform::Value attributes)
+{
+    m_operations.push_back(std::make_shared<NotifyOperation>(event, std::move(attributes)));
+    send();
+    return *this;
+}
+
+NotificationImpl& NotificationImpl::fireSelection()
+{
+    return fireEvent("Selection");
+}
+
+NotificationImpl& NotificationImpl::fireDefaultSelection()
+{
+    return fireEvent("DefaultSelection");
+}
+
+std::string NotificationImpl::description() const
+{
+    std::string text;
+    for (const auto& operation : m_operations) {
+        if (!text.empty())
+            text += '\n';
+        text += operation->description();
+    }
+    return text;
+}
+
+} // namespace morvix

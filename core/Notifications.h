@@ -1,0 +1,29 @@
+#pragma once
+// The factory of outgoing message builders.
+
+#include <memory>
+#include <string>
+
+namespace morvix {
+
+class HeadNotification;
+class Notification;
+
+/// Makes the builders through which remote objects tell the peer what happened: one for an
+/// object's property changes, calls and events, one for head attributes. Every remote object
+/// reaches it through its `notifications` class, which is this one unless the object's class
+/// replaces it. Any thread; each builder is then used by one thread.
+class Notifications {
+public:
+    Notifications() = delete;
+
+    /// A new, empty head-only message.
+    static std::shared_ptr<HeadNotification> forHead();
+    /// A new, empty message addressed to the object whose id is `objectId`.
+    static std::shared_ptr<Notification> forObject(const std::string& objectId);
+    /// A new, empty message addressed to `typeName` as given: service objects are registered
+    /// under their type name.
+    static std::shared_ptr<Notification> forType(const std::string& typeName);
+};
+
+} // namespace morvix
