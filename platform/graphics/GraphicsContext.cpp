@@ -1,0 +1,518 @@
+#include "platform/graphics/GraphicsContext.h"
+
+#include "platform/graphics/Image.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace morvix::platform {
+
+namespace {
+
+// cairo's path is not part of its saved state, so drawing calls that must leave the caller's
+// path alone copy it out and put it back.
+class PathKeeper {
+public:
+    explicit PathKeeper(cairo_t* cr) : m_cairo(cr), m_path(cairo_copy_path(cr)) { cairo_new_path(cr); }
+    ~PathKeeper()
+    {
+        cairo_new_path(m_cairo);
+        if (m_path->status == CAIRO_STATUS_SUCCESS)
+            cairo_append_path(m_cairo, m_path);
+        cairo_path_destroy(m_path);
+    }
+    PathKeeper(const PathKeeper&) = delete;
+    PathKeeper& operator=(const PathKeeper&) = delete;
+
+private:
+    cairo_t* m_cairo;
+    cairo_path_t* m_path;
+};
+
+cairo_filter_t cairoFilter(Interpolation interpolation)
+{
+    switch (interpolation) {
+    case Interpolation::None:
+        return CAIRO_FILTER_NEAREST;
+    case Interpolation::Low:
+        return CAIRO_FILTER_FAST;
+    case Interpolation::Medium:
+        return CAIRO_FILTER_GOOD;
+    case Interpolation::High:
+        return CAIRO_FILTER_BEST;
+    }
+    return CAIRO_FILTER_GOOD;
+}
+
+cairo_fill_rule_t cairoFillRule(FillRule rule)
+{
+    return rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+}
+
+cairo_matrix_t cairoMatrix(const AffineTransform& t)
+{
+    return { t.a, t.b, t.c, t.d, t.tx, t.ty };
+}
+
+// Sets up user space so that the image's stored pixel grid maps onto `rect` upright.
+void transformToImage(cairo_t* cr, const Image& image, const Rect& rect)
+{
+    double uprightWidth = image.isTilted() ? image.pixelHeight() : image.pixelWidth();
+    double uprightHeight = image.isTilted() ? image.pixelWidth() : image.pixelHeight();
+    cairo_translate(cr, rect.x(), rect.y());
+    cairo_scale(cr, rect.width() / uprightWidth, rect.height() / uprightHeight);
+    cairo_matrix_t orientation = cairoMatrix(orientationTransform(image.orientation(), image.pixelWidth(), image.pixelHeight()));
+    cairo_transform(cr, &orientation);
+}
+
+} // namespace
+
+GraphicsContext::GraphicsContext(cairo_t* cr)
+    : m_cairo(cairo_reference(cr))
+{
+    cairo_save(m_cairo);
+}
+
+GraphicsContext::~GraphicsContext()
+{
+    while (m_layers > 0)
+        endTransparencyLayer();
+    while (!m_saved.empty())
+        restore();
+    cairo_restore(m_cairo);
+    cairo_destroy(m_cairo);
+}
+
+void GraphicsContext::save()
+{
+    cairo_save(m_cairo);
+    m_saved.push_back(m_state);
+}
+
+void GraphicsContext::restore()
+{
+    if (m_saved.empty())
+        return;
+    cairo_restore(m_cairo);
+    m_state = m_saved.back();
+    m_saved.pop_back();
+}
+
+void GraphicsContext::translate(double x, double y)
+{
+    cairo_translate(m_cairo, x, y);
+}
+
+void GraphicsContext::scale(double sx, double sy)
+{
+    // cairo refuses singular matrices and puts the context into an error state for good; a
+    // zero scale draws nothing instead, so it is clamped to a tiny one.
+    auto nonZero = [](double value) { return value == 0 ? 1e-9 : value; };
+    cairo_scale(m_cairo, nonZero(sx), nonZero(sy));
+}
+
+void GraphicsContext::rotate(double radians)
+{
+    cairo_rotate(m_cairo, radians);
+}
+
+void GraphicsContext::concat(const AffineTransform& transform)
+{
+    double determinant = transform.a * transform.d - transform.b * transform.c;
+    if (determinant == 0 || !std::isfinite(determinant))
+        return scale(0, 0);
+    cairo_matrix_t matrix = cairoMatrix(transform);
+    cairo_transform(m_cairo, &matrix);
+}
+
+AffineTransform GraphicsContext::ctm() const
+{
+    cairo_matrix_t m;
+    cairo_get_matrix(m_cairo, &m);
+    return { m.xx, m.yx, m.xy, m.yy, m.x0, m.y0 };
+}
+
+void GraphicsContext::setLineWidth(double width)
+{
+    cairo_set_line_width(m_cairo, std::max(0.0, width));
+}
+
+double GraphicsContext::lineWidth() const
+{
+    return cairo_get_line_width(m_cairo);
+}
+
+void GraphicsContext::setLineCap(LineCap cap)
+{
+    switch (cap) {
+    case LineCap::Butt:
+        return cairo_set_line_cap(m_cairo, CAIRO_LINE_CAP_BUTT);
+    case LineCap::Round:
+        return cairo_set_line_cap(m_cairo, CAIRO_LINE_CAP_ROUND);
+    case LineCap::Square:
+        return cairo_set_line_cap(m_cairo, CAIRO_LINE_CAP_SQUARE);
+    }
+}
+
+void GraphicsContext::setLineJoin(LineJoin join)
+{
+    switch (join) {
+    case LineJoin::Miter:
+        return cairo_set_line_join(m_cairo, CAIRO_LINE_JOIN_MITER);
+    case LineJoin::Round:
+        return cairo_set_line_join(m_cairo, CAIRO_LINE_JOIN_ROUND);
+    case LineJoin::Bevel:
+        return cairo_set_line_join(m_cairo, CAIRO_LINE_JOIN_BEVEL);
+    }
+}
+
+void GraphicsContext::setMiterLimit(double limit)
+{
+    cairo_set_miter_limit(m_cairo, limit);
+}
+
+void GraphicsContext::setLineDash(double phase, const std::vector<double>& lengths)
+{
+    // cairo fails on negative lengths and on lists that are all zero; such lists draw solid.
+    bool usable = std::all_of(lengths.begin(), lengths.end(), [](double length) { return length >= 0; })
+        && std::any_of(lengths.begin(), lengths.end(), [](double length) { return length > 0; });
+    if (!usable)
+        return cairo_set_dash(m_cairo, nullptr, 0, 0);
+    cairo_set_dash(m_cairo, lengths.data(), int(lengths.size()), phase);
+}
+
+void GraphicsContext::setAlpha(double alpha)
+{
+    m_state.alpha = std::isnan(alpha) ? 1 : std::clamp(alpha, 0.0, 1.0);
+}
+
+void GraphicsContext::beginPath()
+{
+    cairo_new_path(m_cairo);
+}
+
+void GraphicsContext::moveTo(Point point)
+{
+    cairo_move_to(m_cairo, point.x, point.y);
+}
+
+void GraphicsContext::lineTo(Point point)
+{
+    if (!hasCurrentPoint())
+        return moveTo(point);
+    cairo_line_to(m_cairo, point.x, point.y);
+}
+
+void GraphicsContext::curveTo(Point control1, Point control2, Point end)
+{
+    if (!hasCurrentPoint())
+        moveTo(control1);
+    cairo_curve_to(m_cairo, control1.x, control1.y, control2.x, control2.y, end.x, end.y);
+}
+
+void GraphicsContext::quadCurveTo(Point control, Point end)
+{
+    if (!hasCurrentPoint())
+        moveTo(control);
+    Path path;
+    path.moveTo(currentPoint());
+    path.quadCurveTo(control, end);
+    const auto& curve = path.elements().back();
+    cairo_curve_to(m_cairo, curve.points[0].x, curve.points[0].y, curve.points[1].x, curve.points[1].y, end.x, end.y);
+}
+
+void GraphicsContext::arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction)
+{
+    if (!(radius >= 0) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
+        return;
+    if (direction == ArcDirection::IncreasingAngle)
+        cairo_arc(m_cairo, center.x, center.y, radius, startAngle, endAngle);
+    else
+        cairo_arc_negative(m_cairo, center.x, center.y, radius, startAngle, endAngle);
+}
+
+void GraphicsContext::addRect(const Rect& rect)
+{
+    cairo_rectangle(m_cairo, rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+void GraphicsContext::addEllipse(const Rect& rect)
+{
+    addPath(Path::ellipse(rect));
+}
+
+void GraphicsContext::addPath(const Path& path)
+{
+    for (const auto& element : path.elements()) {
+        const Point* p = element.points;
+        switch (element.type) {
+        case Path::ElementType::MoveTo:
+            cairo_move_to(m_cairo, p[0].x, p[0].y);
+            break;
+        case Path::ElementType::LineTo:
+            cairo_line_to(m_cairo, p[0].x, p[0].y);
+            break;
+        case Path::ElementType::CurveTo:
+            cairo_curve_to(m_cairo, p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
+            break;
+        case Path::ElementType::Close:
+            cairo_close_path(m_cairo);
+            break;
+        }
+    }
+}
+
+void GraphicsContext::closePath()
+{
+    cairo_close_path(m_cairo);
+}
+
+bool GraphicsContext::hasCurrentPoint() const
+{
+    return cairo_has_current_point(m_cairo);
+}
+
+Point GraphicsContext::currentPoint() const
+{
+    double x = 0, y = 0;
+    cairo_get_current_point(m_cairo, &x, &y);
+    return { x, y };
+}
+
+Path GraphicsContext::path() const
+{
+    Path result;
+    cairo_path_t* path = cairo_copy_path(m_cairo);
+    for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+        const cairo_path_data_t* data = &path->data[i];
+        switch (data->header.type) {
+        case CAIRO_PATH_MOVE_TO:
+            result.moveTo({ data[1].point.x, data[1].point.y });
+            break;
+        case CAIRO_PATH_LINE_TO:
+            result.lineTo({ data[1].point.x, data[1].point.y });
+            break;
+        case CAIRO_PATH_CURVE_TO:
+            result.curveTo({ data[1].point.x, data[1].point.y }, { data[2].point.x, data[2].point.y },
+                { data[3].point.x, data[3].point.y });
+            break;
+        case CAIRO_PATH_CLOSE_PATH:
+            result.close();
+            break;
+        }
+    }
+    cairo_path_destroy(path);
+    return result;
+}
+
+void GraphicsContext::setSourceColor(const Color& color)
+{
+    cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha * m_state.alpha);
+}
+
+void GraphicsContext::fillPath(FillRule rule)
+{
+    setSourceColor(m_state.fillColor);
+    cairo_set_fill_rule(m_cairo, cairoFillRule(rule));
+    cairo_fill(m_cairo);
+}
+
+void GraphicsContext::strokePath()
+{
+    setSourceColor(m_state.strokeColor);
+    cairo_stroke(m_cairo);
+}
+
+void GraphicsContext::clip(FillRule rule)
+{
+    cairo_set_fill_rule(m_cairo, cairoFillRule(rule));
+    cairo_clip(m_cairo);
+}
+
+void GraphicsContext::clipToRect(const Rect& rect)
+{
+    PathKeeper keeper(m_cairo);
+    addRect(rect);
+    cairo_set_fill_rule(m_cairo, CAIRO_FILL_RULE_WINDING);
+    cairo_clip(m_cairo);
+}
+
+void GraphicsContext::fillRect(const Rect& rect)
+{
+    PathKeeper keeper(m_cairo);
+    addRect(rect);
+    fillPath();
+}
+
+void GraphicsContext::strokeRect(const Rect& rect)
+{
+    PathKeeper keeper(m_cairo);
+    addRect(rect);
+    strokePath();
+}
+
+void GraphicsContext::clearRect(const Rect& rect)
+{
+    PathKeeper keeper(m_cairo);
+    cairo_save(m_cairo);
+    cairo_set_operator(m_cairo, CAIRO_OPERATOR_CLEAR);
+    addRect(rect);
+    cairo_fill(m_cairo);
+    cairo_restore(m_cairo);
+}
+
+void GraphicsContext::drawImage(const Image& image, const Rect& rect)
+{
+    if (rect.width() == 0 || rect.height() == 0)
+        return;
+    PathKeeper keeper(m_cairo);
+    cairo_save(m_cairo);
+    transformToImage(m_cairo, image, rect);
+    cairo_set_source_surface(m_cairo, image.surface(), 0, 0);
+    // Padding keeps the edge pixels crisp when scaled; the rectangle bounds the picture.
+    cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
+    cairo_rectangle(m_cairo, 0, 0, image.pixelWidth(), image.pixelHeight());
+    cairo_clip(m_cairo);
+    cairo_paint_with_alpha(m_cairo, m_state.alpha);
+    cairo_restore(m_cairo);
+}
+
+void GraphicsContext::drawTiledImage(const Image& image, const Rect& rect)
+{
+    auto tile = image.upright();
+    if (!tile || rect.width() == 0 || rect.height() == 0)
+        return;
+    PathKeeper keeper(m_cairo);
+    cairo_save(m_cairo);
+    addRect(rect);
+    cairo_clip(m_cairo);
+    cairo_translate(m_cairo, rect.x(), rect.y());
+    cairo_scale(m_cairo, 1 / tile->scale(), 1 / tile->scale());
+    cairo_set_source_surface(m_cairo, tile->surface(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
+    cairo_paint_with_alpha(m_cairo, m_state.alpha);
+    cairo_restore(m_cairo);
+}
+
+void GraphicsContext::paintGradient(void* opaquePattern, const Gradient& gradient, GradientExtent extent)
+{
+    auto* pattern = static_cast<cairo_pattern_t*>(opaquePattern);
+    for (const auto& stop : gradient.stops) {
+        const Color& c = stop.color;
+        cairo_pattern_add_color_stop_rgba(pattern, std::clamp(stop.location, 0.0, 1.0), c.red, c.green, c.blue, c.alpha * m_state.alpha);
+    }
+    cairo_pattern_set_extend(pattern, extent == GradientExtent::None ? CAIRO_EXTEND_NONE : CAIRO_EXTEND_PAD);
+    cairo_set_source(m_cairo, pattern);
+    cairo_paint(m_cairo);
+    cairo_pattern_destroy(pattern);
+}
+
+void GraphicsContext::drawLinearGradient(const Gradient& gradient, Point start, Point end, GradientExtent extent)
+{
+    if (gradient.stops.empty())
+        return;
+    PathKeeper keeper(m_cairo);
+    cairo_save(m_cairo);
+    // cairo extends both ends or neither; one-sided extents clip away the other side: a band
+    // across the axis from far before the start (or the start) to the end (or far beyond it).
+    if (extent == GradientExtent::BeforeStart || extent == GradientExtent::AfterEnd) {
+        constexpr double kFar = 1e6;
+        double dx = end.x - start.x, dy = end.y - start.y;
+        double length = std::hypot(dx, dy);
+        if (length > 0) {
+            double ux = dx / length, uy = dy / length;
+            double t0 = extent == GradientExtent::BeforeStart ? -kFar : 0;
+            double t1 = extent == GradientExtent::BeforeStart ? length : kFar;
+            auto at = [&](double t, double side) { return Point { start.x + ux * t - uy * side, start.y + uy * t + ux * side }; };
+            moveTo(at(t0, -kFar));
+            lineTo(at(t1, -kFar));
+            lineTo(at(t1, kFar));
+            lineTo(at(t0, kFar));
+            closePath();
+            cairo_clip(m_cairo);
+        }
+    }
+    paintGradient(cairo_pattern_create_linear(start.x, start.y, end.x, end.y), gradient, extent);
+    cairo_restore(m_cairo);
+}
+
+void GraphicsContext::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius,
+    Point endCenter, double endRadius, GradientExtent extent)
+{
+    if (gradient.stops.empty() || !(startRadius >= 0) || !(endRadius >= 0))
+        return;
+    PathKeeper keeper(m_cairo);
+    cairo_save(m_cairo);
+    // FIXME: one-sided extents of radial gradients extend both sides, as cairo has no way to
+    // pad only one end.
+    paintGradient(cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius),
+        gradient, extent);
+    cairo_restore(m_cairo);
+}
+
+void GraphicsContext::beginTransparencyLayer()
+{
+    save();
+    cairo_push_group(m_cairo);
+    ++m_layers;
+    // The layer is composited with the alpha once, so what is drawn inside starts opaque.
+    m_state.alpha = 1;
+}
+
+void GraphicsContext::endTransparencyLayer(double alpha)
+{
+    assert(m_layers > 0 && "endTransparencyLayer without a layer");
+    if (m_layers == 0)
+        return;
+    --m_layers;
+    cairo_pop_group_to_source(m_cairo);
+    double layerAlpha = std::clamp(alpha, 0.0, 1.0) * m_saved.back().alpha;
+    cairo_paint_with_alpha(m_cairo, layerAlpha);
+    restore();
+}
+
+void GraphicsContext::endTransparencyLayerWithMask(const Image& mask, const Rect& maskRect)
+{
+    assert(m_layers > 0 && "endTransparencyLayerWithMask without a layer");
+    if (m_layers == 0)
+        return;
+    --m_layers;
+    PathKeeper keeper(m_cairo);
+    cairo_pop_group_to_source(m_cairo);
+    auto upright = mask.upright();
+    if (upright && maskRect.width() != 0 && maskRect.height() != 0) {
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(upright->surface());
+        cairo_matrix_t matrix;
+        cairo_matrix_init_scale(&matrix, upright->pixelWidth() / maskRect.width(), upright->pixelHeight() / maskRect.height());
+        cairo_matrix_translate(&matrix, -maskRect.x(), -maskRect.y());
+        cairo_pattern_set_matrix(pattern, &matrix);
+        cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+        // Pad inside the rectangle so that the mask's edge pixels do not fade into nothing
+        // when scaled; the clip keeps everything outside the rectangle hidden.
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+        addRect(maskRect);
+        cairo_clip(m_cairo);
+        double alpha = m_saved.back().alpha;
+        if (alpha < 1) {
+            // cairo_mask takes no alpha of its own: mask into a group, then paint that faded.
+            cairo_pattern_t* layer = cairo_pattern_reference(cairo_get_source(m_cairo));
+            cairo_push_group(m_cairo);
+            cairo_set_source(m_cairo, layer);
+            cairo_mask(m_cairo, pattern);
+            cairo_pop_group_to_source(m_cairo);
+            cairo_paint_with_alpha(m_cairo, alpha);
+            cairo_pattern_destroy(layer);
+        } else {
+            cairo_mask(m_cairo, pattern);
+        }
+        cairo_pattern_destroy(pattern);
+    }
+    restore();
+}
+
+} // namespace morvix::platform

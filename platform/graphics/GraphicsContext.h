@@ -1,0 +1,149 @@
+#pragma once
+// The drawing context: paths, fills, strokes, clips, images and gradients over cairo.
+
+#include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Gradient.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/Rect.h"
+
+#include <vector>
+
+typedef struct _cairo cairo_t;
+
+namespace morvix::platform {
+
+class Image;
+
+enum class LineCap { Butt, Round, Square };
+enum class LineJoin { Miter, Round, Bevel };
+enum class FillRule { Winding, EvenOdd };
+/// How images are resampled when drawn at another size.
+enum class Interpolation { None, Low, Medium, High };
+/// Whether a gradient continues with its end colours beyond its start and end.
+enum class GradientExtent { None, BeforeStart, AfterEnd, Both };
+/// The way an arc runs: through increasing angles (clockwise on screen, y pointing down) or
+/// through decreasing ones.
+enum class ArcDirection { IncreasingAngle, DecreasingAngle };
+
+/// Draws into a cairo context with the platform's drawing model: a graphics state (transform,
+/// clip, fill and stroke colours, line style, alpha, interpolation) saved and restored as a
+/// stack, one current path built in user space and consumed by fill, stroke and clip, and
+/// images drawn upright (honouring their orientation) with their top-left corner at the
+/// rectangle's origin. User space has its origin at the top left and y growing downward.
+///
+/// Rules:
+/// 1. fillPath, strokePath and clip consume the current path; fillRect, strokeRect, clearRect,
+///    drawImage and the gradient draws leave it as it was.
+/// 2. The alpha multiplies everything drawn: colours, images and gradients.
+/// 3. restore() without a matching save() does nothing.
+///
+/// Not copyable. Used on one thread at a time (the thread that owns the target surface).
+class GraphicsContext final {
+public:
+    /// Draws through `cr`, taking a reference of its own. The context's current state at this
+    /// moment is the base state; restore() never goes below it.
+    explicit GraphicsContext(cairo_t* cr);
+    ~GraphicsContext();
+    GraphicsContext(const GraphicsContext&) = delete;
+    GraphicsContext& operator=(const GraphicsContext&) = delete;
+
+    /// The cairo context, for drawing this class does not cover (text through pango). Borrowed.
+    cairo_t* cairo() const { return m_cairo; }
+
+    void save();
+    void restore();
+    /// The number of saves not yet restored.
+    std::size_t saveDepth() const { return m_saved.size(); }
+
+    void translate(double x, double y);
+    void scale(double sx, double sy);
+    void rotate(double radians);
+    /// Applies `transform` before the current transform (the usual "concatenate").
+    void concat(const AffineTransform& transform);
+    /// The current transform from user space to device pixels.
+    AffineTransform ctm() const;
+
+    void setFillColor(const Color& color) { m_state.fillColor = color; }
+    const Color& fillColor() const { return m_state.fillColor; }
+    void setStrokeColor(const Color& color) { m_state.strokeColor = color; }
+    const Color& strokeColor() const { return m_state.strokeColor; }
+    void setLineWidth(double width);
+    double lineWidth() const;
+    void setLineCap(LineCap cap);
+    void setLineJoin(LineJoin join);
+    void setMiterLimit(double limit);
+    /// Dash lengths alternate on and off; an empty list draws solid lines.
+    void setLineDash(double phase, const std::vector<double>& lengths);
+    /// Clamped to 0 to 1.
+    void setAlpha(double alpha);
+    double alpha() const { return m_state.alpha; }
+    void setInterpolation(Interpolation interpolation) { m_state.interpolation = interpolation; }
+
+    void beginPath();
+    void moveTo(Point point);
+    void lineTo(Point point);
+    void curveTo(Point control1, Point control2, Point end);
+    void quadCurveTo(Point control, Point end);
+    /// Adds an arc; a line joins the current point, when there is one, to the arc's start.
+    void arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction);
+    void addRect(const Rect& rect);
+    void addEllipse(const Rect& rect);
+    /// Adds a path given in user space.
+    void addPath(const Path& path);
+    void closePath();
+    bool hasCurrentPoint() const;
+    /// The current point in user space; (0, 0) when there is none.
+    Point currentPoint() const;
+    /// The current path in user space.
+    Path path() const;
+
+    void fillPath(FillRule rule = FillRule::Winding);
+    void strokePath();
+    /// Intersects the clip with the current path.
+    void clip(FillRule rule = FillRule::Winding);
+    void clipToRect(const Rect& rect);
+
+    void fillRect(const Rect& rect);
+    void strokeRect(const Rect& rect);
+    /// Makes the rectangle fully transparent (through the transform and clip).
+    void clearRect(const Rect& rect);
+
+    /// Draws the image upright, scaled to fill `rect`.
+    void drawImage(const Image& image, const Rect& rect);
+    /// Fills the rectangle with copies of the image at its point size, starting at the
+    /// rectangle's origin (a pattern colour).
+    void drawTiledImage(const Image& image, const Rect& rect);
+
+    /// Paints the clip area with a gradient along the line from `start` to `end`.
+    void drawLinearGradient(const Gradient& gradient, Point start, Point end, GradientExtent extent);
+    /// Paints the clip area with a gradient between two circles.
+    void drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
+        double endRadius, GradientExtent extent);
+
+    /// Starts drawing into an offscreen layer; the matching end composites it. Layers nest and
+    /// are part of the saved state: save() and restore() inside a layer stay inside it.
+    void beginTransparencyLayer();
+    /// Composites the layer with the given alpha (times the context's alpha).
+    void endTransparencyLayer(double alpha = 1);
+    /// Composites the layer through the alpha of `mask`, drawn upright into `maskRect`; nothing
+    /// of the layer shows outside that rectangle.
+    void endTransparencyLayerWithMask(const Image& mask, const Rect& maskRect);
+
+private:
+    struct State {
+        Color fillColor = Color::black();
+        Color strokeColor = Color::black();
+        double alpha = 1;
+        Interpolation interpolation = Interpolation::Medium;
+    };
+    void setSourceColor(const Color& color);
+    void paintGradient(void* pattern, const Gradient& gradient, GradientExtent extent);
+
+    cairo_t* m_cairo;
+    State m_state;
+    std::vector<State> m_saved;
+    std::size_t m_layers = 0;
+};
+
+} // namespace morvix::platform

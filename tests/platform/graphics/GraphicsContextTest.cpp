@@ -1,0 +1,244 @@
+#include "platform/graphics/GraphicsContext.h"
+
+#include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/ImageContext.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace morvix::platform;
+
+namespace {
+
+const Color kRed = Color::fromRGBA(1, 0, 0);
+const Color kBlue = Color::fromRGBA(0, 0, 1);
+
+class GraphicsContextTest : public ::testing::Test {
+protected:
+    Pixel at(int x, int y) { return bitmap.image()->pixelAt(x, y); }
+
+    BitmapContext bitmap { 40, 40 };
+    GraphicsContext& gc = bitmap.context();
+};
+
+bool near(int a, int b, int tolerance = 3)
+{
+    return std::abs(a - b) <= tolerance;
+}
+
+} // namespace
+
+TEST_F(GraphicsContextTest, FillConsumesThePathButRectangleCallsKeepIt)
+{
+    gc.addRect({ 0, 0, 10, 10 });
+    gc.setFillColor(kRed);
+    gc.fillRect({ 20, 20, 5, 5 });  // leaves the square's path in place
+    EXPECT_TRUE(gc.hasCurrentPoint());
+    EXPECT_EQ(gc.path().boundingBox(), Rect(0, 0, 10, 10));
+    gc.fillPath();
+    EXPECT_FALSE(gc.hasCurrentPoint());
+    EXPECT_TRUE(gc.path().isEmpty());
+    EXPECT_EQ(at(5, 5), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(at(22, 22), (Pixel { 255, 0, 0, 255 }));
+}
+
+TEST_F(GraphicsContextTest, PathCopiedOutCanBeStrokedAfterAFill)
+{
+    gc.addRect({ 10, 10, 20, 20 });
+    Path kept = gc.path();
+    gc.setFillColor(kRed);
+    gc.fillPath();
+    gc.addPath(kept);
+    gc.setStrokeColor(kBlue);
+    gc.setLineWidth(2);
+    gc.strokePath();
+    EXPECT_EQ(at(20, 20), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(at(10, 20), (Pixel { 0, 0, 255, 255 }));  // on the outline
+    EXPECT_EQ(at(5, 5), Pixel {});
+}
+
+TEST_F(GraphicsContextTest, SaveRestoreCoversColoursAlphaTransformAndClip)
+{
+    gc.setFillColor(kRed);
+    gc.save();
+    gc.setFillColor(kBlue);
+    gc.setAlpha(0.5);
+    gc.translate(20, 0);
+    gc.clipToRect({ 0, 0, 5, 5 });
+    EXPECT_EQ(gc.saveDepth(), 1u);
+    gc.restore();
+    gc.restore();  // unbalanced: nothing happens
+    EXPECT_EQ(gc.saveDepth(), 0u);
+    EXPECT_EQ(gc.fillColor(), kRed);
+    EXPECT_EQ(gc.alpha(), 1);
+    EXPECT_TRUE(gc.ctm().isIdentity());
+    gc.fillRect({ 0, 0, 40, 40 });
+    EXPECT_EQ(at(39, 39), (Pixel { 255, 0, 0, 255 }));
+}
+
+TEST_F(GraphicsContextTest, AlphaMultipliesColoursImagesAndGradients)
+{
+    gc.setAlpha(0.5);
+    gc.setFillColor(kRed.withAlpha(0.5));
+    gc.fillRect({ 0, 0, 10, 10 });
+    EXPECT_TRUE(near(at(5, 5).alpha, 64));
+
+    auto solid = Image::createTransparent(1, 1);
+    {
+        BitmapContext source(1, 1);
+        source.context().setFillColor(kBlue);
+        source.context().fillRect({ 0, 0, 1, 1 });
+        solid = source.image();
+    }
+    gc.drawImage(*solid, { 10, 0, 10, 10 });
+    EXPECT_TRUE(near(at(15, 5).alpha, 128));
+
+    gc.save();
+    gc.clipToRect({ 20, 0, 10, 10 });
+    gc.drawLinearGradient(Gradient::evenlySpaced({ kBlue, kBlue }), { 20, 0 }, { 30, 0 }, GradientExtent::None);
+    gc.restore();
+    EXPECT_TRUE(near(at(25, 5).alpha, 128));
+}
+
+TEST_F(GraphicsContextTest, ClearRectAndClipLimitDrawing)
+{
+    gc.setFillColor(kRed);
+    gc.fillRect({ 0, 0, 40, 40 });
+    gc.clearRect({ 0, 0, 10, 10 });
+    EXPECT_EQ(at(5, 5), Pixel {});
+    gc.save();
+    gc.addEllipse({ 20, 20, 20, 20 });
+    gc.clip();
+    gc.setFillColor(kBlue);
+    gc.fillRect({ 0, 0, 40, 40 });
+    gc.restore();
+    EXPECT_EQ(at(30, 30), (Pixel { 0, 0, 255, 255 }));
+    EXPECT_EQ(at(21, 21), (Pixel { 255, 0, 0, 255 }));  // outside the circle
+}
+
+TEST_F(GraphicsContextTest, LinearGradientExtentsCoverTheRightSides)
+{
+    auto gradient = Gradient::evenlySpaced({ Color::black(), Color::white() });
+    gc.drawLinearGradient(gradient, { 10, 0 }, { 30, 0 }, GradientExtent::None);
+    EXPECT_EQ(at(5, 5), Pixel {});
+    EXPECT_EQ(at(35, 5), Pixel {});
+    EXPECT_LT(at(12, 5).red, at(28, 5).red);
+
+    BitmapContext before(40, 1);
+    before.context().drawLinearGradient(gradient, { 10, 0 }, { 30, 0 }, GradientExtent::BeforeStart);
+    EXPECT_EQ(before.image()->pixelAt(2, 0), (Pixel { 0, 0, 0, 255 }));
+    EXPECT_EQ(before.image()->pixelAt(35, 0), Pixel {});
+
+    BitmapContext after(40, 1);
+    after.context().drawLinearGradient(gradient, { 10, 0 }, { 30, 0 }, GradientExtent::AfterEnd);
+    EXPECT_EQ(after.image()->pixelAt(2, 0), Pixel {});
+    EXPECT_EQ(after.image()->pixelAt(35, 0), (Pixel { 255, 255, 255, 255 }));
+
+    BitmapContext radial(40, 40);
+    radial.context().drawRadialGradient(Gradient::evenlySpaced({ kRed, kBlue }), { 20, 20 }, 0, { 20, 20 }, 10, GradientExtent::None);
+    EXPECT_GT(radial.image()->pixelAt(20, 20).red, 200);
+    EXPECT_GT(radial.image()->pixelAt(28, 20).blue, 150);
+    EXPECT_EQ(radial.image()->pixelAt(2, 2), Pixel {});
+}
+
+TEST_F(GraphicsContextTest, ArcDirectionIsAsSeenWithYDown)
+{
+    gc.setFillColor(kRed);
+    gc.moveTo({ 20, 20 });
+    gc.arc({ 20, 20 }, 15, 0, M_PI / 2, ArcDirection::IncreasingAngle);  // the lower right quarter
+    gc.closePath();
+    gc.fillPath();
+    EXPECT_EQ(at(26, 26), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(at(26, 14), Pixel {});
+
+    BitmapContext other(40, 40);
+    other.context().moveTo({ 20, 20 });
+    other.context().arc({ 20, 20 }, 15, 0, M_PI / 2, ArcDirection::DecreasingAngle);  // three quarters
+    other.context().fillPath();
+    EXPECT_EQ(other.image()->pixelAt(26, 26), Pixel {});
+    EXPECT_EQ(other.image()->pixelAt(26, 14).alpha, 255);
+}
+
+TEST_F(GraphicsContextTest, TransparencyLayerCompositesOnceWithItsAlpha)
+{
+    gc.setAlpha(0.5);
+    gc.beginTransparencyLayer();
+    gc.setFillColor(kRed);
+    gc.fillRect({ 0, 0, 20, 20 });
+    gc.fillRect({ 10, 10, 20, 20 });  // overlaps: stays one layer of red inside
+    gc.endTransparencyLayer();
+    EXPECT_TRUE(near(at(15, 15).alpha, 128));
+    EXPECT_TRUE(near(at(5, 5).alpha, 128));
+    EXPECT_EQ(gc.saveDepth(), 0u);
+    EXPECT_EQ(gc.alpha(), 0.5);
+}
+
+TEST_F(GraphicsContextTest, LayerMaskShowsOnlyWhereTheMaskIsOpaque)
+{
+    BitmapContext maskBitmap(2, 1);
+    maskBitmap.context().setFillColor(Color::black());
+    maskBitmap.context().fillRect({ 0, 0, 1, 1 });  // left half opaque, right half clear
+    auto mask = maskBitmap.image();
+
+    gc.beginTransparencyLayer();
+    gc.setFillColor(kBlue);
+    gc.fillRect({ 0, 0, 40, 40 });
+    gc.endTransparencyLayerWithMask(*mask, { 0, 0, 20, 20 });
+    EXPECT_EQ(at(3, 10), (Pixel { 0, 0, 255, 255 }));
+    EXPECT_EQ(at(17, 10), Pixel {});
+    EXPECT_EQ(at(30, 30), Pixel {});  // outside the mask's rectangle
+}
+
+TEST_F(GraphicsContextTest, TiledImageRepeatsAtPointSize)
+{
+    BitmapContext tileBitmap(4, 4);
+    tileBitmap.context().setFillColor(kRed);
+    tileBitmap.context().fillRect({ 0, 0, 2, 2 });
+    auto tile = tileBitmap.image(2);  // 2 x 2 points, red in the top-left point
+    gc.drawTiledImage(*tile, { 0, 0, 8, 8 });
+    EXPECT_EQ(at(0, 0), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(at(1, 1), Pixel {});
+    EXPECT_EQ(at(2, 2), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(at(9, 0), Pixel {});
+}
+
+TEST(ImageContextTest, ScaledContextDrawsInPointsAndSnapshotsAreCopies)
+{
+    ImageContext context({ 10, 5.5 }, Opaque::No, 2);
+    ASSERT_TRUE(context.isValid());
+    EXPECT_EQ(context.pixelWidth(), 20);
+    EXPECT_EQ(context.pixelHeight(), 11);
+    context.context().setFillColor(kRed);
+    context.context().fillRect({ 0, 0, 1, 1 });
+    auto first = context.image();
+    EXPECT_EQ(first->scale(), 2);
+    EXPECT_EQ(first->size(), (Size { 10, 5.5 }));
+    EXPECT_EQ(first->pixelAt(1, 1), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(first->pixelAt(2, 2), Pixel {});
+    context.context().fillRect({ 0, 0, 10, 10 });
+    EXPECT_EQ(first->pixelAt(2, 2), Pixel {});  // the earlier picture did not change
+
+    ImageContext opaque({ 1, 1 }, Opaque::Yes, 1);
+    EXPECT_EQ(opaque.image()->pixelAt(0, 0).alpha, 255);
+    EXPECT_FALSE(ImageContext({ 0, 10 }, Opaque::No, 1).isValid());
+    EXPECT_FALSE(ImageContext({ NAN, 10 }, Opaque::No, 1).image());
+    EXPECT_FALSE(ImageContext({ 1e6, 1e6 }, Opaque::No, 1).isValid());
+    EXPECT_FALSE(BitmapContext(0, 3).isValid());
+}
+
+TEST(PathTest, ShapesAndCurvesHaveTheirBounds)
+{
+    EXPECT_EQ(Path::roundedRect({ 0, 0, 10, 4 }, 50).boundingBox(), Rect(0, 0, 10, 4));  // radius clamped to 2
+    EXPECT_EQ(Path::ellipse({ 2, 2, 6, 4 }).boundingBox(), Rect(2, 2, 6, 4));
+    Path path;
+    path.lineTo({ 1, 1 });  // no current point: becomes a move
+    EXPECT_EQ(path.elements().front().type, Path::ElementType::MoveTo);
+    path.quadCurveTo({ 4, 1 }, { 4, 4 });
+    const auto& curve = path.elements().back();
+    EXPECT_EQ(curve.points[0], (Point { 3, 1 }));
+    EXPECT_EQ(curve.points[1], (Point { 4, 2 }));
+    Path empty;
+    empty.close();
+    EXPECT_TRUE(empty.isEmpty());
+}

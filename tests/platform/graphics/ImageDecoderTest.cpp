@@ -1,0 +1,254 @@
+#include "platform/graphics/ImageDecoder.h"
+
+#include "platform/graphics/ImageContext.h"
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <cstdlib>
+#include <random>
+
+using namespace morvix::platform;
+
+namespace {
+
+// A 4 x 2 picture: red, green, blue, half-transparent red on the top row, white below.
+std::shared_ptr<Image> samplePicture()
+{
+    ImageContext context({ 4, 2 }, Opaque::No, 1);
+    auto& gc = context.context();
+    const Color colors[] = { Color::fromRGBA(1, 0, 0), Color::fromRGBA(0, 1, 0), Color::fromRGBA(0, 0, 1), Color::fromRGBA(1, 0, 0, 0.5) };
+    for (int x = 0; x < 4; ++x) {
+        gc.setFillColor(colors[x]);
+        gc.fillRect({ double(x), 0, 1, 1 });
+    }
+    gc.setFillColor(Color::white());
+    gc.fillRect({ 0, 1, 4, 1 });
+    return context.image();
+}
+
+struct JpegOptions {
+    int width = 16;
+    int height = 8;
+    J_COLOR_SPACE space = JCS_RGB;
+    int components = 3;
+    std::vector<std::uint8_t> exif {};  // APP1 payload
+    std::vector<std::uint8_t> fill = { 200, 40, 40 };
+};
+
+std::vector<std::uint8_t> encodeJpeg(const JpegOptions& options)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = options.width;
+    info.image_height = options.height;
+    info.input_components = options.components;
+    info.in_color_space = options.space;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    if (!options.exif.empty())
+        jpeg_write_marker(&info, JPEG_APP0 + 1, options.exif.data(), unsigned(options.exif.size()));
+    std::vector<std::uint8_t> row;
+    for (int x = 0; x < options.width; ++x)
+        row.insert(row.end(), options.fill.begin(), options.fill.end());
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<std::uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+// An EXIF block with one IFD0 entry: the Orientation tag.
+std::vector<std::uint8_t> exifBlock(int orientation, bool bigEndian, int type = 3)
+{
+    auto put16 = [&](std::vector<std::uint8_t>& out, unsigned value) {
+        if (bigEndian)
+            out.insert(out.end(), { std::uint8_t(value >> 8), std::uint8_t(value) });
+        else
+            out.insert(out.end(), { std::uint8_t(value), std::uint8_t(value >> 8) });
+    };
+    auto put32 = [&](std::vector<std::uint8_t>& out, unsigned value) {
+        if (bigEndian) {
+            put16(out, value >> 16);
+            put16(out, value & 0xffff);
+        } else {
+            put16(out, value & 0xffff);
+            put16(out, value >> 16);
+        }
+    };
+    std::vector<std::uint8_t> block = { 'E', 'x', 'i', 'f', 0, 0 };
+    block.insert(block.end(), bigEndian ? std::initializer_list<std::uint8_t> { 'M', 'M' } : std::initializer_list<std::uint8_t> { 'I', 'I' });
+    put16(block, 42);
+    put32(block, 8);
+    put16(block, 2);  // two entries: an unrelated one first
+    put16(block, 0x010f), put16(block, 2), put32(block, 4), put32(block, 0);
+    put16(block, 0x0112), put16(block, unsigned(type)), put32(block, 1), put16(block, unsigned(orientation)), put16(block, 0);
+    put32(block, 0);
+    return block;
+}
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size)
+{
+    std::uint32_t crc = 0xffffffff;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// Rewrites the PNG header's dimensions (with a valid checksum), as a hostile file would.
+std::vector<std::uint8_t> withPngDimensions(std::vector<std::uint8_t> png, std::uint32_t width, std::uint32_t height)
+{
+    auto put = [&](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = std::uint8_t(value >> (24 - 8 * i));
+    };
+    put(16, width);
+    put(20, height);
+    put(29, crc32(&png[12], 17));
+    return png;
+}
+
+bool near(std::uint8_t a, int b, int tolerance = 6)
+{
+    return std::abs(int(a) - b) <= tolerance;
+}
+
+} // namespace
+
+TEST(ImageDecoderTest, PngRoundTripKeepsColoursAndStraightAlpha)
+{
+    auto png = samplePicture()->pngData();
+    ASSERT_EQ(ImageDecoder::sniff(png), ImageDecoder::Format::PNG);
+    auto image = ImageDecoder::decode(png, 2);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 4);
+    EXPECT_EQ(image->pixelHeight(), 2);
+    EXPECT_EQ(image->size(), (Size { 2, 1 }));
+    EXPECT_EQ(image->pixelAt(0, 0), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(image->pixelAt(1, 0), (Pixel { 0, 255, 0, 255 }));
+    EXPECT_EQ(image->pixelAt(2, 0), (Pixel { 0, 0, 255, 255 }));
+    Pixel half = image->pixelAt(3, 0);
+    EXPECT_TRUE(near(half.red, 255, 2) && half.green == 0 && near(half.alpha, 128, 1)) << int(half.red) << " " << int(half.alpha);
+    EXPECT_EQ(image->pixelAt(2, 1), (Pixel { 255, 255, 255, 255 }));
+}
+
+TEST(ImageDecoderTest, JpegDecodesColourGreyAndAdobeCmyk)
+{
+    auto rgb = ImageDecoder::decode(encodeJpeg({}));
+    ASSERT_TRUE(rgb);
+    EXPECT_EQ(rgb->pixelWidth(), 16);
+    EXPECT_EQ(rgb->pixelHeight(), 8);
+    EXPECT_EQ(rgb->orientation(), ImageOrientation::Up);
+    Pixel p = rgb->pixelAt(5, 5);
+    EXPECT_TRUE(near(p.red, 200) && near(p.green, 40) && near(p.blue, 40) && p.alpha == 255);
+
+    auto grey = ImageDecoder::decodeJPEG(encodeJpeg({ .space = JCS_GRAYSCALE, .components = 1, .fill = { 90 } }));
+    ASSERT_TRUE(grey);
+    p = grey->pixelAt(0, 0);
+    EXPECT_TRUE(near(p.red, 90) && near(p.green, 90) && near(p.blue, 90) && p.alpha == 255);
+
+    // libjpeg writes CMYK with an Adobe marker, whose values are inverted: 0 is full ink. Full
+    // cyan and nothing else is cyan on screen.
+    auto cmyk = ImageDecoder::decodeJPEG(encodeJpeg({ .space = JCS_CMYK, .components = 4, .fill = { 0, 255, 255, 255 } }));
+    ASSERT_TRUE(cmyk);
+    p = cmyk->pixelAt(3, 3);
+    EXPECT_TRUE(near(p.red, 0, 10) && near(p.green, 255, 10) && near(p.blue, 255, 10)) << int(p.red) << " " << int(p.green) << " " << int(p.blue);
+}
+
+TEST(ImageDecoderTest, JpegExifOrientationTiltsThePointSize)
+{
+    auto image = ImageDecoder::decode(encodeJpeg({ .width = 16, .height = 8, .exif = exifBlock(6, true) }), 2);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->orientation(), ImageOrientation::Right);
+    EXPECT_EQ(image->pixelWidth(), 16);
+    EXPECT_EQ(image->size(), (Size { 4, 8 }));
+    auto mirrored = ImageDecoder::decode(encodeJpeg({ .exif = exifBlock(5, false) }));
+    ASSERT_TRUE(mirrored);
+    EXPECT_EQ(mirrored->orientation(), ImageOrientation::LeftMirrored);
+}
+
+TEST(ImageDecoderTest, ExifReaderMapsEveryCodeAndRejectsMalformedBlocks)
+{
+    const ImageOrientation expected[] = { ImageOrientation::Up, ImageOrientation::UpMirrored, ImageOrientation::Down,
+        ImageOrientation::DownMirrored, ImageOrientation::LeftMirrored, ImageOrientation::Right,
+        ImageOrientation::RightMirrored, ImageOrientation::Left };
+    for (int code = 1; code <= 8; ++code) {
+        EXPECT_EQ(ImageDecoder::exifOrientation(exifBlock(code, true)), expected[code - 1]) << code;
+        EXPECT_EQ(ImageDecoder::exifOrientation(exifBlock(code, false)), expected[code - 1]) << code;
+    }
+    EXPECT_EQ(ImageDecoder::exifOrientation(exifBlock(0, true)), std::nullopt);
+    EXPECT_EQ(ImageDecoder::exifOrientation(exifBlock(9, true)), std::nullopt);
+    EXPECT_EQ(ImageDecoder::exifOrientation(exifBlock(6, true, 4)), std::nullopt);  // not a SHORT
+
+    auto block = exifBlock(6, false);
+    for (std::size_t length = 0; length < 38; ++length)  // the value ends at byte 38
+        EXPECT_EQ(ImageDecoder::exifOrientation(std::span(block).first(length)), std::nullopt) << length;
+    auto farOffset = block;
+    farOffset[10] = 0xff, farOffset[11] = 0xff, farOffset[12] = 0xff, farOffset[13] = 0x7f;  // IFD offset far away
+    EXPECT_EQ(ImageDecoder::exifOrientation(farOffset), std::nullopt);
+    auto manyEntries = block;
+    manyEntries[14] = 0xff, manyEntries[15] = 0xff;  // 65535 entries in a few bytes
+    manyEntries[28] = 0x13;  // and no Orientation tag among those present
+    EXPECT_EQ(ImageDecoder::exifOrientation(manyEntries), std::nullopt);
+}
+
+TEST(ImageDecoderTest, PicturesBeyondTheLimitsAreRefusedBeforeDecoding)
+{
+    auto png = samplePicture()->pngData();
+    EXPECT_FALSE(ImageDecoder::decodePNG(png, 1, { .maxPixels = 7 }));
+    EXPECT_FALSE(ImageDecoder::decodePNG(png, 1, { .maxSide = 3 }));
+    EXPECT_TRUE(ImageDecoder::decodePNG(png, 1, { .maxPixels = 8 }));
+    // A header that claims 100000 x 100000 pixels must not make us allocate 40 GB.
+    EXPECT_FALSE(ImageDecoder::decode(withPngDimensions(png, 100000, 100000)));
+    EXPECT_FALSE(ImageDecoder::decode(withPngDimensions(png, 16000, 16000)));  // sides fine, area not
+
+    auto jpeg = encodeJpeg({ .width = 64, .height = 64 });
+    EXPECT_FALSE(ImageDecoder::decodeJPEG(jpeg, 1, { .maxPixels = 64 * 63 }));
+    EXPECT_TRUE(ImageDecoder::decodeJPEG(jpeg, 1, { .maxPixels = 64 * 64 }));
+}
+
+TEST(ImageDecoderTest, TruncatedAndCorruptedInputNeverCrashes)
+{
+    auto png = samplePicture()->pngData();
+    auto jpeg = encodeJpeg({ .width = 40, .height = 24, .exif = exifBlock(3, true) });
+    for (const auto* data : { &png, &jpeg }) {
+        int pixels = data == &png ? 4 * 2 : 40 * 24;
+        for (std::size_t length = 0; length < data->size(); ++length) {
+            // A cut file may decode with its missing rows filled; it must still be whole.
+            if (auto image = ImageDecoder::decode(std::span(*data).first(length))) {
+                EXPECT_EQ(image->pixelWidth() * image->pixelHeight(), pixels);
+            }
+        }
+    }
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        auto damaged = round % 2 ? png : jpeg;
+        for (int flips = 0; flips < 1 + round % 5; ++flips)
+            damaged[8 + random() % (damaged.size() - 8)] ^= std::uint8_t(1 + random() % 255);
+        auto image = ImageDecoder::decode(damaged);
+        if (image) {
+            EXPECT_LE(long(image->pixelWidth()) * image->pixelHeight(), Image::kMaxPixels);
+        }
+    }
+    EXPECT_FALSE(ImageDecoder::decode({}));
+    const std::uint8_t junk[] = { 'G', 'I', 'F', '8', '9', 'a' };
+    EXPECT_FALSE(ImageDecoder::decode(junk));
+    EXPECT_FALSE(ImageDecoder::decode(png, 0));  // no scale
+}
