@@ -1,0 +1,50 @@
+#pragma once
+// Lines of attributed text laid out by pango.
+
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Size.h"
+
+#include <optional>
+#include <vector>
+
+namespace morvix::platform {
+
+enum class TextAlignment { Left, Center, Right };
+
+/// Lays out an attributed string once, on construction, and keeps the results: the lines'
+/// widths and heights and the logical size of the whole. Text breaks at line ends and, with a
+/// wrap width, between words, or inside a word that is wider than the line. Runs without a
+/// font take `Font::system(12)`. Widths are fractional and independent of any output device
+/// (see `FontBackend`). Plain value type; any thread.
+class TextLayout {
+public:
+    struct Options {
+        /// The width to wrap lines at; nothing, 0, a negative or a non-finite width means no
+        /// wrapping. Widths beyond `kMaximumWrapWidth` are clamped to it.
+        std::optional<double> wrapWidth;
+        /// The most lines shown; 0 means no limit. Lines past the limit take no space.
+        int lineLimit = 0;
+        TextAlignment alignment = TextAlignment::Left;
+    };
+
+    struct Line {
+        double width = 0;
+        double height = 0;
+    };
+
+    TextLayout(const AttributedString& text, const Options& options);
+
+    /// The logical size: the widest line's width and the lines' total height. An empty text
+    /// has size 0 by 0 and no lines.
+    Size size() const { return m_size; }
+    const std::vector<Line>& lines() const { return m_lines; }
+    std::size_t lineCount() const { return m_lines.size(); }
+
+    static constexpr double kMaximumWrapWidth = 1000000;
+
+private:
+    std::vector<Line> m_lines;
+    Size m_size;
+};
+
+} // namespace morvix::platform
