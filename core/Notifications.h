@@ -1,13 +1,13 @@
 #pragma once
 // The factory of outgoing message builders.
 
+#include "core/HeadNotification.h"
+#include "core/Notification.h"
+
 #include <memory>
 #include <string>
 
 namespace morvix {
-
-class HeadNotification;
-class Notification;
 
 /// Makes the builders through which remote objects tell the peer what happened: one for an
 /// object's property changes, calls and events, one for head attributes. Every remote object
