@@ -1,0 +1,19 @@
+#include "core/ProtocolHead.h"
+
+#include "core/ProtocolProcessor.h"
+
+namespace morvix {
+
+void ProtocolHead::completedItem(platform::Value value)
+{
+    auto key = takeKey();
+    if (key && processor())
+        processor()->processHead(value, *key);
+}
+
+std::optional<platform::Value> ProtocolHead::nativeCollection()
+{
+    return std::nullopt;
+}
+
+} // namespace morvix

@@ -1,0 +1,18 @@
+#include "core/ProtocolOperations.h"
+
+#include "core/ProtocolProcessor.h"
+
+namespace morvix {
+
+void ProtocolOperations::completedItem(platform::Value value)
+{
+    if (value.is_array() && processor())
+        processor()->processOperation(value);
+}
+
+std::optional<platform::Value> ProtocolOperations::nativeCollection()
+{
+    return std::nullopt;
+}
+
+} // namespace morvix

@@ -1,0 +1,45 @@
+#include "core/ProtocolProcessorContainerItem.h"
+
+#include "core/ProtocolProcessorArrayItem.h"
+#include "core/ProtocolProcessorObjectItem.h"
+
+namespace morvix {
+
+void ProtocolProcessorContainerItem::completedItem(platform::Value)
+{
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::startedObject()
+{
+    return newObject();
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::startedArray()
+{
+    return newArray();
+}
+
+std::optional<platform::Value> ProtocolProcessorContainerItem::nativeCollection()
+{
+    return std::nullopt;
+}
+
+void ProtocolProcessorContainerItem::setKey(std::string)
+{
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::newObject() const
+{
+    auto item = std::make_unique<ProtocolProcessorObjectItem>();
+    item->setProcessor(m_processor);
+    return item;
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::newArray() const
+{
+    auto item = std::make_unique<ProtocolProcessorArrayItem>();
+    item->setProcessor(m_processor);
+    return item;
+}
+
+} // namespace morvix

@@ -1,0 +1,114 @@
+#pragma once
+// The output stream that a response body is written into, applied while it arrives.
+
+#include "platform/foundation/Error.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct yajl_handle_t;
+
+namespace morvix {
+
+class CommandOperator;
+class ProtocolProcessor;
+
+/// Reads one response body as it streams in and applies it at once: every chunk written goes
+/// straight to a streaming JSON parser (YAJL), whose events drive a `ProtocolProcessor`, which
+/// hands each completed head member and operation to the command operator before `write`
+/// returns. A copy of every byte is kept for the HTTP layer's response data.
+///
+/// Usage (the session transport, one reader per request):
+///
+///     auto reader = ProtocolReader::create(commandOperator);
+///     reader->open();
+///     for (each chunk of the body)            // on the network thread
+///         reader->write(chunk.data(), chunk.size());
+///     reader->close();
+///     if (auto error = reader->error())       // after the body has ended, any thread
+///         report(*error);
+///
+/// When the session is reloaded or destroyed while a body is still streaming, the transport
+/// calls `abandon()`: from then on nothing more of that body is applied.
+///
+/// Status after each chunk (`status()`): `InsufficientData` while the document is unfinished,
+/// `Complete` once the top-level value has closed, `Error` after a syntax error, nesting
+/// deeper than `ProtocolProcessor::kMaximumDepth`, or an "error" head key. `Error` sticks.
+/// With no write at all the status stays `None`, and `error()` gives nothing: an empty body
+/// counts as success. A top-level number is held back by the parser until more bytes come,
+/// so a body that is a bare number stays `InsufficientData`.
+///
+/// Thread safety: `write` may be called from any one thread at a time (writes are serialised
+/// by the reader's parse lock, which stays held while the command operator waits for the main
+/// thread). Every other method takes no lock that a write holds across that wait, so the main
+/// thread may ask `status`, `error`, `data` or `abandon` at any time without deadlocking.
+class ProtocolReader final : public std::enable_shared_from_this<ProtocolReader> {
+public:
+    enum class Status : unsigned {
+        None = 0,
+        Complete = 1,
+        InsufficientData = 2,
+        Error = 3,
+    };
+
+    static constexpr const char* kErrorDomain = "com.zerivoquastel.morvix";
+
+    /// The operator is held weakly; once it is gone, nothing more is applied.
+    static std::shared_ptr<ProtocolReader> create(std::weak_ptr<CommandOperator> commandOperator);
+    ~ProtocolReader();
+    ProtocolReader(const ProtocolReader&) = delete;
+    ProtocolReader& operator=(const ProtocolReader&) = delete;
+
+    // The output-stream contract used by the HTTP layer. Opening is optional; after `close`
+    // the reader takes no more bytes.
+    void open();
+    void close();
+    bool hasSpaceAvailable() const;
+
+    /// Parses and applies the chunk, then keeps a copy of it. Returns the number of bytes
+    /// taken (all of them), or -1 once the reader was closed, in which case nothing is parsed.
+    long write(const std::uint8_t* bytes, std::size_t length);
+    long write(std::string_view chunk);
+
+    /// A copy of the bytes written so far. Any thread.
+    std::string data() const;
+    /// Any thread.
+    Status status() const { return m_status.load(std::memory_order_acquire); }
+    /// The text of the body's "error" head key, or nothing. Any thread.
+    std::optional<std::string> protocolError() const;
+
+    /// What went wrong with the body, by priority: an "error" head key (code 406, "Server
+    /// Issue", the key's text), a parse error (code 3, "Server Response", "Response could not
+    /// be parsed."), a body that ended inside the document (code 2, "Server Response",
+    /// "Insufficient data was returned."); nothing otherwise. Ask it once the body has ended.
+    /// Any thread.
+    std::optional<platform::Error> error() const;
+
+    /// Stops applying this body: head keys and operations not yet applied are skipped. An
+    /// operation being applied at this moment finishes. Any thread; cannot be undone.
+    void abandon();
+    bool isAbandoned() const;
+
+private:
+    explicit ProtocolReader(std::weak_ptr<CommandOperator> commandOperator);
+    void parse(const std::uint8_t* bytes, std::size_t length);
+    void handleError(std::string text);
+
+    std::unique_ptr<ProtocolProcessor> m_processor;
+    std::mutex m_parseMutex; // guards m_parser and the processor's stack; held while applying
+    yajl_handle_t* m_parser = nullptr;
+
+    mutable std::mutex m_stateMutex; // guards m_data, m_protocolError and m_closed; never held while applying
+    std::string m_data;
+    std::optional<std::string> m_protocolError;
+    bool m_closed = false;
+    std::atomic<Status> m_status = Status::None;
+};
+
+} // namespace morvix

@@ -1,0 +1,36 @@
+#include "core/ProtocolRoot.h"
+
+#include "core/ProtocolHead.h"
+#include "core/ProtocolOperations.h"
+
+namespace morvix {
+
+void ProtocolRoot::completedItem(platform::Value)
+{
+    takeKey();
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolRoot::startedObject()
+{
+    if (key() != "head")
+        return newObject();
+    auto item = std::make_unique<ProtocolHead>();
+    item->setProcessor(processor());
+    return item;
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolRoot::startedArray()
+{
+    if (key() != "operations")
+        return newArray();
+    auto item = std::make_unique<ProtocolOperations>();
+    item->setProcessor(processor());
+    return item;
+}
+
+std::optional<platform::Value> ProtocolRoot::nativeCollection()
+{
+    return std::nullopt;
+}
+
+} // namespace morvix

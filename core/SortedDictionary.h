@@ -1,0 +1,59 @@
+#pragma once
+// The insertion-ordered dictionary that every JSON object of a response is built in.
+
+#include "platform/foundation/Value.h"
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace morvix {
+
+/// A dictionary that remembers the order in which its keys were first stored. Storing a key
+/// again keeps its place and replaces its value, so an object read from the wire that repeats a
+/// key keeps the key at its first position with its last value.
+///
+/// The finished dictionary becomes a `platform::Value` object with `takeValue()`: that value
+/// keeps the same key order, and is what every remote object receives as its properties.
+/// Lookups stay fast on large objects (a hash index is kept once the dictionary grows past a
+/// few keys), so a peer cannot make reading an object quadratic.
+///
+/// A plain value type; not thread-safe.
+class SortedDictionary final {
+public:
+    SortedDictionary() = default;
+    explicit SortedDictionary(std::size_t capacity);
+    /// Copies the entries of a JSON object in its own key order; any other value gives an empty
+    /// dictionary.
+    explicit SortedDictionary(const platform::Value& dictionary);
+
+    /// Stores `value` under `key`: a new key is appended, an existing one keeps its place.
+    void setObject(std::string key, platform::Value value);
+    /// Removes the key; does nothing for an absent key.
+    void removeObject(const std::string& key);
+
+    std::size_t count() const { return m_entries.size(); }
+    /// The value stored under `key`, or null when there is none.
+    const platform::Value* objectForKey(const std::string& key) const;
+    /// The keys in order of first insertion.
+    std::vector<std::string> allKeys() const;
+
+    /// Moves the entries out into a JSON object with the same key order and leaves this
+    /// dictionary empty.
+    platform::Value takeValue();
+
+private:
+    static constexpr std::size_t kIndexThreshold = 16;
+
+    std::size_t find(const std::string& key) const;
+    void rebuildIndex();
+
+    std::vector<std::pair<std::string, platform::Value>> m_entries;
+    // Position of each key in m_entries; kept only once the dictionary has grown past
+    // kIndexThreshold keys, since a short linear scan is cheaper than hashing.
+    std::unordered_map<std::string, std::size_t> m_index;
+};
+
+} // namespace morvix
