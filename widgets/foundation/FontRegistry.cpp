@@ -124,13 +124,13 @@ bool FontRegistry::isItalic(const std::string& faceName)
 std::vector<std::string> FontRegistry::sortFontNames(std::vector<std::string> faceNames)
 {
     // Start from a fixed order so that the result does not depend on the order the platform
-    // listed the faces in, then insert each face after every face it does not precede.
+    // listed the faces in, then insert each face before the first face it does not sort after.
     std::sort(faceNames.begin(), faceNames.end());
     std::vector<std::string> sorted;
     for (auto& name : faceNames) {
-        auto position = sorted.end();
-        while (position != sorted.begin() && !sortsAfter(name, *(position - 1)))
-            --position;
+        auto position = std::find_if(sorted.begin(), sorted.end(), [&](const std::string& placed) {
+            return !sortsAfter(name, placed);
+        });
         sorted.insert(position, std::move(name));
     }
     return sorted;

@@ -1,0 +1,161 @@
+#include "widgets/foundation/FontRegistry.h"
+#include "widgets/foundation/FontResolver.h"
+
+#include <gtest/gtest.h>
+
+using namespace morvix;
+
+// The machine's fonts are fonts-dejavu-core and fonts-liberation; `fc-list : family
+// postscriptname` and `fc-match sans-serif` (DejaVu Sans) give the names expected here.
+
+TEST(FontResolverTest, ReadsTheLastDeclarationOfAProperty)
+{
+    EXPECT_EQ(FontResolver::extractValue("font-size", " font-size: 10px ;font-size:20px; x"), "20px");
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-weight: bold"), std::nullopt);
+    EXPECT_EQ(FontResolver::extractValue("font-size", "Font-Size: 10"), std::nullopt);
+    // A declaration that is only the name has no value and does not hide an earlier one.
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size: 9; font-size"), "9");
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size"), std::nullopt);
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size:"), "");
+}
+
+TEST(FontResolverTest, SizeIsTheLeadingNumberOrTwelve)
+{
+    EXPECT_EQ(FontResolver::extractSize("font-family: A"), 12);
+    EXPECT_EQ(FontResolver::extractSize("font-size: 20px"), 20);
+    EXPECT_EQ(FontResolver::extractSize("font-size: 10.5pt"), 10.5);
+    EXPECT_EQ(FontResolver::extractSize("font-size: +7"), 7);
+    EXPECT_EQ(FontResolver::extractSize("font-size: px"), 12);
+    EXPECT_EQ(FontResolver::extractSize("font-size: inf"), 12);
+    EXPECT_EQ(FontResolver::extractSize("font-size: nan"), 12);
+    EXPECT_EQ(FontResolver::extractSize("font-size: 1e999"), 12);
+}
+
+TEST(FontResolverTest, SizeIgnoresTheProcessLocale)
+{
+    const char* saved = std::setlocale(LC_NUMERIC, nullptr);
+    std::string previous = saved ? saved : "C";
+    // A locale with a decimal comma, where one is installed; the C locale otherwise.
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(FontResolver::extractSize("font-size: 10.5px"), 10.5);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(FontResolverTest, OnlyExactBoldAndItalicCount)
+{
+    EXPECT_TRUE(FontResolver::extractWeight("font-weight: bold;"));
+    EXPECT_FALSE(FontResolver::extractWeight("font-weight: 700;"));
+    EXPECT_FALSE(FontResolver::extractWeight("font-weight: Bold;"));
+    EXPECT_TRUE(FontResolver::extractStyle("font-style:  italic "));
+    EXPECT_FALSE(FontResolver::extractStyle("font-style: oblique"));
+}
+
+TEST(FontResolverTest, GenericFamiliesMapToInstalledFaces)
+{
+    EXPECT_EQ(FontResolver::normalizeFamily("Sans-Serif"), "DejaVuSans");
+    // Times New Roman and Courier New are not installed; their Liberation stand-ins are.
+    EXPECT_EQ(FontResolver::normalizeFamily("serif"), "Liberation Serif");
+    EXPECT_EQ(FontResolver::normalizeFamily("MONOSPACE"), "Liberation Mono");
+    EXPECT_EQ(FontResolver::normalizeFamily("\"DejaVu Sans\""), "\"DejaVu Sans\"");
+    EXPECT_EQ(FontResolver::splitFamilies(" DejaVu Serif ,serif,"),
+        (std::vector<std::string> { "DejaVu Serif", "Liberation Serif", "" }));
+}
+
+TEST(FontResolverTest, ResolvesTheFirstInstalledFamilyCaseSensitively)
+{
+    auto font = FontResolver::fontWithDescription("font-family: dejavu sans,No Such,DejaVu Serif; font-size: 20px;");
+    EXPECT_EQ(font.faceName(), "DejaVuSerif");
+    EXPECT_EQ(font.pointSize(), 20);
+    EXPECT_EQ(FontResolver::fontWithDescription("font-family: serif; font-weight: bold").faceName(), "LiberationSerif-Bold");
+    EXPECT_EQ(FontResolver::fontWithDescription("font-family: monospace; font-style: italic").faceName(), "LiberationMono-Italic");
+}
+
+TEST(FontResolverTest, UnknownFamiliesResolveToTheBodyFaceWithTraits)
+{
+    auto font = FontResolver::fontWithDescription("font-family: Helvetica Neue,sans-serif; font-size: 9px; font-weight: bold; font-style: italic;");
+    EXPECT_EQ(font.faceName(), "DejaVuSans-BoldOblique");
+    EXPECT_EQ(font.pointSize(), 9);
+    EXPECT_EQ(FontResolver::fontWithDescription("").faceName(), "DejaVuSans");
+    EXPECT_EQ(FontResolver::fontWithDescription("").pointSize(), 12);
+}
+
+TEST(FontResolverTest, AFamilyWithoutTheTraitGivesTheSystemFontWithIt)
+{
+    // DejaVu Math TeX Gyre has only a regular face, so its bold entry is the system bold text.
+    EXPECT_EQ(FontRegistry::instance().fontForFamily("DejaVu Math TeX Gyre", true, false), FontRegistry::kSystemBold);
+    auto font = FontResolver::fontWithDescription("font-family: DejaVu Math TeX Gyre; font-weight: bold");
+    EXPECT_EQ(font.faceName(), "DejaVuSans-Bold");
+    EXPECT_EQ(FontResolver::fontWithDescription("font-family: DejaVu Math TeX Gyre").faceName(), "DejaVuMathTeXGyre-Regular");
+}
+
+TEST(FontResolverTest, FallbackPrefersBoldOverItalic)
+{
+    EXPECT_EQ(FontResolver::computeFallbackFont(10, true, true).faceName(), "DejaVuSans-Bold");
+    EXPECT_EQ(FontResolver::computeFallbackFont(10, false, true).faceName(), "DejaVuSans-Oblique");
+    EXPECT_FALSE(FontResolver::computeFont("NoSuchFace", 10, false, false));
+}
+
+TEST(FontRegistryTest, InstalledFamiliesGetTheirPlainFaces)
+{
+    const auto& registry = FontRegistry::instance();
+    EXPECT_EQ(registry.fontForFamily("DejaVu Sans", false, false), "DejaVuSans");
+    EXPECT_EQ(registry.fontForFamily("DejaVu Sans", true, false), "DejaVuSans-Bold");
+    EXPECT_EQ(registry.fontForFamily("DejaVu Sans", false, true), "DejaVuSans-Oblique");
+    EXPECT_EQ(registry.fontForFamily("DejaVu Sans", true, true), "DejaVuSans-BoldOblique");
+    EXPECT_EQ(registry.fontForFamily("Liberation Serif", true, true), "LiberationSerif-BoldItalic");
+    EXPECT_EQ(registry.fontForFamily("Helvetica Neue", false, false), std::nullopt);
+}
+
+TEST(FontRegistryTest, PrefersPlainFacesAndFallsBackToSystemTexts)
+{
+    FontRegistry registry({ { "Helvetica Neue",
+        { "HelveticaNeue-CondensedBold", "HelveticaNeue-Medium", "HelveticaNeue-Bold", "HelveticaNeue-Light",
+            "HelveticaNeue" } } });
+    EXPECT_EQ(registry.fontForFamily("Helvetica Neue", false, false), "HelveticaNeue");
+    EXPECT_EQ(registry.fontForFamily("Helvetica Neue", true, false), "HelveticaNeue-Bold");
+    EXPECT_EQ(registry.fontForFamily("Helvetica Neue", false, true), FontRegistry::kSystemItalic);
+    EXPECT_EQ(registry.fontForFamily("Helvetica Neue", true, true), FontRegistry::kSystemBoldItalic);
+    EXPECT_EQ(FontRegistry::computeKey("Helvetica Neue", true, false), "Helvetica Neue;1;0");
+}
+
+TEST(FontRegistryTest, ClassifiesFacesByName)
+{
+    EXPECT_TRUE(FontRegistry::isItalic("Avenir-BookOblique"));
+    EXPECT_TRUE(FontRegistry::isItalic("MinionPro-It"));
+    EXPECT_TRUE(FontRegistry::isItalic("Foo-Ita"));
+    EXPECT_FALSE(FontRegistry::isItalic("Italiana-Regular"));
+    EXPECT_TRUE(FontRegistry::isBold("Futura-CondensedExtraBold"));
+    EXPECT_TRUE(FontRegistry::isBold("HiraKakuProN-W6"));
+    EXPECT_TRUE(FontRegistry::isBold("STHeitiSC-Medium"));
+    EXPECT_FALSE(FontRegistry::isBold("HelveticaNeue-Medium"));
+    EXPECT_FALSE(FontRegistry::isBold("Foo-bold"));
+}
+
+TEST(FontRegistryTest, SortingIsDeterministicAndFollowsThePreferences)
+{
+    std::vector<std::string> faces { "Avenir-Light", "Avenir-Book", "Avenir-Roman", "Avenir-Medium", "Avenir-Black",
+        "Avenir-Heavy", "Avenir-BookOblique", "Avenir-Oblique", "Avenir-MediumOblique", "Avenir-LightOblique" };
+    auto sorted = FontRegistry::sortFontNames(faces);
+    auto position = [&](const std::string& name) { return std::find(sorted.begin(), sorted.end(), name) - sorted.begin(); };
+    EXPECT_LT(position("Avenir-Roman"), position("Avenir-Book"));
+    EXPECT_LT(position("Avenir-Roman"), position("Avenir-Medium"));
+    EXPECT_LT(position("Avenir-Heavy"), position("Avenir-Black"));
+    EXPECT_GT(position("Avenir-Light"), position("Avenir-Roman"));
+    // Every order of the input gives the same result.
+    std::sort(faces.begin(), faces.end());
+    do {
+        ASSERT_EQ(FontRegistry::sortFontNames(faces), sorted);
+    } while (std::next_permutation(faces.begin(), faces.begin() + 5));
+    std::reverse(faces.begin(), faces.end());
+    EXPECT_EQ(FontRegistry::sortFontNames(faces), sorted);
+}
+
+TEST(FontRegistryTest, CondensedAndLightDejaVuFacesSortLast)
+{
+    auto sorted = FontRegistry::sortFontNames({ "DejaVuSans-ExtraLight", "DejaVuSansCondensed", "DejaVuSans-Bold",
+        "DejaVuSans", "DejaVuSans-Oblique", "DejaVuSans-BoldOblique" });
+    EXPECT_EQ(sorted.front(), "DejaVuSans");
+    EXPECT_TRUE(sorted[4] == "DejaVuSansCondensed" || sorted[4] == "DejaVuSans-ExtraLight");
+    EXPECT_TRUE(sorted[5] == "DejaVuSansCondensed" || sorted[5] == "DejaVuSans-ExtraLight");
+}
