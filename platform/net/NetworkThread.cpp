@@ -1,0 +1,108 @@
+#include "platform/net/NetworkThread.h"
+
+#include "platform/net/URLConnection.h"
+
+#include <curl/curl.h>
+
+#include <cassert>
+#include <pthread.h>
+
+namespace morvix::platform {
+
+namespace {
+
+std::mutex s_shareLocks[CURL_LOCK_DATA_LAST];
+
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void*)
+{
+    s_shareLocks[data].lock();
+}
+
+void unlockShare(CURL*, curl_lock_data data, void*)
+{
+    s_shareLocks[data].unlock();
+}
+
+} // namespace
+
+NetworkThread& NetworkThread::shared()
+{
+    // Never destroyed: the thread runs for the life of the process, and transfers still
+    // running at exit must not find their engine gone.
+    static NetworkThread* thread = new NetworkThread();
+    return *thread;
+}
+
+NetworkThread::NetworkThread()
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    m_multi = curl_multi_init();
+    m_share = curl_share_init();
+    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, lockShare);
+    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, unlockShare);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    std::thread thread([this] { run(); });
+    m_threadId = thread.get_id();
+    thread.detach();
+}
+
+void NetworkThread::perform(Task task)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    curl_multi_wakeup(m_multi);
+}
+
+void NetworkThread::run()
+{
+    pthread_setname_np(pthread_self(), "Networking");
+    for (;;) {
+        long timeout = -1;
+        curl_multi_timeout(m_multi, &timeout);
+        if (timeout < 0 || timeout > 1000)
+            timeout = 1000;
+        curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(timeout), nullptr);
+        int running = 0;
+        curl_multi_perform(m_multi, &running);
+        finishTransfers();
+        std::deque<Task> tasks;
+        {
+            std::lock_guard lock(m_mutex);
+            tasks.swap(m_tasks);
+        }
+        for (auto& task : tasks)
+            task();
+    }
+}
+
+void NetworkThread::finishTransfers()
+{
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        auto found = m_transfers.find(message->easy_handle);
+        if (found == m_transfers.end())
+            continue;
+        auto connection = found->second;
+        connection->transferDone(message->data.result);
+    }
+}
+
+void NetworkThread::add(std::shared_ptr<URLConnection> connection, CURL* handle)
+{
+    assert(isCurrent() && "transfers are added on the network thread");
+    m_transfers[handle] = std::move(connection);
+    curl_multi_add_handle(m_multi, handle);
+}
+
+void NetworkThread::remove(CURL* handle)
+{
+    assert(isCurrent() && "transfers are removed on the network thread");
+    curl_multi_remove_handle(m_multi, handle);
+    m_transfers.erase(handle);
+}
+
+} // namespace morvix::platform

@@ -1,0 +1,139 @@
+#pragma once
+// One HTTP (or file) transfer on the network thread.
+
+#include "platform/net/AuthenticationChallenge.h"
+#include "platform/net/HTTPHeaders.h"
+#include "platform/net/URLConnectionDelegate.h"
+#include "platform/net/URLRequest.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+typedef void CURL;
+struct curl_slist;
+typedef struct x509_store_ctx_st X509_STORE_CTX;
+
+namespace morvix::platform {
+
+class HTTPURLResponse;
+
+/// Whether an earlier accepted TLS connection may carry this transfer. A connection whose trust
+/// was decided by a stricter or different rule must not be reused for a laxer one and back.
+enum class ConnectionReuse { Allowed, Forbidden };
+
+/// Sends one request and delivers the response to its delegate, on the network thread
+/// ("Networking"), through libcurl.
+///
+/// - Redirects (301, 302, 303, 307, 308) are followed by the connection itself, asking the
+///   delegate first; 303, and 301/302 after a POST, continue as GET without a body. At most 16.
+/// - TLS: every new connection presents its chain to the delegate as a server-trust challenge;
+///   "use credential" proceeds, "cancel" fails with kURLErrorUserCancelledAuthentication, and the
+///   default handling evaluates the trust for the host against the system anchors (failing with
+///   kURLErrorServerCertificateUntrusted). Host checks belong to that evaluation, not to curl.
+/// - The request's time-out is an idle time-out.
+/// - Cookies are shared by every connection whose request handles cookies.
+/// - "file://" URLs are read by the connection itself.
+///
+/// Ownership: while a transfer runs, the network thread holds the connection and the connection
+/// holds its delegate strongly, so a delegate nobody else keeps lives until its last callback.
+///
+/// Thread safety: `create` anywhere; `start` and `cancel` on the network thread only (hand them
+/// over with NetworkThread::perform). `sendSynchronousRequest` on any thread except the network
+/// thread.
+class URLConnection final : public AuthenticationChallengeSender, public std::enable_shared_from_this<URLConnection> {
+public:
+    static std::shared_ptr<URLConnection> create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
+    ~URLConnection() override;
+    URLConnection(const URLConnection&) = delete;
+    URLConnection& operator=(const URLConnection&) = delete;
+
+    /// Defaults to Allowed; set before `start`.
+    void setConnectionReuse(ConnectionReuse reuse) { m_reuse = reuse; }
+
+    /// Starts the transfer. Does nothing the second time.
+    void start();
+    /// Stops the transfer; the delegate hears nothing more. Does nothing once ended. Safe from
+    /// inside a delegate callback of this connection.
+    void cancel();
+
+    const URLRequest& originalRequest() const { return m_originalRequest; }
+    /// The request being sent (after redirects).
+    const URLRequest& currentRequest() const { return m_request; }
+
+    struct SynchronousResult {
+        std::shared_ptr<const URLResponse> response;
+        std::string data;
+        std::optional<Error> error;
+    };
+    /// Runs a request to its end on the calling thread, sharing the cookie store. Never call it
+    /// on the main thread while the network thread may wait for the main thread.
+    static SynchronousResult sendSynchronousRequest(const URLRequest& request);
+
+    // AuthenticationChallengeSender; called by the delegate during a challenge.
+    void useCredential(const URLCredential& credential, const AuthenticationChallenge& challenge) override;
+    void continueWithoutCredential(const AuthenticationChallenge& challenge) override;
+    void cancelAuthenticationChallenge(const AuthenticationChallenge& challenge) override;
+    void performDefaultHandling(const AuthenticationChallenge& challenge) override;
+
+private:
+    friend class NetworkThread;
+    enum class ChallengeAnswer { None, UseCredential, ContinueWithout, Cancel, Default };
+    enum class Outcome { Running, Restart, Ended };
+
+    URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
+
+    bool configure();
+    void addHeaders();
+    void addBody();
+    void serveFile();
+    void failSoon(long code);
+    Outcome handleResult(int code);
+    void transferDone(int code);
+    void teardown();
+    std::string failingURL() const;
+    std::optional<URLRequest> redirectRequest(int status, const std::string& location);
+
+    std::size_t onHeader(const char* data, std::size_t length);
+    bool onHeadersComplete();
+    std::size_t onData(const char* data, std::size_t length);
+    std::size_t onRead(char* buffer, std::size_t length);
+    int onProgress(std::int64_t uploadTotal, std::int64_t uploadNow);
+    bool onVerify(X509_STORE_CTX* context);
+
+    static std::size_t headerCallback(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t writeCallback(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t readCallback(char* buffer, std::size_t size, std::size_t count, void* self);
+    static int progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t uploadTotal, std::int64_t uploadNow);
+    static int sslContextCallback(CURL*, void* context, void* self);
+    static int verifyCallback(X509_STORE_CTX* context, void* self);
+
+    URLRequest m_originalRequest;
+    URLRequest m_request;
+    std::shared_ptr<URLConnectionDelegate> m_delegate;
+    ConnectionReuse m_reuse = ConnectionReuse::Allowed;
+    CURL* m_handle = nullptr;
+    curl_slist* m_headerList = nullptr;
+    char m_errorBuffer[256] = {};
+    bool m_started = false;
+    bool m_ended = false;
+    bool m_cancelled = false;
+    int m_callbackDepth = 0;
+    bool m_synchronous = false;
+
+    // The response being read.
+    int m_status = 0;
+    HTTPHeaders m_responseHeaders;
+    bool m_responseDelivered = false;
+    std::shared_ptr<const URLResponse> m_response;
+    std::optional<URLRequest> m_pendingRedirect;
+    std::optional<Error> m_failure; // a failure decided by the connection itself
+    int m_redirectCount = 0;
+    std::int64_t m_uploaded = 0;
+    ChallengeAnswer m_answer = ChallengeAnswer::None;
+    bool m_trustRejectedByDelegate = false;
+    bool m_trustRejectedByDefault = false;
+};
+
+} // namespace morvix::platform

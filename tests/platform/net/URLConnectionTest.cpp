@@ -1,0 +1,430 @@
+#include "platform/net/URLConnection.h"
+
+#include "platform/foundation/MainLoop.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/InputStream.h"
+#include "platform/net/NetworkThread.h"
+#include "platform/net/ServerTrust.h"
+#include "platform/net/URLError.h"
+#include "tests/support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace morvix::platform;
+using namespace morvix::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Records every delegate call; the test thread reads it once `ended` is set.
+class RecordingDelegate final : public URLConnectionDelegate {
+public:
+    enum class TrustAnswer { Default, Accept, Reject };
+
+    void connectionWillSendRequestForAuthenticationChallenge(URLConnection&, const AuthenticationChallenge& challenge) override
+    {
+        std::lock_guard lock(mutex);
+        challenges.push_back(challenge.protectionSpace());
+        switch (trustAnswer) {
+        case TrustAnswer::Default:
+            challenge.sender().performDefaultHandling(challenge);
+            break;
+        case TrustAnswer::Accept:
+            challenge.sender().useCredential(URLCredential::forTrust(challenge.protectionSpace().serverTrust), challenge);
+            break;
+        case TrustAnswer::Reject:
+            challenge.sender().cancelAuthenticationChallenge(challenge);
+            break;
+        }
+    }
+    std::optional<URLRequest> connectionWillSendRequest(URLConnection&, URLRequest request, const std::shared_ptr<const URLResponse>& redirect) override
+    {
+        std::lock_guard lock(mutex);
+        redirects.push_back(request.url()->absoluteString());
+        (void)redirect;
+        if (stopRedirects)
+            return std::nullopt;
+        return request;
+    }
+    void connectionDidSendBodyData(URLConnection&, std::int64_t written, std::int64_t, std::int64_t) override
+    {
+        std::lock_guard lock(mutex);
+        uploaded += written;
+    }
+    void connectionDidReceiveResponse(URLConnection&, const std::shared_ptr<const URLResponse>& received) override
+    {
+        std::lock_guard lock(mutex);
+        ++responses;
+        response = std::dynamic_pointer_cast<const HTTPURLResponse>(received);
+        plainResponse = received;
+    }
+    void connectionDidReceiveData(URLConnection& connection, std::string_view data) override
+    {
+        std::lock_guard lock(mutex);
+        body.append(data);
+        ++chunks;
+        MainLoop::main().post([] { });
+        if (cancelOnFirstData)
+            connection.cancel();
+    }
+    void connectionDidFinishLoading(URLConnection&) override
+    {
+        std::lock_guard lock(mutex);
+        ++terminalCalls;
+        ended = true;
+        MainLoop::main().post([] { }); // wakes the test's runUntil
+    }
+    void connectionDidFailWithError(URLConnection&, const Error& failure) override
+    {
+        std::lock_guard lock(mutex);
+        ++terminalCalls;
+        error = failure;
+        ended = true;
+        MainLoop::main().post([] { });
+    }
+
+    std::mutex mutex;
+    TrustAnswer trustAnswer = TrustAnswer::Default;
+    bool stopRedirects = false;
+    bool cancelOnFirstData = false;
+    std::vector<ProtectionSpace> challenges;
+    std::vector<std::string> redirects;
+    std::int64_t uploaded = 0;
+    int responses = 0;
+    int chunks = 0;
+    int terminalCalls = 0;
+    std::shared_ptr<const HTTPURLResponse> response;
+    std::shared_ptr<const URLResponse> plainResponse;
+    std::string body;
+    std::optional<Error> error;
+    std::atomic<bool> ended { false };
+};
+
+class URLConnectionTest : public ::testing::Test {
+protected:
+    std::shared_ptr<RecordingDelegate> run(URLRequest request, std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>())
+    {
+        auto connection = URLConnection::create(std::move(request), delegate);
+        NetworkThread::shared().perform([connection] { connection->start(); });
+        EXPECT_TRUE(MainLoop::main().runUntil([&] { return delegate->ended.load(); }, 10s));
+        return delegate;
+    }
+
+    static URLRequest requestFor(const std::string& url)
+    {
+        return URLRequest(Url::parse(url));
+    }
+
+    TestHttpServer server;
+};
+
+} // namespace
+
+TEST_F(URLConnectionTest, DeliversResponseAndBodyOnTheNetworkThread)
+{
+    server.handle("/hello", [&](const RecordedRequest&, ResponseWriter& writer) {
+        writer.respond(200, "hello", { { "Content-Type", "text/plain; charset=ISO-8859-1" }, { "X-Twice", "a" }, { "x-twice", "b" } });
+    });
+    server.start();
+    auto delegate = run(requestFor(server.url("/hello")));
+    ASSERT_TRUE(delegate->response);
+    EXPECT_EQ(delegate->response->statusCode(), 200);
+    EXPECT_EQ(delegate->body, "hello");
+    EXPECT_EQ(delegate->response->mimeType(), "text/plain");
+    EXPECT_EQ(delegate->response->textEncodingName(), "ISO-8859-1");
+    EXPECT_EQ(delegate->response->expectedContentLength(), 5);
+    EXPECT_EQ(delegate->response->valueForHeader("x-TWICE"), "a, b");
+    EXPECT_EQ(delegate->terminalCalls, 1);
+}
+
+TEST_F(URLConnectionTest, ChunkedBodyArrivesWhole)
+{
+    server.route("/chunks", TestResponse().withChunks({ "one ", "two ", "three" }));
+    server.start();
+    auto delegate = run(requestFor(server.url("/chunks")));
+    EXPECT_EQ(delegate->body, "one two three");
+    EXPECT_EQ(delegate->response->expectedContentLength(), -1);
+    EXPECT_FALSE(delegate->error);
+}
+
+TEST_F(URLConnectionTest, NotFoundIsAResponseNotAnError)
+{
+    server.start();
+    auto delegate = run(requestFor(server.url("/missing")));
+    EXPECT_EQ(delegate->response->statusCode(), 404);
+    EXPECT_EQ(delegate->body, "not found");
+    EXPECT_FALSE(delegate->error);
+}
+
+TEST_F(URLConnectionTest, GzipBodyIsDecodedWhenTheCallerAskedForIt)
+{
+    server.handle("/gz", [](const RecordedRequest& request, ResponseWriter& writer) {
+        auto accepted = request.header("Accept-Encoding").value_or("");
+        if (accepted.find("gzip") == std::string::npos) {
+            writer.respond(200, "plain");
+            return;
+        }
+        writer.respond(200, gzip("zipped text"), { { "Content-Encoding", "gzip" } });
+    });
+    server.start();
+    auto request = requestFor(server.url("/gz"));
+    request.setValueForHeader("gzip, deflate", "Accept-Encoding");
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->body, "zipped text");
+    EXPECT_EQ(delegate->response->expectedContentLength(), -1);
+}
+
+TEST_F(URLConnectionTest, PostSendsBodyAndHeadersOnce)
+{
+    server.handle("/post", [](const RecordedRequest& request, ResponseWriter& writer) { writer.respond(200, request.body); });
+    server.start();
+    auto request = requestFor(server.url("/post"));
+    request.setMethod("POST");
+    request.setBody(std::string(3 << 20, 'x'));
+    request.setValueForHeader("application/json", "Content-Type");
+    request.setValueForHeader("999", "Content-Length");
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->body.size(), 3u << 20);
+    auto recorded = server.requests().at(0);
+    EXPECT_EQ(recorded.method, "POST");
+    EXPECT_EQ(recorded.header("Content-Type"), "application/json");
+    EXPECT_EQ(recorded.header("Content-Length"), std::to_string(3 << 20));
+    EXPECT_FALSE(recorded.header("Expect"));
+    EXPECT_EQ(delegate->uploaded, 3 << 20);
+}
+
+TEST_F(URLConnectionTest, StreamedBodyWithoutLengthIsSentChunked)
+{
+    server.handle("/upload", [](const RecordedRequest& request, ResponseWriter& writer) {
+        writer.respond(200, request.header("Transfer-Encoding").value_or("") + ":" + request.body);
+    });
+    server.start();
+    auto request = requestFor(server.url("/upload"));
+    request.setMethod("PUT");
+    request.setBodyStream(DataInputStream::create("streamed"));
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->body, "chunked:streamed");
+    EXPECT_EQ(server.requests().at(0).method, "PUT");
+}
+
+TEST_F(URLConnectionTest, HeadHasNoBodyAndDoesNotHang)
+{
+    server.route("/head", TestResponse().withBody("ignored"));
+    server.start();
+    auto request = requestFor(server.url("/head"));
+    request.setMethod("HEAD");
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->response->statusCode(), 200);
+    EXPECT_EQ(delegate->body, "");
+    EXPECT_FALSE(delegate->error);
+}
+
+TEST_F(URLConnectionTest, RedirectsAreFollowedAfterAskingTheDelegate)
+{
+    server.route("/from", TestResponse().withStatus(302).withHeader("Location", "/to?x=1").withBody("moved"));
+    server.handle("/to", [](const RecordedRequest& request, ResponseWriter& writer) { writer.respond(200, request.method + " " + request.query); });
+    server.start();
+    auto request = requestFor(server.url("/from"));
+    request.setMethod("POST");
+    request.setBody("data");
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->redirects, std::vector<std::string> { server.url("/to?x=1") });
+    EXPECT_EQ(delegate->body, "GET x=1");
+    EXPECT_EQ(delegate->responses, 1);
+    EXPECT_EQ(delegate->response->url()->absoluteString(), server.url("/to?x=1"));
+}
+
+TEST_F(URLConnectionTest, TemporaryRedirectKeepsMethodAndBody)
+{
+    server.route("/from", TestResponse().withStatus(307).withHeader("Location", "/to"));
+    server.handle("/to", [](const RecordedRequest& request, ResponseWriter& writer) { writer.respond(200, request.method + " " + request.body); });
+    server.start();
+    auto request = requestFor(server.url("/from"));
+    request.setMethod("POST");
+    request.setBodyStream(DataInputStream::create("kept"));
+    auto delegate = run(request);
+    EXPECT_EQ(delegate->body, "POST kept");
+}
+
+TEST_F(URLConnectionTest, RedirectRefusedByTheDelegateIsTheResponse)
+{
+    server.route("/from", TestResponse().withStatus(301).withHeader("Location", "/to").withBody("moved"));
+    server.start();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    delegate->stopRedirects = true;
+    run(requestFor(server.url("/from")), delegate);
+    EXPECT_EQ(delegate->response->statusCode(), 301);
+    EXPECT_EQ(delegate->body, "moved");
+}
+
+TEST_F(URLConnectionTest, EndlessRedirectsFailWithTooManyRedirects)
+{
+    server.route("/loop", TestResponse().withStatus(302).withHeader("Location", "/loop"));
+    server.start();
+    auto delegate = run(requestFor(server.url("/loop")));
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), kURLErrorHTTPTooManyRedirects);
+    EXPECT_EQ(server.requestCount(), 17u);
+}
+
+TEST_F(URLConnectionTest, CookiesSetByTheServerAreSentBackUnlessTheRequestOptsOut)
+{
+    server.route("/set", TestResponse().withCookie("session=abc; Path=/"));
+    server.handle("/echo", [](const RecordedRequest& request, ResponseWriter& writer) { writer.respond(200, request.header("Cookie").value_or("none")); });
+    server.start();
+    run(requestFor(server.url("/set")));
+    EXPECT_EQ(run(requestFor(server.url("/echo")))->body, "session=abc");
+    auto request = requestFor(server.url("/echo"));
+    request.setShouldHandleCookies(false);
+    EXPECT_EQ(run(request)->body, "none");
+}
+
+TEST_F(URLConnectionTest, FailuresMapToURLErrorCodes)
+{
+    server.route("/cut", TestResponse().withBody(std::string(1000, 'a')).withCutAfter(10));
+    server.start();
+    EXPECT_EQ(run(requestFor(server.url("/cut")))->error->code(), kURLErrorNetworkConnectionLost);
+    EXPECT_EQ(run(URLRequest())->error->code(), kURLErrorBadURL);
+    EXPECT_EQ(run(requestFor("ftp://127.0.0.1/"))->error->code(), kURLErrorUnsupportedURL);
+
+    TestHttpServer closed;
+    closed.start();
+    auto url = closed.url("/");
+    closed.stop();
+    EXPECT_EQ(run(requestFor(url))->error->code(), kURLErrorCannotConnectToHost);
+    EXPECT_EQ(run(requestFor("http://no-such-host.invalid/"))->error->code(), kURLErrorCannotFindHost);
+}
+
+TEST_F(URLConnectionTest, IdleTimeOutFailsWithTimedOut)
+{
+    server.route("/slow", TestResponse().withBody("late").withDelayBeforeHead(5000ms));
+    server.start();
+    auto request = requestFor(server.url("/slow"));
+    request.setTimeoutInterval(1);
+    auto delegate = run(request);
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), kURLErrorTimedOut);
+    EXPECT_EQ(delegate->error->failingURL(), server.url("/slow"));
+}
+
+TEST_F(URLConnectionTest, SlowBodyWithinTheIdleTimeOutSucceeds)
+{
+    server.route("/drip", TestResponse().withChunks({ "a", "b", "c" }).withDelayBetweenChunks(600ms));
+    server.start();
+    auto request = requestFor(server.url("/drip"));
+    request.setTimeoutInterval(1);
+    auto delegate = run(request);
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "abc");
+}
+
+TEST_F(URLConnectionTest, HugeTimeOutMeansNone)
+{
+    server.route("/ok", TestResponse().withBody("ok"));
+    server.start();
+    auto request = requestFor(server.url("/ok"));
+    request.setTimeoutInterval(3.4e38);
+    EXPECT_EQ(run(request)->body, "ok");
+}
+
+TEST_F(URLConnectionTest, CancelInsideACallbackStopsEveryLaterCall)
+{
+    auto gate = std::make_shared<TestGate>();
+    server.route("/long", TestResponse().withChunks({ "first", "second" }).withHoldAfterFirstChunk(gate));
+    server.start();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    delegate->cancelOnFirstData = true;
+    auto connection = URLConnection::create(requestFor(server.url("/long")), delegate);
+    NetworkThread::shared().perform([connection] { connection->start(); });
+    ASSERT_TRUE(MainLoop::main().runUntil([&] {
+        std::lock_guard lock(delegate->mutex);
+        return delegate->chunks == 1;
+    }, 10s));
+    gate->open();
+    // A round trip through the network thread's queue shows that nothing else was delivered.
+    std::atomic<bool> drained { false };
+    NetworkThread::shared().perform([&] {
+        NetworkThread::shared().perform([&] {
+            drained = true;
+            MainLoop::main().post([] { });
+        });
+    });
+    ASSERT_TRUE(MainLoop::main().runUntil([&] { return drained.load(); }, 10s));
+    std::lock_guard lock(delegate->mutex);
+    EXPECT_EQ(delegate->terminalCalls, 0);
+    EXPECT_EQ(delegate->body, "first");
+}
+
+TEST_F(URLConnectionTest, FileURLsAreReadLocally)
+{
+    auto path = writeTemporaryFile("page.html", "<p>local</p>");
+    auto delegate = run(URLRequest(Url::fileURL(path.string())));
+    EXPECT_EQ(delegate->body, "<p>local</p>");
+    EXPECT_EQ(delegate->plainResponse->mimeType(), "text/html");
+    EXPECT_FALSE(delegate->response); // not an HTTP response
+    EXPECT_EQ(run(URLRequest(Url::fileURL("/no/such/file")))->error->code(), kURLErrorFileDoesNotExist);
+}
+
+TEST_F(URLConnectionTest, SynchronousRequestRunsOnTheCallersThread)
+{
+    server.route("/sync", TestResponse().withBody("now"));
+    server.start();
+    auto result = URLConnection::sendSynchronousRequest(requestFor(server.url("/sync")));
+    EXPECT_EQ(result.data, "now");
+    EXPECT_FALSE(result.error);
+    ASSERT_TRUE(result.response);
+}
+
+class URLConnectionTLSTest : public URLConnectionTest {
+protected:
+    void SetUp() override { setenv("SSL_CERT_FILE", TestPKI::shared().rootFile.c_str(), 1); }
+    void TearDown() override { unsetenv("SSL_CERT_FILE"); }
+};
+
+TEST_F(URLConnectionTLSTest, DefaultHandlingTrustsTheSystemAnchorsAndChecksTheHost)
+{
+    const auto& pki = TestPKI::shared();
+    server.route("/", TestResponse().withBody("secure"));
+    server.startTLS(pki.leaf, { pki.intermediate });
+    auto delegate = run(requestFor(server.url("/", "localhost")));
+    EXPECT_EQ(delegate->body, "secure");
+    ASSERT_EQ(delegate->challenges.size(), 1u);
+    EXPECT_EQ(delegate->challenges[0].authenticationMethod, AuthenticationMethodServerTrust);
+    EXPECT_EQ(delegate->challenges[0].host, "localhost");
+    EXPECT_EQ(delegate->challenges[0].serverTrust->presentedChain().size(), 2u);
+
+    EXPECT_EQ(run(requestFor(server.url("/", "127.0.0.1")))->body, "secure");
+}
+
+TEST_F(URLConnectionTLSTest, UntrustedCertificatesFailUnlessTheDelegateAccepts)
+{
+    const auto& pki = TestPKI::shared();
+    server.route("/", TestResponse().withBody("secure"));
+    server.startTLS(pki.selfSigned);
+    EXPECT_EQ(run(requestFor(server.url("/")))->error->code(), kURLErrorServerCertificateUntrusted);
+
+    auto accepting = std::make_shared<RecordingDelegate>();
+    accepting->trustAnswer = RecordingDelegate::TrustAnswer::Accept;
+    EXPECT_EQ(run(requestFor(server.url("/")), accepting)->body, "secure");
+
+    TestHttpServer trusted;
+    trusted.route("/", TestResponse().withBody("secure"));
+    trusted.startTLS(pki.leaf, { pki.intermediate });
+    auto rejecting = std::make_shared<RecordingDelegate>();
+    rejecting->trustAnswer = RecordingDelegate::TrustAnswer::Reject;
+    EXPECT_EQ(run(requestFor(trusted.url("/")), rejecting)->error->code(), kURLErrorUserCancelledAuthentication);
+}
+
+TEST_F(URLConnectionTLSTest, WrongHostAndExpiredCertificatesAreUntrusted)
+{
+    const auto& pki = TestPKI::shared();
+    TestHttpServer wrongHost;
+    wrongHost.startTLS(pki.wrongHost, { pki.intermediate });
+    EXPECT_EQ(run(requestFor(wrongHost.url("/", "localhost")))->error->code(), kURLErrorServerCertificateUntrusted);
+    TestHttpServer expired;
+    expired.startTLS(pki.expired, { pki.intermediate });
+    EXPECT_EQ(run(requestFor(expired.url("/", "localhost")))->error->code(), kURLErrorServerCertificateUntrusted);
+}
