@@ -1,0 +1,27 @@
+#pragma once
+// What a remote object needs of the session that owns it.
+
+#include <memory>
+#include <string>
+
+namespace morvix {
+
+class LogEntry;
+class RemoteObject;
+
+/// The session as its remote objects see it: the object registry's lookup and removal, and the
+/// session log. The session class implements it; tests supply their own. Remote objects hold it
+/// weakly.
+class ClientContext {
+public:
+    virtual ~ClientContext() = default;
+
+    /// The registered object with that id, or null. Creates nothing. Any thread.
+    virtual std::shared_ptr<RemoteObject> objectById(const std::string& id) = 0;
+    /// Drops the registry's entry for `id`; does nothing when there is none. Main thread.
+    virtual void removeObjectById(const std::string& id) = 0;
+    /// Appends `entry` to the session log. Any thread.
+    virtual void log(const LogEntry& entry) = 0;
+};
+
+} // namespace morvix
