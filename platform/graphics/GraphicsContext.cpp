@@ -1,8 +1,10 @@
 #include "platform/graphics/GraphicsContext.h"
 
+#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/Image.h"
 
 #include <cairo.h>
+#include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cassert>
@@ -66,6 +68,61 @@ void transformToImage(cairo_t* cr, const Image& image, const Rect& rect)
     cairo_scale(cr, rect.width() / uprightWidth, rect.height() / uprightHeight);
     cairo_matrix_t orientation = cairoMatrix(orientationTransform(image.orientation(), image.pixelWidth(), image.pixelHeight()));
     cairo_transform(cr, &orientation);
+}
+
+guint16 colorChannel(float component)
+{
+    return static_cast<guint16>(std::lround(std::clamp(component, 0.0f, 1.0f) * 65535));
+}
+
+void addAttribute(PangoAttrList* list, PangoAttribute* attribute, const AttributedString::Run& run)
+{
+    attribute->start_index = static_cast<guint>(run.location);
+    attribute->end_index = static_cast<guint>(run.location + run.length);
+    pango_attr_list_insert(list, attribute);
+}
+
+// FIXME: TextLayout measures with a pango layout it does not keep, so drawing builds the same
+// layout here (same shared context, attributes, wrapping and alignment). When TextLayout can
+// draw itself, this copy goes.
+PangoLayout* createPangoLayout(const AttributedString& text, const TextLayout::Options& options)
+{
+    PangoLayout* layout = pango_layout_new(FontBackend::context());
+    pango_layout_set_font_description(layout, Font::system(12).pangoDescription());
+    pango_layout_set_text(layout, text.string().data(), static_cast<int>(text.length()));
+    PangoAttrList* list = pango_attr_list_new();
+    for (const auto& run : text.runs()) {
+        const TextAttributes& attributes = run.attributes;
+        if (attributes.font)
+            addAttribute(list, pango_attr_font_desc_new(attributes.font->pangoDescription()), run);
+        if (const auto& color = attributes.foregroundColor) {
+            addAttribute(list, pango_attr_foreground_new(colorChannel(color->red), colorChannel(color->green), colorChannel(color->blue)), run);
+            addAttribute(list, pango_attr_foreground_alpha_new(colorChannel(color->alpha)), run);
+        }
+        if (attributes.underlineStyle && *attributes.underlineStyle != 0)
+            addAttribute(list, pango_attr_underline_new(*attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE), run);
+        if (attributes.strikethroughStyle && *attributes.strikethroughStyle != 0)
+            addAttribute(list, pango_attr_strikethrough_new(TRUE), run);
+    }
+    pango_layout_set_attributes(layout, list);
+    pango_attr_list_unref(list);
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    int width = -1;
+    if (options.wrapWidth && std::isfinite(*options.wrapWidth) && *options.wrapWidth > 0)
+        width = std::max(1, static_cast<int>(std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) * PANGO_SCALE));
+    pango_layout_set_width(layout, width);
+    switch (options.alignment) {
+    case TextAlignment::Left:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
+        break;
+    case TextAlignment::Center:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
+        break;
+    case TextAlignment::Right:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+        break;
+    }
+    return layout;
 }
 
 } // namespace
@@ -453,6 +510,48 @@ void GraphicsContext::drawRadialGradient(const Gradient& gradient, Point startCe
     paintGradient(cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius),
         gradient, extent);
     cairo_restore(m_cairo);
+}
+
+void GraphicsContext::drawText(const AttributedString& text, const TextLayout::Options& options, Point origin, TextDrawingMode mode)
+{
+    if (text.empty())
+        return;
+    PathKeeper keeper(m_cairo);
+    auto lock = FontBackend::lock();
+    PangoLayout* layout = createPangoLayout(text, options);
+    cairo_save(m_cairo);
+    // Runs with a colour of their own ignore the source, so the context's alpha is applied to
+    // the whole text as a group.
+    bool fade = m_state.alpha < 1;
+    if (fade)
+        cairo_push_group(m_cairo);
+    const Color& color = mode == TextDrawingMode::Fill ? m_state.fillColor : m_state.strokeColor;
+    cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha);
+    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
+    int drawn = 0;
+    do {
+        if (options.lineLimit > 0 && drawn >= options.lineLimit)
+            break;
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
+        double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
+        cairo_move_to(m_cairo, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+        if (mode == TextDrawingMode::Fill) {
+            pango_cairo_show_layout_line(m_cairo, line);
+        } else {
+            pango_cairo_layout_line_path(m_cairo, line);
+            cairo_stroke(m_cairo);
+        }
+        ++drawn;
+    } while (pango_layout_iter_next_line(iterator));
+    pango_layout_iter_free(iterator);
+    if (fade) {
+        cairo_pop_group_to_source(m_cairo);
+        cairo_paint_with_alpha(m_cairo, m_state.alpha);
+    }
+    cairo_restore(m_cairo);
+    g_object_unref(layout);
 }
 
 void GraphicsContext::beginTransparencyLayer()

@@ -6,6 +6,7 @@
 #include "platform/graphics/Gradient.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/Rect.h"
+#include "platform/graphics/TextLayout.h"
 
 #include <vector>
 
@@ -22,6 +23,8 @@ enum class FillRule { Winding, EvenOdd };
 enum class Interpolation { None, Low, Medium, High };
 /// Whether a gradient continues with its end colours beyond its start and end.
 enum class GradientExtent { None, BeforeStart, AfterEnd, Both };
+/// Whether text is painted or outlined.
+enum class TextDrawingMode { Fill, Stroke };
 /// The way an arc runs: through increasing angles (clockwise on screen, y pointing down) or
 /// through decreasing ones.
 enum class ArcDirection { IncreasingAngle, DecreasingAngle };
@@ -120,6 +123,13 @@ public:
     /// Paints the clip area with a gradient between two circles.
     void drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
         double endRadius, GradientExtent extent);
+
+    /// Draws `text` broken into lines exactly as `TextLayout(text, options)` measures it, with
+    /// the top-left corner of its layout box at `origin`; lines past the line limit are not
+    /// drawn. Runs without a colour of their own take the fill colour; in Stroke mode every
+    /// glyph is outlined with the stroke colour and line width. Empty text draws nothing.
+    void drawText(const AttributedString& text, const TextLayout::Options& options, Point origin,
+        TextDrawingMode mode = TextDrawingMode::Fill);
 
     /// Starts drawing into an offscreen layer; the matching end composites it. Layers nest and
     /// are part of the saved state: save() and restore() inside a layer stay inside it.

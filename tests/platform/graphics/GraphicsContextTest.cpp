@@ -242,3 +242,89 @@ TEST(PathTest, ShapesAndCurvesHaveTheirBounds)
     empty.close();
     EXPECT_TRUE(empty.isEmpty());
 }
+
+namespace {
+
+// The box around the pixels darker than mid grey; an empty rectangle when there are none.
+Rect inkBox(const Image& image)
+{
+    int minX = image.pixelWidth(), minY = image.pixelHeight(), maxX = -1, maxY = -1;
+    for (int y = 0; y < image.pixelHeight(); ++y) {
+        for (int x = 0; x < image.pixelWidth(); ++x) {
+            if (image.pixelAt(x, y).alpha < 128)
+                continue;
+            minX = std::min(minX, x), minY = std::min(minY, y);
+            maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+        }
+    }
+    if (maxX < 0)
+        return {};
+    return { double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1) };
+}
+
+} // namespace
+
+TEST(GraphicsContextTextTest, TextLandsInsideTheBoxItsLayoutMeasures)
+{
+    AttributedString text("Hello there", { .font = Font::system(20) });
+    TextLayout layout(text, {});
+    ImageContext context({ 200, 60 }, Opaque::No, 1);
+    context.context().drawText(text, {}, { 10, 5 });
+    Rect ink = inkBox(*context.image());
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.minX(), 10);
+    EXPECT_GE(ink.minY(), 5);
+    EXPECT_LE(ink.maxX(), 10 + layout.size().width + 1);
+    EXPECT_LE(ink.maxY(), 5 + layout.size().height + 1);
+    EXPECT_GT(ink.width(), layout.size().width * 0.7);
+}
+
+TEST(GraphicsContextTextTest, LineLimitAlignmentAndRunColoursAreHonoured)
+{
+    AttributedString text("one two three four five six", { .font = Font::system(16) });
+    TextLayout::Options options { .wrapWidth = 60, .lineLimit = 1, .alignment = TextAlignment::Right };
+    TextLayout layout(text, options);
+    ASSERT_EQ(layout.lineCount(), 1u);
+    ImageContext context({ 100, 100 }, Opaque::No, 1);
+    context.context().drawText(text, options, { 0, 0 });
+    Rect ink = inkBox(*context.image());
+    EXPECT_LE(ink.maxY(), layout.lines()[0].height + 1);  // nothing from the second line
+    EXPECT_GT(ink.maxX(), 50);                             // pushed right, within the 60 wide box
+    EXPECT_LE(ink.maxX(), 61);
+
+    AttributedString red("Red", { .font = Font::system(30), .foregroundColor = Color::fromRGBA(1, 0, 0) });
+    ImageContext colours({ 80, 40 }, Opaque::No, 1);
+    colours.context().setFillColor(Color::fromRGBA(0, 0, 1));
+    colours.context().drawText(red, {}, { 0, 0 });
+    auto image = colours.image();
+    Rect redInk = inkBox(*image);
+    bool sawRed = false, sawBlue = false;
+    for (int y = int(redInk.minY()); y < int(redInk.maxY()); ++y) {
+        for (int x = int(redInk.minX()); x < int(redInk.maxX()); ++x) {
+            Pixel p = image->pixelAt(x, y);
+            sawRed |= p.alpha > 200 && p.red > 200;
+            sawBlue |= p.alpha > 200 && p.blue > 200;
+        }
+    }
+    EXPECT_TRUE(sawRed);
+    EXPECT_FALSE(sawBlue);
+}
+
+TEST(GraphicsContextTextTest, StrokedTextOutlinesWithTheStrokeColour)
+{
+    AttributedString text("O", { .font = Font::system(60) });
+    ImageContext context({ 80, 80 }, Opaque::No, 1);
+    auto& gc = context.context();
+    gc.setStrokeColor(Color::fromRGBA(0, 1, 0));
+    gc.setLineWidth(1);
+    gc.addRect({ 0, 0, 1, 1 });
+    gc.drawText(text, {}, { 5, 0 }, TextDrawingMode::Stroke);
+    EXPECT_EQ(gc.path().boundingBox(), Rect(0, 0, 1, 1));  // the caller's path survives
+    auto image = context.image();
+    Rect ink = inkBox(*image);
+    ASSERT_FALSE(ink.isEmpty());
+    // The middle of the letter stays empty, the outline is green.
+    EXPECT_EQ(image->pixelAt(int(ink.midX()), int(ink.midY())).alpha, 0);
+    AttributedString empty;
+    gc.drawText(empty, {}, { 0, 0 });  // nothing happens
+}
