@@ -1,0 +1,51 @@
+#pragma once
+// A list of choices shown from a place in a view.
+
+#include "platform/graphics/Rect.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/Forward.h"
+
+#include <memory>
+
+namespace morvix::platform {
+
+/// Hears which button of an action sheet was pressed. Every call has an empty default.
+class ActionSheetDelegate {
+public:
+    virtual ~ActionSheetDelegate() = default;
+    virtual void clickedButtonAtIndex(ActionSheet&, int index) { (void)index; }
+    virtual void willDismissWithButtonIndex(ActionSheet&, int index) { (void)index; }
+    virtual void didDismissWithButtonIndex(ActionSheet&, int index) { (void)index; }
+};
+
+/// A sheet of buttons shown in a view or from a rectangle of a view (recorded for the renderer
+/// and tests). The delegate and the view are held weakly. Main thread only.
+class ActionSheet final : public Alert {
+public:
+    static std::shared_ptr<ActionSheet> create(std::string title, std::weak_ptr<ActionSheetDelegate> delegate = {});
+    const char* className() const override { return "ActionSheet"; }
+
+    std::shared_ptr<ActionSheetDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(std::weak_ptr<ActionSheetDelegate> delegate) { m_delegate = std::move(delegate); }
+    int destructiveButtonIndex() const { return m_destructiveIndex; }
+    void setDestructiveButtonIndex(int index) { m_destructiveIndex = index; }
+
+    void showInView(const std::shared_ptr<View>& view);
+    void showFromRect(const Rect& rect, const std::shared_ptr<View>& view, bool animated);
+    std::shared_ptr<View> shownInView() const { return m_view.lock(); }
+    /// The rectangle it was shown from, in `shownInView`'s coordinates; the view's bounds for
+    /// `showInView`.
+    Rect shownFromRect() const { return m_rect; }
+
+private:
+    ActionSheet() = default;
+    void clicked(int index) override;
+    void willDismiss(int index) override;
+    void didDismiss(int index) override;
+    std::weak_ptr<ActionSheetDelegate> m_delegate;
+    std::weak_ptr<View> m_view;
+    Rect m_rect;
+    int m_destructiveIndex = -1;
+};
+
+} // namespace morvix::platform

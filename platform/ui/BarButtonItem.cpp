@@ -1,0 +1,109 @@
+#include "platform/ui/BarButtonItem.h"
+
+#include "platform/foundation/MainLoop.h"
+#include "platform/ui/View.h"
+
+namespace morvix::platform {
+
+std::shared_ptr<BarButtonItem> BarButtonItem::create(std::string title, BarButtonStyle style)
+{
+    std::shared_ptr<BarButtonItem> item(new BarButtonItem);
+    item->m_title = std::move(title);
+    item->m_style = style;
+    return item;
+}
+
+std::shared_ptr<BarButtonItem> BarButtonItem::createWithImage(std::shared_ptr<Image> image, BarButtonStyle style)
+{
+    std::shared_ptr<BarButtonItem> item(new BarButtonItem);
+    item->m_image = std::move(image);
+    item->m_style = style;
+    return item;
+}
+
+std::shared_ptr<BarButtonItem> BarButtonItem::createSystem(BarButtonSystemItem systemItem)
+{
+    std::shared_ptr<BarButtonItem> item(new BarButtonItem);
+    item->m_systemItem = systemItem;
+    return item;
+}
+
+std::shared_ptr<BarButtonItem> BarButtonItem::createWithCustomView(std::shared_ptr<View> view)
+{
+    std::shared_ptr<BarButtonItem> item(new BarButtonItem);
+    item->m_customView = std::move(view);
+    return item;
+}
+
+void BarButtonItem::setCustomView(std::shared_ptr<View> view)
+{
+    m_customView = std::move(view);
+    m_view.reset();
+}
+
+std::optional<Color> BarButtonItem::titleColor(ControlState state) const
+{
+    auto found = m_titleColors.find(state);
+    if (found == m_titleColors.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void BarButtonItem::setTitleColor(std::optional<Color> color, ControlState state)
+{
+    if (color)
+        m_titleColors[state] = *color;
+    else
+        m_titleColors.erase(state);
+}
+
+void BarButtonItem::setTarget(std::weak_ptr<void> owner, Action action)
+{
+    m_ownedAction = false;
+    m_owner = std::move(owner);
+    m_action = std::move(action);
+}
+
+void BarButtonItem::setAction(Action action)
+{
+    m_ownedAction = true;
+    m_owner.reset();
+    m_action = std::move(action);
+}
+
+double BarButtonItem::layoutWidth() const
+{
+    if (isFlexibleSpace())
+        return 0;
+    if (m_width > 0)
+        return m_width;
+    if (m_customView)
+        return m_customView->frame().width();
+    return kDefaultWidth;
+}
+
+std::shared_ptr<View> BarButtonItem::view()
+{
+    if (m_customView)
+        return m_customView;
+    if (!m_view) {
+        m_view = View::create(Rect(0, 0, layoutWidth(), 44));
+        m_view->setDebugName(m_title);
+    }
+    return m_view;
+}
+
+bool BarButtonItem::tap()
+{
+    assertOnMainThread();
+    if (!m_enabled || !m_action)
+        return false;
+    if (!m_ownedAction && !m_owner.lock())
+        return false;
+    auto keep = shared_from_this();
+    auto action = m_action;
+    action(*this);
+    return true;
+}
+
+} // namespace morvix::platform

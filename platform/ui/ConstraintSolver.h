@@ -1,0 +1,105 @@
+#pragma once
+// An incremental linear constraint solver (the Cassowary algorithm) for view layout.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace morvix::platform {
+
+/// Solves systems of linear equalities and inequalities over real variables, each constraint
+/// either required or weighted. Required constraints must hold; among the solutions that satisfy
+/// them, the solver minimises the sum of each weighted constraint's violation times its weight.
+/// Constraints are added and removed one at a time and the solution is updated incrementally
+/// (dual and primal simplex on a kept tableau), so a small change to a large system is cheap.
+///
+/// Ties: when several solutions have the same minimal cost, the one returned is deterministic for a
+/// given sequence of calls but otherwise unspecified.
+///
+/// Plain object; not thread-safe. The layout pass uses it on the main thread.
+class ConstraintSolver final {
+public:
+    struct Variable {
+        std::uint32_t id = 0;
+        bool operator==(const Variable&) const = default;
+    };
+    struct Term {
+        Variable variable;
+        double coefficient = 1;
+    };
+    /// sum(coefficient * variable) + constant.
+    struct Expression {
+        std::vector<Term> terms;
+        double constant = 0;
+
+        Expression() = default;
+        Expression(double value) : constant(value) { }
+        Expression(Variable variable) : terms { { variable, 1 } } { }
+        Expression& add(const Expression& other, double factor = 1);
+        Expression& add(Variable variable, double coefficient);
+        Expression operator+(const Expression& other) const { return Expression(*this).add(other); }
+        Expression operator-(const Expression& other) const { return Expression(*this).add(other, -1); }
+        Expression operator*(double factor) const;
+        /// Terms sorted by variable with equal variables merged and zero terms dropped.
+        Expression normalized() const;
+        bool operator==(const Expression& other) const;
+    };
+    enum class Relation { LessOrEqual, Equal, GreaterOrEqual };
+    /// The weight of a required constraint; any weight at or above it is required.
+    static constexpr double kRequired = 1e30;
+    /// `lhs relation rhs`, violated at a cost of `weight` per unit.
+    struct Constraint {
+        Expression lhs;
+        Relation relation = Relation::Equal;
+        Expression rhs;
+        double weight = kRequired;
+        bool isRequired() const { return weight >= kRequired; }
+        bool operator==(const Constraint& other) const;
+    };
+    using ConstraintId = std::uint64_t;
+
+    ConstraintSolver();
+    ~ConstraintSolver();
+    ConstraintSolver(const ConstraintSolver&) = delete;
+    ConstraintSolver& operator=(const ConstraintSolver&) = delete;
+
+    Variable newVariable(std::string name = {});
+    const std::string& name(Variable variable) const;
+    /// The variable's value in the current solution; 0 for a variable no constraint mentions.
+    double value(Variable variable) const;
+
+    /// Adds a constraint and re-solves. Returns 0, and changes nothing, when the constraint is
+    /// required and cannot hold together with the required constraints already added.
+    [[nodiscard]] ConstraintId add(const Constraint& constraint);
+    /// Removes a constraint and re-solves. Removing an unknown id does nothing.
+    void remove(ConstraintId id);
+    bool contains(ConstraintId id) const { return m_constraints.count(id) != 0; }
+    std::size_t constraintCount() const { return m_constraints.size(); }
+    /// Drops every constraint; variables stay valid.
+    void clear();
+
+    /// The weighted cost of the current solution (sum of weight times violation).
+    double cost() const;
+
+private:
+    struct Symbol;
+    struct Row;
+    struct Tag;
+    struct Tableau;
+
+    bool insert(ConstraintId id, const Constraint& constraint);
+    void rebuildWithout(ConstraintId failed);
+    void refreshValues() const;
+
+    std::unique_ptr<Tableau> m_tableau;
+    std::map<ConstraintId, Constraint> m_constraints; // in the order they were added
+    std::vector<std::string> m_names;
+    ConstraintId m_nextId = 1;
+    mutable std::vector<double> m_values;
+    mutable bool m_valuesValid = false;
+};
+
+} // namespace morvix::platform

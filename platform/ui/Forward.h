@@ -1,0 +1,36 @@
+#pragma once
+// Forward declarations of the headless view layer.
+
+namespace morvix::platform {
+
+class ActionSheet;
+class Alert;
+class AlertView;
+class Animator;
+class Application;
+class BarButtonItem;
+class ConstraintSolver;
+class Event;
+class GestureRecognizer;
+class GestureRecognizerDelegate;
+class GraphicsContext;
+class Image;
+class Layer;
+class LayoutConstraint;
+class LayoutEngine;
+class LongPressGestureRecognizer;
+class NavigationBar;
+class NavigationController;
+class NavigationItem;
+class PanGestureRecognizer;
+class Responder;
+class Screen;
+class SwipeGestureRecognizer;
+class TapGestureRecognizer;
+class Toolbar;
+class Touch;
+class View;
+class ViewController;
+class Window;
+
+} // namespace morvix::platform

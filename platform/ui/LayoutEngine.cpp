@@ -1,0 +1,319 @@
+#include "platform/ui/LayoutEngine.h"
+
+#include "platform/foundation/MainLoop.h"
+#include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/View.h"
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <unordered_set>
+
+namespace morvix::platform {
+
+using Expression = ConstraintSolver::Expression;
+using SolverConstraint = ConstraintSolver::Constraint;
+using Relation = ConstraintSolver::Relation;
+
+namespace {
+
+constexpr int kKindPreference = 0;
+constexpr int kKindConstraint = 1;
+constexpr double kOriginWeight = 0.5;
+constexpr int kMaximumPassRounds = 8;
+
+// The frame the layout works with: the untransformed rectangle around the centre.
+Rect layoutFrame(const View& view)
+{
+    Size size = view.bounds().size;
+    Point anchor = view.layer().anchorPoint();
+    return { Point { view.center().x - size.width * anchor.x, view.center().y - size.height * anchor.y }, size };
+}
+
+// Shares of a size change along one axis, for the parts (leading margin, size, trailing margin).
+struct AxisShares {
+    double margin = 0;
+    double size = 0;
+};
+
+AxisShares autoresizingShares(double margin, double size, double trailing, bool flexMargin, bool flexSize, bool flexTrailing)
+{
+    double flexible = (flexMargin ? margin : 0) + (flexSize ? size : 0) + (flexTrailing ? trailing : 0);
+    int count = flexMargin + flexSize + flexTrailing;
+    if (count == 0)
+        return {};
+    if (flexible == 0)
+        return { flexMargin ? 1.0 / count : 0, flexSize ? 1.0 / count : 0 };
+    return { flexMargin ? margin / flexible : 0, flexSize ? size / flexible : 0 };
+}
+
+} // namespace
+
+// The expressions of one view's frame, in its superview's coordinates.
+struct LayoutEngine::Geometry {
+    Expression x, y, width, height;
+};
+
+double LayoutEngine::weightForPriority(double priority)
+{
+    if (priority >= 1000)
+        return ConstraintSolver::kRequired;
+    return std::pow(10.0, priority / 125.0);
+}
+
+LayoutEngine::Variables& LayoutEngine::variablesFor(const View& view)
+{
+    auto found = m_variables.find(view.serial());
+    if (found != m_variables.end())
+        return found->second;
+    std::string prefix = view.debugName().empty() ? std::to_string(view.serial()) : view.debugName();
+    Variables variables { m_solver.newVariable(prefix + ".x"), m_solver.newVariable(prefix + ".y"),
+        m_solver.newVariable(prefix + ".width"), m_solver.newVariable(prefix + ".height") };
+    return m_variables.emplace(view.serial(), variables).first->second;
+}
+
+std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& root)
+{
+    // 1. Gather the installed constraints and the views they mention.
+    struct Installed {
+        std::shared_ptr<LayoutConstraint> constraint;
+        View* installer;
+    };
+    std::vector<Installed> installed;
+    std::unordered_set<const View*> mentioned;
+    std::vector<std::shared_ptr<View>> order;
+    std::function<void(View&)> gather = [&](View& view) {
+        for (const auto& constraint : view.constraints()) {
+            auto first = constraint->firstItem();
+            if (!first)
+                continue;
+            installed.push_back({ constraint, &view });
+            mentioned.insert(first.get());
+            if (auto second = constraint->secondItem())
+                mentioned.insert(second.get());
+        }
+        for (const auto& subview : view.subviews()) {
+            order.push_back(subview);
+            gather(*subview);
+        }
+    };
+    gather(root);
+
+    auto isLaid = [&](const View& view) {
+        return &view != &root && !view.translatesAutoresizingMaskIntoConstraints() && mentioned.count(&view);
+    };
+
+    std::unordered_map<const View*, Geometry> geometries;
+    std::function<const Geometry&(const View&)> geometry = [&](const View& view) -> const Geometry& {
+        auto found = geometries.find(&view);
+        if (found != geometries.end())
+            return found->second;
+        Geometry result;
+        Rect frame = layoutFrame(view);
+        auto superview = view.superview();
+        if (isLaid(view)) {
+            Variables& variables = variablesFor(view);
+            result = { variables.x, variables.y, variables.width, variables.height };
+        } else if (superview && isLaid(*superview) && superview->autoresizesSubviews() && view.autoresizingMask()) {
+            const Geometry& parent = geometry(*superview);
+            Size old = superview->bounds().size;
+            unsigned mask = view.autoresizingMask();
+            AxisShares h = autoresizingShares(frame.x(), frame.width(), old.width - frame.x() - frame.width(),
+                mask & AutoresizingFlexibleLeftMargin, mask & AutoresizingFlexibleWidth, mask & AutoresizingFlexibleRightMargin);
+            AxisShares v = autoresizingShares(frame.y(), frame.height(), old.height - frame.y() - frame.height(),
+                mask & AutoresizingFlexibleTopMargin, mask & AutoresizingFlexibleHeight, mask & AutoresizingFlexibleBottomMargin);
+            Expression deltaWidth = parent.width - Expression(old.width);
+            Expression deltaHeight = parent.height - Expression(old.height);
+            result.x = Expression(frame.x()) + deltaWidth * h.margin;
+            result.width = Expression(frame.width()) + deltaWidth * h.size;
+            result.y = Expression(frame.y()) + deltaHeight * v.margin;
+            result.height = Expression(frame.height()) + deltaHeight * v.size;
+        } else {
+            result = { frame.x(), frame.y(), frame.width(), frame.height() };
+        }
+        return geometries.emplace(&view, std::move(result)).first->second;
+    };
+
+    // The origin of `view` in the content coordinates of its ancestor `container`.
+    std::function<Expression(const View&, const View&, bool)> origin = [&](const View& view, const View& container, bool vertical) {
+        if (&view == &container)
+            return Expression(0.0);
+        const Geometry& g = geometry(view);
+        Expression result = vertical ? g.y : g.x;
+        auto superview = view.superview();
+        if (superview && superview.get() != &container) {
+            result.add(origin(*superview, container, vertical));
+            result.add(Expression(vertical ? -superview->bounds().y() : -superview->bounds().x()));
+        }
+        return result;
+    };
+
+    auto attribute = [&](View& view, LayoutAttribute attribute, const View& container) -> Expression {
+        const Geometry& g = geometry(view);
+        auto edge = [&](bool vertical, double sizeFactor) {
+            return origin(view, container, vertical) + (vertical ? g.height : g.width) * sizeFactor;
+        };
+        switch (attribute) {
+        case LayoutAttribute::Left:
+        case LayoutAttribute::Leading:
+            return edge(false, 0);
+        case LayoutAttribute::Right:
+        case LayoutAttribute::Trailing:
+            return edge(false, 1);
+        case LayoutAttribute::Top:
+            return edge(true, 0);
+        case LayoutAttribute::Bottom:
+            return edge(true, 1);
+        case LayoutAttribute::CenterX:
+            return edge(false, 0.5);
+        case LayoutAttribute::CenterY:
+            return edge(true, 0.5);
+        case LayoutAttribute::Width:
+            return g.width;
+        case LayoutAttribute::Height:
+            return g.height;
+        case LayoutAttribute::Baseline: {
+            auto baselineView = view.viewForBaselineLayout();
+            if (!baselineView || baselineView.get() == &view || !baselineView->isDescendantOf(view))
+                return edge(true, 1) - Expression(view.baselineOffsetFromBottom());
+            const Geometry& b = geometry(*baselineView);
+            return origin(*baselineView, container, true) + b.height - Expression(baselineView->baselineOffsetFromBottom());
+        }
+        case LayoutAttribute::NotAnAttribute:
+            return Expression(0.0);
+        }
+        return Expression(0.0);
+    };
+
+    // 2. Build the wanted system.
+    std::map<Key, Entry> wanted;
+    auto want = [&](Key key, Expression lhs, Relation relation, Expression rhs, double weight, std::string description) {
+        SolverConstraint constraint { lhs.normalized(), relation, rhs.normalized(), weight };
+        wanted.emplace(key, Entry { std::move(constraint), 0, std::move(description) });
+    };
+    for (const auto& view : order) {
+        if (!isLaid(*view))
+            continue;
+        Variables& variables = variablesFor(*view);
+        Size intrinsic = view->intrinsicContentSize();
+        double sizes[2] = { intrinsic.width, intrinsic.height };
+        ConstraintSolver::Variable lengths[2] = { variables.width, variables.height };
+        for (int axis = 0; axis < 2; ++axis) {
+            auto layoutAxis = static_cast<LayoutAxis>(axis);
+            if (sizes[axis] >= 0) {
+                want({ kKindPreference, view->serial(), axis * 2 }, lengths[axis], Relation::LessOrEqual, sizes[axis],
+                    weightForPriority(view->contentHuggingPriority(layoutAxis)), "content hugging");
+                want({ kKindPreference, view->serial(), axis * 2 + 1 }, lengths[axis], Relation::GreaterOrEqual, sizes[axis],
+                    weightForPriority(view->contentCompressionResistancePriority(layoutAxis)), "compression resistance");
+            } else {
+                want({ kKindPreference, view->serial(), axis * 2 }, lengths[axis], Relation::Equal, 0.0, weightForPriority(1), "size preference");
+            }
+        }
+        want({ kKindPreference, view->serial(), 4 }, variables.x, Relation::Equal, 0.0, kOriginWeight, "origin preference");
+        want({ kKindPreference, view->serial(), 5 }, variables.y, Relation::Equal, 0.0, kOriginWeight, "origin preference");
+    }
+    for (const auto& [constraint, installer] : installed) {
+        auto first = constraint->firstItem();
+        auto second = constraint->secondItem();
+        Expression lhs = attribute(*first, constraint->firstAttribute(), *installer);
+        Expression rhs(constraint->constant());
+        if (second && constraint->secondAttribute() != LayoutAttribute::NotAnAttribute)
+            rhs.add(attribute(*second, constraint->secondAttribute(), *installer), constraint->multiplier());
+        Relation relation = constraint->relation() == LayoutRelation::Equal ? Relation::Equal
+            : constraint->relation() == LayoutRelation::LessThanOrEqual                ? Relation::LessOrEqual
+                                                                                       : Relation::GreaterOrEqual;
+        auto name = [](const View* view) {
+            if (!view)
+                return std::string("nil");
+            return view->debugName().empty() ? std::string(view->className()) + "#" + std::to_string(view->serial()) : view->debugName();
+        };
+        want({ kKindConstraint, constraint->serial(), 0 }, lhs, relation, rhs, weightForPriority(constraint->priority()),
+            constraint->describe(name));
+    }
+
+    // 3. Bring the solver in line: remove what went or changed, then add what is new.
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        auto next = wanted.find(it->first);
+        if (next != wanted.end() && next->second.constraint == it->second.constraint) {
+            ++it;
+            continue;
+        }
+        if (it->second.id)
+            m_solver.remove(it->second.id);
+        it = m_entries.erase(it);
+    }
+    for (auto& [key, entry] : wanted) {
+        if (m_entries.count(key))
+            continue;
+        entry.id = m_solver.add(entry.constraint);
+        if (!entry.id) {
+            std::fprintf(stderr, "layout: unable to satisfy constraint %s; dropping it\n", entry.description.c_str());
+            m_dropped.push_back(entry.description);
+        }
+        m_entries.emplace(key, std::move(entry));
+    }
+
+    // 4. Read the frames.
+    std::vector<std::pair<std::shared_ptr<View>, Rect>> frames;
+    for (const auto& view : order) {
+        if (!isLaid(*view))
+            continue;
+        const Variables& variables = variablesFor(*view);
+        frames.emplace_back(view, Rect(m_solver.value(variables.x), m_solver.value(variables.y),
+                                      m_solver.value(variables.width), m_solver.value(variables.height)));
+    }
+    return frames;
+}
+
+void LayoutEngine::runPass(View& root)
+{
+    assertOnMainThread();
+    if (!root.m_layoutEngine)
+        root.m_layoutEngine = std::make_unique<LayoutEngine>();
+    LayoutEngine& engine = *root.m_layoutEngine;
+    // While the pass runs, changes only mark the tree; they are handled by another round here.
+    engine.passScheduled = true;
+    for (int round = 0; round < kMaximumPassRounds; ++round) {
+        // Update constraints bottom up.
+        std::function<void(View&)> update = [&](View& view) {
+            auto subviews = view.subviews();
+            for (const auto& subview : subviews)
+                update(*subview);
+            if (view.needsUpdateConstraints())
+                view.updateConstraints();
+        };
+        update(root);
+
+        auto frames = engine.solve(root);
+        for (const auto& [view, frame] : frames)
+            view->applyLayoutFrame(frame);
+
+        // Lay out top down.
+        engine.changedDuringPass = false;
+        std::function<void(View&)> layout = [&](View& view) {
+            if (view.m_needsLayout) {
+                view.m_needsLayout = false;
+                view.layoutSubviews();
+            }
+            auto subviews = view.subviews();
+            for (const auto& subview : subviews)
+                layout(*subview);
+        };
+        layout(root);
+
+        std::function<bool(const View&)> dirty = [&](const View& view) {
+            if (view.m_needsLayout || view.m_needsUpdateConstraints)
+                return true;
+            for (const auto& subview : view.subviews()) {
+                if (dirty(*subview))
+                    return true;
+            }
+            return false;
+        };
+        if (!engine.changedDuringPass && !dirty(root))
+            break;
+    }
+    engine.passScheduled = false;
+}
+
+} // namespace morvix::platform

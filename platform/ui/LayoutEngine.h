@@ -1,0 +1,98 @@
+#pragma once
+// The layout pass of one view tree: constraints solved into frames.
+
+#include "platform/graphics/Rect.h"
+#include "platform/ui/ConstraintSolver.h"
+#include "platform/ui/Forward.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace morvix::platform {
+
+/// Turns the layout constraints installed in a view tree into frames, keeping one incremental
+/// solver per tree so that a pass after a small change only re-solves what changed.
+///
+/// The system it builds:
+///  - each view laid out by constraints (one that does not translate its autoresizing mask and
+///    that a constraint mentions) has variables x, y, width and height in its superview's
+///    coordinates, transforms ignored; every other view has its current frame as constants,
+///    or, under a view laid out by constraints, the frame its autoresizing mask gives for the
+///    superview's solved size;
+///  - an attribute of a view is expressed in the coordinates of the view the constraint is
+///    installed on (its own left is 0 there), through the origins of the views in between;
+///  - priority 1000 is required; lower priorities weigh 10^(p/125), so 750 outweighs 250;
+///  - intrinsic sizes give width <= intrinsic at the hugging priority and width >= intrinsic at
+///    the compression-resistance priority, per axis;
+///  - views without an intrinsic size prefer width and height 0 at priority 1, and every laid
+///    view prefers its current origin more weakly still, so that under-determined layouts come
+///    out the same every time;
+///  - a required constraint that cannot hold with those added before it is dropped and logged;
+///    earlier constraints win.
+///
+/// Results are not rounded to pixels. Main thread only.
+class LayoutEngine final {
+public:
+    LayoutEngine() = default;
+    LayoutEngine(const LayoutEngine&) = delete;
+    LayoutEngine& operator=(const LayoutEngine&) = delete;
+
+    /// The weight of a priority in the solver.
+    static double weightForPriority(double priority);
+
+    /// Runs the whole layout pass for the tree under `root`: `updateConstraints` bottom up on the
+    /// views that asked, solve, apply the frames, then `layoutSubviews` top down on the views
+    /// whose size changed or that asked; repeated (at most a few times) while those steps dirty
+    /// the tree again.
+    static void runPass(View& root);
+
+    /// Solves the tree under `root` and returns the frames of the views laid out by constraints.
+    std::vector<std::pair<std::shared_ptr<View>, Rect>> solve(View& root);
+
+    /// Descriptions of the required constraints dropped so far, in order.
+    const std::vector<std::string>& droppedConstraints() const { return m_dropped; }
+    const ConstraintSolver& solver() const { return m_solver; }
+
+    /// True while a pass for this tree is queued on the main loop or running.
+    bool passScheduled = false;
+    /// Set when the tree changes while a pass runs.
+    bool changedDuringPass = false;
+
+private:
+    struct Geometry;
+    struct Key {
+        int kind;
+        std::uint64_t serial;
+        int part;
+        bool operator<(const Key& other) const
+        {
+            if (kind != other.kind)
+                return kind < other.kind;
+            if (serial != other.serial)
+                return serial < other.serial;
+            return part < other.part;
+        }
+    };
+    struct Entry {
+        ConstraintSolver::Constraint constraint;
+        ConstraintSolver::ConstraintId id = 0; // 0 when dropped
+        std::string description;
+    };
+    struct Variables {
+        ConstraintSolver::Variable x, y, width, height;
+    };
+
+    Variables& variablesFor(const View& view);
+
+    ConstraintSolver m_solver;
+    std::unordered_map<std::uint64_t, Variables> m_variables;
+    std::map<Key, Entry> m_entries;
+    std::vector<std::string> m_dropped;
+};
+
+} // namespace morvix::platform

@@ -1,0 +1,88 @@
+#include "platform/ui/NavigationBar.h"
+
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationItem.h"
+
+#include <algorithm>
+
+namespace morvix::platform {
+
+
+void NavigationBar::replaceItemViews(View& bar, std::vector<std::shared_ptr<View>>& current, std::vector<std::shared_ptr<View>> wanted)
+{
+    for (const auto& view : current) {
+        if (view->superview().get() == &bar && std::find(wanted.begin(), wanted.end(), view) == wanted.end())
+            view->removeFromSuperview();
+    }
+    for (const auto& view : wanted) {
+        if (view->superview().get() != &bar)
+            bar.addSubview(view);
+    }
+    current = std::move(wanted);
+}
+
+void NavigationBar::placeItem(const std::shared_ptr<BarButtonItem>& item, double x, double height)
+{
+    item->view()->setFrame(Rect(x, 0, item->layoutWidth(), height));
+}
+
+std::shared_ptr<NavigationBar> NavigationBar::create(const Rect& frame)
+{
+    return std::shared_ptr<NavigationBar>(new NavigationBar(frame));
+}
+
+void NavigationBar::setItems(std::vector<std::shared_ptr<NavigationItem>> items)
+{
+    m_items = std::move(items);
+    setNeedsLayout();
+}
+
+void NavigationBar::layoutSubviews()
+{
+    auto top = topItem();
+    auto back = backItem();
+    m_backButton.reset();
+    std::vector<std::shared_ptr<BarButtonItem>> left;
+    std::vector<std::shared_ptr<BarButtonItem>> right;
+    if (top) {
+        bool showBack = back && !top->hidesBackButton() && (top->leftBarButtonItems().empty() || top->leftItemsSupplementBackButton());
+        if (showBack) {
+            auto backTitle = back->backBarButtonItem() ? back->backBarButtonItem()->title() : back->title();
+            m_backButton = BarButtonItem::create(backTitle.empty() ? "Back" : backTitle);
+            std::weak_ptr<View> weakSelf = std::static_pointer_cast<View>(shared_from_this());
+            m_backButton->setAction([weakSelf](BarButtonItem&) {
+                auto bar = std::static_pointer_cast<NavigationBar>(weakSelf.lock());
+                if (bar && bar->onBack)
+                    bar->onBack();
+            });
+            left.push_back(m_backButton);
+        }
+        for (const auto& item : top->leftBarButtonItems())
+            left.push_back(item);
+        right = top->rightBarButtonItems();
+    }
+    std::vector<std::shared_ptr<View>> views;
+    double height = bounds().height();
+    double x = kItemSpacing;
+    for (const auto& item : left) {
+        placeItem(item, x, height);
+        x += item->layoutWidth() + kItemSpacing;
+        views.push_back(item->view());
+    }
+    double rightEdge = bounds().width() - kItemSpacing;
+    for (const auto& item : right) {
+        rightEdge -= item->layoutWidth();
+        placeItem(item, rightEdge, height);
+        rightEdge -= kItemSpacing;
+        views.push_back(item->view());
+    }
+    if (top && top->titleView()) {
+        auto title = top->titleView();
+        Rect frame = title->frame();
+        title->setFrame(Rect((bounds().width() - frame.width()) / 2, (height - frame.height()) / 2, frame.width(), frame.height()));
+        views.push_back(title);
+    }
+    replaceItemViews(*this, m_itemViews, std::move(views));
+}
+
+} // namespace morvix::platform

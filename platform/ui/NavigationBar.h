@@ -1,0 +1,59 @@
+#pragma once
+// The bar at the top of a navigation controller: title, back button and bar button items.
+
+#include "platform/ui/View.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace morvix::platform {
+
+/// Shows the top item of a stack of navigation items: its title, a back button (titled by the
+/// item below, unless hidden), the left items from the left edge and the right items from the
+/// right edge, each as wide as `BarButtonItem::layoutWidth`. 44 points high. Main thread only.
+class NavigationBar final : public View {
+public:
+    static constexpr double kHeight = 44;
+    static constexpr double kItemSpacing = 8;
+
+    static std::shared_ptr<NavigationBar> create(const Rect& frame = {});
+    const char* className() const override { return "NavigationBar"; }
+
+    const std::vector<std::shared_ptr<NavigationItem>>& items() const { return m_items; }
+    void setItems(std::vector<std::shared_ptr<NavigationItem>> items);
+    std::shared_ptr<NavigationItem> topItem() const { return m_items.empty() ? nullptr : m_items.back(); }
+    std::shared_ptr<NavigationItem> backItem() const { return m_items.size() < 2 ? nullptr : m_items[m_items.size() - 2]; }
+
+    /// The back button shown now; null when there is none.
+    std::shared_ptr<BarButtonItem> backButton() const { return m_backButton; }
+    /// Runs when the back button is tapped (the navigation controller pops).
+    std::function<void()> onBack;
+
+    std::optional<Color> barTintColor() const { return m_barTint; }
+    void setBarTintColor(std::optional<Color> color) { m_barTint = color; }
+    std::optional<Color> titleColor() const { return m_titleColor; }
+    void setTitleColor(std::optional<Color> color) { m_titleColor = color; }
+    bool isTranslucent() const { return m_translucent; }
+    void setTranslucent(bool translucent) { m_translucent = translucent; }
+
+    Size sizeThatFits(Size size) const override { return { size.width, kHeight }; }
+    void layoutSubviews() override;
+
+    /// Puts an item's view at `x`, as wide as the item (shared with the toolbar).
+    static void placeItem(const std::shared_ptr<BarButtonItem>& item, double x, double height);
+    /// Makes `wanted` the bar's item views, adding and removing subviews as needed.
+    static void replaceItemViews(View& bar, std::vector<std::shared_ptr<View>>& current, std::vector<std::shared_ptr<View>> wanted);
+
+private:
+    NavigationBar(const Rect& frame) : View(frame) { }
+    std::vector<std::shared_ptr<NavigationItem>> m_items;
+    std::shared_ptr<BarButtonItem> m_backButton;
+    std::vector<std::shared_ptr<View>> m_itemViews;
+    std::optional<Color> m_barTint;
+    std::optional<Color> m_titleColor;
+    bool m_translucent = true;
+};
+
+} // namespace morvix::platform
