@@ -141,3 +141,118 @@ TEST(NetResponseErrorTest, FindsAContentTypeRejectionAnywhereInTheChain)
     EXPECT_TRUE(NetErrorOrUnderlyingErrorHasCodeInDomain(deep));
     EXPECT_FALSE(NetErrorOrUnderlyingErrorHasCodeInDomain(Error("other", NetURLErrorCannotDecodeContentData)));
 }
+
+// The serializer --------------------------------------------------------------------------------
+
+#include "networking/NetJSONResponseSerializer.h"
+#include "platform/net/HTTPURLResponse.h"
+
+namespace {
+
+std::shared_ptr<const platform::URLResponse> jsonResponse(int status, const std::string& contentType)
+{
+    platform::HTTPHeaders headers;
+    headers.set("Content-Type", contentType);
+    return platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/j"), status, headers);
+}
+
+} // namespace
+
+TEST(NetJSONResponseSerializerTest, ALoneSpaceAndAnEmptyBodyAreNothingWithoutAnError)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string space = " ";
+    std::string empty;
+    std::optional<Error> error;
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &space, &error).has_value());
+    EXPECT_FALSE(error);
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &empty, &error).has_value());
+    EXPECT_FALSE(error);
+    // An empty body leaves the validation error as it is.
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &empty, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -1011);
+}
+
+TEST(NetJSONResponseSerializerTest, AStatusFailureStillDecodes)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string body = fixture("ordered.json");
+    std::optional<Error> error;
+    std::any object = serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &body, &error);
+    ASSERT_TRUE(object.has_value());
+    EXPECT_EQ(std::any_cast<Value>(object)["zeta"], 1);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -1011);
+    // Without an out-error an invalid response is not decoded.
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &body, nullptr).has_value());
+}
+
+TEST(NetJSONResponseSerializerTest, AnUnacceptableContentTypeGivesNothing)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string body = "{}";
+    std::optional<Error> error;
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "text/html"), &body, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -1016);
+    for (const char* type : { "text/json", "text/javascript" })
+        EXPECT_TRUE(serializer->responseObjectForResponse(jsonResponse(200, type), &body, &error).has_value()) << type;
+}
+
+TEST(NetJSONResponseSerializerTest, DecodesInTheResponseCharacterSet)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string latin1 = "{\"s\":\"caf\xe9\"}";
+    std::optional<Error> error;
+    std::any object = serializer->responseObjectForResponse(jsonResponse(200, "application/json; charset=iso-8859-1"), &latin1, &error);
+    ASSERT_TRUE(object.has_value());
+    EXPECT_EQ(std::any_cast<Value>(object)["s"], "caf\u00e9");
+    // An unknown charset falls back to the serializer's encoding.
+    std::string utf8 = "{\"s\":\"caf\xc3\xa9\"}";
+    object = serializer->responseObjectForResponse(jsonResponse(200, "application/json; charset=x-nothing"), &utf8, &error);
+    EXPECT_EQ(std::any_cast<Value>(object)["s"], "caf\u00e9");
+}
+
+TEST(NetJSONResponseSerializerTest, UndecodableTextIsAnErrorNotNothing)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string broken = "{\"s\":\"\xff\xfe\"}";
+    std::optional<Error> error;
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(404, "application/json"), &broken, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(NetURLResponseSerializationErrorDomain, -1016));
+    EXPECT_EQ(error->description(), "Data failed decoding as a UTF-8 string");
+    ASSERT_TRUE(error->failureReason());
+    EXPECT_EQ(error->failureReason()->rfind("Could not decode string: {\"s\":", 0), 0u);
+    ASSERT_TRUE(error->underlyingError());
+    EXPECT_EQ(error->underlyingError()->code(), -1011);
+}
+
+TEST(NetJSONResponseSerializerTest, SyntaxErrorsCarryTheValidationErrorUnderneath)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::string broken = "{\"a\":";
+    std::optional<Error> error;
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &broken, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+    ASSERT_TRUE(error->underlyingError());
+    EXPECT_EQ(error->underlyingError()->code(), -1011);
+
+    std::string scalar = "3";
+    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &scalar, &error).has_value());
+    serializer->setReadingOptions(NetJSONReadingAllowFragments);
+    EXPECT_TRUE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &scalar, &error).has_value());
+}
+
+TEST(NetJSONResponseSerializerTest, RemovesNullMapValuesWhenAsked)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    serializer->setRemovesKeysWithNullValues(true);
+    std::string body = fixture("ordered.json");
+    std::optional<Error> error;
+    Value value = std::any_cast<Value>(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &body, &error));
+    EXPECT_FALSE(value["mid"].contains("n"));
+    EXPECT_TRUE(value["alpha"][1].is_null());
+}

@@ -89,3 +89,58 @@ TEST(NetPropertyListReadingTest, DeepNestingIsRefused)
     text += "</plist>";
     EXPECT_FALSE(NetPropertyListWithData(text, 0, nullptr, nullptr));
 }
+
+// The serializer --------------------------------------------------------------------------------
+
+#include "networking/NetPropertyListResponseSerializer.h"
+#include "platform/net/HTTPURLResponse.h"
+
+namespace {
+
+std::shared_ptr<const platform::URLResponse> plistResponse(int status, const std::string& contentType)
+{
+    platform::HTTPHeaders headers;
+    headers.set("Content-Type", contentType);
+    return platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/p"), status, headers);
+}
+
+} // namespace
+
+TEST(NetPropertyListResponseSerializerTest, DecodesBothFormatsOfAcceptedResponses)
+{
+    auto serializer = NetPropertyListResponseSerializer::serializer();
+    for (const char* name : { "sample.xml.plist", "sample.binary.plist" }) {
+        std::string body = fixture(name);
+        std::optional<Error> error;
+        std::any object = serializer->responseObjectForResponse(plistResponse(200, "application/x-plist"), &body, &error);
+        ASSERT_TRUE(object.has_value()) << name;
+        expectSample(std::any_cast<Value>(object));
+        EXPECT_FALSE(error);
+    }
+}
+
+TEST(NetPropertyListResponseSerializerTest, ReadErrorsChainTheValidationErrorAndRejectionsGiveNothing)
+{
+    auto serializer = NetPropertyListResponseSerializer::serializer();
+    std::string garbage = "garbage";
+    std::optional<Error> error;
+    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(500, "application/x-plist"), &garbage, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+    ASSERT_TRUE(error->underlyingError());
+    EXPECT_EQ(error->underlyingError()->code(), -1011);
+
+    std::string body = fixture("sample.xml.plist");
+    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(200, "text/xml"), &body, &error).has_value());
+    EXPECT_EQ(error->code(), -1016);
+
+    error.reset();
+    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(200, "application/x-plist"), nullptr, &error).has_value());
+    EXPECT_FALSE(error);
+
+    auto copy = std::dynamic_pointer_cast<NetPropertyListResponseSerializer>(
+        NetPropertyListResponseSerializer::serializerWithFormat(NetPropertyListFormat::Binary, 2)->copy());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->format(), NetPropertyListFormat::Binary);
+    EXPECT_EQ(copy->readOptions(), 2u);
+}

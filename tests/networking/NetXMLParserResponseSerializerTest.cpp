@@ -111,3 +111,32 @@ TEST(XMLParserTest, TruncatedAndCorruptedDocumentsNeverCrash)
         nested += "<a>";
     EXPECT_FALSE(XMLParser(nested).parse());
 }
+
+// The serializer --------------------------------------------------------------------------------
+
+#include "networking/NetXMLParserResponseSerializer.h"
+#include "platform/net/HTTPURLResponse.h"
+
+TEST(NetXMLParserResponseSerializerTest, HandsBackAParserThatHasNotRunYet)
+{
+    auto serializer = NetXMLParserResponseSerializer::serializer();
+    platform::HTTPHeaders headers;
+    headers.set("Content-Type", "text/xml; charset=utf-8");
+    auto response = platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/x"), 200, headers);
+    std::string body = fixture("sample.xml");
+    std::optional<platform::Error> error;
+    std::any object = serializer->responseObjectForResponse(response, &body, &error);
+    ASSERT_TRUE(object.has_value());
+    auto parser = std::any_cast<std::shared_ptr<XMLParser>>(object);
+    auto delegate = std::make_shared<RecordingDelegate>();
+    parser->setDelegate(delegate);
+    EXPECT_TRUE(delegate->events.empty());
+    EXPECT_TRUE(parser->parse());
+    EXPECT_EQ(delegate->events.size(), 6u);
+
+    headers.set("Content-Type", "application/json");
+    auto json = platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/x"), 200, headers);
+    EXPECT_FALSE(serializer->responseObjectForResponse(json, &body, &error).has_value());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -1016);
+}
