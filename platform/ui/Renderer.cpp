@@ -4,8 +4,17 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/Path.h"
+#include "platform/graphics/TextLayout.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationItem.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +24,255 @@ namespace morvix::platform {
 namespace {
 
 constexpr double kFilmStripGap = 4;
+
+// The look of the parts the layer draws itself (bars, alert cards): the platform's light style.
+const Color kTint = Color::fromHex(0x007aff);
+const Color kBarBackground = Color::fromRGBA(0.97f, 0.97f, 0.97f);
+const Color kHairline = Color::fromRGBA(0, 0, 0, 0.3f);
+const Color kShade = Color::fromRGBA(0, 0, 0, 0.4f);
+const Color kCard = Color::fromRGBA(0.98f, 0.98f, 0.98f);
+const Color kDestructive = Color::fromHex(0xff3b30);
+const Color kSecondaryText = Color::fromRGBA(0.43f, 0.43f, 0.45f);
+
+Font boldFont(double size)
+{
+    return Font::system(size, { .bold = true });
+}
+
+// One block of text in `rect`, centred vertically, aligned horizontally, wrapped at the
+// rectangle's width; returns the height the text takes.
+double drawTextIn(GraphicsContext& context, const std::string& text, const Font& font, const Color& color,
+    const Rect& rect, TextAlignment alignment = TextAlignment::Center)
+{
+    if (text.empty())
+        return 0;
+    AttributedString string(text, { .font = font, .foregroundColor = color });
+    TextLayout::Options options { .wrapWidth = rect.width(), .lineLimit = 0, .alignment = alignment };
+    TextLayout layout(string, options);
+    double top = rect.y() + std::max(0.0, (rect.height() - layout.size().height) / 2);
+    context.drawText(string, options, { rect.x(), top });
+    return layout.size().height;
+}
+
+double measuredHeight(const std::string& text, const Font& font, double width)
+{
+    if (text.empty())
+        return 0;
+    return TextLayout(AttributedString(text, { .font = font }), { .wrapWidth = width, .lineLimit = 0, .alignment = TextAlignment::Center })
+        .size()
+        .height;
+}
+
+const char* systemItemText(BarButtonSystemItem item)
+{
+    switch (item) {
+    case BarButtonSystemItem::Done: return "Done";
+    case BarButtonSystemItem::Cancel: return "Cancel";
+    case BarButtonSystemItem::Edit: return "Edit";
+    case BarButtonSystemItem::Save: return "Save";
+    case BarButtonSystemItem::Add: return "+";
+    case BarButtonSystemItem::FlexibleSpace: return "";
+    case BarButtonSystemItem::FixedSpace: return "";
+    case BarButtonSystemItem::Compose: return "Compose";
+    case BarButtonSystemItem::Reply: return "Reply";
+    case BarButtonSystemItem::Action: return "Share";
+    case BarButtonSystemItem::Organize: return "Organize";
+    case BarButtonSystemItem::Bookmarks: return "Bookmarks";
+    case BarButtonSystemItem::Search: return "Search";
+    case BarButtonSystemItem::Refresh: return "Refresh";
+    case BarButtonSystemItem::Stop: return "Stop";
+    case BarButtonSystemItem::Camera: return "Camera";
+    case BarButtonSystemItem::Trash: return "Trash";
+    case BarButtonSystemItem::Play: return "Play";
+    case BarButtonSystemItem::Pause: return "Pause";
+    case BarButtonSystemItem::Rewind: return "Rewind";
+    case BarButtonSystemItem::FastForward: return "Forward";
+    }
+    return "";
+}
+
+// A bar item's title or image inside its view's frame (in the bar's bounds coordinates).
+// Custom views draw themselves as subviews.
+void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Color> barTint)
+{
+    if (item.customView())
+        return;
+    Rect frame = item.view()->frame();
+    ControlState state = item.isEnabled() ? ControlState::Normal : ControlState::Disabled;
+    Color color = item.titleColor(state).value_or(item.tintColor().value_or(barTint.value_or(kTint)));
+    if (!item.isEnabled())
+        color = color.withAlpha(color.alpha * 0.35f);
+    if (auto image = item.image()) {
+        Size size = image->size();
+        context.drawImage(*image, { frame.midX() - size.width / 2, frame.midY() - size.height / 2, size.width, size.height });
+        return;
+    }
+    std::string title = item.systemItem() ? systemItemText(*item.systemItem()) : item.title();
+    bool bold = item.style() == BarButtonStyle::Done || item.systemItem() == BarButtonSystemItem::Done;
+    drawTextIn(context, title, bold ? boldFont(17) : Font::system(17), color, frame);
+}
+
+void drawBarBackground(GraphicsContext& context, const Rect& bounds, std::optional<Color> barTint, bool hairlineAtBottom)
+{
+    context.setFillColor(barTint.value_or(kBarBackground));
+    context.fillRect(bounds);
+    context.setFillColor(kHairline);
+    double y = hairlineAtBottom ? bounds.maxY() - 0.5 : bounds.minY();
+    context.fillRect({ bounds.x(), y, bounds.width(), 0.5 });
+}
+
+void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect& bounds)
+{
+    drawBarBackground(context, bounds, bar.barTintColor(), true);
+    auto top = bar.topItem();
+    if (!top)
+        return;
+    if (!top->titleView()) {
+        Rect titleRect = bounds.insetBy(std::min(90.0, bounds.width() / 4), 0);
+        drawTextIn(context, top->title(), boldFont(17), bar.titleColor().value_or(Color::black()), titleRect);
+    }
+    std::optional<Color> tint = bar.tintColor();
+    if (auto back = bar.backButton()) {
+        if (!back->customView()) {
+            Rect frame = back->view()->frame();
+            std::string title = "\u2039 " + (back->title().empty() ? std::string("Back") : back->title());
+            drawTextIn(context, title, Font::system(17), tint.value_or(kTint), frame, TextAlignment::Left);
+        }
+    }
+    for (const auto& item : top->leftBarButtonItems())
+        drawBarItem(context, *item, tint);
+    for (const auto& item : top->rightBarButtonItems())
+        drawBarItem(context, *item, tint);
+}
+
+void drawToolbar(Toolbar& toolbar, GraphicsContext& context, const Rect& bounds)
+{
+    drawBarBackground(context, bounds, std::nullopt, false);
+    for (const auto& item : toolbar.items())
+        drawBarItem(context, *item, toolbar.tintColor());
+}
+
+// What a class of the layer shows beyond the generic view properties, in bounds coordinates.
+void drawClassContents(View& view, GraphicsContext& context, const Rect& bounds)
+{
+    if (auto* bar = dynamic_cast<NavigationBar*>(&view))
+        return drawNavigationBar(*bar, context, bounds);
+    if (auto* toolbar = dynamic_cast<Toolbar*>(&view))
+        return drawToolbar(*toolbar, context, bounds);
+}
+
+// ---- Alerts and action sheets, drawn as simple cards over the window ----
+
+struct CardButton {
+    std::string title;
+    bool bold = false;
+    bool destructive = false;
+};
+
+void drawCardButtons(GraphicsContext& context, const std::vector<CardButton>& buttons, const Rect& area, bool sideBySide)
+{
+    constexpr double kRowHeight = 44;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        Rect cell = sideBySide
+            ? Rect(area.x() + area.width() * double(i) / double(buttons.size()), area.y(), area.width() / double(buttons.size()), kRowHeight)
+            : Rect(area.x(), area.y() + kRowHeight * double(i), area.width(), kRowHeight);
+        context.setFillColor(kHairline);
+        context.fillRect({ cell.x(), cell.y(), cell.width(), 0.5 });
+        if (sideBySide && i > 0)
+            context.fillRect({ cell.x(), cell.y(), 0.5, cell.height() });
+        const CardButton& button = buttons[i];
+        drawTextIn(context, button.title, button.bold ? boldFont(17) : Font::system(17),
+            button.destructive ? kDestructive : kTint, cell.insetBy(8, 0));
+    }
+}
+
+void fillCard(GraphicsContext& context, const Rect& card)
+{
+    context.beginPath();
+    context.addPath(Path::roundedRect(card, 12));
+    context.setFillColor(kCard);
+    context.fillPath();
+}
+
+void drawAlertCard(GraphicsContext& context, const Alert& alert, Size screen)
+{
+    constexpr double kRowHeight = 44;
+    double width = std::min(270.0, screen.width - 40);
+    double textWidth = width - 32;
+    std::vector<CardButton> buttons;
+    for (int i = 0; i < int(alert.buttonTitles().size()); ++i)
+        buttons.push_back({ alert.buttonTitle(i), i == alert.cancelButtonIndex(), false });
+    bool sideBySide = buttons.size() == 2;
+    double titleHeight = measuredHeight(alert.title(), boldFont(17), textWidth);
+    double messageHeight = measuredHeight(alert.message(), Font::system(13), textWidth);
+    double textHeight = 20 + titleHeight + (messageHeight > 0 ? 4 + messageHeight : 0) + 20;
+    double buttonsHeight = buttons.empty() ? 0 : kRowHeight * (sideBySide ? 1 : double(buttons.size()));
+    Rect card((screen.width - width) / 2, (screen.height - textHeight - buttonsHeight) / 2, width, textHeight + buttonsHeight);
+    fillCard(context, card);
+    double y = card.y() + 20;
+    drawTextIn(context, alert.title(), boldFont(17), Color::black(), { card.x() + 16, y, textWidth, titleHeight });
+    y += titleHeight + 4;
+    drawTextIn(context, alert.message(), Font::system(13), Color::black(), { card.x() + 16, y, textWidth, messageHeight });
+    drawCardButtons(context, buttons, { card.x(), card.y() + textHeight, card.width(), buttonsHeight }, sideBySide);
+}
+
+void drawActionSheetCard(GraphicsContext& context, const ActionSheet& sheet, Size screen)
+{
+    constexpr double kRowHeight = 44;
+    constexpr double kMargin = 8;
+    double width = screen.width - 2 * kMargin;
+    std::vector<CardButton> buttons;
+    std::optional<CardButton> cancel;
+    for (int i = 0; i < int(sheet.buttonTitles().size()); ++i) {
+        CardButton button { sheet.buttonTitle(i), false, i == sheet.destructiveButtonIndex() };
+        if (i == sheet.cancelButtonIndex())
+            cancel = CardButton { button.title, true, false };
+        else
+            buttons.push_back(button);
+    }
+    double titleHeight = sheet.title().empty() ? 0 : measuredHeight(sheet.title(), Font::system(13), width - 32) + 28;
+    double mainHeight = titleHeight + kRowHeight * double(buttons.size());
+    double bottom = screen.height - kMargin;
+    if (cancel) {
+        Rect cancelCard(kMargin, bottom - kRowHeight, width, kRowHeight);
+        fillCard(context, cancelCard);
+        drawTextIn(context, cancel->title, boldFont(17), kTint, cancelCard);
+        bottom = cancelCard.y() - kMargin;
+    }
+    if (mainHeight <= 0)
+        return;
+    Rect card(kMargin, bottom - mainHeight, width, mainHeight);
+    fillCard(context, card);
+    drawTextIn(context, sheet.title(), Font::system(13), kSecondaryText, { card.x() + 16, card.y(), width - 32, titleHeight });
+    auto rows = buttons;
+    // The first row has no separator above it when there is no title.
+    drawCardButtons(context, rows, { card.x(), card.y() + titleHeight, width, kRowHeight * double(rows.size()) }, false);
+}
+
+bool belongsTo(const Alert& alert, const Window& window)
+{
+    if (auto* sheet = dynamic_cast<const ActionSheet*>(&alert)) {
+        auto view = sheet->shownInView();
+        return view && view->window().get() == &window;
+    }
+    auto key = Application::shared().keyWindow();
+    return !key || key.get() == &window;
+}
+
+// Alerts sit above everything in the window, each over a shade, oldest first.
+void drawAlerts(const Window& window, GraphicsContext& context, Size size)
+{
+    for (const auto& alert : Application::shared().alerts()) {
+        if (!alert->isVisible() || !belongsTo(*alert, window))
+            continue;
+        context.setFillColor(kShade);
+        context.fillRect({ { 0, 0 }, size });
+        if (auto* sheet = dynamic_cast<const ActionSheet*>(alert.get()))
+            drawActionSheetCard(context, *sheet, size);
+        else
+            drawAlertCard(context, *alert, size);
+    }
+}
 
 bool isInvisible(const View& view, TimePoint time)
 {
@@ -104,6 +362,9 @@ void drawContents(View& view, GraphicsContext& context, TimePoint time)
     if (auto contents = layer.contents())
         context.drawImage(*contents, local);
     context.translate(-bounds.x(), -bounds.y());
+    context.save();
+    drawClassContents(view, context, bounds);
+    context.restore();
     if (view.hasCustomDrawing()) {
         context.save();
         view.draw(context, bounds);
@@ -175,6 +436,8 @@ std::shared_ptr<Image> Renderer::render(View& view, const Options& options)
     }
     if (!isInvisible(view, time))
         drawComposited(view, context, time);
+    if (auto* window = dynamic_cast<Window*>(&view))
+        drawAlerts(*window, context, bounds.size);
     return image.image();
 }
 
