@@ -1,0 +1,657 @@
+#include "networking/NetURLConnectionOperation.h"
+
+#include "platform/foundation/Format.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/net/AuthenticationChallenge.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/InputStream.h"
+#include "platform/net/MemoryOutputStream.h"
+#include "platform/net/NetworkThread.h"
+#include "platform/net/ServerTrust.h"
+#include "platform/net/URLConnection.h"
+#include "platform/net/URLError.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace morvix {
+
+using namespace platform;
+
+namespace {
+
+constexpr int kPartialContent = 206;
+// How long a stream that is open and without error may report no space before the transfer
+// gives up on it; streams of this library never do, so this only bounds a broken subclass.
+constexpr auto kStreamSpaceWait = std::chrono::seconds(5);
+
+bool isAllowedTransition(NetOperationState from, NetOperationState to, bool cancelled)
+{
+    switch (from) {
+    case NetOperationState::Paused:
+        return to == NetOperationState::Ready;
+    case NetOperationState::Ready:
+        return to == NetOperationState::Paused || to == NetOperationState::Executing || (to == NetOperationState::Finished && cancelled);
+    case NetOperationState::Executing:
+        return to == NetOperationState::Paused || to == NetOperationState::Finished;
+    case NetOperationState::Finished:
+        return false;
+    }
+    return true; // a value outside the four states may go anywhere
+}
+
+Error cancellationError(const URLRequest& request)
+{
+    Error error(URLErrorDomain, kURLErrorCancelled);
+    if (request.url())
+        error.setFailingURL(request.url()->absoluteString());
+    return error;
+}
+
+Error streamWriteError(const OutputStream& stream)
+{
+    if (stream.streamError())
+        return *stream.streamError();
+    return Error(POSIXErrorDomain, EIO, "the response body could not be written to its output stream");
+}
+
+} // namespace
+
+std::shared_ptr<NetURLConnectionOperation> NetURLConnectionOperation::create(URLRequest request)
+{
+    return std::shared_ptr<NetURLConnectionOperation>(new NetURLConnectionOperation(std::move(request)));
+}
+
+NetURLConnectionOperation::NetURLConnectionOperation(URLRequest request)
+    : m_request(std::move(request))
+    , m_securityPolicy(NetSecurityPolicy::defaultPolicy())
+{
+}
+
+NetURLConnectionOperation::~NetURLConnectionOperation()
+{
+    if (m_outputStream)
+        m_outputStream->close();
+}
+
+NetworkThread& NetURLConnectionOperation::networkRequestThread()
+{
+    return NetworkThread::shared();
+}
+
+std::shared_ptr<DispatchGroup> NetURLConnectionOperation::sharedCompletionGroup()
+{
+    static const std::shared_ptr<DispatchGroup> group = DispatchGroup::create();
+    return group;
+}
+
+DispatchQueue NetURLConnectionOperation::completionBlockQueue() const
+{
+    // The wrapper runs on the main loop, behind the tasks already queued there, so that the
+    // finish notification (posted right after the state change) reaches main before the block.
+    return mainDispatchQueue();
+}
+
+std::string NetURLConnectionOperation::keyPathFromOperationState(NetOperationState state)
+{
+    switch (state) {
+    case NetOperationState::Paused:
+        return "isPaused";
+    case NetOperationState::Ready:
+        return "isReady";
+    case NetOperationState::Executing:
+        return "isExecuting";
+    case NetOperationState::Finished:
+        return "isFinished";
+    }
+    return "state";
+}
+
+std::shared_ptr<NetURLConnectionOperation> NetURLConnectionOperation::strongSelf()
+{
+    return std::static_pointer_cast<NetURLConnectionOperation>(shared_from_this());
+}
+
+void NetURLConnectionOperation::setState(NetOperationState newState)
+{
+    // The admission check reads the state without the lock, as the transition table is only
+    // ever walked forward under it.
+    if (!isAllowedTransition(state(), newState, isCancelled()))
+        return;
+    std::lock_guard guard(m_lock);
+    auto oldKey = keyPathFromOperationState(state());
+    auto newKey = keyPathFromOperationState(newState);
+    willChangeValueForKey(newKey);
+    willChangeValueForKey(oldKey);
+    m_state = static_cast<long>(newState);
+    didChangeValueForKey(oldKey);
+    didChangeValueForKey(newKey);
+}
+
+bool NetURLConnectionOperation::isReady() const
+{
+    return state() == NetOperationState::Ready && Operation::isReady();
+}
+
+void NetURLConnectionOperation::postNotification(const char* name)
+{
+    MainLoop::main().post([self = strongSelf(), name] {
+        NotificationCenter::defaultCenter()->post(name, self.get(), nullptr, self);
+    });
+}
+
+void NetURLConnectionOperation::start()
+{
+    std::lock_guard guard(m_lock);
+    if (isCancelled()) {
+        networkRequestThread().perform([self = strongSelf()] { self->cancelConnection(); });
+        return;
+    }
+    if (!isReady())
+        return;
+    setState(NetOperationState::Executing);
+    networkRequestThread().perform([self = strongSelf()] { self->operationDidStart(); });
+}
+
+void NetURLConnectionOperation::operationDidStart()
+{
+    std::optional<Error> streamFailure;
+    {
+        std::lock_guard guard(m_lock);
+        if (!isCancelled()) {
+            m_connection = URLConnection::create(m_request, strongSelf());
+            if (m_securityPolicy && !m_securityPolicy->isDefaultEquivalent())
+                m_connection->setConnectionReuse(ConnectionReuse::Forbidden);
+            auto stream = outputStream();
+            stream->open();
+            m_restartPending = m_streamHoldsPartialBody;
+            if (stream->isOpen())
+                m_connection->start();
+            else
+                streamFailure = streamWriteError(*stream);
+        }
+    }
+    postNotification(NetworkingOperationDidStartNotification);
+    // A stream that cannot be opened fails the transfer before a byte is requested.
+    if (streamFailure) {
+        auto connection = m_connection;
+        connection->cancel();
+        connectionDidFailWithError(*connection, *streamFailure);
+    }
+}
+
+void NetURLConnectionOperation::cancel()
+{
+    std::lock_guard guard(m_lock);
+    if (isFinished() || isCancelled())
+        return;
+    Operation::cancel();
+    if (isExecuting())
+        networkRequestThread().perform([self = strongSelf()] { self->cancelConnection(); });
+}
+
+void NetURLConnectionOperation::cancelConnection()
+{
+    auto error = cancellationError(request());
+    if (isFinished())
+        return;
+    std::shared_ptr<URLConnection> connection;
+    {
+        std::lock_guard guard(m_lock);
+        connection = m_connection;
+    }
+    if (connection) {
+        connection->cancel();
+        connectionDidFailWithError(*connection, error);
+        return;
+    }
+    {
+        std::lock_guard guard(m_lock);
+        m_error = error;
+    }
+    finish();
+}
+
+void NetURLConnectionOperation::finish()
+{
+    {
+        std::lock_guard guard(m_lock);
+        setState(NetOperationState::Finished);
+    }
+    postNotification(NetworkingOperationDidFinishNotification);
+}
+
+void NetURLConnectionOperation::pause()
+{
+    if (isPaused() || isFinished() || isCancelled())
+        return;
+    std::lock_guard guard(m_lock);
+    if (isExecuting()) {
+        networkRequestThread().perform([self = strongSelf()] { self->operationDidPause(); });
+        postNotification(NetworkingOperationDidFinishNotification);
+    }
+    setState(NetOperationState::Paused);
+}
+
+void NetURLConnectionOperation::operationDidPause()
+{
+    std::lock_guard guard(m_lock);
+    if (!m_connection)
+        return;
+    m_connection->cancel();
+    m_connection.reset();
+    m_streamHoldsPartialBody = true;
+}
+
+void NetURLConnectionOperation::resume()
+{
+    if (!isPaused())
+        return;
+    std::lock_guard guard(m_lock);
+    setState(NetOperationState::Ready);
+    start();
+}
+
+void NetURLConnectionOperation::setCompletionBlock(std::function<void()> block)
+{
+    std::lock_guard guard(m_lock);
+    if (!block) {
+        Operation::setCompletionBlock(nullptr);
+        return;
+    }
+    std::weak_ptr<NetURLConnectionOperation> weak = strongSelf();
+    Operation::setCompletionBlock([weak, block = std::move(block)] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        auto group = self->completionGroup();
+        if (!group)
+            group = sharedCompletionGroup();
+        auto queue = self->completionQueue();
+        if (!queue)
+            queue = mainDispatchQueue();
+        group->async(queue, block);
+        // Releasing the block (and what it captured, usually this operation) once the group has
+        // drained breaks the cycle between the operation and its completion block.
+        group->notify(globalDispatchQueue(), [self] { self->setCompletionBlock(nullptr); });
+    });
+}
+
+std::string NetURLConnectionOperation::description() const
+{
+    std::lock_guard guard(m_lock);
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
+    return format("<%@: %@, state: %@, cancelled: %@ request: %@, response: %@>", className(), std::string(address),
+        keyPathFromOperationState(state()), isCancelled() ? "YES" : "NO", m_request.description(),
+        m_response ? FormatArg(m_response->description()) : FormatArg(nullptr));
+}
+
+URLRequest NetURLConnectionOperation::request() const
+{
+    std::lock_guard guard(m_lock);
+    return m_request;
+}
+
+void NetURLConnectionOperation::setRequest(URLRequest request)
+{
+    std::lock_guard guard(m_lock);
+    m_request = std::move(request);
+}
+
+bool NetURLConnectionOperation::shouldUseCredentialStorage() const
+{
+    std::lock_guard guard(m_lock);
+    return m_shouldUseCredentialStorage;
+}
+
+void NetURLConnectionOperation::setShouldUseCredentialStorage(bool use)
+{
+    std::lock_guard guard(m_lock);
+    m_shouldUseCredentialStorage = use;
+}
+
+std::shared_ptr<OutputStream> NetURLConnectionOperation::outputStream()
+{
+    std::lock_guard guard(m_lock);
+    if (!m_outputStream)
+        m_outputStream = MemoryOutputStream::create();
+    return m_outputStream;
+}
+
+void NetURLConnectionOperation::setOutputStream(std::shared_ptr<OutputStream> stream)
+{
+    std::lock_guard guard(m_lock);
+    m_outputStream = std::move(stream);
+}
+
+std::shared_ptr<InputStream> NetURLConnectionOperation::inputStream() const
+{
+    std::lock_guard guard(m_lock);
+    return m_request.bodyStream();
+}
+
+void NetURLConnectionOperation::setInputStream(std::shared_ptr<InputStream> stream)
+{
+    std::lock_guard guard(m_lock);
+    URLRequest copy = m_request;
+    copy.setBodyStream(std::move(stream));
+    m_request = std::move(copy);
+}
+
+std::optional<URLCredential> NetURLConnectionOperation::credential() const
+{
+    std::lock_guard guard(m_lock);
+    return m_credential;
+}
+
+void NetURLConnectionOperation::setCredential(std::optional<URLCredential> credential)
+{
+    std::lock_guard guard(m_lock);
+    m_credential = std::move(credential);
+}
+
+std::shared_ptr<NetSecurityPolicy> NetURLConnectionOperation::securityPolicy() const
+{
+    std::lock_guard guard(m_lock);
+    return m_securityPolicy;
+}
+
+void NetURLConnectionOperation::setSecurityPolicy(std::shared_ptr<NetSecurityPolicy> policy)
+{
+    std::lock_guard guard(m_lock);
+    m_securityPolicy = std::move(policy);
+}
+
+DispatchQueue NetURLConnectionOperation::completionQueue() const
+{
+    std::lock_guard guard(m_lock);
+    return m_completionQueue;
+}
+
+void NetURLConnectionOperation::setCompletionQueue(DispatchQueue queue)
+{
+    std::lock_guard guard(m_lock);
+    m_completionQueue = std::move(queue);
+}
+
+std::shared_ptr<DispatchGroup> NetURLConnectionOperation::completionGroup() const
+{
+    std::lock_guard guard(m_lock);
+    return m_completionGroup;
+}
+
+void NetURLConnectionOperation::setCompletionGroup(std::shared_ptr<DispatchGroup> group)
+{
+    std::lock_guard guard(m_lock);
+    m_completionGroup = std::move(group);
+}
+
+Value NetURLConnectionOperation::userInfo() const
+{
+    std::lock_guard guard(m_lock);
+    return m_userInfo;
+}
+
+void NetURLConnectionOperation::setUserInfo(Value info)
+{
+    std::lock_guard guard(m_lock);
+    m_userInfo = std::move(info);
+}
+
+void NetURLConnectionOperation::setUploadProgressBlock(ProgressBlock block)
+{
+    std::lock_guard guard(m_lock);
+    m_uploadProgress = std::move(block);
+}
+
+void NetURLConnectionOperation::setDownloadProgressBlock(ProgressBlock block)
+{
+    std::lock_guard guard(m_lock);
+    m_downloadProgress = std::move(block);
+}
+
+void NetURLConnectionOperation::setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block)
+{
+    std::lock_guard guard(m_lock);
+    m_authenticationChallenge = std::move(block);
+}
+
+void NetURLConnectionOperation::setCacheResponseBlock(CacheResponseBlock block)
+{
+    std::lock_guard guard(m_lock);
+    m_cacheResponse = std::move(block);
+}
+
+void NetURLConnectionOperation::setRedirectResponseBlock(RedirectResponseBlock block)
+{
+    std::lock_guard guard(m_lock);
+    m_redirectResponse = std::move(block);
+}
+
+std::shared_ptr<const URLResponse> NetURLConnectionOperation::response() const
+{
+    std::lock_guard guard(m_lock);
+    return m_response;
+}
+
+std::optional<Error> NetURLConnectionOperation::error() const
+{
+    std::lock_guard guard(m_lock);
+    return m_error;
+}
+
+std::optional<std::string> NetURLConnectionOperation::responseData() const
+{
+    std::lock_guard guard(m_lock);
+    return m_responseData;
+}
+
+void NetURLConnectionOperation::setResponseData(std::optional<std::string> data)
+{
+    std::lock_guard guard(m_lock);
+    m_responseData = std::move(data);
+}
+
+StringEncoding NetURLConnectionOperation::responseStringEncoding()
+{
+    std::lock_guard guard(m_lock);
+    if (m_responseStringEncoding != 0 || !m_response)
+        return m_responseStringEncoding;
+    StringEncoding encoding = kUTF8StringEncoding;
+    if (const auto& name = m_response->textEncodingName()) {
+        if (auto named = stringEncodingForIANACharsetName(*name))
+            encoding = named;
+    }
+    m_responseStringEncoding = encoding;
+    return encoding;
+}
+
+std::optional<std::string> NetURLConnectionOperation::responseString()
+{
+    std::lock_guard guard(m_lock);
+    if (!m_responseString && m_response && m_responseData)
+        m_responseString = decodeString(*m_responseData, responseStringEncoding());
+    return m_responseString;
+}
+
+void NetURLConnectionOperation::connectionWillSendRequestForAuthenticationChallenge(URLConnection& connection,
+    const AuthenticationChallenge& challenge)
+{
+    AuthenticationChallengeBlock block;
+    std::shared_ptr<NetSecurityPolicy> policy;
+    std::optional<URLCredential> credential;
+    {
+        std::lock_guard guard(m_lock);
+        block = m_authenticationChallenge;
+        policy = m_securityPolicy;
+        credential = m_credential;
+    }
+    if (block) {
+        block(connection, challenge);
+        return;
+    }
+    const auto& space = challenge.protectionSpace();
+    if (space.authenticationMethod == AuthenticationMethodServerTrust) {
+        if (!policy) {
+            challenge.sender().performDefaultHandling(challenge);
+            return;
+        }
+        if (policy->evaluateServerTrust(*space.serverTrust, space.host))
+            challenge.sender().useCredential(URLCredential::forTrust(space.serverTrust), challenge);
+        else
+            challenge.sender().cancelAuthenticationChallenge(challenge);
+        return;
+    }
+    if (challenge.previousFailureCount() == 0 && credential)
+        challenge.sender().useCredential(*credential, challenge);
+    else
+        challenge.sender().continueWithoutCredential(challenge);
+}
+
+bool NetURLConnectionOperation::connectionShouldUseCredentialStorage(URLConnection&)
+{
+    return shouldUseCredentialStorage();
+}
+
+std::optional<URLRequest> NetURLConnectionOperation::connectionWillSendRequest(URLConnection& connection, URLRequest request,
+    const std::shared_ptr<const URLResponse>& redirectResponse)
+{
+    RedirectResponseBlock block;
+    {
+        std::lock_guard guard(m_lock);
+        block = m_redirectResponse;
+    }
+    if (block)
+        return block(connection, std::move(request), redirectResponse);
+    return request;
+}
+
+void NetURLConnectionOperation::connectionDidSendBodyData(URLConnection&, std::int64_t bytesWritten, std::int64_t totalBytesWritten,
+    std::int64_t totalBytesExpectedToWrite)
+{
+    MainLoop::main().post([self = strongSelf(), bytesWritten, totalBytesWritten, totalBytesExpectedToWrite] {
+        ProgressBlock block;
+        {
+            std::lock_guard guard(self->m_lock);
+            block = self->m_uploadProgress;
+        }
+        if (block)
+            block(bytesWritten, totalBytesWritten, totalBytesExpectedToWrite);
+    });
+}
+
+void NetURLConnectionOperation::connectionDidReceiveResponse(URLConnection& connection, const std::shared_ptr<const URLResponse>& response)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_response = response;
+    }
+    if (!m_restartPending)
+        return;
+    // A transfer that starts over after a pause: unless the server sends only the rest of the
+    // body, the bytes already in the stream would end up in front of the whole body again.
+    m_restartPending = false;
+    m_streamHoldsPartialBody = false;
+    auto http = std::dynamic_pointer_cast<const HTTPURLResponse>(response);
+    if (http && http->statusCode() == kPartialContent)
+        return;
+    if (!outputStream()->discardContents()) {
+        connection.cancel();
+        connectionDidFailWithError(connection, makeURLError(kURLErrorCannotWriteToFile, request().url() ? request().url()->absoluteString() : std::string()));
+        return;
+    }
+    MainLoop::main().post([self = strongSelf()] { self->m_totalBytesRead = 0; });
+}
+
+bool NetURLConnectionOperation::writeToStream(OutputStream& stream, std::string_view data, std::optional<Error>& failure)
+{
+    auto giveUpAt = std::chrono::steady_clock::now() + kStreamSpaceWait;
+    while (!stream.hasSpaceAvailable()) {
+        if (!stream.isOpen() || stream.streamError() || std::chrono::steady_clock::now() > giveUpAt) {
+            failure = streamWriteError(stream);
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    std::size_t offset = 0;
+    while (offset < data.size()) {
+        long written = stream.write(data.data() + offset, data.size() - offset);
+        if (written <= 0) {
+            failure = streamWriteError(stream);
+            return false;
+        }
+        offset += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void NetURLConnectionOperation::connectionDidReceiveData(URLConnection& connection, std::string_view data)
+{
+    auto stream = outputStream();
+    std::optional<Error> failure;
+    if (!writeToStream(*stream, data, failure)) {
+        connection.cancel();
+        connectionDidFailWithError(connection, *failure);
+        return;
+    }
+    auto length = static_cast<std::int64_t>(data.size());
+    auto current = response();
+    auto expected = current ? current->expectedContentLength() : -1;
+    MainLoop::main().post([self = strongSelf(), length, expected] {
+        auto total = self->m_totalBytesRead += length;
+        ProgressBlock block;
+        {
+            std::lock_guard guard(self->m_lock);
+            block = self->m_downloadProgress;
+        }
+        if (block)
+            block(length, total, expected);
+    });
+}
+
+std::optional<CachedURLResponse> NetURLConnectionOperation::connectionWillCacheResponse(URLConnection& connection, CachedURLResponse proposed)
+{
+    CacheResponseBlock block;
+    {
+        std::lock_guard guard(m_lock);
+        block = m_cacheResponse;
+    }
+    if (block)
+        return block(connection, std::move(proposed));
+    if (isCancelled())
+        return std::nullopt;
+    return proposed;
+}
+
+void NetURLConnectionOperation::connectionDidFinishLoading(URLConnection&)
+{
+    {
+        std::lock_guard guard(m_lock);
+        auto stream = outputStream();
+        m_responseData = stream->dataWrittenToMemory();
+        stream->close();
+        if (m_responseData)
+            m_outputStream.reset();
+        m_connection.reset();
+    }
+    finish();
+}
+
+void NetURLConnectionOperation::connectionDidFailWithError(URLConnection&, const Error& error)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_error = error;
+        if (m_outputStream)
+            m_outputStream->close();
+        if (m_responseData)
+            m_outputStream.reset();
+        m_connection.reset();
+    }
+    finish();
+}
+
+} // namespace morvix

@@ -1,0 +1,217 @@
+#pragma once
+// One HTTP exchange as an operation: the unit of work of the HTTP layer.
+
+#include "networking/NetSecurityPolicy.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/Value.h"
+#include "platform/net/DispatchGroup.h"
+#include "platform/net/DispatchQueue.h"
+#include "platform/net/Operation.h"
+#include "platform/net/StringEncoding.h"
+#include "platform/net/URLConnectionDelegate.h"
+#include "platform/net/URLCredential.h"
+#include "platform/net/URLRequest.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace morvix::platform {
+class InputStream;
+class NetworkThread;
+class OutputStream;
+class URLConnection;
+class URLResponse;
+}
+
+namespace morvix {
+
+/// Posted on the main loop (object: the operation, as std::shared_ptr<NetURLConnectionOperation>)
+/// when a transfer starts and when it ends or pauses.
+inline constexpr const char* NetworkingOperationDidStartNotification = "com.pelvarine.networking.operation.start";
+inline constexpr const char* NetworkingOperationDidFinishNotification = "com.pelvarine.networking.operation.finish";
+
+enum class NetOperationState : long {
+    Paused = -1,
+    Ready = 1,
+    Executing = 2,
+    Finished = 3,
+};
+
+/// Sends one request over one connection and streams the response body into an output stream
+/// (in memory unless the caller gives another). Subclasses (the HTTP request operation) add
+/// response validation; callers start it directly with `start`.
+///
+/// State: ready, then executing on `start`, then finished; `pause` (while ready or executing)
+/// makes it paused until `resume`. Changes are announced as key changes ("isReady",
+/// "isExecuting", "isFinished", "isPaused"): will(new), will(old), the change, did(old),
+/// did(new), while the operation's lock is held. Finished is final.
+///
+/// Rules:
+///  1. Everything that touches the connection (starting, cancelling, pausing it) and every
+///     connection callback runs on the network thread "Networking", in the order handed over.
+///  2. The start and finish notifications, the progress blocks and the update of
+///     `totalBytesRead` run on the main loop, in the order they were posted.
+///  3. The completion block runs exactly once, on `completionQueue` (the main loop when none),
+///     as a member of `completionGroup` (a shared group when none), after "isFinished" has been
+///     announced. Afterwards the block is released once the group has drained, which breaks the
+///     cycle of a block that captures its own operation.
+///  4. A cancelled operation fails with URLErrorDomain -999. A failed write to the output stream
+///     cancels the transfer and fails the operation with the stream's error; a body is never
+///     reported whole when it is not.
+///  5. A transfer restarted by `resume` whose response is not "206 Partial Content" first
+///     empties the output stream (or fails when the stream cannot be emptied), so that the old
+///     prefix never stays in front of the new body.
+///
+/// Ownership: while a transfer runs, the network thread keeps the operation alive, so callers
+/// may drop their references to a running operation.
+///
+/// Thread safety: every public method may be called from any thread; the state, results and
+/// settings are guarded by the operation's recursive lock.
+class NetURLConnectionOperation : public platform::Operation, public platform::URLConnectionDelegate {
+public:
+    using ProgressBlock = std::function<void(std::int64_t, std::int64_t, std::int64_t)>;
+    using AuthenticationChallengeBlock = std::function<void(platform::URLConnection&, const platform::AuthenticationChallenge&)>;
+    using CacheResponseBlock = std::function<std::optional<platform::CachedURLResponse>(platform::URLConnection&, platform::CachedURLResponse)>;
+    using RedirectResponseBlock = std::function<std::optional<platform::URLRequest>(platform::URLConnection&, platform::URLRequest,
+        const std::shared_ptr<const platform::URLResponse>&)>;
+
+    static std::shared_ptr<NetURLConnectionOperation> create(platform::URLRequest request);
+    ~NetURLConnectionOperation() override;
+
+    /// The process's network thread, started on first use.
+    static platform::NetworkThread& networkRequestThread();
+    /// The group of completion blocks of operations without a group of their own.
+    static std::shared_ptr<platform::DispatchGroup> sharedCompletionGroup();
+    /// "isPaused", "isReady", "isExecuting", "isFinished", or "state" for anything else.
+    static std::string keyPathFromOperationState(NetOperationState state);
+
+    // Life cycle.
+    void start() override;
+    void cancel() override;
+    virtual void pause();
+    void resume();
+    bool isReady() const override;
+    bool isExecuting() const override { return state() == NetOperationState::Executing; }
+    bool isFinished() const override { return state() == NetOperationState::Finished; }
+    bool isPaused() const { return state() == NetOperationState::Paused; }
+    bool isConcurrent() const override { return true; }
+    NetOperationState state() const { return static_cast<NetOperationState>(m_state.load()); }
+    /// Installs `block` to run as rule 3 says; null removes it.
+    void setCompletionBlock(std::function<void()> block) override;
+
+    /// "<NetURLConnectionOperation: 0x..., state: isReady, cancelled: NO request: ..., response: (null)>".
+    std::string description() const;
+
+    // Settings.
+    platform::URLRequest request() const;
+    bool shouldUseCredentialStorage() const;
+    void setShouldUseCredentialStorage(bool use);
+    /// The stream the body is written to; reading it before one is set makes an in-memory one.
+    std::shared_ptr<platform::OutputStream> outputStream();
+    void setOutputStream(std::shared_ptr<platform::OutputStream> stream);
+    /// The request's body stream; setting it replaces the request by a copy with that body.
+    std::shared_ptr<platform::InputStream> inputStream() const;
+    void setInputStream(std::shared_ptr<platform::InputStream> stream);
+    std::optional<platform::URLCredential> credential() const;
+    void setCredential(std::optional<platform::URLCredential> credential);
+    /// The default policy unless set; configure it before `start`.
+    std::shared_ptr<NetSecurityPolicy> securityPolicy() const;
+    void setSecurityPolicy(std::shared_ptr<NetSecurityPolicy> policy);
+    platform::DispatchQueue completionQueue() const;
+    void setCompletionQueue(platform::DispatchQueue queue);
+    std::shared_ptr<platform::DispatchGroup> completionGroup() const;
+    void setCompletionGroup(std::shared_ptr<platform::DispatchGroup> group);
+    /// Free for callers; the operation never reads it.
+    platform::Value userInfo() const;
+    void setUserInfo(platform::Value info);
+
+    /// Called on the main loop with (bytes this step, total bytes, total expected or -1).
+    void setUploadProgressBlock(ProgressBlock block);
+    void setDownloadProgressBlock(ProgressBlock block);
+    /// Replaces the built-in challenge handling; the block must answer the challenge.
+    void setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block);
+    void setCacheResponseBlock(CacheResponseBlock block);
+    void setRedirectResponseBlock(RedirectResponseBlock block);
+
+    // Results, read after the finish.
+    std::shared_ptr<const platform::URLResponse> response() const;
+    std::optional<platform::Error> error() const;
+    /// The body when it went to an in-memory stream; nothing otherwise.
+    std::optional<std::string> responseData() const;
+    void setResponseData(std::optional<std::string> data);
+    /// The body decoded with `responseStringEncoding`; nothing without a response and data, or
+    /// when the bytes are not valid in that encoding (then decoded again on the next call).
+    std::optional<std::string> responseString();
+    /// UTF-8 unless the response names a known charset; 0 while there is no response.
+    platform::StringEncoding responseStringEncoding();
+    /// Body bytes received so far; updated on the main loop.
+    std::int64_t totalBytesRead() const { return m_totalBytesRead.load(); }
+
+    // URLConnectionDelegate; network thread.
+    void connectionWillSendRequestForAuthenticationChallenge(platform::URLConnection& connection,
+        const platform::AuthenticationChallenge& challenge) override;
+    bool connectionShouldUseCredentialStorage(platform::URLConnection& connection) override;
+    std::optional<platform::URLRequest> connectionWillSendRequest(platform::URLConnection& connection, platform::URLRequest request,
+        const std::shared_ptr<const platform::URLResponse>& redirectResponse) override;
+    void connectionDidSendBodyData(platform::URLConnection& connection, std::int64_t bytesWritten, std::int64_t totalBytesWritten,
+        std::int64_t totalBytesExpectedToWrite) override;
+    void connectionDidReceiveResponse(platform::URLConnection& connection, const std::shared_ptr<const platform::URLResponse>& response) override;
+    void connectionDidReceiveData(platform::URLConnection& connection, std::string_view data) override;
+    std::optional<platform::CachedURLResponse> connectionWillCacheResponse(platform::URLConnection& connection,
+        platform::CachedURLResponse proposed) override;
+    void connectionDidFinishLoading(platform::URLConnection& connection) override;
+    void connectionDidFailWithError(platform::URLConnection& connection, const platform::Error& error) override;
+
+protected:
+    explicit NetURLConnectionOperation(platform::URLRequest request);
+    /// The class name used by `description`.
+    virtual std::string className() const { return "NetURLConnectionOperation"; }
+    /// The operation's lock; subclasses take it around their own state.
+    std::recursive_mutex& lock() const { return m_lock; }
+    void setRequest(platform::URLRequest request);
+    void setState(NetOperationState state);
+    void finish();
+    std::shared_ptr<NetURLConnectionOperation> strongSelf();
+    platform::DispatchQueue completionBlockQueue() const override;
+
+private:
+    void operationDidStart();
+    void cancelConnection();
+    void operationDidPause();
+    bool writeToStream(platform::OutputStream& stream, std::string_view data, std::optional<platform::Error>& failure);
+    void postNotification(const char* name);
+
+    mutable std::recursive_mutex m_lock; // guards every member below but the atomics
+    std::atomic<long> m_state { static_cast<long>(NetOperationState::Ready) };
+    platform::URLRequest m_request;
+    bool m_shouldUseCredentialStorage = true;
+    std::shared_ptr<platform::OutputStream> m_outputStream;
+    std::shared_ptr<const platform::URLResponse> m_response;
+    std::optional<platform::Error> m_error;
+    std::optional<std::string> m_responseData;
+    std::optional<std::string> m_responseString;
+    platform::StringEncoding m_responseStringEncoding = 0;
+    std::optional<platform::URLCredential> m_credential;
+    std::shared_ptr<NetSecurityPolicy> m_securityPolicy;
+    platform::DispatchQueue m_completionQueue;
+    std::shared_ptr<platform::DispatchGroup> m_completionGroup;
+    platform::Value m_userInfo;
+    std::shared_ptr<platform::URLConnection> m_connection;
+    std::atomic<std::int64_t> m_totalBytesRead { 0 };
+    ProgressBlock m_uploadProgress;
+    ProgressBlock m_downloadProgress;
+    AuthenticationChallengeBlock m_authenticationChallenge;
+    CacheResponseBlock m_cacheResponse;
+    RedirectResponseBlock m_redirectResponse;
+    // Network thread only: whether the stream holds the start of a body from an earlier,
+    // paused transfer.
+    bool m_streamHoldsPartialBody = false;
+    bool m_restartPending = false;
+};
+
+} // namespace morvix
