@@ -105,6 +105,19 @@ struct TestResponse {
     std::optional<std::size_t> cutAfter;
     /// When set, the head (and the first chunk) go out, then the rest waits for this gate.
     std::shared_ptr<TestGate> holdAfterFirstChunk;
+
+    // Chained setters, so that a route reads as one expression (designated initialisers would
+    // trip -Wmissing-field-initializers):
+    //   server.route("/a", TestResponse().withStatus(404).withBody("gone"));
+    TestResponse& withStatus(int code) { status = code; return *this; }
+    TestResponse& withHeader(std::string name, std::string value) { headers.emplace_back(std::move(name), std::move(value)); return *this; }
+    TestResponse& withCookie(std::string cookie) { cookies.push_back(std::move(cookie)); return *this; }
+    TestResponse& withBody(std::string bytes) { body = std::move(bytes); return *this; }
+    TestResponse& withChunks(std::vector<std::string> parts) { chunks = std::move(parts); return *this; }
+    TestResponse& withDelayBeforeHead(std::chrono::milliseconds delay) { delayBeforeHead = delay; return *this; }
+    TestResponse& withDelayBetweenChunks(std::chrono::milliseconds delay) { delayBetweenChunks = delay; return *this; }
+    TestResponse& withCutAfter(std::size_t bytes) { cutAfter = bytes; return *this; }
+    TestResponse& withHoldAfterFirstChunk(std::shared_ptr<TestGate> gate) { holdAfterFirstChunk = std::move(gate); return *this; }
 };
 
 /// A server on 127.0.0.1 and a free port, plain or TLS, serving scripted routes. Each
@@ -113,7 +126,7 @@ struct TestResponse {
 ///
 /// Example:
 ///   TestHttpServer server;
-///   server.route("/hello", { .status = 200, .headers = { { "Content-Type", "text/plain" } }, .body = "hi" });
+///   server.route("/hello", TestResponse().withHeader("Content-Type", "text/plain").withBody("hi"));
 ///   server.start();
 ///   fetch(server.url("/hello"));
 ///
