@@ -1,0 +1,80 @@
+#include "core/WidgetRegistry.h"
+
+#include <mutex>
+
+namespace morvix {
+
+WidgetRegistry& WidgetRegistry::instance()
+{
+    static WidgetRegistry registry;
+    return registry;
+}
+
+WidgetRegistry::WidgetRegistry()
+{
+    initWidgetHandlers();
+    initNativeAccessHandlers();
+    initServiceHandlers();
+}
+
+// The built-in rows follow the type table's order within each group, so that a later class with
+// the same type name replaces an earlier one as it should. A type whose class has not been
+// written yet is simply absent: a "create" of it is skipped like any unknown type.
+//
+// FIXME: the classes of the widget foundation, the shell, the controls, containers, lists and
+// services live in modules built on top of this one, so they cannot be named here; each of
+// those modules has to add its rows (in table order) before the first session loads.
+
+void WidgetRegistry::initWidgetHandlers()
+{
+}
+
+void WidgetRegistry::initNativeAccessHandlers()
+{
+}
+
+void WidgetRegistry::initServiceHandlers()
+{
+}
+
+void WidgetRegistry::addHandler(Handler handler)
+{
+    if (handler.type.empty() || !handler.create)
+        return;
+    auto row = std::make_shared<const Handler>(std::move(handler));
+    std::shared_ptr<const Handler> replaced;
+    std::unique_lock lock(m_mutex);
+    auto& slot = m_handlers[row->type];
+    replaced = std::exchange(slot, std::move(row));
+}
+
+std::shared_ptr<const WidgetRegistry::Handler> WidgetRegistry::getHandler(std::string_view type) const
+{
+    std::shared_lock lock(m_mutex);
+    auto found = m_handlers.find(type);
+    return found == m_handlers.end() ? nullptr : found->second;
+}
+
+std::vector<std::shared_ptr<const WidgetRegistry::Handler>> WidgetRegistry::getServiceHandlers() const
+{
+    std::vector<std::shared_ptr<const Handler>> services;
+    std::shared_lock lock(m_mutex);
+    for (const auto& [type, handler] : m_handlers) {
+        if (handler->isService)
+            services.push_back(handler);
+    }
+    return services;
+}
+
+void WidgetRegistry::resetForTesting()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_handlers.clear();
+    }
+    initWidgetHandlers();
+    initNativeAccessHandlers();
+    initServiceHandlers();
+}
+
+} // namespace morvix

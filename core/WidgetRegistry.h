@@ -1,0 +1,86 @@
+#pragma once
+// The process-wide table from protocol type names to remote-object classes.
+
+#include "core/ServiceObject.h"
+#include "platform/foundation/Value.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace morvix {
+
+class BasicObject;
+class ClientContext;
+
+/// Maps a protocol type name ("zub.widgets.Button", "morvix.Camera") to the class that
+/// implements it. One table serves the whole process; the create operation finds classes here,
+/// and the embedding application may add its own. A class added under a type name that is
+/// already present replaces the earlier one, for every later session of the process.
+///
+/// The table has three groups, registered in this order when it is first used: widgets,
+/// native-access objects and services. They differ only in how objects come into being: the
+/// peer creates widgets and native-access objects; the client creates each service (a class
+/// that adopts `ServiceObject`) once per session under its type name as id.
+///
+///     WidgetRegistry::instance().addHandler<Label>();
+///     auto handler = WidgetRegistry::instance().getHandler("zub.widgets.Label");
+///     auto label = handler->create("w5", nullptr, client);
+///
+/// Thread safety: any thread. Lookups come from the thread reading a message while the main
+/// thread may add classes; the table is guarded by its own lock.
+class WidgetRegistry final {
+public:
+    /// Constructs an object of the class; properties are not applied. May give null.
+    using Factory = std::function<std::shared_ptr<BasicObject>(const std::string& id,
+        const platform::Value* properties, std::shared_ptr<ClientContext> client)>;
+
+    /// One row of the table: what stands for a class.
+    struct Handler {
+        std::string type;
+        Factory create;
+        /// True when the class adopts `ServiceObject`.
+        bool isService = false;
+    };
+
+    /// The shared table, with the built-in rows registered on first use.
+    static WidgetRegistry& instance();
+
+    WidgetRegistry(const WidgetRegistry&) = delete;
+    WidgetRegistry& operator=(const WidgetRegistry&) = delete;
+
+    /// Stores the class under its `kRemoteType`, replacing any class stored there.
+    template<typename T>
+    void addHandler()
+    {
+        static_assert(std::is_base_of_v<BasicObject, T>, "a remote-object class derives from BasicObject");
+        addHandler(Handler { std::string(T::kRemoteType), &T::create, std::is_base_of_v<ServiceObject, T> });
+    }
+    /// Stores a row, replacing any row with the same type name. A row without a type name or a
+    /// factory is ignored.
+    void addHandler(Handler handler);
+
+    /// The row for a type name, or null for a name the table does not hold.
+    std::shared_ptr<const Handler> getHandler(std::string_view type) const;
+    /// The rows of the service classes; no order is promised.
+    std::vector<std::shared_ptr<const Handler>> getServiceHandlers() const;
+
+    /// Puts the table back to its built-in rows, dropping what was added since. For tests.
+    void resetForTesting();
+
+private:
+    WidgetRegistry();
+    void initWidgetHandlers();
+    void initNativeAccessHandlers();
+    void initServiceHandlers();
+
+    mutable std::shared_mutex m_mutex; // guards m_handlers
+    std::map<std::string, std::shared_ptr<const Handler>, std::less<>> m_handlers;
+};
+
+} // namespace morvix
