@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
+#include <vector>
 
 using namespace morvix::platform;
 
@@ -89,4 +91,23 @@ TEST(TextLayoutTest, EmptyTextHasNoSize)
     TextLayout layout(AttributedString(), {});
     EXPECT_EQ(layout.size(), Size {});
     EXPECT_EQ(layout.lineCount(), 0u);
+}
+
+TEST(TextLayoutTest, LayoutsFromSeveralThreadsAgree)
+{
+    // Pango is not thread-safe; the font backend's lock makes concurrent layouts safe.
+    Size expected = TextLayout(text("Hello World"), wrappedAt(50)).size();
+    std::vector<Size> sizes(4);
+    std::vector<std::thread> threads;
+    for (std::size_t index = 0; index < sizes.size(); ++index) {
+        threads.emplace_back([&sizes, index] {
+            for (int round = 0; round < 20; ++round)
+                TextLayout(text("Hello World", 10 + round), wrappedAt(50));
+            sizes[index] = TextLayout(text("Hello World"), wrappedAt(50)).size();
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& size : sizes)
+        EXPECT_EQ(size, expected);
 }
