@@ -37,6 +37,7 @@ std::shared_ptr<ServerTrust> ServerTrust::create(std::vector<std::shared_ptr<con
 
 int ServerTrust::evaluate(TrustResult& result)
 {
+    ++m_evaluations;
     m_valid = false;
     m_built.clear();
     m_failureReason.clear();

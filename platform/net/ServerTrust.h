@@ -73,6 +73,8 @@ public:
     std::optional<PublicKey> copyPublicKey() const;
 
     const std::vector<std::shared_ptr<const Certificate>>& presentedChain() const { return m_presented; }
+    /// How many times `evaluate` ran (policies that waive the evaluation leave it untouched).
+    int evaluationCount() const { return m_evaluations; }
     /// The reason of the last failed evaluation ("certificate has expired"); empty otherwise.
     const std::string& failureReason() const { return m_failureReason; }
 
@@ -86,6 +88,7 @@ private:
     std::optional<std::vector<std::shared_ptr<const Certificate>>> m_anchors;
     std::vector<std::shared_ptr<const Certificate>> m_built;
     bool m_valid = false;
+    int m_evaluations = 0;
     std::string m_failureReason;
 };
 
