@@ -1,6 +1,7 @@
 #include "core/BasicObject.h"
 
 #include "core/ClientContext.h"
+#include "core/Notifications.h"
 #include "core/ObjectDispatch.h"
 #include "core/RemoteException.h"
 #include "core/TypeConverter.h"
@@ -103,8 +104,8 @@ std::string listenerName(const std::string& key)
 BasicObject::BasicObject(CreationKey, std::string objectId, std::shared_ptr<ClientContext> client)
     : m_objectId(std::move(objectId))
     , m_client(client)
+    , m_notifications(&Notifications::forObject)
 {
-    // FIXME: default to Notifications::forObject once the outgoing-message builders land.
 }
 
 BasicObject::~BasicObject() = default;

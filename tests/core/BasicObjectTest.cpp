@@ -2,6 +2,8 @@
 
 #include "core/ClientContext.h"
 #include "core/LogEntry.h"
+#include "core/Notification.h"
+#include "core/Notifications.h"
 #include "core/ObjectDispatch.h"
 #include "core/RemoteClass.h"
 #include "core/RemoteException.h"
@@ -627,4 +629,20 @@ TEST_F(BasicObjectTest, APostFromAnotherThreadRunsTheHookOnTheMainThreadWhileThe
     EXPECT_TRUE(posted);
     EXPECT_EQ(thing->finishedRuns, std::vector<bool> { true });
     EXPECT_EQ(thing->hookThread, std::this_thread::get_id());
+}
+
+// MARK: message builders
+
+TEST_F(BasicObjectTest, MessageBuildersComeFromTheNotificationsFactory)
+{
+    auto message = thing->notificationForObject();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->getTarget(), "w1");
+    std::vector<std::string> asked;
+    thing->setNotifications([&](const std::string& id) {
+        asked.push_back(id);
+        return Notifications::forType("replaced");
+    });
+    EXPECT_EQ(thing->notificationForObject()->getTarget(), "replaced");
+    EXPECT_EQ(asked, std::vector<std::string> { "w1" });
 }

@@ -1,0 +1,102 @@
+#include "platform/foundation/BundleInfo.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace morvix::platform {
+
+namespace {
+
+struct Shared {
+    std::mutex mutex; // guards info
+    BundleInfo info = BundleInfo::defaults();
+};
+
+// Built on first use, so that other static initialisers may already read the facts.
+Shared& shared()
+{
+    static Shared instance;
+    return instance;
+}
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string programFolder()
+{
+    std::error_code error;
+    auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return std::filesystem::current_path(error).string();
+    return program.parent_path().string();
+}
+
+} // namespace
+
+std::optional<Value> BundleInfo::objectForInfoDictionaryKey(std::string_view key) const
+{
+    if (!info.is_object())
+        return std::nullopt;
+    auto entry = info.find(std::string(key));
+    if (entry == info.end())
+        return std::nullopt;
+    return *entry;
+}
+
+std::optional<std::string> BundleInfo::stringForInfoDictionaryKey(std::string_view key) const
+{
+    auto entry = objectForInfoDictionaryKey(key);
+    if (!entry || !entry->is_string())
+        return std::nullopt;
+    return entry->get<std::string>();
+}
+
+BundleInfo BundleInfo::defaults()
+{
+    BundleInfo result;
+    std::string home = environment("HOME");
+    if (home.empty())
+        home = std::filesystem::temp_directory_path().string();
+    result.resourcePath = programFolder();
+    result.documentsPath = home + "/Documents";
+    std::string caches = environment("XDG_CACHE_HOME");
+    result.cachesPath = caches.empty() ? home + "/.cache" : caches;
+    return result;
+}
+
+std::optional<BundleInfo> BundleInfo::fromInfoFile(const std::string& path)
+{
+    std::ifstream file(path);
+    if (!file)
+        return std::nullopt;
+    Value entries = Value::parse(file, nullptr, false);
+    if (!entries.is_object())
+        return std::nullopt;
+    BundleInfo result = defaults();
+    result.info = std::move(entries);
+    return result;
+}
+
+BundleInfo BundleInfo::main()
+{
+    std::lock_guard lock(shared().mutex);
+    return shared().info;
+}
+
+void BundleInfo::setMain(BundleInfo info)
+{
+    std::lock_guard lock(shared().mutex);
+    shared().info = std::move(info);
+}
+
+void BundleInfo::resetForTesting()
+{
+    setMain(defaults());
+}
+
+} // namespace morvix::platform

@@ -1,0 +1,52 @@
+#pragma once
+// Facts about the embedding application: its info entries and its folders.
+
+#include "platform/foundation/Value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvix::platform {
+
+/// The embedding application's info entries ("CFBundleIdentifier",
+/// "CFBundleShortVersionString", "CFBundleVersion", "CFBundleDisplayName", ...) and its
+/// resource, documents and caches folders. The application sets it, or loads the entries from
+/// an info file (a JSON object), before it starts a session; tests use temporary folders.
+///
+/// Defaults: no entries; resources in the folder of the running program; documents in
+/// "$HOME/Documents"; caches in "$XDG_CACHE_HOME" or "$HOME/.cache".
+///
+/// `main()` and `setMain()` may be called from any thread; `main()` gives a copy.
+struct BundleInfo {
+    static constexpr std::string_view kIdentifierKey = "CFBundleIdentifier";
+    static constexpr std::string_view kShortVersionKey = "CFBundleShortVersionString";
+    static constexpr std::string_view kVersionKey = "CFBundleVersion";
+    static constexpr std::string_view kDisplayNameKey = "CFBundleDisplayName";
+    static constexpr std::string_view kExecutableKey = "CFBundleExecutable";
+
+    /// The info entries: a JSON object.
+    Value info = Value::object();
+    std::string resourcePath;
+    std::string documentsPath;
+    std::string cachesPath;
+
+    /// The entry for `key`; nothing when it is absent.
+    std::optional<Value> objectForInfoDictionaryKey(std::string_view key) const;
+    /// The entry for `key` when it is a string; nothing otherwise.
+    std::optional<std::string> stringForInfoDictionaryKey(std::string_view key) const;
+
+    /// The default facts with the entries of the JSON object in the file at `path`; nothing
+    /// when the file cannot be read or does not hold a JSON object.
+    static std::optional<BundleInfo> fromInfoFile(const std::string& path);
+
+    /// The application's facts as the library reads them.
+    static BundleInfo main();
+    static void setMain(BundleInfo info);
+    /// Back to the defaults.
+    static void resetForTesting();
+    /// Facts with no entries and the default folders.
+    static BundleInfo defaults();
+};
+
+} // namespace morvix::platform

@@ -1,0 +1,57 @@
+#include "platform/foundation/DeviceInfo.h"
+
+#include <mutex>
+
+namespace morvix::platform {
+
+namespace {
+
+struct Shared {
+    std::mutex mutex; // guards info
+    DeviceInfo info;
+};
+
+// Built on first use, so that other static initialisers may already read the device.
+Shared& shared()
+{
+    static Shared instance;
+    return instance;
+}
+
+} // namespace
+
+DeviceIdiom DeviceInfo::idiom() const
+{
+    return model.starts_with(kPadModel) ? DeviceIdiom::Pad : DeviceIdiom::Phone;
+}
+
+void DeviceInfo::setIdiom(DeviceIdiom idiom)
+{
+    switch (idiom) {
+    case DeviceIdiom::Phone:
+        model = std::string(kPhoneModel);
+        return;
+    case DeviceIdiom::Pad:
+        model = std::string(kPadModel);
+        return;
+    }
+}
+
+DeviceInfo DeviceInfo::current()
+{
+    std::lock_guard lock(shared().mutex);
+    return shared().info;
+}
+
+void DeviceInfo::setCurrent(DeviceInfo info)
+{
+    std::lock_guard lock(shared().mutex);
+    shared().info = std::move(info);
+}
+
+void DeviceInfo::resetForTesting()
+{
+    setCurrent(DeviceInfo());
+}
+
+} // namespace morvix::platform

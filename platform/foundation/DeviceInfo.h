@@ -1,0 +1,62 @@
+#pragma once
+// The identity of the headless device the library runs on.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvix::platform {
+
+enum class DeviceIdiom {
+    Phone,
+    Pad,
+};
+
+enum class DeviceOrientation {
+    Unknown,
+    Portrait,
+    PortraitUpsideDown,
+    LandscapeLeft,
+    LandscapeRight,
+    FaceUp,
+    FaceDown,
+};
+
+/// What the device says about itself: model, system, screen, languages and orientation. The
+/// embedding application sets it (or `morvix-run` from its options) before it starts a session;
+/// the defaults describe a phone. Phone-or-pad behaviour is keyed off the model text's prefix,
+/// so the idiom is the model's prefix ("iPhone" or "iPad") and `setIdiom` sets it.
+///
+/// `current()` and `setCurrent()` may be called from any thread; `current()` gives a copy.
+struct DeviceInfo {
+    /// The headless platform's own system version, not the kernel's.
+    static constexpr std::string_view kPlatformVersion = "10.0";
+    /// The headless platform's foundation version number: above every threshold the library
+    /// tests, so that it always takes the newer platform's path.
+    static constexpr double kFoundationVersionNumber = 1200.0;
+    static constexpr std::string_view kPhoneModel = "iPhone";
+    static constexpr std::string_view kPadModel = "iPad";
+
+    std::string model = std::string(kPhoneModel);
+    std::string systemName = "Linux";
+    std::string systemVersion = std::string(kPlatformVersion);
+    double screenWidth = 320;
+    double screenHeight = 568;
+    double screenScale = 2;
+    std::vector<std::string> preferredLanguages { "en" };
+    std::string localeIdentifier = "en_US";
+    DeviceOrientation orientation = DeviceOrientation::Portrait;
+
+    /// Pad when the model starts with "iPad", otherwise phone.
+    DeviceIdiom idiom() const;
+    /// Sets the model to the idiom's prefix.
+    void setIdiom(DeviceIdiom idiom);
+
+    /// The device identity the library reads.
+    static DeviceInfo current();
+    static void setCurrent(DeviceInfo info);
+    /// Back to the defaults.
+    static void resetForTesting();
+};
+
+} // namespace morvix::platform

@@ -1,0 +1,89 @@
+#include "core/TypeConverter.h"
+
+#include <gtest/gtest.h>
+
+using morvix::TypeConverter;
+using namespace morvix::platform;
+
+TEST(TypeConverterTest, ColorsNeedThreeOrMoreNumbers)
+{
+    EXPECT_EQ(TypeConverter::toUIColor(Value::array({ 255, 0, 0 })), Color::fromRGBA(1, 0, 0, 1));
+    auto translucent = TypeConverter::toUIColor(Value::array({ 255, 0, 0, 128 }));
+    ASSERT_TRUE(translucent.has_value());
+    EXPECT_FLOAT_EQ(translucent->alpha, 128.0f / 255.0f);
+    EXPECT_EQ(TypeConverter::toUIColor(Value::array({ 255, 0 })), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIColor(Value::parse(R"([255, 0, "0"])")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIColor(Value::parse(R"([1, 2, 3, 4, "x"])")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIColor(Value("red")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIColor(Value::parse("[true, false, 0]")), Color::fromRGBA(1.0f / 255, 0, 0, 1));
+}
+
+TEST(TypeConverterTest, ColorComponentsAreNotClamped)
+{
+    auto color = TypeConverter::toUIColor(Value::array({ 510, -255, 0 }));
+    ASSERT_TRUE(color.has_value());
+    EXPECT_FLOAT_EQ(color->red, 2);
+    EXPECT_FLOAT_EQ(color->green, -1);
+    EXPECT_EQ(TypeConverter::fromUIColor(color), Value::array({ 510, -255, 0, 255 }));
+}
+
+TEST(TypeConverterTest, ColorsReadBackAsFourRoundedIntegers)
+{
+    EXPECT_EQ(TypeConverter::fromUIColor(Color::white()), Value::array({ 255, 255, 255, 255 }));
+    EXPECT_EQ(TypeConverter::fromUIColor(Color::fromRGBA(0.5f, 0, 0, 1)), Value::array({ 128, 0, 0, 255 }));
+    EXPECT_EQ(TypeConverter::fromUIColor(std::nullopt), std::nullopt);
+    for (int component = 0; component <= 255; ++component) {
+        auto wire = Value::array({ component, component, component, component });
+        ASSERT_EQ(TypeConverter::fromUIColor(TypeConverter::toUIColor(wire)), wire) << component;
+    }
+}
+
+TEST(TypeConverterTest, FontsNeedExactlyNamesSizeAndTwoFlags)
+{
+    auto font = TypeConverter::toUIFont(Value::parse(R"([["Helvetica", "Sans"], 13.5, true, 0])"));
+    ASSERT_TRUE(font.has_value());
+    EXPECT_EQ(font->familyNames, (std::vector<std::string> { "Helvetica", "Sans" }));
+    EXPECT_EQ(font->size, 13.5);
+    EXPECT_TRUE(font->bold);
+    EXPECT_FALSE(font->italic);
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([["Sans"], 12, true])")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([["Sans"], "12", true, false])")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"(["Sans", 12, true, false])")), std::nullopt);
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"({"size": 12})")), std::nullopt);
+}
+
+TEST(TypeConverterTest, FontsReadBackWithOneFamilyASingleSizeAndBooleans)
+{
+    FontDescriptor font { { "Sans", "Serif" }, 13.3, false, true };
+    EXPECT_EQ(TypeConverter::fromUIFont(font)->dump(), R"([["Sans"],13.3,false,true])");
+    EXPECT_EQ(TypeConverter::fromUIFont(std::nullopt), std::nullopt);
+}
+
+TEST(TypeConverterTest, PointsAndRectanglesNeedExactCountsAndFallBackToZero)
+{
+    EXPECT_TRUE(TypeConverter::validCGPointArray(Value::parse("[10, true]")));
+    EXPECT_FALSE(TypeConverter::validCGPointArray(Value::parse("[10, 20, 30]")));
+    EXPECT_FALSE(TypeConverter::validCGPointArray(Value(nullptr)));
+    EXPECT_EQ(TypeConverter::toCGPoint(Value::parse("[10, true]")), (Point { 10, 1 }));
+    EXPECT_EQ(TypeConverter::toCGPoint(Value::parse("[10, \"20\"]")), Point());
+    EXPECT_TRUE(TypeConverter::validCGRectArray(Value::parse("[1, 2, 3, 4]")));
+    EXPECT_EQ(TypeConverter::toCGRect(Value::parse("[1, 2, 3, 4]")), Rect(1, 2, 3, 4));
+    EXPECT_EQ(TypeConverter::toCGRect(Value::parse("[10, 20, 30]")), Rect());
+    EXPECT_EQ(TypeConverter::toCGRect(Value("1,2,3,4")), Rect());
+}
+
+TEST(TypeConverterTest, CoordinatesPassThroughSinglePrecision)
+{
+    EXPECT_EQ(TypeConverter::toCGPoint(Value::array({ 16777217, 0.1 })).x, 16777216);
+    EXPECT_EQ(TypeConverter::toCGPoint(Value::array({ 16777217, 0.1 })).y, static_cast<double>(0.1f));
+    EXPECT_EQ(TypeConverter::fromCGPoint({ 16777217, 2.5 }), Value::array({ 16777216.0, 2.5 }));
+    EXPECT_EQ(TypeConverter::fromCGRect({ 0.1, 1, 2, 3 }).dump(), "[0.1,1.0,2.0,3.0]");
+}
+
+TEST(TypeConverterTest, BooleansCountAsNumbers)
+{
+    EXPECT_TRUE(TypeConverter::isNumber(Value(true)));
+    EXPECT_TRUE(TypeConverter::isNumber(Value(1.5)));
+    EXPECT_FALSE(TypeConverter::isNumber(Value("1")));
+    EXPECT_FALSE(TypeConverter::isNumber(Value(nullptr)));
+}
