@@ -4,7 +4,7 @@ namespace morvix {
 
 std::shared_ptr<HeadNotificationImpl> HeadNotificationImpl::create()
 {
-    return std::shared_ptr<HeadNotificationImpl>(new HeadNotificationImpl());
+    return std::make_shared<HeadNotificationImpl>(Key());
 }
 
 HeadNotificationImpl& HeadNotificationImpl::setAttribute(platform::Value value, const std::string& key)

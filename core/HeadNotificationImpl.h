@@ -25,8 +25,14 @@ public:
     /// The attributes as compact JSON, for debugging.
     std::string description() const;
 
+    // Public for std::make_shared only: the key cannot be made outside this class.
+    class Key {
+        friend class HeadNotificationImpl;
+        Key() = default;
+    };
+    explicit HeadNotificationImpl(Key) { }
+
 private:
-    HeadNotificationImpl() = default;
 
     platform::Value m_dictionary = platform::Value::object();
 };

@@ -8,10 +8,10 @@ namespace morvix {
 
 std::shared_ptr<NotificationImpl> NotificationImpl::create(std::string target)
 {
-    return std::shared_ptr<NotificationImpl>(new NotificationImpl(std::move(target)));
+    return std::make_shared<NotificationImpl>(Key(), std::move(target));
 }
 
-NotificationImpl::NotificationImpl(std::string target)
+NotificationImpl::NotificationImpl(Key, std::string target)
     : m_target(std::move(target))
 {
 }

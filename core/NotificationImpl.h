@@ -22,8 +22,14 @@ public:
     /// The recorded operations' descriptions, one per line, for debugging.
     std::string description() const;
 
+    // Public for std::make_shared only: the key cannot be made outside this class.
+    class Key {
+        friend class NotificationImpl;
+        Key() = default;
+    };
+    NotificationImpl(Key, std::string target);
+
 private:
-    explicit NotificationImpl(std::string target);
 
     std::string m_target;
     std::vector<std::shared_ptr<MessageOperation>> m_operations;

@@ -36,14 +36,20 @@ void NotificationsDispatcher::observe()
 
 void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
 {
-    if (!binding || std::find(m_bindings.begin(), m_bindings.end(), binding) != m_bindings.end())
+    std::lock_guard lock(m_bindingsMutex);
+    if (!binding || std::find(m_bindings->begin(), m_bindings->end(), binding) != m_bindings->end())
         return;
-    m_bindings.push_back(std::move(binding));
+    auto bindings = std::make_shared<BindingList>(*m_bindings);
+    bindings->push_back(std::move(binding));
+    m_bindings = std::move(bindings);
 }
 
 void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& binding)
 {
-    std::erase(m_bindings, binding);
+    std::lock_guard lock(m_bindingsMutex);
+    auto bindings = std::make_shared<BindingList>(*m_bindings);
+    std::erase(*bindings, binding);
+    m_bindings = std::move(bindings);
 }
 
 void NotificationsDispatcher::dispatch(const platform::Notification& notification,
@@ -54,20 +60,23 @@ void NotificationsDispatcher::dispatch(const platform::Notification& notificatio
     if (!message || !*message)
         return;
     std::lock_guard lock(m_mutex);
-    for (const auto& binding : snapshot())
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
         (binding.get()->*handler)(*message);
 }
 
-std::vector<std::shared_ptr<Binding>> NotificationsDispatcher::snapshot() const
+std::shared_ptr<const NotificationsDispatcher::BindingList> NotificationsDispatcher::snapshot() const
 {
-    // A binding call may add or remove a binding; the walk goes on over the set it started with.
+    // A binding call may add or remove a binding; the walk goes on over the list it started with.
+    std::lock_guard lock(m_bindingsMutex);
     return m_bindings;
 }
 
 void NotificationsDispatcher::forEachBinding(void (Binding::*operation)())
 {
     std::lock_guard lock(m_mutex);
-    for (const auto& binding : snapshot())
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
         (binding.get()->*operation)();
 }
 
@@ -105,22 +114,23 @@ bool NotificationsDispatcher::isActive()
 {
     std::lock_guard lock(m_mutex);
     auto bindings = snapshot();
-    if (bindings.empty())
+    if (bindings->empty())
         return false;
-    return std::all_of(bindings.begin(), bindings.end(), [](const auto& binding) { return binding->isActive(); });
+    return std::all_of(bindings->begin(), bindings->end(), [](const auto& binding) { return binding->isActive(); });
 }
 
 bool NotificationsDispatcher::isProcessing()
 {
     std::lock_guard lock(m_mutex);
     auto bindings = snapshot();
-    return std::any_of(bindings.begin(), bindings.end(), [](const auto& binding) { return binding->isProcessing(); });
+    return std::any_of(bindings->begin(), bindings->end(), [](const auto& binding) { return binding->isProcessing(); });
 }
 
 void NotificationsDispatcher::receivedRequestCounter(std::int64_t counter)
 {
     std::lock_guard lock(m_mutex);
-    for (const auto& binding : snapshot())
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
         binding->receivedRequestCounter(counter);
 }
 

@@ -36,7 +36,7 @@ public:
     /// Adding a binding already present, or removing an absent one, does nothing.
     void addBinding(std::shared_ptr<Binding> binding);
     void removeBinding(const std::shared_ptr<Binding>& binding);
-    const std::vector<std::shared_ptr<Binding>>& bindings() const { return m_bindings; }
+    std::vector<std::shared_ptr<Binding>> bindings() const { return *snapshot(); }
     const std::shared_ptr<platform::NotificationCenter>& notificationCenter() const { return m_center; }
 
     void start();
@@ -58,11 +58,14 @@ private:
     void observe();
     void dispatch(const platform::Notification& notification, void (Binding::*handler)(const std::shared_ptr<Message>&));
     void forEachBinding(void (Binding::*operation)());
-    std::vector<std::shared_ptr<Binding>> snapshot() const;
+    using BindingList = std::vector<std::shared_ptr<Binding>>;
+    std::shared_ptr<const BindingList> snapshot() const;
 
     std::shared_ptr<platform::NotificationCenter> m_center;
-    std::vector<std::shared_ptr<Binding>> m_bindings;
-    std::recursive_mutex m_mutex; // serialises every fan-out over m_bindings
+    // Replaced, never changed in place, so that a walk keeps the list it started with.
+    std::shared_ptr<const BindingList> m_bindings = std::make_shared<const BindingList>();
+    mutable std::mutex m_bindingsMutex; // guards the m_bindings pointer
+    std::recursive_mutex m_mutex; // serialises every fan-out to the bindings
     std::vector<platform::ObserverToken> m_observers;
 };
 

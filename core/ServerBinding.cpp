@@ -5,6 +5,8 @@
 #include "core/Notification.h"
 #include "core/ServerMessage.h"
 
+#include <utility>
+
 namespace morvix {
 
 namespace {
@@ -39,20 +41,6 @@ bool isBlockSimilar(std::span<const platform::Value> tail, std::span<const platf
         }
     }
     return true;
-}
-
-// Each set of the queued block goes before the new set on the same target; an older notify or
-// call equal to the new one is dropped.
-std::vector<platform::Value> meld(std::span<platform::Value> tail, std::vector<platform::Value> arrays)
-{
-    std::vector<platform::Value> melded;
-    melded.reserve(arrays.size() * 2);
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        if (isSet(arrays[i]))
-            melded.push_back(std::move(tail[i]));
-        melded.push_back(std::move(arrays[i]));
-    }
-    return melded;
 }
 
 // Appends `array` to an already folded queue, folding it into the last array when both are sets
@@ -231,9 +219,7 @@ void ServerBinding::flush()
             m_transport->queueFlushed();
         return;
     }
-    ServerMessage message(m_headAttributes, m_operations);
-    m_operations.clear();
-    m_headAttributes = platform::Value::object();
+    ServerMessage message(std::exchange(m_headAttributes, platform::Value::object()), std::exchange(m_operations, {}));
     // Without a transport (after a reset, before the next start) the content is dropped.
     if (m_transport)
         m_transport->sendMessage(std::move(message));
@@ -265,16 +251,31 @@ void ServerBinding::resolve(const std::shared_ptr<Message>& message)
 
 void ServerBinding::resolveInto(std::vector<platform::Value> arrays, std::vector<platform::Value>& queue)
 {
-    if (arrays.size() <= queue.size()) {
-        auto tail = std::span(queue).last(arrays.size());
-        if (isBlockSimilar(tail, arrays)) {
-            arrays = meld(tail, std::move(arrays));
-            queue.resize(queue.size() - tail.size());
-        }
+    // The queue is kept folded, so folding only where new arrays join it gives the same queue
+    // as folding it all again.
+    if (arrays.size() > queue.size() || !isBlockSimilar(std::span(queue).last(arrays.size()), arrays)) {
+        for (auto& array : arrays)
+            appendFolding(queue, std::move(array));
+        return;
     }
-    // The queue is kept folded, so folding only where the new arrays join it is enough.
-    for (auto& array : arrays)
-        appendFolding(queue, std::move(array));
+    // Meld the matching tail with the new block: each set of the tail goes before the new set
+    // on the same target, an older notify or call equal to the new one is dropped.
+    if (arrays.size() == 1) { // the usual case, without a copy of the tail
+        platform::Value older = std::move(queue.back());
+        queue.pop_back();
+        if (isSet(arrays[0]))
+            appendFolding(queue, std::move(older));
+        appendFolding(queue, std::move(arrays[0]));
+        return;
+    }
+    std::size_t start = queue.size() - arrays.size();
+    std::vector<platform::Value> tail(std::make_move_iterator(queue.begin() + start), std::make_move_iterator(queue.end()));
+    queue.resize(start);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        if (isSet(arrays[i]))
+            appendFolding(queue, std::move(tail[i]));
+        appendFolding(queue, std::move(arrays[i]));
+    }
 }
 
 void ServerBinding::cancelDelayedFlush()

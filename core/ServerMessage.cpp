@@ -77,7 +77,7 @@ private:
         if (tooDeep(depth))
             return;
         check(yajl_gen_map_open(m_generator));
-        for (const auto& [key, member] : value.items()) {
+        for (const auto& [key, member] : value.get_ref<const platform::Value::object_t&>()) {
             writeString(key);
             write(member, depth + 1);
         }
@@ -89,7 +89,7 @@ private:
         if (tooDeep(depth))
             return;
         check(yajl_gen_array_open(m_generator));
-        for (const auto& element : value)
+        for (const auto& element : value.get_ref<const platform::Value::array_t&>())
             write(element, depth + 1);
         check(yajl_gen_array_close(m_generator));
     }
@@ -124,12 +124,17 @@ private:
 
 } // namespace
 
-ServerMessage::ServerMessage(const platform::Value& head, const std::vector<platform::Value>& operations)
+ServerMessage::ServerMessage(platform::Value head, std::vector<platform::Value> operations)
 {
     if (head.is_object() && !head.empty())
-        m_dictionary["head"] = head;
-    if (!operations.empty())
-        m_dictionary["operations"] = platform::Value(operations);
+        m_dictionary["head"] = std::move(head);
+    if (operations.empty())
+        return;
+    auto& array = m_dictionary["operations"] = platform::Value::array();
+    auto& elements = array.get_ref<platform::Value::array_t&>();
+    elements.reserve(operations.size());
+    for (auto& operation : operations)
+        elements.push_back(std::move(operation));
 }
 
 platform::Value& ServerMessage::getHead()

@@ -21,9 +21,9 @@ namespace morvix {
 class ServerMessage {
 public:
     ServerMessage() = default;
-    /// Copies `head` into "head" only when it is a non-empty object, and `operations` into
+    /// Takes `head` as "head" only when it is a non-empty object, and `operations` as
     /// "operations" only when it is not empty.
-    ServerMessage(const platform::Value& head, const std::vector<platform::Value>& operations);
+    ServerMessage(platform::Value head, std::vector<platform::Value> operations);
 
     /// The "head" object, created empty on first use.
     platform::Value& getHead();
