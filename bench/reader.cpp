@@ -1,0 +1,256 @@
+// The streaming reader: a 5 MB message of create/set/call operations written in 16 KiB chunks
+// and applied to non-visual objects, against a bare YAJL parse of the same bytes with empty
+// callbacks. Prints the ratio of the two, the operations applied per second and the reader's
+// peak memory.
+
+#include "core/BasicObject.h"
+#include "core/ClientContext.h"
+#include "core/CommandOperator.h"
+#include "core/LogEntry.h"
+#include "core/ObjectRegistry.h"
+#include "core/ProtocolReader.h"
+#include "core/RemoteClass.h"
+#include "core/WidgetRegistry.h"
+#include "platform/foundation/MainLoop.h"
+
+#include <benchmark/benchmark.h>
+#include <yajl/yajl_parse.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+
+using namespace morvix;
+using platform::Value;
+
+// Counts live heap bytes so that the reader's peak memory can be reported.
+namespace {
+std::atomic<std::size_t> g_liveBytes = 0;
+std::atomic<std::size_t> g_peakBytes = 0;
+
+void noteAllocated(std::size_t size)
+{
+    std::size_t live = g_liveBytes.fetch_add(size) + size;
+    std::size_t peak = g_peakBytes.load();
+    while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) { }
+}
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    auto* block = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
+    if (!block)
+        throw std::bad_alloc();
+    *block = size;
+    noteAllocated(size);
+    return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
+}
+
+void operator delete(void* pointer) noexcept
+{
+    if (!pointer)
+        return;
+    auto* block = reinterpret_cast<std::size_t*>(static_cast<char*>(pointer) - sizeof(std::max_align_t));
+    g_liveBytes.fetch_sub(*block);
+    std::free(block);
+}
+
+void operator delete(void* pointer, std::size_t) noexcept
+{
+    operator delete(pointer);
+}
+
+namespace {
+
+constexpr std::size_t kMessageBytes = 5 * 1024 * 1024;
+constexpr std::size_t kChunkBytes = 16 * 1024;
+
+class BenchSession final : public ClientContext,
+                           public CommandOperator::Session,
+                           public std::enable_shared_from_this<BenchSession> {
+public:
+    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
+    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
+    void log(const LogEntry&) override { ++failures; }
+    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
+    std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
+    void changeBaseURL(const std::string&) override { }
+    void receivedRequestCounter(long) override { }
+    void setMorvixUIActive(bool) override { }
+
+    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
+    int failures = 0;
+};
+
+// A non-visual object with a few properties of common kinds and one call.
+class Counter : public RemoteClass<Counter> {
+public:
+    static constexpr std::string_view kRemoteType = "bench.Counter";
+
+    Counter(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+        : RemoteClass(key, std::move(id), std::move(client))
+    {
+        registerSelector(&Counter::increment, "increment");
+    }
+
+    static const PropertyTable& properties()
+    {
+        static const PropertyTable table = PropertyTable::extend<Counter>(BasicObject::properties())
+                                               .string("text", &Counter::m_text)
+                                               .number("value", &Counter::m_value)
+                                               .boolean("enabled", &Counter::m_enabled)
+                                               .rect("bounds", &Counter::m_bounds);
+        return table;
+    }
+
+    void increment(const Value* properties)
+    {
+        if (properties)
+            m_count += (*properties).value("by", 1);
+    }
+
+private:
+    std::optional<std::string> m_text;
+    std::optional<Value> m_value;
+    bool m_enabled = false;
+    platform::Rect m_bounds;
+    long m_count = 0;
+};
+
+struct Message {
+    std::string body;
+    std::size_t operations = 0;
+};
+
+const Message& message()
+{
+    static const Message generated = [] {
+        Message result;
+        result.body = R"({"head":{"requestCounter":1},"operations":[)";
+        for (std::size_t i = 0; result.body.size() < kMessageBytes; ++i) {
+            std::string id = "\"w" + std::to_string(i / 3) + "\"";
+            if (i)
+                result.body += ",";
+            switch (i % 3) {
+            case 0:
+                result.body += R"(["create",)" + id + R"(,"bench.Counter",{"text":"item )" + std::to_string(i)
+                    + R"(","value":0.5,"enabled":true,"bounds":[0,)" + std::to_string(i % 500) + "," + "320,44]}]";
+                break;
+            case 1:
+                result.body += R"(["set",)" + id + R"(,{"value":)" + std::to_string(i) + R"(,"text":"changed \u00e9"}])";
+                break;
+            default:
+                result.body += R"(["call",)" + id + R"(,"increment",{"by":2}])";
+                break;
+            }
+            ++result.operations;
+        }
+        result.body += "]}";
+        return result;
+    }();
+    return generated;
+}
+
+int ignoreEvent(void*)
+{
+    return 1;
+}
+int ignoreBoolean(void*, int)
+{
+    return 1;
+}
+int ignoreText(void*, const char*, size_t)
+{
+    return 1;
+}
+int ignoreBytes(void*, const unsigned char*, size_t)
+{
+    return 1;
+}
+
+void BM_BareYajlParse(benchmark::State& state)
+{
+    const std::string& body = message().body;
+    yajl_callbacks callbacks = { ignoreEvent, ignoreBoolean, nullptr, nullptr, ignoreText, ignoreBytes,
+        ignoreEvent, ignoreBytes, ignoreEvent, ignoreEvent, ignoreEvent };
+    for (auto _ : state) {
+        yajl_handle parser = yajl_alloc(&callbacks, nullptr, nullptr);
+        for (std::size_t offset = 0; offset < body.size(); offset += kChunkBytes) {
+            auto length = std::min(kChunkBytes, body.size() - offset);
+            yajl_parse(parser, reinterpret_cast<const unsigned char*>(body.data() + offset), length);
+        }
+        yajl_free(parser);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
+}
+
+void BM_ProtocolReader(benchmark::State& state)
+{
+    platform::MainLoop::main().bindToCurrentThread();
+    WidgetRegistry::instance().addHandler<Counter>();
+    const Message& input = message();
+    auto session = std::make_shared<BenchSession>();
+    auto commandOperator = CommandOperator::create(session);
+    std::size_t peakBytes = 0;
+    for (auto _ : state) {
+        std::size_t before = g_liveBytes.load();
+        g_peakBytes.store(before);
+        auto reader = ProtocolReader::create(commandOperator);
+        reader->open();
+        for (std::size_t offset = 0; offset < input.body.size(); offset += kChunkBytes)
+            reader->write(std::string_view(input.body).substr(offset, kChunkBytes));
+        reader->close();
+        if (reader->error() || session->failures)
+            state.SkipWithError("the message was not applied cleanly");
+        state.PauseTiming();
+        // What the reader itself holds at its peak, besides the objects it created.
+        std::size_t objectsBytes = g_liveBytes.load() - before - input.body.size();
+        peakBytes = std::max(peakBytes, g_peakBytes.load() - before - objectsBytes);
+        reader.reset();
+        session->registry->reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.body.size()));
+    state.counters["operations_per_second"]
+        = benchmark::Counter(static_cast<double>(input.operations), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["reader_peak_bytes"] = static_cast<double>(peakBytes);
+    WidgetRegistry::instance().resetForTesting();
+}
+
+BENCHMARK(BM_BareYajlParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProtocolReader)->Unit(benchmark::kMillisecond);
+
+// Prints as usual and keeps each benchmark's time per iteration for the ratio.
+class RatioReporter final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto bare = reporter.times.find("BM_BareYajlParse");
+    auto reader = reporter.times.find("BM_ProtocolReader");
+    if (bare != reporter.times.end() && reader != reporter.times.end() && bare->second > 0) {
+        std::printf("message: %zu bytes, %zu operations, %zu-byte chunks\n", message().body.size(), message().operations,
+            kChunkBytes);
+        std::printf("reader / bare YAJL parse: %.2fx (target: at most 1.5x)\n", reader->second / bare->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
