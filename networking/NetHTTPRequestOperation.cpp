@@ -1,0 +1,147 @@
+#include "networking/NetHTTPRequestOperation.h"
+
+#include "platform/foundation/Format.h"
+#include "platform/net/FileOutputStream.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/OutputStream.h"
+
+namespace morvix {
+
+namespace {
+
+// Decoding runs here: several operations may decode at once, away from the network thread
+// and the main loop.
+const platform::DispatchQueue& processingQueue()
+{
+    static const platform::DispatchQueue queue = platform::globalDispatchQueue();
+    return queue;
+}
+
+} // namespace
+
+std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperation::create(platform::URLRequest request)
+{
+    return std::shared_ptr<NetHTTPRequestOperation>(new NetHTTPRequestOperation(std::move(request)));
+}
+
+NetHTTPRequestOperation::NetHTTPRequestOperation(platform::URLRequest request)
+    : NetURLConnectionOperation(std::move(request))
+    , m_responseSerializer(NetHTTPResponseSerializer::serializer())
+{
+}
+
+std::shared_ptr<platform::DispatchGroup> NetHTTPRequestOperation::httpCompletionGroup()
+{
+    static const auto group = platform::DispatchGroup::create();
+    return group;
+}
+
+std::shared_ptr<NetHTTPResponseSerializer> NetHTTPRequestOperation::responseSerializer() const
+{
+    std::lock_guard guard(lock());
+    return m_responseSerializer;
+}
+
+void NetHTTPRequestOperation::setResponseSerializer(std::shared_ptr<NetHTTPResponseSerializer> serializer)
+{
+    std::lock_guard guard(lock());
+    m_responseSerializer = serializer ? std::move(serializer) : NetHTTPResponseSerializer::serializer();
+    m_responseObject.reset();
+    m_responseSerializationError.reset();
+}
+
+std::any NetHTTPRequestOperation::responseObject()
+{
+    std::lock_guard guard(lock());
+    if (!m_responseObject.has_value() && isFinished() && !error()) {
+        std::optional<std::string> data = responseData();
+        std::optional<platform::Error> serializationError;
+        m_responseObject = m_responseSerializer->responseObjectForResponse(NetURLConnectionOperation::response(),
+            data ? &*data : nullptr, &serializationError);
+        if (serializationError)
+            m_responseSerializationError = std::move(serializationError);
+    }
+    return m_responseObject;
+}
+
+std::optional<platform::Error> NetHTTPRequestOperation::responseSerializationError() const
+{
+    std::lock_guard guard(lock());
+    return m_responseSerializationError;
+}
+
+std::optional<platform::Error> NetHTTPRequestOperation::error() const
+{
+    if (auto serializationError = responseSerializationError())
+        return serializationError;
+    return NetURLConnectionOperation::error();
+}
+
+std::shared_ptr<const platform::HTTPURLResponse> NetHTTPRequestOperation::response() const
+{
+    return std::dynamic_pointer_cast<const platform::HTTPURLResponse>(NetURLConnectionOperation::response());
+}
+
+void NetHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure)
+{
+    // The block holds the operation strongly; the base releases the block once it has run and
+    // its group has drained, which ends the cycle.
+    auto self = std::static_pointer_cast<NetHTTPRequestOperation>(strongSelf());
+    setCompletionBlock([self, success = std::move(success), failure = std::move(failure)] {
+        auto group = self->completionGroup();
+        if (group)
+            group->enter();
+        processingQueue()([self, success, failure, group] {
+            self->deliver(success, failure);
+            if (group)
+                group->leave();
+        });
+    });
+}
+
+void NetHTTPRequestOperation::deliver(const SuccessBlock& success, const FailureBlock& failure)
+{
+    platform::DispatchQueue queue = completionQueue();
+    if (!queue)
+        queue = platform::mainDispatchQueue();
+    auto group = completionGroup();
+    if (!group)
+        group = httpCompletionGroup();
+    auto self = std::static_pointer_cast<NetHTTPRequestOperation>(strongSelf());
+    auto deliverFailure = [&](platform::Error error) {
+        if (failure)
+            group->async(queue, [self, failure, error = std::move(error)] { failure(self, error); });
+    };
+    if (auto transferError = error())
+        return deliverFailure(std::move(*transferError));
+    std::any object = responseObject();
+    if (auto serializationError = error())
+        return deliverFailure(std::move(*serializationError));
+    if (success)
+        group->async(queue, [self, success, object = std::move(object)] { success(self, object); });
+}
+
+std::int64_t NetHTTPRequestOperation::bytesInOutputStream()
+{
+    auto stream = outputStream();
+    if (auto file = std::dynamic_pointer_cast<platform::FileOutputStream>(stream))
+        return file->fileCurrentOffset();
+    auto data = stream ? stream->dataWrittenToMemory() : std::nullopt;
+    return data ? static_cast<std::int64_t>(data->size()) : 0;
+}
+
+void NetHTTPRequestOperation::pause()
+{
+    NetURLConnectionOperation::pause();
+    std::lock_guard guard(lock());
+    auto offset = static_cast<unsigned long long>(bytesInOutputStream());
+    platform::URLRequest rewritten = request();
+    if (auto httpResponse = response()) {
+        if (auto tag = httpResponse->valueForHeader("ETag"))
+            rewritten.setValueForHeader(*tag, "If-Range");
+    }
+    rewritten.setValueForHeader(platform::format("bytes=%llu-", offset), "Range");
+    setRequest(std::move(rewritten));
+}
+
+} // namespace morvix
