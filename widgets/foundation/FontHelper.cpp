@@ -1,6 +1,7 @@
 #include "widgets/foundation/FontHelper.h"
 
 #include "platform/graphics/FontCatalog.h"
+#include "platform/graphics/FontDescriptor.h"
 #include "platform/graphics/TextLayout.h"
 #include "widgets/foundation/AttributedStrings.h"
 #include "widgets/foundation/FontResolver.h"
@@ -81,6 +82,16 @@ Value FontHelper::valueFromFont(const std::optional<Font>& font)
         return nullptr;
     return Value::array({ Value::array({ font->familyName() }), static_cast<float>(font->pointSize()), font->isBold(),
         font->isItalic() });
+}
+
+Font FontHelper::fontFromDescriptor(const platform::FontDescriptor& descriptor)
+{
+    return getFont(descriptor.familyNames, descriptor.size, descriptor.bold, descriptor.italic);
+}
+
+platform::FontDescriptor FontHelper::descriptorFromFont(const Font& font)
+{
+    return { { font.familyName() }, static_cast<float>(font.pointSize()), font.isBold(), font.isItalic() };
 }
 
 std::string FontHelper::defaultFontName()

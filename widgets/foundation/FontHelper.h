@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace morvix::platform {
+struct FontDescriptor;
+}
+
 namespace morvix {
 
 enum class Markup { No, Yes };
@@ -37,6 +41,10 @@ public:
     /// A font to the wire's font value: [[family name], size, bold, italic], the size narrowed
     /// to single precision. Null for no font.
     static platform::Value valueFromFont(const std::optional<platform::Font>& font);
+    /// The same two conversions for the plain font descriptor; a size that is not finite
+    /// gives the default size of 12.
+    static platform::Font fontFromDescriptor(const platform::FontDescriptor& descriptor);
+    static platform::FontDescriptor descriptorFromFont(const platform::Font& font);
 
     /// The face name of the preferred body-text font.
     static std::string defaultFontName();

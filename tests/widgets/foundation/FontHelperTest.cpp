@@ -1,5 +1,7 @@
 #include "widgets/foundation/FontHelper.h"
 
+#include "platform/graphics/FontDescriptor.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,6 +41,17 @@ TEST(FontHelperTest, FontToWireFontValue)
     EXPECT_EQ(value, Value::parse(R"([["DejaVu Serif"], 13.300000190734863, true, true])"));
     EXPECT_EQ(*FontHelper::fontFromValue(value), font.withSize(static_cast<float>(13.3)));
     EXPECT_TRUE(FontHelper::valueFromFont(std::nullopt).is_null());
+}
+
+TEST(FontHelperTest, FontDescriptorsConvertBothWays)
+{
+    morvix::platform::FontDescriptor descriptor { { "No Such", "DejaVu Sans Mono" }, 11, false, true };
+    Font font = FontHelper::fontFromDescriptor(descriptor);
+    EXPECT_EQ(font.faceName(), "DejaVuSansMono-Oblique");
+    EXPECT_EQ(FontHelper::descriptorFromFont(font),
+        (morvix::platform::FontDescriptor { { "DejaVu Sans Mono" }, 11, false, true }));
+    descriptor.size = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(FontHelper::fontFromDescriptor(descriptor).pointSize(), 12);
 }
 
 TEST(FontHelperTest, DefaultFontsUseTheBodyFace)
