@@ -39,18 +39,28 @@ Font boldFont(double size)
     return Font::system(size, { .bold = true });
 }
 
-// One block of text in `rect`, centred vertically, aligned horizontally, wrapped at the
-// rectangle's width; returns the height the text takes.
+enum class Wrap { No, Yes };
+
+// One block of text in `rect`, centred vertically and aligned horizontally; wrapped at the
+// rectangle's width, or on one line that may run past it (bar items are often narrower than
+// their titles). Returns the height the text takes.
 double drawTextIn(GraphicsContext& context, const std::string& text, const Font& font, const Color& color,
-    const Rect& rect, TextAlignment alignment = TextAlignment::Center)
+    const Rect& rect, TextAlignment alignment = TextAlignment::Center, Wrap wrap = Wrap::Yes)
 {
     if (text.empty())
         return 0;
     AttributedString string(text, { .font = font, .foregroundColor = color });
     TextLayout::Options options { .wrapWidth = rect.width(), .lineLimit = 0, .alignment = alignment };
+    if (wrap == Wrap::No)
+        options = { .wrapWidth = std::nullopt, .lineLimit = 1, .alignment = TextAlignment::Left };
     TextLayout layout(string, options);
-    double top = rect.y() + std::max(0.0, (rect.height() - layout.size().height) / 2);
-    context.drawText(string, options, { rect.x(), top });
+    double top = rect.y() + (rect.height() - layout.size().height) / 2;
+    double left = rect.x();
+    if (wrap == Wrap::No && alignment == TextAlignment::Center)
+        left = rect.midX() - layout.size().width / 2;
+    else if (wrap == Wrap::No && alignment == TextAlignment::Right)
+        left = rect.maxX() - layout.size().width;
+    context.drawText(string, options, { left, std::max(rect.y(), top) });
     return layout.size().height;
 }
 
@@ -109,7 +119,7 @@ void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Co
     }
     std::string title = item.systemItem() ? systemItemText(*item.systemItem()) : item.title();
     bool bold = item.style() == BarButtonStyle::Done || item.systemItem() == BarButtonSystemItem::Done;
-    drawTextIn(context, title, bold ? boldFont(17) : Font::system(17), color, frame);
+    drawTextIn(context, title, bold ? boldFont(17) : Font::system(17), color, frame, TextAlignment::Center, Wrap::No);
 }
 
 void drawBarBackground(GraphicsContext& context, const Rect& bounds, std::optional<Color> barTint, bool hairlineAtBottom)
@@ -129,14 +139,14 @@ void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect&
         return;
     if (!top->titleView()) {
         Rect titleRect = bounds.insetBy(std::min(90.0, bounds.width() / 4), 0);
-        drawTextIn(context, top->title(), boldFont(17), bar.titleColor().value_or(Color::black()), titleRect);
+        drawTextIn(context, top->title(), boldFont(17), bar.titleColor().value_or(Color::black()), titleRect, TextAlignment::Center, Wrap::No);
     }
     std::optional<Color> tint = bar.tintColor();
     if (auto back = bar.backButton()) {
         if (!back->customView()) {
             Rect frame = back->view()->frame();
             std::string title = "\u2039 " + (back->title().empty() ? std::string("Back") : back->title());
-            drawTextIn(context, title, Font::system(17), tint.value_or(kTint), frame, TextAlignment::Left);
+            drawTextIn(context, title, Font::system(17), tint.value_or(kTint), frame, TextAlignment::Left, Wrap::No);
         }
     }
     for (const auto& item : top->leftBarButtonItems())

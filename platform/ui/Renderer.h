@@ -20,10 +20,10 @@ struct RenderOptions {
     /// Pixels per point.
     double scale = 1;
     /// The moment whose animation state is drawn; the clock's current time when not given.
-    std::optional<TimePoint> time;
+    std::optional<TimePoint> time {};
     /// Painted under everything, for pictures meant for people (a transparent PNG is hard
     /// to read in most viewers); none keeps the background transparent.
-    std::optional<Color> backdrop;
+    std::optional<Color> backdrop {};
 };
 
 /// Draws a view and its subtree with cairo as the screen would show it at a moment: for each

@@ -167,6 +167,18 @@ void Window::deliverToRecognizers(const Event& event)
     }
 }
 
+void Window::cancelViewTouches(const GestureRecognizer& recognizer)
+{
+    Event event(m_touchesDown, Clock::seconds(Clock::current()->now()));
+    for (const auto& touch : recognizer.trackedTouches()) {
+        auto view = touch->view();
+        if (!view || touch->isCancelledForView() || (touch->phase() == TouchPhase::Began && m_delivering))
+            continue;
+        touch->setCancelledForView();
+        view->touchesCancelled({ touch }, event);
+    }
+}
+
 void Window::deliverToViews(const Event& event)
 {
     // Group the touches by view and phase, keeping the event's order.

@@ -47,6 +47,9 @@ public:
     const std::vector<std::shared_ptr<GestureRecognizer>>& activeRecognizers() const { return m_activeRecognizers; }
     /// Takes a recogniser out of the current sequence.
     void forgetRecognizer(const GestureRecognizer& recognizer);
+    /// Sends `touchesCancelled` to the views of the touches `recognizer` tracks, once per touch;
+    /// called when a recogniser that cancels touches in view begins or recognises.
+    void cancelViewTouches(const GestureRecognizer& recognizer);
     /// The touches currently down.
     const TouchSet& touchesDown() const { return m_touchesDown; }
 
