@@ -275,6 +275,10 @@ void GestureRecognizer::applyState(GestureState state)
     m_state = state;
     if (state != GestureState::Possible && state != GestureState::Failed)
         runActions();
+    if ((state == GestureState::Began || state == GestureState::Ended) && m_cancelsTouchesInView) {
+        if (auto window = view() ? view()->window() : nullptr)
+            window->cancelViewTouches(*this);
+    }
     if (state == GestureState::Failed) {
         m_pending.reset();
         // Recognisers that waited for this one may go ahead now.

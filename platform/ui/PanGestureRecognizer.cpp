@@ -70,8 +70,13 @@ void PanGestureRecognizer::driveValues(Point translation, Point velocity)
 
 void PanGestureRecognizer::addSample(double time)
 {
+    // Keep the newest sample at or before the window's start as the first one, so that the
+    // velocity spans the whole window. Timestamps are seconds since the clock's epoch, so a
+    // difference that is exactly the window in clock ticks can come out a hair below it in
+    // floating point; the tolerance (far below a clock tick that matters) counts it as inside.
+    constexpr double kTolerance = 1e-9;
     m_samples.push_back({ time, locationIn(nullptr) });
-    while (m_samples.size() > 2 && time - m_samples[1].time >= GestureConstants::kPanVelocityWindow)
+    while (m_samples.size() > 2 && time - m_samples[1].time >= GestureConstants::kPanVelocityWindow - kTolerance)
         m_samples.pop_front();
 }
 
