@@ -14,6 +14,7 @@ BitmapContext::BitmapContext(int pixelWidth, int pixelHeight)
     m_pixelWidth = pixelWidth;
     m_pixelHeight = pixelHeight;
     cairo_t* cr = cairo_create(m_pixels->surface());
+    cairo_set_line_width(cr, 1);  // the platform's default; cairo's own is 2
     m_context = std::make_unique<GraphicsContext>(cr);
     cairo_destroy(cr);
 }

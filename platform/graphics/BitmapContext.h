@@ -10,10 +10,10 @@ namespace morvix::platform {
 
 /// A transparent ARGB32 bitmap of a given pixel size (8 bits per component, premultiplied
 /// alpha), drawn through a GraphicsContext whose user space is in pixels with the origin at the
-/// top left; callers that want points scale the context themselves. Images drawn into it come
-/// out upright, so code that flips a bottom-up bitmap to keep a picture upright simply omits
-/// the flip here. A size below 1 pixel or beyond Image::kMaxPixels makes an invalid context:
-/// image() is null. Not copyable; one thread at a time.
+/// top left (lines start 1 pixel wide); callers that want points scale the context themselves.
+/// Images drawn into it come out upright, so code that flips a bottom-up bitmap to keep a
+/// picture upright simply omits the flip here. A size below 1 pixel or beyond Image::kMaxPixels
+/// makes an invalid context: image() is null. Not copyable; one thread at a time.
 class BitmapContext final {
 public:
     BitmapContext(int pixelWidth, int pixelHeight);

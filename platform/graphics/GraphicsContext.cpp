@@ -135,7 +135,7 @@ GraphicsContext::GraphicsContext(cairo_t* cr)
 
 GraphicsContext::~GraphicsContext()
 {
-    while (m_layers > 0)
+    while (!m_layerDepths.empty())
         endTransparencyLayer();
     while (!m_saved.empty())
         restore();
@@ -152,6 +152,10 @@ void GraphicsContext::save()
 void GraphicsContext::restore()
 {
     if (m_saved.empty())
+        return;
+    // Restoring past a layer's own save would end the layer's cairo group halfway and put
+    // cairo into an error state that silently stops every later drawing call.
+    if (!m_layerDepths.empty() && m_saved.size() <= m_layerDepths.back())
         return;
     cairo_restore(m_cairo);
     m_state = m_saved.back();
@@ -558,17 +562,26 @@ void GraphicsContext::beginTransparencyLayer()
 {
     save();
     cairo_push_group(m_cairo);
-    ++m_layers;
+    m_layerDepths.push_back(m_saved.size());
     // The layer is composited with the alpha once, so what is drawn inside starts opaque.
     m_state.alpha = 1;
 }
 
+void GraphicsContext::leaveLayer()
+{
+    // Saves left open inside the layer are closed first: cairo can only end a group whose own
+    // state is the current one.
+    while (m_saved.size() > m_layerDepths.back())
+        restore();
+    m_layerDepths.pop_back();
+}
+
 void GraphicsContext::endTransparencyLayer(double alpha)
 {
-    assert(m_layers > 0 && "endTransparencyLayer without a layer");
-    if (m_layers == 0)
+    assert(!m_layerDepths.empty() && "endTransparencyLayer without a layer");
+    if (m_layerDepths.empty())
         return;
-    --m_layers;
+    leaveLayer();
     cairo_pop_group_to_source(m_cairo);
     double layerAlpha = std::clamp(alpha, 0.0, 1.0) * m_saved.back().alpha;
     cairo_paint_with_alpha(m_cairo, layerAlpha);
@@ -577,10 +590,10 @@ void GraphicsContext::endTransparencyLayer(double alpha)
 
 void GraphicsContext::endTransparencyLayerWithMask(const Image& mask, const Rect& maskRect)
 {
-    assert(m_layers > 0 && "endTransparencyLayerWithMask without a layer");
-    if (m_layers == 0)
+    assert(!m_layerDepths.empty() && "endTransparencyLayerWithMask without a layer");
+    if (m_layerDepths.empty())
         return;
-    --m_layers;
+    leaveLayer();
     PathKeeper keeper(m_cairo);
     cairo_pop_group_to_source(m_cairo);
     auto upright = mask.upright();

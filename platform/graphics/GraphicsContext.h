@@ -39,7 +39,8 @@ enum class ArcDirection { IncreasingAngle, DecreasingAngle };
 /// 1. fillPath, strokePath and clip consume the current path; fillRect, strokeRect, clearRect,
 ///    drawImage and the gradient draws leave it as it was.
 /// 2. The alpha multiplies everything drawn: colours, images and gradients.
-/// 3. restore() without a matching save() does nothing.
+/// 3. restore() without a matching save() does nothing; inside a transparency layer that means
+///    a save made inside the layer. Ending a layer first closes the saves left open inside it.
 ///
 /// Not copyable. Used on one thread at a time (the thread that owns the target surface).
 class GraphicsContext final {
@@ -149,11 +150,14 @@ private:
     };
     void setSourceColor(const Color& color);
     void paintGradient(void* pattern, const Gradient& gradient, GradientExtent extent);
+    void leaveLayer();
 
     cairo_t* m_cairo;
     State m_state;
     std::vector<State> m_saved;
-    std::size_t m_layers = 0;
+    // For each open transparency layer, the save depth just inside it: restore() never goes
+    // below the innermost one.
+    std::vector<std::size_t> m_layerDepths;
 };
 
 } // namespace morvix::platform

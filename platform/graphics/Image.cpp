@@ -233,7 +233,9 @@ bool Image::writePNG(const std::string& path) const
         return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(file);
+    // A full disk often shows only when the buffered bytes are flushed at close.
+    file.close();
+    return !file.fail();
 }
 
 } // namespace morvix::platform

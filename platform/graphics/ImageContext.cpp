@@ -37,6 +37,7 @@ ImageContext::ImageContext(Size size, Opaque opaque, double scale)
     m_pixelHeight = height;
     cairo_t* cr = cairo_create(m_surface);
     cairo_scale(cr, m_scale, m_scale);
+    cairo_set_line_width(cr, 1);  // the platform's default; cairo's own is 2
     m_context = std::make_unique<GraphicsContext>(cr);
     cairo_destroy(cr);
 }

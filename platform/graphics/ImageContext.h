@@ -16,7 +16,7 @@ enum class Opaque { No, Yes };
 
 /// An offscreen picture of `size` points at `scale` pixels per point (each side rounded up to
 /// whole pixels), drawn through a GraphicsContext whose user space is in points with the origin
-/// at the top left. It starts transparent (black when opaque). A size that gives no pixel, or
+/// at the top left. It starts transparent (black when opaque), with lines 1 point wide. A size that gives no pixel, or
 /// more than Image::kMaxPixels, makes an invalid context: drawing does nothing and image() is
 /// null. Not copyable; one thread at a time.
 class ImageContext final {

@@ -174,6 +174,43 @@ TEST_F(GraphicsContextTest, TransparencyLayerCompositesOnceWithItsAlpha)
     EXPECT_EQ(gc.alpha(), 0.5);
 }
 
+TEST_F(GraphicsContextTest, UnbalancedSavesInsideALayerLeaveItWhole)
+{
+    gc.beginTransparencyLayer();
+    gc.setFillColor(kRed);
+    gc.restore();  // no save inside the layer: must not end the layer's group halfway
+    gc.restore();
+    gc.fillRect({ 0, 0, 10, 10 });
+    gc.save();
+    gc.save();  // left open: ending the layer closes them
+    gc.translate(100, 100);
+    gc.endTransparencyLayer(0.5);
+    EXPECT_EQ(gc.saveDepth(), 0u);
+    EXPECT_TRUE(near(at(5, 5).alpha, 128));
+
+    // The context still draws, with the transform from before the layer.
+    gc.setFillColor(kBlue);
+    gc.fillRect({ 20, 20, 5, 5 });
+    EXPECT_EQ(at(22, 22), (Pixel { 0, 0, 255, 255 }));
+}
+
+TEST(OffscreenContextTest, LinesStartOnePointWide)
+{
+    // Thin outlines drawn without setting a width (cell separators, borders of custom drawing)
+    // are one point wide on the platform; cairo's own default is two.
+    ImageContext points({ 10, 10 }, Opaque::No, 2);
+    EXPECT_EQ(points.context().lineWidth(), 1);
+    points.context().moveTo({ 0, 5 });
+    points.context().lineTo({ 10, 5 });
+    points.context().strokePath();
+    auto image = points.image();
+    EXPECT_EQ(image->pixelAt(4, 9).alpha, 255);
+    EXPECT_EQ(image->pixelAt(4, 10).alpha, 255);
+    EXPECT_EQ(image->pixelAt(4, 8).alpha, 0);
+    EXPECT_EQ(image->pixelAt(4, 11).alpha, 0);
+    EXPECT_EQ(BitmapContext(4, 4).context().lineWidth(), 1);
+}
+
 TEST_F(GraphicsContextTest, LayerMaskShowsOnlyWhereTheMaskIsOpaque)
 {
     BitmapContext maskBitmap(2, 1);

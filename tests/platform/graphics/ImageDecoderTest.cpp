@@ -37,6 +37,7 @@ struct JpegOptions {
     int components = 3;
     std::vector<std::uint8_t> exif {};  // APP1 payload
     std::vector<std::uint8_t> fill = { 200, 40, 40 };
+    std::vector<std::uint8_t> rightHalfFill {};  // the right half's colour when given
 };
 
 std::vector<std::uint8_t> encodeJpeg(const JpegOptions& options)
@@ -58,8 +59,10 @@ std::vector<std::uint8_t> encodeJpeg(const JpegOptions& options)
     if (!options.exif.empty())
         jpeg_write_marker(&info, JPEG_APP0 + 1, options.exif.data(), unsigned(options.exif.size()));
     std::vector<std::uint8_t> row;
-    for (int x = 0; x < options.width; ++x)
-        row.insert(row.end(), options.fill.begin(), options.fill.end());
+    for (int x = 0; x < options.width; ++x) {
+        const auto& fill = x >= options.width / 2 && !options.rightHalfFill.empty() ? options.rightHalfFill : options.fill;
+        row.insert(row.end(), fill.begin(), fill.end());
+    }
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = { row.data() };
         jpeg_write_scanlines(&info, rows, 1);
@@ -181,6 +184,42 @@ TEST(ImageDecoderTest, JpegExifOrientationTiltsThePointSize)
     auto mirrored = ImageDecoder::decode(encodeJpeg({ .exif = exifBlock(5, false) }));
     ASSERT_TRUE(mirrored);
     EXPECT_EQ(mirrored->orientation(), ImageOrientation::LeftMirrored);
+}
+
+TEST(ImageDecoderTest, JpegWithExifOrientationIsSeenUpright)
+{
+    // Stored 16 x 8: the left half red, the right half blue, as a camera held sideways writes it.
+    struct Case {
+        int exifCode;
+        Point red, blue;  // where each half lands in the upright picture
+    };
+    const Case cases[] = {
+        { 1, { 3, 4 }, { 12, 4 } },
+        { 3, { 12, 4 }, { 3, 4 } },   // turned half round: left and right swap
+        { 6, { 4, 3 }, { 4, 12 } },   // turned a quarter clockwise: the left half goes to the top
+        { 8, { 4, 12 }, { 4, 3 } },   // a quarter anticlockwise: the left half goes to the bottom
+        { 2, { 12, 4 }, { 3, 4 } },   // mirrored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exifCode);
+        auto image = ImageDecoder::decode(
+            encodeJpeg({ .exif = exifBlock(c.exifCode, c.exifCode % 2 == 0), .fill = { 255, 0, 0 }, .rightHalfFill = { 0, 0, 255 } }));
+        ASSERT_TRUE(image);
+        auto isRed = [](Pixel p) { return p.red > 200 && p.blue < 60; };
+        auto isBlue = [](Pixel p) { return p.blue > 200 && p.red < 60; };
+
+        auto upright = image->upright();
+        EXPECT_EQ(upright->pixelWidth(), image->isTilted() ? 8 : 16);
+        EXPECT_TRUE(isRed(upright->pixelAt(int(c.red.x), int(c.red.y))));
+        EXPECT_TRUE(isBlue(upright->pixelAt(int(c.blue.x), int(c.blue.y))));
+
+        // Drawing the decoded image gives the same upright picture.
+        ImageContext drawn(image->size(), Opaque::No, 1);
+        drawn.context().drawImage(*image, { { 0, 0 }, image->size() });
+        auto picture = drawn.image();
+        EXPECT_TRUE(isRed(picture->pixelAt(int(c.red.x), int(c.red.y))));
+        EXPECT_TRUE(isBlue(picture->pixelAt(int(c.blue.x), int(c.blue.y))));
+    }
 }
 
 TEST(ImageDecoderTest, ExifReaderMapsEveryCodeAndRejectsMalformedBlocks)
