@@ -16,6 +16,8 @@
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -299,8 +301,9 @@ Path outline(const Rect& rect, double cornerRadius)
     return cornerRadius > 0 ? Path::roundedRect(rect, cornerRadius) : Path::rect(rect);
 }
 
-// There is no blur in cairo; a few widening, fading copies of the outline give a soft edge
-// that reads as a shadow in a picture.
+// There is no blur in cairo. Copies of the outline from `radius` outside it to `radius` inside
+// it, added up, give a linear ramp across the edge that reads as a soft shadow, and the full
+// opacity inside, as a blurred shadow has.
 void drawShadow(const Layer& layer, GraphicsContext& context, const Rect& local)
 {
     auto color = layer.shadowColor();
@@ -309,14 +312,20 @@ void drawShadow(const Layer& layer, GraphicsContext& context, const Rect& local)
         return;
     Rect shape = layer.shadowPath().value_or(local).offsetBy(layer.shadowOffset().width, layer.shadowOffset().height);
     double radius = std::max(0.0, layer.shadowRadius());
-    int steps = radius > 0 ? 4 : 1;
-    for (int step = steps; step >= 1; --step) {
-        double spread = radius * (step - 1) / steps;
+    int steps = radius > 0 ? 6 : 1;
+    context.beginTransparencyLayer();
+    cairo_set_operator(context.cairo(), CAIRO_OPERATOR_ADD);
+    context.setFillColor(color->withAlpha(float(color->alpha * opacity / steps)));
+    for (int step = 0; step < steps; ++step) {
+        double spread = steps == 1 ? 0 : radius - 2 * radius * step / (steps - 1);
+        Rect band = shape.insetBy(-spread, -spread);
+        if (band.width() <= 0 || band.height() <= 0)
+            break;
         context.beginPath();
-        context.addPath(outline(shape.insetBy(-spread, -spread), layer.cornerRadius() + spread));
-        context.setFillColor(color->withAlpha(float(color->alpha * opacity / steps)));
+        context.addPath(outline(band, std::max(0.0, layer.cornerRadius() + spread)));
         context.fillPath();
     }
+    context.endTransparencyLayer();
 }
 
 void drawBackground(const View& view, GraphicsContext& context, const Rect& local, TimePoint time)
@@ -354,6 +363,24 @@ void drawBorder(const Layer& layer, GraphicsContext& context, const Rect& local)
     context.strokePath();
 }
 
+// A view's own drawing gets a context of its own, as on the platform: the default drawing
+// state, clipped to the bounds (a view's drawing has no pixels beyond them), and isolated, so
+// that saves, restores or line styles it leaves behind cannot disturb the rest of the tree.
+void drawCustom(View& view, GraphicsContext& context, const Rect& bounds)
+{
+    GraphicsContext own(context.cairo());
+    own.setAlpha(context.alpha());
+    own.setLineWidth(1);
+    own.setLineCap(LineCap::Butt);
+    own.setLineJoin(LineJoin::Miter);
+    own.setMiterLimit(10);
+    own.setLineDash(0, {});
+    own.clipToRect(bounds);
+    own.beginPath();
+    view.draw(own, bounds);
+    own.beginPath();
+}
+
 // Everything of the view but its own placement: drawn with the bounds' top-left corner at the
 // user-space origin.
 void drawContents(View& view, GraphicsContext& context, TimePoint time)
@@ -361,7 +388,9 @@ void drawContents(View& view, GraphicsContext& context, TimePoint time)
     const Layer& layer = view.layer();
     Rect bounds = view.presentationBounds(time);
     Rect local(0, 0, bounds.width(), bounds.height());
-    drawShadow(layer, context, local);
+    // A view that clips to its bounds clips its own shadow away too, as on the platform.
+    if (!layer.masksToBounds())
+        drawShadow(layer, context, local);
     context.save();
     if (layer.masksToBounds()) {
         context.beginPath();
@@ -375,11 +404,8 @@ void drawContents(View& view, GraphicsContext& context, TimePoint time)
     context.save();
     drawClassContents(view, context, bounds);
     context.restore();
-    if (view.hasCustomDrawing()) {
-        context.save();
-        view.draw(context, bounds);
-        context.restore();
-    }
+    if (view.hasCustomDrawing())
+        drawCustom(view, context, bounds);
     // A copy: custom drawing must not change the tree, but a copy costs little and keeps the
     // walk safe if it does.
     auto subviews = view.subviews();
@@ -455,6 +481,15 @@ bool Renderer::renderPNG(View& view, const std::string& path, const Options& opt
 {
     auto image = render(view, options);
     return image && image->writePNG(path);
+}
+
+bool Renderer::renderKeyWindowPNG(const std::string& path, const Options& options)
+{
+    auto window = Application::shared().keyWindow();
+    if (!window)
+        return false;
+    window->layoutIfNeeded();
+    return renderPNG(*window, path, options);
 }
 
 std::shared_ptr<Image> Renderer::renderFilmStrip(View& view, const std::vector<TimePoint>& times, const Options& options)

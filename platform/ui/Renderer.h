@@ -37,8 +37,16 @@ struct RenderOptions {
 ///    subtree; so is a view whose mask layer has no contents (nothing shows through it).
 /// 2. The view's transform turns around its anchor point; alpha and mask apply to the view and
 ///    its subtree as one layer.
-/// 3. Shadow, then (inside the rounded clip when the view clips) background, contents, `draw`,
-///    subviews in order; the border comes last, above the subviews.
+/// 3. Shadow (none when the view clips), then (inside the rounded clip when the view clips)
+///    background, contents, `draw`, subviews in order; the border comes last, above the
+///    subviews.
+/// 4. `draw` gets a context of its own: the default drawing state (black, lines 1 point wide),
+///    clipped to the bounds whether or not the view clips its subviews; saves and restores it
+///    leaves unbalanced stay inside it.
+///
+/// Usage, for a picture a person can look at:
+///     bool written = Renderer::renderPNG(*window, "out/case.png", { .scale = 2, .backdrop = Color::white() });
+///     Renderer::renderFilmStrip(*view, { start, start + 150ms, start + 300ms })->writePNG(path);
 class Renderer final {
 public:
     using Options = RenderOptions;
@@ -49,6 +57,11 @@ public:
     static std::shared_ptr<Image> render(View& view, const Options& options = {});
     /// The same picture, written as a PNG file. False when it cannot be made or written.
     [[nodiscard]] static bool renderPNG(View& view, const std::string& path, const Options& options = {});
+    /// The application's key window after a layout pass, written as a PNG file: what the
+    /// command-line client's `--png FILE` writes once a session has gone idle. Alerts and
+    /// action sheets on show are drawn over it. False when there is no key window or the picture
+    /// cannot be made or written. This name and signature are kept stable for that client.
+    [[nodiscard]] static bool renderKeyWindowPNG(const std::string& path, const Options& options = {});
     /// Pictures of the view at several moments side by side, left to right, 4 points apart
     /// (the gap in the backdrop colour); for looking at an animation. Null without moments.
     static std::shared_ptr<Image> renderFilmStrip(View& view, const std::vector<TimePoint>& times, const Options& options = {});

@@ -1,6 +1,8 @@
 #include "platform/ui/Renderer.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Font.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
@@ -18,7 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 using namespace morvix::platform;
 
@@ -58,6 +63,35 @@ public:
 
 private:
     explicit CrossView(const Rect& frame) : View(frame) { }
+};
+
+// Draws whatever its test gives it.
+class HookView final : public View {
+public:
+    using Hook = std::function<void(GraphicsContext&, const Rect&)>;
+    static std::shared_ptr<HookView> create(const Rect& frame, Hook hook)
+    {
+        return std::shared_ptr<HookView>(new HookView(frame, std::move(hook)));
+    }
+    bool hasCustomDrawing() const override { return true; }
+    void draw(GraphicsContext& context, const Rect& rect) override { m_hook(context, rect); }
+
+private:
+    HookView(const Rect& frame, Hook hook) : View(frame), m_hook(std::move(hook)) { }
+    Hook m_hook;
+};
+
+// Moves its one subview to the right in its layout pass.
+class ShiftingView final : public View {
+public:
+    static std::shared_ptr<ShiftingView> create(const Rect& frame)
+    {
+        return std::shared_ptr<ShiftingView>(new ShiftingView(frame));
+    }
+    void layoutSubviews() override { subviews().front()->setFrame({ 20, 0, 10, 10 }); }
+
+private:
+    explicit ShiftingView(const Rect& frame) : View(frame) { }
 };
 
 bool near(int a, int b, int tolerance = 3)
@@ -222,6 +256,80 @@ TEST_F(RendererTest, CustomDrawingGetsTheBoundsAndContentsImagesFill)
     EXPECT_EQ(Renderer::render(*root)->pixelAt(3, 3), kGreenPixel);
 }
 
+TEST_F(RendererTest, CustomDrawingStaysInsideItsBoundsAndItsOwnState)
+{
+    auto root = coloured({ 0, 0, 40, 40 }, Color::white());
+    auto faded = View::create({ 0, 0, 40, 40 });
+    faded->setAlpha(0.5);  // the drawing below happens inside a transparency layer
+    Color startFill = kRed;
+    double startLineWidth = 0;
+    auto careless = HookView::create({ 10, 10, 10, 10 }, [&](GraphicsContext& context, const Rect& rect) {
+        startFill = context.fillColor();
+        startLineWidth = context.lineWidth();
+        context.restore();  // more restores than saves,
+        context.restore();
+        context.save();     // and a save left open
+        context.translate(5, 5);
+        context.setFillColor(kBlue);
+        context.fillRect(rect.insetBy(-20, -20));  // far beyond its bounds
+    });
+    faded->addSubview(careless);
+    root->addSubview(faded);
+    root->addSubview(coloured({ 30, 30, 10, 10 }, kGreen));  // drawn after, in the right place
+
+    auto image = Renderer::render(*root);
+    EXPECT_EQ(startFill, Color::black());
+    EXPECT_EQ(startLineWidth, 1);
+    EXPECT_EQ(image->pixelAt(5, 5), kWhitePixel);     // outside the view: untouched
+    EXPECT_EQ(image->pixelAt(25, 15), kWhitePixel);
+    Pixel inside = image->pixelAt(15, 15);            // half blue over white
+    EXPECT_TRUE(near(inside.red, 128) && inside.blue == 255) << int(inside.red);
+    EXPECT_EQ(image->pixelAt(32, 32), kGreenPixel);
+    EXPECT_EQ(image->pixelAt(29, 29), kWhitePixel);
+}
+
+TEST_F(RendererTest, ShadowShowsOutsideUnlessTheViewClips)
+{
+    auto root = coloured({ 0, 0, 40, 40 }, Color::white());
+    auto card = coloured({ 10, 10, 20, 20 }, kBlue);
+    card->layer().setShadowColor(Color::black());
+    card->layer().setShadowOpacity(1);
+    card->layer().setShadowOffset({ 15, 15 });  // the shadow covers (25, 25) to (45, 45)
+    card->layer().setShadowRadius(3);
+    root->addSubview(card);
+    auto image = Renderer::render(*root);
+    Pixel inside = image->pixelAt(36, 36);                         // well inside: fully dark
+    EXPECT_TRUE(inside.red < 6 && inside.alpha == 255) << int(inside.red);
+    Pixel edge = image->pixelAt(24, 36);                           // the soft edge: partly
+    EXPECT_TRUE(edge.red > 60 && edge.red < 230) << int(edge.red);
+    EXPECT_EQ(image->pixelAt(20, 36), kWhitePixel);
+    card->setClipsToBounds(true);
+    EXPECT_EQ(Renderer::render(*root)->pixelAt(36, 36), kWhitePixel);
+}
+
+TEST_F(RendererTest, KeyWindowIsWrittenAfterItsLayoutPass)
+{
+    auto directory = std::filesystem::temp_directory_path() / ("morvix-key-window-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory);
+    auto path = (directory / "window.png").string();
+    EXPECT_FALSE(Renderer::renderKeyWindowPNG(path));  // no key window yet
+
+    auto window = Window::create({ 0, 0, 40, 20 });
+    window->setBackgroundColor(Color::white());
+    auto row = ShiftingView::create({ 0, 0, 40, 10 });
+    row->addSubview(coloured({ 0, 0, 10, 10 }, kRed));
+    window->addSubview(row);
+    window->makeKeyAndVisible();
+    row->setNeedsLayout();
+    ASSERT_TRUE(Renderer::renderKeyWindowPNG(path, { .scale = 2 }));
+    auto back = Image::readFile(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pixelWidth(), 80);
+    EXPECT_EQ(back->pixelAt(2 * 25, 2 * 5), kRedPixel);  // where the layout pass put it
+    EXPECT_EQ(back->pixelAt(2 * 5, 2 * 5), kWhitePixel);
+    std::filesystem::remove_all(directory);
+}
+
 TEST_F(RendererTest, PatternBackgroundsTileAndBackdropShowsBehind)
 {
     ImageContext tile({ 2, 2 }, Opaque::No, 1);
@@ -299,6 +407,20 @@ TEST_F(RendererTest, AlertsAndSheetsAreCardsOverAShadeOnTheirWindow)
     EXPECT_GT(image->pixelAt(160, 200).red, 240);  // the card, light
     EXPECT_GT(image->pixelAt(50, 240).red, 240);   // the card is 270 wide
     EXPECT_LT(image->pixelAt(10, 240).red, 160);   // shade beside it
+    // Title and message in black ink, the buttons' titles in the tint colour, all on the card.
+    int ink = 0, tint = 0, lightOffCard = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            Pixel p = image->pixelAt(x, y);
+            bool onCard = x >= 25 && x < 295;  // the card is 270 wide, centred
+            ink += onCard && p.red < 60 && p.green < 60 && p.blue < 60;
+            tint += onCard && p.blue > 200 && p.red < 100;
+            lightOffCard += !onCard && p.red >= 160;
+        }
+    }
+    EXPECT_GT(ink, 100);
+    EXPECT_GT(tint, 50);
+    EXPECT_EQ(lightOffCard, 0);
 
     // Another window does not show the key window's alert.
     auto other = Window::create({ 0, 0, 100, 100 });
@@ -343,6 +465,11 @@ TEST_F(RendererTest, LookAtAWindowWithBarsCardsAndText)
     card->addSubview(badge);
     auto cross = CrossView::create({ 230, 50, 40, 40 });
     card->addSubview(cross);
+    card->addSubview(HookView::create({ 64, 12, 160, 76 }, [](GraphicsContext& context, const Rect& rect) {
+        AttributedString text("Custom drawing with wrapped text, clipped to its view's bounds.",
+            { .font = Font::system(15), .foregroundColor = Color::fromHex(0x333333) });
+        context.drawText(text, { .wrapWidth = rect.width(), .lineLimit = 0, .alignment = TextAlignment::Left }, rect.origin);
+    }));
     window->addSubview(card);
     auto faded = coloured({ 20, 180, 280, 40 }, kRed);
     faded->setAlpha(0.3);
@@ -365,13 +492,26 @@ TEST_F(RendererTest, LookAtAWindowWithBarsCardsAndText)
     Pixel barPixel = image->pixelAt(2 * 100, 2 * 40);
     EXPECT_GT(barPixel.red, 240);
 
-    std::string directory = std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR") : std::filesystem::temp_directory_path().string();
-    auto path = directory + "/renderer-look-" + std::to_string(::getpid()) + ".png";
-    auto alertPath = directory + "/renderer-look-alert-" + std::to_string(::getpid()) + ".png";
-    ASSERT_TRUE(image->writePNG(path));
-    ASSERT_TRUE(withAlert->writePNG(alertPath));
-    if (!std::getenv("MORVIX_RENDER_DIR")) {
-        std::filesystem::remove(path);
-        std::filesystem::remove(alertPath);
-    }
+    // Pictures a person can open, kept after the run (overwritten by the next one):
+    // $MORVIX_RENDER_DIR, or morvix-look/ in the test's temporary folder.
+    const char* chosen = std::getenv("MORVIX_RENDER_DIR");
+    auto directory = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
+    std::filesystem::create_directories(directory);
+    ASSERT_TRUE(image->writePNG((directory / "window.png").string()));
+    ASSERT_TRUE(withAlert->writePNG((directory / "window-alert.png").string()));
+
+    // The card sliding in and fading, as a strip of five moments.
+    TimePoint start = clock->now();
+    Animator::shared().animate(0.4, 0, AnimationOption::CurveEaseInOut, [&] {
+        card->setCenter({ card->center().x, card->center().y + 30 });
+        faded->setAlpha(1);
+    });
+    std::vector<TimePoint> moments;
+    for (int i = 0; i <= 4; ++i)
+        moments.push_back(start + std::chrono::milliseconds(100 * i));
+    auto strip = Renderer::renderFilmStrip(*window, moments, { .backdrop = Color::white() });
+    ASSERT_TRUE(strip);
+    EXPECT_EQ(strip->size(), (Size { 5 * 320 + 4 * 4, 240 }));
+    ASSERT_TRUE(strip->writePNG((directory / "window-animation.png").string()));
+    std::printf("pictures written to %s\n", directory.c_str());
 }
