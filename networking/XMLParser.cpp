@@ -100,6 +100,10 @@ bool XMLParser::parse()
                 message.pop_back();
             m_error = platform::Error(kErrorDomain, last ? last->code : XML_ERR_DOCUMENT_END, message);
         }
+        // A document type declaration makes libxml2 build a document for its internal subset
+        // even without tree callbacks; it is ours to free.
+        if (context->myDoc)
+            xmlFreeDoc(context->myDoc);
         xmlFreeParserCtxt(context);
     } else {
         m_error = platform::Error(kErrorDomain, XML_ERR_NO_MEMORY, "cannot create parser");
