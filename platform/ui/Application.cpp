@@ -55,17 +55,22 @@ void Application::simulateMemoryWarning()
 {
     assertOnMainThread();
     NotificationCenter::defaultCenter()->post(kMemoryWarningNotification);
-    std::function<void(const std::shared_ptr<ViewController>&)> tell = [&](const std::shared_ptr<ViewController>& controller) {
+    forEachViewController([](ViewController& controller) { controller.didReceiveMemoryWarning(); });
+}
+
+void Application::forEachViewController(const std::function<void(ViewController&)>& visit) const
+{
+    std::function<void(const std::shared_ptr<ViewController>&)> walk = [&](const std::shared_ptr<ViewController>& controller) {
         if (!controller)
             return;
-        controller->didReceiveMemoryWarning();
+        visit(*controller);
         for (const auto& child : controller->childViewControllers())
-            tell(child);
-        tell(controller->presentedViewController());
+            walk(child);
+        walk(controller->presentedViewController());
     };
     auto windows = m_windows;
     for (const auto& window : windows)
-        tell(window->rootViewController());
+        walk(window->rootViewController());
 }
 
 void Application::resetForTesting()

@@ -4,6 +4,7 @@
 #include "platform/graphics/Rect.h"
 #include "platform/ui/Forward.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ public:
     /// Posts the memory-warning notification, then tells every controller reachable from the
     /// windows (children and presented controllers included).
     void simulateMemoryWarning();
+    /// Calls `visit` on every controller reachable from the windows: each window's root, then
+    /// depth first its children and its presented controller.
+    void forEachViewController(const std::function<void(ViewController&)>& visit) const;
 
     /// Records a system sound; the headless device has no speaker.
     void playSystemSound(unsigned soundId) { m_sounds.push_back(soundId); }

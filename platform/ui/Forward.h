@@ -33,4 +33,7 @@ class View;
 class ViewController;
 class Window;
 
+/// Whether a change is animated; taken by the layer's own calls instead of a bare flag.
+enum class Animated { No, Yes };
+
 } // namespace morvix::platform

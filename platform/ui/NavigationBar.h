@@ -13,7 +13,7 @@ namespace morvix::platform {
 /// Shows the top item of a stack of navigation items: its title, a back button (titled by the
 /// item below, unless hidden), the left items from the left edge and the right items from the
 /// right edge, each as wide as `BarButtonItem::layoutWidth`. 44 points high. Main thread only.
-class NavigationBar final : public View {
+class NavigationBar : public View {
 public:
     static constexpr double kHeight = 44;
     static constexpr double kItemSpacing = 8;

@@ -6,6 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TreeDump.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace morvix::platform {
@@ -21,6 +22,12 @@ std::shared_ptr<Window> prepare(const std::shared_ptr<ManualClock>& clock, Size 
     Screen::main().setBounds(Rect(0, 0, screen.width, screen.height));
     Screen::main().setScale(scale);
     Application::shared().setStatusBarFrame(Rect(0, 0, screen.width, 20));
+    DeviceInfo device = DeviceInfo::current();
+    device.screenWidth = screen.width;
+    device.screenHeight = screen.height;
+    device.screenScale = scale;
+    device.orientation = DeviceOrientation::Portrait;
+    DeviceInfo::setCurrent(device);
     auto window = Window::create(Screen::main().bounds());
     window->makeKeyAndVisible();
     return window;
@@ -41,6 +48,7 @@ UITestHarness::~UITestHarness()
     Animator::shared().resetForTesting();
     Application::shared().resetForTesting();
     Screen::main().resetForTesting();
+    DeviceInfo::resetForTesting();
     m_window.reset();
     Clock::install(nullptr);
 }
@@ -70,17 +78,66 @@ bool UITestHarness::pressAlertButton(const std::string& title)
     return Application::shared().pressAlertButton(title);
 }
 
-void UITestHarness::rotate()
+namespace {
+
+InterfaceOrientation interfaceOrientationFor(DeviceOrientation orientation)
 {
+    // The interface turns the other way round from the device.
+    switch (orientation) {
+    case DeviceOrientation::Portrait:
+        return InterfaceOrientation::Portrait;
+    case DeviceOrientation::PortraitUpsideDown:
+        return InterfaceOrientation::PortraitUpsideDown;
+    case DeviceOrientation::LandscapeLeft:
+        return InterfaceOrientation::LandscapeRight;
+    case DeviceOrientation::LandscapeRight:
+        return InterfaceOrientation::LandscapeLeft;
+    case DeviceOrientation::Unknown:
+    case DeviceOrientation::FaceUp:
+    case DeviceOrientation::FaceDown:
+        return InterfaceOrientation::Unknown;
+    }
+    return InterfaceOrientation::Unknown;
+}
+
+bool isLandscape(InterfaceOrientation orientation)
+{
+    return orientation == InterfaceOrientation::LandscapeLeft || orientation == InterfaceOrientation::LandscapeRight;
+}
+
+} // namespace
+
+void UITestHarness::rotate(DeviceOrientation orientation)
+{
+    auto& application = Application::shared();
     Rect screen = Screen::main().bounds();
-    Rect turned(0, 0, screen.height(), screen.width());
+    bool wasLandscape = screen.width() > screen.height();
+    if (orientation == DeviceOrientation::Unknown)
+        orientation = wasLandscape ? DeviceOrientation::Portrait : DeviceOrientation::LandscapeLeft;
+    DeviceInfo device = DeviceInfo::current();
+    device.orientation = orientation;
+    InterfaceOrientation interface = interfaceOrientationFor(orientation);
+    if (interface == InterfaceOrientation::Unknown) {
+        DeviceInfo::setCurrent(device);
+        NotificationCenter::defaultCenter()->post(kOrientationNotification);
+        return;
+    }
+    InterfaceOrientation old = application.statusBarOrientation();
+    application.forEachViewController([&](ViewController& controller) {
+        controller.willRotateToInterfaceOrientation(static_cast<int>(interface), 0);
+    });
+    Rect turned = isLandscape(interface) == wasLandscape ? screen : Rect(0, 0, screen.height(), screen.width());
     Screen::main().setBounds(turned);
     m_window->setFrame(turned);
-    auto& application = Application::shared();
-    bool portrait = turned.height() >= turned.width();
-    application.setStatusBarOrientation(portrait ? InterfaceOrientation::Portrait : InterfaceOrientation::LandscapeRight);
+    application.setStatusBarOrientation(interface);
     application.setStatusBarFrame(Rect(0, 0, turned.width(), 20));
+    device.screenWidth = turned.width();
+    device.screenHeight = turned.height();
+    DeviceInfo::setCurrent(device);
     m_window->layoutIfNeeded();
+    application.forEachViewController([&](ViewController& controller) {
+        controller.didRotateFromInterfaceOrientation(static_cast<int>(old));
+    });
     NotificationCenter::defaultCenter()->post(kOrientationNotification);
 }
 

@@ -2,6 +2,7 @@
 // A ready-made screen, window and manual clock for tests of views and widgets.
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/DeviceInfo.h"
 #include "platform/graphics/Size.h"
 #include "platform/ui/Forward.h"
 #include "platform/ui/TouchDriver.h"
@@ -13,8 +14,9 @@ namespace morvix::platform {
 
 /// Sets up what a view test needs and tears it down again: a manual clock installed as the
 /// process clock, a fresh main loop, animator and application, the main screen at the given
-/// size and scale, and a key, visible window over it with a touch driver. The destructor resets
-/// them all and restores the steady clock. One at a time; main thread only.
+/// size and scale (also written to the device facts, in portrait), and a key, visible window
+/// over it with a touch driver. The destructor resets them all (the device facts included) and
+/// restores the steady clock. One at a time; main thread only.
 class UITestHarness final {
 public:
     static constexpr const char* kOrientationNotification = "UIDeviceOrientationDidChangeNotification";
@@ -38,9 +40,17 @@ public:
     std::string dump() const;
     /// Presses a button of the topmost alert that has it; false when none has.
     bool pressAlertButton(const std::string& title);
-    /// Turns the device: swaps the screen's and the window's width and height, sets the status
-    /// bar's frame and orientation, lays the window out and posts the orientation notification.
-    void rotate();
+    /// Turns the device to `orientation` (Unknown: from portrait to landscape left, or from
+    /// landscape back to portrait), in this order:
+    ///  1. every controller hears `willRotateToInterfaceOrientation`;
+    ///  2. the screen's and the window's width and height are swapped when the new orientation
+    ///     is of the other kind (portrait or landscape), the status bar's frame and orientation
+    ///     and the device facts (`DeviceInfo`: orientation, screen size) follow, and the window
+    ///     is laid out;
+    ///  3. every controller hears `didRotateFromInterfaceOrientation` with the old orientation;
+    ///  4. the orientation notification is posted (once).
+    /// Face up and face down change only the device's orientation and post the notification.
+    void rotate(DeviceOrientation orientation = DeviceOrientation::Unknown);
 
 private:
     std::shared_ptr<ManualClock> m_clock;

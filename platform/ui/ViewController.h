@@ -10,7 +10,6 @@
 
 namespace morvix::platform {
 
-enum class Animated { No, Yes };
 enum class AppearanceState { Disappeared, Appearing, Appeared, Disappearing };
 enum class ModalPresentationStyle { FullScreen = 0, PageSheet = 1, FormSheet = 2, CurrentContext = 3, Custom = 4, OverFullScreen = 5 };
 enum class ModalTransitionStyle { CoverVertical = 0, FlipHorizontal = 1, CrossDissolve = 2, PartialCurl = 3 };

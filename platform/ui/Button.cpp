@@ -1,0 +1,245 @@
+#include "platform/ui/Button.h"
+
+#include "platform/graphics/GraphicsContext.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+
+#include <algorithm>
+
+namespace morvix::platform {
+
+namespace {
+
+// The platform's default tint, used for the titles of system buttons.
+const Color kSystemTint = Color::fromRGBA(0.0f, 0.478f, 1.0f);
+// How far a highlighted system button's title fades.
+constexpr float kHighlightedAlpha = 0.2f;
+
+} // namespace
+
+std::shared_ptr<Button> Button::create(ButtonType type, const Rect& frame)
+{
+    auto button = std::shared_ptr<Button>(new Button(type, frame));
+    button->installParts();
+    return button;
+}
+
+Button::Button(ButtonType type, const Rect& frame)
+    : Control(frame)
+    , m_type(type)
+    , m_titleLabel(Label::create())
+    , m_imageView(ImageView::create())
+{
+    setOpaque(false);
+    m_titleLabel->setFont(Font::system(kDefaultFontSize));
+    m_titleLabel->setTextAlignment(TextAlignment::Center);
+    m_titleLabel->setHidden(true);
+    m_imageView->setHidden(true);
+}
+
+void Button::installParts()
+{
+    addSubview(m_imageView);
+    addSubview(m_titleLabel);
+    refreshParts();
+}
+
+template<typename Value>
+const Value* Button::lookup(const std::map<unsigned, Value>& values, unsigned state)
+{
+    if (auto found = values.find(state); found != values.end())
+        return &found->second;
+    // A highlighted selected button falls back to its selected look before the normal one.
+    if (state & ControlStateSelected) {
+        if (auto found = values.find(ControlStateSelected); found != values.end())
+            return &found->second;
+    }
+    if (auto found = values.find(ControlStateNormal); found != values.end())
+        return &found->second;
+    return nullptr;
+}
+
+template<typename Value>
+void Button::assign(std::map<unsigned, Value>& values, unsigned state, std::optional<Value> given)
+{
+    if (given)
+        values[state] = std::move(*given);
+    else
+        values.erase(state);
+}
+
+void Button::assign(std::map<unsigned, std::shared_ptr<Image>>& values, unsigned state, std::shared_ptr<Image> given)
+{
+    if (given)
+        values[state] = std::move(given);
+    else
+        values.erase(state);
+}
+
+template<typename Value>
+std::shared_ptr<Value> Button::lookupPointer(const std::map<unsigned, std::shared_ptr<Value>>& values, unsigned state)
+{
+    auto found = lookup(values, state);
+    return found ? *found : nullptr;
+}
+
+void Button::setTitle(std::optional<std::string> title, unsigned state)
+{
+    assign(m_titles, state, std::move(title));
+    contentChanged();
+}
+
+std::optional<std::string> Button::titleForState(unsigned state) const
+{
+    if (auto title = lookup(m_titles, state))
+        return *title;
+    return std::nullopt;
+}
+
+void Button::setTitleColor(std::optional<Color> color, unsigned state)
+{
+    assign(m_titleColors, state, color);
+    refreshParts();
+}
+
+Color Button::titleColorForState(unsigned state) const
+{
+    if (auto color = lookup(m_titleColors, state))
+        return *color;
+    if (m_type == ButtonType::Custom)
+        return Color::white();
+    Color tint = tintColor().value_or(kSystemTint);
+    if (state & ControlStateDisabled)
+        return Color::fromRGBA(0.56f, 0.56f, 0.56f);
+    if (state & ControlStateHighlighted)
+        return tint.withAlpha(tint.alpha * kHighlightedAlpha);
+    return tint;
+}
+
+void Button::setImage(std::shared_ptr<Image> image, unsigned state)
+{
+    assign(m_images, state, std::move(image));
+    contentChanged();
+}
+
+std::shared_ptr<Image> Button::imageForState(unsigned state) const
+{
+    return lookupPointer(m_images, state);
+}
+
+void Button::setBackgroundImage(std::shared_ptr<Image> image, unsigned state)
+{
+    assign(m_backgroundImages, state, std::move(image));
+    setNeedsDisplay();
+}
+
+std::shared_ptr<Image> Button::backgroundImageForState(unsigned state) const
+{
+    return lookupPointer(m_backgroundImages, state);
+}
+
+void Button::setContentEdgeInsets(EdgeInsets insets)
+{
+    m_contentInsets = insets;
+    contentChanged();
+}
+
+void Button::setTitleEdgeInsets(EdgeInsets insets)
+{
+    m_titleInsets = insets;
+    setNeedsLayout();
+}
+
+void Button::setImageEdgeInsets(EdgeInsets insets)
+{
+    m_imageInsets = insets;
+    setNeedsLayout();
+}
+
+void Button::setEnabled(bool enabled)
+{
+    Control::setEnabled(enabled);
+    contentChanged();
+}
+
+void Button::setHighlighted(bool highlighted)
+{
+    Control::setHighlighted(highlighted);
+    contentChanged();
+}
+
+void Button::setSelected(bool selected)
+{
+    Control::setSelected(selected);
+    contentChanged();
+}
+
+void Button::contentChanged()
+{
+    refreshParts();
+    invalidateIntrinsicContentSize();
+    setNeedsLayout();
+    setNeedsDisplay();
+}
+
+void Button::refreshParts()
+{
+    unsigned current = state();
+    auto title = titleForState(current);
+    m_titleLabel->setText(title.value_or(""));
+    m_titleLabel->setHidden(!title || title->empty());
+    m_titleLabel->setTextColor(titleColorForState(current));
+    auto image = imageForState(current);
+    m_imageView->setImage(image);
+    m_imageView->setHidden(!image);
+}
+
+Size Button::titleSize() const
+{
+    if (m_titleLabel->isHidden())
+        return {};
+    return m_titleLabel->intrinsicContentSize();
+}
+
+Size Button::imageSize() const
+{
+    auto image = m_imageView->image();
+    return image ? image->size() : Size();
+}
+
+Size Button::intrinsicContentSize() const
+{
+    Size title = titleSize();
+    Size image = imageSize();
+    return { image.width + title.width + m_contentInsets.left + m_contentInsets.right,
+        std::max(image.height, title.height) + m_contentInsets.top + m_contentInsets.bottom };
+}
+
+Size Button::sizeThatFits(Size size) const
+{
+    (void)size;
+    return intrinsicContentSize();
+}
+
+void Button::layoutSubviews()
+{
+    Rect content = bounds().inset(m_contentInsets);
+    Size title = titleSize();
+    Size image = imageSize();
+    double left = content.x() + (content.width() - image.width - title.width) / 2;
+    Rect imageArea = Rect(left, content.y(), image.width, content.height()).inset(m_imageInsets);
+    Rect titleArea = Rect(left + image.width, content.y(), title.width, content.height()).inset(m_titleInsets);
+    bool fits = image.width <= imageArea.width() && image.height <= imageArea.height();
+    m_imageView->setFrame(ImageView::placement(image, imageArea, fits ? ContentMode::Center : ContentMode::ScaleAspectFit));
+    m_titleLabel->setFrame({ titleArea.x(), titleArea.midY() - title.height / 2, titleArea.width(), title.height });
+}
+
+void Button::draw(GraphicsContext& context, const Rect& rect)
+{
+    (void)rect;
+    if (auto background = backgroundImageForState(state()))
+        context.drawImage(*background, bounds());
+}
+
+} // namespace morvix::platform

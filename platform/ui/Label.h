@@ -1,0 +1,87 @@
+#pragma once
+// A view that shows a read-only text.
+
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Font.h"
+#include "platform/graphics/TextLayout.h"
+#include "platform/ui/View.h"
+
+#include <optional>
+#include <string>
+
+namespace morvix::platform {
+
+/// How a text too long for its space is cut; recorded for callers, the layout always breaks
+/// between words (or inside a word wider than the line). Values are the platform's.
+enum class LineBreakMode { WordWrap = 0, CharWrap = 1, Clip = 2, TruncateHead = 3, TruncateTail = 4, TruncateMiddle = 5 };
+
+/// Shows a plain or attributed text in lines laid out by the fonts layer. The text is drawn
+/// vertically centred in the bounds, aligned horizontally by `textAlignment`, wrapped at the
+/// bounds' width and cut after `numberOfLines` lines (0: no limit).
+///
+/// Plain text takes `font` and `textColor`; setting `attributedText` replaces the plain text, and
+/// runs without a font or colour of their own take `font` and `textColor`. The natural size is
+/// the text's size, rounded up to whole points, wrapped at `preferredMaxLayoutWidth` when that is
+/// set (for several lines); an empty text has the natural size 0 by 0. The baseline is that of the
+/// first line. Main thread only.
+class Label : public View {
+public:
+    static constexpr double kDefaultFontSize = 17;
+
+    static std::shared_ptr<Label> create(const Rect& frame = {});
+    const char* className() const override { return "Label"; }
+
+    /// The plain text (the attributed text's characters when that was set).
+    const std::string& text() const { return m_text.string(); }
+    void setText(std::string text);
+    /// The text with the label's font and colour filled in where the runs have none.
+    AttributedString attributedText() const;
+    void setAttributedText(AttributedString text);
+    const Font& font() const { return m_font; }
+    void setFont(Font font);
+    const Color& textColor() const { return m_textColor; }
+    void setTextColor(Color color);
+    TextAlignment textAlignment() const { return m_alignment; }
+    void setTextAlignment(TextAlignment alignment);
+    int numberOfLines() const { return m_numberOfLines; }
+    /// Negative counts as 0 (no limit).
+    void setNumberOfLines(int lines);
+    LineBreakMode lineBreakMode() const { return m_lineBreakMode; }
+    void setLineBreakMode(LineBreakMode mode) { m_lineBreakMode = mode; }
+    double preferredMaxLayoutWidth() const { return m_preferredMaxLayoutWidth; }
+    void setPreferredMaxLayoutWidth(double width);
+    bool isEnabled() const { return m_enabled; }
+    /// A disabled label draws its text greyed out.
+    void setEnabled(bool enabled);
+
+    /// Where the text goes within `rect` when at most `lines` lines are shown (0: no limit): the
+    /// size of the text wrapped at the rectangle's width (unwrapped for an empty or negative
+    /// width), no larger than the rectangle, at the rectangle's origin.
+    Rect textRect(const Rect& rect, int lines) const;
+
+    Size intrinsicContentSize() const override;
+    /// The text's size wrapped at `size.width` (when positive), rounded up to whole points.
+    Size sizeThatFits(Size size) const override;
+    double baselineOffsetFromBottom() const override;
+    void draw(GraphicsContext& context, const Rect& rect) override;
+    bool hasCustomDrawing() const override { return true; }
+
+protected:
+    explicit Label(const Rect& frame);
+
+private:
+    Size textSize(std::optional<double> wrapWidth, int lines) const;
+    TextLayout::Options layoutOptions(std::optional<double> wrapWidth, int lines) const;
+    void textChanged();
+
+    AttributedString m_text { "" };
+    Font m_font;
+    Color m_textColor = Color::black();
+    TextAlignment m_alignment = TextAlignment::Left;
+    int m_numberOfLines = 1;
+    LineBreakMode m_lineBreakMode = LineBreakMode::TruncateTail;
+    double m_preferredMaxLayoutWidth = 0;
+    bool m_enabled = true;
+};
+
+} // namespace morvix::platform

@@ -1,0 +1,90 @@
+#pragma once
+// A view whose contents are larger than it and move under a dragging finger.
+
+#include "platform/graphics/EdgeInsets.h"
+#include "platform/ui/View.h"
+
+#include <memory>
+
+namespace morvix::platform {
+
+class PanGestureRecognizer;
+class ScrollView;
+
+/// Hears of a scroll view's movements. Held weakly by the scroll view. Main thread.
+class ScrollViewDelegate {
+public:
+    virtual ~ScrollViewDelegate() = default;
+    /// The content offset changed (by a finger, by code, or by an animation's end value).
+    virtual void scrollViewDidScroll(ScrollView& scrollView) { (void)scrollView; }
+};
+
+/// A view that shows a window onto a larger content area: the content offset is the origin of the
+/// bounds, so subviews placed in content coordinates move as it changes. A pan recogniser of its
+/// own (`panGestureRecognizer`) drags the content; the offset then stays within the content size
+/// grown by `contentInset` (at the top left when the content is smaller than the view). Code may
+/// set any offset. Main thread only.
+class ScrollView : public View {
+public:
+    static std::shared_ptr<ScrollView> create(const Rect& frame = {});
+    const char* className() const override { return "ScrollView"; }
+
+    Point contentOffset() const { return bounds().origin; }
+    /// Moves the content; animated, the bounds change is recorded as an animation of 0.3 s
+    /// (the model value is set at once).
+    void setContentOffset(Point offset, Animated animated = Animated::No);
+    Size contentSize() const { return m_contentSize; }
+    void setContentSize(Size size) { m_contentSize = size; }
+    EdgeInsets contentInset() const { return m_contentInset; }
+    void setContentInset(EdgeInsets insets) { m_contentInset = insets; }
+    /// Scrolls the least distance that makes `rect` (content coordinates) visible.
+    void scrollRectToVisible(const Rect& rect, Animated animated = Animated::No);
+    /// The range the offset keeps to while dragged, per axis: [minimum, maximum].
+    Point minimumContentOffset() const;
+    Point maximumContentOffset() const;
+
+    bool isScrollEnabled() const { return m_scrollEnabled; }
+    void setScrollEnabled(bool enabled);
+    bool bounces() const { return m_bounces; }
+    void setBounces(bool bounces) { m_bounces = bounces; }
+    bool isPagingEnabled() const { return m_pagingEnabled; }
+    void setPagingEnabled(bool paging) { m_pagingEnabled = paging; }
+    bool showsHorizontalScrollIndicator() const { return m_showsHorizontal; }
+    void setShowsHorizontalScrollIndicator(bool shows) { m_showsHorizontal = shows; }
+    bool showsVerticalScrollIndicator() const { return m_showsVertical; }
+    void setShowsVerticalScrollIndicator(bool shows) { m_showsVertical = shows; }
+    bool delaysContentTouches() const { return m_delaysContentTouches; }
+    void setDelaysContentTouches(bool delays) { m_delaysContentTouches = delays; }
+    bool canCancelContentTouches() const { return m_canCancelContentTouches; }
+    void setCanCancelContentTouches(bool cancels) { m_canCancelContentTouches = cancels; }
+    bool isDragging() const { return m_dragging; }
+
+    std::shared_ptr<ScrollViewDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { m_delegate = std::move(delegate); }
+    const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return m_pan; }
+
+protected:
+    explicit ScrollView(const Rect& frame);
+    /// Attaches the pan recogniser; called by the factory once the view is shared.
+    void installPanRecognizer();
+
+private:
+    void panned(PanGestureRecognizer& pan);
+    void applyOffset(Point offset);
+
+    Size m_contentSize;
+    EdgeInsets m_contentInset;
+    bool m_scrollEnabled = true;
+    bool m_bounces = true;
+    bool m_pagingEnabled = false;
+    bool m_showsHorizontal = true;
+    bool m_showsVertical = true;
+    bool m_delaysContentTouches = true;
+    bool m_canCancelContentTouches = true;
+    bool m_dragging = false;
+    Point m_dragStartOffset;
+    std::weak_ptr<ScrollViewDelegate> m_delegate;
+    std::shared_ptr<PanGestureRecognizer> m_pan;
+};
+
+} // namespace morvix::platform
