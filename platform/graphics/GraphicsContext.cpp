@@ -131,6 +131,7 @@ GraphicsContext::GraphicsContext(cairo_t* cr)
     : m_cairo(cairo_reference(cr))
 {
     cairo_save(m_cairo);
+    m_baseTransform = ctm();
 }
 
 GraphicsContext::~GraphicsContext()
@@ -374,17 +375,96 @@ void GraphicsContext::setSourceColor(const Color& color)
     cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha * m_state.alpha);
 }
 
+// The normal mode keeps cairo's current operator, so that code drawing through cairo() with an
+// operator of its own (inside a save) can still use the fills of this class.
+void GraphicsContext::applyBlendMode()
+{
+    switch (m_state.blendMode) {
+    case BlendMode::Normal:
+        return;
+    case BlendMode::SourceIn:
+        return cairo_set_operator(m_cairo, CAIRO_OPERATOR_IN);
+    }
+}
+
 void GraphicsContext::fillPath(FillRule rule)
 {
-    setSourceColor(m_state.fillColor);
     cairo_set_fill_rule(m_cairo, cairoFillRule(rule));
-    cairo_fill(m_cairo);
+    if (m_state.blendMode == BlendMode::SourceIn) {
+        // cairo's "in" also clears everything outside the shape it fills; painted through the
+        // shape as a clip it leaves the outside alone.
+        cairo_save(m_cairo);
+        cairo_clip(m_cairo);
+        setSourceColor(m_state.fillColor);
+        applyBlendMode();
+        cairo_paint(m_cairo);
+        cairo_restore(m_cairo);
+        return;
+    }
+    drawWithShadow([this] {
+        setSourceColor(m_state.fillColor);
+        cairo_fill(m_cairo);
+    });
 }
 
 void GraphicsContext::strokePath()
 {
-    setSourceColor(m_state.strokeColor);
-    cairo_stroke(m_cairo);
+    drawWithShadow([this] {
+        setSourceColor(m_state.strokeColor);
+        cairo_stroke(m_cairo);
+    });
+}
+
+void GraphicsContext::drawWithShadow(const std::function<void()>& draw)
+{
+    const auto& shadow = m_state.shadow;
+    if (!shadow || shadow->color.alpha <= 0 || m_state.blendMode != BlendMode::Normal)
+        return draw();
+    // The drawing goes into a group first: its alpha is the shape of the shadow.
+    cairo_push_group(m_cairo);
+    draw();
+    cairo_pattern_t* shape = cairo_pop_group(m_cairo);
+    paintShadow(shape, *shadow);
+    cairo_set_source(m_cairo, shape);
+    cairo_paint(m_cairo);
+    cairo_pattern_destroy(shape);
+}
+
+void GraphicsContext::paintShadow(void* shapePattern, const Shadow& shadow)
+{
+    auto* shape = static_cast<cairo_pattern_t*>(shapePattern);
+    cairo_matrix_t userToShape;
+    cairo_pattern_get_matrix(shape, &userToShape);
+    cairo_matrix_t deviceToUser;
+    cairo_get_matrix(m_cairo, &deviceToUser);
+    if (cairo_matrix_invert(&deviceToUser) != CAIRO_STATUS_SUCCESS)
+        return;
+    Size offset = m_baseTransform.apply(shadow.offset);
+    double blur = std::max(0.0, shadow.blur) * std::hypot(m_baseTransform.a, m_baseTransform.b);
+    cairo_save(m_cairo);
+    cairo_identity_matrix(m_cairo);
+    cairo_push_group(m_cairo);
+    cairo_set_operator(m_cairo, CAIRO_OPERATOR_ADD);
+    const Color& c = shadow.color;
+    // No blur in cairo: the shape's alpha added up from a 3 x 3 grid of copies spread over the
+    // blur radius reads as a soft edge; without blur, one copy.
+    int side = blur > 0 ? 3 : 1;
+    cairo_set_source_rgba(m_cairo, c.red, c.green, c.blue, c.alpha * m_state.alpha / (side * side));
+    for (int i = 0; i < side * side; ++i) {
+        double dx = offset.width + (side > 1 ? (i % side - 1) * blur / 2 : 0);
+        double dy = offset.height + (side > 1 ? (i / side - 1) * blur / 2 : 0);
+        cairo_matrix_t shift;
+        cairo_matrix_init_translate(&shift, -dx, -dy);
+        cairo_matrix_t deviceToShape;
+        cairo_matrix_multiply(&deviceToShape, &deviceToUser, &userToShape);
+        cairo_matrix_multiply(&deviceToShape, &shift, &deviceToShape);
+        cairo_pattern_set_matrix(shape, &deviceToShape);
+        cairo_mask(m_cairo, shape);
+    }
+    cairo_pop_group_to_source(m_cairo);
+    cairo_paint(m_cairo);
+    cairo_restore(m_cairo);
+    cairo_pattern_set_matrix(shape, &userToShape);
 }
 
 void GraphicsContext::clip(FillRule rule)
@@ -430,16 +510,19 @@ void GraphicsContext::drawImage(const Image& image, const Rect& rect)
     if (rect.width() == 0 || rect.height() == 0)
         return;
     PathKeeper keeper(m_cairo);
-    cairo_save(m_cairo);
-    transformToImage(m_cairo, image, rect);
-    cairo_set_source_surface(m_cairo, image.surface(), 0, 0);
-    // Padding keeps the edge pixels crisp when scaled; the rectangle bounds the picture.
-    cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
-    cairo_rectangle(m_cairo, 0, 0, image.pixelWidth(), image.pixelHeight());
-    cairo_clip(m_cairo);
-    cairo_paint_with_alpha(m_cairo, m_state.alpha);
-    cairo_restore(m_cairo);
+    drawWithShadow([&] {
+        cairo_save(m_cairo);
+        transformToImage(m_cairo, image, rect);
+        cairo_set_source_surface(m_cairo, image.surface(), 0, 0);
+        // Padding keeps the edge pixels crisp when scaled; the rectangle bounds the picture.
+        cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
+        cairo_rectangle(m_cairo, 0, 0, image.pixelWidth(), image.pixelHeight());
+        cairo_clip(m_cairo);
+        applyBlendMode();
+        cairo_paint_with_alpha(m_cairo, m_state.alpha);
+        cairo_restore(m_cairo);
+    });
 }
 
 void GraphicsContext::drawTiledImage(const Image& image, const Rect& rect)
@@ -456,6 +539,7 @@ void GraphicsContext::drawTiledImage(const Image& image, const Rect& rect)
     cairo_set_source_surface(m_cairo, tile->surface(), 0, 0);
     cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_REPEAT);
     cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
+    applyBlendMode();
     cairo_paint_with_alpha(m_cairo, m_state.alpha);
     cairo_restore(m_cairo);
 }
@@ -469,6 +553,7 @@ void GraphicsContext::paintGradient(void* opaquePattern, const Gradient& gradien
     }
     cairo_pattern_set_extend(pattern, extent == GradientExtent::None ? CAIRO_EXTEND_NONE : CAIRO_EXTEND_PAD);
     cairo_set_source(m_cairo, pattern);
+    applyBlendMode();
     cairo_paint(m_cairo);
     cairo_pattern_destroy(pattern);
 }
@@ -523,38 +608,40 @@ void GraphicsContext::drawText(const AttributedString& text, const TextLayout::O
     PathKeeper keeper(m_cairo);
     auto lock = FontBackend::lock();
     PangoLayout* layout = createPangoLayout(text, options);
-    cairo_save(m_cairo);
-    // Runs with a colour of their own ignore the source, so the context's alpha is applied to
-    // the whole text as a group.
-    bool fade = m_state.alpha < 1;
-    if (fade)
-        cairo_push_group(m_cairo);
-    const Color& color = mode == TextDrawingMode::Fill ? m_state.fillColor : m_state.strokeColor;
-    cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha);
-    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
-    int drawn = 0;
-    do {
-        if (options.lineLimit > 0 && drawn >= options.lineLimit)
-            break;
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
-        double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
-        cairo_move_to(m_cairo, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
-        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
-        if (mode == TextDrawingMode::Fill) {
-            pango_cairo_show_layout_line(m_cairo, line);
-        } else {
-            pango_cairo_layout_line_path(m_cairo, line);
-            cairo_stroke(m_cairo);
+    drawWithShadow([&] {
+        cairo_save(m_cairo);
+        // Runs with a colour of their own ignore the source, so the context's alpha is applied to
+        // the whole text as a group.
+        bool fade = m_state.alpha < 1;
+        if (fade)
+            cairo_push_group(m_cairo);
+        const Color& color = mode == TextDrawingMode::Fill ? m_state.fillColor : m_state.strokeColor;
+        cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha);
+        PangoLayoutIter* iterator = pango_layout_get_iter(layout);
+        int drawn = 0;
+        do {
+            if (options.lineLimit > 0 && drawn >= options.lineLimit)
+                break;
+            PangoRectangle logical;
+            pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
+            double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
+            cairo_move_to(m_cairo, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
+            PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+            if (mode == TextDrawingMode::Fill) {
+                pango_cairo_show_layout_line(m_cairo, line);
+            } else {
+                pango_cairo_layout_line_path(m_cairo, line);
+                cairo_stroke(m_cairo);
+            }
+            ++drawn;
+        } while (pango_layout_iter_next_line(iterator));
+        pango_layout_iter_free(iterator);
+        if (fade) {
+            cairo_pop_group_to_source(m_cairo);
+            cairo_paint_with_alpha(m_cairo, m_state.alpha);
         }
-        ++drawn;
-    } while (pango_layout_iter_next_line(iterator));
-    pango_layout_iter_free(iterator);
-    if (fade) {
-        cairo_pop_group_to_source(m_cairo);
-        cairo_paint_with_alpha(m_cairo, m_state.alpha);
-    }
-    cairo_restore(m_cairo);
+        cairo_restore(m_cairo);
+    });
     g_object_unref(layout);
 }
 

@@ -8,6 +8,8 @@
 #include "platform/graphics/Rect.h"
 #include "platform/graphics/TextLayout.h"
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 typedef struct _cairo cairo_t;
@@ -25,6 +27,22 @@ enum class Interpolation { None, Low, Medium, High };
 enum class GradientExtent { None, BeforeStart, AfterEnd, Both };
 /// Whether text is painted or outlined.
 enum class TextDrawingMode { Fill, Stroke };
+/// How what is drawn combines with what is already there.
+enum class BlendMode {
+    /// Drawn over it.
+    Normal,
+    /// Drawn only where something is already, with its alpha: the drawing's colour in the shape
+    /// of what was there. Nothing changes outside the shape or picture being drawn.
+    SourceIn,
+};
+/// A shadow cast by what is drawn: its offset in the context's base user space (points for an
+/// ImageContext, whatever the transform is meanwhile), its blur radius and its colour.
+struct Shadow {
+    Size offset;
+    double blur = 0;
+    Color color = Color::fromRGBA(0, 0, 0, 1.0f / 3);
+    bool operator==(const Shadow&) const = default;
+};
 /// The way an arc runs: through increasing angles (clockwise on screen, y pointing down) or
 /// through decreasing ones.
 enum class ArcDirection { IncreasingAngle, DecreasingAngle };
@@ -41,6 +59,11 @@ enum class ArcDirection { IncreasingAngle, DecreasingAngle };
 /// 2. The alpha multiplies everything drawn: colours, images and gradients.
 /// 3. restore() without a matching save() does nothing; inside a transparency layer that means
 ///    a save made inside the layer. Ending a layer first closes the saves left open inside it.
+///
+/// 4. The blend mode applies to fills, images and gradients; strokes and text are always drawn
+///    in the normal mode.
+/// 5. A shadow is cast by fills, strokes, drawImage and text, each drawing casting its own. No
+///    shadow is cast while the blend mode is SourceIn.
 ///
 /// Not copyable. Used on one thread at a time (the thread that owns the target surface).
 class GraphicsContext final {
@@ -83,6 +106,12 @@ public:
     void setAlpha(double alpha);
     double alpha() const { return m_state.alpha; }
     void setInterpolation(Interpolation interpolation) { m_state.interpolation = interpolation; }
+    /// Part of the saved state, like the colours.
+    void setBlendMode(BlendMode mode) { m_state.blendMode = mode; }
+    BlendMode blendMode() const { return m_state.blendMode; }
+    /// None (the default) casts no shadow. Part of the saved state.
+    void setShadow(std::optional<Shadow> shadow) { m_state.shadow = shadow; }
+    const std::optional<Shadow>& shadow() const { return m_state.shadow; }
 
     void beginPath();
     void moveTo(Point point);
@@ -147,12 +176,19 @@ private:
         Color strokeColor = Color::black();
         double alpha = 1;
         Interpolation interpolation = Interpolation::Medium;
+        BlendMode blendMode = BlendMode::Normal;
+        std::optional<Shadow> shadow;
     };
     void setSourceColor(const Color& color);
     void paintGradient(void* pattern, const Gradient& gradient, GradientExtent extent);
     void leaveLayer();
+    void applyBlendMode();
+    // Runs `draw`, which draws with the normal operator, casting the current shadow under it.
+    void drawWithShadow(const std::function<void()>& draw);
+    void paintShadow(void* shapePattern, const Shadow& shadow);
 
     cairo_t* m_cairo;
+    AffineTransform m_baseTransform;  // user space to device at construction: shadow offsets
     State m_state;
     std::vector<State> m_saved;
     // For each open transparency layer, the save depth just inside it: restore() never goes

@@ -194,6 +194,81 @@ TEST_F(GraphicsContextTest, UnbalancedSavesInsideALayerLeaveItWhole)
     EXPECT_EQ(at(22, 22), (Pixel { 0, 0, 255, 255 }));
 }
 
+TEST_F(GraphicsContextTest, SourceInRecoloursWhatIsThereAndLeavesTheRestAlone)
+{
+    // An icon recoloured in one colour: its shape, with its transparency, in the fill colour.
+    gc.setFillColor(kRed);
+    gc.fillRect({ 0, 0, 10, 10 });
+    gc.setFillColor(kRed.withAlpha(0.5f));
+    gc.fillRect({ 10, 0, 10, 10 });
+    gc.setFillColor(kBlue);
+    gc.fillRect({ 30, 30, 5, 5 });  // outside the shape filled below
+
+    gc.save();
+    gc.setBlendMode(BlendMode::SourceIn);
+    gc.setFillColor(Color::fromRGBA(0, 1, 0));
+    gc.fillRect({ 0, 0, 25, 25 });
+    gc.restore();
+    EXPECT_EQ(gc.blendMode(), BlendMode::Normal);
+    EXPECT_EQ(at(5, 5), (Pixel { 0, 255, 0, 255 }));
+    Pixel half = at(15, 5);
+    EXPECT_TRUE(half.green == 255 && near(half.alpha, 128) && half.red == 0) << int(half.red) << " " << int(half.alpha);
+    EXPECT_EQ(at(5, 15), Pixel {});                      // nothing was there
+    EXPECT_EQ(at(32, 32), (Pixel { 0, 0, 255, 255 }));  // untouched
+
+    // Images take the blend mode too: a picture drawn source-in shows only over the red.
+    BitmapContext picture(40, 40);
+    picture.context().setFillColor(kBlue);
+    picture.context().fillRect({ 0, 0, 40, 40 });
+    gc.setBlendMode(BlendMode::SourceIn);
+    gc.drawImage(*picture.image(), { 0, 0, 10, 20 });
+    EXPECT_EQ(at(5, 5), (Pixel { 0, 0, 255, 255 }));
+    EXPECT_EQ(at(5, 15), Pixel {});
+    EXPECT_EQ(at(32, 32), (Pixel { 0, 0, 255, 255 }));
+}
+
+TEST(GraphicsContextShadowTest, ShadowFallsAtItsOffsetInBaseSpace)
+{
+    ImageContext points({ 40, 40 }, Opaque::No, 2);
+    GraphicsContext& gc = points.context();
+    gc.setShadow(Shadow { .offset = { 5, 5 }, .blur = 0, .color = Color::black() });
+    gc.save();
+    gc.scale(2, 2);  // the offset stays 5 points whatever the transform
+    gc.setFillColor(kRed);
+    gc.fillRect({ 5, 5, 5, 5 });  // 10 to 20 points
+    gc.restore();
+    auto image = points.image();
+    EXPECT_EQ(image->pixelAt(2 * 15, 2 * 15), (Pixel { 255, 0, 0, 255 }));
+    EXPECT_EQ(image->pixelAt(2 * 22, 2 * 22), (Pixel { 0, 0, 0, 255 }));  // shadow, 5 points down and right
+    EXPECT_EQ(image->pixelAt(2 * 8, 2 * 8), Pixel {});
+    EXPECT_EQ(image->pixelAt(2 * 26, 2 * 26), Pixel {});
+
+    // Blurred: full inside, partial at the edge; saved and restored with the state.
+    gc.save();
+    gc.setShadow(Shadow { .offset = { 0, 0 }, .blur = 4, .color = Color::black() });
+    gc.setFillColor(kRed.withAlpha(0));
+    gc.setStrokeColor(kBlue);
+    gc.setLineWidth(6);
+    gc.moveTo({ 30, 2 });
+    gc.lineTo({ 30, 38 });
+    gc.strokePath();
+    gc.restore();
+    EXPECT_EQ(gc.shadow()->blur, 0);
+    image = points.image();
+    EXPECT_EQ(image->pixelAt(2 * 30, 2 * 20), (Pixel { 0, 0, 255, 255 }));
+    Pixel edge = image->pixelAt(2 * 33 + 1, 2 * 20);
+    EXPECT_TRUE(edge.alpha > 20 && edge.alpha < 235 && edge.red == 0 && edge.blue == 0) << int(edge.alpha);
+    EXPECT_EQ(image->pixelAt(2 * 37, 2 * 20), Pixel {});
+
+    // No shadow while recolouring.
+    gc.setBlendMode(BlendMode::SourceIn);
+    gc.setFillColor(kRed);
+    gc.fillRect({ 0, 0, 40, 40 });
+    image = points.image();
+    EXPECT_EQ(image->pixelAt(2 * 30, 2 * 20), (Pixel { 255, 0, 0, 255 }));  // the stroke, recoloured
+    EXPECT_EQ(image->pixelAt(2 * 6, 2 * 36), Pixel {});
+}
+
 TEST(OffscreenContextTest, LinesStartOnePointWide)
 {
     // Thin outlines drawn without setting a width (cell separators, borders of custom drawing)
