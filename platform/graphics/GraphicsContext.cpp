@@ -7,6 +7,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 
@@ -123,6 +124,18 @@ PangoLayout* createPangoLayout(const AttributedString& text, const TextLayout::O
         break;
     }
     return layout;
+}
+
+// Splits [0, length] into a start cap, a middle and an end cap; caps that do not fit shrink in
+// proportion. Returns the four boundaries from `origin`.
+std::array<double, 4> capBoundaries(double origin, double length, double startCap, double endCap)
+{
+    double caps = startCap + endCap;
+    if (caps > length && caps > 0) {
+        startCap *= length / caps;
+        endCap *= length / caps;
+    }
+    return { origin, origin + startCap, origin + length - endCap, origin + length };
 }
 
 } // namespace
@@ -509,6 +522,8 @@ void GraphicsContext::drawImage(const Image& image, const Rect& rect)
 {
     if (rect.width() == 0 || rect.height() == 0)
         return;
+    if (image.capInsets())
+        return drawResizableImage(image, rect);
     PathKeeper keeper(m_cairo);
     drawWithShadow([&] {
         cairo_save(m_cairo);
@@ -523,6 +538,36 @@ void GraphicsContext::drawImage(const Image& image, const Rect& rect)
         cairo_paint_with_alpha(m_cairo, m_state.alpha);
         cairo_restore(m_cairo);
     });
+}
+
+void GraphicsContext::drawResizableImage(const Image& image, const Rect& target)
+{
+    auto upright = image.upright();
+    if (!upright)
+        return;
+    const EdgeInsets& caps = *image.capInsets();
+    Size size = upright->size();
+    Rect rect = target.standardized();
+    auto sourceX = capBoundaries(0, size.width, caps.left, caps.right);
+    auto sourceY = capBoundaries(0, size.height, caps.top, caps.bottom);
+    auto targetX = capBoundaries(rect.x(), rect.width(), sourceX[1], size.width - sourceX[2]);
+    auto targetY = capBoundaries(rect.y(), rect.height(), sourceY[1], size.height - sourceY[2]);
+    double scale = upright->scale();
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            Rect part(targetX[column], targetY[row], targetX[column + 1] - targetX[column], targetY[row + 1] - targetY[row]);
+            Rect pixels(sourceX[column] * scale, sourceY[row] * scale, (sourceX[column + 1] - sourceX[column]) * scale,
+                (sourceY[row + 1] - sourceY[row]) * scale);
+            auto piece = part.width() > 0 && part.height() > 0 ? upright->cropped(pixels) : nullptr;
+            if (!piece)
+                continue;
+            bool isCorner = row != 1 && column != 1;
+            if (!isCorner && image.resizingMode() == ResizingMode::Tile)
+                drawTiledImage(*piece, part);
+            else
+                drawImage(*piece, part);
+        }
+    }
 }
 
 void GraphicsContext::drawTiledImage(const Image& image, const Rect& rect)

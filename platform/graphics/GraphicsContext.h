@@ -142,7 +142,8 @@ public:
     /// Makes the rectangle fully transparent (through the transform and clip).
     void clearRect(const Rect& rect);
 
-    /// Draws the image upright, scaled to fill `rect`.
+    /// Draws the image upright, scaled to fill `rect`; a resizable image (Image::resizable) keeps
+    /// its caps and fills the rest by its resizing mode.
     void drawImage(const Image& image, const Rect& rect);
     /// Fills the rectangle with copies of the image at its point size, starting at the
     /// rectangle's origin (a pattern colour).
@@ -182,6 +183,7 @@ private:
     void setSourceColor(const Color& color);
     void paintGradient(void* pattern, const Gradient& gradient, GradientExtent extent);
     void leaveLayer();
+    void drawResizableImage(const Image& image, const Rect& rect);
     void applyBlendMode();
     // Runs `draw`, which draws with the normal operator, casting the current shadow under it.
     void drawWithShadow(const std::function<void()>& draw);

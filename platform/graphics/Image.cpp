@@ -4,6 +4,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -165,6 +167,16 @@ std::shared_ptr<Image> Image::withScale(double scale, ImageOrientation orientati
     if (!(scale > 0))
         return nullptr;
     return std::make_shared<Image>(Token {}, cairo_surface_reference(m_surface), scale, orientation);
+}
+
+std::shared_ptr<Image> Image::resizable(EdgeInsets capInsets, ResizingMode mode) const
+{
+    auto image = withScale(m_scale, m_orientation);
+    auto positive = [](double inset) { return std::isfinite(inset) ? std::max(0.0, inset) : 0.0; };
+    image->m_capInsets = EdgeInsets { positive(capInsets.top), positive(capInsets.left), positive(capInsets.bottom),
+        positive(capInsets.right) };
+    image->m_resizingMode = mode;
+    return image;
 }
 
 std::shared_ptr<Image> Image::upright() const

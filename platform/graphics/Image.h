@@ -2,6 +2,7 @@
 // A decoded picture on a cairo image surface.
 
 #include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/EdgeInsets.h"
 #include "platform/graphics/Rect.h"
 #include "platform/graphics/Size.h"
 
@@ -28,6 +29,9 @@ enum class ImageOrientation {
     LeftMirrored = 6,
     RightMirrored = 7,
 };
+
+/// How the middle parts of a resizable image fill the space between its caps.
+enum class ResizingMode { Tile, Stretch };
 
 /// One pixel with straight (not premultiplied) 8-bit components.
 struct Pixel {
@@ -87,6 +91,15 @@ public:
     /// The picture turned upright: orientation Up, same scale, pixels redrawn. The image itself
     /// (as a new handle on the same pixels) when it is already upright.
     std::shared_ptr<Image> upright() const;
+    /// The same pixels, resizable: drawn into a rectangle of another size, the corners inside the
+    /// cap insets (in points, measured on the upright picture) keep their size, the edges
+    /// between them fill their length and the middle fills the rest, stretched or tiled. Negative
+    /// insets count as 0. Caps wider than the rectangle they are drawn into shrink in proportion.
+    std::shared_ptr<Image> resizable(EdgeInsets capInsets, ResizingMode mode = ResizingMode::Tile) const;
+    /// Set only on images made by `resizable`; images made from this one are not resizable.
+    const std::optional<EdgeInsets>& capInsets() const { return m_capInsets; }
+    ResizingMode resizingMode() const { return m_resizingMode; }
+
     /// A copy of a rectangle of the stored pixel grid, clipped to the image; null when nothing
     /// of it lies inside. The copy keeps the scale and has the Up orientation.
     std::shared_ptr<Image> cropped(const Rect& pixelRect) const;
@@ -103,6 +116,8 @@ private:
     cairo_surface_t* m_surface;
     double m_scale;
     ImageOrientation m_orientation;
+    std::optional<EdgeInsets> m_capInsets;
+    ResizingMode m_resizingMode = ResizingMode::Tile;
 };
 
 /// True for the orientations that exchange width and height.

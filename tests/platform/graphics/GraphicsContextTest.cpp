@@ -269,6 +269,50 @@ TEST(GraphicsContextShadowTest, ShadowFallsAtItsOffsetInBaseSpace)
     EXPECT_EQ(image->pixelAt(2 * 6, 2 * 36), Pixel {});
 }
 
+TEST(ResizableImageTest, CapsKeepTheirSizeAndTheMiddleStretchesOrTiles)
+{
+    // 10 x 10: a red left cap and a blue right cap, 3 wide; a middle of green then yellow.
+    BitmapContext bitmap(10, 10);
+    const std::pair<Rect, Color> stripes[] = { { { 0, 0, 3, 10 }, kRed }, { { 3, 0, 2, 10 }, Color::fromRGBA(0, 1, 0) },
+        { { 5, 0, 2, 10 }, Color::fromRGBA(1, 1, 0) }, { { 7, 0, 3, 10 }, kBlue } };
+    for (const auto& [rect, color] : stripes) {
+        bitmap.context().setFillColor(color);
+        bitmap.context().fillRect(rect);
+    }
+    const Pixel red { 255, 0, 0, 255 }, green { 0, 255, 0, 255 }, yellow { 255, 255, 0, 255 }, blue { 0, 0, 255, 255 };
+    auto plain = bitmap.image();
+    auto draw = [](const Image& image, double width) {
+        ImageContext context({ 40, 10 }, Opaque::No, 1);
+        context.context().setInterpolation(Interpolation::None);
+        context.context().drawImage(image, { 0, 0, width, 10 });
+        return context.image();
+    };
+
+    auto stretched = draw(*plain->resizable({ 0, 3, 0, 3 }, ResizingMode::Stretch), 40);
+    EXPECT_EQ(stretched->pixelAt(2, 5), red);
+    EXPECT_EQ(stretched->pixelAt(3, 5), green);
+    EXPECT_EQ(stretched->pixelAt(19, 5), green);
+    EXPECT_EQ(stretched->pixelAt(21, 5), yellow);
+    EXPECT_EQ(stretched->pixelAt(36, 5), yellow);
+    EXPECT_EQ(stretched->pixelAt(37, 5), blue);
+
+    auto tiled = draw(*plain->resizable({ 0, 3, 0, 3 }), 40);
+    EXPECT_EQ(tiled->pixelAt(3, 5), green);
+    EXPECT_EQ(tiled->pixelAt(5, 5), yellow);
+    EXPECT_EQ(tiled->pixelAt(7, 5), green);  // the middle repeats
+    EXPECT_EQ(tiled->pixelAt(37, 5), blue);
+
+    auto narrow = draw(*plain->resizable({ 0, 3, 0, 3 }, ResizingMode::Stretch), 4);  // caps shrink to 2 each
+    EXPECT_EQ(narrow->pixelAt(1, 5), red);
+    EXPECT_EQ(narrow->pixelAt(2, 5), blue);
+    EXPECT_EQ(narrow->pixelAt(4, 5), Pixel {});
+
+    auto unchanged = draw(*plain, 40);  // not resizable: stretched whole
+    EXPECT_EQ(unchanged->pixelAt(10, 5), red);
+    EXPECT_FALSE(plain->capInsets());
+    EXPECT_EQ(plain->resizable({ -1, 2, 0, 0 })->capInsets(), (EdgeInsets { 0, 2, 0, 0 }));
+}
+
 TEST(OffscreenContextTest, LinesStartOnePointWide)
 {
     // Thin outlines drawn without setting a width (cell separators, borders of custom drawing)
