@@ -138,6 +138,31 @@ std::array<double, 4> capBoundaries(double origin, double length, double startCa
     return { origin, origin + startCap, origin + length - endCap, origin + length };
 }
 
+// Paints (or outlines with the current source) the layout's lines up to the limit, with the
+// layout box's top-left corner at `origin`.
+void showLines(cairo_t* cr, PangoLayout* layout, int lineLimit, Point origin, TextDrawingMode mode)
+{
+    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
+    int drawn = 0;
+    do {
+        if (lineLimit > 0 && drawn >= lineLimit)
+            break;
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
+        double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
+        cairo_move_to(cr, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+        if (mode == TextDrawingMode::Fill) {
+            pango_cairo_show_layout_line(cr, line);
+        } else {
+            pango_cairo_layout_line_path(cr, line);
+            cairo_stroke(cr);
+        }
+        ++drawn;
+    } while (pango_layout_iter_next_line(iterator));
+    pango_layout_iter_free(iterator);
+}
+
 } // namespace
 
 GraphicsContext::GraphicsContext(cairo_t* cr)
@@ -662,25 +687,7 @@ void GraphicsContext::drawText(const AttributedString& text, const TextLayout::O
             cairo_push_group(m_cairo);
         const Color& color = mode == TextDrawingMode::Fill ? m_state.fillColor : m_state.strokeColor;
         cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha);
-        PangoLayoutIter* iterator = pango_layout_get_iter(layout);
-        int drawn = 0;
-        do {
-            if (options.lineLimit > 0 && drawn >= options.lineLimit)
-                break;
-            PangoRectangle logical;
-            pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
-            double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
-            cairo_move_to(m_cairo, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
-            PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
-            if (mode == TextDrawingMode::Fill) {
-                pango_cairo_show_layout_line(m_cairo, line);
-            } else {
-                pango_cairo_layout_line_path(m_cairo, line);
-                cairo_stroke(m_cairo);
-            }
-            ++drawn;
-        } while (pango_layout_iter_next_line(iterator));
-        pango_layout_iter_free(iterator);
+        showLines(m_cairo, layout, options.lineLimit, origin, mode);
         if (fade) {
             cairo_pop_group_to_source(m_cairo);
             cairo_paint_with_alpha(m_cairo, m_state.alpha);

@@ -9,6 +9,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
@@ -363,6 +364,14 @@ void drawBorder(const Layer& layer, GraphicsContext& context, const Rect& local)
     context.strokePath();
 }
 
+// An image view shows its picture as layer contents, which reach past the bounds (an
+// aspect-filled picture, for example) unless the view clips; other views draw into a picture of
+// their bounds.
+bool drawsPastBounds(const View& view)
+{
+    return dynamic_cast<const ImageView*>(&view) != nullptr;
+}
+
 // A view's own drawing gets a context of its own, as on the platform: the default drawing
 // state, clipped to the bounds (a view's drawing has no pixels beyond them), and isolated, so
 // that saves, restores or line styles it leaves behind cannot disturb the rest of the tree.
@@ -375,7 +384,8 @@ void drawCustom(View& view, GraphicsContext& context, const Rect& bounds)
     own.setLineJoin(LineJoin::Miter);
     own.setMiterLimit(10);
     own.setLineDash(0, {});
-    own.clipToRect(bounds);
+    if (!drawsPastBounds(view))
+        own.clipToRect(bounds);
     own.beginPath();
     view.draw(own, bounds);
     own.beginPath();

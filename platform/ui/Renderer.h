@@ -41,8 +41,9 @@ struct RenderOptions {
 ///    background, contents, `draw`, subviews in order; the border comes last, above the
 ///    subviews.
 /// 4. `draw` gets a context of its own: the default drawing state (black, lines 1 point wide),
-///    clipped to the bounds whether or not the view clips its subviews; saves and restores it
-///    leaves unbalanced stay inside it.
+///    clipped to the bounds whether or not the view clips its subviews (but for an ImageView,
+///    whose picture reaches past them unless the view clips); saves and restores it leaves
+///    unbalanced stay inside it.
 ///
 /// Usage, for a picture a person can look at:
 ///     bool written = Renderer::renderPNG(*window, "out/case.png", { .scale = 2, .backdrop = Color::white() });

@@ -11,6 +11,8 @@
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
@@ -286,6 +288,48 @@ TEST_F(RendererTest, CustomDrawingStaysInsideItsBoundsAndItsOwnState)
     EXPECT_TRUE(near(inside.red, 128) && inside.blue == 255) << int(inside.red);
     EXPECT_EQ(image->pixelAt(32, 32), kGreenPixel);
     EXPECT_EQ(image->pixelAt(29, 29), kWhitePixel);
+}
+
+TEST_F(RendererTest, LabelsAndImageViewsShowTheirContents)
+{
+    auto root = coloured({ 0, 0, 120, 60 }, Color::white());
+    auto label = Label::create({ 10, 5, 100, 20 });
+    label->setText("Hello");
+    root->addSubview(label);
+    auto tinted = Label::create({ 10, 30, 60, 24 });
+    tinted->setText("Send");
+    tinted->setTextColor(kBlue);
+    root->addSubview(tinted);
+    // A 20 x 10 red picture aspect-filling a 10 x 10 view: 5 points reach past each side.
+    ImageContext picture({ 20, 10 }, Opaque::No, 1);
+    picture.context().setFillColor(kRed);
+    picture.context().fillRect({ 0, 0, 20, 10 });
+    auto imageView = ImageView::create(picture.image());
+    imageView->setFrame({ 95, 40, 10, 10 });
+    imageView->setContentMode(ContentMode::ScaleAspectFill);
+    root->addSubview(imageView);
+
+    auto image = Renderer::render(*root);
+    auto countInk = [&](const Rect& area, auto isInk) {
+        int count = 0;
+        for (int y = int(area.minY()); y < int(area.maxY()); ++y) {
+            for (int x = int(area.minX()); x < int(area.maxX()); ++x)
+                count += isInk(image->pixelAt(x, y));
+        }
+        return count;
+    };
+    auto dark = [](Pixel p) { return p.red < 100 && p.green < 100 && p.blue < 100; };
+    auto blue = [](Pixel p) { return p.blue > 200 && p.red < 120; };
+    EXPECT_GT(countInk(label->frame(), dark), 20);
+    EXPECT_EQ(countInk({ 0, 0, 120, 5 }, dark), 0);
+    EXPECT_GT(countInk(tinted->frame(), blue), 20);
+    EXPECT_EQ(countInk(tinted->frame(), dark), 0);
+    EXPECT_EQ(image->pixelAt(100, 45), kRedPixel);
+    EXPECT_EQ(image->pixelAt(92, 45), kRedPixel);  // past the bounds: the view does not clip
+    EXPECT_EQ(image->pixelAt(88, 45), kWhitePixel);
+
+    imageView->setClipsToBounds(true);
+    EXPECT_EQ(Renderer::render(*root)->pixelAt(92, 45), kWhitePixel);
 }
 
 TEST_F(RendererTest, ShadowShowsOutsideUnlessTheViewClips)
