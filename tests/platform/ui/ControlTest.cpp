@@ -1,5 +1,6 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/CollectionView.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/Switch.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/UITestHarness.h"
+#include "platform/ui/WKView.h"
 #include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
@@ -308,4 +310,55 @@ TEST_F(ControlTest, ScrollViewDragsItsContentWithinTheContentSize)
     scroll->setScrollEnabled(false);
     touches.drag({ 50, 10 }, { 50, 90 }, 0.2, 5);
     EXPECT_EQ(scroll->contentOffset(), Point(0, 20));
+}
+
+TEST_F(ControlTest, WebViewPlaceholdersRecordTheirLoadsAndShowWhatTheyHold)
+{
+    auto web = WKView::create({ 0, 0, 200, 100 });
+    EXPECT_EQ(web->placeholderText(), "WKView: (nothing loaded)");
+    web->loadURL("https://example.org/a");
+    web->loadHTMLString("<p>hi</p>", "https://example.org/");
+    EXPECT_EQ(web->url(), "https://example.org/");
+    EXPECT_EQ(web->html(), "<p>hi</p>");
+    ASSERT_EQ(web->loads().size(), 2u);
+    EXPECT_FALSE(web->loads()[0].isHTML);
+    EXPECT_EQ(web->loads()[0].url, "https://example.org/a");
+    EXPECT_EQ(web->placeholderText(), "WKView: HTML, 9 bytes");
+    auto picture = Renderer::render(*web);
+    ASSERT_TRUE(picture);
+    EXPECT_LT(picture->pixelAt(100, 50).red, 255) << "the box is filled";
+    EXPECT_EQ(picture->pixelAt(100, 50).alpha, 255);
+}
+
+TEST_F(ControlTest, CollectionViewPlacesTheCellsOfItsDataSourceInRowsPerSection)
+{
+    class Source final : public CollectionViewDataSource {
+    public:
+        int numberOfSections(CollectionView&) override { return 2; }
+        int numberOfItems(CollectionView&, int section) override { return section == 0 ? 5 : 1; }
+        std::shared_ptr<View> cellForItem(CollectionView&, IndexPath path) override
+        {
+            auto cell = View::create();
+            cell->setTag(path.section * 100 + path.item);
+            return cell;
+        }
+    };
+    auto collection = CollectionView::create({ 0, 0, 200, 100 });
+    collection->setLayout({ { 50, 40 }, 10, 10, { 5, 5, 5, 5 } });
+    auto source = std::make_shared<Source>();
+    collection->setDataSource(source);
+    collection->reloadData();
+    // 190 points of row: three cells of 50 with 10 between fit.
+    EXPECT_EQ(collection->numberOfItems(0), 5);
+    EXPECT_EQ(collection->cellForItem({ 0, 2 })->frame(), Rect(125, 5, 50, 40));
+    EXPECT_EQ(collection->cellForItem({ 0, 3 })->frame(), Rect(5, 55, 50, 40));
+    EXPECT_EQ(collection->cellForItem({ 1, 0 })->frame(), Rect(5, 105, 50, 40)) << "a section starts a new row, below both insets";
+    EXPECT_EQ(collection->contentSize(), Size(200, 150));
+    EXPECT_EQ(collection->indexPathForItemAt({ 130, 60 }), std::nullopt);
+    EXPECT_EQ(collection->indexPathForItemAt({ 10, 60 }), (IndexPath { 0, 3 }));
+    EXPECT_EQ(collection->cellForItem({ 2, 0 }), nullptr);
+    source.reset();
+    collection->reloadData();
+    EXPECT_EQ(collection->numberOfSections(), 0);
+    EXPECT_TRUE(collection->subviews().empty());
 }

@@ -1,0 +1,69 @@
+#include "platform/ui/WebView.h"
+
+#include "platform/graphics/GraphicsContext.h"
+
+namespace morvix::platform {
+
+namespace {
+
+const Color kBoxFill = Color::fromRGBA(0.95f, 0.95f, 0.95f);
+const Color kBoxLine = Color::fromRGBA(0.6f, 0.6f, 0.6f);
+const Color kLabelColor = Color::fromRGBA(0.3f, 0.3f, 0.3f);
+constexpr double kLabelSize = 12;
+constexpr double kLabelInset = 6;
+
+} // namespace
+
+std::shared_ptr<WebView> WebView::create(const Rect& frame)
+{
+    return std::shared_ptr<WebView>(new WebView(frame));
+}
+
+WebView::WebView(const Rect& frame)
+    : View(frame)
+{
+}
+
+void WebView::loadURL(std::string url)
+{
+    m_url = std::move(url);
+    m_html.clear();
+    m_loads.push_back({ m_url, {}, false });
+    setNeedsDisplay();
+}
+
+void WebView::loadHTMLString(std::string html, std::string baseURL)
+{
+    m_url = std::move(baseURL);
+    m_html = std::move(html);
+    m_loads.push_back({ m_url, m_html, true });
+    setNeedsDisplay();
+}
+
+std::string WebView::placeholderText() const
+{
+    std::string text = std::string(className()) + ": ";
+    if (!m_html.empty())
+        return text + "HTML, " + std::to_string(m_html.size()) + " bytes";
+    return text + (m_url.empty() ? "(nothing loaded)" : m_url);
+}
+
+void WebView::draw(GraphicsContext& context, const Rect& rect)
+{
+    (void)rect;
+    Rect box = bounds();
+    context.setFillColor(kBoxFill);
+    context.fillRect(box);
+    context.setStrokeColor(kBoxLine);
+    context.setLineWidth(1);
+    context.strokeRect(box.insetBy(0.5, 0.5));
+    TextLayout::Options options;
+    options.wrapWidth = box.width() - 2 * kLabelInset;
+    AttributedString label(placeholderText(), { .font = Font::system(kLabelSize), .foregroundColor = kLabelColor });
+    context.save();
+    context.clipToRect(box);
+    context.drawText(label, options, { box.x() + kLabelInset, box.y() + kLabelInset });
+    context.restore();
+}
+
+} // namespace morvix::platform
