@@ -1,0 +1,317 @@
+#include "networking/NetHTTPRequestSerializer.h"
+
+#include "networking/NetQueryStringPair.h"
+#include "platform/foundation/BundleInfo.h"
+#include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/Format.h"
+#include "platform/net/Url.h"
+
+#include <openssl/evp.h>
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace morvix {
+
+namespace {
+
+bool isASCII(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::optional<std::string> transliteratedToASCII(const std::string& text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Transliterator> transliterator(icu::Transliterator::createInstance(
+        icu::UnicodeString::fromUTF8("Any-Latin; Latin-ASCII; [:^ASCII:] Remove"), UTRANS_FORWARD, status));
+    if (U_FAILURE(status) || !transliterator)
+        return std::nullopt;
+    auto converted = icu::UnicodeString::fromUTF8(text);
+    transliterator->transliterate(converted);
+    std::string result;
+    converted.toUTF8String(result);
+    return result;
+}
+
+std::string base64(std::string_view bytes)
+{
+    std::string encoded(4 * ((bytes.size() + 2) / 3), '\0');
+    auto length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    encoded.resize(static_cast<std::size_t>(length));
+    return encoded;
+}
+
+std::string upperCased(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The query string is ASCII once escaped; wider encodings get one code unit per character.
+std::string encodedBody(const std::string& ascii, platform::StringEncoding encoding)
+{
+    std::size_t width = 1;
+    bool bigEndian = false;
+    std::string body;
+    switch (encoding) {
+    case platform::kUTF16StringEncoding:
+        width = 2;
+        body = "\xFF\xFE";
+        break;
+    case platform::kUTF16LittleEndianStringEncoding:
+        width = 2;
+        break;
+    case platform::kUTF16BigEndianStringEncoding:
+        width = 2;
+        bigEndian = true;
+        break;
+    case platform::kUTF32StringEncoding:
+        width = 4;
+        body = std::string("\xFF\xFE\0\0", 4);
+        break;
+    case platform::kUTF32LittleEndianStringEncoding:
+        width = 4;
+        break;
+    case platform::kUTF32BigEndianStringEncoding:
+        width = 4;
+        bigEndian = true;
+        break;
+    default:
+        return ascii;
+    }
+    for (char c : ascii) {
+        std::string unit(width, '\0');
+        unit[bigEndian ? width - 1 : 0] = c;
+        body += unit;
+    }
+    return body;
+}
+
+} // namespace
+
+std::string NetAcceptLanguageHeaderValue(const std::vector<std::string>& languages)
+{
+    std::string value;
+    for (std::size_t index = 0; index < languages.size(); ++index) {
+        // Computed in single precision, as the platform does: the sixth entry is just below
+        // 0.5, which ends the list and still prints as 0.5.
+        float q = 1.0f - 0.1f * static_cast<float>(index);
+        if (index > 0)
+            value += ", ";
+        value += platform::format("%@;q=%0.1g", languages[index], q);
+        if (q <= 0.5f)
+            break;
+    }
+    return value;
+}
+
+std::string NetDefaultUserAgentHeaderValue()
+{
+    auto bundle = platform::BundleInfo::main();
+    auto device = platform::DeviceInfo::current();
+    auto name = bundle.stringForInfoDictionaryKey(platform::BundleInfo::kExecutableKey);
+    if (!name)
+        name = bundle.stringForInfoDictionaryKey(platform::BundleInfo::kIdentifierKey);
+    auto version = bundle.stringForInfoDictionaryKey(platform::BundleInfo::kShortVersionKey);
+    if (!version)
+        version = bundle.stringForInfoDictionaryKey(platform::BundleInfo::kVersionKey);
+    auto text = [](const std::optional<std::string>& value) { return value ? platform::FormatArg(*value) : platform::FormatArg(nullptr); };
+    auto userAgent = platform::format("%@/%@ (%@; iOS %@; Scale/%0.2f)", text(name), text(version), device.model,
+        device.systemVersion, device.screenScale);
+    if (isASCII(userAgent))
+        return userAgent;
+    return transliteratedToASCII(userAgent).value_or(userAgent);
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestSerializer::serializer()
+{
+    return std::shared_ptr<NetHTTPRequestSerializer>(new NetHTTPRequestSerializer());
+}
+
+NetHTTPRequestSerializer::NetHTTPRequestSerializer()
+{
+    m_headers["Accept-Language"] = NetAcceptLanguageHeaderValue(platform::DeviceInfo::current().preferredLanguages);
+    m_headers["User-Agent"] = NetDefaultUserAgentHeaderValue();
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestSerializer::makeEmpty() const
+{
+    return serializer();
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestSerializer::copy() const
+{
+    auto copy = makeEmpty();
+    copy->m_headers = m_headers;
+    copy->m_queryStringStyle = m_queryStringStyle;
+    copy->m_queryStringSerialization = m_queryStringSerialization;
+    return copy;
+}
+
+void NetHTTPRequestSerializer::setAllowsCellularAccess(bool allows)
+{
+    m_allowsCellularAccess = allows;
+    m_setSettings.insert(Setting::AllowsCellularAccess);
+}
+
+void NetHTTPRequestSerializer::setCachePolicy(int policy)
+{
+    m_cachePolicy = policy;
+    m_setSettings.insert(Setting::CachePolicy);
+}
+
+void NetHTTPRequestSerializer::setHTTPShouldHandleCookies(bool handle)
+{
+    m_shouldHandleCookies = handle;
+    m_setSettings.insert(Setting::ShouldHandleCookies);
+}
+
+void NetHTTPRequestSerializer::setHTTPShouldUsePipelining(bool use)
+{
+    m_shouldUsePipelining = use;
+    m_setSettings.insert(Setting::ShouldUsePipelining);
+}
+
+void NetHTTPRequestSerializer::setNetworkServiceType(int type)
+{
+    m_networkServiceType = type;
+    m_setSettings.insert(Setting::NetworkServiceType);
+}
+
+void NetHTTPRequestSerializer::setTimeoutInterval(double seconds)
+{
+    m_timeoutInterval = seconds;
+    m_setSettings.insert(Setting::TimeoutInterval);
+}
+
+void NetHTTPRequestSerializer::setValueForHTTPHeaderField(std::optional<std::string> value, const std::string& field)
+{
+    if (!value) {
+        m_headers.erase(field);
+        return;
+    }
+    m_headers[field] = std::move(*value);
+}
+
+std::optional<std::string> NetHTTPRequestSerializer::valueForHTTPHeaderField(const std::string& field) const
+{
+    auto found = m_headers.find(field);
+    if (found == m_headers.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void NetHTTPRequestSerializer::setAuthorizationHeaderFieldWithUsername(const std::string& username, const std::string& password)
+{
+    setValueForHTTPHeaderField("Basic " + base64(username + ":" + password), "Authorization");
+}
+
+void NetHTTPRequestSerializer::setAuthorizationHeaderFieldWithToken(const std::string& token)
+{
+    setValueForHTTPHeaderField("Token token=\"" + token + "\"", "Authorization");
+}
+
+void NetHTTPRequestSerializer::clearAuthorizationHeader()
+{
+    m_headers.erase("Authorization");
+}
+
+void NetHTTPRequestSerializer::setQueryStringSerializationWithStyle(unsigned long style)
+{
+    m_queryStringStyle = style;
+    m_queryStringSerialization = nullptr;
+}
+
+void NetHTTPRequestSerializer::applySettings(platform::URLRequest& request) const
+{
+    // In the order the settings are listed, each only once it has been set.
+    for (auto setting : m_setSettings) {
+        switch (setting) {
+        case Setting::AllowsCellularAccess:
+            request.setAllowsCellularAccess(m_allowsCellularAccess);
+            break;
+        case Setting::CachePolicy:
+            request.setCachePolicy(m_cachePolicy);
+            break;
+        case Setting::ShouldHandleCookies:
+            request.setShouldHandleCookies(m_shouldHandleCookies);
+            break;
+        case Setting::ShouldUsePipelining:
+            request.setShouldUsePipelining(m_shouldUsePipelining);
+            break;
+        case Setting::NetworkServiceType:
+            request.setNetworkServiceType(m_networkServiceType);
+            break;
+        case Setting::TimeoutInterval:
+            request.setTimeoutInterval(m_timeoutInterval);
+            break;
+        }
+    }
+}
+
+std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestWithMethod(const std::string& method,
+    const std::string& URLString, const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
+{
+    platform::URLRequest request(platform::Url::parse(URLString));
+    request.setMethod(method);
+    applySettings(request);
+    return requestBySerializingRequest(request, parameters, error);
+}
+
+std::optional<std::string> NetHTTPRequestSerializer::queryString(const platform::URLRequest& request,
+    const platform::Value& parameters, std::optional<platform::Error>* error) const
+{
+    if (m_queryStringSerialization) {
+        std::optional<platform::Error> failure;
+        auto query = m_queryStringSerialization(request, parameters, &failure);
+        if (failure) {
+            if (error)
+                *error = std::move(failure);
+            return std::nullopt;
+        }
+        return query;
+    }
+    if (m_queryStringStyle == 0)
+        return NetQueryStringFromParameters(parameters);
+    return std::nullopt;
+}
+
+std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestBySerializingRequest(const platform::URLRequest& request,
+    const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
+{
+    platform::URLRequest serialized = request;
+    for (const auto& [field, value] : m_headers) {
+        if (!request.valueForHeader(field))
+            serialized.setValueForHeader(value, field);
+    }
+    if (!parameters)
+        return serialized;
+
+    std::optional<platform::Error> failure;
+    auto query = queryString(request, *parameters, &failure);
+    if (failure) {
+        if (error)
+            *error = std::move(failure);
+        return std::nullopt;
+    }
+    // A style without a query form leaves the request as it is.
+    if (!query)
+        return serialized;
+    if (m_methodsEncodingParametersInURI.count(upperCased(request.method()))) {
+        if (serialized.url()) {
+            const auto& url = *serialized.url();
+            serialized.setURL(platform::Url::parse(url.absoluteString() + (url.query() ? "&" : "?") + *query));
+        }
+        return serialized;
+    }
+    if (!serialized.valueForHeader("Content-Type"))
+        serialized.setValueForHeader("application/x-www-form-urlencoded", "Content-Type");
+    serialized.setBody(encodedBody(*query, m_stringEncoding));
+    return serialized;
+}
+
+} // namespace morvix
