@@ -84,10 +84,14 @@ std::shared_ptr<const platform::HTTPURLResponse> NetHTTPRequestOperation::respon
 
 void NetHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure)
 {
-    // The block holds the operation strongly; the base releases the block once it has run and
-    // its group has drained, which ends the cycle.
-    auto self = std::static_pointer_cast<NetHTTPRequestOperation>(strongSelf());
-    setCompletionBlock([self, success = std::move(success), failure = std::move(failure)] {
+    // The block needs no strong hold on the operation: the network thread keeps a running
+    // operation alive and the base keeps a finished one alive until its completion has run. A
+    // weak hold lets an operation that is dropped without ever being started go away.
+    std::weak_ptr<NetHTTPRequestOperation> weak = std::static_pointer_cast<NetHTTPRequestOperation>(strongSelf());
+    setCompletionBlock([weak, success = std::move(success), failure = std::move(failure)] {
+        auto self = weak.lock();
+        if (!self)
+            return;
         auto group = self->completionGroup();
         if (group)
             group->enter();

@@ -66,8 +66,9 @@ public:
     /// The response, when it is an HTTP one.
     std::shared_ptr<const platform::HTTPURLResponse> response() const;
 
-    /// Installs the delivery of rule 2 as the operation's completion block; the block keeps the
-    /// operation alive until it has run. Either block may be null.
+    /// Installs the delivery of rule 2 as the operation's completion block. A started operation
+    /// stays alive until the delivery has run, even when the caller drops it; one that is never
+    /// started is simply released. Either block may be null.
     void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure);
 
     /// Pauses the transfer and rewrites the request so that `resume` asks only for the rest:

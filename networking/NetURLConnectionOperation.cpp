@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace morvix {
 
@@ -89,9 +90,14 @@ std::shared_ptr<DispatchGroup> NetURLConnectionOperation::sharedCompletionGroup(
 
 DispatchQueue NetURLConnectionOperation::completionBlockQueue() const
 {
-    // The wrapper runs on the main loop, behind the tasks already queued there, so that the
-    // finish notification (posted right after the state change) reaches main before the block.
-    return mainDispatchQueue();
+    // The base hands the completion over while "isFinished" is announced, that is before the
+    // finish notification is posted; `finish` holds it back and queues it on the main loop after
+    // the notification, so that observers of the notification run before the completion block.
+    // The queue is called at once, inside `finish`, while this operation is alive.
+    return [this](std::function<void()> task) {
+        std::lock_guard guard(m_lock);
+        m_pendingCompletion = std::move(task);
+    };
 }
 
 std::string NetURLConnectionOperation::keyPathFromOperationState(NetOperationState state)
@@ -158,9 +164,11 @@ void NetURLConnectionOperation::start()
 void NetURLConnectionOperation::operationDidStart()
 {
     std::optional<Error> streamFailure;
+    bool endedWhilePaused = false;
     {
         std::lock_guard guard(m_lock);
-        if (!isCancelled()) {
+        endedWhilePaused = std::exchange(m_transferEndedWhilePaused, false);
+        if (!isCancelled() && !endedWhilePaused) {
             m_connection = URLConnection::create(m_request, strongSelf());
             if (m_securityPolicy && !m_securityPolicy->isDefaultEquivalent())
                 m_connection->setConnectionReuse(ConnectionReuse::Forbidden);
@@ -174,6 +182,12 @@ void NetURLConnectionOperation::operationDidStart()
         }
     }
     postNotification(NetworkingOperationDidStartNotification);
+    // The transfer paused had already ended: its result is delivered now instead of being
+    // fetched again into a stream that holds the whole body.
+    if (endedWhilePaused) {
+        finish();
+        return;
+    }
     // A stream that cannot be opened fails the transfer before a byte is requested.
     if (streamFailure) {
         auto connection = m_connection;
@@ -216,11 +230,27 @@ void NetURLConnectionOperation::cancelConnection()
 
 void NetURLConnectionOperation::finish()
 {
+    std::function<void()> completion;
     {
         std::lock_guard guard(m_lock);
         setState(NetOperationState::Finished);
+        completion = std::exchange(m_pendingCompletion, nullptr);
     }
+    // A finish refused because the operation was paused meanwhile posts nothing: the pause
+    // already posted its finish notification, and `resume` will post the next pair.
+    if (!isFinished())
+        return;
     postNotification(NetworkingOperationDidFinishNotification);
+    if (completion)
+        mainDispatchQueue()(std::move(completion));
+}
+
+void NetURLConnectionOperation::noteEndWhilePaused()
+{
+    // A transfer can end on the network thread after `pause` has made the operation paused and
+    // before the connection is cancelled: the finish is then refused, and `resume` delivers it.
+    if (isPaused())
+        m_transferEndedWhilePaused = true;
 }
 
 void NetURLConnectionOperation::pause()
@@ -636,6 +666,7 @@ void NetURLConnectionOperation::connectionDidFinishLoading(URLConnection&)
         if (m_responseData)
             m_outputStream.reset();
         m_connection.reset();
+        noteEndWhilePaused();
     }
     finish();
 }
@@ -650,6 +681,7 @@ void NetURLConnectionOperation::connectionDidFailWithError(URLConnection&, const
         if (m_responseData)
             m_outputStream.reset();
         m_connection.reset();
+        noteEndWhilePaused();
     }
     finish();
 }

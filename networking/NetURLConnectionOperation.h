@@ -183,6 +183,7 @@ private:
     void operationDidStart();
     void cancelConnection();
     void operationDidPause();
+    void noteEndWhilePaused();
     bool writeToStream(platform::OutputStream& stream, std::string_view data, std::optional<platform::Error>& failure);
     void postNotification(const char* name);
 
@@ -208,10 +209,14 @@ private:
     AuthenticationChallengeBlock m_authenticationChallenge;
     CacheResponseBlock m_cacheResponse;
     RedirectResponseBlock m_redirectResponse;
+    // The completion handed over by the base during the finish, queued by `finish` itself.
+    mutable std::function<void()> m_pendingCompletion;
     // Network thread only: whether the stream holds the start of a body from an earlier,
     // paused transfer.
     bool m_streamHoldsPartialBody = false;
     bool m_restartPending = false;
+    // Guarded by the lock: the transfer ended while the operation was paused.
+    bool m_transferEndedWhilePaused = false;
 };
 
 } // namespace morvix

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <cassert>
+#include <future>
 #include <pthread.h>
 
 namespace morvix::platform {
@@ -35,15 +36,23 @@ NetworkThread& NetworkThread::shared()
 
 NetworkThread::NetworkThread()
 {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    m_multi = curl_multi_init();
-    m_share = curl_share_init();
-    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, lockShare);
-    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, unlockShare);
-    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    std::thread thread([this] { run(); });
+    // The libraries are set up on the network thread itself: their one-time set-up keeps
+    // per-thread state on the thread that runs it, and this thread lives as long as the process.
+    std::promise<void> ready;
+    auto done = ready.get_future();
+    std::thread thread([this, ready = std::move(ready)]() mutable {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        m_multi = curl_multi_init();
+        m_share = curl_share_init();
+        curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, lockShare);
+        curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, unlockShare);
+        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        ready.set_value();
+        run();
+    });
     m_threadId = thread.get_id();
     thread.detach();
+    done.wait();
 }
 
 void NetworkThread::perform(Task task)

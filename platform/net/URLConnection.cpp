@@ -612,6 +612,7 @@ void URLConnection::transferDone(int code)
 
 URLConnection::SynchronousResult URLConnection::sendSynchronousRequest(const URLRequest& request)
 {
+    NetworkThread::shared(); // sets the libraries up once, before any handle is made here
     auto delegate = std::make_shared<CollectingDelegate>();
     auto connection = create(request, delegate);
     connection->m_synchronous = true;

@@ -1,6 +1,7 @@
 #include "networking/NetSecurityPolicy.h"
 
 #include "platform/net/ServerTrust.h"
+#include "tests/networking/SecurityPolicyTestSupport.h"
 #include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -40,12 +41,7 @@ protected:
     static std::shared_ptr<NetSecurityPolicy> policy(NetSSLPinningMode mode, bool allowInvalid, bool validatesDomain,
         std::vector<std::string> pinned = {})
     {
-        auto made = NetSecurityPolicy::create();
-        made->setSSLPinningMode(mode);
-        made->setAllowInvalidCertificates(allowInvalid);
-        made->setValidatesDomainName(validatesDomain);
-        made->setPinnedCertificates(std::move(pinned));
-        return made;
+        return makePolicy(mode, allowInvalid, validatesDomain, std::move(pinned));
     }
 
     const TestPKI& pki = TestPKI::shared();
