@@ -73,32 +73,38 @@ HTTPURLResponse::HTTPURLResponse(std::optional<Url> url, int statusCode, HTTPHea
 
 std::string HTTPURLResponse::localizedStringForStatusCode(int statusCode)
 {
+    // The reason phrases registered for HTTP (RFC 9110 and its extensions).
     static const std::map<int, const char*> phrases {
-        { 100, "continue" }, { 101, "switching protocols" }, { 200, "no error" }, { 201, "created" },
-        { 202, "accepted" }, { 203, "non-authoritative information" }, { 204, "no content" },
-        { 205, "reset content" }, { 206, "partial content" }, { 300, "multiple choices" },
-        { 301, "moved permanently" }, { 302, "found" }, { 303, "see other" }, { 304, "not modified" },
-        { 305, "needs proxy" }, { 307, "temporarily redirected" }, { 308, "permanently redirected" },
-        { 400, "bad request" }, { 401, "unauthorized" }, { 402, "payment required" }, { 403, "forbidden" },
-        { 404, "not found" }, { 405, "method not allowed" }, { 406, "unacceptable" },
-        { 407, "proxy authentication required" }, { 408, "request timed out" }, { 409, "conflict" },
-        { 410, "no longer exists" }, { 411, "length required" }, { 412, "precondition failed" },
-        { 413, "request too large" }, { 414, "requested URL too long" }, { 415, "unsupported media type" },
-        { 416, "requested range not satisfiable" }, { 417, "expectation failed" }, { 500, "internal server error" },
-        { 501, "unimplemented" }, { 502, "bad gateway" }, { 503, "service unavailable" },
-        { 504, "gateway timed out" }, { 505, "unsupported version" },
+        { 100, "Continue" }, { 101, "Switching Protocols" }, { 102, "Processing" }, { 103, "Early Hints" },
+        { 200, "OK" }, { 201, "Created" }, { 202, "Accepted" }, { 203, "Non-Authoritative Information" },
+        { 204, "No Content" }, { 205, "Reset Content" }, { 206, "Partial Content" }, { 207, "Multi-Status" },
+        { 208, "Already Reported" }, { 226, "IM Used" }, { 300, "Multiple Choices" }, { 301, "Moved Permanently" },
+        { 302, "Found" }, { 303, "See Other" }, { 304, "Not Modified" }, { 305, "Use Proxy" },
+        { 307, "Temporary Redirect" }, { 308, "Permanent Redirect" }, { 400, "Bad Request" },
+        { 401, "Unauthorized" }, { 402, "Payment Required" }, { 403, "Forbidden" }, { 404, "Not Found" },
+        { 405, "Method Not Allowed" }, { 406, "Not Acceptable" }, { 407, "Proxy Authentication Required" },
+        { 408, "Request Timeout" }, { 409, "Conflict" }, { 410, "Gone" }, { 411, "Length Required" },
+        { 412, "Precondition Failed" }, { 413, "Request Entity Too Large" }, { 414, "Request-URI Too Long" },
+        { 415, "Unsupported Media Type" }, { 416, "Requested Range Not Satisfiable" }, { 417, "Expectation Failed" },
+        { 418, "I'm a Teapot" }, { 421, "Misdirected Request" }, { 422, "Unprocessable Entity" }, { 423, "Locked" },
+        { 424, "Failed Dependency" }, { 425, "Too Early" }, { 426, "Upgrade Required" },
+        { 428, "Precondition Required" }, { 429, "Too Many Requests" }, { 431, "Request Header Fields Too Large" },
+        { 451, "Unavailable For Legal Reasons" }, { 500, "Internal Server Error" }, { 501, "Not Implemented" },
+        { 502, "Bad Gateway" }, { 503, "Service Unavailable" }, { 504, "Gateway Timeout" },
+        { 505, "HTTP Version Not Supported" }, { 506, "Variant Also Negotiates" }, { 507, "Insufficient Storage" },
+        { 508, "Loop Detected" }, { 510, "Not Extended" }, { 511, "Network Authentication Required" },
     };
     if (auto found = phrases.find(statusCode); found != phrases.end())
         return found->second;
     if (statusCode >= 100 && statusCode < 200)
-        return "informational";
+        return "Informational";
     if (statusCode >= 200 && statusCode < 300)
-        return "success";
+        return "Success";
     if (statusCode >= 300 && statusCode < 400)
-        return "redirected";
+        return "Redirection";
     if (statusCode >= 400 && statusCode < 500)
-        return "client error";
-    return "server error";
+        return "Client Error";
+    return "Server Error";
 }
 
 std::string HTTPURLResponse::description() const

@@ -21,8 +21,9 @@ public:
     const HTTPHeaders& allHeaderFields() const { return m_headers; }
     std::optional<std::string> valueForHeader(std::string_view name) const { return m_headers.value(name); }
 
-    /// The standard phrase of a status code, lower-case as the platform gives it ("not found");
-    /// "server error" and the like for codes without one of their own.
+    /// The registered reason phrase of a status code ("Not Found"); the name of its class
+    /// ("Informational", "Success", "Redirection", "Client Error", "Server Error") for codes
+    /// without one of their own.
     static std::string localizedStringForStatusCode(int statusCode);
 
     std::string description() const override;
