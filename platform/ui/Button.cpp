@@ -20,9 +20,7 @@ constexpr float kHighlightedAlpha = 0.2f;
 
 std::shared_ptr<Button> Button::create(ButtonType type, const Rect& frame)
 {
-    auto button = std::shared_ptr<Button>(new Button(type, frame));
-    button->installParts();
-    return button;
+    return std::shared_ptr<Button>(new Button(type, frame));
 }
 
 Button::Button(ButtonType type, const Rect& frame)
@@ -40,9 +38,11 @@ Button::Button(ButtonType type, const Rect& frame)
 
 void Button::installParts()
 {
+    if (m_partsInstalled || weak_from_this().expired())
+        return;
+    m_partsInstalled = true;
     addSubview(m_imageView);
     addSubview(m_titleLabel);
-    refreshParts();
 }
 
 template<typename Value>
@@ -185,6 +185,7 @@ void Button::contentChanged()
 
 void Button::refreshParts()
 {
+    installParts();
     unsigned current = state();
     auto title = titleForState(current);
     m_titleLabel->setText(title.value_or(""));
@@ -224,6 +225,7 @@ Size Button::sizeThatFits(Size size) const
 
 void Button::layoutSubviews()
 {
+    installParts();
     Rect content = bounds().inset(m_contentInsets);
     Size title = titleSize();
     Size image = imageSize();

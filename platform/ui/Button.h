@@ -22,7 +22,8 @@ enum class ButtonType { Custom = 0, System = 1 };
 /// the normal state stands in for every state that has none of its own; the state looked up is
 /// the control's current one (highlighted, selected and disabled bits as set).
 ///
-/// The title is a `Label` subview and the image an `ImageView` subview, placed side by side
+/// The title is a `Label` subview and the image an `ImageView` subview (put in on the first
+/// change or layout, so that subclasses need no set-up of their own), placed side by side
 /// (image first) in the middle of the content rectangle (the bounds less `contentEdgeInsets`).
 /// Each part then keeps to its own area, less its own insets: the image is shrunk (aspect kept)
 /// when it does not fit its area, and the title is cut. The natural size is the image's and
@@ -75,7 +76,6 @@ public:
 
 protected:
     Button(ButtonType type, const Rect& frame);
-    void installParts();
 
 private:
     template<typename Value>
@@ -90,6 +90,8 @@ private:
     Size imageSize() const;
     void contentChanged();
     void refreshParts();
+    /// Puts the title label and image view in as subviews, once the button is shared.
+    void installParts();
 
     ButtonType m_type;
     std::map<unsigned, std::string> m_titles;
@@ -101,6 +103,7 @@ private:
     EdgeInsets m_contentInsets;
     EdgeInsets m_titleInsets;
     EdgeInsets m_imageInsets;
+    bool m_partsInstalled = false;
 };
 
 } // namespace morvix::platform

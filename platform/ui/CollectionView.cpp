@@ -7,9 +7,7 @@ namespace morvix::platform {
 
 std::shared_ptr<CollectionView> CollectionView::create(const Rect& frame)
 {
-    auto view = std::shared_ptr<CollectionView>(new CollectionView(frame));
-    view->installPanRecognizer();
-    return view;
+    return std::shared_ptr<CollectionView>(new CollectionView(frame));
 }
 
 void CollectionView::setLayout(CollectionFlowLayout layout)

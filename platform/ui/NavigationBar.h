@@ -46,8 +46,10 @@ public:
     /// Makes `wanted` the bar's item views, adding and removing subviews as needed.
     static void replaceItemViews(View& bar, std::vector<std::shared_ptr<View>>& current, std::vector<std::shared_ptr<View>> wanted);
 
+protected:
+    explicit NavigationBar(const Rect& frame) : View(frame) { }
+
 private:
-    NavigationBar(const Rect& frame) : View(frame) { }
     std::vector<std::shared_ptr<NavigationItem>> m_items;
     std::shared_ptr<BarButtonItem> m_backButton;
     std::vector<std::shared_ptr<View>> m_itemViews;

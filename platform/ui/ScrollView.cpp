@@ -16,23 +16,36 @@ constexpr double kScrollAnimationDuration = 0.3;
 std::shared_ptr<ScrollView> ScrollView::create(const Rect& frame)
 {
     auto view = std::shared_ptr<ScrollView>(new ScrollView(frame));
-    view->installPanRecognizer();
+    view->attachPanRecognizer();
     return view;
 }
 
 ScrollView::ScrollView(const Rect& frame)
     : View(frame)
+    , m_pan(PanGestureRecognizer::create(&ScrollView::panAction))
 {
 }
 
-void ScrollView::installPanRecognizer()
+void ScrollView::panAction(GestureRecognizer& recognizer)
 {
-    std::weak_ptr<View> weak = self();
-    m_pan = PanGestureRecognizer::create([weak](GestureRecognizer& recognizer) {
-        if (auto view = std::static_pointer_cast<ScrollView>(weak.lock()))
-            view->panned(static_cast<PanGestureRecognizer&>(recognizer));
-    });
+    // The recogniser reaches its scroll view through its view, so that it holds no pointer of
+    // its own to it.
+    if (auto view = std::dynamic_pointer_cast<ScrollView>(recognizer.view()))
+        view->panned(static_cast<PanGestureRecognizer&>(recognizer));
+}
+
+void ScrollView::attachPanRecognizer()
+{
+    if (m_panAttached)
+        return;
+    m_panAttached = true;
     addGestureRecognizer(m_pan);
+}
+
+std::shared_ptr<View> ScrollView::hitTest(Point point, const Event* event)
+{
+    attachPanRecognizer();
+    return View::hitTest(point, event);
 }
 
 void ScrollView::setScrollEnabled(bool enabled)

@@ -21,7 +21,8 @@ public:
 
 /// A view that shows a window onto a larger content area: the content offset is the origin of the
 /// bounds, so subviews placed in content coordinates move as it changes. A pan recogniser of its
-/// own (`panGestureRecognizer`) drags the content; the offset then stays within the content size
+/// own (`panGestureRecognizer`, attached when the view is first hit-tested, so subclasses need
+/// no set-up of their own) drags the content; the offset then stays within the content size
 /// grown by `contentInset` (at the top left when the content is smaller than the view). Code may
 /// set any offset. Main thread only.
 class ScrollView : public View {
@@ -63,12 +64,15 @@ public:
     void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { m_delegate = std::move(delegate); }
     const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return m_pan; }
 
+    /// Attaches the pan recogniser first (overrides call the base).
+    std::shared_ptr<View> hitTest(Point point, const Event* event = nullptr) override;
+
 protected:
     explicit ScrollView(const Rect& frame);
-    /// Attaches the pan recogniser; called by the factory once the view is shared.
-    void installPanRecognizer();
 
 private:
+    static void panAction(GestureRecognizer& recognizer);
+    void attachPanRecognizer();
     void panned(PanGestureRecognizer& pan);
     void applyOffset(Point offset);
 
@@ -82,6 +86,7 @@ private:
     bool m_delaysContentTouches = true;
     bool m_canCancelContentTouches = true;
     bool m_dragging = false;
+    bool m_panAttached = false;
     Point m_dragStartOffset;
     std::weak_ptr<ScrollViewDelegate> m_delegate;
     std::shared_ptr<PanGestureRecognizer> m_pan;

@@ -3,6 +3,7 @@
 #include "platform/ui/CollectionView.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/ImageView.h"
+#include "platform/ui/NavigationBar.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/Renderer.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/Slider.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UITestHarness.h"
 #include "platform/ui/WKView.h"
 #include "platform/ui/Window.h"
@@ -361,4 +363,91 @@ TEST_F(ControlTest, CollectionViewPlacesTheCellsOfItsDataSourceInRowsPerSection)
     collection->reloadData();
     EXPECT_EQ(collection->numberOfSections(), 0);
     EXPECT_TRUE(collection->subviews().empty());
+}
+
+TEST_F(ControlTest, TextFieldTakesTheFocusOnATapAndEditsOnlyWhileFocused)
+{
+    auto field = TextField::create({ 10, 10, 200, 30 });
+    auto other = TextField::create({ 10, 60, 200, 30 });
+    harness.window()->addSubview(field);
+    harness.window()->addSubview(other);
+    Log events;
+    const std::pair<unsigned, const char*> names[] = { { ControlEventEditingDidBegin, "begin" },
+        { ControlEventEditingChanged, "changed" }, { ControlEventEditingDidEnd, "end" } };
+    for (auto [event, name] : names)
+        field->addAction([&events, name = std::string(name)](Control&, const Event*) { events.push_back(name); }, event);
+    EXPECT_TRUE(field->isKeyInput());
+    field->insertText("lost");
+    EXPECT_EQ(field->text(), "") << "typing needs the focus";
+
+    touches.tapView(*field, { 5, 5 });
+    EXPECT_TRUE(field->isFirstResponder());
+    field->insertText("h\u00e9");
+    field->deleteBackward();
+    EXPECT_EQ(field->text(), "h") << "the two-byte character went as one";
+    touches.tapView(*other, { 5, 5 });
+    EXPECT_TRUE(other->isFirstResponder());
+    EXPECT_EQ(events, (Log { "begin", "changed", "changed", "end" }));
+
+    other->setEnabled(false);
+    EXPECT_FALSE(other->canBecomeFirstResponder());
+    EXPECT_TRUE(harness.window()->endEditing(true));
+    EXPECT_EQ(harness.window()->firstResponder(), nullptr);
+    EXPECT_EQ(field->intrinsicContentSize().width, View::kNoIntrinsicMetric);
+}
+
+namespace {
+
+// What the widget layer's delegating views do: derive from a view class and hook its layout.
+template<typename Base>
+class Hooked final : public Base {
+public:
+    template<typename... Arguments>
+    static std::shared_ptr<Hooked> make(Arguments... arguments)
+    {
+        return std::shared_ptr<Hooked>(new Hooked(arguments...));
+    }
+    void layoutSubviews() override
+    {
+        ++layouts;
+        Base::layoutSubviews();
+    }
+    int layouts = 0;
+
+private:
+    template<typename... Arguments>
+    explicit Hooked(Arguments... arguments) : Base(arguments...) { }
+};
+
+template<typename Base>
+int layoutsAfterResize(const std::shared_ptr<Hooked<Base>>& view)
+{
+    view->setFrame({ 0, 0, 100, 50 });
+    view->layoutIfNeeded();
+    return view->layouts;
+}
+
+} // namespace
+
+TEST_F(ControlTest, EveryViewClassCanBeDerivedFromAndHooked)
+{
+    EXPECT_EQ(layoutsAfterResize(Hooked<Label>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<ImageView>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<Switch>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<Slider>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<NavigationBar>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<WKView>::make(Rect())), 1);
+    EXPECT_EQ(layoutsAfterResize(Hooked<TextField>::make(Rect())), 1);
+    auto button = Hooked<Button>::make(ButtonType::Custom, Rect());
+    button->setTitle("x");
+    EXPECT_EQ(layoutsAfterResize(button), 1);
+    EXPECT_EQ(button->titleLabel()->superview(), button) << "the parts are in without a set-up call";
+    auto scroll = Hooked<ScrollView>::make(Rect());
+    EXPECT_EQ(layoutsAfterResize(scroll), 1);
+    scroll->setContentSize({ 100, 500 });
+    harness.window()->addSubview(scroll);
+    touches.drag({ 50, 45 }, { 50, 15 }, 0.2, 5);
+    EXPECT_EQ(scroll->contentOffset(), Point(0, 30)) << "the pan is attached without a set-up call";
+    auto collection = Hooked<CollectionView>::make(Rect());
+    EXPECT_EQ(layoutsAfterResize(collection), 1);
 }
