@@ -48,10 +48,10 @@ struct Shadow {
 enum class ArcDirection { IncreasingAngle, DecreasingAngle };
 
 /// Draws into a cairo context with the platform's drawing model: a graphics state (transform,
-/// clip, fill and stroke colours, line style, alpha, interpolation) saved and restored as a
-/// stack, one current path built in user space and consumed by fill, stroke and clip, and
-/// images drawn upright (honouring their orientation) with their top-left corner at the
-/// rectangle's origin. User space has its origin at the top left and y growing downward.
+/// clip, fill and stroke colours, line style, alpha, interpolation, blend mode, shadow) saved
+/// and restored as a stack, one current path built in user space and consumed by fill, stroke
+/// and clip, and images drawn upright (honouring their orientation) with their top-left corner
+/// at the rectangle's origin. User space has its origin at the top left and y growing downward.
 ///
 /// Rules:
 /// 1. fillPath, strokePath and clip consume the current path; fillRect, strokeRect, clearRect,
@@ -59,7 +59,6 @@ enum class ArcDirection { IncreasingAngle, DecreasingAngle };
 /// 2. The alpha multiplies everything drawn: colours, images and gradients.
 /// 3. restore() without a matching save() does nothing; inside a transparency layer that means
 ///    a save made inside the layer. Ending a layer first closes the saves left open inside it.
-///
 /// 4. The blend mode applies to fills, images and gradients; strokes and text are always drawn
 ///    in the normal mode.
 /// 5. A shadow is cast by fills, strokes, drawImage and text, each drawing casting its own. No

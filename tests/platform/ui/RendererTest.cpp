@@ -238,6 +238,33 @@ TEST_F(RendererTest, MaskShowsTheViewOnlyThroughItsContents)
     EXPECT_EQ(Renderer::render(*root)->pixelAt(5, 10), kWhitePixel);
 }
 
+TEST_F(RendererTest, TouchFeedbackOverlayTintsOnlyTheDrawnPixels)
+{
+    // The touch feedback: an overlay in the accent colour, masked by a picture of the widget, so
+    // that the widget's transparent rounded corners stay untinted.
+    auto root = coloured({ 0, 0, 40, 40 }, Color::white());
+    auto widget = coloured({ 0, 0, 40, 40 }, Color::fromRGBA(0.5f, 0.5f, 0.5f));
+    widget->layer().setCornerRadius(12);
+    root->addSubview(widget);
+    auto screenshot = Renderer::render(*widget);
+    ASSERT_TRUE(screenshot);
+    EXPECT_EQ(screenshot->pixelAt(0, 0), Pixel {});
+
+    auto overlay = coloured(widget->bounds(), Color::fromRGBA(22 / 255.0f, 126 / 255.0f, 251 / 255.0f));
+    overlay->setAlpha(0.4);
+    auto mask = Layer::create();
+    mask->setContents(screenshot);
+    mask->setFrame(overlay->bounds());
+    overlay->layer().setMask(mask);
+    widget->addSubview(overlay);
+
+    auto image = Renderer::render(*root);
+    EXPECT_EQ(image->pixelAt(0, 0), kWhitePixel);  // a cut corner: no tint
+    Pixel tinted = image->pixelAt(20, 20);         // grey under 40 % blue
+    EXPECT_TRUE(near(tinted.red, int(0.6 * 128 + 0.4 * 22)) && near(tinted.blue, int(0.6 * 128 + 0.4 * 251)))
+        << int(tinted.red) << " " << int(tinted.blue);
+}
+
 TEST_F(RendererTest, CustomDrawingGetsTheBoundsAndContentsImagesFill)
 {
     auto root = coloured({ 0, 0, 30, 30 }, Color::white());
