@@ -120,9 +120,14 @@ std::shared_ptr<Image> Image::decode(std::span<const std::uint8_t> data, double 
 
 std::shared_ptr<Image> Image::readFile(const std::string& path, double scale)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return nullptr;
+    // A file this large holds no picture the decoders accept; do not read it into memory.
+    auto length = file.tellg();
+    if (length < 0 || static_cast<long long>(length) > kMaxFileBytes)
+        return nullptr;
+    file.seekg(0);
     std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
     return decode(bytes, scale);
 }

@@ -61,13 +61,16 @@ public:
     static std::shared_ptr<Image> createTransparent(int pixelWidth, int pixelHeight, double scale = 1);
     /// Decodes PNG or JPEG bytes (see ImageDecoder); null when the bytes are not a picture.
     static std::shared_ptr<Image> decode(std::span<const std::uint8_t> data, double scale = 1);
-    /// Reads and decodes a file; null when it cannot be read or decoded.
+    /// Reads and decodes a file; null when it cannot be read or decoded, or is larger than
+    /// `kMaxFileBytes`.
     static std::shared_ptr<Image> readFile(const std::string& path, double scale = 1);
 
     /// The most pixels an image may have: decoders refuse larger pictures before allocating.
     static constexpr long kMaxPixels = 40L * 1000 * 1000;
     /// The longest side in pixels (cairo's own limit is 32767).
     static constexpr int kMaxSide = 16384;
+    /// The largest file `readFile` reads: well above any picture within `kMaxPixels`.
+    static constexpr long long kMaxFileBytes = 512LL * 1024 * 1024;
 
     Image(Token, cairo_surface_t* surface, double scale, ImageOrientation orientation);
     ~Image();

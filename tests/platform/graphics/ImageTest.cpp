@@ -120,5 +120,9 @@ TEST(ImageTest, WritePngStoresTheUprightPictureAndReadsBack)
     EXPECT_EQ(back->pixelAt(1, 0), kRed);
     EXPECT_FALSE(markedPicture(ImageOrientation::Up)->writePNG((directory / "missing" / "x.png").string()));
     EXPECT_FALSE(Image::readFile((directory / "none.png").string()));
+    auto huge = directory / "huge.png";  // sparse: takes no disk space
+    std::filesystem::copy_file(path, huge);
+    std::filesystem::resize_file(huge, Image::kMaxFileBytes + 1);
+    EXPECT_FALSE(Image::readFile(huge.string()));
     std::filesystem::remove_all(directory);
 }
