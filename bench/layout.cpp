@@ -1,0 +1,349 @@
+// The layout pass of 1,000 views placed by relative constraints (a grid of 10 columns, each view
+// attached to its left and upper neighbours, its width a share of the parent's, its height a
+// preference above a required minimum), three ways:
+//  - BM_LayoutFromScratch: views made, constraints installed, the first layout pass;
+//  - BM_LayoutAfterResize: the parent's width changes and the pass re-solves incrementally;
+//  - BM_KiwisolverFromScratch: the same constraint system built and solved by kiwisolver, an
+//    independent Cassowary implementation, timed inside its own Python process (the time of its
+//    own loop, without the process start), with the weak size and origin preferences the engine
+//    adds for every view; skipped when python3-kiwisolver is not installed;
+//  - BM_FrameLayout: the same frames computed by hand and set directly, for a floor that needs
+//    no solver at all.
+// Prints the layout pass's time as a ratio of kiwisolver's and of the hand-computed frames.
+
+#include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/LayoutEngine.h"
+#include "platform/ui/View.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace morvix::platform;
+
+namespace {
+
+constexpr int kViews = 1000;
+constexpr int kColumns = 10;
+constexpr double kGap = 4;
+constexpr double kWidthShare = 0.08;
+constexpr double kMinimumHeight = 20;
+constexpr double kPreferredHeight = 24;
+constexpr double kParentWidth = 320;
+constexpr double kParentHeight = 568;
+// The weight of the layout engine's origin preferences (see LayoutEngine.cpp).
+constexpr double kOriginWeight = 0.5;
+
+// One constraint of the grid: `view.attribute relation multiplier * other.otherAttribute + constant`,
+// where other is a view index or -1 for the parent (or none for a constant).
+struct Spec {
+    int view;
+    LayoutAttribute attribute;
+    LayoutRelation relation;
+    std::optional<int> other;
+    LayoutAttribute otherAttribute;
+    double multiplier;
+    double constant;
+    double priority;
+};
+
+constexpr int kParent = -1;
+
+std::vector<Spec> gridSystem()
+{
+    std::vector<Spec> specs;
+    using A = LayoutAttribute;
+    using R = LayoutRelation;
+    for (int i = 0; i < kViews; ++i) {
+        int column = i % kColumns;
+        if (column == 0)
+            specs.push_back({ i, A::Left, R::Equal, kParent, A::Left, 1, kGap, 1000 });
+        else
+            specs.push_back({ i, A::Left, R::Equal, i - 1, A::Right, 1, kGap, 1000 });
+        if (i < kColumns)
+            specs.push_back({ i, A::Top, R::Equal, kParent, A::Top, 1, kGap, 1000 });
+        else
+            specs.push_back({ i, A::Top, R::Equal, i - kColumns, A::Bottom, 1, kGap, 1000 });
+        specs.push_back({ i, A::Width, R::Equal, kParent, A::Width, kWidthShare, 0, 1000 });
+        specs.push_back({ i, A::Height, R::GreaterThanOrEqual, std::nullopt, A::NotAnAttribute, 1, kMinimumHeight, 1000 });
+        specs.push_back({ i, A::Height, R::Equal, std::nullopt, A::NotAnAttribute, 1, kPreferredHeight, 750 });
+        if (column == kColumns - 1)
+            specs.push_back({ i, A::Right, R::LessThanOrEqual, kParent, A::Right, 1, -kGap, 1000 });
+    }
+    return specs;
+}
+
+const std::vector<Spec>& system()
+{
+    static const std::vector<Spec> specs = gridSystem();
+    return specs;
+}
+
+struct Grid {
+    std::shared_ptr<View> parent;
+    std::vector<std::shared_ptr<View>> views;
+};
+
+Grid buildGrid()
+{
+    Grid grid;
+    grid.parent = View::create({ 0, 0, kParentWidth, kParentHeight });
+    grid.views.reserve(kViews);
+    for (int i = 0; i < kViews; ++i) {
+        auto view = View::create();
+        view->setTranslatesAutoresizingMaskIntoConstraints(false);
+        grid.parent->addSubview(view);
+        grid.views.push_back(view);
+    }
+    for (const auto& spec : system()) {
+        std::shared_ptr<View> other;
+        if (spec.other)
+            other = *spec.other == kParent ? grid.parent : grid.views[*spec.other];
+        auto constraint = LayoutConstraint::create(grid.views[spec.view], spec.attribute, spec.relation, other, spec.otherAttribute,
+            spec.multiplier, spec.constant);
+        constraint->setPriority(spec.priority);
+        grid.parent->addConstraint(constraint);
+    }
+    return grid;
+}
+
+// The frame of view `index` with the parent `width` wide, computed by hand.
+Rect expectedFrame(int index, double width)
+{
+    int row = index / kColumns;
+    int column = index % kColumns;
+    double viewWidth = width * kWidthShare;
+    return { kGap + column * (viewWidth + kGap), kGap + row * (kPreferredHeight + kGap), viewWidth, kPreferredHeight };
+}
+
+bool isLaidOut(const Grid& grid, double width)
+{
+    for (int i = 0; i < kViews; i += 97) {
+        Rect frame = grid.views[i]->frame();
+        Rect expected = expectedFrame(i, width);
+        if (std::abs(frame.x() - expected.x()) > 1e-6 || std::abs(frame.y() - expected.y()) > 1e-6
+            || std::abs(frame.width() - expected.width()) > 1e-6 || std::abs(frame.height() - expected.height()) > 1e-6)
+            return false;
+    }
+    return true;
+}
+
+void BM_LayoutFromScratch(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Grid grid = buildGrid();
+        grid.parent->layoutIfNeeded();
+        state.PauseTiming();
+        if (!isLaidOut(grid, kParentWidth))
+            state.SkipWithError("the layout pass gave other frames than expected");
+        grid = {}; // tearing the tree down is not part of the pass
+        state.ResumeTiming();
+    }
+}
+
+void BM_LayoutAfterResize(benchmark::State& state)
+{
+    Grid grid = buildGrid();
+    grid.parent->layoutIfNeeded();
+    double width = kParentWidth;
+    for (auto _ : state) {
+        width = width == kParentWidth ? kParentWidth + 10 : kParentWidth;
+        grid.parent->setFrame({ 0, 0, width, kParentHeight });
+        grid.parent->layoutIfNeeded();
+    }
+    if (!isLaidOut(grid, width))
+        state.SkipWithError("the incremental pass gave other frames than expected");
+}
+
+void BM_FrameLayout(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto parent = View::create({ 0, 0, kParentWidth, kParentHeight });
+        for (int i = 0; i < kViews; ++i) {
+            auto view = View::create(expectedFrame(i, kParentWidth));
+            parent->addSubview(view);
+        }
+        parent->layoutIfNeeded();
+        benchmark::DoNotOptimize(parent.get());
+        state.PauseTiming();
+        parent.reset();
+        state.ResumeTiming();
+    }
+}
+
+// ---- kiwisolver, in a Python process of its own ----
+
+const char* pythonWithKiwi()
+{
+    static const char* found = [] () -> const char* {
+        for (const char* python : { "/usr/bin/python3", "python3" }) {
+            std::string command = std::string(python) + " -c 'import kiwisolver' >/dev/null 2>&1";
+            if (std::system(command.c_str()) == 0)
+                return python;
+        }
+        return nullptr;
+    }();
+    return found;
+}
+
+// The Python expression of an attribute of view `index` (or of the parent).
+std::string attributeTerm(std::optional<int> index, LayoutAttribute attribute)
+{
+    if (!index)
+        return "0";
+    if (*index == kParent) {
+        switch (attribute) {
+        case LayoutAttribute::Left:
+        case LayoutAttribute::Top:
+            return "0";
+        case LayoutAttribute::Right:
+        case LayoutAttribute::Width:
+            return std::to_string(kParentWidth);
+        default:
+            return std::to_string(kParentHeight);
+        }
+    }
+    std::string i = std::to_string(*index);
+    switch (attribute) {
+    case LayoutAttribute::Left:
+        return "x[" + i + "]";
+    case LayoutAttribute::Right:
+        return "(x[" + i + "] + w[" + i + "])";
+    case LayoutAttribute::Top:
+        return "y[" + i + "]";
+    case LayoutAttribute::Bottom:
+        return "(y[" + i + "] + h[" + i + "])";
+    case LayoutAttribute::Width:
+        return "w[" + i + "]";
+    default:
+        return "h[" + i + "]";
+    }
+}
+
+std::string kiwiScript(int repetitions)
+{
+    std::ostringstream script;
+    script << "import time\nimport kiwisolver as k\n";
+    script << "def solve():\n";
+    script << "    n = " << kViews << "\n";
+    script << "    x = [k.Variable() for _ in range(n)]\n    y = [k.Variable() for _ in range(n)]\n";
+    script << "    w = [k.Variable() for _ in range(n)]\n    h = [k.Variable() for _ in range(n)]\n";
+    script << "    s = k.Solver()\n";
+    for (const auto& spec : system()) {
+        const char* op = spec.relation == LayoutRelation::Equal ? "==" : spec.relation == LayoutRelation::LessThanOrEqual ? "<=" : ">=";
+        std::string strength = spec.priority >= 1000 ? "'required'" : std::to_string(LayoutEngine::weightForPriority(spec.priority));
+        script << "    s.addConstraint((" << attributeTerm(spec.view, spec.attribute) << " " << op << " " << spec.multiplier << " * "
+               << attributeTerm(spec.other, spec.otherAttribute) << " + " << spec.constant << ") | " << strength << ")\n";
+    }
+    // The weak preferences the layout engine adds for every view it lays out (sizes towards 0 at
+    // priority 1, origins towards 0 more weakly still), so that both solve the same system.
+    script << "    for i in range(n):\n";
+    script << "        s.addConstraint((w[i] == 0) | " << LayoutEngine::weightForPriority(1) << ")\n";
+    script << "        s.addConstraint((h[i] == 0) | " << LayoutEngine::weightForPriority(1) << ")\n";
+    script << "        s.addConstraint((x[i] == 0) | " << kOriginWeight << ")\n";
+    script << "        s.addConstraint((y[i] == 0) | " << kOriginWeight << ")\n";
+    script << "    s.updateVariables()\n    return w[0].value()\n";
+    script << "best = None\n";
+    script << "for _ in range(" << repetitions << "):\n";
+    script << "    start = time.perf_counter()\n    solve()\n    elapsed = time.perf_counter() - start\n";
+    script << "    best = elapsed if best is None else min(best, elapsed)\n";
+    script << "print(best)\n";
+    return script.str();
+}
+
+// Seconds kiwisolver takes to build and solve the system (the best of a few runs); nothing when
+// it is not installed or the run fails.
+std::optional<double> kiwisolverSeconds()
+{
+    static const std::optional<double> seconds = [] () -> std::optional<double> {
+        const char* python = pythonWithKiwi();
+        if (!python)
+            return std::nullopt;
+        char path[] = "/tmp/morvix-kiwi-bench-XXXXXX";
+        int fd = mkstemp(path);
+        if (fd < 0)
+            return std::nullopt;
+        close(fd);
+        std::ofstream(path) << kiwiScript(5);
+        std::string command = std::string(python) + " " + path;
+        std::optional<double> result;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            double value = 0;
+            if (std::fscanf(pipe, "%lf", &value) == 1 && value > 0)
+                result = value;
+            pclose(pipe);
+        }
+        std::remove(path);
+        return result;
+    }();
+    return seconds;
+}
+
+void BM_KiwisolverFromScratch(benchmark::State& state)
+{
+    auto seconds = kiwisolverSeconds();
+    if (!seconds) {
+        state.SkipWithError("python3-kiwisolver is not installed");
+        for (auto _ : state) { }
+        return;
+    }
+    for (auto _ : state)
+        state.SetIterationTime(*seconds);
+}
+
+BENCHMARK(BM_LayoutFromScratch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayoutAfterResize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KiwisolverFromScratch)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameLayout)->Unit(benchmark::kMillisecond);
+
+// Prints as usual and keeps each benchmark's time per iteration for the ratios.
+class RatioReporter final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    std::optional<double> time(const std::string& name) const
+    {
+        auto found = times.find(name);
+        if (found == times.end() || found->second <= 0)
+            return std::nullopt;
+        return found->second;
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("%d views, %zu constraints\n", kViews, system().size());
+    auto scratch = reporter.time("BM_LayoutFromScratch");
+    auto kiwi = reporter.time("BM_KiwisolverFromScratch");
+    auto frames = reporter.time("BM_FrameLayout");
+    if (scratch && kiwi)
+        std::printf("layout pass from scratch / kiwisolver: %.2fx\n", *scratch / *kiwi);
+    else
+        std::printf("layout pass from scratch / kiwisolver: not measured (%s)\n",
+            pythonWithKiwi() ? "one of the two was not run" : "python3-kiwisolver is not installed");
+    if (scratch && frames)
+        std::printf("layout pass from scratch / hand-computed frames: %.2fx\n", *scratch / *frames);
+    benchmark::Shutdown();
+    return 0;
+}
