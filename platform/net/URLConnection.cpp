@@ -15,6 +15,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace morvix::platform {
 
@@ -263,6 +264,11 @@ bool URLConnection::configure()
         curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
         curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
     }
+    if (m_httpCredential) {
+        curl_easy_setopt(handle, CURLOPT_USERNAME, m_httpCredential->user().c_str());
+        curl_easy_setopt(handle, CURLOPT_PASSWORD, m_httpCredential->password().c_str());
+        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+    }
     addBody();
     addHeaders();
     return true;
@@ -417,7 +423,8 @@ bool URLConnection::onHeadersComplete()
             return false;
         }
     }
-    // FIXME: a 401 is delivered as the response; nothing in the library supplies credentials yet.
+    if (m_status == 401 && askForCredential())
+        return false; // this response's body is not wanted
     m_response = response;
     m_responseDelivered = true;
     m_delegate->connectionDidReceiveResponse(*this, response);
@@ -534,9 +541,41 @@ bool URLConnection::onVerify(X509_STORE_CTX* context)
     return valid;
 }
 
-void URLConnection::useCredential(const URLCredential&, const AuthenticationChallenge&)
+bool URLConnection::askForCredential()
+{
+    // Basic authentication only; a challenge of another scheme is delivered as the response.
+    auto offered = m_responseHeaders.value("WWW-Authenticate");
+    if (!offered || offered->size() < 5 || !HTTPHeaders::namesEqual(offered->substr(0, 5), "Basic"))
+        return false;
+    const auto& url = *m_request.url();
+    std::string realm;
+    if (auto start = offered->find("realm=\""); start != std::string::npos) {
+        start += 7;
+        realm = offered->substr(start, offered->find('"', start) - start);
+    }
+    ProtectionSpace space { url.host(), url.effectivePort(), url.scheme(), AuthenticationMethodHTTPBasic, realm, nullptr };
+    m_answer = ChallengeAnswer::None;
+    m_offeredCredential.reset();
+    AuthenticationChallenge challenge(space, m_authenticationFailures, *this);
+    m_delegate->connectionWillSendRequestForAuthenticationChallenge(*this, challenge);
+    if (m_cancelled)
+        return true;
+    if (m_answer == ChallengeAnswer::Cancel) {
+        m_failure = makeURLError(kURLErrorUserCancelledAuthentication, failingURL());
+        return true;
+    }
+    if (m_answer != ChallengeAnswer::UseCredential || !m_offeredCredential || m_offeredCredential->isForTrust())
+        return false;
+    ++m_authenticationFailures;
+    m_httpCredential = std::exchange(m_offeredCredential, std::nullopt);
+    m_pendingRedirect = m_request;
+    return true;
+}
+
+void URLConnection::useCredential(const URLCredential& credential, const AuthenticationChallenge&)
 {
     m_answer = ChallengeAnswer::UseCredential;
+    m_offeredCredential = credential;
 }
 
 void URLConnection::continueWithoutCredential(const AuthenticationChallenge&)

@@ -4,6 +4,7 @@
 #include "platform/net/AuthenticationChallenge.h"
 #include "platform/net/HTTPHeaders.h"
 #include "platform/net/URLConnectionDelegate.h"
+#include "platform/net/URLCredential.h"
 #include "platform/net/URLRequest.h"
 
 #include <cstdint>
@@ -101,6 +102,7 @@ private:
     std::size_t onRead(char* buffer, std::size_t length);
     int onProgress(std::int64_t uploadTotal, std::int64_t uploadNow);
     bool onVerify(X509_STORE_CTX* context);
+    bool askForCredential();
 
     static std::size_t headerCallback(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t writeCallback(char* data, std::size_t size, std::size_t count, void* self);
@@ -127,6 +129,8 @@ private:
     HTTPHeaders m_responseHeaders;
     bool m_responseDelivered = false;
     std::shared_ptr<const URLResponse> m_response;
+    // The request to send next on this connection: a redirect, or the same request again
+    // with a credential.
     std::optional<URLRequest> m_pendingRedirect;
     std::optional<Error> m_failure; // a failure decided by the connection itself
     int m_redirectCount = 0;
@@ -134,6 +138,11 @@ private:
     ChallengeAnswer m_answer = ChallengeAnswer::None;
     bool m_trustRejectedByDelegate = false;
     bool m_trustRejectedByDefault = false;
+    // HTTP authentication: the credential the delegate offered last, the one sent with the
+    // request, and how many offered credentials the server has refused so far.
+    std::optional<URLCredential> m_offeredCredential;
+    std::optional<URLCredential> m_httpCredential;
+    int m_authenticationFailures = 0;
 };
 
 } // namespace morvix::platform

@@ -256,3 +256,22 @@ TEST(NetJSONResponseSerializerTest, RemovesNullMapValuesWhenAsked)
     EXPECT_FALSE(value["mid"].contains("n"));
     EXPECT_TRUE(value["alpha"][1].is_null());
 }
+
+TEST(NetJSONResponseSerializerTest, RandomBodiesInAnyCharsetGiveAnObjectOrAnErrorNeverSilence)
+{
+    auto serializer = NetJSONResponseSerializer::serializer();
+    std::mt19937 random(77);
+    for (const char* charset : { "utf-8", "utf-16", "utf-16be", "iso-8859-1", "shift_jis", "windows-1252", "x-unknown" }) {
+        auto response = jsonResponse(200, std::string("application/json; charset=") + charset);
+        for (int round = 0; round < 300; ++round) {
+            std::string body(1 + random() % 40, '\0');
+            for (auto& byte : body)
+                byte = static_cast<char>(random());
+            if (body == " ")
+                continue; // a lone space is nothing, without an error, on purpose
+            std::optional<Error> error;
+            auto object = serializer->responseObjectForResponse(response, &body, &error);
+            EXPECT_TRUE(object.has_value() || error.has_value()) << charset << " round " << round;
+        }
+    }
+}

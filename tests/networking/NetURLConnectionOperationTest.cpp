@@ -123,6 +123,14 @@ protected:
             writer.endChunks();
             bodySent = true;
         });
+        server.handle("/private", [](const RecordedRequest& request, ResponseWriter& writer) {
+            // "user:secret"
+            if (request.header("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {
+                writer.respond(200, "welcome");
+                return;
+            }
+            writer.respond(401, "who are you", { { "WWW-Authenticate", "Basic realm=\"test\"" } });
+        });
         server.start();
     }
     void TearDown() override
@@ -376,6 +384,40 @@ TEST_F(NetURLConnectionOperationTest, NotFoundWithABodyIsNotAnError)
     ASSERT_TRUE(waitFor([&] { return recorder.completed(); }));
     EXPECT_FALSE(transfer->error());
     EXPECT_EQ(transfer->responseData(), "gone");
+}
+
+TEST_F(NetURLConnectionOperationTest, BasicAuthenticationOffersTheCredentialOnceAndOtherwiseDeliversThe401)
+{
+    auto fetch = [&](std::optional<platform::URLCredential> credential) {
+        auto transfer = operation("/private");
+        transfer->setCredential(std::move(credential));
+        OperationRecorder recorder(transfer);
+        transfer->start();
+        EXPECT_TRUE(waitFor([&] { return recorder.completed(); }));
+        EXPECT_FALSE(transfer->error());
+        return transfer;
+    };
+    auto anonymous = fetch(std::nullopt);
+    auto status = [](const std::shared_ptr<NetURLConnectionOperation>& transfer) {
+        auto http = std::dynamic_pointer_cast<const platform::HTTPURLResponse>(transfer->response());
+        return http ? http->statusCode() : 0;
+    };
+    EXPECT_EQ(status(anonymous), 401);
+    EXPECT_EQ(anonymous->responseData(), "who are you");
+    EXPECT_EQ(server.requestCount(), 1u);
+
+    auto known = fetch(platform::URLCredential("user", "secret"));
+    EXPECT_EQ(known->responseData(), "welcome");
+    EXPECT_EQ(status(known), 200);
+    ASSERT_EQ(server.requestCount(), 3u);
+    EXPECT_FALSE(server.requests()[1].header("Authorization"));
+    EXPECT_TRUE(server.requests()[2].header("Authorization"));
+
+    // A refused credential is not offered again: the 401 is the response.
+    auto refused = fetch(platform::URLCredential("user", "wrong"));
+    EXPECT_EQ(refused->responseData(), "who are you");
+    EXPECT_EQ(status(refused), 401);
+    EXPECT_EQ(server.requestCount(), 5u);
 }
 
 TEST_F(NetURLConnectionOperationTest, ResponseTextFollowsTheCharsetAndFallsBackToUTF8)
