@@ -20,6 +20,72 @@ using Key = std::uint64_t;
 Kind kindOf(Key key) { return static_cast<Kind>(key & 7); }
 bool isPivotable(Key key) { return kindOf(key) == Kind::Slack || kindOf(key) == Kind::Error; }
 
+// A map kept as a vector sorted by key: the same ordered iteration as std::map, without a node
+// per entry. Rows are short and walked far more often than changed, so this is what the
+// tableau's rows and cells are kept in.
+template<typename Value>
+class FlatMap {
+public:
+    using Entry = std::pair<Key, Value>;
+    using iterator = typename std::vector<Entry>::iterator;
+    using const_iterator = typename std::vector<Entry>::const_iterator;
+
+    iterator begin() { return m_entries.begin(); }
+    iterator end() { return m_entries.end(); }
+    const_iterator begin() const { return m_entries.begin(); }
+    const_iterator end() const { return m_entries.end(); }
+    bool empty() const { return m_entries.empty(); }
+
+    iterator find(Key key)
+    {
+        auto found = lowerBound(key);
+        return found != m_entries.end() && found->first == key ? found : m_entries.end();
+    }
+    const_iterator find(Key key) const
+    {
+        auto found = std::lower_bound(m_entries.begin(), m_entries.end(), key, [](const Entry& entry, Key k) { return entry.first < k; });
+        return found != m_entries.end() && found->first == key ? found : m_entries.end();
+    }
+    std::size_t count(Key key) const { return find(key) != end() ? 1 : 0; }
+    Value& operator[](Key key)
+    {
+        auto found = lowerBound(key);
+        if (found == m_entries.end() || found->first != key)
+            found = m_entries.insert(found, Entry { key, Value {} });
+        return found->second;
+    }
+    Value& at(Key key)
+    {
+        auto found = find(key);
+        assert(found != m_entries.end() && "key not in the map");
+        return found->second;
+    }
+    void emplace(Key key, Value value) { (*this)[key] = std::move(value); }
+    iterator erase(iterator position) { return m_entries.erase(position); }
+    void erase(Key key)
+    {
+        auto found = find(key);
+        if (found != m_entries.end())
+            m_entries.erase(found);
+    }
+    /// Removes the entry of `key` and hands its value over; `key` must be present.
+    Value take(Key key)
+    {
+        auto found = find(key);
+        assert(found != m_entries.end() && "key not in the map");
+        Value value = std::move(found->second);
+        m_entries.erase(found);
+        return value;
+    }
+
+private:
+    iterator lowerBound(Key key)
+    {
+        return std::lower_bound(m_entries.begin(), m_entries.end(), key, [](const Entry& entry, Key k) { return entry.first < k; });
+    }
+    std::vector<Entry> m_entries;
+};
+
 } // namespace
 
 // ---- Expressions ----
@@ -78,7 +144,7 @@ bool ConstraintSolver::Constraint::operator==(const Constraint& other) const
 
 struct ConstraintSolver::Row {
     double constant = 0;
-    std::map<Key, double> cells;
+    FlatMap<double> cells;
 
     double coefficientFor(Key symbol) const
     {
@@ -136,7 +202,7 @@ struct ConstraintSolver::Tag {
 };
 
 struct ConstraintSolver::Tableau {
-    std::map<Key, Row> rows; // basic symbol -> row
+    FlatMap<Row> rows; // basic symbol -> row
     std::map<ConstraintId, Tag> tags;
     std::unordered_map<std::uint32_t, Key> externals;
     std::vector<Key> infeasible;
@@ -234,8 +300,7 @@ struct ConstraintSolver::Tableau {
 
     void pivot(Key leaving, Key entering)
     {
-        auto node = rows.extract(leaving);
-        Row row = std::move(node.mapped());
+        Row row = rows.take(leaving);
         row.solveFor(leaving, entering);
         substitute(entering, row);
         rows.emplace(entering, std::move(row));
@@ -313,8 +378,7 @@ struct ConstraintSolver::Tableau {
         artificial.reset();
         auto found = rows.find(art);
         if (found != rows.end()) {
-            auto node = rows.extract(found);
-            Row artRow = std::move(node.mapped());
+            Row artRow = rows.take(art);
             if (artRow.cells.empty())
                 return success;
             Key entering = 0;
@@ -490,8 +554,7 @@ void ConstraintSolver::remove(ConstraintId id)
         Key leaving = t.markerLeavingRow(tag.marker);
         assert(leaving && "constraint marker not found in the tableau");
         if (leaving) {
-            auto node = t.rows.extract(leaving);
-            Row row = std::move(node.mapped());
+            Row row = t.rows.take(leaving);
             row.solveFor(leaving, tag.marker);
             t.substitute(tag.marker, row);
         }
