@@ -155,6 +155,7 @@ TEST_F(NetSecurityPolicyTest, PinnedCertificatesAreDeduplicatedAndYieldTheirKeys
 TEST_F(NetSecurityPolicyTest, DefaultPinnedCertificatesAreTheCerFilesOfTheResourceFolderInNameOrder)
 {
     auto folder = temporaryDirectory() / "resources";
+    std::filesystem::remove_all(folder); // a fresh folder, also when the test runs again
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "b.cer", std::ios::binary) << pki.root.der;
     std::ofstream(folder / "a.cer", std::ios::binary) << pki.leaf.der;
