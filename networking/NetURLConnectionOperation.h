@@ -58,14 +58,18 @@ enum class NetOperationState : long {
 ///     `totalBytesRead` run on the main loop, in the order they were posted.
 ///  3. The completion block runs exactly once, on `completionQueue` (the main loop when none),
 ///     as a member of `completionGroup` (a shared group when none), after "isFinished" has been
-///     announced. Afterwards the block is released once the group has drained, which breaks the
-///     cycle of a block that captures its own operation.
+///     announced and after the finish notification has reached its observers. Afterwards the
+///     block is released once the group has drained, which breaks the cycle of a block that
+///     captures its own operation.
 ///  4. A cancelled operation fails with URLErrorDomain -999. A failed write to the output stream
 ///     cancels the transfer and fails the operation with the stream's error; a body is never
 ///     reported whole when it is not.
 ///  5. A transfer restarted by `resume` whose response is not "206 Partial Content" first
 ///     empties the output stream (or fails when the stream cannot be emptied), so that the old
 ///     prefix never stays in front of the new body.
+///  6. A transfer that ends on the network thread after `pause` has made the operation paused
+///     is not lost: its finish is held back (no notification), and `resume` delivers that result
+///     (start and finish notifications, completion) without fetching the body again.
 ///
 /// Ownership: while a transfer runs, the network thread keeps the operation alive, so callers
 /// may drop their references to a running operation.
