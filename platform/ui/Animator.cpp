@@ -12,7 +12,7 @@ namespace {
 
 Duration seconds(double value)
 {
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(std::max(0.0, value)));
+    return std::chrono::round<Duration>(std::chrono::duration<double>(std::max(0.0, value)));
 }
 
 } // namespace

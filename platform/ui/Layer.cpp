@@ -55,7 +55,7 @@ void Layer::addAnimation(LayerAnimation animation, const std::string& key)
         stopLater(std::move(old));
     }
     double total = animation.activeDuration();
-    auto after = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(total));
+    auto after = std::chrono::round<Duration>(std::chrono::duration<double>(total));
     Animator::shared().noteAnimationEnd(Clock::current()->now() + after);
     std::weak_ptr<Layer> weak = weak_from_this();
     static std::uint64_t s_token = 0;

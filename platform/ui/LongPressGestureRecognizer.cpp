@@ -12,7 +12,7 @@ namespace {
 
 Duration seconds(double value)
 {
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(value));
+    return std::chrono::round<Duration>(std::chrono::duration<double>(value));
 }
 
 } // namespace

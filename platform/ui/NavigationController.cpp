@@ -210,7 +210,7 @@ void NavigationController::transition(std::vector<std::shared_ptr<ViewController
         finishTransition();
         return;
     }
-    auto delay = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(kTransitionDuration));
+    auto delay = std::chrono::round<Duration>(std::chrono::duration<double>(kTransitionDuration));
     std::weak_ptr<NavigationController> weak = keep;
     m_transition->timer = MainLoop::main().postAfter(delay, [weak] {
         if (auto self = weak.lock(); self && self->m_transition)

@@ -12,7 +12,7 @@ namespace {
 
 Duration interval()
 {
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(GestureConstants::kMultiTapInterval));
+    return std::chrono::round<Duration>(std::chrono::duration<double>(GestureConstants::kMultiTapInterval));
 }
 
 double distance(Point a, Point b) { return std::hypot(a.x - b.x, a.y - b.y); }

@@ -25,7 +25,7 @@ TouchDriver::TouchDriver(std::shared_ptr<Window> window)
 
 void TouchDriver::advance(double seconds)
 {
-    MainLoop::main().advanceBy(std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds)));
+    MainLoop::main().advanceBy(std::chrono::round<Duration>(std::chrono::duration<double>(seconds)));
 }
 
 void TouchDriver::send(const std::shared_ptr<Touch>& changed)

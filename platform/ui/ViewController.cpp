@@ -221,7 +221,7 @@ void ViewController::finishPresentation(std::shared_ptr<ViewController> presente
         finish();
         return;
     }
-    auto delay = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(kTransitionDuration));
+    auto delay = std::chrono::round<Duration>(std::chrono::duration<double>(kTransitionDuration));
     MainLoop::main().postAfter(delay, std::move(finish));
 }
 
