@@ -2,6 +2,7 @@
 // A button of a navigation bar or toolbar.
 
 #include "platform/graphics/Color.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Forward.h"
 
 #include <functional>
@@ -19,9 +20,6 @@ enum class BarButtonSystemItem {
     Action = 9, Organize = 10, Bookmarks = 11, Search = 12, Refresh = 13, Stop = 14, Camera = 15, Trash = 16,
     Play = 17, Pause = 18, Rewind = 19, FastForward = 20,
 };
-/// Control states by the platform's bits.
-enum class ControlState { Normal = 0, Highlighted = 1, Disabled = 2, Selected = 4 };
-
 /// An item a bar shows: a title, an image, a system item or a custom view, with an action. The
 /// action's target is held weakly. `view()` is what the bar lays out. Main thread only.
 class BarButtonItem final : public std::enable_shared_from_this<BarButtonItem> {

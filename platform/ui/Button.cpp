@@ -46,22 +46,22 @@ void Button::installParts()
 }
 
 template<typename Value>
-const Value* Button::lookup(const std::map<unsigned, Value>& values, unsigned state)
+const Value* Button::lookup(const std::map<ControlState, Value>& values, ControlState state)
 {
     if (auto found = values.find(state); found != values.end())
         return &found->second;
     // A highlighted selected button falls back to its selected look before the normal one.
-    if (state & ControlStateSelected) {
-        if (auto found = values.find(ControlStateSelected); found != values.end())
+    if (hasState(state, ControlState::Selected)) {
+        if (auto found = values.find(ControlState::Selected); found != values.end())
             return &found->second;
     }
-    if (auto found = values.find(ControlStateNormal); found != values.end())
+    if (auto found = values.find(ControlState::Normal); found != values.end())
         return &found->second;
     return nullptr;
 }
 
 template<typename Value>
-void Button::assign(std::map<unsigned, Value>& values, unsigned state, std::optional<Value> given)
+void Button::assign(std::map<ControlState, Value>& values, ControlState state, std::optional<Value> given)
 {
     if (given)
         values[state] = std::move(*given);
@@ -69,7 +69,7 @@ void Button::assign(std::map<unsigned, Value>& values, unsigned state, std::opti
         values.erase(state);
 }
 
-void Button::assign(std::map<unsigned, std::shared_ptr<Image>>& values, unsigned state, std::shared_ptr<Image> given)
+void Button::assign(std::map<ControlState, std::shared_ptr<Image>>& values, ControlState state, std::shared_ptr<Image> given)
 {
     if (given)
         values[state] = std::move(given);
@@ -78,63 +78,63 @@ void Button::assign(std::map<unsigned, std::shared_ptr<Image>>& values, unsigned
 }
 
 template<typename Value>
-std::shared_ptr<Value> Button::lookupPointer(const std::map<unsigned, std::shared_ptr<Value>>& values, unsigned state)
+std::shared_ptr<Value> Button::lookupPointer(const std::map<ControlState, std::shared_ptr<Value>>& values, ControlState state)
 {
     auto found = lookup(values, state);
     return found ? *found : nullptr;
 }
 
-void Button::setTitle(std::optional<std::string> title, unsigned state)
+void Button::setTitle(std::optional<std::string> title, ControlState state)
 {
     assign(m_titles, state, std::move(title));
     contentChanged();
 }
 
-std::optional<std::string> Button::titleForState(unsigned state) const
+std::optional<std::string> Button::titleForState(ControlState state) const
 {
     if (auto title = lookup(m_titles, state))
         return *title;
     return std::nullopt;
 }
 
-void Button::setTitleColor(std::optional<Color> color, unsigned state)
+void Button::setTitleColor(std::optional<Color> color, ControlState state)
 {
     assign(m_titleColors, state, color);
     refreshParts();
 }
 
-Color Button::titleColorForState(unsigned state) const
+Color Button::titleColorForState(ControlState state) const
 {
     if (auto color = lookup(m_titleColors, state))
         return *color;
     if (m_type == ButtonType::Custom)
         return Color::white();
     Color tint = tintColor().value_or(kSystemTint);
-    if (state & ControlStateDisabled)
+    if (hasState(state, ControlState::Disabled))
         return Color::fromRGBA(0.56f, 0.56f, 0.56f);
-    if (state & ControlStateHighlighted)
+    if (hasState(state, ControlState::Highlighted))
         return tint.withAlpha(tint.alpha * kHighlightedAlpha);
     return tint;
 }
 
-void Button::setImage(std::shared_ptr<Image> image, unsigned state)
+void Button::setImage(std::shared_ptr<Image> image, ControlState state)
 {
     assign(m_images, state, std::move(image));
     contentChanged();
 }
 
-std::shared_ptr<Image> Button::imageForState(unsigned state) const
+std::shared_ptr<Image> Button::imageForState(ControlState state) const
 {
     return lookupPointer(m_images, state);
 }
 
-void Button::setBackgroundImage(std::shared_ptr<Image> image, unsigned state)
+void Button::setBackgroundImage(std::shared_ptr<Image> image, ControlState state)
 {
     assign(m_backgroundImages, state, std::move(image));
     setNeedsDisplay();
 }
 
-std::shared_ptr<Image> Button::backgroundImageForState(unsigned state) const
+std::shared_ptr<Image> Button::backgroundImageForState(ControlState state) const
 {
     return lookupPointer(m_backgroundImages, state);
 }
@@ -186,7 +186,7 @@ void Button::contentChanged()
 void Button::refreshParts()
 {
     installParts();
-    unsigned current = state();
+    ControlState current = state();
     auto title = titleForState(current);
     m_titleLabel->setText(title.value_or(""));
     m_titleLabel->setHidden(!title || title->empty());

@@ -39,14 +39,14 @@ public:
     ButtonType buttonType() const { return m_type; }
 
     /// Null (nothing) clears the value of that state.
-    void setTitle(std::optional<std::string> title, unsigned state = ControlStateNormal);
-    std::optional<std::string> titleForState(unsigned state) const;
-    void setTitleColor(std::optional<Color> color, unsigned state = ControlStateNormal);
-    Color titleColorForState(unsigned state) const;
-    void setImage(std::shared_ptr<Image> image, unsigned state = ControlStateNormal);
-    std::shared_ptr<Image> imageForState(unsigned state) const;
-    void setBackgroundImage(std::shared_ptr<Image> image, unsigned state = ControlStateNormal);
-    std::shared_ptr<Image> backgroundImageForState(unsigned state) const;
+    void setTitle(std::optional<std::string> title, ControlState state = ControlState::Normal);
+    std::optional<std::string> titleForState(ControlState state) const;
+    void setTitleColor(std::optional<Color> color, ControlState state = ControlState::Normal);
+    Color titleColorForState(ControlState state) const;
+    void setImage(std::shared_ptr<Image> image, ControlState state = ControlState::Normal);
+    std::shared_ptr<Image> imageForState(ControlState state) const;
+    void setBackgroundImage(std::shared_ptr<Image> image, ControlState state = ControlState::Normal);
+    std::shared_ptr<Image> backgroundImageForState(ControlState state) const;
 
     /// The values of the current state.
     std::optional<std::string> currentTitle() const { return titleForState(state()); }
@@ -79,13 +79,13 @@ protected:
 
 private:
     template<typename Value>
-    static const Value* lookup(const std::map<unsigned, Value>& values, unsigned state);
+    static const Value* lookup(const std::map<ControlState, Value>& values, ControlState state);
     template<typename Value>
-    static std::shared_ptr<Value> lookupPointer(const std::map<unsigned, std::shared_ptr<Value>>& values, unsigned state);
+    static std::shared_ptr<Value> lookupPointer(const std::map<ControlState, std::shared_ptr<Value>>& values, ControlState state);
     /// Stores the value for the state, or forgets the state's value when the value is empty.
     template<typename Value>
-    static void assign(std::map<unsigned, Value>& values, unsigned state, std::optional<Value> given);
-    static void assign(std::map<unsigned, std::shared_ptr<Image>>& values, unsigned state, std::shared_ptr<Image> given);
+    static void assign(std::map<ControlState, Value>& values, ControlState state, std::optional<Value> given);
+    static void assign(std::map<ControlState, std::shared_ptr<Image>>& values, ControlState state, std::shared_ptr<Image> given);
     Size titleSize() const;
     Size imageSize() const;
     void contentChanged();
@@ -94,10 +94,10 @@ private:
     void installParts();
 
     ButtonType m_type;
-    std::map<unsigned, std::string> m_titles;
-    std::map<unsigned, Color> m_titleColors;
-    std::map<unsigned, std::shared_ptr<Image>> m_images;
-    std::map<unsigned, std::shared_ptr<Image>> m_backgroundImages;
+    std::map<ControlState, std::string> m_titles;
+    std::map<ControlState, Color> m_titleColors;
+    std::map<ControlState, std::shared_ptr<Image>> m_images;
+    std::map<ControlState, std::shared_ptr<Image>> m_backgroundImages;
     std::shared_ptr<Label> m_titleLabel;
     std::shared_ptr<ImageView> m_imageView;
     EdgeInsets m_contentInsets;

@@ -42,15 +42,15 @@ void Control::setSelected(bool selected)
     setNeedsDisplay();
 }
 
-unsigned Control::state() const
+ControlState Control::state() const
 {
-    unsigned bits = ControlStateNormal;
+    ControlState bits = ControlState::Normal;
     if (!m_enabled)
-        bits |= ControlStateDisabled;
+        bits = bits | ControlState::Disabled;
     if (m_highlighted)
-        bits |= ControlStateHighlighted;
+        bits = bits | ControlState::Highlighted;
     if (m_selected)
-        bits |= ControlStateSelected;
+        bits = bits | ControlState::Selected;
     return bits;
 }
 

@@ -30,13 +30,19 @@ enum ControlEvent : unsigned {
     ControlEventAllEvents = 0xFFFFFFFFu,
 };
 
-/// Control states by the platform's numbers; per-state values are looked up by them.
-enum ControlState : unsigned {
-    ControlStateNormal = 0,
-    ControlStateHighlighted = 1u << 0,
-    ControlStateDisabled = 1u << 1,
-    ControlStateSelected = 1u << 2,
-};
+/// Control states by the platform's numbers: bits that combine (a selected, highlighted control
+/// is `Selected | Highlighted`); per-state values are looked up by them.
+enum class ControlState : unsigned { Normal = 0, Highlighted = 1u << 0, Disabled = 1u << 1, Selected = 1u << 2 };
+
+constexpr ControlState operator|(ControlState first, ControlState second)
+{
+    return static_cast<ControlState>(static_cast<unsigned>(first) | static_cast<unsigned>(second));
+}
+/// True when `state` has every bit of `bits` (and `bits` is not Normal).
+constexpr bool hasState(ControlState state, ControlState bits)
+{
+    return bits != ControlState::Normal && (static_cast<unsigned>(state) & static_cast<unsigned>(bits)) == static_cast<unsigned>(bits);
+}
 
 /// A view that tracks its own touches and sends actions for control events.
 ///
@@ -71,7 +77,7 @@ public:
     bool isSelected() const { return m_selected; }
     virtual void setSelected(bool selected);
     /// The state bits: disabled, highlighted and selected as they are set.
-    unsigned state() const;
+    ControlState state() const;
     bool isTracking() const { return m_trackingTouch != nullptr; }
     /// Whether the tracked finger is inside (with the margin); false when not tracking.
     bool isTouchInside() const { return m_touchInside; }

@@ -96,7 +96,7 @@ TEST_F(ControlTest, ARecogniserThatTakesTheTouchCancelsTrackingAndADisabledContr
     control->setEnabled(false);
     touches.tap({ 110, 110 });
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(control->state(), ControlStateDisabled);
+    EXPECT_EQ(control->state(), ControlState::Disabled);
 }
 
 TEST_F(ControlTest, ActionsOfAGoneTargetAreSkippedAndTargetsCanBeRemovedByEvent)
@@ -121,9 +121,9 @@ TEST_F(ControlTest, ButtonLooksUpPerStateValuesAndSizesToTitleImageAndContentIns
 {
     auto button = Button::create(ButtonType::Custom);
     button->setTitle("Save");
-    button->setTitle("Saving", ControlStateHighlighted);
+    button->setTitle("Saving", ControlState::Highlighted);
     EXPECT_EQ(button->currentTitle(), "Save");
-    EXPECT_EQ(button->titleForState(ControlStateSelected), "Save") << "the normal value stands in";
+    EXPECT_EQ(button->titleForState(ControlState::Selected), "Save") << "the normal value stands in";
     button->setHighlighted(true);
     EXPECT_EQ(button->titleLabel()->text(), "Saving");
     button->setHighlighted(false);

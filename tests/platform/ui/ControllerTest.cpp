@@ -1,3 +1,6 @@
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/UITestHarness.h"
 #include "platform/ui/ViewController.h"
@@ -154,4 +157,49 @@ TEST_F(ControllerTest, PresentingWhileSomethingIsPresentedIsRefused)
     navigation->dismissViewController(Animated::No, [&] { dismissed = true; });
     EXPECT_TRUE(dismissed);
     EXPECT_EQ(navigation->presentedViewController(), nullptr);
+}
+
+TEST_F(ControllerTest, AlertsAreAnsweredByButtonTitleOnTheTopmostThatHasIt)
+{
+    class Answers final : public AlertViewDelegate {
+    public:
+        explicit Answers(Log& log) : m_log(log) { }
+        void clickedButtonAtIndex(AlertView& alert, int index) override { m_log.push_back(alert.title() + " clicked " + std::to_string(index)); }
+        void didDismissWithButtonIndex(AlertView& alert, int index) override { m_log.push_back(alert.title() + " gone " + std::to_string(index)); }
+
+    private:
+        Log& m_log;
+    };
+    auto answers = std::make_shared<Answers>(log);
+    auto lower = AlertView::create("lower", "", answers, "Cancel", { "OK" });
+    auto upper = AlertView::create("upper", "", answers, "Cancel");
+    lower->show();
+    upper->show();
+    EXPECT_EQ(Application::shared().alerts().size(), 2u);
+    EXPECT_TRUE(harness.pressAlertButton("OK")) << "only the lower one has it";
+    EXPECT_TRUE(harness.pressAlertButton("Cancel"));
+    EXPECT_FALSE(harness.pressAlertButton("Retry"));
+    EXPECT_EQ(log, (Log { "lower clicked 1", "lower gone 1", "upper clicked 0", "upper gone 0" }));
+    EXPECT_TRUE(Application::shared().alerts().empty());
+    log.clear();
+    lower->show();
+    lower->dismissWithClickedButtonIndex(0, false);
+    EXPECT_EQ(log, (Log { "lower gone 0" })) << "dismissed from code: no click";
+}
+
+TEST_F(ControllerTest, BarButtonItemActionsFollowTheirTargetsLifeAndTheEnabledFlag)
+{
+    auto item = BarButtonItem::create("Edit");
+    auto owner = std::make_shared<int>(0);
+    int taps = 0;
+    item->setTarget(owner, [&](BarButtonItem&) { ++taps; });
+    EXPECT_TRUE(item->tap());
+    item->setEnabled(false);
+    EXPECT_FALSE(item->tap());
+    item->setEnabled(true);
+    owner.reset();
+    item->tap();
+    EXPECT_EQ(taps, 1);
+    item->setTitleColor(Color::white(), ControlState::Highlighted);
+    EXPECT_EQ(item->titleColor(ControlState::Highlighted), Color::white());
 }
