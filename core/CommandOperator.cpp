@@ -2,13 +2,13 @@
 
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
-#include "core/LogEntry.h"
 #include "core/ObjectRegistry.h"
 #include "core/RemoteException.h"
 #include "core/RemoteObject.h"
 #include "core/WidgetRegistry.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SystemLog.h"
 
 #include <cxxabi.h>
 
@@ -91,10 +91,7 @@ CommandOperator::CommandOperator(std::weak_ptr<Session> session)
 
 void CommandOperator::log(std::string_view name, std::string_view reason)
 {
-    auto session = m_session.lock();
-    auto client = session ? session->clientContext() : nullptr;
-    if (client)
-        client->log(LogEntry(platform::format("catching '%@' reason '%@'", name, reason), LogEntry::Type::Log));
+    platform::systemLog(platform::format("catching '%@' reason '%@'", name, reason));
 }
 
 // Runs `function` on the main thread and logs whatever it throws (rule 3). The guard sits

@@ -77,7 +77,8 @@ public:
     /// type table and nothing is registered under it.
     std::shared_ptr<RemoteObject> objectById(const std::string& id);
 
-    /// Writes "catching '<name>' reason '<reason>'" to the session log. Any thread.
+    /// Writes "catching '<name>' reason '<reason>'" to the system log (`platform::systemLog`).
+    /// Any thread.
     void log(std::string_view name, std::string_view reason);
 
 protected:

@@ -1,6 +1,7 @@
 #include "core/ObjectRegistry.h"
 
 #include "core/BasicObject.h"
+#include "core/OSUtil.h"
 #include "core/RemoteObject.h"
 #include "core/WidgetRegistry.h"
 
@@ -12,51 +13,11 @@ namespace {
 
 constexpr std::string_view kServerPushType = "zub.client.ServerPush";
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Compares the digit runs starting at a[i] and b[j] by value and moves both indices past them.
-int compareDigitRuns(std::string_view a, std::size_t& i, std::string_view b, std::size_t& j)
-{
-    while (i < a.size() && a[i] == '0' && i + 1 < a.size() && isDigit(a[i + 1]))
-        ++i;
-    while (j < b.size() && b[j] == '0' && j + 1 < b.size() && isDigit(b[j + 1]))
-        ++j;
-    std::size_t startA = i;
-    std::size_t startB = j;
-    while (i < a.size() && isDigit(a[i]))
-        ++i;
-    while (j < b.size() && isDigit(b[j]))
-        ++j;
-    std::size_t lengthA = i - startA;
-    std::size_t lengthB = j - startB;
-    if (lengthA != lengthB)
-        return lengthA < lengthB ? -1 : 1;
-    return a.substr(startA, lengthA).compare(b.substr(startB, lengthB));
-}
-
 } // namespace
 
 int ObjectRegistry::compareNatural(std::string_view a, std::string_view b)
 {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
-            if (int order = compareDigitRuns(a, i, b, j))
-                return order < 0 ? -1 : 1;
-            continue;
-        }
-        if (a[i] != b[j])
-            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size())
-        return 1;
-    return j < b.size() ? -1 : 0;
+    return OSUtil::compareNumerically(a, b);
 }
 
 std::shared_ptr<ObjectRegistry> ObjectRegistry::create()

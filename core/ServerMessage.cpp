@@ -1,10 +1,11 @@
 #include "core/ServerMessage.h"
 
+#include "platform/foundation/SystemLog.h"
+
 #include <yajl/yajl_gen.h>
 
 #include <cassert>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <memory>
 
@@ -17,7 +18,7 @@ constexpr int kGeneratorMaxDepth = 127;
 
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "morvix: warning: %s\n", text.c_str());
+    platform::systemLog("warning: " + text);
 }
 
 struct GeneratorDeleter {

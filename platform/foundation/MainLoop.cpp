@@ -1,9 +1,14 @@
 #include "platform/foundation/MainLoop.h"
 
+#include <algorithm>
 #include <cassert>
 #include <vector>
 
 namespace morvix::platform {
+
+namespace {
+constexpr auto kRunUntilPollInterval = std::chrono::milliseconds(5);
+}
 
 MainLoop& MainLoop::main()
 {
@@ -177,9 +182,12 @@ bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::millisec
         runUntilIdle();
         if (done())
             return true;
-        if (std::chrono::steady_clock::now() >= deadline || hasQuit())
+        auto now = std::chrono::steady_clock::now();
+        if (now >= deadline || hasQuit())
             return done();
-        waitForWork(deadline);
+        // Wake up now and then even without work: `done` may watch state that another thread
+        // changes without posting anything.
+        waitForWork(std::min(deadline, now + kRunUntilPollInterval));
     }
 }
 

@@ -80,6 +80,8 @@ public:
     void advanceBy(Duration by);
     /// Turns the loop, waiting for tasks from other threads (and, with a real clock, for delayed
     /// tasks), until `done` holds or `realTimeout` of real time has passed. Returns `done()`.
+    /// `done` is asked after every turn and at least every few milliseconds, so it may watch
+    /// state that another thread changes without posting a task.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout);
 
     /// Turns the loop until `quit()`. Main thread.

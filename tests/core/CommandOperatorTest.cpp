@@ -9,9 +9,11 @@
 #include "core/ServiceObject.h"
 #include "core/WidgetRegistry.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SystemLog.h"
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -28,16 +30,19 @@ class FakeSession final : public ClientContext,
 public:
     std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
     void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
-    void log(const LogEntry& entry) override { logged.push_back(entry.message()); }
+    void log(const LogEntry& entry) override { sessionLog.push_back(entry.message()); }
 
     std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
-    void changeBaseURL(const std::string& url) override { heads.push_back("url " + url); }
-    void receivedRequestCounter(long counter) override { heads.push_back("counter " + std::to_string(counter)); }
-    void setMorvixUIActive(bool active) override { heads.push_back(active ? "ui on" : "ui off"); }
+    // Head keys reach the session on the main thread, like operations.
+    void changeBaseURL(const std::string& url) override { head("url " + url); }
+    void receivedRequestCounter(long counter) override { head("counter " + std::to_string(counter)); }
+    void setMorvixUIActive(bool active) override { head(active ? "ui on" : "ui off"); }
+    void head(std::string change) { heads.push_back(change + (platform::isMainThread() ? "" : " off main")); }
 
     std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
-    std::vector<std::string> logged;
+    std::vector<std::string> sessionLog;
+    std::vector<std::string> logged; // the system log, see the fixture
     std::vector<std::string> heads;
 };
 
@@ -121,11 +126,20 @@ protected:
         WidgetRegistry::instance().addHandler<Widget>();
         WidgetRegistry::instance().addHandler<Service>();
         g_events = &events;
+        // Failed operations go to the system log; the operator applies everything on the main
+        // thread, but a malformed array is reported on the caller's.
+        platform::setSystemLogSink([weak = std::weak_ptr(session)](const std::string& line) {
+            static std::mutex mutex;
+            std::lock_guard lock(mutex);
+            if (auto session = weak.lock())
+                session->logged.push_back(line);
+        });
     }
     void TearDown() override
     {
         g_events = nullptr;
         g_hook = nullptr;
+        platform::setSystemLogSink({});
         if (session)
             session->registry->reset();
         WidgetRegistry::instance().resetForTesting();
@@ -151,6 +165,7 @@ TEST_F(CommandOperatorTest, CreateAppliesDataFirstAndParentLastThenRegisters)
     ASSERT_EQ(parent->objects().size(), 1u);
     EXPECT_EQ(parent->objects()[0], session->registry->objectById("w2"));
     EXPECT_TRUE(session->logged.empty());
+    EXPECT_TRUE(session->sessionLog.empty());
 }
 
 TEST_F(CommandOperatorTest, SecondCreateOfAnExistingIdChangesNothing)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -82,7 +83,7 @@ TEST_F(MainLoopTest, AdvanceSeesTheClockAtEachDueTime)
 TEST_F(MainLoopTest, RunSyncFromAWorkerRunsOnTheMainThreadAndReturnsTheResult)
 {
     std::thread::id ranOn;
-    int result = 0;
+    std::atomic<int> result = 0;
     std::thread worker([&] {
         result = loop.runSync([&] {
             ranOn = std::this_thread::get_id();
@@ -97,7 +98,7 @@ TEST_F(MainLoopTest, RunSyncFromAWorkerRunsOnTheMainThreadAndReturnsTheResult)
 TEST_F(MainLoopTest, RunSyncRethrowsAndIsInlineOnMain)
 {
     EXPECT_EQ(loop.runSync([] { return 7; }), 7);
-    bool threw = false;
+    std::atomic<bool> threw = false;
     std::thread worker([&] {
         try {
             loop.runSync([]() -> int { throw std::logic_error("boom"); });
@@ -105,7 +106,7 @@ TEST_F(MainLoopTest, RunSyncRethrowsAndIsInlineOnMain)
             threw = true;
         }
     });
-    ASSERT_TRUE(loop.runUntil([&] { return threw; }, 5s));
+    ASSERT_TRUE(loop.runUntil([&] { return threw.load(); }, 5s));
     worker.join();
 }
 
