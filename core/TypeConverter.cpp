@@ -1,5 +1,6 @@
 #include "core/TypeConverter.h"
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +8,22 @@
 namespace morvix {
 
 using platform::Value;
+
+namespace {
+
+platform::Font systemFont(const std::vector<std::string>&, double size, bool bold, bool italic)
+{
+    return platform::Font::system(size, { bold, italic });
+}
+
+std::atomic<TypeConverter::FontResolution> s_fontResolution = &systemFont;
+
+} // namespace
+
+void TypeConverter::setFontResolution(FontResolution resolution)
+{
+    s_fontResolution = resolution ? resolution : &systemFont;
+}
 
 bool TypeConverter::isNumber(const Value& value)
 {
@@ -76,12 +93,15 @@ std::optional<TypeConverter::NativeFont> TypeConverter::toUIFont(const Value& va
         return std::nullopt;
     if (!isNumber(value[1]) || !isNumber(value[2]) || !isNumber(value[3]))
         return std::nullopt;
+    double size = *platform::numberValue(value[1]);
+    if (!std::isfinite(size))
+        return std::nullopt;
     std::vector<std::string> names;
     for (const auto& name : value[0]) {
         if (name.is_string())
             names.push_back(name.get<std::string>());
     }
-    return resolveFont(std::move(names), *platform::numberValue(value[1]), *platform::numberValue(value[2]) != 0,
+    return s_fontResolution.load()(names, size, *platform::numberValue(value[2]) != 0,
         *platform::numberValue(value[3]) != 0);
 }
 
@@ -89,20 +109,8 @@ std::optional<Value> TypeConverter::fromUIFont(const std::optional<NativeFont>& 
 {
     if (!font)
         return std::nullopt;
-    return describeFont(*font);
-}
-
-// FIXME: Resolve through the font system (default families, the system font) once it exists;
-// until then the description is the font.
-std::optional<TypeConverter::NativeFont> TypeConverter::resolveFont(std::vector<std::string> names, double size,
-    bool bold, bool italic)
-{
-    return NativeFont { std::move(names), size, bold, italic };
-}
-
-Value TypeConverter::describeFont(const NativeFont& font)
-{
-    return Value::array({ Value::array({ font.familyName() }), floatNumber(font.size), font.bold, font.italic });
+    return Value::array({ Value::array({ font->familyName() }), floatNumber(font->pointSize()), font->isBold(),
+        font->isItalic() });
 }
 
 bool TypeConverter::validCGPointArray(const Value& value)

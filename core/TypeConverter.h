@@ -3,7 +3,7 @@
 
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Color.h"
-#include "platform/graphics/FontDescriptor.h"
+#include "platform/graphics/Font.h"
 #include "platform/graphics/Point.h"
 #include "platform/graphics/Rect.h"
 
@@ -22,8 +22,8 @@ namespace morvix {
 /// peers expect: 16777217 arrives as 16777216. Booleans count as numbers throughout.
 class TypeConverter final {
 public:
-    /// The native font type of the conversions.
-    using NativeFont = platform::FontDescriptor;
+    /// The native font type of the conversions: an installed face at a size.
+    using NativeFont = platform::Font;
 
     TypeConverter() = delete;
 
@@ -36,12 +36,22 @@ public:
     /// precision. Nothing for no colour.
     static std::optional<platform::Value> fromUIColor(const std::optional<platform::Color>& color);
 
-    /// A font from exactly [array of family names, size, bold, italic] (the last three numbers);
-    /// nothing for any other shape. Family names that are not strings are skipped.
+    /// The font the font resolution (see `setFontResolution`) gives for exactly [array of family
+    /// names, size, bold, italic] (the last three numbers). Family names that are not strings
+    /// are skipped. Nothing for any other shape, or for a size that is not finite.
     static std::optional<NativeFont> toUIFont(const platform::Value& value);
-    /// [[family name], size, bold, italic] with the size in single precision and the traits as
-    /// booleans. Nothing for no font.
+    /// [[family name], size, bold, italic]: the font's own family, its size in single precision
+    /// and its face's traits as booleans. Nothing for no font.
     static std::optional<platform::Value> fromUIFont(const std::optional<NativeFont>& font);
+
+    /// Turns family names in order of preference, a size and the bold and italic traits into an
+    /// installed font; never fails.
+    using FontResolution = NativeFont (*)(const std::vector<std::string>& families, double size, bool bold,
+        bool italic);
+    /// Sets how `toUIFont` resolves font values. The widget foundation, which is built on this
+    /// module, installs `FontHelper::getFont` when it is linked in; until then a font value
+    /// gives the system font of its size and traits. Any thread.
+    static void setFontResolution(FontResolution resolution);
 
     /// The point of a valid [x, y] array; the zero point for anything else.
     static platform::Point toCGPoint(const platform::Value& value);
@@ -65,9 +75,6 @@ public:
 private:
     static bool isArrayOfNumbers(const platform::Value& value, std::size_t count);
     static float floatAt(const platform::Value& array, std::size_t index);
-    // The single place where a font value becomes a native font and back.
-    static std::optional<NativeFont> resolveFont(std::vector<std::string> names, double size, bool bold, bool italic);
-    static platform::Value describeFont(const NativeFont& font);
 };
 
 } // namespace morvix

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
+#include <utility>
 
 namespace morvix::platform {
 
@@ -60,6 +62,25 @@ int traitDistance(const FontFace& face, FontTraits traits, int width)
     return std::abs(face.width - width) * 1000 + std::abs(face.weight - wantedWeight);
 }
 
+// Faces the library asks for by name that Linux does not ship, each with the installed face that
+// stands in for it: the developer console's monospaced faces become DejaVu Sans Mono.
+constexpr std::pair<std::string_view, std::string_view> kFaceStandIns[] = {
+    { "Menlo-Regular", "DejaVuSansMono" },
+    { "Menlo-Bold", "DejaVuSansMono-Bold" },
+};
+
+const FontFace* installedFace(const std::string& faceName)
+{
+    const auto& catalog = FontCatalog::installed();
+    if (const FontFace* face = catalog.face(faceName))
+        return face;
+    for (const auto& [name, standIn] : kFaceStandIns) {
+        if (name == faceName)
+            return catalog.face(std::string(standIn));
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Font::Font(FontFace face, double pointSize)
@@ -78,7 +99,7 @@ Font::Font(FontFace face, double pointSize)
 
 std::optional<Font> Font::withName(const std::string& faceName, double pointSize)
 {
-    const FontFace* face = FontCatalog::installed().face(faceName);
+    const FontFace* face = installedFace(faceName);
     if (!face)
         return std::nullopt;
     return Font(*face, pointSize);

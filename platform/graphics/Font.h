@@ -26,7 +26,8 @@ struct FontTraits {
 class Font {
 public:
     /// The installed face with this PostScript name at the size, or nothing when no such face is
-    /// installed. Sizes below 0 become 0; sizes above `kMaximumPointSize` are clamped to it.
+    /// installed. "Menlo-Regular" and "Menlo-Bold", which Linux lacks, give the DejaVu Sans Mono
+    /// faces. Sizes below 0 become 0; sizes above `kMaximumPointSize` are clamped to it.
     static std::optional<Font> withName(const std::string& faceName, double pointSize);
     /// The system font: the preferred body face ("sans-serif") at the size, in the variant
     /// with the traits when the family has one.

@@ -258,9 +258,8 @@ TEST_F(BasicObjectTest, FontPropertiesConvertValidArraysOnly)
 {
     thing->setKey("font", Value::parse(R"([["Sans"], 12, true, false])"));
     ASSERT_TRUE(thing->m_font.has_value());
-    EXPECT_EQ(thing->m_font->familyNames, std::vector<std::string> { "Sans" });
-    EXPECT_EQ(thing->m_font->size, 12);
-    EXPECT_TRUE(thing->m_font->bold);
+    EXPECT_EQ(thing->m_font->pointSize(), 12);
+    EXPECT_TRUE(thing->m_font->isBold());
     thing->setKey("font", Value::parse(R"([["Sans"], "12", true, false])"));
     EXPECT_FALSE(thing->m_font.has_value());
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+#include <vector>
+
 using morvix::TypeConverter;
 using namespace morvix::platform;
 
@@ -38,24 +42,56 @@ TEST(TypeConverterTest, ColorsReadBackAsFourRoundedIntegers)
     }
 }
 
-TEST(TypeConverterTest, FontsNeedExactlyNamesSizeAndTwoFlags)
+namespace {
+
+struct ResolutionCall {
+    std::vector<std::string> families;
+    double size = 0;
+    bool bold = false;
+    bool italic = false;
+};
+ResolutionCall s_lastResolution;
+
+Font recordResolution(const std::vector<std::string>& families, double size, bool bold, bool italic)
 {
-    auto font = TypeConverter::toUIFont(Value::parse(R"([["Helvetica", "Sans"], 13.5, true, 0])"));
-    ASSERT_TRUE(font.has_value());
-    EXPECT_EQ(font->familyNames, (std::vector<std::string> { "Helvetica", "Sans" }));
-    EXPECT_EQ(font->size, 13.5);
-    EXPECT_TRUE(font->bold);
-    EXPECT_FALSE(font->italic);
-    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([["Sans"], 12, true])")), std::nullopt);
-    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([["Sans"], "12", true, false])")), std::nullopt);
-    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"(["Sans", 12, true, false])")), std::nullopt);
-    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"({"size": 12})")), std::nullopt);
+    s_lastResolution = { families, size, bold, italic };
+    return Font::system(size, { bold, italic });
 }
 
-TEST(TypeConverterTest, FontsReadBackWithOneFamilyASingleSizeAndBooleans)
+} // namespace
+
+TEST(TypeConverterTest, FontsResolveThroughTheInstalledResolution)
 {
-    FontDescriptor font { { "Sans", "Serif" }, 13.3, false, true };
-    EXPECT_EQ(TypeConverter::fromUIFont(font)->dump(), R"([["Sans"],13.3,false,true])");
+    TypeConverter::setFontResolution(&recordResolution);
+    auto font = TypeConverter::toUIFont(Value::parse(R"([["No Such", 5, "DejaVu Serif"], 18.5, true, 0])"));
+    TypeConverter::setFontResolution(nullptr);
+    ASSERT_TRUE(font.has_value());
+    // Names that are not texts are skipped; numbers count as flags.
+    EXPECT_EQ(s_lastResolution.families, (std::vector<std::string> { "No Such", "DejaVu Serif" }));
+    EXPECT_EQ(s_lastResolution.size, 18.5);
+    EXPECT_TRUE(s_lastResolution.bold);
+    EXPECT_FALSE(s_lastResolution.italic);
+    EXPECT_EQ(*font, Font::system(18.5, { .bold = true }));
+    // Without a resolution (the widget foundation is not linked into this test): the system font.
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([["DejaVu Serif"], true, false, 1])")),
+        Font::system(1, { .italic = true }));
+}
+
+TEST(TypeConverterTest, FontsNeedExactlyNamesSizeAndTwoFlags)
+{
+    for (const char* bad : { R"([["Sans"], 12, true])", R"([["Sans"], "12", true, false])",
+             R"(["Sans", 12, true, false])", R"([["Sans"], 12, true, null])", R"([["Sans"], 12, true, false, 1])",
+             R"({"size": 12})" })
+        EXPECT_EQ(TypeConverter::toUIFont(Value::parse(bad)), std::nullopt) << bad;
+    Value infinite = Value::array({ Value::array({ "DejaVu Sans" }), std::numeric_limits<double>::infinity(), false,
+        false });
+    EXPECT_EQ(TypeConverter::toUIFont(infinite), std::nullopt);
+}
+
+TEST(TypeConverterTest, FontsReadBackWithTheirFamilyASingleSizeAndTheirTraits)
+{
+    Font font = *Font::withName("DejaVuSerif-BoldItalic", 13.3);
+    EXPECT_EQ(TypeConverter::fromUIFont(font)->dump(), R"([["DejaVu Serif"],13.3,true,true])");
     EXPECT_EQ(TypeConverter::fromUIFont(std::nullopt), std::nullopt);
 }
 

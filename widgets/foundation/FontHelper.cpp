@@ -1,7 +1,7 @@
 #include "widgets/foundation/FontHelper.h"
 
+#include "core/TypeConverter.h"
 #include "platform/graphics/FontCatalog.h"
-#include "platform/graphics/FontDescriptor.h"
 #include "platform/graphics/TextLayout.h"
 #include "widgets/foundation/AttributedStrings.h"
 #include "widgets/foundation/FontResolver.h"
@@ -14,7 +14,6 @@ namespace morvix {
 using platform::Color;
 using platform::Font;
 using platform::Size;
-using platform::Value;
 
 namespace {
 
@@ -38,6 +37,13 @@ Color accentColor()
     return Color::fromRGBA(22 / 255.0f, 126 / 255.0f, 251 / 255.0f);
 }
 
+// The core converts the wire's font values but is built below this module: it resolves them
+// through `getFont` from the moment this module is part of the program.
+[[maybe_unused]] const bool s_fontResolutionInstalled = [] {
+    TypeConverter::setFontResolution(&FontHelper::getFont);
+    return true;
+}();
+
 } // namespace
 
 std::string FontHelper::fontDescription(const std::vector<std::string>& families, double size, bool bold, bool italic)
@@ -59,39 +65,6 @@ std::string FontHelper::fontDescription(const std::vector<std::string>& families
 Font FontHelper::getFont(const std::vector<std::string>& families, double size, bool bold, bool italic)
 {
     return FontResolver::fontWithDescription(fontDescription(families, size, bold, italic));
-}
-
-std::optional<Font> FontHelper::fontFromValue(const Value& value)
-{
-    if (!value.is_array() || value.size() != 4 || !value[0].is_array())
-        return std::nullopt;
-    if (!platform::isNumber(value[1]) || !platform::isNumber(value[2]) || !platform::isNumber(value[3]))
-        return std::nullopt;
-    double size = *platform::numberValue(value[1]);
-    if (!std::isfinite(size))
-        return std::nullopt;
-    std::vector<std::string> families;
-    for (const auto& family : value[0])
-        families.push_back(platform::describe(family));
-    return getFont(families, size, *platform::numberValue(value[2]) != 0, *platform::numberValue(value[3]) != 0);
-}
-
-Value FontHelper::valueFromFont(const std::optional<Font>& font)
-{
-    if (!font)
-        return nullptr;
-    return Value::array({ Value::array({ font->familyName() }), static_cast<float>(font->pointSize()), font->isBold(),
-        font->isItalic() });
-}
-
-Font FontHelper::fontFromDescriptor(const platform::FontDescriptor& descriptor)
-{
-    return getFont(descriptor.familyNames, descriptor.size, descriptor.bold, descriptor.italic);
-}
-
-platform::FontDescriptor FontHelper::descriptorFromFont(const Font& font)
-{
-    return { { font.familyName() }, static_cast<float>(font.pointSize()), font.isBold(), font.isItalic() };
 }
 
 std::string FontHelper::defaultFontName()

@@ -1,7 +1,6 @@
 #pragma once
 // Fonts from the wire's font values, the default fonts and colours, and text measurement.
 
-#include "platform/foundation/Value.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Font.h"
@@ -10,10 +9,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-namespace morvix::platform {
-struct FontDescriptor;
-}
 
 namespace morvix {
 
@@ -32,19 +27,6 @@ public:
     /// `font-family: A,serif; font-size: 14px; font-weight: bold;`. The size is written in its
     /// shortest form without regard to the process locale (14 as "14").
     static std::string fontDescription(const std::vector<std::string>& families, double size, bool bold, bool italic);
-
-    /// The wire's font value to a font: [families, size, bold, italic], exactly four items,
-    /// the first an array (its strings are the families; other items are written as their
-    /// text), the others numbers (booleans count). Nothing for any other value, or for a size
-    /// that is not finite.
-    static std::optional<platform::Font> fontFromValue(const platform::Value& value);
-    /// A font to the wire's font value: [[family name], size, bold, italic], the size narrowed
-    /// to single precision. Null for no font.
-    static platform::Value valueFromFont(const std::optional<platform::Font>& font);
-    /// The same two conversions for the plain font descriptor; a size that is not finite
-    /// gives the default size of 12.
-    static platform::Font fontFromDescriptor(const platform::FontDescriptor& descriptor);
-    static platform::FontDescriptor descriptorFromFont(const platform::Font& font);
 
     /// The face name of the preferred body-text font.
     static std::string defaultFontName();

@@ -50,6 +50,13 @@ TEST(FontTest, MadeFromAnInstalledFaceOnly)
     EXPECT_FALSE(Font::withName("HelveticaNeue", 12));
 }
 
+TEST(FontTest, ConsoleFacesStandInWithDejaVuSansMono)
+{
+    EXPECT_EQ(Font::withName("Menlo-Regular", 12)->faceName(), "DejaVuSansMono");
+    EXPECT_EQ(Font::withName("Menlo-Bold", 12)->faceName(), "DejaVuSansMono-Bold");
+    EXPECT_FALSE(Font::withName("Menlo-Italic", 12));
+}
+
 TEST(FontTest, SizesAreKeptWithinWhatPangoTakes)
 {
     EXPECT_EQ(Font::withName("DejaVuSans", -3)->pointSize(), 0);

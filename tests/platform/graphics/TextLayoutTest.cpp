@@ -25,10 +25,11 @@ TextLayout::Options wrappedAt(double width)
 
 } // namespace
 
-// Expected widths are those of `pango-view --dpi=72 --margin=0 --hinting=none --hint-metrics=off
+// Expected widths are those of `pango-view --dpi=72 --margin=0 --hinting=none
 // --subpixel-positions` on the same text, font and width (the picture's width is the logical
-// width rounded up). Heights are the lines' ascent + descent from the face's own metrics;
-// pango-view rounds each line up to whole points there.
+// width rounded up). Heights are the lines' ascent + descent from the face's own metrics, not
+// rounded per line as with hinted metrics. tests/widgets/foundation/PangoViewComparisonTest.cpp
+// runs pango-view itself.
 TEST(TextLayoutTest, SingleLineSizeMatchesPangoView)
 {
     TextLayout layout(text("Hello World"), {});

@@ -1,4 +1,6 @@
 #include "widgets/foundation/Colors.h"
+
+#include "core/TypeConverter.h"
 #include "widgets/foundation/CoreTexts.h"
 #include "widgets/foundation/Mnemonics.h"
 
@@ -7,10 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace morvix;
 using morvix::platform::AttributedString;
 using morvix::platform::Color;
 using morvix::platform::Font;
+using morvix::platform::Value;
 
 namespace {
 
@@ -53,6 +58,13 @@ TEST(ColorsTest, HexTextTruncatesEachComponent)
     EXPECT_EQ(Colors::toHex(Color::fromRGBA(22 / 255.0f, 126 / 255.0f, 251 / 255.0f)), "167efb");
     EXPECT_EQ(Colors::toHex(Color::fromRGBA(0.4941f, 0, 1, 0)), "7d00ff");
     EXPECT_EQ(Colors::toHex(Color::fromRGBA(-1, 2, 0.5f)), "00ff7f");
+    // Colours from the wire hold exact fractions of 255, so every component survives truncation.
+    for (int component = 0; component <= 255; ++component) {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "%02x%02x%02x", component, 255 - component, component / 2);
+        auto color = TypeConverter::toUIColor(Value::array({ component, 255 - component, component / 2 }));
+        ASSERT_EQ(Colors::toHex(*color), expected);
+    }
 }
 
 TEST(ColorsTest, ImageOfColourIsOnePixel)

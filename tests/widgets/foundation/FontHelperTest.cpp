@@ -1,6 +1,6 @@
 #include "widgets/foundation/FontHelper.h"
 
-#include "platform/graphics/FontDescriptor.h"
+#include "core/TypeConverter.h"
 
 #include <gtest/gtest.h>
 
@@ -19,39 +19,6 @@ TEST(FontHelperTest, WritesTheDescriptionTextExactly)
     EXPECT_EQ(FontHelper::fontDescription({ "A" }, 10.5, false, true), "font-family: A; font-size: 10.5px; font-style: italic;");
     EXPECT_EQ(FontHelper::fontDescription({}, 12, true, true),
         "font-family: ; font-size: 12px; font-weight: bold; font-style: italic;");
-}
-
-TEST(FontHelperTest, WireFontValueToFont)
-{
-    auto font = FontHelper::fontFromValue(Value::parse(R"([["No Such", "DejaVu Serif"], 18, true, false])"));
-    ASSERT_TRUE(font);
-    EXPECT_EQ(font->faceName(), "DejaVuSerif-Bold");
-    EXPECT_EQ(font->pointSize(), 18);
-    // Booleans count as numbers, and numbers as booleans.
-    EXPECT_EQ(FontHelper::fontFromValue(Value::parse(R"([[], true, 0, 1])"))->faceName(), "DejaVuSans-Oblique");
-    for (const char* bad : { R"([["A"], 12, false])", R"([["A"], "12", false, false])", R"(["A", 12, false, false])",
-             R"([["A"], 12, false, null])", R"({"a": 1})" })
-        EXPECT_FALSE(FontHelper::fontFromValue(Value::parse(bad))) << bad;
-}
-
-TEST(FontHelperTest, FontToWireFontValue)
-{
-    Font font = *Font::withName("DejaVuSerif-BoldItalic", 13.3);
-    Value value = FontHelper::valueFromFont(font);
-    EXPECT_EQ(value, Value::parse(R"([["DejaVu Serif"], 13.300000190734863, true, true])"));
-    EXPECT_EQ(*FontHelper::fontFromValue(value), font.withSize(static_cast<float>(13.3)));
-    EXPECT_TRUE(FontHelper::valueFromFont(std::nullopt).is_null());
-}
-
-TEST(FontHelperTest, FontDescriptorsConvertBothWays)
-{
-    morvix::platform::FontDescriptor descriptor { { "No Such", "DejaVu Sans Mono" }, 11, false, true };
-    Font font = FontHelper::fontFromDescriptor(descriptor);
-    EXPECT_EQ(font.faceName(), "DejaVuSansMono-Oblique");
-    EXPECT_EQ(FontHelper::descriptorFromFont(font),
-        (morvix::platform::FontDescriptor { { "DejaVu Sans Mono" }, 11, false, true }));
-    descriptor.size = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(FontHelper::fontFromDescriptor(descriptor).pointSize(), 12);
 }
 
 TEST(FontHelperTest, DefaultFontsUseTheBodyFace)
@@ -98,4 +65,16 @@ TEST(FontHelperTest, MeasuresPlainAndMarkupText)
     Size markup = FontHelper::sizeForString("<b>Push</b>", Font::system(16), -1, Markup::Yes);
     EXPECT_EQ(markup, (Size { 45, 19 }));
     EXPECT_EQ(FontHelper::sizeForString("", font), (Size { 0, 0 }));
+}
+
+TEST(FontHelperTest, WireFontValuesResolveThroughTheFamilyTable)
+{
+    auto font = TypeConverter::toUIFont(Value::parse(R"([["No Such", "DejaVu Serif"], 18, true, false])"));
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->faceName(), "DejaVuSerif-Bold");
+    EXPECT_EQ(font->pointSize(), 18);
+    EXPECT_EQ(TypeConverter::toUIFont(Value::parse(R"([[], 9.5, 1, 1])"))->faceName(), "DejaVuSans-BoldOblique");
+    // A font read back resolves to itself.
+    Font serif = *Font::withName("DejaVuSerif-BoldItalic", 13.3);
+    EXPECT_EQ(TypeConverter::toUIFont(*TypeConverter::fromUIFont(serif)), serif);
 }

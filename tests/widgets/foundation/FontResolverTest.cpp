@@ -1,7 +1,17 @@
 #include "widgets/foundation/FontRegistry.h"
 #include "widgets/foundation/FontResolver.h"
 
+#include "platform/graphics/FontCatalog.h"
+#include "widgets/foundation/FontHelper.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
 
 using namespace morvix;
 
@@ -158,4 +168,76 @@ TEST(FontRegistryTest, CondensedAndLightDejaVuFacesSortLast)
     EXPECT_EQ(sorted.front(), "DejaVuSans");
     EXPECT_TRUE(sorted[4] == "DejaVuSansCondensed" || sorted[4] == "DejaVuSans-ExtraLight");
     EXPECT_TRUE(sorted[5] == "DejaVuSansCondensed" || sorted[5] == "DejaVuSans-ExtraLight");
+}
+
+namespace {
+
+// The standard output of a command, or nothing when it fails.
+std::optional<std::string> commandOutput(const std::string& command)
+{
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return std::nullopt;
+    std::string output;
+    char buffer[4096];
+    while (std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, count);
+    if (pclose(pipe) != 0)
+        return std::nullopt;
+    return output;
+}
+
+std::optional<std::string> fcMatch(const std::string& pattern)
+{
+    return commandOutput("fc-match -f '%{postscriptname}' '" + pattern + "'");
+}
+
+} // namespace
+
+// fontconfig's own tools as a second opinion on the installed fonts, skipped where they are
+// missing.
+TEST(FontResolverTest, FamiliesAndFacesAgreeWithFcList)
+{
+    auto listing = commandOutput("fc-list -f '%{family[0]}|%{postscriptname}\\n'");
+    if (!listing)
+        GTEST_SKIP() << "fc-list is not installed";
+    std::map<std::string, std::set<std::string>> expected;
+    std::istringstream lines(*listing);
+    for (std::string line; std::getline(lines, line);) {
+        auto bar = line.find('|');
+        if (bar != std::string::npos && bar + 1 < line.size())
+            expected[line.substr(0, bar)].insert(line.substr(bar + 1));
+    }
+    const auto& catalog = morvix::platform::FontCatalog::installed();
+    ASSERT_EQ(catalog.familyNames().size(), expected.size());
+    for (const auto& [family, faces] : expected) {
+        auto listed = catalog.faceNames(family);
+        EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), faces) << family;
+    }
+}
+
+TEST(FontResolverTest, ResolvedFacesAgreeWithFcMatch)
+{
+    auto body = fcMatch("sans-serif");
+    if (!body)
+        GTEST_SKIP() << "fc-match is not installed";
+    EXPECT_EQ(FontHelper::defaultFontName(), *body);
+    struct Case {
+        const char* families;
+        const char* pattern; // what fontconfig is asked for the same font
+    };
+    const std::string styles[] = { "", "; font-weight: bold", "; font-style: italic",
+        "; font-weight: bold; font-style: italic" };
+    const std::string patternStyles[] = { "", ":bold", ":italic", ":bold:italic" };
+    for (const Case& item : { Case { "DejaVu Sans", "DejaVu Sans" }, Case { "No Such,DejaVu Serif", "DejaVu Serif" },
+             Case { "DejaVu Sans Mono", "DejaVu Sans Mono" }, Case { "Liberation Sans", "Liberation Sans" },
+             // The stand-ins for the generic names are the faces fontconfig substitutes.
+             Case { "serif", "Times New Roman" }, Case { "monospace", "Courier New" },
+             Case { "Helvetica Neue", "sans-serif" } }) {
+        for (int style = 0; style < 4; ++style) {
+            std::string description = std::string("font-family: ") + item.families + styles[style];
+            EXPECT_EQ(FontResolver::fontWithDescription(description).faceName(), fcMatch(item.pattern + patternStyles[style]))
+                << description;
+        }
+    }
 }
