@@ -17,6 +17,9 @@ using Relation = ConstraintSolver::Relation;
 
 namespace {
 
+// Frames of fixed views come first, so that a required constraint that contradicts one is the
+// one dropped.
+constexpr int kKindPin = -1;
 constexpr int kKindPreference = 0;
 constexpr int kKindConstraint = 1;
 constexpr double kOriginWeight = 0.5;
@@ -104,6 +107,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     };
 
     std::unordered_map<const View*, Geometry> geometries;
+    // Fixed views that constraints mention get variables pinned to their frames, so that a change
+    // of such a frame (a parent resized) changes one pin instead of every constraint that
+    // mentions the view.
+    std::vector<std::pair<const View*, Rect>> pinned;
     std::function<const Geometry&(const View&)> geometry = [&](const View& view) -> const Geometry& {
         auto found = geometries.find(&view);
         if (found != geometries.end())
@@ -128,6 +135,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             result.width = Expression(frame.width()) + deltaWidth * h.size;
             result.y = Expression(frame.y()) + deltaHeight * v.margin;
             result.height = Expression(frame.height()) + deltaHeight * v.size;
+        } else if (mentioned.count(&view)) {
+            Variables& variables = variablesFor(view);
+            result = { variables.x, variables.y, variables.width, variables.height };
+            pinned.emplace_back(&view, frame);
         } else {
             result = { frame.x(), frame.y(), frame.width(), frame.height() };
         }
@@ -231,6 +242,14 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             constraint->describe(name));
     }
 
+    for (const auto& [view, frame] : pinned) {
+        const Variables& variables = variablesFor(*view);
+        double values[4] = { frame.x(), frame.y(), frame.width(), frame.height() };
+        ConstraintSolver::Variable targets[4] = { variables.x, variables.y, variables.width, variables.height };
+        for (int part = 0; part < 4; ++part)
+            want({ kKindPin, view->serial(), part }, targets[part], Relation::Equal, values[part], ConstraintSolver::kRequired, "frame");
+    }
+
     // 3. Bring the solver in line: remove what went or changed, then add what is new.
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         auto next = wanted.find(it->first);
@@ -242,15 +261,26 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             m_solver.remove(it->second.id);
         it = m_entries.erase(it);
     }
+    bool pinRefused = false;
     for (auto& [key, entry] : wanted) {
         if (m_entries.count(key))
             continue;
         entry.id = m_solver.add(entry.constraint);
-        if (!entry.id) {
-            std::fprintf(stderr, "layout: unable to satisfy constraint %s; dropping it\n", entry.description.c_str());
-            m_dropped.push_back(entry.description);
-        }
+        if (!entry.id && key.kind == kKindPin)
+            pinRefused = true;
+        else if (!entry.id)
+            noteDropped(entry);
         m_entries.emplace(key, std::move(entry));
+    }
+    // A moved frame that contradicts required constraints added earlier must win over them, as
+    // it does when the system is built from scratch: build it again in order.
+    if (pinRefused) {
+        m_solver.clear();
+        for (auto& [key, entry] : m_entries) {
+            entry.id = m_solver.add(entry.constraint);
+            if (!entry.id)
+                noteDropped(entry);
+        }
     }
 
     // 4. Read the frames.
@@ -263,6 +293,12 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
                                       m_solver.value(variables.width), m_solver.value(variables.height)));
     }
     return frames;
+}
+
+void LayoutEngine::noteDropped(const Entry& entry)
+{
+    std::fprintf(stderr, "layout: unable to satisfy constraint %s; dropping it\n", entry.description.c_str());
+    m_dropped.push_back(entry.description);
 }
 
 void LayoutEngine::runPass(View& root)

@@ -21,9 +21,11 @@ namespace morvix::platform {
 /// The system it builds:
 ///  - each view laid out by constraints (one that does not translate its autoresizing mask and
 ///    that a constraint mentions) has variables x, y, width and height in its superview's
-///    coordinates, transforms ignored; every other view has its current frame as constants,
-///    or, under a view laid out by constraints, the frame its autoresizing mask gives for the
-///    superview's solved size;
+///    coordinates, transforms ignored; a fixed view that a constraint mentions (the installing
+///    view, a sibling that keeps its frame) has variables pinned to its current frame by
+///    required constraints that come before all others, so that a resize changes only its pins;
+///    every other view has its current frame as constants, or, under a view laid out by
+///    constraints, the frame its autoresizing mask gives for the superview's solved size;
 ///  - an attribute of a view is expressed in the coordinates of the view the constraint is
 ///    installed on (its own left is 0 there), through the origins of the views in between;
 ///  - priority 1000 is required; lower priorities weigh 10^(p/125), so 750 outweighs 250;
@@ -33,7 +35,9 @@ namespace morvix::platform {
 ///    view prefers its current origin more weakly still, so that under-determined layouts come
 ///    out the same every time;
 ///  - a required constraint that cannot hold with those added before it is dropped and logged;
-///    earlier constraints win.
+///    earlier constraints win, and fixed frames win over every constraint (when a moved frame
+///    contradicts a constraint kept from an earlier pass, the system is built again in order,
+///    so a pass gives what laying the tree out afresh would).
 ///
 /// Results are not rounded to pixels. Main thread only.
 class LayoutEngine final {
@@ -88,6 +92,7 @@ private:
     };
 
     Variables& variablesFor(const View& view);
+    void noteDropped(const Entry& entry);
 
     ConstraintSolver m_solver;
     std::unordered_map<std::uint64_t, Variables> m_variables;

@@ -309,3 +309,28 @@ TEST_F(LayoutTest, ConstraintWithAnItemOutsideTheSubtreeIsRefused)
     constraint->setActive(true);
     EXPECT_EQ(constraint->installedOn(), harness.window());
 }
+
+TEST_F(LayoutTest, AResizedParentThatContradictsARequiredConstraintKeepsItsSizeAsWhenLaidOutAfresh)
+{
+    auto wide = laidView("wide");
+    auto half = laidView("half");
+    parent->addSubview(wide);
+    parent->addSubview(half);
+    for (const auto& view : { wide, half }) {
+        pin(*parent, view, A::Left, 0);
+        pin(*parent, view, A::Top, 0);
+        pin(*parent, view, A::Height, 10);
+    }
+    pin(*parent, wide, A::Width, 250);
+    parent->addConstraint(LayoutConstraint::create(wide, A::Right, R::LessThanOrEqual, parent, A::Right));
+    parent->addConstraint(LayoutConstraint::create(half, A::Width, R::Equal, parent, A::Width, 0.5));
+    solve();
+    EXPECT_EQ(half->frame().width(), 160);
+    parent->setFrame({ 0, 0, 200, 480 }); // now "wide" cannot keep inside
+    solve();
+    EXPECT_EQ(wide->frame().width(), 250) << "the later constraint is dropped, not the parent's frame";
+    EXPECT_EQ(half->frame().width(), 100) << "the parent's real width still counts";
+    parent->setFrame({ 0, 0, 300, 480 });
+    solve();
+    EXPECT_EQ(half->frame().width(), 150);
+}
