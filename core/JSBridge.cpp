@@ -11,8 +11,6 @@
 #include "platform/net/URLRequest.h"
 #include "platform/net/Url.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -48,7 +46,9 @@ JSClassRef globalClass()
 }
 
 // Every context of the process lives in one group, so one engine (and one heap) serves them all
-// for the life of the process: a session reload makes a new context, not a new engine.
+// for the life of the process: a session reload makes a new context, not a new engine. The
+// engine collects garbage as script allocates; its timer-driven collections need the run loop
+// of a full web engine, which this library does not run, so they do not happen here.
 JSContextGroupRef contextGroup()
 {
     static JSContextGroupRef group = JSContextGroupCreate();
@@ -63,18 +63,6 @@ std::shared_ptr<JSBridge> bridgeFor(JSContextRef context)
 
 // How many script turns and native callbacks are on this thread's stack.
 thread_local int t_depth = 0;
-thread_local bool t_pumping = false;
-
-// The engine schedules garbage collection and sweeping as timers on GLib's default main
-// context, which nothing else in the library turns. Dispatch whatever is due, without waiting.
-void pumpEngineTimers()
-{
-    if (t_pumping)
-        return;
-    t_pumping = true;
-    for (int dispatched = 0; dispatched < 64 && g_main_context_iteration(nullptr, FALSE); ++dispatched) { }
-    t_pumping = false;
-}
 
 JSObjectRef toObject(JSContextRef context, JSValueRef value)
 {
@@ -126,15 +114,10 @@ std::optional<std::string> readFile(const std::string& path)
 
 } // namespace
 
-// Counts a script turn or a native callback; the outermost one to end lets the engine's timers
-// run.
+// Counts a script turn or a native callback while it runs.
 struct JSBridge::Turn {
     Turn() { ++t_depth; }
-    ~Turn()
-    {
-        if (--t_depth == 0)
-            pumpEngineTimers();
-    }
+    ~Turn() { --t_depth; }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
 };

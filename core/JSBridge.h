@@ -46,8 +46,9 @@ class LogEntry;
 ///  3. Every native callback holds the bridge strongly for its whole length, so a callback that
 ///     leads to the bridge being dropped (a session reload) finishes on a live context; a
 ///     context dropped while script frames run is released on a later turn of the main loop.
-///  4. The engine's garbage collector runs on timers of GLib's default main context; the
-///     bridge turns that context, without blocking, whenever the outermost script turn ends.
+///  4. All bridges share one engine and one heap for the life of the process; garbage is
+///     collected as script allocates, so a long session stays flat in memory. Finalization
+///     registry callbacks, which the engine runs from its timers, never run.
 ///
 /// Thread: the main thread only, creation and destruction included.
 class JSBridge final : public std::enable_shared_from_this<JSBridge> {
