@@ -6,6 +6,7 @@
 #include "networking/NetSecurityPolicy.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/OperationQueue.h"
+#include "platform/net/URLError.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,14 @@ protected:
     {
         loop.resetForTesting();
         server.route("/api/items", TestResponse().withHeader("Content-Type", "application/json").withBody("{\"b\":1,\"a\":[true]}"));
+        server.route("/api/held", TestResponse().withChunks({ "[1,", "2]" }).withHoldAfterFirstChunk(gate));
         server.route("/api/missing", TestResponse().withStatus(404).withHeader("Content-Type", "application/json").withBody("{\"e\":1}"));
         server.start();
         manager = NetHTTPRequestOperationManager::create(Url::parse(server.url("/api")));
     }
     void TearDown() override
     {
+        gate->open();
         server.stop();
         loop.resetForTesting();
     }
@@ -65,6 +68,7 @@ protected:
     };
 
     platform::MainLoop& loop = platform::MainLoop::main();
+    std::shared_ptr<morvix::testing::TestGate> gate = std::make_shared<morvix::testing::TestGate>();
     TestHttpServer server;
     std::shared_ptr<NetHTTPRequestOperationManager> manager;
     Outcome outcome;
@@ -239,4 +243,23 @@ TEST_F(NetHTTPRequestOperationManagerTest, CompletionQueueAndGroupAreGivenToEver
     // The completion block and then the success delivery both go through the queue.
     EXPECT_EQ(queued.load(), 2);
     EXPECT_TRUE(loop.runUntil([&] { return group->count() == 0; }, 5s));
+}
+
+TEST_F(NetHTTPRequestOperationManagerTest, CancellingTheQueueFailsRunningAndQueuedOperationsWithCancelled)
+{
+    manager->operationQueue()->setMaxConcurrentOperationCount(1);
+    std::vector<std::shared_ptr<NetHTTPRequestOperation>> failed;
+    auto record = [&](const auto& operation, const Error& error) {
+        if (error.is(platform::URLErrorDomain, platform::kURLErrorCancelled))
+            failed.push_back(operation);
+    };
+    auto running = manager->GET("held", std::nullopt, success(), record);
+    auto queued = manager->GET("items", std::nullopt, success(), record);
+    ASSERT_TRUE(loop.runUntil([&] { return running->totalBytesRead() > 0; }, 5s));
+    EXPECT_FALSE(queued->isExecuting());
+    manager->operationQueue()->cancelAllOperations();
+    ASSERT_TRUE(loop.runUntil([&] { return failed.size() == 2; }, 5s));
+    EXPECT_EQ(outcome.calls, 0);
+    EXPECT_TRUE(loop.runUntil([&] { return manager->operationQueue()->operationCount() == 0; }, 5s));
+    EXPECT_EQ(server.requestCount(), 1u);
 }
