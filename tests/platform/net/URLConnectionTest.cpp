@@ -10,8 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 using namespace morvix::platform;
 using namespace morvix::testing;
@@ -296,6 +302,35 @@ TEST_F(URLConnectionTest, FailuresMapToURLErrorCodes)
     closed.stop();
     EXPECT_EQ(run(requestFor(url))->error->code(), kURLErrorCannotConnectToHost);
     EXPECT_EQ(run(requestFor("http://no-such-host.invalid/"))->error->code(), kURLErrorCannotFindHost);
+}
+
+TEST_F(URLConnectionTest, AHandshakeWithAPlainServerFailsAsASecureConnectionFailure)
+{
+    // A peer that answers the TLS greeting with plain HTTP and hangs up.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread peer([listener] {
+        int client = ::accept(listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        char greeting[512];
+        (void)::read(client, greeting, sizeof greeting);
+        const char reply[] = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
+        (void)::write(client, reply, sizeof reply - 1);
+        ::close(client);
+    });
+    auto delegate = run(requestFor("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"));
+    peer.join();
+    ::close(listener);
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), kURLErrorSecureConnectionFailed);
 }
 
 TEST_F(URLConnectionTest, IdleTimeOutFailsWithTimedOut)
