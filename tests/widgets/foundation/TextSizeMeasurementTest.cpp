@@ -130,3 +130,19 @@ TEST_F(TextSizeMeasurementTest, MalformedItemsFailTheOperationWithoutReply)
     EXPECT_THROW(service->callWithProperties(&notAnArray, "measureItems"), RemoteException);
     EXPECT_TRUE(sent.empty());
 }
+
+TEST_F(TextSizeMeasurementTest, ExtremeSizesAndWidthsAreMeasuredWithoutFault)
+{
+    measure(R"({"items": [["zero", "text", [], 0, false, false, null, false],
+                          ["negative", "text", [], -5, false, false, null, false],
+                          ["huge", "text", [], 1e300, false, false, null, false],
+                          ["wide", "text", [], 12, false, false, 1e300, false],
+                          ["narrow", "text", [], 12, false, false, 0.001, false]]})");
+    Value results = onlyReply()["results"];
+    // Sizes below 0 are taken as 0; sizes and widths beyond what pango takes are clamped.
+    EXPECT_EQ(results["zero"], Value::parse("[0, 0]"));
+    EXPECT_EQ(results["negative"], Value::parse("[0, 0]"));
+    EXPECT_GT(results["huge"][0].get<int>(), 10000);
+    EXPECT_EQ(results["wide"][1], 14);
+    EXPECT_GT(results["narrow"][1].get<int>(), results["wide"][1].get<int>()); // a character per line
+}
