@@ -58,9 +58,13 @@ std::optional<std::string> FontResolver::extractValue(std::string_view property,
     std::optional<std::string> value;
     for (auto piece : split(description, ';')) {
         piece = trim(piece);
-        // A piece that is only the name has no value; it does not count as a declaration.
-        if (piece.size() <= property.size() || piece.substr(0, property.size()) != property)
+        if (!piece.starts_with(property))
             continue;
+        // A declaration that is only the name has no value, and as the last one it leaves none.
+        if (piece.size() == property.size()) {
+            value.reset();
+            continue;
+        }
         value = std::string(trim(piece.substr(property.size() + 1)));
     }
     return value;

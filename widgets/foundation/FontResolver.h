@@ -16,7 +16,7 @@ namespace morvix {
 /// "font-size" (a leading number; any unit after it is ignored), "font-weight" (only "bold"
 /// counts) and "font-style" (only "italic" counts) are read, names case-sensitively, the last
 /// declaration of a property winning. A declaration that is only the property name, with
-/// nothing after it, gives no value. Stateless; any thread.
+/// nothing after it, has no value. Stateless; any thread.
 class FontResolver final {
 public:
     /// The font of the first listed family that is installed (exact, case-sensitive family
@@ -33,7 +33,8 @@ public:
     /// True when "font-style" is exactly "italic".
     static bool extractStyle(std::string_view description);
     /// The trimmed text after the property name and one separator character, from the last
-    /// declaration that begins with the name; nothing when none does.
+    /// declaration that begins with the name; nothing when none does, or when that declaration
+    /// is the name alone.
     static std::optional<std::string> extractValue(std::string_view property, std::string_view description);
 
     /// The face name for the description's families and the traits: the registry's entry for

@@ -23,9 +23,11 @@ TEST(FontResolverTest, ReadsTheLastDeclarationOfAProperty)
     EXPECT_EQ(FontResolver::extractValue("font-size", " font-size: 10px ;font-size:20px; x"), "20px");
     EXPECT_EQ(FontResolver::extractValue("font-size", "font-weight: bold"), std::nullopt);
     EXPECT_EQ(FontResolver::extractValue("font-size", "Font-Size: 10"), std::nullopt);
-    // A declaration that is only the name has no value and does not hide an earlier one.
-    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size: 9; font-size"), "9");
+    // A declaration that is only the name has no value; as the last one it leaves none.
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size: 9; font-size"), std::nullopt);
+    EXPECT_EQ(FontResolver::extractValue("font-size", "font-size; font-size: 9"), "9");
     EXPECT_EQ(FontResolver::extractValue("font-size", "font-size"), std::nullopt);
+    EXPECT_EQ(FontResolver::extractSize("font-size: 9; font-size"), 12);
     EXPECT_EQ(FontResolver::extractValue("font-size", "font-size:"), "");
 }
 
