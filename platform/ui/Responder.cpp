@@ -1,6 +1,7 @@
 #include "platform/ui/Responder.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Window.h"
 
 namespace morvix::platform {
@@ -40,6 +41,7 @@ bool Responder::becomeFirstResponder()
     auto current = window->firstResponder();
     if (current.get() == this)
         return true;
+    Keyboard::Hold hold; // the keyboard stays up when the focus moves between text inputs
     if (current && !current->resignFirstResponder())
         return false;
     window->setFirstResponder(shared_from_this());

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TreeDump.h"
 #include "platform/ui/ViewController.h"
@@ -19,6 +20,7 @@ std::shared_ptr<Window> prepare(const std::shared_ptr<ManualClock>& clock, Size 
     MainLoop::main().resetForTesting();
     Animator::shared().resetForTesting();
     Application::shared().resetForTesting();
+    Keyboard::shared().resetForTesting();
     Screen::main().setBounds(Rect(0, 0, screen.width, screen.height));
     Screen::main().setScale(scale);
     Application::shared().setStatusBarFrame(Rect(0, 0, screen.width, 20));
@@ -47,6 +49,7 @@ UITestHarness::~UITestHarness()
     MainLoop::main().resetForTesting();
     Animator::shared().resetForTesting();
     Application::shared().resetForTesting();
+    Keyboard::shared().resetForTesting();
     Screen::main().resetForTesting();
     DeviceInfo::resetForTesting();
     m_window.reset();

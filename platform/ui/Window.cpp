@@ -4,6 +4,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/ViewController.h"
@@ -77,7 +78,10 @@ bool Window::isKeyWindow() const
 
 void Window::setFirstResponder(const std::shared_ptr<Responder>& responder)
 {
+    auto previous = m_firstResponder.lock();
     m_firstResponder = responder;
+    if (isKeyWindow())
+        Keyboard::shared().firstResponderChanged(previous.get(), responder.get());
 }
 
 void Window::forgetRecognizer(const GestureRecognizer& recognizer)

@@ -2,6 +2,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/UITestHarness.h"
 #include "platform/ui/ViewController.h"
@@ -94,4 +96,35 @@ TEST(TestKitTest, ViewsAreFoundByWidgetIdAndTappedThere)
     harness.touches().tapView(*found, { 5, 5 });
     EXPECT_EQ(taps, 1);
     EXPECT_NE(harness.dump().find("Button \"w7\" frame=(10, 60, 80, 40)"), std::string::npos) << harness.dump();
+}
+
+TEST(TestKitTest, TheKeyboardIsAnnouncedWhenTextInputTakesAndLeavesTheFocus)
+{
+    UITestHarness harness { { 320, 568 }, 1 };
+    auto first = TextField::create({ 10, 10, 200, 30 });
+    auto second = TextField::create({ 10, 60, 200, 30 });
+    harness.window()->addSubview(first);
+    harness.window()->addSubview(second);
+    std::vector<std::string> log;
+    Value shownFrame;
+    auto center = NotificationCenter::defaultCenter();
+    std::vector<ObserverToken> tokens;
+    for (const char* name : { Keyboard::kWillShowNotification, Keyboard::kDidShowNotification, Keyboard::kWillHideNotification,
+             Keyboard::kDidHideNotification }) {
+        tokens.push_back(center->addObserver(name, nullptr, [&, name = std::string(name)](const Notification& notification) {
+            log.push_back(name);
+            shownFrame = notification.userInfo[Keyboard::kFrameEndKey];
+        }));
+    }
+    first->becomeFirstResponder();
+    EXPECT_EQ(log, (std::vector<std::string> { "UIKeyboardWillShowNotification", "UIKeyboardDidShowNotification" }));
+    EXPECT_EQ(shownFrame, Value::array({ 0.0, 352.0, 320.0, 216.0 }));
+    EXPECT_TRUE(Keyboard::shared().isVisible());
+    log.clear();
+    second->becomeFirstResponder();
+    EXPECT_TRUE(log.empty()) << "from one text input to another the keyboard stays";
+    harness.window()->endEditing(true);
+    EXPECT_EQ(log, (std::vector<std::string> { "UIKeyboardWillHideNotification", "UIKeyboardDidHideNotification" }));
+    EXPECT_EQ(shownFrame, Value::array({ 0.0, 568.0, 320.0, 216.0 })) << "it leaves downwards";
+    EXPECT_FALSE(Keyboard::shared().isVisible());
 }
