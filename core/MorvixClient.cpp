@@ -1,0 +1,404 @@
+#include "core/MorvixClient.h"
+
+#include "core/ErrorHandler.h"
+#include "core/LogEntry.h"
+#include "core/MorvixClientDelegate.h"
+#include "core/MorvixClientErrorDelegate.h"
+#include "core/MorvixHTTPClient.h"
+#include "core/NotificationsDispatcher.h"
+#include "core/OSUtil.h"
+#include "core/ObjectRegistry.h"
+#include "core/ProtocolTransport.h"
+#include "core/RemoteObject.h"
+#include "core/ServerBinding.h"
+#include "core/WidgetRegistry.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SystemLog.h"
+#include "platform/graphics/Color.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace morvix {
+
+namespace {
+
+template<typename T, typename Getter>
+std::optional<T> ask(const std::weak_ptr<MorvixClientDelegate>& weak, Getter getter)
+{
+    auto delegate = weak.lock();
+    if (!delegate)
+        return std::nullopt;
+    return ((*delegate).*getter)();
+}
+
+} // namespace
+
+std::shared_ptr<MorvixClient> MorvixClient::create(std::shared_ptr<platform::Window> window)
+{
+    return create(std::move(window), { serverBinding() }, ApplicationFrame::On);
+}
+
+std::shared_ptr<MorvixClient> MorvixClient::create(std::shared_ptr<platform::Window> window, std::vector<BindingFactory> bindings,
+    ApplicationFrame frame)
+{
+    if (!OSUtil::minimalRequiredOSVersion()) {
+        platform::systemLog(kTooOldMessage);
+        return nullptr;
+    }
+    auto client = std::shared_ptr<MorvixClient>(new MorvixClient(std::move(window), frame));
+    client->initializeClient(std::move(bindings));
+    return client;
+}
+
+BindingFactory MorvixClient::serverBinding()
+{
+    return [](std::weak_ptr<MorvixClient> client) -> std::shared_ptr<Binding> {
+        return ServerBinding::create(
+            client, [](const std::weak_ptr<MorvixClient>& owner) { return ProtocolTransport::create(owner); },
+            [client] {
+                auto owner = client.lock();
+                return owner ? owner->serverURL() : std::string();
+            });
+    };
+}
+
+MorvixClient::MorvixClient(std::shared_ptr<platform::Window> window, ApplicationFrame frame)
+    : m_window(window)
+    , m_frame(frame)
+{
+}
+
+MorvixClient::~MorvixClient()
+{
+    m_orientationObserver.reset();
+    if (m_view)
+        m_view->removeFromSuperview();
+}
+
+void MorvixClient::initializeClient(std::vector<BindingFactory> bindings)
+{
+    // The headless device posts an orientation notification once it starts generating them;
+    // the first one gives the ready signal.
+    m_orientationObserver = platform::NotificationCenter::defaultCenter()->addObserver(kOrientationNotification, nullptr,
+        [weak = weak_from_this()](const platform::Notification&) {
+            if (auto self = weak.lock())
+                self->startFramework();
+        });
+    auto window = m_window.lock();
+    // FIXME: with the application frame on, the drawer container, the root and top-level
+    // controllers and the developer console install here when the application shell lands;
+    // until then both settings give the plain root view, which fills the window.
+    m_view = platform::View::create(window ? window->bounds() : platform::Rect {});
+    m_view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
+    if (window)
+        window->addSubview(m_view);
+    m_objectRegistry = ObjectRegistry::create();
+    m_commandOperator = CommandOperator::create(std::weak_ptr<CommandOperator::Session>(shared_from_this()));
+    if (window) {
+        window->makeKeyAndVisible();
+        window->setBackgroundColor(platform::Color::white()); // the interface's default background
+    }
+    m_httpClient = MorvixHTTPClient::create(serverURL(), weak_from_this());
+    m_dispatcher = NotificationsDispatcher::create(platform::NotificationCenter::defaultCenter());
+    for (const auto& factory : bindings) {
+        if (!factory)
+            continue;
+        if (auto binding = factory(weak_from_this()))
+            m_dispatcher->addBinding(std::move(binding));
+    }
+}
+
+void MorvixClient::startFramework()
+{
+    if (m_frameworkStarted)
+        return;
+    m_frameworkStarted = true;
+    if (isInTestMode())
+        return;
+    if (auto delegate = m_delegate.lock())
+        delegate->clientDidBecomeReady(*this);
+}
+
+bool MorvixClient::parseBoolean(const char* text)
+{
+    if (!text)
+        return false;
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    if (*text == '+' || *text == '-')
+        ++text;
+    while (*text == '0')
+        ++text;
+    char c = *text;
+    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+}
+
+bool MorvixClient::isInTestMode()
+{
+    return parseBoolean(std::getenv("TESTMODE"));
+}
+
+void MorvixClient::setDelegate(std::weak_ptr<MorvixClientDelegate> delegate)
+{
+    m_delegate = std::move(delegate);
+    // FIXME: the application frame's drawer, bezel panning, developer console and status-bar
+    // background follow the delegate's settings here when the application shell lands.
+}
+
+std::string MorvixClient::serverURL() const
+{
+    auto delegate = m_delegate.lock();
+    return delegate ? delegate->serverURL() : std::string();
+}
+
+bool MorvixClient::statusBarHidden() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::statusBarHidden).value_or(false);
+}
+
+std::optional<std::vector<std::string>> MorvixClient::localResourceRoots() const
+{
+    // FIXME: the active patches' folders go first when downloadable patches land.
+    auto roots = ask<std::vector<std::string>>(m_delegate, &MorvixClientDelegate::localResourceRoots);
+    if (!roots || roots->empty())
+        return std::nullopt;
+    return roots;
+}
+
+bool MorvixClient::logRequests() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::logRequests).value_or(false);
+}
+
+bool MorvixClient::logResponses() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::logResponses).value_or(false);
+}
+
+bool MorvixClient::useSSLStrict() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::useSSLStrict).value_or(true);
+}
+
+bool MorvixClient::useInfiniteRequestTimeout() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::useInfiniteRequestTimeout).value_or(false);
+}
+
+std::int64_t MorvixClient::requestTimeout() const
+{
+    return ask<std::int64_t>(m_delegate, &MorvixClientDelegate::requestTimeout).value_or(kDefaultRequestTimeout);
+}
+
+std::optional<std::string> MorvixClient::requiredServerId() const
+{
+    return ask<std::string>(m_delegate, &MorvixClientDelegate::requiredServerId);
+}
+
+std::optional<bool> MorvixClient::defaultAutoCapitalization() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::useAutoCapitalization);
+}
+
+std::optional<bool> MorvixClient::defaultAutoCorrection() const
+{
+    return ask<bool>(m_delegate, &MorvixClientDelegate::useAutoCorrection);
+}
+
+bool MorvixClient::enableDeveloperConsole() const
+{
+    if (auto enabled = ask<bool>(m_delegate, &MorvixClientDelegate::enableDeveloperConsole))
+        return *enabled;
+    return ask<bool>(m_delegate, &MorvixClientDelegate::enableReload).value_or(false);
+}
+
+std::vector<std::shared_ptr<Binding>> MorvixClient::bindings() const
+{
+    return m_dispatcher->bindings();
+}
+
+WidgetRegistry& MorvixClient::widgetRegistry()
+{
+    return WidgetRegistry::instance();
+}
+
+void MorvixClient::load()
+{
+    platform::assertOnMainThread();
+    m_startTime = platform::Clock::current()->now();
+    auto url = serverURL();
+    // FIXME: the root and top-level controllers reset and the developer console clears here
+    // when the application shell lands.
+    m_dispatcher->reset();
+    closeErrorHandler();
+    m_objectRegistry->reset();
+    if (m_httpClient)
+        m_httpClient->reset();
+    // FIXME: the image views' shared image cache empties here when image loading lands.
+    m_httpClient = MorvixHTTPClient::create(url, weak_from_this());
+    // FIXME: the patch manager (made on the first load with the application version) activates
+    // the patches stored for `url` here when downloadable patches land.
+    m_dispatcher->start();
+}
+
+bool MorvixClient::suspend()
+{
+    bool changed = false;
+    if (!m_suspended) {
+        m_dispatcher->suspend();
+        m_suspended = true;
+        closeErrorHandler();
+        changed = true;
+    }
+    platform::NotificationCenter::defaultCenter()->post(kDidEnterBackgroundNotification);
+    return changed;
+}
+
+bool MorvixClient::resume()
+{
+    if (auto window = m_window.lock())
+        window->makeKeyAndVisible();
+    if (!m_suspended)
+        return false;
+    m_dispatcher->resume();
+    m_suspended = false;
+    return true;
+}
+
+void MorvixClient::retry()
+{
+    if (auto window = m_window.lock())
+        window->makeKeyAndVisible();
+    m_dispatcher->retry();
+}
+
+void MorvixClient::terminate()
+{
+    if (isActive())
+        m_dispatcher->stop();
+}
+
+bool MorvixClient::isActive() const
+{
+    return m_dispatcher->isActive();
+}
+
+double MorvixClient::timeInSession() const
+{
+    return std::chrono::duration<double>(platform::Clock::current()->now() - m_startTime).count();
+}
+
+std::optional<platform::Url> MorvixClient::relativeURLToServer(const std::string& text) const
+{
+    auto http = m_httpClient;
+    return http ? http->relativeURLToServer(text) : std::nullopt;
+}
+
+std::shared_ptr<RemoteObject> MorvixClient::objectById(const std::string& id)
+{
+    return m_objectRegistry->objectById(id);
+}
+
+void MorvixClient::removeObjectById(const std::string& id)
+{
+    m_objectRegistry->removeObjectById(id);
+}
+
+void MorvixClient::log(const LogEntry& entry)
+{
+    // FIXME: the developer console shows the entry (on the main loop) when the application
+    // shell lands; without a console the entry goes nowhere.
+    (void)entry;
+}
+
+void MorvixClient::logError(const platform::Error& error)
+{
+    std::string text = error.description();
+    if (auto reason = error.failureReason()) {
+        if (!text.empty())
+            text += "\n";
+        text += *reason;
+    }
+    if (auto entry = LogEntry::entryWithError(std::move(text)))
+        log(*entry);
+}
+
+std::shared_ptr<MorvixClientErrorDelegate> MorvixClient::errorPresenter()
+{
+    if (auto delegate = m_errorDelegate.lock())
+        return delegate;
+    if (!m_errorHandler)
+        m_errorHandler = ErrorHandler::create();
+    return m_errorHandler;
+}
+
+void MorvixClient::displayError(const platform::Error& error)
+{
+    logError(error);
+    errorPresenter()->errorOccured(error, shared_from_this());
+}
+
+void MorvixClient::closeErrorHandler()
+{
+    if (auto delegate = m_errorDelegate.lock())
+        delegate->close();
+    if (m_errorHandler)
+        m_errorHandler->close();
+}
+
+std::shared_ptr<RemoteObject> MorvixClient::appService()
+{
+    return objectById("morvix.App");
+}
+
+std::shared_ptr<RemoteObject> MorvixClient::pushService()
+{
+    return objectById("morvix.CloudPush");
+}
+
+bool MorvixClient::openURL(const std::string& url, const std::string& sourceApplication, const platform::Value& annotation)
+{
+    (void)url;
+    (void)sourceApplication;
+    (void)annotation;
+    // FIXME: when the device services land, an "x-callback-url" host goes to the waiting
+    // x-callback object, any other URL to the application service as the opened-with URL.
+    return true;
+}
+
+void MorvixClient::didFinishLaunchingWithOptions(const platform::Value& options)
+{
+    // A normal launch has no push message: the absent option stays absent rather than being
+    // serialised as something.
+    constexpr const char* kRemoteNotificationKey = "UIApplicationLaunchOptionsRemoteNotificationKey";
+    if (options.is_object() && options.contains(kRemoteNotificationKey))
+        m_launchPushMessage = options[kRemoteNotificationKey].dump();
+    else
+        m_launchPushMessage = std::nullopt;
+    // FIXME: the cloud-push service takes this message (`setMessage`) when it lands.
+}
+
+void MorvixClient::changeBaseURL(const std::string& url)
+{
+    if (!m_httpClient)
+        return;
+    if (auto resolved = m_httpClient->relativeURLToServer(url))
+        m_httpClient->setBaseURL(resolved->absoluteString());
+}
+
+void MorvixClient::receivedRequestCounter(long counter)
+{
+    m_dispatcher->receivedRequestCounter(counter);
+}
+
+void MorvixClient::setMorvixUIActive(bool active)
+{
+    m_morvixUIActive = active;
+    // FIXME: the root controller of the application frame follows the flag when it lands.
+}
+
+} // namespace morvix

@@ -1,0 +1,198 @@
+#pragma once
+// The session object an embedding application creates to run the library.
+
+#include "core/Binding.h"
+#include "core/ClientContext.h"
+#include "core/CommandOperator.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Value.h"
+#include "platform/net/Url.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvix::platform {
+class Error;
+class View;
+class Window;
+}
+
+namespace morvix {
+
+class ErrorHandler;
+class MorvixClientDelegate;
+class MorvixClientErrorDelegate;
+class MorvixHTTPClient;
+class NotificationsDispatcher;
+class WidgetRegistry;
+
+/// One session of the library on one window: it builds the session's parts, answers the
+/// remote objects' questions (registry, command operator, HTTP client, root view, the
+/// delegate's settings) and offers the application its controls.
+///
+/// Usage:
+///
+///     auto client = MorvixClient::create(window);      // null on a system that is too old
+///     client->setDelegate(delegate);                   // gives serverURL and the settings
+///     // ... the delegate hears clientDidBecomeReady on the first orientation notification:
+///     client->load();
+///
+/// Construction, in this order: observes the device's orientation notifications; makes the
+/// root view (a plain view filling the window; the application frame plugs in here when it
+/// lands); the object registry and the command operator; makes the window key and visible;
+/// an HTTP client for the delegate's server URL; the notifications dispatcher on the default
+/// centre; one binding from each factory (the server binding by default; a script binding
+/// reads a folder or file URL instead).
+///
+/// `load` starts the session anew: it resets the dispatcher (and with it every binding), closes
+/// the error presenters, empties the registry, replaces the HTTP client (objects must not keep
+/// it) and starts the dispatcher, whose bindings open the session.
+///
+/// The window and both delegates are held weakly. Main thread, except `log` (any thread).
+class MorvixClient final : public ClientContext,
+                           public CommandOperator::Session,
+                           public std::enable_shared_from_this<MorvixClient> {
+public:
+    enum class ApplicationFrame { Off, On };
+
+    static constexpr const char* kDidEnterBackgroundNotification = "com.zerivoquastel.morvix.DidEnterBackground";
+    static constexpr const char* kOrientationNotification = "UIDeviceOrientationDidChangeNotification";
+    static constexpr const char* kTooOldMessage = "*** This iOS version is too old to run Morvix. ***";
+    static constexpr std::int64_t kDefaultRequestTimeout = 90;
+
+    /// With the server binding and the application frame on.
+    static std::shared_ptr<MorvixClient> create(std::shared_ptr<platform::Window> window);
+    /// Null, after writing kTooOldMessage to the system log, when the system version
+    /// is below the library's minimum. A factory that makes nothing is skipped.
+    static std::shared_ptr<MorvixClient> create(std::shared_ptr<platform::Window> window, std::vector<BindingFactory> bindings,
+        ApplicationFrame frame = ApplicationFrame::On);
+    /// The factory of the HTTP server binding.
+    static BindingFactory serverBinding();
+    ~MorvixClient() override;
+    MorvixClient(const MorvixClient&) = delete;
+    MorvixClient& operator=(const MorvixClient&) = delete;
+
+    // Delegates.
+    std::shared_ptr<MorvixClientDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(std::weak_ptr<MorvixClientDelegate> delegate);
+    std::shared_ptr<MorvixClientErrorDelegate> errorDelegate() const { return m_errorDelegate.lock(); }
+    void setErrorDelegate(std::weak_ptr<MorvixClientErrorDelegate> delegate) { m_errorDelegate = std::move(delegate); }
+    /// The built-in presenter, made on the first error without an error delegate; null before.
+    std::shared_ptr<ErrorHandler> errorHandler() const { return m_errorHandler; }
+
+    // The delegate's settings with their defaults.
+    /// Empty when there is no delegate.
+    std::string serverURL() const;
+    bool statusBarHidden() const;
+    /// The delegate's roots (patches, when they land, go first); nothing when empty.
+    std::optional<std::vector<std::string>> localResourceRoots() const;
+    bool logRequests() const;
+    bool logResponses() const;
+    bool useSSLStrict() const;
+    bool useInfiniteRequestTimeout() const;
+    std::int64_t requestTimeout() const;
+    std::optional<std::string> requiredServerId() const;
+    std::optional<bool> defaultAutoCapitalization() const;
+    std::optional<bool> defaultAutoCorrection() const;
+    /// The delegate's `enableDeveloperConsole`, else its `enableReload`, else false.
+    bool enableDeveloperConsole() const;
+
+    // Parts of the session.
+    std::shared_ptr<platform::Window> window() const { return m_window.lock(); }
+    /// The root view of the session's interface.
+    std::shared_ptr<platform::View> view() const { return m_view; }
+    std::shared_ptr<ObjectRegistry> objectRegistry() override { return m_objectRegistry; }
+    std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
+    /// Replaced on every load; ask again rather than keep it.
+    std::shared_ptr<MorvixHTTPClient> httpClient() const { return m_httpClient; }
+    std::shared_ptr<NotificationsDispatcher> notificationsDispatcher() const { return m_dispatcher; }
+    std::vector<std::shared_ptr<Binding>> bindings() const;
+    static WidgetRegistry& widgetRegistry();
+    ApplicationFrame applicationFrame() const { return m_frame; }
+
+    // Session control.
+    /// Starts a new session (see the class comment).
+    void load();
+    /// Suspends the bindings and closes the error presenters unless already suspended; posts
+    /// kDidEnterBackgroundNotification every time. True when it changed the state.
+    bool suspend();
+    /// Makes the window key; resumes the bindings when suspended. True when it changed the state.
+    bool resume();
+    /// Makes the window key and repeats the last failed exchange.
+    void retry();
+    /// Ends the exchange with the peer (the server binding announces "shutdown"), when active.
+    void terminate();
+    bool isActive() const;
+    bool isSuspended() const { return m_suspended; }
+    /// Whether the ready signal has been given (or skipped in test mode).
+    bool isFrameworkStarted() const { return m_frameworkStarted; }
+    /// Seconds since the current session was loaded, on the process clock.
+    double timeInSession() const;
+
+    // Services to remote objects and the application.
+    std::optional<platform::Url> relativeURLToServer(const std::string& text) const;
+    std::shared_ptr<RemoteObject> objectById(const std::string& id) override;
+    void removeObjectById(const std::string& id) override;
+    /// Hands `entry` to the developer console on the main loop; nothing without a console.
+    void log(const LogEntry& entry) override;
+    /// Logs the error's description, then a line break and its failure reason when it has one.
+    void logError(const platform::Error& error);
+    /// `logError`, then hands the error to the error delegate, or to the built-in handler.
+    void displayError(const platform::Error& error);
+    /// Withdraws whatever the error delegate and the built-in handler present.
+    void closeErrorHandler();
+
+    /// The registry's application service ("morvix.App") and cloud-push service
+    /// ("morvix.CloudPush"); null when the session has none.
+    std::shared_ptr<RemoteObject> appService();
+    std::shared_ptr<RemoteObject> pushService();
+
+    // Application events.
+    /// Always true. x-callback URLs and opened-with URLs reach the services when they land.
+    bool openURL(const std::string& url, const std::string& sourceApplication, const platform::Value& annotation);
+    /// Keeps the push message the application was launched with: the JSON text of the option
+    /// "UIApplicationLaunchOptionsRemoteNotificationKey", or nothing when it is absent.
+    void didFinishLaunchingWithOptions(const platform::Value& options);
+    std::optional<std::string> launchPushMessage() const { return m_launchPushMessage; }
+
+    // CommandOperator::Session.
+    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
+    void changeBaseURL(const std::string& url) override;
+    void receivedRequestCounter(long counter) override;
+    void setMorvixUIActive(bool active) override;
+    bool morvixUIActive() const { return m_morvixUIActive; }
+
+    /// The boolean value of the environment variable "TESTMODE": true for a text starting, after
+    /// spaces, a sign and zeros, with Y, y, T, t or a digit 1 to 9.
+    static bool isInTestMode();
+    static bool parseBoolean(const char* text);
+
+private:
+    MorvixClient(std::shared_ptr<platform::Window> window, ApplicationFrame frame);
+    void initializeClient(std::vector<BindingFactory> bindings);
+    void startFramework();
+    std::shared_ptr<MorvixClientErrorDelegate> errorPresenter();
+
+    std::weak_ptr<platform::Window> m_window;
+    ApplicationFrame m_frame;
+    std::weak_ptr<MorvixClientDelegate> m_delegate;
+    std::weak_ptr<MorvixClientErrorDelegate> m_errorDelegate;
+    std::shared_ptr<ErrorHandler> m_errorHandler;
+    std::shared_ptr<platform::View> m_view;
+    std::shared_ptr<ObjectRegistry> m_objectRegistry;
+    std::shared_ptr<CommandOperator> m_commandOperator;
+    std::shared_ptr<MorvixHTTPClient> m_httpClient;
+    std::shared_ptr<NotificationsDispatcher> m_dispatcher;
+    platform::TimePoint m_startTime {};
+    bool m_suspended = false;
+    bool m_frameworkStarted = false;
+    bool m_morvixUIActive = false;
+    std::optional<std::string> m_launchPushMessage;
+    platform::ObserverToken m_orientationObserver;
+};
+
+} // namespace morvix

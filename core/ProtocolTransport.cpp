@@ -1,0 +1,449 @@
+#include "core/ProtocolTransport.h"
+
+#include "core/MorvixClient.h"
+#include "core/MorvixHTTPClient.h"
+#include "core/Notifications.h"
+#include "core/ObjectRegistry.h"
+#include "core/ProtocolReader.h"
+#include "core/RemoteObject.h"
+#include "core/ServerMessage.h"
+#include "networking/NetHTTPRequestOperation.h"
+#include "networking/NetNetworkActivityIndicatorManager.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/OutputStream.h"
+
+#include <atomic>
+
+namespace morvix {
+
+namespace {
+
+std::atomic<bool> s_wasActive { false };
+
+// The output stream the HTTP layer writes a response body into: the reader parses and applies
+// each chunk as it arrives. The bytes stay readable for logging.
+class ReaderOutputStream final : public platform::OutputStream {
+public:
+    explicit ReaderOutputStream(std::shared_ptr<ProtocolReader> reader) : m_reader(std::move(reader)) { }
+
+    void open() override
+    {
+        OutputStream::open();
+        m_reader->open();
+    }
+    void close() override
+    {
+        OutputStream::close();
+        m_reader->close();
+    }
+    long write(const char* bytes, std::size_t length) override
+    {
+        if (!isOpen())
+            return -1;
+        return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+    }
+    std::optional<std::string> dataWrittenToMemory() const override { return m_reader->data(); }
+
+private:
+    std::shared_ptr<ProtocolReader> m_reader;
+};
+
+// The request of a blocked transport: it sends nothing, and starting it reports the block again.
+class BlockedOperation final : public platform::Operation {
+public:
+    static std::shared_ptr<BlockedOperation> create() { return std::shared_ptr<BlockedOperation>(new BlockedOperation()); }
+    void setAction(std::function<void()> action) { m_action = std::move(action); }
+    void start() override { platform::MainLoop::main().post(m_action); }
+    bool isExecuting() const override { return false; }
+    bool isFinished() const override { return false; }
+
+private:
+    BlockedOperation() = default;
+    std::function<void()> m_action;
+};
+
+void post(const char* name)
+{
+    platform::NotificationCenter::defaultCenter()->post(name);
+}
+
+} // namespace
+
+std::shared_ptr<ProtocolTransport> ProtocolTransport::create(std::weak_ptr<MorvixClient> client)
+{
+    NetNetworkActivityIndicatorManager::sharedManager()->setEnabled(true);
+    return std::shared_ptr<ProtocolTransport>(new ProtocolTransport(std::move(client)));
+}
+
+ProtocolTransport::ProtocolTransport(std::weak_ptr<MorvixClient> client)
+    : m_client(std::move(client))
+{
+}
+
+ProtocolTransport::~ProtocolTransport() = default;
+
+bool ProtocolTransport::wasActive()
+{
+    return s_wasActive.load();
+}
+
+void ProtocolTransport::resetWasActiveForTesting()
+{
+    s_wasActive = false;
+}
+
+void ProtocolTransport::setRequestCounter(std::int64_t counter)
+{
+    m_requestCounter.setValue(counter);
+}
+
+bool ProtocolTransport::busy()
+{
+    std::lock_guard lock(m_mutex);
+    return m_operation || m_retryOperation;
+}
+
+bool ProtocolTransport::isDestroyed()
+{
+    std::lock_guard lock(m_mutex);
+    return m_destroyed;
+}
+
+void ProtocolTransport::newSession(const std::string&)
+{
+    s_wasActive = true;
+    auto client = m_client.lock();
+    if (!client)
+        return;
+    if (auto registry = client->objectRegistry())
+        registry->reset();
+    m_requestCounter.reset();
+    setupLogging();
+    {
+        std::lock_guard lock(m_mutex);
+        m_operation = {};
+        m_retryOperation = {};
+    }
+    startNewSessionOperation();
+}
+
+std::shared_ptr<ProtocolReader> ProtocolTransport::initProtocolReader()
+{
+    auto client = m_client.lock();
+    auto reader = ProtocolReader::create(client ? client->commandOperator() : nullptr);
+    std::lock_guard lock(m_mutex);
+    // A body still streaming for an earlier request must not reach the objects any more.
+    if (m_reader)
+        m_reader->abandon();
+    m_reader = reader;
+    return reader;
+}
+
+void ProtocolTransport::startNewSessionOperation()
+{
+    auto reader = initProtocolReader();
+    auto tag = std::make_shared<const platform::Operation*>(nullptr);
+    auto operation = makeOperation(RequestKind::SessionGet, reader, tag, {}, nullptr);
+    if (!operation)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_operation = { operation, RequestKind::SessionGet };
+    }
+    operation->start();
+}
+
+std::shared_ptr<platform::Operation> ProtocolTransport::makeOperation(RequestKind kind, const std::shared_ptr<ProtocolReader>& reader,
+    const RequestTag& tag, const std::string& body, const std::shared_ptr<platform::Operation>& original)
+{
+    auto client = m_client.lock();
+    auto http = client ? client->httpClient() : nullptr;
+    if (!http)
+        return nullptr;
+    std::weak_ptr<ProtocolTransport> weak = weak_from_this();
+    MorvixHTTPClient::SuccessBlock success = [weak, tag, reader, kind](const platform::URLRequest&,
+                                                 const std::shared_ptr<const platform::HTTPURLResponse>& response) {
+        auto self = weak.lock(); // kept for the whole callback: a reload may drop the transport
+        if (!self)
+            return;
+        if (kind == RequestKind::SessionGet)
+            self->sessionResponded(tag, reader, response);
+        else
+            self->requestEnded(tag, reader, std::nullopt);
+    };
+    MorvixHTTPClient::FailureBlock failure = [weak, tag, reader](const platform::URLRequest&,
+                                                 const std::shared_ptr<const platform::HTTPURLResponse>&, const platform::Error& error) {
+        if (auto self = weak.lock())
+            self->requestEnded(tag, reader, error);
+    };
+    auto stream = std::make_shared<ReaderOutputStream>(reader);
+    std::shared_ptr<platform::Operation> operation;
+    if (original)
+        operation = http->newOperationFromOperation(original, std::move(success), std::move(failure), std::move(stream));
+    else if (kind == RequestKind::SessionGet)
+        operation = http->newGetJsonOperation(std::move(success), std::move(failure), std::move(stream));
+    else
+        operation = http->newPostJsonOperation(body, std::move(success), std::move(failure), std::move(stream));
+    *tag = operation.get();
+    return operation;
+}
+
+bool ProtocolTransport::isCurrent(const RequestTag& tag)
+{
+    std::lock_guard lock(m_mutex);
+    return !m_destroyed && m_operation && m_operation.operation.get() == *tag;
+}
+
+void ProtocolTransport::sessionResponded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
+    const std::shared_ptr<const platform::HTTPURLResponse>& response)
+{
+    if (!isCurrent(tag))
+        return;
+    auto client = m_client.lock();
+    auto mismatch = verifyServerOf(response.get(), client ? client->requiredServerId() : std::nullopt);
+    if (mismatch) {
+        blockWithError(*mismatch);
+        return;
+    }
+    doneReading(std::nullopt, reader->error());
+}
+
+void ProtocolTransport::requestEnded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
+    const std::optional<platform::Error>& httpError)
+{
+    // A request cancelled by `destroy` or replaced by a new session ends here too; it is over
+    // for the transport already.
+    if (!isCurrent(tag))
+        return;
+    doneReading(httpError, reader->error());
+}
+
+void ProtocolTransport::doneReading(const std::optional<platform::Error>& httpError, const std::optional<platform::Error>& readerError)
+{
+    if (auto error = computeError(httpError, readerError))
+        operationFailed(*error);
+    else
+        operationSucceeded();
+    // A failure that reloaded the session has destroyed this transport; the new session's
+    // requests announce their own ends.
+    if (!isDestroyed())
+        post(kProcessingFinished);
+}
+
+std::optional<platform::Error> ProtocolTransport::computeError(const std::optional<platform::Error>& httpError,
+    const std::optional<platform::Error>& readerError)
+{
+    if (httpError && readerError && httpError->domain() != readerError->domain()) {
+        return platform::Error(kErrorDomain, httpError->code(), readerError->failureReason().value_or(std::string()),
+            httpError->description());
+    }
+    if (readerError)
+        return readerError;
+    return httpError;
+}
+
+void ProtocolTransport::operationSucceeded()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = false;
+        m_resuming = false;
+    }
+    post(kOperationSucceeded);
+    std::lock_guard lock(m_mutex);
+    m_operation = {};
+}
+
+void ProtocolTransport::operationFailed(const platform::Error& error)
+{
+    post(kOperationFailed);
+    bool finalFailure = false;
+    bool reload = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_retryOperation = std::move(m_operation);
+        m_operation = {};
+        finalFailure = m_retrying;
+        if (finalFailure) {
+            m_retrying = false;
+            reload = m_resuming;
+            m_resuming = false;
+        }
+    }
+    if (!finalFailure) {
+        retry();
+        return;
+    }
+    auto client = m_client.lock();
+    if (!client)
+        return;
+    if (reload)
+        client->load();
+    else
+        client->displayError(error);
+}
+
+void ProtocolTransport::retry()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_retryOperation || m_destroyed)
+        return;
+    m_retrying = true;
+    auto failed = m_retryOperation;
+    std::shared_ptr<platform::Operation> operation;
+    if (failed.kind == RequestKind::Blocked) {
+        operation = failed.operation;
+    } else {
+        auto reader = initProtocolReader();
+        auto tag = std::make_shared<const platform::Operation*>(nullptr);
+        operation = makeOperation(failed.kind, reader, tag, {}, failed.operation);
+    }
+    if (!operation)
+        return;
+    m_operation = { operation, failed.kind };
+    m_retryOperation = {};
+    operation->start();
+}
+
+void ProtocolTransport::sendMessage(ServerMessage message)
+{
+    if (m_requestCounter.isUsed()) {
+        handleInvalidRequestCounter();
+        return;
+    }
+    if (m_requestCounter.isInitialized())
+        message.setRequestCounter(m_requestCounter.value());
+    auto reader = initProtocolReader();
+    auto tag = std::make_shared<const platform::Operation*>(nullptr);
+    auto operation = makeOperation(RequestKind::Message, reader, tag, message.serialize(), nullptr);
+    if (!operation)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_destroyed)
+            return;
+        m_operation = { operation, RequestKind::Message };
+    }
+    operation->start();
+}
+
+void ProtocolTransport::handleInvalidRequestCounter()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = true; // never repeated by itself
+    }
+    operationFailed(platform::Error("vek", 500, "Invalid State", "A request with this RequestCounter was already sent."));
+}
+
+std::optional<platform::Error> ProtocolTransport::verifyServerOf(const platform::HTTPURLResponse* response,
+    const std::optional<std::string>& requiredId)
+{
+    auto serverId = response ? response->valueForHeader(kServerIdHeader) : std::nullopt;
+    if (serverId == requiredId)
+        return std::nullopt;
+    return platform::Error(kErrorDomain, 417, "Unauthorized Access", "You are not allowed to connect to the server.");
+}
+
+void ProtocolTransport::blockWithError(const platform::Error& error)
+{
+    // Queued only: the transport stays busy from here on, so nothing is flushed any more.
+    sendShutdown();
+    auto blocked = BlockedOperation::create();
+    const platform::Operation* identity = blocked.get();
+    blocked->setAction([weak = weak_from_this(), error, identity] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        {
+            std::lock_guard lock(self->m_mutex);
+            if (self->m_destroyed || self->m_operation.operation.get() != identity)
+                return;
+        }
+        self->blockWithError(error);
+    });
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = true;
+        m_operation = { blocked, RequestKind::Blocked };
+    }
+    operationFailed(error);
+}
+
+std::shared_ptr<ProtocolTransport::PushLink> ProtocolTransport::serverPush()
+{
+    auto client = m_client.lock();
+    auto registry = client ? client->objectRegistry() : nullptr;
+    if (!registry)
+        return nullptr;
+    return std::dynamic_pointer_cast<PushLink>(registry->serverPushObject());
+}
+
+void ProtocolTransport::queueFlushed()
+{
+    if (auto push = serverPush(); push && push->isActive())
+        push->establishLink();
+}
+
+void ProtocolTransport::suspend()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = false;
+        m_resuming = false;
+    }
+    if (auto push = serverPush(); push && push->isActive())
+        push->cancel();
+}
+
+void ProtocolTransport::resume()
+{
+    setupLogging();
+    bool hasFailedRequest = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = false;
+        m_resuming = true;
+        hasFailedRequest = static_cast<bool>(m_retryOperation);
+    }
+    if (hasFailedRequest)
+        retry();
+    else
+        Notifications::forHead()->ping();
+}
+
+void ProtocolTransport::sendShutdown()
+{
+    Notifications::forHead()->shutdown();
+}
+
+void ProtocolTransport::destroy()
+{
+    Request operation;
+    std::shared_ptr<ProtocolReader> reader;
+    {
+        std::lock_guard lock(m_mutex);
+        m_retrying = false;
+        m_resuming = false;
+        m_destroyed = true;
+        operation = std::exchange(m_operation, {});
+        m_retryOperation = {};
+        reader = std::exchange(m_reader, nullptr);
+    }
+    if (reader)
+        reader->abandon();
+    if (operation && operation.kind != RequestKind::Blocked)
+        operation.operation->cancel();
+    m_requestCounter.reset();
+}
+
+void ProtocolTransport::setupLogging()
+{
+    // FIXME: the network logger (written to the system log when the delegate asks for request
+    // or response logging) plugs in here when it lands; `newSession` sets it up and `resume`
+    // adjusts it to the delegate's current settings.
+}
+
+} // namespace morvix
