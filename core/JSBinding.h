@@ -60,6 +60,14 @@ public:
 
     /// Keeps the session weakly and makes the first bridge with its command operator.
     static std::shared_ptr<JSBinding> create(std::weak_ptr<Session> session);
+    /// What a `MorvixClient` takes among its binding factories to run its peer as a script:
+    ///
+    ///     auto client = MorvixClient::create(window, { JSBinding::factory() });
+    ///
+    /// The client's server URL then names the application: a folder ("file:///apps/hello/")
+    /// whose package.json or index.js is the main module, or a JSON file whose "morvix" member
+    /// names the application's own boot script.
+    static BindingFactory factory();
     ~JSBinding() override = default;
     JSBinding(const JSBinding&) = delete;
     JSBinding& operator=(const JSBinding&) = delete;
@@ -108,6 +116,7 @@ private:
     void handleNotificationsFor(const std::shared_ptr<Message>& message);
 
     std::weak_ptr<Session> m_session;
+    std::shared_ptr<Session> m_ownedSession; // the factory's adapter, which holds the client weakly
     std::atomic<bool> m_active { false };
     mutable std::mutex m_bridgeMutex; // guards the m_bridge pointer
     std::shared_ptr<JSBridge> m_bridge;
