@@ -257,6 +257,9 @@ TEST_F(JSBindingTest, ServesTheApplicationOverHttp)
     EXPECT_EQ(lamp("l1")->m_text, "from http");
     lamp("l1")->select(Value::object());
     EXPECT_EQ(session->messages(), std::vector<std::string> { "event l1 Selection" });
+    // An error page is no content, even for a name that ends in ".js".
+    EXPECT_EQ(run("var c = window.morvix._client; JSON.stringify([c.loadAndExecute('gone.js', '', ''), c.load('gone.txt')])"),
+        Value(R"([{"loadError":true},null])"));
 }
 
 TEST_F(JSBindingTest, DeclaredScriptOverHttp)
