@@ -160,7 +160,10 @@ long ProtocolReader::write(const std::uint8_t* bytes, std::size_t length)
     // as written.
     parse(bytes, length);
     std::lock_guard lock(m_stateMutex);
-    m_data.append(reinterpret_cast<const char*>(bytes), length);
+    if (length) {
+        m_chunks.emplace_back(reinterpret_cast<const char*>(bytes), length);
+        m_size += length;
+    }
     return static_cast<long>(length);
 }
 
@@ -190,7 +193,11 @@ void ProtocolReader::handleError(std::string text)
 std::string ProtocolReader::data() const
 {
     std::lock_guard lock(m_stateMutex);
-    return m_data;
+    std::string data;
+    data.reserve(m_size);
+    for (const auto& chunk : m_chunks)
+        data += chunk;
+    return data;
 }
 
 std::optional<std::string> ProtocolReader::protocolError() const

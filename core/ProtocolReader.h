@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct yajl_handle_t;
 
@@ -104,8 +105,11 @@ private:
     std::mutex m_parseMutex; // guards m_parser and the processor's stack; held while applying
     yajl_handle_t* m_parser = nullptr;
 
-    mutable std::mutex m_stateMutex; // guards m_data, m_protocolError and m_closed; never held while applying
-    std::string m_data;
+    mutable std::mutex m_stateMutex; // guards m_chunks, m_size, m_protocolError and m_closed; never held while applying
+    // The copy of the body, chunk by chunk as written: appending to one growing buffer would copy
+    // a large body over and over and touch fresh memory each time it doubles.
+    std::vector<std::string> m_chunks;
+    std::size_t m_size = 0;
     std::optional<std::string> m_protocolError;
     bool m_closed = false;
     std::atomic<Status> m_status = Status::None;

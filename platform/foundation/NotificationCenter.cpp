@@ -76,10 +76,20 @@ ObserverToken NotificationCenter::addObserver(std::string name, const void* send
     return ObserverToken(weak_from_this(), entry);
 }
 
-void NotificationCenter::remove(const std::shared_ptr<ObserverToken::Entry>& entry)
+void NotificationCenter::remove(const std::shared_ptr<ObserverToken::Entry>&)
 {
+    // The entry is already marked dead, so posts skip it. Dead entries are dropped together once
+    // they are half of the list: removing one by one would make tearing down many objects, each
+    // with its observer, quadratic.
+    std::vector<std::shared_ptr<ObserverToken::Entry>> dropped; // released outside the lock
     std::lock_guard lock(m_mutex);
-    m_entries.erase(std::remove(m_entries.begin(), m_entries.end(), entry), m_entries.end());
+    ++m_removedCount;
+    if (m_removedCount * 2 < m_entries.size())
+        return;
+    auto dead = std::stable_partition(m_entries.begin(), m_entries.end(), [](const auto& entry) { return entry->alive.load(); });
+    dropped.assign(std::make_move_iterator(dead), std::make_move_iterator(m_entries.end()));
+    m_entries.erase(dead, m_entries.end());
+    m_removedCount = 0;
 }
 
 void NotificationCenter::post(const Notification& notification)
@@ -88,6 +98,8 @@ void NotificationCenter::post(const Notification& notification)
     {
         std::lock_guard lock(m_mutex);
         for (const auto& entry : m_entries) {
+            if (!entry->alive)
+                continue;
             if (!entry->name.empty() && entry->name != notification.name)
                 continue;
             if (entry->sender && entry->sender != notification.sender)
@@ -109,7 +121,7 @@ void NotificationCenter::post(std::string name, const void* sender, Value userIn
 std::size_t NotificationCenter::observerCount() const
 {
     std::lock_guard lock(m_mutex);
-    return m_entries.size();
+    return m_entries.size() - m_removedCount;
 }
 
 } // namespace morvix::platform

@@ -81,8 +81,10 @@ private:
     NotificationCenter() = default;
     void remove(const std::shared_ptr<ObserverToken::Entry>& entry);
 
-    mutable std::mutex m_mutex; // guards m_entries
+    mutable std::mutex m_mutex; // guards m_entries and m_removedCount
+    // Removed entries stay here, marked dead, until they are half of the list.
     std::vector<std::shared_ptr<ObserverToken::Entry>> m_entries;
+    std::size_t m_removedCount = 0;
 };
 
 struct ObserverToken::Entry {

@@ -40,6 +40,30 @@ TEST(NotificationCenterTest, ObserverRemovedDuringPostIsNotCalledAgain)
     EXPECT_EQ(center->observerCount(), 0u);
 }
 
+TEST(NotificationCenterTest, ManyRemovalsKeepTheSurvivorsInOrder)
+{
+    // Remote objects each observe; a session reset removes thousands of observers at once.
+    auto center = NotificationCenter::create();
+    std::vector<int> calls;
+    std::vector<ObserverToken> tokens;
+    for (int i = 0; i < 1000; ++i)
+        tokens.push_back(center->addObserver("n", nullptr, [&calls, i](const Notification&) { calls.push_back(i); }));
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 3 != 0)
+            tokens[i].reset();
+    }
+    EXPECT_EQ(center->observerCount(), 334u);
+    center->post("n");
+    ASSERT_EQ(calls.size(), 334u);
+    for (std::size_t k = 0; k < calls.size(); ++k)
+        EXPECT_EQ(calls[k], static_cast<int>(k * 3));
+    tokens.clear();
+    EXPECT_EQ(center->observerCount(), 0u);
+    calls.clear();
+    center->post("n");
+    EXPECT_TRUE(calls.empty());
+}
+
 TEST(NotificationCenterTest, ObserverAddedDuringPostWaitsForTheNextPost)
 {
     auto center = NotificationCenter::create();
