@@ -160,7 +160,7 @@ TEST_F(MorvixHTTPClientTest, ResourcesResolveToSchemesThenLocalRootsThenTheServe
 
 TEST_F(MorvixHTTPClientTest, ImageFromPathFetchesAndDecodesOrGivesNothing)
 {
-    auto folder = temporaryDirectory() / "http-client-images";
+    auto folder = temporaryDirectory() / "http client images"; // a space, escaped in its file URL
     std::filesystem::create_directories(folder);
     auto view = platform::View::create({ 0, 0, 4, 3 });
     view->setBackgroundColor(platform::Color::black());
