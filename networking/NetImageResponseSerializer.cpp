@@ -5,13 +5,8 @@
 #include "platform/net/URLResponse.h"
 
 #include <cairo.h>
-// jpeglib.h needs FILE and size_t declared first.
-#include <cstdio>
-#include <jpeglib.h>
 
 #include <atomic>
-#include <csetjmp>
-#include <cstring>
 #include <mutex>
 #include <span>
 
@@ -59,46 +54,23 @@ std::optional<NetImageBitmapInfo> pngInfo(std::string_view data)
     return info;
 }
 
-struct JPEGHeaderErrors {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-void jpegHeaderErrorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JPEGHeaderErrors*>(info->err)->jump, 1);
-}
-
-void jpegHeaderSilence(j_common_ptr) { }
-
-bool readJPEGColorSpace(jpeg_decompress_struct* info, JPEGHeaderErrors* errors, std::string_view data, J_COLOR_SPACE* space)
-{
-    if (setjmp(errors->jump))
-        return false;
-    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned long>(data.size()));
-    jpeg_read_header(info, TRUE);
-    *space = info->jpeg_color_space;
-    return true;
-}
-
 std::optional<NetImageBitmapInfo> jpegInfo(std::string_view data)
 {
-    jpeg_decompress_struct info {};
-    JPEGHeaderErrors errors {};
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = jpegHeaderErrorExit;
-    errors.base.output_message = jpegHeaderSilence;
-    jpeg_create_decompress(&info);
-    J_COLOR_SPACE space = JCS_UNKNOWN;
-    bool read = readJPEGColorSpace(&info, &errors, data, &space);
-    jpeg_destroy_decompress(&info);
-    if (!read)
+    auto space = platform::ImageDecoder::jpegColorSpace(bytesOf(data));
+    if (!space)
         return std::nullopt;
     NetImageBitmapInfo result;
-    if (space == JCS_CMYK || space == JCS_YCCK)
-        result.colorModel = NetImageBitmapInfo::ColorModel::CMYK;
-    else if (space == JCS_GRAYSCALE)
+    switch (*space) {
+    case platform::ImageDecoder::JpegColorSpace::Grayscale:
         result.colorModel = NetImageBitmapInfo::ColorModel::Monochrome;
+        break;
+    case platform::ImageDecoder::JpegColorSpace::Color:
+        result.colorModel = NetImageBitmapInfo::ColorModel::RGB;
+        break;
+    case platform::ImageDecoder::JpegColorSpace::CMYK:
+        result.colorModel = NetImageBitmapInfo::ColorModel::CMYK;
+        break;
+    }
     return result;
 }
 

@@ -97,9 +97,15 @@ void convertRow(const JpegJob& job, const unsigned char* source, std::uint32_t* 
     }
 }
 
-// Runs the whole decompression; returns false after a libjpeg error. Only `job` is touched
+bool isCmyk(J_COLOR_SPACE space)
+{
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+// Reads the header (with the APP1 markers that may carry EXIF) into `job->info`; returns false
+// after a libjpeg error. The caller destroys `job->info` either way. Only `job` is touched
 // between setjmp and longjmp, so nothing needs a destructor when the jump happens.
-bool runJpeg(JpegJob* job, std::span<const std::uint8_t> data, const ImageDecoder::Limits& limits)
+bool readJpegHeader(JpegJob* job, std::span<const std::uint8_t> data)
 {
     job->info.err = jpeg_std_error(&job->error.base);
     job->error.base.error_exit = jpegErrorExit;
@@ -110,12 +116,22 @@ bool runJpeg(JpegJob* job, std::span<const std::uint8_t> data, const ImageDecode
     jpeg_create_decompress(&job->info);
     jpeg_mem_src(&job->info, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_save_markers(&job->info, JPEG_APP0 + 1, 0xffff);
-    if (jpeg_read_header(&job->info, TRUE) != JPEG_HEADER_OK)
+    return jpeg_read_header(&job->info, TRUE) == JPEG_HEADER_OK;
+}
+
+// Runs the whole decompression; returns false after a libjpeg error. As in readJpegHeader,
+// only `job` is touched between setjmp and longjmp.
+bool runJpeg(JpegJob* job, std::span<const std::uint8_t> data, const ImageDecoder::Limits& limits)
+{
+    if (!readJpegHeader(job, data))
+        return false;
+    // The header reader's jump target is gone with its frame; errors from here on land here.
+    if (setjmp(job->error.jump))
         return false;
     if (!withinLimits(job->info.image_width, job->info.image_height, limits))
         return false;
     readOrientation(*job);
-    job->cmyk = job->info.jpeg_color_space == JCS_CMYK || job->info.jpeg_color_space == JCS_YCCK;
+    job->cmyk = isCmyk(job->info.jpeg_color_space);
     job->adobeInverted = job->cmyk && job->info.saw_Adobe_marker;
     job->info.out_color_space = job->cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&job->info);
@@ -258,6 +274,23 @@ std::shared_ptr<Image> ImageDecoder::decodeJPEG(std::span<const std::uint8_t> da
     }
     cairo_surface_mark_dirty(job->surface);
     return Image::adopt(job->surface, scale, job->orientation.value_or(ImageOrientation::Up));
+}
+
+std::optional<ImageDecoder::JpegColorSpace> ImageDecoder::jpegColorSpace(std::span<const std::uint8_t> data)
+{
+    auto job = std::make_unique<JpegJob>();
+    std::optional<JpegColorSpace> space;
+    if (readJpegHeader(job.get(), data)) {
+        J_COLOR_SPACE recorded = job->info.jpeg_color_space;
+        if (isCmyk(recorded))
+            space = JpegColorSpace::CMYK;
+        else if (recorded == JCS_GRAYSCALE)
+            space = JpegColorSpace::Grayscale;
+        else
+            space = JpegColorSpace::Color;
+    }
+    jpeg_destroy_decompress(&job->info);
+    return space;
 }
 
 std::optional<ImageOrientation> ImageDecoder::exifOrientation(std::span<const std::uint8_t> payload)

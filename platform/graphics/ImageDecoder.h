@@ -36,6 +36,14 @@ public:
     /// Colour (YCbCr, RGB), grey and CMYK JPEGs are decoded.
     static std::shared_ptr<Image> decodeJPEG(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
 
+    /// What a JPEG's header says its samples are, without decoding them.
+    enum class JpegColorSpace { Grayscale, Color, CMYK };
+
+    /// The colour space recorded in a JPEG's header: CMYK for CMYK and YCCK; Color for YCbCr,
+    /// RGB and anything else that is neither grey nor CMYK. Nothing when the header cannot be
+    /// read (not a JPEG, truncated before the first frame).
+    static std::optional<JpegColorSpace> jpegColorSpace(std::span<const std::uint8_t> data);
+
     /// The orientation recorded in an EXIF block (the payload of an APP1 segment, starting with
     /// "Exif\0\0"); nothing when the block is malformed or has no valid Orientation tag.
     static std::optional<ImageOrientation> exifOrientation(std::span<const std::uint8_t> app1Payload);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -172,6 +173,29 @@ TEST(ImageDecoderTest, JpegDecodesColourGreyAndAdobeCmyk)
     ASSERT_TRUE(cmyk);
     p = cmyk->pixelAt(3, 3);
     EXPECT_TRUE(near(p.red, 0, 10) && near(p.green, 255, 10) && near(p.blue, 255, 10)) << int(p.red) << " " << int(p.green) << " " << int(p.blue);
+}
+
+TEST(ImageDecoderTest, JpegColorSpaceComesFromTheHeaderAlone)
+{
+    EXPECT_EQ(ImageDecoder::jpegColorSpace(encodeJpeg({})), ImageDecoder::JpegColorSpace::Color);
+    auto grey = encodeJpeg({ .space = JCS_GRAYSCALE, .components = 1, .fill = { 90 } });
+    EXPECT_EQ(ImageDecoder::jpegColorSpace(grey), ImageDecoder::JpegColorSpace::Grayscale);
+    auto cmyk = encodeJpeg({ .space = JCS_CMYK, .components = 4, .fill = { 0, 255, 255, 255 } });
+    EXPECT_EQ(ImageDecoder::jpegColorSpace(cmyk), ImageDecoder::JpegColorSpace::CMYK);
+    // The header is enough: cutting the data off right after the start-of-scan segment
+    // still answers.
+    const std::uint8_t startOfScan[] = { 0xff, 0xda };
+    auto scan = std::search(cmyk.begin(), cmyk.end(), std::begin(startOfScan), std::end(startOfScan));
+    ASSERT_NE(scan, cmyk.end());
+    std::size_t scanLength = std::size_t(scan[2]) << 8 | scan[3];
+    cmyk.resize(std::size_t(scan - cmyk.begin()) + 2 + scanLength);
+    EXPECT_EQ(ImageDecoder::jpegColorSpace(cmyk), ImageDecoder::JpegColorSpace::CMYK);
+
+    EXPECT_FALSE(ImageDecoder::jpegColorSpace({}));
+    const std::uint8_t startOnly[] = { 0xff, 0xd8, 0xff };
+    EXPECT_FALSE(ImageDecoder::jpegColorSpace(startOnly));
+    const std::uint8_t notJpeg[] = { 'G', 'I', 'F', '8', '9', 'a', 0, 0 };
+    EXPECT_FALSE(ImageDecoder::jpegColorSpace(notJpeg));
 }
 
 TEST(ImageDecoderTest, JpegExifOrientationTiltsThePointSize)
