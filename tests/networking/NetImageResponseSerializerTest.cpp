@@ -3,7 +3,7 @@
 #include "networking/NetJSONResponseSerializer.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/net/HTTPURLResponse.h"
+#include "tests/networking/SerializerTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,32 +11,15 @@
 #include <cstdio>
 #include <jpeglib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 using namespace morvix;
+using morvix::testing::fixture;
+using morvix::testing::responseWithContentType;
 using morvix::platform::Error;
 using morvix::platform::Image;
 
 namespace {
-
-std::string fixture(const std::string& name)
-{
-    auto path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
-std::shared_ptr<const platform::URLResponse> imageResponse(const std::string& contentType, int status = 200)
-{
-    platform::HTTPHeaders headers;
-    headers.set("Content-Type", contentType);
-    return platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/i"), status, headers);
-}
 
 // Encodes a solid picture with libjpeg's encoder; `components` 3 writes RGB (stored as
 // YCbCr), 4 writes CMYK.
@@ -75,7 +58,7 @@ std::string encodeJPEG(int width, int height, int components, const std::vector<
 std::shared_ptr<Image> decode(const NetImageResponseSerializer& serializer, const std::string& type, const std::string& body,
     std::optional<Error>* error = nullptr)
 {
-    std::any object = serializer.responseObjectForResponse(imageResponse(type), &body, error);
+    std::any object = serializer.responseObjectForResponse(responseWithContentType(200, type), &body, error);
     return object.has_value() ? std::any_cast<std::shared_ptr<Image>>(object) : nullptr;
 }
 
@@ -165,7 +148,7 @@ TEST(NetImageResponseSerializerTest, FormatsWithoutADecoderAndRejectionsGiveNoth
     // A status failure still decodes, with the error beside the image.
     std::string png = fixture("rgb-4x3.png");
     error.reset();
-    std::any object = serializer->responseObjectForResponse(imageResponse("image/png", 404), &png, &error);
+    std::any object = serializer->responseObjectForResponse(responseWithContentType(404, "image/png"), &png, &error);
     EXPECT_TRUE(object.has_value());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), -1011);
@@ -185,7 +168,7 @@ TEST(NetImageResponseSerializerTest, CompoundOfJSONAndImageGivesTheImage)
         { NetJSONResponseSerializer::serializer(), NetImageResponseSerializer::serializer() });
     std::string png = fixture("rgb-4x3.png");
     std::optional<Error> error;
-    std::any object = compound->responseObjectForResponse(imageResponse("image/png"), &png, &error);
+    std::any object = compound->responseObjectForResponse(responseWithContentType(200, "image/png"), &png, &error);
     ASSERT_TRUE(object.has_value());
     EXPECT_TRUE(std::any_cast<std::shared_ptr<Image>>(object));
     EXPECT_FALSE(error);

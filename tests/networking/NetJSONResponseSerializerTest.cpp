@@ -1,27 +1,19 @@
 #include "networking/NetJSONReading.h"
 #include "networking/NetURLResponseSerialization.h"
 
+#include "tests/networking/SerializerTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 using namespace morvix;
+using morvix::testing::fixture;
+using morvix::testing::responseWithContentType;
 using morvix::platform::Error;
 using morvix::platform::Value;
 
 namespace {
-
-std::string fixture(const std::string& name)
-{
-    auto path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
 
 } // namespace
 
@@ -145,18 +137,6 @@ TEST(NetResponseErrorTest, FindsAContentTypeRejectionAnywhereInTheChain)
 // The serializer --------------------------------------------------------------------------------
 
 #include "networking/NetJSONResponseSerializer.h"
-#include "platform/net/HTTPURLResponse.h"
-
-namespace {
-
-std::shared_ptr<const platform::URLResponse> jsonResponse(int status, const std::string& contentType)
-{
-    platform::HTTPHeaders headers;
-    headers.set("Content-Type", contentType);
-    return platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/j"), status, headers);
-}
-
-} // namespace
 
 TEST(NetJSONResponseSerializerTest, ALoneSpaceAndAnEmptyBodyAreNothingWithoutAnError)
 {
@@ -164,12 +144,12 @@ TEST(NetJSONResponseSerializerTest, ALoneSpaceAndAnEmptyBodyAreNothingWithoutAnE
     std::string space = " ";
     std::string empty;
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &space, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &space, &error).has_value());
     EXPECT_FALSE(error);
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &empty, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &empty, &error).has_value());
     EXPECT_FALSE(error);
     // An empty body leaves the validation error as it is.
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &empty, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/json"), &empty, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), -1011);
 }
@@ -179,13 +159,13 @@ TEST(NetJSONResponseSerializerTest, AStatusFailureStillDecodes)
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string body = fixture("ordered.json");
     std::optional<Error> error;
-    std::any object = serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &body, &error);
+    std::any object = serializer->responseObjectForResponse(responseWithContentType(500, "application/json"), &body, &error);
     ASSERT_TRUE(object.has_value());
     EXPECT_EQ(std::any_cast<Value>(object)["zeta"], 1);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), -1011);
     // Without an out-error an invalid response is not decoded.
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &body, nullptr).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/json"), &body, nullptr).has_value());
 }
 
 TEST(NetJSONResponseSerializerTest, AnUnacceptableContentTypeGivesNothing)
@@ -193,11 +173,11 @@ TEST(NetJSONResponseSerializerTest, AnUnacceptableContentTypeGivesNothing)
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string body = "{}";
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "text/html"), &body, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "text/html"), &body, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), -1016);
     for (const char* type : { "text/json", "text/javascript" })
-        EXPECT_TRUE(serializer->responseObjectForResponse(jsonResponse(200, type), &body, &error).has_value()) << type;
+        EXPECT_TRUE(serializer->responseObjectForResponse(responseWithContentType(200, type), &body, &error).has_value()) << type;
 }
 
 TEST(NetJSONResponseSerializerTest, DecodesInTheResponseCharacterSet)
@@ -205,12 +185,12 @@ TEST(NetJSONResponseSerializerTest, DecodesInTheResponseCharacterSet)
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string latin1 = "{\"s\":\"caf\xe9\"}";
     std::optional<Error> error;
-    std::any object = serializer->responseObjectForResponse(jsonResponse(200, "application/json; charset=iso-8859-1"), &latin1, &error);
+    std::any object = serializer->responseObjectForResponse(responseWithContentType(200, "application/json; charset=iso-8859-1"), &latin1, &error);
     ASSERT_TRUE(object.has_value());
     EXPECT_EQ(std::any_cast<Value>(object)["s"], "caf\u00e9");
     // An unknown charset falls back to the serializer's encoding.
     std::string utf8 = "{\"s\":\"caf\xc3\xa9\"}";
-    object = serializer->responseObjectForResponse(jsonResponse(200, "application/json; charset=x-nothing"), &utf8, &error);
+    object = serializer->responseObjectForResponse(responseWithContentType(200, "application/json; charset=x-nothing"), &utf8, &error);
     EXPECT_EQ(std::any_cast<Value>(object)["s"], "caf\u00e9");
 }
 
@@ -219,7 +199,7 @@ TEST(NetJSONResponseSerializerTest, UndecodableTextIsAnErrorNotNothing)
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string broken = "{\"s\":\"\xff\xfe\"}";
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(404, "application/json"), &broken, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(404, "application/json"), &broken, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->is(NetURLResponseSerializationErrorDomain, -1016));
     EXPECT_EQ(error->description(), "Data failed decoding as a UTF-8 string");
@@ -234,16 +214,16 @@ TEST(NetJSONResponseSerializerTest, SyntaxErrorsCarryTheValidationErrorUnderneat
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string broken = "{\"a\":";
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(500, "application/json"), &broken, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/json"), &broken, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->code(), -1011);
 
     std::string scalar = "3";
-    EXPECT_FALSE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &scalar, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &scalar, &error).has_value());
     serializer->setReadingOptions(NetJSONReadingAllowFragments);
-    EXPECT_TRUE(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &scalar, &error).has_value());
+    EXPECT_TRUE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &scalar, &error).has_value());
 }
 
 TEST(NetJSONResponseSerializerTest, RemovesNullMapValuesWhenAsked)
@@ -252,7 +232,7 @@ TEST(NetJSONResponseSerializerTest, RemovesNullMapValuesWhenAsked)
     serializer->setRemovesKeysWithNullValues(true);
     std::string body = fixture("ordered.json");
     std::optional<Error> error;
-    Value value = std::any_cast<Value>(serializer->responseObjectForResponse(jsonResponse(200, "application/json"), &body, &error));
+    Value value = std::any_cast<Value>(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &body, &error));
     EXPECT_FALSE(value["mid"].contains("n"));
     EXPECT_TRUE(value["alpha"][1].is_null());
 }
@@ -262,7 +242,7 @@ TEST(NetJSONResponseSerializerTest, RandomBodiesInAnyCharsetGiveAnObjectOrAnErro
     auto serializer = NetJSONResponseSerializer::serializer();
     std::mt19937 random(77);
     for (const char* charset : { "utf-8", "utf-16", "utf-16be", "iso-8859-1", "shift_jis", "windows-1252", "x-unknown" }) {
-        auto response = jsonResponse(200, std::string("application/json; charset=") + charset);
+        auto response = responseWithContentType(200, std::string("application/json; charset=") + charset);
         for (int round = 0; round < 300; ++round) {
             std::string body(1 + random() % 40, '\0');
             for (auto& byte : body)

@@ -1,27 +1,19 @@
 #include "networking/NetJSONReading.h"
 #include "networking/NetPropertyListReading.h"
 
+#include "tests/networking/SerializerTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 using namespace morvix;
+using morvix::testing::fixture;
+using morvix::testing::responseWithContentType;
 using morvix::platform::Error;
 using morvix::platform::Value;
 
 namespace {
-
-std::string fixture(const std::string& name)
-{
-    auto path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
 
 void expectSample(const Value& value)
 {
@@ -93,18 +85,6 @@ TEST(NetPropertyListReadingTest, DeepNestingIsRefused)
 // The serializer --------------------------------------------------------------------------------
 
 #include "networking/NetPropertyListResponseSerializer.h"
-#include "platform/net/HTTPURLResponse.h"
-
-namespace {
-
-std::shared_ptr<const platform::URLResponse> plistResponse(int status, const std::string& contentType)
-{
-    platform::HTTPHeaders headers;
-    headers.set("Content-Type", contentType);
-    return platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/p"), status, headers);
-}
-
-} // namespace
 
 TEST(NetPropertyListResponseSerializerTest, DecodesBothFormatsOfAcceptedResponses)
 {
@@ -112,7 +92,7 @@ TEST(NetPropertyListResponseSerializerTest, DecodesBothFormatsOfAcceptedResponse
     for (const char* name : { "sample.xml.plist", "sample.binary.plist" }) {
         std::string body = fixture(name);
         std::optional<Error> error;
-        std::any object = serializer->responseObjectForResponse(plistResponse(200, "application/x-plist"), &body, &error);
+        std::any object = serializer->responseObjectForResponse(responseWithContentType(200, "application/x-plist"), &body, &error);
         ASSERT_TRUE(object.has_value()) << name;
         expectSample(std::any_cast<Value>(object));
         EXPECT_FALSE(error);
@@ -124,18 +104,18 @@ TEST(NetPropertyListResponseSerializerTest, ReadErrorsChainTheValidationErrorAnd
     auto serializer = NetPropertyListResponseSerializer::serializer();
     std::string garbage = "garbage";
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(500, "application/x-plist"), &garbage, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/x-plist"), &garbage, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->code(), -1011);
 
     std::string body = fixture("sample.xml.plist");
-    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(200, "text/xml"), &body, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "text/xml"), &body, &error).has_value());
     EXPECT_EQ(error->code(), -1016);
 
     error.reset();
-    EXPECT_FALSE(serializer->responseObjectForResponse(plistResponse(200, "application/x-plist"), nullptr, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/x-plist"), nullptr, &error).has_value());
     EXPECT_FALSE(error);
 
     auto copy = std::dynamic_pointer_cast<NetPropertyListResponseSerializer>(

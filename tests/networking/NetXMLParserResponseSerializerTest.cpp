@@ -1,24 +1,16 @@
 #include "networking/XMLParser.h"
 
+#include "tests/networking/SerializerTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 using namespace morvix;
+using morvix::testing::fixture;
+using morvix::testing::responseWithContentType;
 
 namespace {
-
-std::string fixture(const std::string& name)
-{
-    auto path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
 
 struct RecordingDelegate final : XMLParserDelegate {
     void didStartElement(XMLParser&, const std::string& name, const std::map<std::string, std::string>& attributes) override
@@ -115,14 +107,11 @@ TEST(XMLParserTest, TruncatedAndCorruptedDocumentsNeverCrash)
 // The serializer --------------------------------------------------------------------------------
 
 #include "networking/NetXMLParserResponseSerializer.h"
-#include "platform/net/HTTPURLResponse.h"
 
 TEST(NetXMLParserResponseSerializerTest, HandsBackAParserThatHasNotRunYet)
 {
     auto serializer = NetXMLParserResponseSerializer::serializer();
-    platform::HTTPHeaders headers;
-    headers.set("Content-Type", "text/xml; charset=utf-8");
-    auto response = platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/x"), 200, headers);
+    auto response = responseWithContentType(200, "text/xml; charset=utf-8");
     std::string body = fixture("sample.xml");
     std::optional<platform::Error> error;
     std::any object = serializer->responseObjectForResponse(response, &body, &error);
@@ -134,8 +123,7 @@ TEST(NetXMLParserResponseSerializerTest, HandsBackAParserThatHasNotRunYet)
     EXPECT_TRUE(parser->parse());
     EXPECT_EQ(delegate->events.size(), 6u);
 
-    headers.set("Content-Type", "application/json");
-    auto json = platform::HTTPURLResponse::create(platform::Url::parse("http://127.0.0.1/x"), 200, headers);
+    auto json = responseWithContentType(200, "application/json");
     EXPECT_FALSE(serializer->responseObjectForResponse(json, &body, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), -1016);
