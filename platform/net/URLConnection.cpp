@@ -23,6 +23,19 @@ namespace {
 
 constexpr int kMaximumRedirects = 16;
 
+// Marks a curl or OpenSSL callback into the connection as running for as long as it lives, so
+// that `cancel` leaves the handle alone until the callback has returned.
+class CallbackScope {
+public:
+    explicit CallbackScope(int& depth) : m_depth(depth) { ++m_depth; }
+    ~CallbackScope() { --m_depth; }
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+
+private:
+    int& m_depth;
+};
+
 bool isRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -328,37 +341,29 @@ void URLConnection::addBody()
 std::size_t URLConnection::headerCallback(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    ++connection->m_callbackDepth;
-    auto result = connection->onHeader(data, size * count);
-    --connection->m_callbackDepth;
-    return result;
+    CallbackScope scope(connection->m_callbackDepth);
+    return connection->onHeader(data, size * count);
 }
 
 std::size_t URLConnection::writeCallback(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    ++connection->m_callbackDepth;
-    auto result = connection->onData(data, size * count);
-    --connection->m_callbackDepth;
-    return result;
+    CallbackScope scope(connection->m_callbackDepth);
+    return connection->onData(data, size * count);
 }
 
 std::size_t URLConnection::readCallback(char* buffer, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    ++connection->m_callbackDepth;
-    auto result = connection->onRead(buffer, size * count);
-    --connection->m_callbackDepth;
-    return result;
+    CallbackScope scope(connection->m_callbackDepth);
+    return connection->onRead(buffer, size * count);
 }
 
 int URLConnection::progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t uploadTotal, std::int64_t uploadNow)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    ++connection->m_callbackDepth;
-    auto result = connection->onProgress(uploadTotal, uploadNow);
-    --connection->m_callbackDepth;
-    return result;
+    CallbackScope scope(connection->m_callbackDepth);
+    return connection->onProgress(uploadTotal, uploadNow);
 }
 
 int URLConnection::sslContextCallback(CURL*, void* context, void* self)
@@ -372,9 +377,8 @@ int URLConnection::sslContextCallback(CURL*, void* context, void* self)
 int URLConnection::verifyCallback(X509_STORE_CTX* context, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    ++connection->m_callbackDepth;
+    CallbackScope scope(connection->m_callbackDepth);
     bool accepted = connection->onVerify(context);
-    --connection->m_callbackDepth;
     if (!accepted)
         X509_STORE_CTX_set_error(context, X509_V_ERR_APPLICATION_VERIFICATION);
     return accepted ? 1 : 0;
