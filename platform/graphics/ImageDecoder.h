@@ -41,7 +41,7 @@ public:
 
     /// The colour space recorded in a JPEG's header: CMYK for CMYK and YCCK; Color for YCbCr,
     /// RGB and anything else that is neither grey nor CMYK. Nothing when the header cannot be
-    /// read (not a JPEG, truncated before the first frame).
+    /// read (not a JPEG, or cut off before its first scan).
     static std::optional<JpegColorSpace> jpegColorSpace(std::span<const std::uint8_t> data);
 
     /// The orientation recorded in an EXIF block (the payload of an APP1 segment, starting with
