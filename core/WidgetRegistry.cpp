@@ -1,5 +1,7 @@
 #include "core/WidgetRegistry.h"
 
+#include "core/ServerPush.h"
+
 #include <mutex>
 
 namespace morvix {
@@ -35,6 +37,7 @@ void WidgetRegistry::initNativeAccessHandlers()
 
 void WidgetRegistry::initServiceHandlers()
 {
+    addHandler<ServerPush>();
 }
 
 void WidgetRegistry::addHandler(Handler handler)
