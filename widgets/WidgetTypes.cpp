@@ -1,0 +1,17 @@
+#include "widgets/WidgetTypes.h"
+
+#include "core/WidgetRegistry.h"
+#include "widgets/foundation/TextSizeMeasurement.h"
+
+namespace morvix {
+
+void registerWidgetTypes()
+{
+    auto& registry = WidgetRegistry::instance();
+    // Widgets and native-access objects join here as their classes are written.
+
+    // Services.
+    registry.addHandler<TextSizeMeasurement>();
+}
+
+} // namespace morvix
