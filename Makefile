@@ -26,8 +26,10 @@ test-sanitized: deps
 
 test: test-plain test-sanitized
 
+# The sample script application, run by the library's own script peer: its console log, the
+# messages the session sends it and the object tree.
 demo: build
-	$(BUILD)/examples/morvix-demo
+	$(BUILD)/examples/morvix-run --script examples/hello --idle-ms 500 --log-traffic --tree
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)

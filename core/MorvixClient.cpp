@@ -311,8 +311,22 @@ void MorvixClient::removeObjectById(const std::string& id)
 void MorvixClient::log(const LogEntry& entry)
 {
     // FIXME: the developer console shows the entry (on the main loop) when the application
-    // shell lands; without a console the entry goes nowhere.
-    (void)entry;
+    // shell lands; until then only the application's observer sees it.
+    std::shared_ptr<const std::function<void(const LogEntry&)>> observer;
+    {
+        std::lock_guard lock(m_logObserverMutex);
+        observer = m_logObserver;
+    }
+    if (!observer)
+        return;
+    platform::MainLoop::main().post([observer, entry] { (*observer)(entry); });
+}
+
+void MorvixClient::setLogObserver(std::function<void(const LogEntry&)> observer)
+{
+    auto shared = observer ? std::make_shared<const std::function<void(const LogEntry&)>>(std::move(observer)) : nullptr;
+    std::lock_guard lock(m_logObserverMutex);
+    m_logObserver = std::move(shared);
 }
 
 void MorvixClient::logError(const platform::Error& error)

@@ -10,7 +10,9 @@
 #include "platform/net/Url.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -138,7 +140,13 @@ public:
     std::shared_ptr<RemoteObject> objectById(const std::string& id) override;
     void removeObjectById(const std::string& id) override;
     /// Hands `entry` to the developer console on the main loop; nothing without a console.
+    /// The application's log observer, when it set one, gets the entry there too. Any thread.
     void log(const LogEntry& entry) override;
+    /// Called on the main loop with every entry of the session log (console output of a script
+    /// peer, failed operations' reports, logged errors), in the order they were logged; an
+    /// application without a developer console shows them with it. Replaces any earlier
+    /// observer; an empty function removes it. Any thread.
+    void setLogObserver(std::function<void(const LogEntry&)> observer);
     /// Logs the error's description, then a line break and its failure reason when it has one.
     void logError(const platform::Error& error);
     /// `logError`, then hands the error to the error delegate, or to the built-in handler.
@@ -182,6 +190,8 @@ private:
     std::weak_ptr<MorvixClientDelegate> m_delegate;
     std::weak_ptr<MorvixClientErrorDelegate> m_errorDelegate;
     std::shared_ptr<ErrorHandler> m_errorHandler;
+    std::mutex m_logObserverMutex; // guards m_logObserver
+    std::shared_ptr<const std::function<void(const LogEntry&)>> m_logObserver;
     std::shared_ptr<platform::View> m_view;
     std::shared_ptr<ObjectRegistry> m_objectRegistry;
     std::shared_ptr<CommandOperator> m_commandOperator;

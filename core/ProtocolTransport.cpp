@@ -1,5 +1,6 @@
 #include "core/ProtocolTransport.h"
 
+#include "core/Logger.h"
 #include "core/MorvixClient.h"
 #include "core/MorvixHTTPClient.h"
 #include "core/Notifications.h"
@@ -400,7 +401,7 @@ void ProtocolTransport::suspend()
 
 void ProtocolTransport::resume()
 {
-    setupLogging();
+    adjustLogging();
     bool hasFailedRequest = false;
     {
         std::lock_guard lock(m_mutex);
@@ -423,6 +424,7 @@ void ProtocolTransport::destroy()
 {
     Request operation;
     std::shared_ptr<ProtocolReader> reader;
+    std::shared_ptr<Logger> logger;
     {
         std::lock_guard lock(m_mutex);
         m_retrying = false;
@@ -431,6 +433,7 @@ void ProtocolTransport::destroy()
         operation = std::exchange(m_operation, {});
         m_retryOperation = {};
         reader = std::exchange(m_reader, nullptr);
+        logger = std::exchange(m_logger, nullptr);
     }
     if (reader)
         reader->abandon();
@@ -439,11 +442,31 @@ void ProtocolTransport::destroy()
     m_requestCounter.reset();
 }
 
+bool ProtocolTransport::wantsLogging()
+{
+    auto client = m_client.lock();
+    return client && (client->logRequests() || client->logResponses());
+}
+
+// A new session starts a new log (and a new session file) when the delegate asks for one.
 void ProtocolTransport::setupLogging()
 {
-    // FIXME: the network logger (written to the system log when the delegate asks for request
-    // or response logging) plugs in here when it lands; `newSession` sets it up and `resume`
-    // adjusts it to the delegate's current settings.
+    auto logger = wantsLogging() ? Logger::create() : nullptr;
+    std::shared_ptr<Logger> old; // released after the lock: a logger's destruction writes its queue
+    std::lock_guard lock(m_mutex);
+    old = std::exchange(m_logger, std::move(logger));
+}
+
+// Resuming follows the delegate's current settings and keeps a running log going.
+void ProtocolTransport::adjustLogging()
+{
+    bool wanted = wantsLogging();
+    std::shared_ptr<Logger> dropped;
+    std::lock_guard lock(m_mutex);
+    if (wanted && !m_logger)
+        m_logger = Logger::create();
+    else if (!wanted)
+        dropped = std::exchange(m_logger, nullptr);
 }
 
 } // namespace morvix

@@ -17,6 +17,8 @@ class Operation;
 
 namespace morvix {
 
+class Logger;
+
 class MorvixClient;
 class ProtocolReader;
 
@@ -134,6 +136,8 @@ private:
     void blockWithError(const platform::Error& error);
     std::shared_ptr<PushLink> serverPush();
     void setupLogging();
+    void adjustLogging();
+    bool wantsLogging();
     bool isDestroyed();
 
     std::weak_ptr<MorvixClient> m_client;
@@ -146,6 +150,7 @@ private:
     bool m_retrying = false;
     bool m_resuming = false;
     bool m_destroyed = false;
+    std::shared_ptr<Logger> m_logger;
 };
 
 } // namespace morvix

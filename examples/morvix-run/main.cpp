@@ -5,6 +5,11 @@
 // stable.
 
 #include "core/Binding.h"
+#include "core/JSBinding.h"
+#include "core/LogEntry.h"
+#include "core/Message.h"
+#include "core/MessageOperation.h"
+#include "core/Notification.h"
 #include "core/MorvixClient.h"
 #include "core/MorvixClientDelegate.h"
 #include "core/MorvixClientErrorDelegate.h"
@@ -23,10 +28,12 @@
 #include "platform/net/OutputStream.h"
 #include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
+#include "widgets/WidgetTypes.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,15 +45,21 @@ namespace {
 using namespace morvix;
 using namespace std::chrono_literals;
 
-constexpr const char* kUsage = R"(usage: morvix-run --server URL [options]
+constexpr const char* kUsage = R"(usage: morvix-run (--server URL | --script DIR) [options]
 
-Runs one session against the server at URL and prints what it was asked to.
+Runs one session against the server at URL, or against the script application in the
+folder DIR run by the library itself, and prints what it was asked to. The session log
+(the script's console, failed operations, errors) is printed as it comes.
 
-  --server URL     the server URL (required)
+  --server URL     the server URL
+  --script DIR     the script application's folder (its package.json names the main module)
   --seconds N      stop after N seconds (decimals allowed)
   --idle-ms M      stop once the session has been idle for M milliseconds:
                    no request in flight and nothing queued
-  --log-traffic    print every request and response body
+  --log-traffic    print every request and response body; with --script, every
+                   message the session sends to the script
+  --log-file       log every request and response to the system log and to a session
+                   file in the documents folder
   --tree           print the object tree (id, type, parent) at exit
   --terminate      end the session with "terminate" before exit
   --strict         check server certificates strictly, host name included (default)
@@ -60,6 +73,8 @@ error handler (printed with its domain, code, title and text).
 
 struct Options {
     std::string server;
+    std::string script;
+    bool logFile = false;
     std::optional<double> seconds;
     std::optional<long> idleMs;
     bool logTraffic = false;
@@ -101,6 +116,10 @@ Options parseOptions(int argc, char** argv)
         if (argument == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
+        } else if (argument == "--script") {
+            options.script = value();
+        } else if (argument == "--log-file") {
+            options.logFile = true;
         } else if (argument == "--server") {
             options.server = value();
         } else if (argument == "--seconds") {
@@ -123,16 +142,80 @@ Options parseOptions(int argc, char** argv)
             usageError("unknown option " + std::string(argument));
         }
     }
-    if (options.server.empty())
-        usageError("--server URL is required");
+    if (options.server.empty() == options.script.empty())
+        usageError("give one of --server URL and --script DIR");
+    if (!options.script.empty()) {
+        // The script peer reads its application from a folder URL; the slash makes module paths
+        // resolve inside the folder.
+        std::error_code error;
+        auto folder = std::filesystem::absolute(options.script, error);
+        if (error || !std::filesystem::is_directory(folder))
+            usageError("--script " + options.script + ": not a folder");
+        options.server = "file://" + folder.lexically_normal().string();
+        if (options.server.back() != '/')
+            options.server += '/';
+    }
     return options;
 }
 
-// The peer the session talks to. The HTTP server binding today; a script peer reading an
-// application folder plugs in here with an option of its own.
-std::vector<BindingFactory> chooseBindings(const Options&)
+// Prints every message the session hands to its peer, as the wire arrays a server would get.
+class TracingBinding final : public Binding {
+public:
+    void start() override { }
+    void suspend() override { }
+    void resume() override { }
+    void retry() override { }
+    void stop() override { }
+    void sendMessage(const std::shared_ptr<Message>& message) override { print(message); }
+    void scheduleMessage(const std::shared_ptr<Message>& message) override { print(message); }
+    void storeMessage(const std::shared_ptr<Message>& message) override { print(message); }
+    void reset() override { }
+    bool isActive() override { return true; }
+    bool isProcessing() override { return false; }
+    void receivedRequestCounter(std::int64_t) override { }
+    bool supportsCustomDrawer() override { return true; }
+
+private:
+    static void print(const std::shared_ptr<Message>& message)
+    {
+        auto notification = std::dynamic_pointer_cast<Notification>(message);
+        if (!notification)
+            return;
+        for (const auto& operation : notification->getMessageOperations()) {
+            auto array = operation->toOperationArray(notification->getTarget());
+            if (!array.is_null())
+                std::printf("> %s\n", array.dump().c_str());
+        }
+        std::fflush(stdout);
+    }
+};
+
+// The peer the session talks to: the HTTP server, or the script application run in-process.
+std::vector<BindingFactory> chooseBindings(const Options& options)
 {
-    return { MorvixClient::serverBinding() };
+    if (options.script.empty())
+        return { MorvixClient::serverBinding() };
+    std::vector<BindingFactory> bindings { JSBinding::factory() };
+    if (options.logTraffic)
+        bindings.push_back([](std::weak_ptr<MorvixClient>) -> std::shared_ptr<Binding> { return std::make_shared<TracingBinding>(); });
+    return bindings;
+}
+
+const char* logTypeName(LogEntry::Type type)
+{
+    switch (type) {
+    case LogEntry::Type::Log:
+        return "log";
+    case LogEntry::Type::Info:
+        return "info";
+    case LogEntry::Type::Warning:
+        return "warn";
+    case LogEntry::Type::Error:
+        return "error";
+    case LogEntry::Type::Debug:
+        return "debug";
+    }
+    return "log";
 }
 
 class RunDelegate final : public MorvixClientDelegate {
@@ -141,6 +224,7 @@ public:
     std::string serverURL() override { return m_options.server; }
     void clientDidBecomeReady(MorvixClient& client) override { client.load(); }
     std::optional<bool> useSSLStrict() override { return m_options.strict; }
+    std::optional<bool> logRequests() override { return m_options.logFile ? std::optional<bool>(true) : std::nullopt; }
 
 private:
     const Options& m_options;
@@ -239,6 +323,7 @@ bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time
 int main(int argc, char** argv)
 {
     auto options = parseOptions(argc, argv);
+    registerWidgetTypes();
     auto& loop = platform::MainLoop::main();
     loop.bindToCurrentThread();
 
@@ -251,6 +336,10 @@ int main(int argc, char** argv)
     auto errors = std::make_shared<PrintingErrorDelegate>();
     client->setDelegate(delegate);
     client->setErrorDelegate(errors);
+    client->setLogObserver([](const LogEntry& entry) {
+        std::printf("[%s] %s\n", logTypeName(entry.type()), entry.message().c_str());
+        std::fflush(stdout);
+    });
     std::vector<platform::ObserverToken> traffic;
     if (options.logTraffic)
         traffic = logTraffic();
