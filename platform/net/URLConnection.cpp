@@ -11,10 +11,13 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cassert>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <utility>
 
 namespace morvix::platform {
@@ -96,7 +99,84 @@ public:
     URLConnection::SynchronousResult result;
 };
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The path with its percent escapes undone; nothing for a malformed escape or an escaped NUL,
+// which cannot be part of a file's name.
+std::optional<std::string> percentDecodedPath(std::string_view path)
+{
+    std::string decoded;
+    decoded.reserve(path.size());
+    for (std::size_t index = 0; index < path.size(); ++index) {
+        if (path[index] != '%') {
+            decoded += path[index];
+            continue;
+        }
+        if (index + 2 >= path.size())
+            return std::nullopt;
+        int high = hexValue(path[index + 1]);
+        int low = hexValue(path[index + 2]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+            return std::nullopt;
+        decoded += static_cast<char>(high * 16 + low);
+        index += 2;
+    }
+    return decoded;
+}
+
 } // namespace
+
+URLConnection::FileContents URLConnection::readFileURL(const Url& url)
+{
+    FileContents file;
+    auto path = percentDecodedPath(url.path());
+    if (!path) {
+        file.errorCode = kURLErrorBadURL;
+        return file;
+    }
+    file.path = std::move(*path);
+    // Opened without blocking, so that a named pipe is turned down below instead of waiting
+    // for a writer; the type is checked on the open file, not on the name.
+    int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        file.errorCode = errno == EISDIR ? kURLErrorFileIsDirectory : kURLErrorFileDoesNotExist;
+        return file;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        file.errorCode = S_ISDIR(status.st_mode) ? kURLErrorFileIsDirectory : kURLErrorFileDoesNotExist;
+        ::close(fd);
+        return file;
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(status.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            ::close(fd);
+            file.errorCode = kURLErrorFileDoesNotExist;
+            return file;
+        }
+        if (count == 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    file.data = std::move(data);
+    return file;
+}
 
 void URLConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(URLConnection&, const AuthenticationChallenge& challenge)
 {
@@ -169,17 +249,15 @@ void URLConnection::serveFile()
     if (m_cancelled || m_ended)
         return;
     const auto& url = *m_request.url();
-    std::ifstream in(url.path(), std::ios::binary);
-    if (!in) {
+    auto file = readFileURL(url);
+    if (!file.data) {
         m_ended = true;
-        m_delegate->connectionDidFailWithError(*this, makeURLError(kURLErrorFileDoesNotExist, failingURL()));
+        m_delegate->connectionDidFailWithError(*this, makeURLError(file.errorCode, failingURL()));
         teardown();
         return;
     }
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    std::string data = contents.str();
-    auto response = std::make_shared<const URLResponse>(url, mimeTypeForPath(url.path()), static_cast<std::int64_t>(data.size()), std::nullopt);
+    const std::string& data = *file.data;
+    auto response = std::make_shared<const URLResponse>(url, mimeTypeForPath(file.path), static_cast<std::int64_t>(data.size()), std::nullopt);
     m_delegate->connectionDidReceiveResponse(*this, response);
     if (!m_cancelled && !data.empty())
         m_delegate->connectionDidReceiveData(*this, data);
@@ -660,6 +738,10 @@ URLConnection::SynchronousResult URLConnection::sendSynchronousRequest(const URL
     auto connection = create(request, delegate);
     connection->m_synchronous = true;
     connection->m_started = true;
+    if (request.url() && request.url()->isFileURL()) {
+        connection->serveFile();
+        return delegate->result;
+    }
     if (!request.url() || !request.url()->isHTTP()) {
         delegate->result.error = makeURLError(request.url() ? kURLErrorUnsupportedURL : kURLErrorBadURL, connection->failingURL());
         return delegate->result;

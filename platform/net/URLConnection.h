@@ -68,8 +68,9 @@ public:
         std::string data;
         std::optional<Error> error;
     };
-    /// Runs a request to its end on the calling thread, sharing the cookie store. Never call it
-    /// on the main thread while the network thread may wait for the main thread.
+    /// Runs a request to its end on the calling thread, sharing the cookie store; a "file://"
+    /// URL is read as `start` reads it. Never call it on the main thread while the network
+    /// thread may wait for the main thread.
     static SynchronousResult sendSynchronousRequest(const URLRequest& request);
 
     // AuthenticationChallengeSender; called by the delegate during a challenge.
@@ -84,6 +85,15 @@ private:
     enum class Outcome { Running, Restart, Ended };
 
     URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
+
+    // What a "file://" URL names: the file's bytes, or the URL error code that stands for why
+    // there are none (a bad escape, a directory, a missing or special file).
+    struct FileContents {
+        std::string path;
+        std::optional<std::string> data;
+        long errorCode = 0;
+    };
+    static FileContents readFileURL(const Url& url);
 
     bool configure();
     void addHeaders();

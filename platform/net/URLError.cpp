@@ -20,6 +20,7 @@ const char* descriptionFor(long code)
     case kURLErrorBadServerResponse: return "The server returned a bad response.";
     case kURLErrorCannotDecodeContentData: return "cannot decode raw data";
     case kURLErrorFileDoesNotExist: return "The requested URL was not found on this server.";
+    case kURLErrorFileIsDirectory: return "The file is a directory.";
     case kURLErrorSecureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case kURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
     case kURLErrorCannotWriteToFile: return "cannot write file";

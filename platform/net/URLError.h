@@ -27,6 +27,7 @@ enum URLErrorCode : long {
     kURLErrorZeroByteResource = -1014,
     kURLErrorCannotDecodeContentData = -1016,
     kURLErrorFileDoesNotExist = -1100,
+    kURLErrorFileIsDirectory = -1101,
     kURLErrorSecureConnectionFailed = -1200,
     kURLErrorServerCertificateUntrusted = -1202,
     kURLErrorCannotWriteToFile = -3003,

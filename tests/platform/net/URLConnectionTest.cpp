@@ -3,6 +3,7 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
+#include "platform/net/MimeTypes.h"
 #include "platform/net/NetworkThread.h"
 #include "platform/net/ServerTrust.h"
 #include "platform/net/URLError.h"
@@ -11,11 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -401,6 +406,99 @@ TEST_F(URLConnectionTest, FileURLsAreReadLocally)
     EXPECT_EQ(delegate->plainResponse->mimeType(), "text/html");
     EXPECT_FALSE(delegate->response); // not an HTTP response
     EXPECT_EQ(run(URLRequest(Url::fileURL("/no/such/file")))->error->code(), kURLErrorFileDoesNotExist);
+}
+
+// A fresh folder of files for the "file://" tests, removed afterwards.
+class FileURLTest : public URLConnectionTest {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "morvix-fileurl-XXXXXX").string();
+        ASSERT_TRUE(mkdtemp(pattern.data()));
+        folder = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string write(const std::string& name, const std::string& text)
+    {
+        auto path = folder / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    // A URL naming `name` in the folder, with `name` written as given (escapes and all).
+    URLRequest requestForName(const std::string& name) const
+    {
+        return requestFor(Url::fileURL(folder.string()).absoluteString() + "/" + name);
+    }
+    // The error code of loading `request`, the same whether loaded on the network thread or
+    // synchronously; 0 for none.
+    long errorCode(const URLRequest& request)
+    {
+        auto delegate = run(request);
+        EXPECT_EQ(delegate->responses, 0);
+        auto result = URLConnection::sendSynchronousRequest(request);
+        EXPECT_FALSE(result.response);
+        long code = delegate->error ? delegate->error->code() : 0;
+        EXPECT_EQ(result.error ? result.error->code() : 0, code);
+        return code;
+    }
+
+    std::filesystem::path folder;
+};
+
+TEST_F(FileURLTest, DirectoriesAndSpecialFilesAreErrorsNotEmptyBodies)
+{
+    std::filesystem::create_directory(folder / "lib");
+    write("lib/index.js", "module.exports = 1;");
+    EXPECT_EQ(errorCode(requestForName("lib")), kURLErrorFileIsDirectory);
+    EXPECT_EQ(errorCode(requestForName("lib/")), kURLErrorFileIsDirectory);
+    // A named pipe is turned down at once, not waited on until some writer opens it.
+    ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(errorCode(requestForName("pipe")), kURLErrorFileDoesNotExist);
+    EXPECT_EQ(errorCode(requestFor("file:///dev/null")), kURLErrorFileDoesNotExist);
+    EXPECT_EQ(errorCode(requestForName("missing.js")), kURLErrorFileDoesNotExist);
+    // An empty regular file is still an empty success.
+    write("empty.js", "");
+    auto delegate = run(requestForName("empty.js"));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->responses, 1);
+    EXPECT_EQ(delegate->plainResponse->expectedContentLength(), 0);
+}
+
+TEST_F(FileURLTest, PercentEscapesInThePathAreUndone)
+{
+    write("a b.js", "spaced");
+    write("100%.txt", "percent");
+    write("caf\xc3\xa9.json", "{}");
+    EXPECT_EQ(run(requestForName("a%20b.js"))->body, "spaced");
+    EXPECT_EQ(run(requestForName("100%25.txt"))->body, "percent");
+    EXPECT_EQ(run(requestForName("caf%C3%a9.json"))->body, "{}");
+    // The URL made from a path round-trips through the escapes it adds.
+    EXPECT_EQ(run(URLRequest(Url::fileURL((folder / "a b.js").string())))->body, "spaced");
+    // The file type follows the decoded name.
+    EXPECT_EQ(run(requestForName("a%20b%2Ejs"))->plainResponse->mimeType(), mimeTypeForPath("a b.js"));
+}
+
+TEST_F(FileURLTest, EscapesThatCannotNameAFileAreBadURLs)
+{
+    write("a", "not this one");
+    EXPECT_EQ(errorCode(requestForName("a%00")), kURLErrorBadURL);
+    EXPECT_EQ(errorCode(requestForName("a%00b")), kURLErrorBadURL);
+    EXPECT_EQ(errorCode(requestForName("a%zz")), kURLErrorBadURL);
+    EXPECT_EQ(errorCode(requestForName("a%2")), kURLErrorBadURL);
+    EXPECT_EQ(errorCode(requestForName("a%")), kURLErrorBadURL);
+}
+
+TEST_F(FileURLTest, SynchronousRequestsReadFilesToo)
+{
+    write("data b.json", "[1,2]");
+    auto result = URLConnection::sendSynchronousRequest(requestForName("data%20b.json"));
+    EXPECT_FALSE(result.error);
+    EXPECT_EQ(result.data, "[1,2]");
+    ASSERT_TRUE(result.response);
+    EXPECT_EQ(result.response->mimeType(), "application/json");
+    EXPECT_EQ(result.response->expectedContentLength(), 5);
+    EXPECT_FALSE(std::dynamic_pointer_cast<const HTTPURLResponse>(result.response));
 }
 
 TEST_F(URLConnectionTest, SynchronousRequestRunsOnTheCallersThread)
