@@ -5,6 +5,8 @@ namespace morvix {
 ProtocolProcessorArrayItem::ProtocolProcessorArrayItem()
     : m_items(platform::Value::array())
 {
+    // Operation arrays and the small arrays inside them hold at most four elements.
+    m_items.get_ref<platform::Value::array_t&>().reserve(4);
 }
 
 void ProtocolProcessorArrayItem::completedItem(platform::Value value)
@@ -14,7 +16,8 @@ void ProtocolProcessorArrayItem::completedItem(platform::Value value)
 
 std::optional<platform::Value> ProtocolProcessorArrayItem::nativeCollection()
 {
-    return std::exchange(m_items, platform::Value::array());
+    // The item is dropped once its value is taken, so the array moves out whole.
+    return std::move(m_items);
 }
 
 } // namespace morvix

@@ -21,7 +21,9 @@ protected:
     std::optional<std::string> takeKey();
 
 private:
-    SortedDictionary m_items;
+    // Room for the properties of a typical object, so that reading one does not grow the
+    // storage several times.
+    SortedDictionary m_items { 8 };
     std::optional<std::string> m_key;
 };
 

@@ -5,6 +5,7 @@
 #include "core/Notification.h"
 #include "core/ServerMessage.h"
 
+#include <string_view>
 #include <utility>
 
 namespace morvix {
@@ -13,7 +14,7 @@ namespace {
 
 constexpr const char* kProcessingFinished = "com.zerivoquastel.morvix.ProcessingFinished";
 
-bool isKind(const platform::Value& array, const char* kind)
+bool isKind(const platform::Value& array, std::string_view kind)
 {
     return array.is_array() && !array.empty() && array[0].is_string() && array[0].get_ref<const std::string&>() == kind;
 }

@@ -9,7 +9,13 @@ void SetOperation::setObject(platform::Value value, const std::string& key)
 
 platform::Value SetOperation::toOperationArray(const std::string& target) const
 {
-    return platform::Value::array({ "set", target, m_dictionary });
+    platform::Value array = platform::Value::array();
+    auto& elements = array.get_ref<platform::Value::array_t&>();
+    elements.reserve(3);
+    elements.emplace_back("set");
+    elements.emplace_back(target);
+    elements.emplace_back(m_dictionary);
+    return array;
 }
 
 std::string SetOperation::description() const
