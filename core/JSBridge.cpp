@@ -13,9 +13,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace morvix {
 
@@ -80,36 +77,6 @@ bool hasJavaScriptExtension(const std::string& url)
     std::string extension = path.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
     return extension == "js" || extension == "json";
-}
-
-std::string percentDecoded(std::string_view text)
-{
-    std::string decoded;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        if (text[index] == '%' && index + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[index + 1]))
-            && std::isxdigit(static_cast<unsigned char>(text[index + 2]))) {
-            decoded += static_cast<char>(std::stoi(std::string(text.substr(index + 1, 2)), nullptr, 16));
-            index += 2;
-            continue;
-        }
-        decoded += text[index];
-    }
-    return decoded;
-}
-
-// Directories and other special files count as missing: a module path that names a directory
-// must fall through to its index or package file.
-std::optional<std::string> readFile(const std::string& path)
-{
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
 }
 
 } // namespace
@@ -428,9 +395,9 @@ std::optional<std::string> JSBridge::readData(const std::string& url, double tim
     auto parsed = platform::Url::parse(url);
     if (!parsed)
         return std::nullopt;
-    if (parsed->isFileURL())
-        return readFile(percentDecoded(parsed->path()));
-    if (!parsed->isHTTP())
+    // Files come through the loader too: a directory or another special file is an error, so a
+    // module path that names a directory falls through to its index or package file.
+    if (!parsed->isHTTP() && !parsed->isFileURL())
         return std::nullopt;
     platform::URLRequest request(*parsed);
     request.setTimeoutInterval(timeout);

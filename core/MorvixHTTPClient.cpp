@@ -66,24 +66,6 @@ bool cookieMatches(std::string domain, const std::string& path, const Url& url)
     return urlPath.starts_with(path);
 }
 
-// The file path a "file://" URL names: its path with the percent escapes undone.
-std::string filePath(const Url& url)
-{
-    const std::string& path = url.path();
-    std::string decoded;
-    decoded.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[i + 1]))
-            && std::isxdigit(static_cast<unsigned char>(path[i + 2]))) {
-            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-            continue;
-        }
-        decoded += path[i];
-    }
-    return decoded;
-}
-
 // Runs on the network thread, which is the only user of the shared cookie store.
 void removeCookiesFor(const Url& url)
 {
@@ -352,9 +334,11 @@ std::shared_ptr<platform::Image> MorvixHTTPClient::imageFromPath(const std::stri
     auto url = relativeURLToServer(path);
     if (!url)
         return nullptr;
-    // Resources found in a local root are files; the synchronous loader speaks HTTP only.
-    if (url->isFileURL())
-        return platform::Image::readFile(filePath(*url));
+    // Resources found in a local root are files, read with the image reader's size cap.
+    if (url->isFileURL()) {
+        auto path = url->decodedPath();
+        return path ? platform::Image::readFile(*path) : nullptr;
+    }
     auto result = platform::URLConnection::sendSynchronousRequest(requestWithURL(*url));
     if (result.error || result.data.empty())
         return nullptr;

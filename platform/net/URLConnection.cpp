@@ -99,46 +99,12 @@ public:
     URLConnection::SynchronousResult result;
 };
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The path with its percent escapes undone; nothing for a malformed escape or an escaped NUL,
-// which cannot be part of a file's name.
-std::optional<std::string> percentDecodedPath(std::string_view path)
-{
-    std::string decoded;
-    decoded.reserve(path.size());
-    for (std::size_t index = 0; index < path.size(); ++index) {
-        if (path[index] != '%') {
-            decoded += path[index];
-            continue;
-        }
-        if (index + 2 >= path.size())
-            return std::nullopt;
-        int high = hexValue(path[index + 1]);
-        int low = hexValue(path[index + 2]);
-        if (high < 0 || low < 0 || (high == 0 && low == 0))
-            return std::nullopt;
-        decoded += static_cast<char>(high * 16 + low);
-        index += 2;
-    }
-    return decoded;
-}
-
 } // namespace
 
 URLConnection::FileContents URLConnection::readFileURL(const Url& url)
 {
     FileContents file;
-    auto path = percentDecodedPath(url.path());
+    auto path = url.decodedPath();
     if (!path) {
         file.errorCode = kURLErrorBadURL;
         return file;

@@ -85,6 +85,17 @@ std::string authorityText(const Url& url)
     return text;
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace
 
 std::optional<Url> Url::parse(std::string_view text)
@@ -229,6 +240,27 @@ Url Url::appendingEmptyComponent() const
     else
         text.insert(insertAt, "/");
     return *parse(text);
+}
+
+std::optional<std::string> Url::decodedPath() const
+{
+    std::string decoded;
+    decoded.reserve(m_path.size());
+    for (std::size_t index = 0; index < m_path.size(); ++index) {
+        if (m_path[index] != '%') {
+            decoded += m_path[index];
+            continue;
+        }
+        if (index + 2 >= m_path.size())
+            return std::nullopt;
+        int high = hexValue(m_path[index + 1]);
+        int low = hexValue(m_path[index + 2]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+            return std::nullopt;
+        decoded += static_cast<char>(high * 16 + low);
+        index += 2;
+    }
+    return decoded;
 }
 
 } // namespace morvix::platform

@@ -34,6 +34,9 @@ public:
     const std::string& user() const { return m_user; }
     const std::string& password() const { return m_password; }
     const std::string& path() const { return m_path; }
+    /// The path with its percent escapes undone, as a file URL names a local file; nothing for a
+    /// malformed escape ("%", "%2", "%zz") or an escaped NUL, which cannot be part of a file name.
+    std::optional<std::string> decodedPath() const;
     /// Without the "?"; nothing when the URL has no "?".
     const std::optional<std::string>& query() const { return m_query; }
     const std::optional<std::string>& fragment() const { return m_fragment; }

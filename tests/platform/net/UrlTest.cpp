@@ -66,6 +66,19 @@ TEST(UrlTest, KeepsTheTextItWasGivenAndRefusesIllegalCharacters)
     EXPECT_EQ(Url::parse("http://h/a/")->appendingEmptyComponent().absoluteString(), "http://h/a/");
 }
 
+TEST(UrlTest, DecodedPathUndoesEveryEscapeAndRefusesMalformedOnesAndNul)
+{
+    auto decoded = [](const char* text) { return Url::parse(text)->decodedPath(); };
+    EXPECT_EQ(decoded("file:///tmp/a%20b.js"), "/tmp/a b.js");
+    EXPECT_EQ(decoded("file:///tmp/a%41"), "/tmp/aA"); // an escape that ends the path
+    EXPECT_EQ(decoded("file:///tmp/%C3%A9t%c3%a9"), "/tmp/\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(decoded("file:///tmp/plain"), "/tmp/plain");
+    EXPECT_EQ(decoded("file:///tmp/x.js%00.png"), std::nullopt);
+    EXPECT_EQ(decoded("file:///tmp/a%2"), std::nullopt);
+    EXPECT_EQ(decoded("file:///tmp/a%"), std::nullopt);
+    EXPECT_EQ(decoded("file:///tmp/a%zz"), std::nullopt);
+}
+
 TEST(HTTPHeadersTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
 {
     HTTPHeaders headers;
