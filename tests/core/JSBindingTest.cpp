@@ -282,22 +282,24 @@ std::size_t residentBytes()
     return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
+// The engine's timer-driven collections do not run here, so this checks that collections driven
+// by allocation keep a long session's memory flat. Which objects a collection frees (and so
+// whether a weak reference is cleared by a given moment) is the engine's choice, so the test
+// looks at memory only.
 TEST_F(JSBindingTest, GarbageIsCollectedOverALongSession)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer keeps freed memory in quarantine";
+#endif
     declare(R"({"morvix": "boot.js"})", R"(
-        var kept = [];
         var morvix = {
             _start: function () {},
             _notify: function () {
                 var junk = [];
                 for (var i = 0; i < 2000; i++)
                     junk.push({index: i, text: 'item ' + i});
-                kept.push(new WeakRef(junk));
-                if (kept.length > 50)
-                    kept.shift();
             }
-        };
-        function collected() { return kept.filter(function (ref) { return ref.deref() === undefined; }).length; })");
+        };)");
     binding->start();
     auto turns = [&](int count) {
         for (int turn = 0; turn < count; ++turn)
@@ -307,13 +309,7 @@ TEST_F(JSBindingTest, GarbageIsCollectedOverALongSession)
     std::size_t early = residentBytes();
     turns(3000); // some 6 million objects, several hundred megabytes were none of it freed
     std::size_t late = residentBytes();
-    EXPECT_GT(run("collected()").get<int>(), 0);
-#ifndef __SANITIZE_ADDRESS__ // the address sanitizer keeps freed memory in quarantine
     EXPECT_LT(late, early + 64 * 1024 * 1024) << "early " << early << " late " << late;
-#else
-    (void)early;
-    (void)late;
-#endif
 }
 
 } // namespace
