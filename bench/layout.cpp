@@ -45,7 +45,7 @@ constexpr double kOriginWeight = 0.5;
 
 // One constraint of the grid: `view.attribute relation multiplier * other.otherAttribute + constant`,
 // where other is a view index or -1 for the parent (or none for a constant).
-struct Spec {
+struct ConstraintRow {
     int view;
     LayoutAttribute attribute;
     LayoutRelation relation;
@@ -58,34 +58,34 @@ struct Spec {
 
 constexpr int kParent = -1;
 
-std::vector<Spec> gridSystem()
+std::vector<ConstraintRow> gridSystem()
 {
-    std::vector<Spec> specs;
+    std::vector<ConstraintRow> rows;
     using A = LayoutAttribute;
     using R = LayoutRelation;
     for (int i = 0; i < kViews; ++i) {
         int column = i % kColumns;
         if (column == 0)
-            specs.push_back({ i, A::Left, R::Equal, kParent, A::Left, 1, kGap, 1000 });
+            rows.push_back({ i, A::Left, R::Equal, kParent, A::Left, 1, kGap, 1000 });
         else
-            specs.push_back({ i, A::Left, R::Equal, i - 1, A::Right, 1, kGap, 1000 });
+            rows.push_back({ i, A::Left, R::Equal, i - 1, A::Right, 1, kGap, 1000 });
         if (i < kColumns)
-            specs.push_back({ i, A::Top, R::Equal, kParent, A::Top, 1, kGap, 1000 });
+            rows.push_back({ i, A::Top, R::Equal, kParent, A::Top, 1, kGap, 1000 });
         else
-            specs.push_back({ i, A::Top, R::Equal, i - kColumns, A::Bottom, 1, kGap, 1000 });
-        specs.push_back({ i, A::Width, R::Equal, kParent, A::Width, kWidthShare, 0, 1000 });
-        specs.push_back({ i, A::Height, R::GreaterThanOrEqual, std::nullopt, A::NotAnAttribute, 1, kMinimumHeight, 1000 });
-        specs.push_back({ i, A::Height, R::Equal, std::nullopt, A::NotAnAttribute, 1, kPreferredHeight, 750 });
+            rows.push_back({ i, A::Top, R::Equal, i - kColumns, A::Bottom, 1, kGap, 1000 });
+        rows.push_back({ i, A::Width, R::Equal, kParent, A::Width, kWidthShare, 0, 1000 });
+        rows.push_back({ i, A::Height, R::GreaterThanOrEqual, std::nullopt, A::NotAnAttribute, 1, kMinimumHeight, 1000 });
+        rows.push_back({ i, A::Height, R::Equal, std::nullopt, A::NotAnAttribute, 1, kPreferredHeight, 750 });
         if (column == kColumns - 1)
-            specs.push_back({ i, A::Right, R::LessThanOrEqual, kParent, A::Right, 1, -kGap, 1000 });
+            rows.push_back({ i, A::Right, R::LessThanOrEqual, kParent, A::Right, 1, -kGap, 1000 });
     }
-    return specs;
+    return rows;
 }
 
-const std::vector<Spec>& system()
+const std::vector<ConstraintRow>& system()
 {
-    static const std::vector<Spec> specs = gridSystem();
-    return specs;
+    static const std::vector<ConstraintRow> rows = gridSystem();
+    return rows;
 }
 
 struct Grid {
@@ -104,13 +104,13 @@ Grid buildGrid()
         grid.parent->addSubview(view);
         grid.views.push_back(view);
     }
-    for (const auto& spec : system()) {
+    for (const auto& row : system()) {
         std::shared_ptr<View> other;
-        if (spec.other)
-            other = *spec.other == kParent ? grid.parent : grid.views[*spec.other];
-        auto constraint = LayoutConstraint::create(grid.views[spec.view], spec.attribute, spec.relation, other, spec.otherAttribute,
-            spec.multiplier, spec.constant);
-        constraint->setPriority(spec.priority);
+        if (row.other)
+            other = *row.other == kParent ? grid.parent : grid.views[*row.other];
+        auto constraint = LayoutConstraint::create(grid.views[row.view], row.attribute, row.relation, other, row.otherAttribute,
+            row.multiplier, row.constant);
+        constraint->setPriority(row.priority);
         grid.parent->addConstraint(constraint);
     }
     return grid;
@@ -238,11 +238,11 @@ std::string kiwiScript(int repetitions)
     script << "    x = [k.Variable() for _ in range(n)]\n    y = [k.Variable() for _ in range(n)]\n";
     script << "    w = [k.Variable() for _ in range(n)]\n    h = [k.Variable() for _ in range(n)]\n";
     script << "    s = k.Solver()\n";
-    for (const auto& spec : system()) {
-        const char* op = spec.relation == LayoutRelation::Equal ? "==" : spec.relation == LayoutRelation::LessThanOrEqual ? "<=" : ">=";
-        std::string strength = spec.priority >= 1000 ? "'required'" : std::to_string(LayoutEngine::weightForPriority(spec.priority));
-        script << "    s.addConstraint((" << attributeTerm(spec.view, spec.attribute) << " " << op << " " << spec.multiplier << " * "
-               << attributeTerm(spec.other, spec.otherAttribute) << " + " << spec.constant << ") | " << strength << ")\n";
+    for (const auto& row : system()) {
+        const char* op = row.relation == LayoutRelation::Equal ? "==" : row.relation == LayoutRelation::LessThanOrEqual ? "<=" : ">=";
+        std::string strength = row.priority >= 1000 ? "'required'" : std::to_string(LayoutEngine::weightForPriority(row.priority));
+        script << "    s.addConstraint((" << attributeTerm(row.view, row.attribute) << " " << op << " " << row.multiplier << " * "
+               << attributeTerm(row.other, row.otherAttribute) << " + " << row.constant << ") | " << strength << ")\n";
     }
     // The weak preferences the layout engine adds for every view it lays out (sizes towards 0 at
     // priority 1, origins towards 0 more weakly still), so that both solve the same system.

@@ -71,61 +71,6 @@ void transformToImage(cairo_t* cr, const Image& image, const Rect& rect)
     cairo_transform(cr, &orientation);
 }
 
-guint16 colorChannel(float component)
-{
-    return static_cast<guint16>(std::lround(std::clamp(component, 0.0f, 1.0f) * 65535));
-}
-
-void addAttribute(PangoAttrList* list, PangoAttribute* attribute, const AttributedString::Run& run)
-{
-    attribute->start_index = static_cast<guint>(run.location);
-    attribute->end_index = static_cast<guint>(run.location + run.length);
-    pango_attr_list_insert(list, attribute);
-}
-
-// FIXME: TextLayout measures with a pango layout it does not keep, so drawing builds the same
-// layout here (same shared context, attributes, wrapping and alignment). When TextLayout can
-// draw itself, this copy goes.
-PangoLayout* createPangoLayout(const AttributedString& text, const TextLayout::Options& options)
-{
-    PangoLayout* layout = pango_layout_new(FontBackend::context());
-    pango_layout_set_font_description(layout, Font::system(12).pangoDescription());
-    pango_layout_set_text(layout, text.string().data(), static_cast<int>(text.length()));
-    PangoAttrList* list = pango_attr_list_new();
-    for (const auto& run : text.runs()) {
-        const TextAttributes& attributes = run.attributes;
-        if (attributes.font)
-            addAttribute(list, pango_attr_font_desc_new(attributes.font->pangoDescription()), run);
-        if (const auto& color = attributes.foregroundColor) {
-            addAttribute(list, pango_attr_foreground_new(colorChannel(color->red), colorChannel(color->green), colorChannel(color->blue)), run);
-            addAttribute(list, pango_attr_foreground_alpha_new(colorChannel(color->alpha)), run);
-        }
-        if (attributes.underlineStyle && *attributes.underlineStyle != 0)
-            addAttribute(list, pango_attr_underline_new(*attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE), run);
-        if (attributes.strikethroughStyle && *attributes.strikethroughStyle != 0)
-            addAttribute(list, pango_attr_strikethrough_new(TRUE), run);
-    }
-    pango_layout_set_attributes(layout, list);
-    pango_attr_list_unref(list);
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    int width = -1;
-    if (options.wrapWidth && std::isfinite(*options.wrapWidth) && *options.wrapWidth > 0)
-        width = std::max(1, static_cast<int>(std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) * PANGO_SCALE));
-    pango_layout_set_width(layout, width);
-    switch (options.alignment) {
-    case TextAlignment::Left:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
-        break;
-    case TextAlignment::Center:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
-        break;
-    case TextAlignment::Right:
-        pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-        break;
-    }
-    return layout;
-}
-
 // Splits [0, length] into a start cap, a middle and an end cap; caps that do not fit shrink in
 // proportion. Returns the four boundaries from `origin`.
 std::array<double, 4> capBoundaries(double origin, double length, double startCap, double endCap)
@@ -677,7 +622,7 @@ void GraphicsContext::drawText(const AttributedString& text, const TextLayout::O
         return;
     PathKeeper keeper(m_cairo);
     auto lock = FontBackend::lock();
-    PangoLayout* layout = createPangoLayout(text, options);
+    PangoLayout* layout = TextLayout::createPangoLayout(text, options);
     drawWithShadow([&] {
         cairo_save(m_cairo);
         // Runs with a colour of their own ignore the source, so the context's alpha is applied to

@@ -70,14 +70,10 @@ PangoAlignment pangoAlignment(TextAlignment alignment)
 
 } // namespace
 
-TextLayout::TextLayout(const AttributedString& text, const Options& options)
+PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const Options& options)
 {
-    if (text.empty())
-        return;
-    Font baseFont = Font::system(12);
-    auto lock = FontBackend::lock();
     PangoLayout* layout = pango_layout_new(FontBackend::context());
-    pango_layout_set_font_description(layout, baseFont.pangoDescription());
+    pango_layout_set_font_description(layout, Font::system(12).pangoDescription());
     pango_layout_set_text(layout, text.string().data(), static_cast<int>(text.length()));
     PangoAttrList* attributes = attributeList(text);
     pango_layout_set_attributes(layout, attributes);
@@ -85,7 +81,15 @@ TextLayout::TextLayout(const AttributedString& text, const Options& options)
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     pango_layout_set_width(layout, pangoWrapWidth(options.wrapWidth));
     pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
+    return layout;
+}
 
+TextLayout::TextLayout(const AttributedString& text, const Options& options)
+{
+    if (text.empty())
+        return;
+    auto lock = FontBackend::lock();
+    PangoLayout* layout = createPangoLayout(text, options);
     PangoLayoutIter* iterator = pango_layout_get_iter(layout);
     do {
         if (options.lineLimit > 0 && m_lines.size() >= static_cast<std::size_t>(options.lineLimit))

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+struct _PangoLayout;
+
 namespace morvix::platform {
 
 enum class TextAlignment { Left, Center, Right };
@@ -41,6 +43,12 @@ public:
     std::size_t lineCount() const { return m_lines.size(); }
 
     static constexpr double kMaximumWrapWidth = 1000000;
+
+    /// A new pango layout of `text` set up exactly as this class measures it (shared context,
+    /// base font, attributes, wrapping, alignment), so that drawing matches measuring. The
+    /// caller holds `FontBackend::lock()` while it uses the layout and releases it with
+    /// `g_object_unref`.
+    static _PangoLayout* createPangoLayout(const AttributedString& text, const Options& options);
 
 private:
     std::vector<Line> m_lines;
