@@ -1,5 +1,6 @@
 #include "platform/ui/Animator.h"
 
+#include "platform/ui/TimeInterval.h"
 #include "platform/ui/View.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace {
 
 Duration seconds(double value)
 {
-    return std::chrono::round<Duration>(std::chrono::duration<double>(std::max(0.0, value)));
+    return durationFromSeconds(value);
 }
 
 } // namespace
@@ -28,8 +29,8 @@ struct Animator::Group {
 };
 
 struct Animator::Record {
-    std::weak_ptr<View> view;
-    const View* viewAddress = nullptr;
+    std::weak_ptr<View> view; // empty for a view that was still being constructed
+    std::uint64_t viewSerial = 0; // never reused, unlike the view's address
     AnimatableProperty property;
     AnimationValue from;
     AnimationValue to;
@@ -92,12 +93,18 @@ void Animator::closeContext(const Block& animations)
     for (auto& record : context.pending) {
         // A new animation of a property takes over from the one already running.
         for (std::size_t i = m_records.size(); i-- > 0;) {
-            if (m_records[i].viewAddress == record.viewAddress && m_records[i].property == record.property && m_records[i].group != context.group)
-                dropRecord(i, true);
+            if (m_records[i].viewSerial == record.viewSerial && m_records[i].property == record.property && m_records[i].group != context.group)
+                dropRecord(i);
         }
     }
+    bool changed = !context.pending.empty();
     for (auto& record : context.pending)
         m_records.push_back(std::move(record));
+    if (!changed) {
+        // Nothing to wait for: the block completes on the next turn, whatever its duration.
+        scheduleGroup(context.group, Duration::zero());
+        return;
+    }
     if (!m_transactions.empty()) {
         m_transactions.back().end = std::max(m_transactions.back().end, end);
         m_transactions.back().any = true;
@@ -127,13 +134,11 @@ void Animator::finishGroup(const std::shared_ptr<Group>& group)
         group->didStop(group->name, group->finished);
 }
 
-void Animator::dropRecord(std::size_t index, bool replaced)
+void Animator::dropRecord(std::size_t index)
 {
     auto group = m_records[index].group;
     group->finished = false;
     m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(index));
-    if (replaced)
-        return;
     bool left = std::any_of(m_records.begin(), m_records.end(), [&](const Record& record) { return record.group == group; });
     if (!left && !group->done) {
         MainLoop::main().cancel(group->timer);
@@ -308,10 +313,12 @@ void Animator::recordChange(View& view, AnimatableProperty property, const Anima
         return;
     Context& context = m_contexts.back();
     bool touched = std::any_of(context.pending.begin(), context.pending.end(),
-        [&](const Record& record) { return record.viewAddress == &view && record.property == property; });
+        [&](const Record& record) { return record.viewSerial == view.serial() && record.property == property; });
     Record record;
-    record.view = std::static_pointer_cast<View>(view.shared_from_this());
-    record.viewAddress = &view;
+    // A view set up in its constructor inside a block has no owner yet to refer to weakly.
+    if (auto owner = view.weak_from_this().lock())
+        record.view = std::static_pointer_cast<View>(owner);
+    record.viewSerial = view.serial();
     record.property = property;
     // Within one block (keyframes) a later change starts where the earlier one ended.
     record.from = touched ? model : presentationValue(view, property, Clock::current()->now(), model);
@@ -332,8 +339,8 @@ void Animator::recordChange(View& view, AnimatableProperty property, const Anima
 void Animator::removeAnimations(const View& view)
 {
     for (std::size_t i = m_records.size(); i-- > 0;) {
-        if (m_records[i].viewAddress == &view)
-            dropRecord(i, false);
+        if (m_records[i].viewSerial == view.serial())
+            dropRecord(i);
     }
 }
 
@@ -342,7 +349,7 @@ AnimationValue Animator::presentationValue(const View& view, AnimatableProperty 
     const Record* first = nullptr;
     const Record* current = nullptr;
     for (const auto& record : m_records) {
-        if (record.viewAddress != &view || record.property != property)
+        if (record.viewSerial != view.serial() || record.property != property)
             continue;
         if (!first)
             first = &record;

@@ -121,7 +121,7 @@ private:
     void closeContext(const Block& animations);
     void finishGroup(const std::shared_ptr<Group>& group);
     void scheduleGroup(const std::shared_ptr<Group>& group, Duration after);
-    void dropRecord(std::size_t index, bool replaced);
+    void dropRecord(std::size_t index);
 
     std::vector<Context> m_contexts;
     std::vector<Record> m_records;

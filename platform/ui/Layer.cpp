@@ -2,10 +2,10 @@
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/Animator.h"
+#include "platform/ui/TimeInterval.h"
 #include "platform/ui/View.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace morvix::platform {
 
@@ -54,8 +54,7 @@ void Layer::addAnimation(LayerAnimation animation, const std::string& key)
         MainLoop::main().cancel(old.timer);
         stopLater(std::move(old));
     }
-    double total = animation.activeDuration();
-    auto after = std::chrono::round<Duration>(std::chrono::duration<double>(total));
+    Duration after = durationFromSeconds(animation.activeDuration());
     Animator::shared().noteAnimationEnd(Clock::current()->now() + after);
     std::weak_ptr<Layer> weak = weak_from_this();
     static std::uint64_t s_token = 0;

@@ -21,7 +21,9 @@ namespace morvix::platform {
 /// One animation added to a layer under a key: a basic animation (from, to) or a keyframe
 /// animation (values at key times). The layer keeps it for `beginOffset + duration *
 /// (repeatCount + 1)` (twice that with `autoreverses`) on the clock and then removes it and
-/// calls `didStop(true)`; removing it earlier calls `didStop(false)` on the next turn.
+/// calls `didStop(true)`; removing it earlier calls `didStop(false)` on the next turn. A total
+/// beyond `kLongestInterval` (an infinite `repeatCount`, a huge duration) keeps the animation
+/// until it is removed.
 struct LayerAnimation {
     std::string keyPath;
     AnimationValue from;

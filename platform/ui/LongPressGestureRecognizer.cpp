@@ -1,21 +1,12 @@
 #include "platform/ui/LongPressGestureRecognizer.h"
 
 #include "platform/ui/GestureConstants.h"
+#include "platform/ui/TimeInterval.h"
 #include "platform/ui/Touch.h"
 
-#include <chrono>
 #include <cmath>
 
 namespace morvix::platform {
-
-namespace {
-
-Duration seconds(double value)
-{
-    return std::chrono::round<Duration>(std::chrono::duration<double>(value));
-}
-
-} // namespace
 
 std::shared_ptr<LongPressGestureRecognizer> LongPressGestureRecognizer::create(Action action)
 {
@@ -46,10 +37,10 @@ void LongPressGestureRecognizer::touchesBegan(const TouchSet& touches, const Eve
         return;
     if (m_taps < m_tapsRequired) {
         // A tap before the press: it must lift within the multi-tap interval.
-        m_timer.start(seconds(GestureConstants::kMultiTapInterval), Repeat::No, [this] { fail(); });
+        m_timer.start(durationFromSeconds(GestureConstants::kMultiTapInterval), Repeat::No, [this] { fail(); });
         return;
     }
-    m_timer.start(seconds(m_minimumDuration), Repeat::No, [this] {
+    m_timer.start(durationFromSeconds(m_minimumDuration), Repeat::No, [this] {
         if (state() == GestureState::Possible)
             setState(GestureState::Began);
     });
@@ -80,7 +71,7 @@ void LongPressGestureRecognizer::touchesEnded(const TouchSet& touches, const Eve
         return;
     if (m_taps < m_tapsRequired && m_timer.isActive()) {
         ++m_taps;
-        m_timer.start(seconds(GestureConstants::kMultiTapInterval), Repeat::No, [this] { fail(); });
+        m_timer.start(durationFromSeconds(GestureConstants::kMultiTapInterval), Repeat::No, [this] { fail(); });
         return;
     }
     fail();

@@ -260,12 +260,19 @@ Rect View::presentationFrame(TimePoint time) const
 
 // ---- Tree ----
 
+const View& View::topView() const
+{
+    const View* view = this;
+    while (auto superview = view->m_superview.lock())
+        view = superview.get();
+    return *view;
+}
+
 std::shared_ptr<View> View::rootView() const
 {
-    auto root = std::const_pointer_cast<View>(std::static_pointer_cast<const View>(shared_from_this()));
-    while (auto superview = root->superview())
-        root = superview;
-    return root;
+    // A view under construction has no owner yet, hence no weak reference to hand out.
+    auto root = std::const_pointer_cast<Responder>(topView().weak_from_this().lock());
+    return std::static_pointer_cast<View>(root);
 }
 
 std::shared_ptr<Window> View::window() const
@@ -473,10 +480,9 @@ AffineTransform View::transformToRoot() const
 
 // Maps into a space shared by every tree: the root's own placement is applied too, so views of
 // different windows convert through screen coordinates.
-static AffineTransform toScreen(const View& view)
+static AffineTransform toScreen(const View& view, const View& root)
 {
-    auto root = view.rootView();
-    return view.transformToRoot().concatenated(toSuperviewTransform(*root));
+    return view.transformToRoot().concatenated(toSuperviewTransform(root));
 }
 
 Point View::convertPointTo(Point point, const View* view) const
@@ -485,9 +491,9 @@ Point View::convertPointTo(Point point, const View* view) const
         return point;
     if (!view)
         return transformToRoot().apply(point);
-    if (view->rootView() == rootView())
+    if (&view->topView() == &topView())
         return view->transformToRoot().inverted().apply(transformToRoot().apply(point));
-    return toScreen(*view).inverted().apply(toScreen(*this).apply(point));
+    return toScreen(*view, view->topView()).inverted().apply(toScreen(*this, topView()).apply(point));
 }
 
 Point View::convertPointFrom(Point point, const View* view) const
@@ -505,9 +511,9 @@ Rect View::convertRectTo(const Rect& rect, const View* view) const
         return rect;
     if (!view)
         return transformToRoot().apply(rect);
-    if (view->rootView() == rootView())
+    if (&view->topView() == &topView())
         return view->transformToRoot().inverted().concatenated(AffineTransform()).apply(transformToRoot().apply(rect));
-    return toScreen(*view).inverted().apply(toScreen(*this).apply(rect));
+    return toScreen(*view, view->topView()).inverted().apply(toScreen(*this, topView()).apply(rect));
 }
 
 Rect View::convertRectFrom(const Rect& rect, const View* view) const
@@ -650,7 +656,7 @@ void View::setNeedsLayout()
 void View::layoutIfNeeded()
 {
     assertOnMainThread();
-    LayoutEngine::runPass(*rootView());
+    LayoutEngine::runPass(const_cast<View&>(topView()));
 }
 
 void View::setNeedsUpdateConstraints()

@@ -56,7 +56,9 @@ public:
 
     /// The class name shown in tree dumps; subclasses override it.
     virtual const char* className() const { return "View"; }
-    /// A unique number for this view, stable for its life.
+    /// A number for this view, stable for its life and never given to another view of the
+    /// process (animation records are keyed by it, so a new view at a dead one's address
+    /// inherits nothing).
     std::uint64_t serial() const { return m_serial; }
 
     // ---- Geometry ----
@@ -119,7 +121,9 @@ public:
     const std::vector<std::shared_ptr<View>>& subviews() const { return m_subviews; }
     /// The window at the root of this view's tree; null when the root is not a window.
     std::shared_ptr<Window> window() const;
-    /// The root of this view's tree (itself when it has no superview).
+    /// The root of this view's tree (itself when it has no superview); null while that root is
+    /// still being constructed (no shared pointer owns it yet), so setters called from a
+    /// subclass's constructor find no tree to notify.
     std::shared_ptr<View> rootView() const;
     bool isDescendantOf(const View& ancestor) const;
     /// Adds `view` on top; a view that has another superview leaves it first (losing the
@@ -256,6 +260,8 @@ private:
     friend class Window;
 
     void setViewController(const std::shared_ptr<ViewController>& controller) { m_viewController = controller; }
+    /// The root of this view's tree, reached through the superviews; works in constructors.
+    const View& topView() const;
     void insertAt(const std::shared_ptr<View>& view, std::size_t index);
     void detachFromSuperview();
     void removeConstraintsMentioningSubtreeOf(const View& subtree);

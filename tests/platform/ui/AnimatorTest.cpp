@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,13 +84,97 @@ TEST_F(AnimatorTest, PresentationValueInterpolatesAlongTheCurve)
 TEST_F(AnimatorTest, BlockWithoutChangesAndZeroDurationCompleteOnTheNextTurn)
 {
     int completions = 0;
+    bool transactionDone = false;
+    animator.beginTransaction();
+    animator.setTransactionCompletion([&] { transactionDone = true; });
     animator.animate(0.5, [] {}, [&](bool finished) { completions += finished; });
+    animator.commitTransaction();
     animator.animate(0, [&] { view->setAlpha(0.5); }, [&](bool finished) { completions += finished; });
     EXPECT_EQ(completions, 0);
     harness.runUntilIdle();
-    EXPECT_EQ(completions, 1) << "the empty block still waits for its duration";
-    harness.advance(0.5);
-    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(completions, 2) << "the empty block does not wait for its duration";
+    EXPECT_TRUE(transactionDone) << "nor does a transaction holding only the empty block";
+}
+
+TEST_F(AnimatorTest, ReplacedAnimationCompletesUnfinishedOnTheNextTurn)
+{
+    std::vector<std::string> events;
+    animator.animate(1, [&] {
+        view->setAlpha(0);
+    }, [&](bool finished) { events.push_back(finished ? "first finished" : "first replaced"); });
+    harness.advance(0.25);
+    animator.animate(1, [&] { view->setAlpha(1); }, [&](bool finished) { events.push_back(finished ? "second finished" : "second replaced"); });
+    harness.runUntilIdle();
+    EXPECT_EQ(events, (std::vector<std::string> { "first replaced" })) << "not at the replaced animation's old end";
+    harness.advance(1);
+    EXPECT_EQ(events, (std::vector<std::string> { "first replaced", "second finished" })) << "and only once";
+}
+
+namespace {
+
+// Every instance lives in the same storage, so a new one always takes the address of the last
+// one destroyed, as the allocator often does with views of one size.
+class RecycledView final : public View {
+public:
+    static std::shared_ptr<RecycledView> create() { return std::shared_ptr<RecycledView>(new RecycledView); }
+    static void* operator new(std::size_t size)
+    {
+        EXPECT_LE(size, sizeof(s_storage));
+        return s_storage;
+    }
+    static void operator delete(void*) { }
+
+private:
+    RecycledView() : View(Rect(0, 0, 10, 10)) { }
+    alignas(std::max_align_t) static inline unsigned char s_storage[4096];
+};
+
+} // namespace
+
+TEST_F(AnimatorTest, NewViewAtADeadViewsAddressInheritsNoAnimation)
+{
+    auto first = RecycledView::create();
+    harness.window()->addSubview(first);
+    animator.animate(1, [&] { first->setAlpha(0.5); });
+    const View* address = first.get();
+    first->removeFromSuperview();
+    first.reset();
+    auto second = RecycledView::create();
+    ASSERT_EQ(second.get(), address);
+    EXPECT_EQ(second->presentationAlpha(later(0.5)), 1) << "a view never animated shows its model value";
+    second->setAlpha(0.2);
+    animator.animate(1, 0, AnimationOption::CurveLinear, [&] { second->setAlpha(0.4); });
+    EXPECT_NEAR(second->presentationAlpha(later(0.5)), 0.3, 1e-9) << "from its own value, not the dead view's";
+    second->layer().removeAllAnimations();
+    EXPECT_EQ(animator.activeAnimations().size(), 1u) << "the dead view's record stays its own";
+}
+
+TEST_F(AnimatorTest, InfiniteOrHugeDurationsRunUntilRemoved)
+{
+    std::vector<std::string> events;
+    LayerAnimation spin;
+    spin.keyPath = "transform.rotation.z";
+    spin.from = 0.0;
+    spin.to = 6.283;
+    spin.duration = 1;
+    spin.repeatCount = std::numeric_limits<double>::infinity();
+    spin.didStop = [&](bool finished) { events.push_back(finished ? "spin finished" : "spin stopped"); };
+    view->layer().addAnimation(spin, "spin");
+    LayerAnimation slow = spin;
+    slow.repeatCount = 0;
+    slow.duration = 1e300;
+    slow.didStop = [&](bool finished) { events.push_back(finished ? "slow finished" : "slow stopped"); };
+    view->layer().addAnimation(slow, "slow");
+    animator.animate(std::numeric_limits<double>::infinity(), [&] { view->setAlpha(0); },
+        [&](bool finished) { events.push_back(finished ? "block finished" : "block stopped"); });
+    harness.advance(100000);
+    EXPECT_TRUE(events.empty());
+    EXPECT_NE(view->layer().animation("spin"), nullptr);
+    EXPECT_NE(view->layer().animation("slow"), nullptr);
+    view->layer().removeAllAnimations();
+    harness.runUntilIdle();
+    std::sort(events.begin(), events.end());
+    EXPECT_EQ(events, (std::vector<std::string> { "block stopped", "slow stopped", "spin stopped" }));
 }
 
 TEST_F(AnimatorTest, RemovingAllAnimationsCompletesUnfinishedOnTheNextTurn)

@@ -1,3 +1,5 @@
+#include "platform/ui/Animator.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/TreeDump.h"
 #include "platform/ui/UITestHarness.h"
@@ -39,7 +41,54 @@ public:
     bool isKeyInput() const override { return true; }
 };
 
+// A widget view that sets itself up in its constructor, before any pointer owns it.
+class SelfSettingLabel final : public Label {
+public:
+    static std::shared_ptr<SelfSettingLabel> create() { return std::shared_ptr<SelfSettingLabel>(new SelfSettingLabel); }
+
+private:
+    SelfSettingLabel() : Label(Rect())
+    {
+        setFrame(Rect(10, 10, 80, 20));
+        setAlpha(0.5);
+        setHidden(true);
+        setHidden(false);
+        setBackgroundColor(Color::white());
+        setTransform(AffineTransform::scale(2, 2));
+        setTransform(AffineTransform());
+        setTranslatesAutoresizingMaskIntoConstraints(false);
+        setContentHuggingPriority(300, LayoutAxis::Horizontal);
+        setNeedsLayout();
+        setNeedsUpdateConstraints();
+        setText("made");
+        setFont(Font::system(12));
+        setNumberOfLines(2);
+        windowInConstructor = window();
+        converted = convertPointTo({ 1, 1 }, nullptr);
+    }
+
+public:
+    std::shared_ptr<Window> windowInConstructor;
+    Point converted;
+};
+
 } // namespace
+
+TEST_F(ViewTest, SettersWorkInASubclassConstructor)
+{
+    std::shared_ptr<SelfSettingLabel> label;
+    Animator::shared().animate(0.3, [&] { label = SelfSettingLabel::create(); });
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->windowInConstructor, nullptr) << "no tree yet";
+    EXPECT_EQ(label->converted, Point(1, 1));
+    EXPECT_EQ(label->frame(), Rect(10, 10, 80, 20));
+    EXPECT_EQ(label->text(), "made");
+    EXPECT_EQ(label->rootView(), label) << "owned now";
+    harness.window()->addSubview(label);
+    harness.advance(0.3);
+    EXPECT_EQ(label->presentationAlpha(harness.clock().now()), 0.5);
+    EXPECT_EQ(label->window(), harness.window());
+}
 
 TEST_F(ViewTest, FrameFollowsCentreBoundsAndTransform)
 {
