@@ -188,10 +188,13 @@ void ViewController::dismissViewController(Animated animated, Completion complet
     if (presented->m_beingDismissed)
         return;
     presented->m_beingDismissed = true;
+    presented->m_beingPresented = false;
     bool isAnimated = animated == Animated::Yes;
     bool fullScreen = presented->modalPresentationStyle() == ModalPresentationStyle::FullScreen;
     presented->beginAppearanceTransition(false, isAnimated);
-    if (fullScreen && presenter->appearanceState() == AppearanceState::Disappeared)
+    // A presenter still disappearing under an animated presentation comes back as well.
+    auto presenterState = presenter->appearanceState();
+    if (fullScreen && (presenterState == AppearanceState::Disappeared || presenterState == AppearanceState::Disappearing))
         presenter->beginAppearanceTransition(true, isAnimated);
     finishPresentation(presenter, presented, isAnimated, false, std::move(completion));
 }
@@ -199,7 +202,14 @@ void ViewController::dismissViewController(Animated animated, Completion complet
 void ViewController::finishPresentation(std::shared_ptr<ViewController> presenter, std::shared_ptr<ViewController> presented, bool animated,
     bool presenting, Completion completion)
 {
-    auto finish = [presenter, presented, presenting, completion = std::move(completion)] {
+    auto transition = ++presented->m_presentationTransitions;
+    auto finish = [presenter, presented, presenting, transition, completion = std::move(completion)] {
+        // A presentation overtaken by a dismissal leaves the appearance calls to the dismissal.
+        if (presenting && presented->m_presentationTransitions != transition) {
+            if (completion)
+                completion();
+            return;
+        }
         if (!presenting) {
             if (presented->isViewLoaded())
                 presented->view()->removeFromSuperview();

@@ -3,6 +3,7 @@
 
 #include "platform/ui/Responder.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,7 +29,10 @@ enum class ModalTransitionStyle { CoverVertical = 0, FlipHorizontal = 1, CrossDi
 ///   other two calls are the caller's, as on the platform.
 /// - Presentation: `presentViewController` shows another controller's view over the whole
 ///   window, after a transition of `kTransitionDuration` when animated; presenting while a
-///   controller is already presented is refused and logged.
+///   controller is already presented is refused and logged. A dismissal that starts while the
+///   presentation is still animating takes over its appearance calls: the presenter appears
+///   again and the presented controller disappears when the dismissal ends; the presentation's
+///   completion still runs at its own end.
 ///
 /// Owned by `shared_ptr`; parents and presenters are held weakly by children and presented
 /// controllers. Main thread only.
@@ -147,6 +151,7 @@ private:
     std::weak_ptr<ViewController> m_presenting;
     bool m_beingPresented = false;
     bool m_beingDismissed = false;
+    std::uint64_t m_presentationTransitions = 0; // counts presentations and dismissals of this controller
     int m_statusBarUpdates = 0;
 };
 

@@ -159,6 +159,34 @@ TEST_F(ControllerTest, PresentingWhileSomethingIsPresentedIsRefused)
     EXPECT_EQ(navigation->presentedViewController(), nullptr);
 }
 
+TEST_F(ControllerTest, DismissingDuringAnAnimatedPresentationBringsThePresenterBack)
+{
+    auto sheet = LoggingController::create("sheet", log);
+    bool presented = false;
+    navigation->presentViewController(sheet, Animated::Yes, [&] { presented = true; });
+    harness.advance(0.1);
+    navigation->dismissViewController(Animated::Yes);
+    harness.advance(ViewController::kTransitionDuration - 0.1);
+    EXPECT_TRUE(presented) << "the presentation's completion runs at its end";
+    EXPECT_EQ(root->appearanceState(), AppearanceState::Appearing) << "until the dismissal ends";
+    harness.advance(0.1);
+    EXPECT_EQ(log, (Log { "sheet will appear", "root will disappear", "sheet will disappear", "root will appear", "sheet did disappear",
+                       "root did appear" }));
+    EXPECT_EQ(root->appearanceState(), AppearanceState::Appeared);
+    EXPECT_EQ(sheet->appearanceState(), AppearanceState::Disappeared);
+    EXPECT_EQ(sheet->view()->superview(), nullptr);
+
+    // Dismissed at once: the presentation's own end, later, changes nothing.
+    log.clear();
+    navigation->presentViewController(sheet, Animated::Yes);
+    navigation->dismissViewController(Animated::No);
+    harness.advance(ViewController::kTransitionDuration);
+    EXPECT_EQ(log, (Log { "sheet will appear", "root will disappear", "sheet will disappear", "root will appear", "sheet did disappear",
+                       "root did appear" }));
+    EXPECT_EQ(root->appearanceState(), AppearanceState::Appeared);
+    EXPECT_FALSE(sheet->isBeingPresented());
+}
+
 TEST_F(ControllerTest, AlertsAreAnsweredByButtonTitleOnTheTopmostThatHasIt)
 {
     class Answers final : public AlertViewDelegate {
