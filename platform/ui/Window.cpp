@@ -174,7 +174,9 @@ void Window::deliverToRecognizers(const Event& event)
 void Window::cancelViewTouches(const GestureRecognizer& recognizer)
 {
     Event event(m_touchesDown, Clock::seconds(Clock::current()->now()));
-    for (const auto& touch : recognizer.trackedTouches()) {
+    // The views may reset the recogniser or hand it touches, which changes its list.
+    TouchSet tracked = recognizer.trackedTouches();
+    for (const auto& touch : tracked) {
         auto view = touch->view();
         if (!view || touch->isCancelledForView() || (touch->phase() == TouchPhase::Began && m_delivering))
             continue;

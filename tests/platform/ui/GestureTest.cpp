@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace morvix::platform;
@@ -55,7 +57,10 @@ public:
             m_log.push_back(debugName() + " cancelled");
         else
             View::touchesCancelled(touches, event);
+        if (onCancelled)
+            onCancelled(event);
     }
+    std::function<void(const Event&)> onCancelled;
 
 private:
     RecordingView(const Rect& frame, std::vector<std::string>& log) : View(frame), m_log(log) { }
@@ -121,6 +126,33 @@ TEST_F(GestureTest, RecognisedTapCancelsTheViewsTouchUnlessToldNotTo)
     tap->setCancelsTouchesInView(false);
     touches.tap({ 60, 60 });
     EXPECT_EQ(log, (Log { "inner began", "tap ended", "inner ended" }));
+}
+
+TEST_F(GestureTest, ViewCodeMayChangeTheRecognisersTouchesWhileTheyAreCancelled)
+{
+    auto press = LongPressGestureRecognizer::create(record("press"));
+    press->setNumberOfTouchesRequired(2);
+    outer->addGestureRecognizer(press);
+    // The first view told of the cancel starts the recogniser over with touches of its own,
+    // as a view forwarding its touches to a recogniser might.
+    std::vector<std::shared_ptr<Touch>> forwarded;
+    for (std::uint64_t id = 100; id < 104; ++id)
+        forwarded.push_back(Touch::create(id, harness.window(), { 10, 10 }, 0));
+    bool restarted = false;
+    auto restart = [&](const Event& event) {
+        if (std::exchange(restarted, true))
+            return;
+        press->reset();
+        press->touchesBegan(forwarded, event);
+    };
+    inner->onCancelled = outer->onCancelled = restart;
+    auto first = touches.down({ 60, 60 });
+    auto second = touches.down({ 200, 200 });
+    harness.advance(0.5);
+    EXPECT_EQ(log, (Log { "inner began", "outer began", "press began", "inner cancelled", "outer cancelled" }));
+    EXPECT_EQ(press->numberOfTouches(), forwarded.size());
+    touches.up(first);
+    touches.up(second);
 }
 
 TEST_F(GestureTest, SingleTapWaitsForTheDoubleTapToFail)
