@@ -68,6 +68,21 @@ PangoAlignment pangoAlignment(TextAlignment alignment)
     return PANGO_ALIGN_LEFT;
 }
 
+PangoEllipsizeMode pangoEllipsize(TextTruncation truncation)
+{
+    switch (truncation) {
+    case TextTruncation::None:
+        return PANGO_ELLIPSIZE_NONE;
+    case TextTruncation::Head:
+        return PANGO_ELLIPSIZE_START;
+    case TextTruncation::Middle:
+        return PANGO_ELLIPSIZE_MIDDLE;
+    case TextTruncation::Tail:
+        return PANGO_ELLIPSIZE_END;
+    }
+    return PANGO_ELLIPSIZE_NONE;
+}
+
 } // namespace
 
 PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const Options& options)
@@ -76,10 +91,20 @@ PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const O
     pango_layout_set_font_description(layout, Font::system(12).pangoDescription());
     pango_layout_set_text(layout, text.string().data(), static_cast<int>(text.length()));
     PangoAttrList* attributes = attributeList(text);
+    if (options.wrap == TextWrap::Character) {
+        // Breaking after any character means no hyphen where a word is split.
+        pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+    }
     pango_layout_set_attributes(layout, attributes);
     pango_attr_list_unref(attributes);
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_width(layout, pangoWrapWidth(options.wrapWidth));
+    pango_layout_set_wrap(layout, options.wrap == TextWrap::Character ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+    int width = pangoWrapWidth(options.wrapWidth);
+    pango_layout_set_width(layout, width);
+    if (options.truncation != TextTruncation::None && width > 0 && options.lineLimit > 0) {
+        // A negative height is a number of lines per paragraph; the last of them is ellipsized.
+        pango_layout_set_ellipsize(layout, pangoEllipsize(options.truncation));
+        pango_layout_set_height(layout, -options.lineLimit);
+    }
     pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
     return layout;
 }

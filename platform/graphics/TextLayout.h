@@ -12,10 +12,16 @@ struct _PangoLayout;
 namespace morvix::platform {
 
 enum class TextAlignment { Left, Center, Right };
+/// Where lines break at the wrap width: between words (inside a word wider than the line), or
+/// after any character.
+enum class TextWrap { Word, Character };
+/// Where a text cut short by the line limit is shortened with an ellipsis ("…").
+enum class TextTruncation { None, Head, Middle, Tail };
 
 /// Lays out an attributed string once, on construction, and keeps the results: the lines'
 /// widths and heights and the logical size of the whole. Text breaks at line ends and, with a
-/// wrap width, between words, or inside a word that is wider than the line. Runs without a
+/// wrap width, as `Options::wrap` says; `Options::truncation` ellipsizes what the line limit
+/// cuts off. Runs without a
 /// font take `Font::system(12)`. Widths are fractional and independent of any output device
 /// (see `FontBackend`). Plain value type; any thread.
 class TextLayout {
@@ -27,6 +33,12 @@ public:
         /// The most lines shown; 0 means no limit. Lines past the limit take no space.
         int lineLimit = 0;
         TextAlignment alignment = TextAlignment::Left;
+        TextWrap wrap = TextWrap::Word;
+        /// With a wrap width and a line limit, each paragraph is cut to `lineLimit` lines and
+        /// the last one shown gives up characters at its start, middle or end for an ellipsis;
+        /// with one line, a paragraph is not wrapped but shortened to the width. No effect
+        /// without a wrap width or line limit.
+        TextTruncation truncation = TextTruncation::None;
     };
 
     struct Line {

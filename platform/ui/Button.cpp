@@ -32,6 +32,8 @@ Button::Button(ButtonType type, const Rect& frame)
     setOpaque(false);
     m_titleLabel->setFont(Font::system(kDefaultFontSize));
     m_titleLabel->setTextAlignment(TextAlignment::Center);
+    // A title too long for the button keeps its start and end, as on the platform.
+    m_titleLabel->setLineBreakMode(LineBreakMode::TruncateMiddle);
     m_titleLabel->setHidden(true);
     m_imageView->setHidden(true);
 }

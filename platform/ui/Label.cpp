@@ -12,6 +12,23 @@ namespace {
 // The grey of a disabled label's text.
 constexpr float kDisabledGrey = 0.56f;
 
+TextTruncation truncationFor(LineBreakMode mode)
+{
+    switch (mode) {
+    case LineBreakMode::WordWrap:
+    case LineBreakMode::CharWrap:
+    case LineBreakMode::Clip:
+        return TextTruncation::None;
+    case LineBreakMode::TruncateHead:
+        return TextTruncation::Head;
+    case LineBreakMode::TruncateTail:
+        return TextTruncation::Tail;
+    case LineBreakMode::TruncateMiddle:
+        return TextTruncation::Middle;
+    }
+    return TextTruncation::None;
+}
+
 } // namespace
 
 std::shared_ptr<Label> Label::create(const Rect& frame)
@@ -81,6 +98,12 @@ void Label::setNumberOfLines(int lines)
     textChanged();
 }
 
+void Label::setLineBreakMode(LineBreakMode mode)
+{
+    m_lineBreakMode = mode;
+    textChanged();
+}
+
 void Label::setPreferredMaxLayoutWidth(double width)
 {
     m_preferredMaxLayoutWidth = std::max(width, 0.0);
@@ -99,6 +122,8 @@ TextLayout::Options Label::layoutOptions(std::optional<double> wrapWidth, int li
     options.wrapWidth = wrapWidth;
     options.lineLimit = lines;
     options.alignment = m_alignment;
+    options.wrap = m_lineBreakMode == LineBreakMode::CharWrap ? TextWrap::Character : TextWrap::Word;
+    options.truncation = truncationFor(m_lineBreakMode);
     return options;
 }
 
@@ -161,6 +186,13 @@ void Label::draw(GraphicsContext& context, const Rect& rect)
     if (!m_enabled)
         text.setForegroundColor(Color::fromRGBA(kDisabledGrey, kDisabledGrey, kDisabledGrey), 0, text.length());
     TextLayout::Options options = layoutOptions(wrap, m_numberOfLines);
+    if (m_lineBreakMode == LineBreakMode::Clip && m_numberOfLines == 1) {
+        // A clipped single line runs on past the edge instead of losing its last words; one that
+        // fits keeps the wrap width, which alignment needs.
+        TextLayout::Options unwrapped = layoutOptions(std::nullopt, 1);
+        if (TextLayout(text, unwrapped).size().width > box.width())
+            options = unwrapped;
+    }
     double textHeight = TextLayout(text, options).size().height;
     context.save();
     context.clipToRect(box);

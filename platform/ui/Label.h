@@ -11,13 +11,20 @@
 
 namespace morvix::platform {
 
-/// How a text too long for its space is cut; recorded for callers, the layout always breaks
-/// between words (or inside a word wider than the line). Values are the platform's.
+/// How a text too long for its space is cut. Values are the platform's.
+///  - WordWrap: lines break between words (inside a word wider than the line); the lines past
+///    the limit are left out.
+///  - CharWrap: lines break after any character; the lines past the limit are left out.
+///  - Clip: lines break between words; a single line is not wrapped but cut at the edge.
+///  - TruncateHead, TruncateMiddle, TruncateTail: lines break between words and the last line
+///    shown gives up characters at its start, middle or end for an ellipsis ("…"); with no line
+///    limit nothing is truncated.
 enum class LineBreakMode { WordWrap = 0, CharWrap = 1, Clip = 2, TruncateHead = 3, TruncateTail = 4, TruncateMiddle = 5 };
 
 /// Shows a plain or attributed text in lines laid out by the fonts layer. The text is drawn
 /// vertically centred in the bounds, aligned horizontally by `textAlignment`, wrapped at the
-/// bounds' width and cut after `numberOfLines` lines (0: no limit).
+/// bounds' width and cut after `numberOfLines` lines (0: no limit) as `lineBreakMode` says
+/// (a tail ellipsis by default).
 ///
 /// Plain text takes `font` and `textColor`; setting `attributedText` replaces the plain text, and
 /// runs without a font or colour of their own take `font` and `textColor`. The natural size is
@@ -47,7 +54,7 @@ public:
     /// Negative counts as 0 (no limit).
     void setNumberOfLines(int lines);
     LineBreakMode lineBreakMode() const { return m_lineBreakMode; }
-    void setLineBreakMode(LineBreakMode mode) { m_lineBreakMode = mode; }
+    void setLineBreakMode(LineBreakMode mode);
     double preferredMaxLayoutWidth() const { return m_preferredMaxLayoutWidth; }
     void setPreferredMaxLayoutWidth(double width);
     bool isEnabled() const { return m_enabled; }

@@ -1,6 +1,9 @@
 #include "platform/graphics/TextLayout.h"
 
+#include "platform/graphics/FontBackend.h"
+
 #include <gtest/gtest.h>
+#include <pango/pangocairo.h>
 
 #include <cmath>
 #include <limits>
@@ -21,6 +24,15 @@ TextLayout::Options wrappedAt(double width)
     TextLayout::Options options;
     options.wrapWidth = width;
     return options;
+}
+
+bool ellipsized(const AttributedString& string, const TextLayout::Options& options)
+{
+    auto lock = FontBackend::lock();
+    PangoLayout* layout = TextLayout::createPangoLayout(string, options);
+    bool result = pango_layout_is_ellipsized(layout);
+    g_object_unref(layout);
+    return result;
 }
 
 } // namespace
@@ -73,6 +85,35 @@ TEST(TextLayoutTest, LineLimitDropsLaterLines)
     TextLayout limited(text("The quick brown fox jumps over the lazy dog"), options);
     EXPECT_EQ(limited.lineCount(), 2u);
     EXPECT_NEAR(limited.size().height, 2 * Font::system(14).lineHeight(), 0.01);
+}
+
+TEST(TextLayoutTest, TruncationEllipsizesTheLastLineShownAndCharacterWrapBreaksInsideWords)
+{
+    auto sentence = text("The quick brown fox jumps over the lazy dog");
+    TextLayout::Options options = wrappedAt(100);
+    options.lineLimit = 1;
+    TextLayout words(sentence, options);
+    EXPECT_FALSE(ellipsized(sentence, options)) << "word wrap drops what follows the first line";
+    for (auto truncation : { TextTruncation::Head, TextTruncation::Middle, TextTruncation::Tail }) {
+        options.truncation = truncation;
+        TextLayout truncated(sentence, options);
+        EXPECT_EQ(truncated.lineCount(), 1u);
+        EXPECT_LE(truncated.size().width, 100);
+        EXPECT_TRUE(ellipsized(sentence, options)) << static_cast<int>(truncation);
+    }
+    options.lineLimit = 2;
+    EXPECT_EQ(TextLayout(sentence, options).lineCount(), 2u);
+    EXPECT_TRUE(ellipsized(sentence, options)) << "the second line is shortened";
+    options.lineLimit = 0;
+    EXPECT_EQ(TextLayout(sentence, options).lineCount(), 4u) << "no limit, nothing to truncate";
+    EXPECT_FALSE(ellipsized(sentence, options));
+
+    options = wrappedAt(100);
+    options.wrap = TextWrap::Character;
+    TextLayout characters(sentence, options);
+    TextLayout wordWrapped(sentence, wrappedAt(100));
+    EXPECT_GT(characters.lines()[0].width, wordWrapped.lines()[0].width) << "the first line is filled up to the width";
+    EXPECT_LE(characters.size().width, 100);
 }
 
 TEST(TextLayoutTest, RunsKeepTheirOwnFonts)

@@ -128,6 +128,7 @@ TEST_F(ControlTest, ButtonLooksUpPerStateValuesAndSizesToTitleImageAndContentIns
     EXPECT_EQ(button->titleLabel()->text(), "Saving");
     button->setHighlighted(false);
     EXPECT_EQ(button->titleLabel()->text(), "Save");
+    EXPECT_EQ(button->titleLabel()->lineBreakMode(), LineBreakMode::TruncateMiddle) << "a long title keeps both ends";
 
     Size title = button->titleLabel()->intrinsicContentSize();
     EXPECT_GT(title.width, 0);
@@ -226,6 +227,37 @@ TEST_F(ControlTest, LabelAndButtonTitleAreDrawn)
             dark += image->pixelAt(x, y).red < 128;
     }
     EXPECT_GT(dark, 50) << "the text left ink";
+}
+
+TEST_F(ControlTest, LabelCutsASingleLineByItsLineBreakMode)
+{
+    const std::string sentence = "Hello wonderful world";
+    double width = TextLayout(AttributedString("Hello wonderful w", { .font = Font::system(Label::kDefaultFontSize) }), {}).size().width + 3;
+    // Draws `string` in a label of `labelWidth` seen through `width` points.
+    auto picture = [&](const std::string& string, LineBreakMode mode, double labelWidth = 0) {
+        auto root = View::create({ 0, 0, width, 30 });
+        root->setBackgroundColor(Color::white());
+        auto label = Label::create({ 0, 0, labelWidth > 0 ? labelWidth : width, 30 });
+        label->setText(string);
+        label->setLineBreakMode(mode);
+        root->addSubview(label);
+        auto image = Renderer::render(*root);
+        return image ? image->pngData() : std::vector<std::uint8_t> {};
+    };
+    auto wordWrapped = picture(sentence, LineBreakMode::WordWrap);
+    ASSERT_FALSE(wordWrapped.empty());
+    EXPECT_TRUE(wordWrapped == picture("Hello wonderful", LineBreakMode::WordWrap)) << "word wrap drops the last word";
+    auto tail = picture(sentence, LineBreakMode::TruncateTail);
+    auto head = picture(sentence, LineBreakMode::TruncateHead);
+    auto middle = picture(sentence, LineBreakMode::TruncateMiddle);
+    EXPECT_TRUE(tail == picture(sentence, Label::create()->lineBreakMode())) << "the default";
+    EXPECT_TRUE(tail != wordWrapped) << "an ellipsis shows that words are missing";
+    EXPECT_TRUE(head != tail);
+    EXPECT_TRUE(middle != tail);
+    EXPECT_TRUE(middle != head);
+    EXPECT_TRUE(picture(sentence, LineBreakMode::Clip) == picture(sentence, LineBreakMode::WordWrap, width + 200)) << "cut at the edge";
+    EXPECT_TRUE(picture(sentence, LineBreakMode::CharWrap) != wordWrapped) << "the last word's first letters show";
+    EXPECT_TRUE(picture("Hello", LineBreakMode::Clip) == picture("Hello", LineBreakMode::WordWrap)) << "a line that fits is not cut";
 }
 
 TEST_F(ControlTest, ImageViewPlacesItsImageByContentMode)
