@@ -1,7 +1,10 @@
 #include "platform/ui/BarButtonItem.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/graphics/TextLayout.h"
 #include "platform/ui/View.h"
+
+#include <cmath>
 
 namespace morvix::platform {
 
@@ -79,6 +82,11 @@ double BarButtonItem::layoutWidth() const
         return m_width;
     if (m_customView)
         return m_customView->frame().width();
+    if (!m_title.empty()) {
+        Font font = Font::system(kTitleFontSize, { .bold = m_style == BarButtonStyle::Done });
+        double title = TextLayout(AttributedString(m_title, { .font = font }), {}).size().width;
+        return std::ceil(title) + 2 * kTitleMargin;
+    }
     return kDefaultWidth;
 }
 

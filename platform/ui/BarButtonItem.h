@@ -25,8 +25,12 @@ enum class BarButtonSystemItem {
 class BarButtonItem final : public std::enable_shared_from_this<BarButtonItem> {
 public:
     using Action = std::function<void(BarButtonItem&)>;
-    /// Width given to items without an explicit width, custom view or text measure.
+    /// Width given to items without an explicit width, custom view or title.
     static constexpr double kDefaultWidth = 44;
+    /// Space between a titled item's title and each of its sides.
+    static constexpr double kTitleMargin = 8;
+    /// The size of a title's font; bold for the Done style.
+    static constexpr double kTitleFontSize = 17;
 
     static std::shared_ptr<BarButtonItem> create(std::string title, BarButtonStyle style = BarButtonStyle::Plain);
     static std::shared_ptr<BarButtonItem> createWithImage(std::shared_ptr<Image> image, BarButtonStyle style = BarButtonStyle::Plain);
@@ -64,7 +68,9 @@ public:
 
     /// The view a bar lays out: the custom view, or a plain view as wide as the item.
     std::shared_ptr<View> view();
-    /// The width the bar gives the item (0 for a flexible space, which takes what is left).
+    /// The width the bar gives the item: the explicit width, else the custom view's width, else
+    /// for a titled item the title's width (rounded up to whole points) plus `kTitleMargin` on
+    /// each side, else `kDefaultWidth`; 0 for a flexible space, which takes what is left.
     double layoutWidth() const;
     /// Test driver: runs the action as a tap would, when the item is enabled. Returns whether it ran.
     bool tap();

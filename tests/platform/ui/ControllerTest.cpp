@@ -1,3 +1,4 @@
+#include "platform/graphics/TextLayout.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -230,4 +232,19 @@ TEST_F(ControllerTest, BarButtonItemActionsFollowTheirTargetsLifeAndTheEnabledFl
     EXPECT_EQ(taps, 1);
     item->setTitleColor(Color::white(), ControlState::Highlighted);
     EXPECT_EQ(item->titleColor(ControlState::Highlighted), Color::white());
+}
+
+TEST_F(ControllerTest, ATitledBarButtonItemIsAsWideAsItsTitleAndMargins)
+{
+    auto titleWidth = [](const std::string& title, FontTraits traits = {}) {
+        return std::ceil(TextLayout(AttributedString(title, { .font = Font::system(17, traits) }), {}).size().width);
+    };
+    auto preferences = BarButtonItem::create("Preferences");
+    EXPECT_EQ(preferences->layoutWidth(), titleWidth("Preferences") + 2 * BarButtonItem::kTitleMargin);
+    EXPECT_GT(preferences->layoutWidth(), BarButtonItem::kDefaultWidth);
+    auto done = BarButtonItem::create("OK", BarButtonStyle::Done);
+    EXPECT_EQ(done->layoutWidth(), titleWidth("OK", { .bold = true }) + 2 * BarButtonItem::kTitleMargin) << "bold";
+    EXPECT_EQ(BarButtonItem::createWithImage(nullptr)->layoutWidth(), BarButtonItem::kDefaultWidth);
+    preferences->setWidth(30);
+    EXPECT_EQ(preferences->layoutWidth(), 30) << "an explicit width wins";
 }
