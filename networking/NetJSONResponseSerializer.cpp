@@ -54,7 +54,7 @@ std::any NetJSONResponseSerializer::responseObjectForResponse(const std::shared_
     if (result && m_removesKeysWithNullValues)
         result = NetJSONObjectByRemovingKeysWithNullValues(*result, m_readingOptions);
     if (error)
-        *error = NetErrorWithUnderlyingError(std::move(decodingError), *error);
+        *error = NetDecodingErrorAfterValidation(std::move(decodingError), std::move(*error));
     if (!result)
         return {};
     return std::move(*result);

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace morvix {
 
@@ -115,40 +118,77 @@ std::uint64_t readBigEndian(std::string_view data, std::size_t at, std::size_t s
     return value;
 }
 
+// The trailer of a binary property list and the object table it describes. Objects are found
+// through an offset table; containers name their members by index into it.
+struct BinaryList {
+    std::string_view data;
+    std::size_t trailer = 0;     // where the trailer starts; objects lie before it
+    std::size_t offsetSize = 0;  // bytes per offset-table entry
+    std::size_t referenceSize = 0;
+    std::uint64_t objectCount = 0;
+    std::uint64_t topObject = 0;
+    std::uint64_t tableOffset = 0;
+
+    // False when the trailer is missing or points outside the data.
+    bool read(std::string_view bytes)
+    {
+        constexpr std::size_t kTrailerSize = 32;
+        if (bytes.size() < 8 + kTrailerSize)
+            return false;
+        data = bytes;
+        trailer = bytes.size() - kTrailerSize;
+        offsetSize = static_cast<std::uint8_t>(bytes[trailer + 6]);
+        referenceSize = static_cast<std::uint8_t>(bytes[trailer + 7]);
+        objectCount = readBigEndian(bytes, trailer + 8, 8);
+        topObject = readBigEndian(bytes, trailer + 16, 8);
+        tableOffset = readBigEndian(bytes, trailer + 24, 8);
+        return offsetSize >= 1 && offsetSize <= 8 && referenceSize >= 1 && referenceSize <= 8 && tableOffset <= trailer
+            && objectCount <= (trailer - tableOffset) / offsetSize && topObject < objectCount;
+    }
+    // Where object `index` starts; nothing when outside the objects.
+    std::optional<std::size_t> offsetOf(std::uint64_t index) const
+    {
+        std::uint64_t offset = readBigEndian(data, tableOffset + index * offsetSize, offsetSize);
+        if (offset >= trailer)
+            return std::nullopt;
+        return static_cast<std::size_t>(offset);
+    }
+    // The count in an object's marker (its low four bits, or the integer that follows when they
+    // are all set) and where the object's contents start; nothing when unreadable.
+    std::optional<std::pair<std::uint64_t, std::size_t>> countAt(std::size_t offset) const
+    {
+        std::uint64_t count = static_cast<std::uint8_t>(data[offset]) & 0xf;
+        std::size_t at = offset + 1;
+        if (count != 0xf)
+            return std::pair(count, at);
+        if (at >= trailer)
+            return std::nullopt;
+        auto countMarker = static_cast<std::uint8_t>(data[at]);
+        std::size_t countSize = std::size_t(1) << (countMarker & 0xf);
+        if ((countMarker >> 4) != 0x1 || countSize > 8 || at + 1 + countSize > trailer)
+            return std::nullopt;
+        return std::pair(readBigEndian(data, at + 1, countSize), at + 1 + countSize);
+    }
+};
+
 // libplist stops the process (an assertion) when a binary list holds a string or key with a
 // NUL character in it, so such lists are refused here first. Walks the offset table and looks
 // at every string object; false also for offsets or lengths outside the data.
-bool binaryStringsAreSafe(std::string_view data)
+bool binaryStringsAreSafe(const BinaryList& list)
 {
-    constexpr std::size_t kTrailerSize = 32;
-    if (data.size() < 8 + kTrailerSize)
-        return false;
-    std::size_t trailer = data.size() - kTrailerSize;
-    std::size_t offsetSize = static_cast<std::uint8_t>(data[trailer + 6]);
-    std::uint64_t objectCount = readBigEndian(data, trailer + 8, 8);
-    std::uint64_t tableOffset = readBigEndian(data, trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || tableOffset > trailer || objectCount > (trailer - tableOffset) / offsetSize)
-        return false;
-    for (std::uint64_t index = 0; index < objectCount; ++index) {
-        std::uint64_t offset = readBigEndian(data, tableOffset + index * offsetSize, offsetSize);
-        if (offset >= trailer)
+    std::string_view data = list.data;
+    std::size_t trailer = list.trailer;
+    for (std::uint64_t index = 0; index < list.objectCount; ++index) {
+        auto offset = list.offsetOf(index);
+        if (!offset)
             return false;
-        auto marker = static_cast<std::uint8_t>(data[offset]);
-        unsigned type = marker >> 4;
+        unsigned type = static_cast<std::uint8_t>(data[*offset]) >> 4;
         if (type != 0x5 && type != 0x6)
             continue;
-        std::uint64_t length = marker & 0xf;
-        std::size_t at = offset + 1;
-        if (length == 0xf) {
-            if (at >= trailer)
-                return false;
-            auto lengthMarker = static_cast<std::uint8_t>(data[at]);
-            std::size_t lengthSize = std::size_t(1) << (lengthMarker & 0xf);
-            if ((lengthMarker >> 4) != 0x1 || lengthSize > 8 || at + 1 + lengthSize > trailer)
-                return false;
-            length = readBigEndian(data, at + 1, lengthSize);
-            at += 1 + lengthSize;
-        }
+        auto counted = list.countAt(*offset);
+        if (!counted)
+            return false;
+        auto [length, at] = *counted;
         std::uint64_t unitSize = type == 0x6 ? 2 : 1;
         if (length > (trailer - at) / unitSize)
             return false;
@@ -158,6 +198,148 @@ bool binaryStringsAreSafe(std::string_view data)
             if (zero)
                 return false;
         }
+    }
+    return true;
+}
+
+// libplist reads nested containers recursively, so a deep enough list overflows the stack
+// before the tree could be checked. These pre-scans bound the nesting without building
+// anything: `convert` refuses a node deeper than kNetMaxNestingDepth, and so do they.
+
+// One container being walked: its member references and the deepest member seen so far.
+struct ContainerWalk {
+    std::uint64_t object = 0;
+    std::size_t references = 0; // where the member references start
+    std::uint64_t memberCount = 0;
+    std::uint64_t next = 0;
+    int height = 0;
+};
+
+// The members of the container at `offset`, or nothing for another kind of object; false in
+// `readable` when the container runs outside the data.
+std::optional<ContainerWalk> containerAt(const BinaryList& list, std::uint64_t object, std::size_t offset, bool& readable)
+{
+    unsigned type = static_cast<std::uint8_t>(list.data[offset]) >> 4;
+    bool array = type == 0xA || type == 0xC; // arrays and sets
+    if (!array && type != 0xD)
+        return std::nullopt;
+    auto counted = list.countAt(offset);
+    std::uint64_t members = counted ? counted->first * (array ? 1 : 2) : 0; // a dictionary: keys, then values
+    readable = counted && counted->first <= list.trailer && members <= (list.trailer - counted->second) / list.referenceSize;
+    if (!readable)
+        return std::nullopt;
+    return ContainerWalk { object, counted->second, members, 0, 0 };
+}
+
+// Walks the references from the top object depth first, each container once (a list may share
+// one member between many containers), with a stack no deeper than the limit. False for a
+// list nested too deep, a reference cycle, or a reference outside the object table.
+bool binaryNestingIsBounded(const BinaryList& list)
+{
+    constexpr std::int16_t kUnknown = -1;
+    constexpr std::int16_t kOnPath = -2;
+    std::vector<std::int16_t> heights(list.objectCount, kUnknown);
+    std::vector<ContainerWalk> path;
+    auto enter = [&](std::uint64_t object) -> std::optional<int> {
+        auto offset = list.offsetOf(object);
+        if (!offset)
+            return std::nullopt;
+        bool readable = true;
+        auto walk = containerAt(list, object, *offset, readable);
+        if (!readable)
+            return std::nullopt;
+        if (!walk || walk->memberCount == 0)
+            return heights[object] = 0;
+        heights[object] = kOnPath;
+        path.push_back(*walk);
+        return kOnPath;
+    };
+    if (!enter(list.topObject))
+        return false;
+    while (!path.empty()) {
+        auto& walk = path.back();
+        if (walk.next == walk.memberCount) {
+            int height = heights[walk.object] = static_cast<std::int16_t>(walk.height);
+            path.pop_back();
+            if (!path.empty())
+                path.back().height = std::max(path.back().height, height + 1);
+            continue;
+        }
+        std::uint64_t member = readBigEndian(list.data, walk.references + walk.next++ * list.referenceSize, list.referenceSize);
+        if (member >= list.objectCount || heights[member] == kOnPath)
+            return false;
+        if (heights[member] == kUnknown) {
+            if (path.size() > static_cast<std::size_t>(kNetMaxNestingDepth))
+                return false;
+            auto entered = enter(member);
+            if (!entered)
+                return false;
+            if (*entered == kOnPath)
+                continue;
+        }
+        path.back().height = std::max(path.back().height, heights[member] + 1);
+        if (path.back().height > kNetMaxNestingDepth)
+            return false;
+    }
+    return heights[list.topObject] <= kNetMaxNestingDepth;
+}
+
+// Element nesting of an XML list, counted from its tags: the <plist> element and a leaf's own
+// element sit around the nodes that `convert` counts. Comments, CDATA sections, processing
+// instructions and declarations hold no elements. Tags must close in order (libplist refuses
+// anything else too), so the open elements are a stack no deeper than the limit.
+bool xmlNestingIsBounded(std::string_view text)
+{
+    constexpr std::size_t kDeepestElement = kNetMaxNestingDepth + 2;
+    std::vector<std::string_view> open;
+    auto skipPast = [&](std::size_t& at, std::string_view end) {
+        auto found = text.find(end, at);
+        at = found == std::string_view::npos ? found : found + end.size();
+        return found != std::string_view::npos;
+    };
+    auto nameAt = [&](std::size_t at) {
+        std::size_t end = text.find_first_of(" \t\r\n/>", at);
+        return text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+    };
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        std::string_view rest = text.substr(at);
+        bool closed = true;
+        if (rest.starts_with("<!--"))
+            closed = skipPast(at, "-->");
+        else if (rest.starts_with("<![CDATA["))
+            closed = skipPast(at, "]]>");
+        else if (rest.starts_with("<?"))
+            closed = skipPast(at, "?>");
+        else if (rest.starts_with("<!"))
+            closed = skipPast(at, ">");
+        else if (rest.starts_with("</")) {
+            if (open.empty() || nameAt(at + 2) != open.back())
+                return false;
+            open.pop_back();
+            closed = skipPast(at, ">");
+        } else {
+            // A start tag ends at the first '>' outside its quoted attribute values.
+            std::string_view name = nameAt(at + 1);
+            char quote = 0;
+            std::size_t end = at + 1;
+            for (; end < text.size() && (quote || text[end] != '>'); ++end) {
+                if (quote && text[end] == quote)
+                    quote = 0;
+                else if (!quote && (text[end] == '"' || text[end] == '\''))
+                    quote = text[end];
+            }
+            if (end == text.size())
+                return false;
+            if (text[end - 1] != '/') {
+                if (open.size() == kDeepestElement)
+                    return false;
+                open.push_back(name);
+            }
+            at = end + 1;
+        }
+        if (!closed)
+            return false;
     }
     return true;
 }
@@ -179,7 +361,10 @@ std::optional<platform::Value> NetPropertyListWithData(std::string_view data, un
     plist_t root = nullptr;
     auto length = static_cast<uint32_t>(data.size());
     bool binary = plist_is_binary(data.data(), length) != 0;
-    if (binary && !binaryStringsAreSafe(data))
+    BinaryList list;
+    if (binary && !(list.read(data) && binaryStringsAreSafe(list) && binaryNestingIsBounded(list)))
+        return fail();
+    if (!binary && !xmlNestingIsBounded(data))
         return fail();
     if (binary)
         plist_from_bin(data.data(), length, &root);

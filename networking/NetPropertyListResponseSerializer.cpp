@@ -31,7 +31,7 @@ std::any NetPropertyListResponseSerializer::responseObjectForResponse(const std:
     if (data)
         result = NetPropertyListWithData(*data, m_readOptions, nullptr, &readError);
     if (error)
-        *error = NetErrorWithUnderlyingError(std::move(readError), *error);
+        *error = NetDecodingErrorAfterValidation(std::move(readError), std::move(*error));
     if (!result)
         return {};
     return std::move(*result);

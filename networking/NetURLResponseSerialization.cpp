@@ -16,6 +16,14 @@ std::optional<platform::Error> NetErrorWithUnderlyingError(std::optional<platfor
     return chained;
 }
 
+std::optional<platform::Error> NetDecodingErrorAfterValidation(std::optional<platform::Error> decodingError,
+    std::optional<platform::Error> validationError)
+{
+    if (validationError && validationError->is(NetURLResponseSerializationErrorDomain, NetURLErrorBadServerResponse))
+        return NetErrorWithUnderlyingError(std::move(validationError), std::move(decodingError));
+    return NetErrorWithUnderlyingError(std::move(decodingError), std::move(validationError));
+}
+
 bool NetErrorOrUnderlyingErrorHasCodeInDomain(const std::optional<platform::Error>& error)
 {
     if (!error)

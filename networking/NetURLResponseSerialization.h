@@ -48,6 +48,14 @@ public:
 std::optional<platform::Error> NetErrorWithUnderlyingError(std::optional<platform::Error> error,
     std::optional<platform::Error> underlying);
 
+/// The error of a serializer that decoded a body after validating its response: a status
+/// outside the acceptable codes stays in front, so that the failure reads as the status it was
+/// ("Request failed: ... (500)"), with `decodingError` chained under it; otherwise
+/// `decodingError` comes first with `validationError` under it, as `NetErrorWithUnderlyingError`
+/// chains them.
+std::optional<platform::Error> NetDecodingErrorAfterValidation(std::optional<platform::Error> decodingError,
+    std::optional<platform::Error> validationError);
+
 /// True when `error`, or an error reached through its chain of underlying errors, is a
 /// content-type rejection (domain `NetURLResponseSerializationErrorDomain`, code -1016).
 bool NetErrorOrUnderlyingErrorHasCodeInDomain(const std::optional<platform::Error>& error);

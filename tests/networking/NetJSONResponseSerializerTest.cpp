@@ -137,6 +137,7 @@ TEST(NetResponseErrorTest, FindsAContentTypeRejectionAnywhereInTheChain)
 // The serializer --------------------------------------------------------------------------------
 
 #include "networking/NetJSONResponseSerializer.h"
+#include "platform/net/HTTPURLResponse.h"
 
 TEST(NetJSONResponseSerializerTest, ALoneSpaceAndAnEmptyBodyAreNothingWithoutAnError)
 {
@@ -199,26 +200,33 @@ TEST(NetJSONResponseSerializerTest, UndecodableTextIsAnErrorNotNothing)
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string broken = "{\"s\":\"\xff\xfe\"}";
     std::optional<Error> error;
-    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(404, "application/json"), &broken, &error).has_value());
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &broken, &error).has_value());
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->is(NetURLResponseSerializationErrorDomain, -1016));
     EXPECT_EQ(error->description(), "Data failed decoding as a UTF-8 string");
     ASSERT_TRUE(error->failureReason());
     EXPECT_EQ(error->failureReason()->rfind("Could not decode string: {\"s\":", 0), 0u);
-    ASSERT_TRUE(error->underlyingError());
-    EXPECT_EQ(error->underlyingError()->code(), -1011);
+    EXPECT_FALSE(error->underlyingError());
 }
 
-TEST(NetJSONResponseSerializerTest, SyntaxErrorsCarryTheValidationErrorUnderneath)
+TEST(NetJSONResponseSerializerTest, AStatusFailureReadsAsTheStatusWithTheDecodingErrorUnderneath)
 {
     auto serializer = NetJSONResponseSerializer::serializer();
     std::string broken = "{\"a\":";
     std::optional<Error> error;
     EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/json"), &broken, &error).has_value());
     ASSERT_TRUE(error);
-    EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+    EXPECT_TRUE(error->is(NetURLResponseSerializationErrorDomain, -1011));
+    EXPECT_EQ(error->description(), "Request failed: " + platform::HTTPURLResponse::localizedStringForStatusCode(500) + " (500)");
     ASSERT_TRUE(error->underlyingError());
-    EXPECT_EQ(error->underlyingError()->code(), -1011);
+    EXPECT_TRUE(error->underlyingError()->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+
+    std::string undecodable = "{\"s\":\"\xff\xfe\"}";
+    error.reset();
+    EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(404, "application/json"), &undecodable, &error).has_value());
+    ASSERT_TRUE(error && error->underlyingError());
+    EXPECT_EQ(error->code(), -1011);
+    EXPECT_TRUE(error->underlyingError()->is(NetURLResponseSerializationErrorDomain, -1016));
 
     std::string scalar = "3";
     EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "application/json"), &scalar, &error).has_value());

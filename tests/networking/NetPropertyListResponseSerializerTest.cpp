@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace morvix;
 using morvix::testing::fixture;
@@ -71,15 +74,72 @@ TEST(NetPropertyListReadingTest, TruncatedAndCorruptedBodiesNeverCrash)
     }
 }
 
-TEST(NetPropertyListReadingTest, DeepNestingIsRefused)
+namespace {
+
+void appendBigEndian(std::string& data, std::uint64_t value, int size)
 {
-    std::string text = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-    for (int depth = 0; depth < kNetMaxNestingDepth + 10; ++depth)
+    for (int shift = (size - 1) * 8; shift >= 0; shift -= 8)
+        data += static_cast<char>((value >> shift) & 0xff);
+}
+
+// A binary list of `depth` arrays, each holding the next (object `link(index)`, or the array
+// itself when `link` says so), the innermost one empty.
+std::string nestedBinaryList(std::size_t depth, const std::function<std::uint64_t(std::uint64_t)>& link = nullptr)
+{
+    std::string data = "bplist00";
+    std::vector<std::uint64_t> offsets;
+    for (std::size_t index = 0; index < depth; ++index) {
+        offsets.push_back(data.size());
+        if (index + 1 == depth) {
+            data += '\xA0';
+            break;
+        }
+        data += '\xA1';
+        appendBigEndian(data, link ? link(index) : index + 1, 4);
+    }
+    std::uint64_t table = data.size();
+    for (auto offset : offsets)
+        appendBigEndian(data, offset, 4);
+    data += std::string(6, '\0');
+    data += '\x04'; // offset size
+    data += '\x04'; // reference size
+    appendBigEndian(data, depth, 8);
+    appendBigEndian(data, 0, 8); // the top object
+    appendBigEndian(data, table, 8);
+    return data;
+}
+
+std::string nestedXMLList(std::size_t depth)
+{
+    std::string text = "<?xml version=\"1.0\"?><!-- <array> --><plist version=\"1.0\">";
+    for (std::size_t level = 0; level < depth; ++level)
         text += "<array>";
-    for (int depth = 0; depth < kNetMaxNestingDepth + 10; ++depth)
+    text += "<true/>";
+    for (std::size_t level = 0; level < depth; ++level)
         text += "</array>";
-    text += "</plist>";
-    EXPECT_FALSE(NetPropertyListWithData(text, 0, nullptr, nullptr));
+    return text + "</plist>";
+}
+
+} // namespace
+
+TEST(NetPropertyListReadingTest, DeepNestingIsRefusedBeforeTheListIsParsed)
+{
+    // The deepest accepted list: its innermost node sits at the limit.
+    auto limit = static_cast<std::size_t>(kNetMaxNestingDepth);
+    EXPECT_TRUE(NetPropertyListWithData(nestedXMLList(limit), 0, nullptr, nullptr));
+    EXPECT_FALSE(NetPropertyListWithData(nestedXMLList(limit + 1), 0, nullptr, nullptr));
+    EXPECT_TRUE(NetPropertyListWithData(nestedBinaryList(limit + 1), 0, nullptr, nullptr));
+    EXPECT_FALSE(NetPropertyListWithData(nestedBinaryList(limit + 2), 0, nullptr, nullptr));
+
+    // Lists deep enough to exhaust the stack of a recursive parser, and a list that holds
+    // itself, are refused with the reader's error.
+    for (const std::string& body : { nestedXMLList(300000), nestedBinaryList(300000),
+             nestedBinaryList(3, [](std::uint64_t index) { return index == 1 ? 0 : index + 1; }) }) {
+        std::optional<Error> error;
+        EXPECT_FALSE(NetPropertyListWithData(body, 0, nullptr, &error));
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+    }
 }
 
 // The serializer --------------------------------------------------------------------------------
@@ -99,16 +159,16 @@ TEST(NetPropertyListResponseSerializerTest, DecodesBothFormatsOfAcceptedResponse
     }
 }
 
-TEST(NetPropertyListResponseSerializerTest, ReadErrorsChainTheValidationErrorAndRejectionsGiveNothing)
+TEST(NetPropertyListResponseSerializerTest, ReadErrorsOfAStatusFailureSitUnderTheStatusErrorAndRejectionsGiveNothing)
 {
     auto serializer = NetPropertyListResponseSerializer::serializer();
     std::string garbage = "garbage";
     std::optional<Error> error;
     EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(500, "application/x-plist"), &garbage, &error).has_value());
     ASSERT_TRUE(error);
-    EXPECT_TRUE(error->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
+    EXPECT_EQ(error->code(), -1011); // the status failure reads as such
     ASSERT_TRUE(error->underlyingError());
-    EXPECT_EQ(error->underlyingError()->code(), -1011);
+    EXPECT_TRUE(error->underlyingError()->is(NetCocoaErrorDomain, NetPropertyListReadCorruptError));
 
     std::string body = fixture("sample.xml.plist");
     EXPECT_FALSE(serializer->responseObjectForResponse(responseWithContentType(200, "text/xml"), &body, &error).has_value());
