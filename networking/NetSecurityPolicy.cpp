@@ -2,6 +2,9 @@
 
 #include "platform/net/ServerTrust.h"
 
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -57,6 +60,28 @@ std::optional<PublicKey> publicKeyOf(const std::shared_ptr<const Certificate>& c
     if (trust->evaluate(result) != 0)
         return std::nullopt;
     return trust->copyPublicKey();
+}
+
+// Whether `issuer` issued `subject`: names and key identifiers match, the issuer may sign
+// certificates, and its key verifies the subject's signature.
+bool issued(const Certificate& issuer, const Certificate& subject)
+{
+    EVP_PKEY* key = X509_get0_pubkey(issuer.x509());
+    return key && X509_check_issued(issuer.x509(), subject.x509()) == X509_V_OK && X509_verify(subject.x509(), key) == 1;
+}
+
+// The certificates of `chain` (leaf first) that link up from the leaf, each one signed by the
+// next, up to the first that does not. A server may append any certificate to what it sends;
+// only a linked one vouches for the leaf whose key the handshake proved.
+std::vector<std::shared_ptr<const Certificate>> linkedFromLeaf(const std::vector<std::shared_ptr<const Certificate>>& chain)
+{
+    std::vector<std::shared_ptr<const Certificate>> linked;
+    for (const auto& certificate : chain) {
+        if (!certificate || (!linked.empty() && !issued(*certificate, *linked.back())))
+            break;
+        linked.push_back(certificate);
+    }
+    return linked;
 }
 
 std::filesystem::path programDirectory()
@@ -198,7 +223,9 @@ bool NetSecurityPolicy::evaluateServerTrust(ServerTrust& trust, const std::optio
         });
     }
     case NetSSLPinningMode::PublicKey: {
-        return std::any_of(chain.begin(), chain.end(), [&](const auto& certificate) {
+        // With invalid certificates allowed the chain is the one presented, unverified.
+        auto linked = linkedFromLeaf(chain);
+        return std::any_of(linked.begin(), linked.end(), [&](const auto& certificate) {
             auto key = publicKeyOf(certificate);
             return key && std::find(pinnedKeys.begin(), pinnedKeys.end(), *key) != pinnedKeys.end();
         });

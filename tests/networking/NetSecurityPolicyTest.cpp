@@ -127,6 +127,19 @@ TEST_F(NetSecurityPolicyTest, PublicKeyPinningNeedsOnlyAPinnedKeyWhenInvalidCert
     EXPECT_FALSE(policy(NetSSLPinningMode::PublicKey, true, false, { pki.leaf.der })->evaluateServerTrust(*trustFor({ pki.selfSigned }), std::string("localhost")));
     EXPECT_TRUE(policy(NetSSLPinningMode::PublicKey, false, true, { pki.root.der })->evaluateServerTrust(*validChain(), std::string("localhost")));
     EXPECT_TRUE(policy(NetSSLPinningMode::PublicKey, true, false, { pki.intermediate.der })->evaluateServerTrust(*trustFor({ pki.leaf, pki.intermediate })));
+    EXPECT_TRUE(policy(NetSSLPinningMode::PublicKey, true, false, { pki.intermediate.der })->evaluateServerTrust(*trustFor({ pki.expired, pki.intermediate })));
+}
+
+TEST_F(NetSecurityPolicyTest, PublicKeyPinningCountsOnlyCertificatesThatSignTheChainBelowThem)
+{
+    // A forged chain: the server's own certificate with genuine pinned certificates appended.
+    auto lax = policy(NetSSLPinningMode::PublicKey, true, false, { pki.intermediate.der, pki.leaf.der });
+    EXPECT_FALSE(lax->evaluateServerTrust(*trustFor({ pki.selfSigned, pki.intermediate })));
+    EXPECT_FALSE(lax->evaluateServerTrust(*trustFor({ pki.selfSigned, pki.leaf, pki.intermediate })));
+    // A link that breaks higher up ends the chain there.
+    auto pinnedRoot = policy(NetSSLPinningMode::PublicKey, true, false, { pki.root.der });
+    EXPECT_FALSE(pinnedRoot->evaluateServerTrust(*trustFor({ pki.leaf, pki.otherRoot, pki.root })));
+    EXPECT_TRUE(pinnedRoot->evaluateServerTrust(*trustFor({ pki.leaf, pki.intermediate, pki.root })));
 }
 
 TEST_F(NetSecurityPolicyTest, UnknownPinningModeRefuses)
