@@ -1,7 +1,6 @@
 #include "networking/NetHTTPRequestOperation.h"
 
 #include "platform/foundation/Format.h"
-#include "platform/net/FileOutputStream.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
 
@@ -54,7 +53,7 @@ std::any NetHTTPRequestOperation::responseObject()
 {
     std::lock_guard guard(lock());
     if (!m_responseObject.has_value() && isFinished() && !error()) {
-        std::optional<std::string> data = responseData();
+        const std::optional<std::string>& data = responseDataWhileLocked();
         std::optional<platform::Error> serializationError;
         m_responseObject = m_responseSerializer->responseObjectForResponse(NetURLConnectionOperation::response(),
             data ? &*data : nullptr, &serializationError);
@@ -125,20 +124,25 @@ void NetHTTPRequestOperation::deliver(const SuccessBlock& success, const Failure
         group->async(queue, [self, success, object = std::move(object)] { success(self, object); });
 }
 
-std::int64_t NetHTTPRequestOperation::bytesInOutputStream()
-{
-    auto stream = outputStream();
-    if (auto file = std::dynamic_pointer_cast<platform::FileOutputStream>(stream))
-        return file->fileCurrentOffset();
-    auto data = stream ? stream->dataWrittenToMemory() : std::nullopt;
-    return data ? static_cast<std::int64_t>(data->size()) : 0;
-}
-
 void NetHTTPRequestOperation::pause()
 {
-    NetURLConnectionOperation::pause();
     std::lock_guard guard(lock());
-    auto offset = static_cast<unsigned long long>(bytesInOutputStream());
+    // The stream of a running transfer belongs to the network thread until the transfer has
+    // stopped there; `didPauseTransfer` rewrites the request then.
+    if (isTransferAttached())
+        return NetURLConnectionOperation::pause();
+    NetURLConnectionOperation::pause();
+    askForTheRestAfter(bytesInOutputStream());
+}
+
+void NetHTTPRequestOperation::didPauseTransfer(std::int64_t bytesInStream)
+{
+    askForTheRestAfter(bytesInStream);
+}
+
+void NetHTTPRequestOperation::askForTheRestAfter(std::int64_t bytesInStream)
+{
+    auto offset = static_cast<unsigned long long>(bytesInStream);
     platform::URLRequest rewritten = request();
     if (auto httpResponse = response()) {
         if (auto tag = httpResponse->valueForHeader("ETag"))

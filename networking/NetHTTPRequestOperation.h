@@ -62,7 +62,7 @@ public:
     /// The serializer's error from the last decoding, if any.
     std::optional<platform::Error> responseSerializationError() const;
     /// The serialization error when there is one, else the transfer error.
-    std::optional<platform::Error> error() const;
+    std::optional<platform::Error> error() const override;
     /// The response, when it is an HTTP one.
     std::shared_ptr<const platform::HTTPURLResponse> response() const;
 
@@ -73,17 +73,20 @@ public:
 
     /// Pauses the transfer and rewrites the request so that `resume` asks only for the rest:
     /// "Range: bytes=<offset>-" with the bytes already in the output stream, and "If-Range" with
-    /// the response's "ETag" when it had one. The request is rewritten even when the operation
-    /// could not pause (finished or cancelled).
+    /// the response's "ETag" when it had one. A running transfer is stopped first, and its
+    /// request is rewritten on the network thread once no more bytes can arrive; the request of
+    /// a ready or finished operation is rewritten before `pause` returns (a finished one is
+    /// rewritten even though it cannot pause). A cancelled transfer's request is left alone.
     void pause() override;
 
 protected:
     explicit NetHTTPRequestOperation(platform::URLRequest request);
     std::string className() const override { return "NetHTTPRequestOperation"; }
+    void didPauseTransfer(std::int64_t bytesInStream) override;
 
 private:
     void deliver(const SuccessBlock& success, const FailureBlock& failure);
-    std::int64_t bytesInOutputStream();
+    void askForTheRestAfter(std::int64_t bytesInStream);
 
     // Guarded by the operation's lock.
     std::shared_ptr<NetHTTPResponseSerializer> m_responseSerializer;

@@ -4,6 +4,7 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/AuthenticationChallenge.h"
+#include "platform/net/FileOutputStream.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
 #include "platform/net/MemoryOutputStream.h"
@@ -13,6 +14,7 @@
 #include "platform/net/URLError.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -57,6 +59,50 @@ Error streamWriteError(const OutputStream& stream)
         return *stream.streamError();
     return Error(POSIXErrorDomain, EIO, "the response body could not be written to its output stream");
 }
+
+// Whether a partial response's Content-Range ("bytes <first>-<last>/<length>") begins at
+// `offset`; false when it has none or it cannot be read.
+bool contentRangeStartsAt(const HTTPURLResponse& response, std::int64_t offset)
+{
+    auto range = response.valueForHeader("Content-Range");
+    if (!range)
+        return false;
+    constexpr std::string_view kUnit = "bytes ";
+    std::string_view text = *range;
+    if (text.size() < kUnit.size() || !HTTPHeaders::namesEqual(text.substr(0, kUnit.size()), kUnit))
+        return false;
+    text.remove_prefix(kUnit.size());
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    std::int64_t first = -1;
+    auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), first);
+    return failure == std::errc() && end != text.data() + text.size() && *end == '-' && first == offset;
+}
+
+// The in-memory stream an operation makes when the caller gives none. It keeps the bytes
+// itself, so that the finished body is handed over by move and its length is known without a
+// copy.
+class BodyOutputStream final : public MemoryOutputStream {
+public:
+    long write(const char* bytes, std::size_t length) override
+    {
+        if (!isOpen())
+            return -1;
+        m_body.append(bytes, length);
+        return static_cast<long>(length);
+    }
+    std::optional<std::string> dataWrittenToMemory() const override { return m_body; }
+    bool discardContents() override
+    {
+        m_body.clear();
+        return true;
+    }
+    std::size_t size() const { return m_body.size(); }
+    std::string takeBody() { return std::exchange(m_body, std::string()); }
+
+private:
+    std::string m_body;
+};
 
 } // namespace
 
@@ -158,30 +204,38 @@ void NetURLConnectionOperation::start()
     if (!isReady())
         return;
     setState(NetOperationState::Executing);
-    networkRequestThread().perform([self = strongSelf()] { self->operationDidStart(); });
+    networkRequestThread().perform([self = strongSelf(), run = ++m_run] { self->operationDidStart(run); });
 }
 
-void NetURLConnectionOperation::operationDidStart()
+void NetURLConnectionOperation::operationDidStart(std::uint64_t run)
 {
     std::optional<Error> streamFailure;
+    std::shared_ptr<URLConnection> connection;
     bool endedWhilePaused = false;
     {
         std::lock_guard guard(m_lock);
+        // A pause that came after this start (and maybe a resume, which starts again itself)
+        // leaves nothing to do: no connection, no notification.
+        if (run != m_run || !isExecuting())
+            return;
         endedWhilePaused = std::exchange(m_transferEndedWhilePaused, false);
         if (!isCancelled() && !endedWhilePaused) {
             m_connection = URLConnection::create(m_request, strongSelf());
+            connection = m_connection;
             if (m_securityPolicy && !m_securityPolicy->isDefaultEquivalent())
-                m_connection->setConnectionReuse(ConnectionReuse::Forbidden);
+                connection->setConnectionReuse(ConnectionReuse::Forbidden);
             auto stream = outputStream();
             stream->open();
             m_restartPending = m_streamHoldsPartialBody;
             if (stream->isOpen())
-                m_connection->start();
+                connection->start();
             else
                 streamFailure = streamWriteError(*stream);
         }
+        // Posted under the lock, so that it stays in order with the finish a pause posts.
+        if (!std::exchange(m_startAnnounced, true))
+            postNotification(NetworkingOperationDidStartNotification);
     }
-    postNotification(NetworkingOperationDidStartNotification);
     // The transfer paused had already ended: its result is delivered now instead of being
     // fetched again into a stream that holds the whole body.
     if (endedWhilePaused) {
@@ -190,7 +244,6 @@ void NetURLConnectionOperation::operationDidStart()
     }
     // A stream that cannot be opened fails the transfer before a byte is requested.
     if (streamFailure) {
-        auto connection = m_connection;
         connection->cancel();
         connectionDidFailWithError(*connection, *streamFailure);
     }
@@ -231,36 +284,45 @@ void NetURLConnectionOperation::cancelConnection()
 void NetURLConnectionOperation::finish()
 {
     std::function<void()> completion;
+    bool queueOfTheCaller = false;
     {
         std::lock_guard guard(m_lock);
+        // A transfer can end on the network thread after `pause` has made the operation paused
+        // and before the connection is cancelled. Decided under the same lock as the pause: the
+        // result is held for `resume` to deliver, and nothing is posted now (the pause already
+        // posted its finish notification, and `resume` will post the next pair).
+        if (isPaused()) {
+            m_transferEndedWhilePaused = true;
+            return;
+        }
         setState(NetOperationState::Finished);
+        if (!isFinished())
+            return;
         completion = std::exchange(m_pendingCompletion, nullptr);
+        queueOfTheCaller = static_cast<bool>(m_completionQueue);
+        m_startAnnounced = false;
+        postNotification(NetworkingOperationDidFinishNotification);
     }
-    // A finish refused because the operation was paused meanwhile posts nothing: the pause
-    // already posted its finish notification, and `resume` will post the next pair.
-    if (!isFinished())
+    if (!completion)
         return;
-    postNotification(NetworkingOperationDidFinishNotification);
-    if (completion)
+    // The block installed by `setCompletionBlock` only hands the caller's block to its queue,
+    // so it may run here; the default queue is the main loop, after the notification.
+    if (queueOfTheCaller)
+        completion();
+    else
         mainDispatchQueue()(std::move(completion));
-}
-
-void NetURLConnectionOperation::noteEndWhilePaused()
-{
-    // A transfer can end on the network thread after `pause` has made the operation paused and
-    // before the connection is cancelled: the finish is then refused, and `resume` delivers it.
-    if (isPaused())
-        m_transferEndedWhilePaused = true;
 }
 
 void NetURLConnectionOperation::pause()
 {
+    std::lock_guard guard(m_lock);
     if (isPaused() || isFinished() || isCancelled())
         return;
-    std::lock_guard guard(m_lock);
     if (isExecuting()) {
+        ++m_run;
         networkRequestThread().perform([self = strongSelf()] { self->operationDidPause(); });
-        postNotification(NetworkingOperationDidFinishNotification);
+        if (std::exchange(m_startAnnounced, false))
+            postNotification(NetworkingOperationDidFinishNotification);
     }
     setState(NetOperationState::Paused);
 }
@@ -272,7 +334,21 @@ void NetURLConnectionOperation::operationDidPause()
         return;
     m_connection->cancel();
     m_connection.reset();
+    // The cancelled connection delivers nothing more, so what the stream holds now is final.
     m_streamHoldsPartialBody = true;
+    m_resumeOffset = bytesInOutputStream();
+    didPauseTransfer(m_resumeOffset);
+}
+
+std::int64_t NetURLConnectionOperation::bytesInOutputStream()
+{
+    auto stream = outputStream();
+    if (auto body = std::dynamic_pointer_cast<BodyOutputStream>(stream))
+        return static_cast<std::int64_t>(body->size());
+    if (auto file = std::dynamic_pointer_cast<FileOutputStream>(stream))
+        return file->fileCurrentOffset();
+    auto data = stream->dataWrittenToMemory();
+    return data ? static_cast<std::int64_t>(data->size()) : 0;
 }
 
 void NetURLConnectionOperation::resume()
@@ -347,7 +423,7 @@ std::shared_ptr<OutputStream> NetURLConnectionOperation::outputStream()
 {
     std::lock_guard guard(m_lock);
     if (!m_outputStream)
-        m_outputStream = MemoryOutputStream::create();
+        m_outputStream = std::make_shared<BodyOutputStream>();
     return m_outputStream;
 }
 
@@ -581,12 +657,14 @@ void NetURLConnectionOperation::connectionDidReceiveResponse(URLConnection& conn
     }
     if (!m_restartPending)
         return;
-    // A transfer that starts over after a pause: unless the server sends only the rest of the
-    // body, the bytes already in the stream would end up in front of the whole body again.
+    // A transfer that starts over after a pause: unless the server sends exactly the rest of
+    // the body, the bytes already in the stream would end up in front of the whole body again,
+    // or next to a part they do not join.
     m_restartPending = false;
     m_streamHoldsPartialBody = false;
     auto http = std::dynamic_pointer_cast<const HTTPURLResponse>(response);
-    if (http && http->statusCode() == kPartialContent)
+    bool partial = http && http->statusCode() == kPartialContent;
+    if (partial && contentRangeStartsAt(*http, m_resumeOffset))
         return;
     if (!outputStream()->discardContents()) {
         connection.cancel();
@@ -594,6 +672,23 @@ void NetURLConnectionOperation::connectionDidReceiveResponse(URLConnection& conn
         return;
     }
     MainLoop::main().post([self = strongSelf()] { self->m_totalBytesRead = 0; });
+    if (partial)
+        refetchWholeBody(connection);
+}
+
+void NetURLConnectionOperation::refetchWholeBody(URLConnection& connection)
+{
+    connection.cancel();
+    std::lock_guard guard(m_lock);
+    URLRequest whole = m_request;
+    whole.headers().remove("Range");
+    whole.headers().remove("If-Range");
+    m_request = std::move(whole);
+    m_connection.reset();
+    m_response.reset();
+    // A new transfer cannot be started from inside a callback of this one; it is handed to the
+    // network thread as a start of the same run, so that a pause or cancel meanwhile wins.
+    networkRequestThread().perform([self = strongSelf(), run = m_run] { self->operationDidStart(run); });
 }
 
 bool NetURLConnectionOperation::writeToStream(OutputStream& stream, std::string_view data, std::optional<Error>& failure)
@@ -661,12 +756,14 @@ void NetURLConnectionOperation::connectionDidFinishLoading(URLConnection&)
     {
         std::lock_guard guard(m_lock);
         auto stream = outputStream();
-        m_responseData = stream->dataWrittenToMemory();
+        if (auto body = std::dynamic_pointer_cast<BodyOutputStream>(stream))
+            m_responseData = body->takeBody();
+        else
+            m_responseData = stream->dataWrittenToMemory();
         stream->close();
         if (m_responseData)
             m_outputStream.reset();
         m_connection.reset();
-        noteEndWhilePaused();
     }
     finish();
 }
@@ -681,7 +778,6 @@ void NetURLConnectionOperation::connectionDidFailWithError(URLConnection&, const
         if (m_responseData)
             m_outputStream.reset();
         m_connection.reset();
-        noteEndWhilePaused();
     }
     finish();
 }

@@ -56,20 +56,28 @@ enum class NetOperationState : long {
 ///     connection callback runs on the network thread "Networking", in the order handed over.
 ///  2. The start and finish notifications, the progress blocks and the update of
 ///     `totalBytesRead` run on the main loop, in the order they were posted.
-///  3. The completion block runs exactly once, on `completionQueue` (the main loop when none),
-///     as a member of `completionGroup` (a shared group when none), after "isFinished" has been
-///     announced and after the finish notification has reached its observers. Afterwards the
-///     block is released once the group has drained, which breaks the cycle of a block that
-///     captures its own operation.
+///  3. The completion block runs exactly once, as a member of `completionGroup` (a shared group
+///     when none), after "isFinished" has been announced. Without a `completionQueue` it runs on
+///     the main loop, after the finish notification has reached its observers; with one it is
+///     handed to that queue at once and never waits for the main loop (it may then run before
+///     the notification's observers). Afterwards the block is released once the group has
+///     drained, which breaks the cycle of a block that captures its own operation.
 ///  4. A cancelled operation fails with URLErrorDomain -999. A failed write to the output stream
 ///     cancels the transfer and fails the operation with the stream's error; a body is never
 ///     reported whole when it is not.
-///  5. A transfer restarted by `resume` whose response is not "206 Partial Content" first
-///     empties the output stream (or fails when the stream cannot be emptied), so that the old
-///     prefix never stays in front of the new body.
+///  5. `pause` stops the transfer on the network thread and only then takes the length of what
+///     the output stream holds (the resume offset). A transfer restarted by `resume` appends to
+///     the stream only a "206 Partial Content" whose Content-Range starts exactly at that offset.
+///     Any other response first empties the stream (or fails when the stream cannot be emptied),
+///     so that the old prefix never stays in front of the new body; a 206 for another range is
+///     dropped and the whole body is fetched again without "Range" and "If-Range".
 ///  6. A transfer that ends on the network thread after `pause` has made the operation paused
 ///     is not lost: its finish is held back (no notification), and `resume` delivers that result
 ///     (start and finish notifications, completion) without fetching the body again.
+///  7. Start and finish notifications come in pairs: a start is posted only by a transfer that
+///     really begins (one overtaken by `pause` posts nothing and opens no connection), and
+///     `pause` posts a finish only after a start. An operation cancelled before its transfer
+///     began posts a finish alone.
 ///
 /// Ownership: while a transfer runs, the network thread keeps the operation alive, so callers
 /// may drop their references to a running operation.
@@ -144,7 +152,8 @@ public:
 
     // Results, read after the finish.
     std::shared_ptr<const platform::URLResponse> response() const;
-    std::optional<platform::Error> error() const;
+    /// The transfer's error; subclasses add their own (a validation error).
+    virtual std::optional<platform::Error> error() const;
     /// The body when it went to an in-memory stream; nothing otherwise.
     std::optional<std::string> responseData() const;
     void setResponseData(std::optional<std::string> data);
@@ -182,12 +191,23 @@ protected:
     void finish();
     std::shared_ptr<NetURLConnectionOperation> strongSelf();
     platform::DispatchQueue completionBlockQueue() const override;
+    /// The body kept in memory, without a copy; only while holding `lock()`.
+    const std::optional<std::string>& responseDataWhileLocked() const { return m_responseData; }
+    /// How many bytes the output stream holds. Only where no transfer is writing to it: on the
+    /// network thread, or without `isTransferAttached`.
+    std::int64_t bytesInOutputStream();
+    /// Whether a connection may still write to the output stream: the operation is executing, or
+    /// a pause has yet to stop its transfer on the network thread. Take `lock()` around it.
+    bool isTransferAttached() const { return isExecuting() || m_connection; }
+    /// Network thread, with the lock held: a paused transfer has stopped and the output stream
+    /// holds `bytesInStream` bytes, which no later byte of that transfer will change.
+    virtual void didPauseTransfer(std::int64_t bytesInStream) { (void)bytesInStream; }
 
 private:
-    void operationDidStart();
+    void operationDidStart(std::uint64_t run);
     void cancelConnection();
     void operationDidPause();
-    void noteEndWhilePaused();
+    void refetchWholeBody(platform::URLConnection& connection);
     bool writeToStream(platform::OutputStream& stream, std::string_view data, std::optional<platform::Error>& failure);
     void postNotification(const char* name);
 
@@ -219,8 +239,15 @@ private:
     // paused transfer.
     bool m_streamHoldsPartialBody = false;
     bool m_restartPending = false;
+    // Network thread only: the length of the stream when the paused transfer stopped.
+    std::int64_t m_resumeOffset = 0;
     // Guarded by the lock: the transfer ended while the operation was paused.
     bool m_transferEndedWhilePaused = false;
+    // Guarded by the lock: counts starts and pauses, so that a start handed to the network thread
+    // can tell that a pause (or a pause and a resume) came after it.
+    std::uint64_t m_run = 0;
+    // Guarded by the lock: a start notification was posted and its finish was not yet.
+    bool m_startAnnounced = false;
 };
 
 } // namespace morvix

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 
 using namespace morvix;
 using namespace std::chrono_literals;
@@ -106,6 +107,10 @@ TEST_F(NetHTTPRequestOperationTest, AStatusOutsideTheTwoHundredsGoesToFailureWit
     EXPECT_EQ(*outcome.error->value<std::string>(NetworkingOperationFailingURLResponseDataErrorKey), "gone");
     // The base serializer still hands out the body.
     EXPECT_EQ(std::any_cast<std::string>(request->responseObject()), "gone");
+    // Holders of the base type (the network logger) see the validation error too.
+    std::shared_ptr<NetURLConnectionOperation> base = request;
+    ASSERT_TRUE(base->error());
+    EXPECT_EQ(base->error()->code(), -1011);
 }
 
 TEST_F(NetHTTPRequestOperationTest, ANoContentResponseSucceeds)
@@ -186,6 +191,20 @@ TEST_F(NetHTTPRequestOperationTest, ACompletionGroupCoversTheWholeDeliveryOnTheG
     group->notify(platform::mainDispatchQueue(), [&] { notified = true; });
     ASSERT_TRUE(loop.runUntil([&] { return notified.load(); }, 5s));
     EXPECT_TRUE(offMain);
+}
+
+TEST_F(NetHTTPRequestOperationTest, AnotherCompletionQueueIsServedWhileTheMainLoopIsNotRunning)
+{
+    auto body = std::make_shared<std::promise<std::string>>();
+    auto delivered = body->get_future();
+    auto request = NetHTTPRequestOperation::create(platform::URLRequest(platform::Url::parse(server.url("/text"))));
+    request->setCompletionQueue(platform::globalDispatchQueue());
+    request->setCompletionBlockWithSuccess([body](const auto&, const std::any& object) {
+        body->set_value(platform::isMainThread() ? "on main" : std::any_cast<std::string>(object));
+    }, nullptr);
+    request->start();
+    ASSERT_EQ(delivered.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(delivered.get(), "hello");
 }
 
 TEST_F(NetHTTPRequestOperationTest, DroppingTheOperationAfterStartStillDeliversOnce)

@@ -2,7 +2,9 @@
 #include "networking/NetURLConnectionOperation.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/ui/Application.h"
+#include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -179,4 +181,43 @@ TEST_F(NetNetworkActivityIndicatorManagerTest, DestroyingTheManagerCancelsThePen
     EXPECT_TRUE(indicator()); // the hide never ran
     start(task());            // nobody observes any more
     EXPECT_EQ(NotificationCenter::defaultCenter()->observerCount(), 0u);
+}
+
+TEST_F(NetNetworkActivityIndicatorManagerTest, AnOperationPausedRightAfterItsStartLeavesNothingCounted)
+{
+    morvix::testing::TestHttpServer server;
+    server.route("/a", morvix::testing::TestResponse().withBody("done"));
+    server.start();
+    auto operation = NetURLConnectionOperation::create(platform::URLRequest(platform::Url::parse(server.url("/a"))));
+    std::atomic<bool> completed { false };
+    operation->setCompletionBlock([&] { completed = true; });
+    auto drained = std::make_shared<std::atomic<bool>>(false);
+    morvix::testing::TestGate released;
+    std::atomic<bool> holding { false };
+    std::atomic<bool> never { false };
+    auto& network = NetURLConnectionOperation::networkRequestThread();
+    network.perform([&] {
+        holding = true;
+        released.wait(never);
+    });
+    ASSERT_TRUE(loop.runUntil([&] { return holding.load(); }, 5s));
+
+    // The pause comes before the network thread has begun the transfer: no connection, and
+    // neither a start nor a finish for the indicator.
+    operation->start();
+    operation->pause();
+    released.open();
+    network.perform([drained] { *drained = true; });
+    ASSERT_TRUE(loop.runUntil([&] { return drained->load(); }, 5s));
+    loop.runUntilIdle();
+    EXPECT_EQ(manager->activityCount(), 0);
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    operation->resume();
+    ASSERT_TRUE(loop.runUntil([&] { return completed.load(); }, 5s));
+    loop.runUntilIdle();
+    EXPECT_EQ(operation->responseData(), "done");
+    EXPECT_EQ(manager->activityCount(), 0);
+    loop.advanceBy(170ms);
+    EXPECT_FALSE(indicator());
 }

@@ -123,6 +123,23 @@ protected:
             writer.endChunks();
             bodySent = true;
         });
+        // Twelve bytes in three parts; a range is answered from where it was asked, or from four
+        // bytes earlier while `misplacedRanges` is set.
+        server.handle("/parts", [this](const RecordedRequest& request, ResponseWriter& writer) {
+            const std::string body = "AAAABBBBCCCC";
+            if (auto range = request.header("Range")) {
+                auto offset = std::stoul(range->substr(std::string("bytes=").size())) - (misplacedRanges ? 4 : 0);
+                writer.respond(206, body.substr(offset), { { "Content-Range", "bytes " + std::to_string(offset) + "-11/12" } });
+                return;
+            }
+            writer.writeHead(200, { { "Content-Length", "12" }, { "ETag", "\"p1\"" } });
+            writer.write("AAAA");
+            writer.waitFor(*gate);
+            writer.write("BBBB");
+            secondPartSent = true;
+            writer.waitFor(*lastPartGate);
+            writer.write("CCCC");
+        });
         server.handle("/private", [](const RecordedRequest& request, ResponseWriter& writer) {
             // "user:secret"
             if (request.header("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {
@@ -136,6 +153,7 @@ protected:
     void TearDown() override
     {
         gate->open();
+        lastPartGate->open();
         server.stop();
         loop.resetForTesting();
     }
@@ -150,10 +168,29 @@ protected:
         NetURLConnectionOperation::networkRequestThread().perform([drained] { *drained = true; });
         return waitFor([&] { return drained->load(); });
     }
+    /// Runs `during` while the network thread is kept busy, so that what it does lands in the
+    /// network thread's queue behind work the transfer has not done yet.
+    void holdingTheNetworkThread(const std::function<void()>& during)
+    {
+        TestGate released;
+        std::atomic<bool> holding { false };
+        std::atomic<bool> never { false };
+        NetURLConnectionOperation::networkRequestThread().perform([&] {
+            holding = true;
+            released.wait(never);
+        });
+        ASSERT_TRUE(waitFor([&] { return holding.load(); }));
+        during();
+        released.open();
+        ASSERT_TRUE(drainNetworkThread());
+    }
 
     platform::MainLoop& loop = platform::MainLoop::main();
     std::shared_ptr<TestGate> gate = std::make_shared<TestGate>();
+    std::shared_ptr<TestGate> lastPartGate = std::make_shared<TestGate>();
     std::atomic<bool> bodySent { false };
+    std::atomic<bool> secondPartSent { false };
+    std::atomic<bool> misplacedRanges { false };
     TestHttpServer server;
 };
 
@@ -272,19 +309,11 @@ TEST_F(NetURLConnectionOperationTest, ATransferThatEndsAfterThePauseIsDeliveredB
 
     // Hold the network thread while the operation pauses and the server finishes the body, so
     // that the transfer ends before the connection is cancelled.
-    TestGate networkHeld;
-    std::atomic<bool> holding { false };
-    std::atomic<bool> never { false };
-    NetURLConnectionOperation::networkRequestThread().perform([&] {
-        holding = true;
-        networkHeld.wait(never);
+    holdingTheNetworkThread([&] {
+        transfer->pause();
+        gate->open();
+        ASSERT_TRUE(waitFor([&] { return bodySent.load(); }));
     });
-    ASSERT_TRUE(waitFor([&] { return holding.load(); }));
-    transfer->pause();
-    gate->open();
-    ASSERT_TRUE(waitFor([&] { return bodySent.load(); }));
-    networkHeld.open();
-    ASSERT_TRUE(drainNetworkThread());
     EXPECT_TRUE(transfer->isPaused());
     EXPECT_FALSE(recorder.completed());
 
@@ -326,6 +355,55 @@ TEST_F(NetURLConnectionOperationTest, HTTPResumeAppendsAPartialResponseAndRestar
     EXPECT_EQ(whole->response()->statusCode(), 200);
     EXPECT_EQ(whole->responseData(), "first-second");
     EXPECT_EQ(server.requests().back().header("Range"), "bytes=6-");
+}
+
+TEST_F(NetURLConnectionOperationTest, HTTPResumeAsksFromWhatTheStreamHeldWhenTheTransferStopped)
+{
+    auto transfer = NetHTTPRequestOperation::create(request("/parts"));
+    OperationRecorder recorder(transfer);
+    transfer->start();
+    ASSERT_TRUE(waitFor([&] { return transfer->totalBytesRead() == 4; }));
+    // The second part is already on its way when the operation pauses: it lands in the stream
+    // before the connection is cancelled, so the rest starts after it.
+    holdingTheNetworkThread([&] {
+        transfer->pause();
+        gate->open();
+        ASSERT_TRUE(waitFor([&] { return secondPartSent.load(); }));
+    });
+    EXPECT_EQ(transfer->request().valueForHeader("Range"), "bytes=8-");
+    EXPECT_EQ(transfer->request().valueForHeader("If-Range"), "\"p1\"");
+    transfer->resume();
+    ASSERT_TRUE(waitFor([&] { return recorder.completed(); }));
+    EXPECT_FALSE(transfer->error());
+    EXPECT_EQ(transfer->response()->statusCode(), 206);
+    EXPECT_EQ(transfer->responseData(), "AAAABBBBCCCC");
+}
+
+TEST_F(NetURLConnectionOperationTest, HTTPResumeRefusingAPartialResponseForAnotherRangeFetchesTheWholeBody)
+{
+    auto transfer = NetHTTPRequestOperation::create(request("/parts"));
+    OperationRecorder recorder(transfer);
+    gate->open();
+    transfer->start();
+    ASSERT_TRUE(waitFor([&] { return transfer->totalBytesRead() == 8; }));
+    transfer->pause();
+    ASSERT_TRUE(drainNetworkThread());
+    EXPECT_EQ(transfer->request().valueForHeader("Range"), "bytes=8-");
+    misplacedRanges = true;
+    lastPartGate->open();
+    transfer->resume();
+    ASSERT_TRUE(waitFor([&] { return recorder.completed(); }));
+    EXPECT_FALSE(transfer->error());
+    EXPECT_EQ(transfer->response()->statusCode(), 200);
+    EXPECT_EQ(transfer->responseData(), "AAAABBBBCCCC");
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].header("Range"), "bytes=8-");
+    EXPECT_FALSE(requests[2].header("Range"));
+    EXPECT_FALSE(requests[2].header("If-Range"));
+    loop.runUntilIdle();
+    EXPECT_EQ(transfer->totalBytesRead(), 12);
+    EXPECT_EQ(recorder.posts(), (std::vector<std::string> { "start", "finish", "start", "finish", "completion" }));
 }
 
 TEST_F(NetURLConnectionOperationTest, AFailedWriteFailsTheOperationWithTheStreamError)
@@ -573,6 +651,8 @@ TEST_F(NetURLConnectionOperationTLSTest, PublicKeyPinningAcceptsAPinnedKeyAndRef
     EXPECT_FALSE(fetch(pki.leaf, { pki.intermediate }, policy(NetSSLPinningMode::PublicKey, false, true, { pki.intermediate.der })));
     // A pinned key does not make an invalid chain acceptable unless invalid certificates are allowed.
     EXPECT_TRUE(refusedByPolicy(fetch(pki.selfSigned, {}, policy(NetSSLPinningMode::PublicKey, false, false, { pki.selfSigned.der }))));
+    // Nor does a genuine pinned certificate that a server appends to a chain it did not sign.
+    EXPECT_TRUE(refusedByPolicy(fetch(pki.selfSigned, { pki.intermediate }, policy(NetSSLPinningMode::PublicKey, true, false, { pki.intermediate.der }))));
 }
 
 TEST_F(NetURLConnectionOperationTLSTest, DomainValidationOfInvalidCertificatesWithoutPinsIsRefused)
