@@ -34,7 +34,8 @@ public:
     const HTTPHeaders& headers() const { return m_headers; }
     HTTPHeaders& headers() { return m_headers; }
     std::optional<std::string> valueForHeader(std::string_view name) const { return m_headers.value(name); }
-    void setValueForHeader(std::string value, std::string_view name) { m_headers.set(name, std::move(value)); }
+    /// Refuses a field HTTPHeaders refuses (the request is then unchanged) and says why.
+    std::optional<Error> setValueForHeader(std::string value, std::string_view name) { return m_headers.set(name, std::move(value)); }
 
     /// The body as bytes; setting it drops a body stream.
     const std::optional<std::string>& body() const { return m_body; }

@@ -207,6 +207,29 @@ TEST_F(URLConnectionTest, PostSendsBodyAndHeadersOnce)
     EXPECT_EQ(delegate->uploaded, 3 << 20);
 }
 
+TEST_F(URLConnectionTest, HeaderFieldsThatCouldSplitTheRequestAreRefusedAndNeverSent)
+{
+    server.route("/echo", TestResponse().withBody("ok"));
+    server.start();
+    auto request = requestFor(server.url("/echo"));
+    request.setValueForHeader("kept", "X-Kept");
+    auto refused = request.setValueForHeader("a\r\nX-Injected: yes", "X-Test");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->domain(), HTTPHeaderErrorDomain);
+    EXPECT_EQ(refused->code(), kHTTPHeaderErrorInvalidValue);
+    EXPECT_TRUE(request.setValueForHeader("kept", "X-Kept\r\nX-Injected: yes"));
+    EXPECT_TRUE(request.setValueForHeader("v", "Bad Name"));
+    EXPECT_TRUE(request.setValueForHeader("v", ""));
+    EXPECT_TRUE(request.headers().add("X-Kept", std::string("a\0b", 3)));
+    EXPECT_EQ(request.headers().add("X-Kept", "more"), std::nullopt);
+    EXPECT_EQ(request.headers().size(), 1u);
+    run(request);
+    auto recorded = server.requests().at(0);
+    EXPECT_FALSE(recorded.header("X-Injected"));
+    EXPECT_FALSE(recorded.header("X-Test"));
+    EXPECT_EQ(recorded.header("X-Kept"), "kept, more");
+}
+
 TEST_F(URLConnectionTest, StreamedBodyWithoutLengthIsSentChunked)
 {
     server.handle("/upload", [](const RecordedRequest& request, ResponseWriter& writer) {
