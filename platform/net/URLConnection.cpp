@@ -281,6 +281,7 @@ bool URLConnection::configure()
     CURL* handle = m_handle;
     if (curl_easy_setopt(handle, CURLOPT_URL, m_request.url()->absoluteString().c_str()) != CURLE_OK)
         return false;
+    m_errorBuffer[0] = '\0';
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
@@ -457,6 +458,7 @@ bool URLConnection::onHeadersComplete()
     if (isRedirect(m_status) && location) {
         if (++m_redirectCount > kMaximumRedirects) {
             m_failure = makeURLError(kURLErrorHTTPTooManyRedirects, failingURL());
+            m_failure->setFailureReason("the server redirected the request more than " + std::to_string(kMaximumRedirects) + " times");
             return false;
         }
         if (auto next = redirectRequest(m_status, *location)) {
@@ -586,6 +588,7 @@ bool URLConnection::onVerify(X509_STORE_CTX* context)
     TrustResult result;
     bool valid = fresh->evaluate(result) == 0 && (result == TrustResult::Proceed || result == TrustResult::Unspecified);
     m_trustRejectedByDefault = !valid;
+    m_trustFailureReason = fresh->failureReason();
     return valid;
 }
 
@@ -659,8 +662,11 @@ URLConnection::Outcome URLConnection::handleResult(int resultCode)
         else if (m_trustRejectedByDefault)
             mapped = kURLErrorServerCertificateUntrusted;
         m_failure = makeURLError(mapped, failingURL());
-        if (m_errorBuffer[0])
-            m_failure->setFailureReason(m_errorBuffer);
+        // The description is the code's own; what curl or the certificate check saw is the reason.
+        if (m_trustRejectedByDefault && !m_trustFailureReason.empty())
+            m_failure->setFailureReason(m_trustFailureReason);
+        else
+            m_failure->setFailureReason(m_errorBuffer[0] ? m_errorBuffer : curl_easy_strerror(code));
     }
     if (m_failure) {
         m_delegate->connectionDidFailWithError(*this, *m_failure);

@@ -148,6 +148,7 @@ private:
     ChallengeAnswer m_answer = ChallengeAnswer::None;
     bool m_trustRejectedByDelegate = false;
     bool m_trustRejectedByDefault = false;
+    std::string m_trustFailureReason; // why the default evaluation refused the chain
     // HTTP authentication: the credential the delegate offered last, the one sent with the
     // request, and how many offered credentials the server has refused so far.
     std::optional<URLCredential> m_offeredCredential;

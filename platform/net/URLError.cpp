@@ -7,24 +7,28 @@ namespace {
 const char* descriptionFor(long code)
 {
     switch (code) {
-    case kURLErrorCancelled: return "cancelled";
-    case kURLErrorBadURL: return "bad URL";
+    case kURLErrorUnknown: return "An unknown error occurred.";
+    case kURLErrorCancelled: return "The request was cancelled.";
+    case kURLErrorBadURL: return "The URL is not valid.";
     case kURLErrorTimedOut: return "The request timed out.";
-    case kURLErrorUnsupportedURL: return "unsupported URL";
+    case kURLErrorUnsupportedURL: return "The URL is not supported.";
     case kURLErrorCannotFindHost: return "A server with the specified hostname could not be found.";
     case kURLErrorCannotConnectToHost: return "Could not connect to the server.";
     case kURLErrorNetworkConnectionLost: return "The network connection was lost.";
-    case kURLErrorHTTPTooManyRedirects: return "too many HTTP redirects";
+    case kURLErrorHTTPTooManyRedirects: return "There were too many redirects.";
+    case kURLErrorResourceUnavailable: return "The requested resource is unavailable.";
     case kURLErrorNotConnectedToInternet: return "The Internet connection appears to be offline.";
-    case kURLErrorUserCancelledAuthentication: return "The operation couldn't be completed.";
     case kURLErrorBadServerResponse: return "The server returned a bad response.";
-    case kURLErrorCannotDecodeContentData: return "cannot decode raw data";
-    case kURLErrorFileDoesNotExist: return "The requested URL was not found on this server.";
+    case kURLErrorUserCancelledAuthentication: return "The connection was cancelled during authentication.";
+    case kURLErrorZeroByteResource: return "The resource has no data.";
+    case kURLErrorCannotDecodeContentData: return "The data could not be decoded.";
+    case kURLErrorFileDoesNotExist: return "The requested file does not exist.";
     case kURLErrorFileIsDirectory: return "The file is a directory.";
+    case kURLErrorDataLengthExceedsMaximum: return "The resource exceeds the maximum size.";
     case kURLErrorSecureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case kURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
-    case kURLErrorCannotWriteToFile: return "cannot write file";
-    default: return "unknown error";
+    case kURLErrorCannotWriteToFile: return "The file could not be written.";
+    default: return "An unknown error occurred.";
     }
 }
 

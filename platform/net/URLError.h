@@ -28,13 +28,16 @@ enum URLErrorCode : long {
     kURLErrorCannotDecodeContentData = -1016,
     kURLErrorFileDoesNotExist = -1100,
     kURLErrorFileIsDirectory = -1101,
+    kURLErrorDataLengthExceedsMaximum = -1103,
     kURLErrorSecureConnectionFailed = -1200,
     kURLErrorServerCertificateUntrusted = -1202,
     kURLErrorCannotWriteToFile = -3003,
 };
 
-/// A URL-loading error with the platform's description for `code` and, when given, the
-/// failing URL.
+/// A URL-loading error with the platform's description for `code` (a sentence that stands
+/// alone, the same for every failure of that code) and, when given, the failing URL. What went
+/// wrong in detail (the HTTP library's own text, the certificate check's reason) belongs in the
+/// failure reason.
 Error makeURLError(long code, const std::string& failingURL = {});
 
 /// The domain of stream failures (an output stream that cannot write), with errno codes.

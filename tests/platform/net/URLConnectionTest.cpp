@@ -301,6 +301,8 @@ TEST_F(URLConnectionTest, EndlessRedirectsFailWithTooManyRedirects)
     auto delegate = run(requestFor(server.url("/loop")));
     ASSERT_TRUE(delegate->error);
     EXPECT_EQ(delegate->error->code(), kURLErrorHTTPTooManyRedirects);
+    EXPECT_EQ(delegate->error->description(), "There were too many redirects.");
+    EXPECT_NE(delegate->error->failureReason().value_or(""), "");
     EXPECT_EQ(server.requestCount(), 17u);
 }
 
@@ -320,7 +322,10 @@ TEST_F(URLConnectionTest, FailuresMapToURLErrorCodes)
 {
     server.route("/cut", TestResponse().withBody(std::string(1000, 'a')).withCutAfter(10));
     server.start();
-    EXPECT_EQ(run(requestFor(server.url("/cut")))->error->code(), kURLErrorNetworkConnectionLost);
+    auto lost = *run(requestFor(server.url("/cut")))->error;
+    EXPECT_EQ(lost.code(), kURLErrorNetworkConnectionLost);
+    EXPECT_EQ(lost.description(), "The network connection was lost.");
+    EXPECT_NE(lost.failureReason().value_or(""), "");
     EXPECT_EQ(run(URLRequest())->error->code(), kURLErrorBadURL);
     EXPECT_EQ(run(requestFor("ftp://127.0.0.1/"))->error->code(), kURLErrorUnsupportedURL);
 
@@ -371,6 +376,9 @@ TEST_F(URLConnectionTest, IdleTimeOutFailsWithTimedOut)
     ASSERT_TRUE(delegate->error);
     EXPECT_EQ(delegate->error->code(), kURLErrorTimedOut);
     EXPECT_EQ(delegate->error->failingURL(), server.url("/slow"));
+    // The code's own description; what curl saw is only the reason.
+    EXPECT_EQ(delegate->error->description(), "The request timed out.");
+    EXPECT_NE(delegate->error->failureReason().value_or(""), "");
 }
 
 TEST_F(URLConnectionTest, SlowBodyWithinTheIdleTimeOutSucceeds)
@@ -560,7 +568,10 @@ TEST_F(URLConnectionTLSTest, UntrustedCertificatesFailUnlessTheDelegateAccepts)
     const auto& pki = TestPKI::shared();
     server.route("/", TestResponse().withBody("secure"));
     server.startTLS(pki.selfSigned);
-    EXPECT_EQ(run(requestFor(server.url("/")))->error->code(), kURLErrorServerCertificateUntrusted);
+    auto untrusted = *run(requestFor(server.url("/")))->error;
+    EXPECT_EQ(untrusted.code(), kURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(untrusted.description(), "The certificate for this server is invalid.");
+    EXPECT_EQ(untrusted.failureReason(), "self-signed certificate");
 
     auto accepting = std::make_shared<RecordingDelegate>();
     accepting->trustAnswer = RecordingDelegate::TrustAnswer::Accept;
