@@ -53,6 +53,12 @@ std::string trimmed(std::string_view text)
     return std::string(text.substr(begin, end - begin + 1));
 }
 
+// Scheme, host and port: what credentials and caller-set cookies are meant for.
+bool isSameOrigin(const Url& a, const Url& b)
+{
+    return a.scheme() == b.scheme() && HTTPHeaders::namesEqual(a.host(), b.host()) && a.effectivePort() == b.effectivePort();
+}
+
 long errorCodeFor(CURLcode code)
 {
     switch (code) {
@@ -488,6 +494,12 @@ std::optional<URLRequest> URLConnection::redirectRequest(int status, const std::
         return std::nullopt;
     URLRequest next = m_request;
     next.setURL(*target);
+    // Credentials and cookies the caller set were meant for this origin alone; stored cookies
+    // are still sent where their own domain says.
+    if (!isSameOrigin(*m_request.url(), *target)) {
+        next.headers().remove("Authorization");
+        next.headers().remove("Cookie");
+    }
     const auto& method = m_request.method();
     bool becomesGet = status == 303 ? method != "HEAD" : ((status == 301 || status == 302) && method == "POST");
     if (becomesGet) {
@@ -650,6 +662,11 @@ URLConnection::Outcome URLConnection::handleResult(int resultCode)
     if (m_cancelled)
         return Outcome::Ended;
     if (m_pendingRedirect) {
+        // A credential the server of one origin asked for is never offered to another.
+        if (!m_pendingRedirect->url() || !isSameOrigin(*m_request.url(), *m_pendingRedirect->url())) {
+            m_httpCredential.reset();
+            m_authenticationFailures = 0;
+        }
         m_request = std::move(*m_pendingRedirect);
         m_pendingRedirect.reset();
         return Outcome::Restart;

@@ -39,6 +39,13 @@ public:
     {
         std::lock_guard lock(mutex);
         challenges.push_back(challenge.protectionSpace());
+        if (challenge.protectionSpace().authenticationMethod == AuthenticationMethodHTTPBasic) {
+            if (password && challenge.previousFailureCount() == 0)
+                challenge.sender().useCredential(*password, challenge);
+            else
+                challenge.sender().continueWithoutCredential(challenge);
+            return;
+        }
         switch (trustAnswer) {
         case TrustAnswer::Default:
             challenge.sender().performDefaultHandling(challenge);
@@ -99,6 +106,7 @@ public:
 
     std::mutex mutex;
     TrustAnswer trustAnswer = TrustAnswer::Default;
+    std::optional<URLCredential> password; // the answer to a Basic challenge
     bool stopRedirects = false;
     bool cancelOnFirstData = false;
     std::vector<ProtectionSpace> challenges;
@@ -304,6 +312,44 @@ TEST_F(URLConnectionTest, EndlessRedirectsFailWithTooManyRedirects)
     EXPECT_EQ(delegate->error->description(), "There were too many redirects.");
     EXPECT_NE(delegate->error->failureReason().value_or(""), "");
     EXPECT_EQ(server.requestCount(), 17u);
+}
+
+TEST_F(URLConnectionTest, CredentialsAndCallerCookiesDoNotFollowARedirectToAnotherOrigin)
+{
+    TestHttpServer other;
+    other.handle("*", [](const RecordedRequest& request, ResponseWriter& writer) {
+        writer.respond(200, "auth=" + request.header("Authorization").value_or("none") + " cookie=" + request.header("Cookie").value_or("none"));
+    });
+    other.start();
+    server.handle("/login", [&](const RecordedRequest& request, ResponseWriter& writer) {
+        if (!request.header("Authorization")) {
+            writer.respond(401, "who?", { { "WWW-Authenticate", "Basic realm=\"here\"" } });
+            return;
+        }
+        // "next" names where to go: this server again, or another one.
+        auto target = request.query == "next=other" ? other.url("/landing", "localhost") : server.url("/landing");
+        writer.respond(302, "", { { "Location", target } });
+    });
+    server.handle("/landing", [](const RecordedRequest& request, ResponseWriter& writer) {
+        writer.respond(200, "auth=" + request.header("Authorization").value_or("none") + " cookie=" + request.header("Cookie").value_or("none"));
+    });
+    server.start();
+
+    auto withPassword = [] {
+        auto delegate = std::make_shared<RecordingDelegate>();
+        delegate->password = URLCredential("user", "secret");
+        return delegate;
+    };
+    // The credential the first server asked for goes along within that server only.
+    EXPECT_EQ(run(requestFor(server.url("/login?next=self")), withPassword())->body, "auth=Basic dXNlcjpzZWNyZXQ= cookie=none");
+    EXPECT_EQ(run(requestFor(server.url("/login?next=other")), withPassword())->body, "auth=none cookie=none");
+
+    // So do an Authorization and a Cookie header the caller set.
+    auto request = requestFor(server.url("/login?next=other"));
+    request.setValueForHeader("Bearer token", "Authorization");
+    request.setValueForHeader("caller=1", "Cookie");
+    EXPECT_EQ(run(request)->body, "auth=none cookie=none");
+    EXPECT_EQ(server.requests().back().header("Cookie"), "caller=1");
 }
 
 TEST_F(URLConnectionTest, CookiesSetByTheServerAreSentBackUnlessTheRequestOptsOut)
