@@ -4,7 +4,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <future>
 #include <pthread.h>
 
@@ -72,6 +74,7 @@ void NetworkThread::run()
         curl_multi_timeout(m_multi, &timeout);
         if (timeout < 0 || timeout > 1000)
             timeout = 1000;
+        timeout = std::min(timeout, untilNextIdleDeadline());
         curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(timeout), nullptr);
         int running = 0;
         curl_multi_perform(m_multi, &running);
@@ -84,6 +87,21 @@ void NetworkThread::run()
         for (auto& task : tasks)
             task();
     }
+}
+
+long NetworkThread::untilNextIdleDeadline() const
+{
+    long shortest = 1000;
+    auto now = std::chrono::steady_clock::now();
+    for (const auto& [handle, connection] : m_transfers) {
+        if (auto deadline = connection->idleDeadline()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count();
+            // An overdue deadline is acted on when curl next reports progress; waking a little
+            // later than "now" keeps the loop from spinning until then.
+            shortest = std::min<long>(shortest, std::max<long>(left, 10));
+        }
+    }
+    return shortest;
 }
 
 void NetworkThread::finishTransfers()

@@ -43,6 +43,8 @@ private:
     NetworkThread();
     void run();
     void finishTransfers();
+    /// Milliseconds until the first idle time-out of a running transfer is due (at most 1000).
+    long untilNextIdleDeadline() const;
 
     /// Network thread only.
     void add(std::shared_ptr<URLConnection> connection, CURL* handle);

@@ -301,14 +301,14 @@ bool URLConnection::configure()
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
 
-    // The request's interval is an idle time-out: connecting, and then any stretch of a second
-    // or more without a byte moving, may not last longer. "No time-out" is a day-long bound on
+    // The request's interval is an idle time-out: connecting, and then any stretch without a
+    // byte moving, may not last longer (see `onProgress`). "No time-out" is a day-long bound on
     // connecting only, so that no interval is ever converted into an overflowing number.
+    m_lastActivity = std::chrono::steady_clock::now();
+    m_downloaded = 0;
     if (m_request.hasTimeout()) {
         auto milliseconds = static_cast<long>(std::ceil(m_request.timeoutInterval() * 1000));
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(m_request.timeoutInterval()))));
     } else {
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 24L * 60 * 60 * 1000);
     }
@@ -410,11 +410,11 @@ std::size_t URLConnection::readCallback(char* buffer, std::size_t size, std::siz
     return connection->onRead(buffer, size * count);
 }
 
-int URLConnection::progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t uploadTotal, std::int64_t uploadNow)
+int URLConnection::progressCallback(void* self, std::int64_t, std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow)
 {
     auto* connection = static_cast<URLConnection*>(self);
     CallbackScope scope(connection->m_callbackDepth);
-    return connection->onProgress(uploadTotal, uploadNow);
+    return connection->onProgress(downloadNow, uploadTotal, uploadNow);
 }
 
 int URLConnection::sslContextCallback(CURL*, void* context, void* self)
@@ -439,6 +439,7 @@ std::size_t URLConnection::onHeader(const char* data, std::size_t length)
 {
     if (m_cancelled)
         return 0;
+    m_lastActivity = std::chrono::steady_clock::now();
     std::string_view line(data, length);
     if (line.starts_with("HTTP/")) {
         auto space = line.find(' ');
@@ -539,6 +540,8 @@ std::size_t URLConnection::onRead(char* buffer, std::size_t length)
     if (stream->streamStatus() == StreamStatus::NotOpen)
         stream->open();
     long got = stream->read(buffer, length);
+    if (got > 0)
+        m_lastActivity = std::chrono::steady_clock::now();
     if (got < 0 || stream->streamError()) {
         m_failure = stream->streamError().value_or(makeURLError(kURLErrorUnknown, failingURL()));
         return CURL_READFUNC_ABORT;
@@ -546,10 +549,28 @@ std::size_t URLConnection::onRead(char* buffer, std::size_t length)
     return static_cast<std::size_t>(got);
 }
 
-int URLConnection::onProgress(std::int64_t uploadTotal, std::int64_t uploadNow)
+std::optional<std::chrono::steady_clock::time_point> URLConnection::idleDeadline() const
+{
+    if (m_ended || m_cancelled || !m_request.hasTimeout())
+        return std::nullopt;
+    return m_lastActivity + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(m_request.timeoutInterval()));
+}
+
+int URLConnection::onProgress(std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow)
 {
     if (m_cancelled)
         return 1;
+    auto now = std::chrono::steady_clock::now();
+    if (downloadNow > m_downloaded || uploadNow > m_uploaded)
+        m_lastActivity = now;
+    m_downloaded = std::max(m_downloaded, downloadNow);
+    // curl calls this at least once a second while the transfer waits, and the network thread
+    // wakes at the deadline, so a stalled transfer ends within a moment of its time-out.
+    if (auto deadline = idleDeadline(); deadline && now >= *deadline) {
+        m_failure = makeURLError(kURLErrorTimedOut, failingURL());
+        m_failure->setFailureReason("no data moved for " + std::to_string(std::lround(m_request.timeoutInterval() * 1000)) + " ms");
+        return 1;
+    }
     if (uploadNow > m_uploaded) {
         auto step = uploadNow - m_uploaded;
         m_uploaded = uploadNow;

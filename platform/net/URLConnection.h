@@ -7,6 +7,7 @@
 #include "platform/net/URLCredential.h"
 #include "platform/net/URLRequest.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -110,14 +111,17 @@ private:
     bool onHeadersComplete();
     std::size_t onData(const char* data, std::size_t length);
     std::size_t onRead(char* buffer, std::size_t length);
-    int onProgress(std::int64_t uploadTotal, std::int64_t uploadNow);
+    int onProgress(std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow);
+    /// When the idle time-out ends the running transfer unless a byte moves first; nothing
+    /// without a time-out or once ended.
+    std::optional<std::chrono::steady_clock::time_point> idleDeadline() const;
     bool onVerify(X509_STORE_CTX* context);
     bool askForCredential();
 
     static std::size_t headerCallback(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t writeCallback(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t readCallback(char* buffer, std::size_t size, std::size_t count, void* self);
-    static int progressCallback(void* self, std::int64_t, std::int64_t, std::int64_t uploadTotal, std::int64_t uploadNow);
+    static int progressCallback(void* self, std::int64_t, std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow);
     static int sslContextCallback(CURL*, void* context, void* self);
     static int verifyCallback(X509_STORE_CTX* context, void* self);
 
@@ -145,6 +149,8 @@ private:
     std::optional<Error> m_failure; // a failure decided by the connection itself
     int m_redirectCount = 0;
     std::int64_t m_uploaded = 0;
+    std::int64_t m_downloaded = 0;
+    std::chrono::steady_clock::time_point m_lastActivity; // the last byte moved, or the attempt's start
     ChallengeAnswer m_answer = ChallengeAnswer::None;
     bool m_trustRejectedByDelegate = false;
     bool m_trustRejectedByDefault = false;

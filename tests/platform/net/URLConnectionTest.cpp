@@ -425,17 +425,30 @@ TEST_F(URLConnectionTest, IdleTimeOutFailsWithTimedOut)
     // The code's own description; what curl saw is only the reason.
     EXPECT_EQ(delegate->error->description(), "The request timed out.");
     EXPECT_NE(delegate->error->failureReason().value_or(""), "");
+
+    // A body that stops half-way times out the same way.
+    auto gate = std::make_shared<TestGate>();
+    TestHttpServer stalling;
+    stalling.route("/stall", TestResponse().withChunks({ "first", "never" }).withHoldAfterFirstChunk(gate));
+    stalling.start();
+    auto stalled = requestFor(stalling.url("/stall"));
+    stalled.setTimeoutInterval(1);
+    auto cut = run(stalled);
+    ASSERT_TRUE(cut->error);
+    EXPECT_EQ(cut->error->code(), kURLErrorTimedOut);
+    EXPECT_EQ(cut->body, "first");
 }
 
 TEST_F(URLConnectionTest, SlowBodyWithinTheIdleTimeOutSucceeds)
 {
-    server.route("/drip", TestResponse().withChunks({ "a", "b", "c" }).withDelayBetweenChunks(600ms));
+    // A byte every 1.5 s is well under a byte a second on average, yet no gap lasts the time-out.
+    server.route("/drip", TestResponse().withChunks({ "a", "b", "c", "d" }).withDelayBetweenChunks(1500ms));
     server.start();
     auto request = requestFor(server.url("/drip"));
-    request.setTimeoutInterval(1);
+    request.setTimeoutInterval(2);
     auto delegate = run(request);
     EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "abc");
+    EXPECT_EQ(delegate->body, "abcd");
 }
 
 TEST_F(URLConnectionTest, HugeTimeOutMeansNone)
