@@ -6,6 +6,10 @@
 
 #include <arpa/inet.h>
 
+#include <cstdlib>
+#include <mutex>
+#include <utility>
+
 namespace morvix::platform {
 
 namespace {
@@ -26,6 +30,36 @@ struct StackDeleter {
     void operator()(STACK_OF(X509)* stack) const { sk_X509_free(stack); }
 };
 
+std::optional<std::string> environmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+// The system anchors (OpenSSL's default paths), loaded once per process: loading a system
+// bundle takes tens of milliseconds, on the one network thread, several times per handshake.
+// They are loaded again only when SSL_CERT_FILE or SSL_CERT_DIR names other anchors. The store
+// is only read once made, which OpenSSL allows from several threads. The caller owns a reference.
+X509_STORE* defaultStore()
+{
+    static std::mutex mutex;
+    static X509_STORE* store = nullptr;
+    static std::pair<std::optional<std::string>, std::optional<std::string>> loadedFrom;
+    std::pair wanted { environmentValue(X509_get_default_cert_file_env()), environmentValue(X509_get_default_cert_dir_env()) };
+    std::lock_guard lock(mutex);
+    if (!store || wanted != loadedFrom) {
+        X509_STORE* fresh = X509_STORE_new();
+        if (!fresh)
+            return nullptr;
+        X509_STORE_set_default_paths(fresh);
+        X509_STORE_free(store);
+        store = fresh;
+        loadedFrom = std::move(wanted);
+    }
+    X509_STORE_up_ref(store);
+    return store;
+}
+
 } // namespace
 
 std::shared_ptr<ServerTrust> ServerTrust::create(std::vector<std::shared_ptr<const Certificate>> chain, TrustPolicy policy)
@@ -45,14 +79,14 @@ int ServerTrust::evaluate(TrustResult& result)
     if (m_presented.empty())
         return kStatusParameterError;
 
-    std::unique_ptr<X509_STORE, StoreDeleter> store(X509_STORE_new());
+    std::unique_ptr<X509_STORE, StoreDeleter> store(m_anchors ? X509_STORE_new() : defaultStore());
+    if (!store)
+        return kStatusParameterError;
     if (m_anchors) {
         for (const auto& anchor : *m_anchors)
             X509_STORE_add_cert(store.get(), anchor->x509());
         // A pinned intermediate or leaf must be able to end the chain on its own.
         X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN);
-    } else {
-        X509_STORE_set_default_paths(store.get());
     }
     std::unique_ptr<STACK_OF(X509), StackDeleter> untrusted(sk_X509_new_null());
     for (std::size_t index = 1; index < m_presented.size(); ++index)

@@ -43,8 +43,8 @@ enum class TrustResult {
 /// with and, optionally, the anchors to trust instead of the system's.
 ///
 /// Evaluation builds a chain with OpenSSL up to a trusted anchor: the system store (OpenSSL's
-/// default paths, so SSL_CERT_FILE and SSL_CERT_DIR apply) or, once anchors are set, those
-/// anchors alone; with anchors set, any of them ends a chain, intermediates and leaves
+/// default paths, so SSL_CERT_FILE and SSL_CERT_DIR apply; read once per process and again only
+/// when either variable changes) or, once anchors are set, those anchors alone; with anchors set, any of them ends a chain, intermediates and leaves
 /// included. Success gives status 0 and `Unspecified`, failure status 0 and
 /// `RecoverableTrustFailure`.
 ///
