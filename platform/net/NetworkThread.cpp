@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <chrono>
+#include <cstdio>
 #include <future>
 #include <pthread.h>
 
@@ -85,7 +86,20 @@ void NetworkThread::run()
             tasks.swap(m_tasks);
         }
         for (auto& task : tasks)
-            task();
+            runGuarded(task);
+    }
+}
+
+void NetworkThread::runGuarded(Task& task)
+{
+    // The thread serves every transfer of the process: a task that throws is reported and the
+    // rest go on. Tasks of a connection catch their own exceptions and fail that transfer.
+    try {
+        task();
+    } catch (const std::exception& exception) {
+        std::fprintf(stderr, "morvix: a network task threw: %s\n", exception.what());
+    } catch (...) {
+        std::fprintf(stderr, "morvix: a network task threw an exception of unknown type\n");
     }
 }
 
@@ -114,7 +128,13 @@ void NetworkThread::finishTransfers()
         if (found == m_transfers.end())
             continue;
         auto connection = found->second;
-        connection->transferDone(message->data.result);
+        try {
+            connection->transferDone(message->data.result);
+        } catch (const std::exception& exception) {
+            connection->endAfterException(exception.what());
+        } catch (...) {
+            connection->endAfterException("an exception of unknown type");
+        }
     }
 }
 

@@ -24,6 +24,8 @@ class URLConnection;
 ///  2. Tasks run one at a time in the order they were handed over (first in, first out), from
 ///     whichever threads they came.
 ///  3. Every URLConnection callback runs on this thread.
+///  4. A task that throws does not end the thread: its exception is reported on standard error
+///     and the next task runs (a connection's own tasks fail their transfer instead).
 ///
 /// Made on first use and never destroyed (it lives as long as the process). Any thread.
 class NetworkThread {
@@ -43,6 +45,7 @@ private:
     NetworkThread();
     void run();
     void finishTransfers();
+    static void runGuarded(Task& task);
     /// Milliseconds until the first idle time-out of a running transfer is due (at most 1000).
     long untilNextIdleDeadline() const;
 

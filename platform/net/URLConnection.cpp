@@ -18,6 +18,7 @@
 #include <cassert>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace morvix::platform {
@@ -25,6 +26,8 @@ namespace morvix::platform {
 namespace {
 
 constexpr int kMaximumRedirects = 16;
+constexpr std::size_t kFilePieceSize = 64 * 1024;
+constexpr int kFilePiecesPerTask = 16;
 
 // Marks a curl or OpenSSL callback into the connection as running for as long as it lives, so
 // that `cancel` leaves the handle alone until the callback has returned.
@@ -107,9 +110,9 @@ public:
 
 } // namespace
 
-URLConnection::FileContents URLConnection::readFileURL(const Url& url)
+URLConnection::OpenedFile URLConnection::openFileURL(const Url& url)
 {
-    FileContents file;
+    OpenedFile file;
     auto path = url.decodedPath();
     if (!path) {
         file.errorCode = kURLErrorBadURL;
@@ -118,35 +121,19 @@ URLConnection::FileContents URLConnection::readFileURL(const Url& url)
     file.path = std::move(*path);
     // Opened without blocking, so that a named pipe is turned down below instead of waiting
     // for a writer; the type is checked on the open file, not on the name.
-    int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    int descriptor = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) {
         file.errorCode = errno == EISDIR ? kURLErrorFileIsDirectory : kURLErrorFileDoesNotExist;
         return file;
     }
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         file.errorCode = S_ISDIR(status.st_mode) ? kURLErrorFileIsDirectory : kURLErrorFileDoesNotExist;
-        ::close(fd);
+        ::close(descriptor);
         return file;
     }
-    std::string data;
-    data.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[64 * 1024];
-    for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            ::close(fd);
-            file.errorCode = kURLErrorFileDoesNotExist;
-            return file;
-        }
-        if (count == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    file.data = std::move(data);
+    file.descriptor = descriptor;
+    file.size = static_cast<std::int64_t>(status.st_size);
     return file;
 }
 
@@ -169,6 +156,8 @@ URLConnection::URLConnection(URLRequest request, std::shared_ptr<URLConnectionDe
 
 URLConnection::~URLConnection()
 {
+    if (m_fileDescriptor >= 0)
+        ::close(m_fileDescriptor);
     if (m_handle)
         curl_easy_cleanup(m_handle);
     curl_slist_free_all(m_headerList);
@@ -190,7 +179,7 @@ void URLConnection::start()
         return;
     }
     if (m_request.url()->isFileURL()) {
-        NetworkThread::shared().perform([self = shared_from_this()] { self->serveFile(); });
+        performGuarded(&URLConnection::serveFile);
         return;
     }
     if (!m_request.url()->isHTTP()) {
@@ -216,28 +205,79 @@ void URLConnection::failSoon(long code)
     });
 }
 
+void URLConnection::performGuarded(void (URLConnection::*step)())
+{
+    NetworkThread::shared().perform([self = shared_from_this(), step] {
+        try {
+            (self.get()->*step)();
+        } catch (const std::exception& exception) {
+            self->endAfterException(exception.what());
+        } catch (...) {
+            self->endAfterException("an exception of unknown type");
+        }
+    });
+}
+
+void URLConnection::endAfterException(const std::string& what)
+{
+    auto self = shared_from_this();
+    if (!m_ended && !m_cancelled && m_delegate) {
+        m_ended = true;
+        auto error = makeURLError(kURLErrorUnknown, failingURL());
+        error.setFailureReason(what);
+        m_delegate->connectionDidFailWithError(*this, error);
+    }
+    teardown();
+}
+
 void URLConnection::serveFile()
 {
     if (m_cancelled || m_ended)
         return;
     const auto& url = *m_request.url();
-    auto file = readFileURL(url);
-    if (!file.data) {
+    auto file = openFileURL(url);
+    if (file.errorCode) {
         m_ended = true;
         m_delegate->connectionDidFailWithError(*this, makeURLError(file.errorCode, failingURL()));
         teardown();
         return;
     }
-    const std::string& data = *file.data;
-    auto response = std::make_shared<const URLResponse>(url, mimeTypeForPath(file.path), static_cast<std::int64_t>(data.size()), std::nullopt);
+    m_fileDescriptor = file.descriptor;
+    auto response = std::make_shared<const URLResponse>(url, mimeTypeForPath(file.path), file.size, std::nullopt);
     m_delegate->connectionDidReceiveResponse(*this, response);
-    if (!m_cancelled && !data.empty())
-        m_delegate->connectionDidReceiveData(*this, data);
-    if (m_cancelled)
-        return;
-    m_ended = true;
-    m_delegate->connectionDidFinishLoading(*this);
-    teardown();
+    serveFileChunks();
+}
+
+void URLConnection::serveFileChunks()
+{
+    // A file arrives piece by piece like any body, so that its delegate can stop a huge one as
+    // it would an HTTP body and memory holds one piece at a time. On the network thread one
+    // task reads a few pieces and hands over to the next, letting other transfers and cancels
+    // run in between.
+    std::string buffer(kFilePieceSize, '\0');
+    for (int piece = 0; m_synchronous || piece < kFilePiecesPerTask; ++piece) {
+        if (m_cancelled || m_ended)
+            return;
+        ssize_t count = ::read(m_fileDescriptor, buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            m_ended = true;
+            auto error = makeURLError(kURLErrorFileDoesNotExist, failingURL());
+            error.setFailureReason(std::strerror(errno));
+            m_delegate->connectionDidFailWithError(*this, error);
+            teardown();
+            return;
+        }
+        if (count == 0) {
+            m_ended = true;
+            m_delegate->connectionDidFinishLoading(*this);
+            teardown();
+            return;
+        }
+        m_delegate->connectionDidReceiveData(*this, std::string_view(buffer.data(), static_cast<std::size_t>(count)));
+    }
+    performGuarded(&URLConnection::serveFileChunks);
 }
 
 void URLConnection::cancel()
@@ -255,6 +295,8 @@ void URLConnection::cancel()
 void URLConnection::teardown()
 {
     m_ended = true;
+    if (m_fileDescriptor >= 0)
+        ::close(std::exchange(m_fileDescriptor, -1));
     if (m_handle && !m_synchronous) {
         auto handle = m_handle;
         m_handle = nullptr;
@@ -389,32 +431,51 @@ void URLConnection::addBody()
     curl_easy_setopt(m_handle, CURLOPT_COPYPOSTFIELDS, body.c_str());
 }
 
+template<typename Result, typename Step>
+Result URLConnection::guardCallback(Result refusal, Step&& step)
+{
+    CallbackScope scope(m_callbackDepth);
+    // Nothing may unwind through curl or OpenSSL: a throwing delegate fails its own transfer.
+    try {
+        return step();
+    } catch (const std::exception& exception) {
+        failInCallback(exception.what());
+    } catch (...) {
+        failInCallback("an exception of unknown type");
+    }
+    return refusal;
+}
+
+void URLConnection::failInCallback(const std::string& what)
+{
+    if (m_failure)
+        return;
+    m_failure = makeURLError(kURLErrorUnknown, failingURL());
+    m_failure->setFailureReason(what);
+}
+
 std::size_t URLConnection::headerCallback(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    CallbackScope scope(connection->m_callbackDepth);
-    return connection->onHeader(data, size * count);
+    return connection->guardCallback<std::size_t>(0, [&] { return connection->onHeader(data, size * count); });
 }
 
 std::size_t URLConnection::writeCallback(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    CallbackScope scope(connection->m_callbackDepth);
-    return connection->onData(data, size * count);
+    return connection->guardCallback<std::size_t>(0, [&] { return connection->onData(data, size * count); });
 }
 
 std::size_t URLConnection::readCallback(char* buffer, std::size_t size, std::size_t count, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    CallbackScope scope(connection->m_callbackDepth);
-    return connection->onRead(buffer, size * count);
+    return connection->guardCallback<std::size_t>(CURL_READFUNC_ABORT, [&] { return connection->onRead(buffer, size * count); });
 }
 
 int URLConnection::progressCallback(void* self, std::int64_t, std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    CallbackScope scope(connection->m_callbackDepth);
-    return connection->onProgress(downloadNow, uploadTotal, uploadNow);
+    return connection->guardCallback(1, [&] { return connection->onProgress(downloadNow, uploadTotal, uploadNow); });
 }
 
 int URLConnection::sslContextCallback(CURL*, void* context, void* self)
@@ -428,8 +489,7 @@ int URLConnection::sslContextCallback(CURL*, void* context, void* self)
 int URLConnection::verifyCallback(X509_STORE_CTX* context, void* self)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    CallbackScope scope(connection->m_callbackDepth);
-    bool accepted = connection->onVerify(context);
+    bool accepted = connection->guardCallback(false, [&] { return connection->onVerify(context); });
     if (!accepted)
         X509_STORE_CTX_set_error(context, X509_V_ERR_APPLICATION_VERIFICATION);
     return accepted ? 1 : 0;
@@ -748,26 +808,38 @@ URLConnection::SynchronousResult URLConnection::sendSynchronousRequest(const URL
     auto connection = create(request, delegate);
     connection->m_synchronous = true;
     connection->m_started = true;
-    if (request.url() && request.url()->isFileURL()) {
-        connection->serveFile();
-        return delegate->result;
-    }
-    if (!request.url() || !request.url()->isHTTP()) {
-        delegate->result.error = makeURLError(request.url() ? kURLErrorUnsupportedURL : kURLErrorBadURL, connection->failingURL());
-        return delegate->result;
-    }
-    for (;;) {
-        if (!connection->configure()) {
-            delegate->result.error = makeURLError(kURLErrorBadURL, connection->failingURL());
-            break;
-        }
-        CURLcode code = curl_easy_perform(connection->m_handle);
-        if (connection->handleResult(code) != Outcome::Restart)
-            break;
+    try {
+        connection->performSynchronously();
+    } catch (const std::exception& exception) {
         delegate->result = {};
+        delegate->result.error = makeURLError(kURLErrorUnknown, connection->failingURL());
+        delegate->result.error->setFailureReason(exception.what());
     }
     connection->teardown();
     return delegate->result;
+}
+
+void URLConnection::performSynchronously()
+{
+    auto& delegate = static_cast<CollectingDelegate&>(*m_delegate);
+    if (m_request.url() && m_request.url()->isFileURL()) {
+        serveFile();
+        return;
+    }
+    if (!m_request.url() || !m_request.url()->isHTTP()) {
+        delegate.result.error = makeURLError(m_request.url() ? kURLErrorUnsupportedURL : kURLErrorBadURL, failingURL());
+        return;
+    }
+    for (;;) {
+        if (!configure()) {
+            delegate.result.error = makeURLError(kURLErrorBadURL, failingURL());
+            return;
+        }
+        CURLcode code = curl_easy_perform(m_handle);
+        if (handleResult(code) != Outcome::Restart)
+            return;
+        delegate.result = {};
+    }
 }
 
 } // namespace morvix::platform

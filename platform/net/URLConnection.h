@@ -87,19 +87,28 @@ private:
 
     URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
 
-    // What a "file://" URL names: the file's bytes, or the URL error code that stands for why
-    // there are none (a bad escape, a directory, a missing or special file).
-    struct FileContents {
+    // The regular file a "file://" URL names, opened, or the URL error code that stands for why
+    // there is none (a bad escape, a directory, a missing or special file).
+    struct OpenedFile {
         std::string path;
-        std::optional<std::string> data;
+        int descriptor = -1;
+        std::int64_t size = 0;
         long errorCode = 0;
     };
-    static FileContents readFileURL(const Url& url);
+    static OpenedFile openFileURL(const Url& url);
 
     bool configure();
     void addHeaders();
     void addBody();
     void serveFile();
+    void serveFileChunks();
+    void performSynchronously();
+    /// Runs `step` as a network-thread task; an exception it throws fails this transfer.
+    void performGuarded(void (URLConnection::*step)());
+    void endAfterException(const std::string& what);
+    template<typename Result, typename Step>
+    Result guardCallback(Result refusal, Step&& step);
+    void failInCallback(const std::string& what);
     void failSoon(long code);
     Outcome handleResult(int code);
     void transferDone(int code);
@@ -137,6 +146,7 @@ private:
     bool m_cancelled = false;
     int m_callbackDepth = 0;
     bool m_synchronous = false;
+    int m_fileDescriptor = -1; // the file a "file://" transfer is reading
 
     // The response being read.
     int m_status = 0;

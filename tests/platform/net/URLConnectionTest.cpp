@@ -20,7 +20,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <stdexcept>
 #include <mutex>
 #include <thread>
 
@@ -82,10 +84,15 @@ public:
     void connectionDidReceiveData(URLConnection& connection, std::string_view data) override
     {
         std::lock_guard lock(mutex);
-        body.append(data);
+        if (throwOnData)
+            throw std::runtime_error("the delegate refused the data");
+        received += data.size();
+        largestChunk = std::max(largestChunk, data.size());
+        if (keepBody)
+            body.append(data);
         ++chunks;
         MainLoop::main().post([] { });
-        if (cancelOnFirstData)
+        if (cancelOnFirstData || (cancelAfterBytes && received >= cancelAfterBytes))
             connection.cancel();
     }
     void connectionDidFinishLoading(URLConnection&) override
@@ -109,6 +116,11 @@ public:
     std::optional<URLCredential> password; // the answer to a Basic challenge
     bool stopRedirects = false;
     bool cancelOnFirstData = false;
+    std::size_t cancelAfterBytes = 0; // a reader's limit on a body; 0 for none
+    bool keepBody = true;
+    bool throwOnData = false;
+    std::size_t received = 0;
+    std::size_t largestChunk = 0;
     std::vector<ProtectionSpace> challenges;
     std::vector<std::string> redirects;
     std::int64_t uploaded = 0;
@@ -553,6 +565,59 @@ TEST_F(FileURLTest, DirectoriesAndSpecialFilesAreErrorsNotEmptyBodies)
     EXPECT_FALSE(delegate->error);
     EXPECT_EQ(delegate->responses, 1);
     EXPECT_EQ(delegate->plainResponse->expectedContentLength(), 0);
+}
+
+TEST_F(FileURLTest, AHugeSparseFileArrivesPieceByPieceAndItsReaderCanStopIt)
+{
+    constexpr std::int64_t kSize = std::int64_t(4) << 40;
+    auto path = folder / "huge.bin";
+    int descriptor = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(descriptor, 0);
+    bool sized = ::ftruncate(descriptor, kSize) == 0;
+    ::close(descriptor);
+    if (!sized)
+        GTEST_SKIP() << "the temporary file system holds no 4 TiB file";
+
+    auto delegate = std::make_shared<RecordingDelegate>();
+    delegate->keepBody = false;
+    delegate->cancelAfterBytes = 4 << 20;
+    auto connection = URLConnection::create(URLRequest(Url::fileURL(path.string())), delegate);
+    NetworkThread::shared().perform([connection] { connection->start(); });
+    ASSERT_TRUE(MainLoop::main().runUntil([&] {
+        std::lock_guard lock(delegate->mutex);
+        return delegate->received >= delegate->cancelAfterBytes;
+    }, 30s));
+    std::atomic<bool> drained { false };
+    NetworkThread::shared().perform([&] {
+        NetworkThread::shared().perform([&] {
+            drained = true;
+            MainLoop::main().post([] { });
+        });
+    });
+    ASSERT_TRUE(MainLoop::main().runUntil([&] { return drained.load(); }, 10s));
+    std::lock_guard lock(delegate->mutex);
+    EXPECT_EQ(delegate->plainResponse->expectedContentLength(), kSize);
+    EXPECT_EQ(delegate->received, std::size_t(4 << 20)) << "nothing arrives after the reader stopped";
+    EXPECT_LE(delegate->largestChunk, std::size_t(64 << 10));
+    EXPECT_EQ(delegate->terminalCalls, 0);
+}
+
+TEST_F(FileURLTest, ADelegateThatThrowsFailsItsOwnTransferAndTheNetworkThreadGoesOn)
+{
+    auto path = write("page.txt", "text");
+    TestHttpServer server;
+    server.route("/", TestResponse().withBody("body"));
+    server.start();
+    for (const auto& url : { Url::fileURL(path).absoluteString(), server.url("/") }) {
+        auto throwing = std::make_shared<RecordingDelegate>();
+        throwing->throwOnData = true;
+        run(requestFor(url), throwing);
+        ASSERT_TRUE(throwing->error) << url;
+        EXPECT_EQ(throwing->error->code(), kURLErrorUnknown);
+        EXPECT_EQ(throwing->error->failureReason(), "the delegate refused the data");
+        EXPECT_EQ(throwing->terminalCalls, 1);
+        EXPECT_EQ(run(requestFor(url))->received, 4u);
+    }
 }
 
 TEST_F(FileURLTest, PercentEscapesInThePathAreUndone)
