@@ -366,8 +366,12 @@ bool URLConnection::configure()
     curl_easy_setopt(handle, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, this);
+    curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, prerequestCallback);
+    curl_easy_setopt(handle, CURLOPT_PREREQDATA, this);
     if (m_reuse == ConnectionReuse::Forbidden) {
         curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
+    } else if (m_freshConnection) {
         curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
     }
     if (m_httpCredential) {
@@ -478,21 +482,80 @@ int URLConnection::progressCallback(void* self, std::int64_t, std::int64_t downl
     return connection->guardCallback(1, [&] { return connection->onProgress(downloadNow, uploadTotal, uploadNow); });
 }
 
+// What a TLS context knows of the transfer that made it. curl makes one context per connection
+// and keeps the connection in its pool after that transfer has ended (and its URLConnection is
+// gone), so the transfer is held weakly and asked whether it still runs. Owned by the context:
+// freed with it.
+struct URLConnection::TLSBinding {
+    std::weak_ptr<URLConnection> owner;
+    // The default evaluation refused the chain and only the owner's delegate accepted it: the
+    // connection serves no other transfer.
+    bool trustedOnlyByOwner = false;
+
+    static int index()
+    {
+        static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr,
+            [](void*, void* binding, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<TLSBinding*>(binding); });
+        return index;
+    }
+    static TLSBinding* of(SSL_CTX* context) { return static_cast<TLSBinding*>(SSL_CTX_get_ex_data(context, index())); }
+};
+
 int URLConnection::sslContextCallback(CURL*, void* context, void* self)
 {
+    // Called while the transfer that opens the connection runs, so `self` is alive here; it is
+    // never stored in the context.
+    auto* connection = static_cast<URLConnection*>(self);
     auto* sslContext = static_cast<SSL_CTX*>(context);
+    // A renegotiation would run the verify callback again, on a pooled connection, for whichever
+    // transfer happens to use it then.
+    SSL_CTX_set_options(sslContext, SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_verify(sslContext, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_cert_verify_callback(sslContext, verifyCallback, self);
+    delete TLSBinding::of(sslContext);
+    auto* binding = new TLSBinding { connection->weak_from_this(), false };
+    SSL_CTX_set_ex_data(sslContext, TLSBinding::index(), binding);
+    SSL_CTX_set_cert_verify_callback(sslContext, verifyCallback, binding);
     return CURLE_OK;
 }
 
-int URLConnection::verifyCallback(X509_STORE_CTX* context, void* self)
+int URLConnection::verifyCallback(X509_STORE_CTX* context, void* bindingData)
+{
+    auto* binding = static_cast<TLSBinding*>(bindingData);
+    auto connection = binding->owner.lock();
+    TrustDecision decision = TrustDecision::Refused;
+    if (connection && !connection->m_ended && !connection->m_cancelled)
+        decision = connection->guardCallback(TrustDecision::Refused, [&] { return connection->onVerify(context); });
+    if (decision == TrustDecision::Refused) {
+        X509_STORE_CTX_set_error(context, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+    binding->trustedOnlyByOwner = decision == TrustDecision::TrustedOnlyByDelegate;
+    return 1;
+}
+
+int URLConnection::prerequestCallback(void* self, char*, char*, int, int)
 {
     auto* connection = static_cast<URLConnection*>(self);
-    bool accepted = connection->guardCallback(false, [&] { return connection->onVerify(context); });
-    if (!accepted)
-        X509_STORE_CTX_set_error(context, X509_V_ERR_APPLICATION_VERIFICATION);
-    return accepted ? 1 : 0;
+    return connection->guardCallback<int>(CURL_PREREQFUNC_ABORT, [&] { return connection->onConnectionReady(); });
+}
+
+int URLConnection::onConnectionReady()
+{
+    if (m_cancelled)
+        return CURL_PREREQFUNC_ABORT;
+    // A connection whose certificate only another transfer's delegate accepted is not this
+    // transfer's to use: nothing is sent on it, and the request starts over on a connection of
+    // its own, judged by this transfer.
+    const curl_tlssessioninfo* session = nullptr;
+    if (curl_easy_getinfo(m_handle, CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK || !session
+        || session->backend != CURLSSLBACKEND_OPENSSL || !session->internals)
+        return CURL_PREREQFUNC_OK;
+    auto* binding = TLSBinding::of(SSL_get_SSL_CTX(static_cast<SSL*>(session->internals)));
+    if (!binding || !binding->trustedOnlyByOwner || binding->owner.lock().get() == this)
+        return CURL_PREREQFUNC_OK;
+    m_freshConnection = true;
+    m_pendingRedirect = m_request;
+    return CURL_PREREQFUNC_ABORT;
 }
 
 std::size_t URLConnection::onHeader(const char* data, std::size_t length)
@@ -639,10 +702,20 @@ int URLConnection::onProgress(std::int64_t downloadNow, std::int64_t uploadTotal
     return m_cancelled ? 1 : 0;
 }
 
-bool URLConnection::onVerify(X509_STORE_CTX* context)
+bool URLConnection::passesDefaultEvaluation(const ServerTrust& trust)
+{
+    // The default handling judges the chain as presented, whatever the delegate did to `trust`.
+    auto fresh = ServerTrust::create(trust.presentedChain(), TrustPolicy::ssl(m_request.url()->host()));
+    TrustResult result;
+    bool valid = fresh->evaluate(result) == 0 && (result == TrustResult::Proceed || result == TrustResult::Unspecified);
+    m_trustFailureReason = fresh->failureReason();
+    return valid;
+}
+
+URLConnection::TrustDecision URLConnection::onVerify(X509_STORE_CTX* context)
 {
     if (m_cancelled)
-        return false;
+        return TrustDecision::Refused;
     X509* leaf = X509_STORE_CTX_get0_cert(context);
     std::vector<std::shared_ptr<const Certificate>> chain;
     if (auto certificate = Certificate::fromX509(leaf))
@@ -658,31 +731,27 @@ bool URLConnection::onVerify(X509_STORE_CTX* context)
     const auto& url = *m_request.url();
     auto trust = ServerTrust::create(std::move(chain), TrustPolicy::ssl(url.host()));
     if (!trust)
-        return false;
+        return TrustDecision::Refused;
     ProtectionSpace space { url.host(), url.effectivePort(), url.scheme(), AuthenticationMethodServerTrust, {}, trust };
     m_answer = ChallengeAnswer::None;
     AuthenticationChallenge challenge(space, 0, *this);
     m_delegate->connectionWillSendRequestForAuthenticationChallenge(*this, challenge);
     if (m_cancelled)
-        return false;
+        return TrustDecision::Refused;
     switch (m_answer) {
     case ChallengeAnswer::UseCredential:
-        return true;
+        return passesDefaultEvaluation(*trust) ? TrustDecision::Trusted : TrustDecision::TrustedOnlyByDelegate;
     case ChallengeAnswer::Cancel:
         m_trustRejectedByDelegate = true;
-        return false;
+        return TrustDecision::Refused;
     case ChallengeAnswer::None:
     case ChallengeAnswer::ContinueWithout:
     case ChallengeAnswer::Default:
         break;
     }
-    // The default handling judges the chain as presented, whatever the delegate did to `trust`.
-    auto fresh = ServerTrust::create(trust->presentedChain(), TrustPolicy::ssl(url.host()));
-    TrustResult result;
-    bool valid = fresh->evaluate(result) == 0 && (result == TrustResult::Proceed || result == TrustResult::Unspecified);
+    bool valid = passesDefaultEvaluation(*trust);
     m_trustRejectedByDefault = !valid;
-    m_trustFailureReason = fresh->failureReason();
-    return valid;
+    return valid ? TrustDecision::Trusted : TrustDecision::Refused;
 }
 
 bool URLConnection::askForCredential()

@@ -20,6 +20,7 @@ typedef struct x509_store_ctx_st X509_STORE_CTX;
 namespace morvix::platform {
 
 class HTTPURLResponse;
+class ServerTrust;
 
 /// Whether an earlier accepted TLS connection may carry this transfer. A connection whose trust
 /// was decided by a stricter or different rule must not be reused for a laxer one and back.
@@ -34,6 +35,9 @@ enum class ConnectionReuse { Allowed, Forbidden };
 ///   "use credential" proceeds, "cancel" fails with kURLErrorUserCancelledAuthentication, and the
 ///   default handling evaluates the trust for the host against the system anchors (failing with
 ///   kURLErrorServerCertificateUntrusted). Host checks belong to that evaluation, not to curl.
+///   Renegotiation is refused. A pooled connection whose chain only a delegate accepted (the
+///   default evaluation refused it) carries no other connection's request: that request gets a
+///   connection and a challenge of its own.
 /// - The request's time-out is an idle time-out.
 /// - Cookies are shared by every connection whose request handles cookies.
 /// - "file://" URLs are read by the connection itself.
@@ -84,6 +88,8 @@ private:
     friend class NetworkThread;
     enum class ChallengeAnswer { None, UseCredential, ContinueWithout, Cancel, Default };
     enum class Outcome { Running, Restart, Ended };
+    enum class TrustDecision { Refused, Trusted, TrustedOnlyByDelegate };
+    struct TLSBinding;
 
     URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
 
@@ -124,7 +130,9 @@ private:
     /// When the idle time-out ends the running transfer unless a byte moves first; nothing
     /// without a time-out or once ended.
     std::optional<std::chrono::steady_clock::time_point> idleDeadline() const;
-    bool onVerify(X509_STORE_CTX* context);
+    TrustDecision onVerify(X509_STORE_CTX* context);
+    bool passesDefaultEvaluation(const ServerTrust& trust);
+    int onConnectionReady();
     bool askForCredential();
 
     static std::size_t headerCallback(char* data, std::size_t size, std::size_t count, void* self);
@@ -132,7 +140,8 @@ private:
     static std::size_t readCallback(char* buffer, std::size_t size, std::size_t count, void* self);
     static int progressCallback(void* self, std::int64_t, std::int64_t downloadNow, std::int64_t uploadTotal, std::int64_t uploadNow);
     static int sslContextCallback(CURL*, void* context, void* self);
-    static int verifyCallback(X509_STORE_CTX* context, void* self);
+    static int verifyCallback(X509_STORE_CTX* context, void* binding);
+    static int prerequestCallback(void* self, char* connectedIP, char* localIP, int connectedPort, int localPort);
 
     URLRequest m_originalRequest;
     URLRequest m_request;
@@ -147,6 +156,7 @@ private:
     int m_callbackDepth = 0;
     bool m_synchronous = false;
     int m_fileDescriptor = -1; // the file a "file://" transfer is reading
+    bool m_freshConnection = false; // a pooled connection was not this transfer's to use
 
     // The response being read.
     int m_status = 0;

@@ -24,7 +24,6 @@ const char* descriptionFor(long code)
     case kURLErrorCannotDecodeContentData: return "The data could not be decoded.";
     case kURLErrorFileDoesNotExist: return "The requested file does not exist.";
     case kURLErrorFileIsDirectory: return "The file is a directory.";
-    case kURLErrorDataLengthExceedsMaximum: return "The resource exceeds the maximum size.";
     case kURLErrorSecureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case kURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
     case kURLErrorCannotWriteToFile: return "The file could not be written.";

@@ -28,7 +28,6 @@ enum URLErrorCode : long {
     kURLErrorCannotDecodeContentData = -1016,
     kURLErrorFileDoesNotExist = -1100,
     kURLErrorFileIsDirectory = -1101,
-    kURLErrorDataLengthExceedsMaximum = -1103,
     kURLErrorSecureConnectionFailed = -1200,
     kURLErrorServerCertificateUntrusted = -1202,
     kURLErrorCannotWriteToFile = -3003,

@@ -10,8 +10,11 @@
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -666,6 +669,151 @@ TEST_F(URLConnectionTest, SynchronousRequestRunsOnTheCallersThread)
     ASSERT_TRUE(result.response);
 }
 
+namespace {
+
+// A TLS 1.2 server on the loopback address that serves one connection at a time, answers every
+// request with "ok", and asks for a renegotiation before answering the second request of a
+// connection. It counts the renegotiations the client completed and those it refused.
+class RenegotiatingServer {
+public:
+    RenegotiatingServer(const TestCertificate& certificate, const TestCertificate& issuer)
+    {
+        m_context = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_set_max_proto_version(m_context, TLS1_2_VERSION);
+        // A full handshake, so that the client verifies the chain again.
+        SSL_CTX_set_options(m_context, SSL_OP_NO_SESSION_RESUMPTION_ON_RENEGOTIATION);
+        auto read = [](const std::string& pem, auto reader) {
+            BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+            auto* object = reader(bio, nullptr, nullptr, nullptr);
+            BIO_free(bio);
+            return object;
+        };
+        X509* leaf = read(certificate.pem, PEM_read_bio_X509);
+        X509* chain = read(issuer.pem, PEM_read_bio_X509);
+        EVP_PKEY* key = read(certificate.privateKeyPem, PEM_read_bio_PrivateKey);
+        SSL_CTX_use_certificate(m_context, leaf);
+        SSL_CTX_add1_chain_cert(m_context, chain);
+        SSL_CTX_use_PrivateKey(m_context, key);
+        X509_free(leaf);
+        X509_free(chain);
+        EVP_PKEY_free(key);
+
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_listener, 4) != 0)
+            throw std::runtime_error("renegotiating server: cannot listen");
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { acceptLoop(); });
+    }
+    ~RenegotiatingServer()
+    {
+        m_stopping = true;
+        m_thread.join();
+        ::close(m_listener);
+        SSL_CTX_free(m_context);
+    }
+
+    std::string url() const { return "https://localhost:" + std::to_string(m_port) + "/"; }
+    int completedRenegotiations() const { return m_completed.load(); }
+    int refusedRenegotiations() const { return m_refused.load(); }
+
+private:
+    // Waits up to 50 ms for `fd` to be readable; the loops look at the stop flag in between.
+    bool readable(int fd) const
+    {
+        pollfd watched { fd, POLLIN, 0 };
+        return ::poll(&watched, 1, 50) > 0;
+    }
+
+    void acceptLoop()
+    {
+        while (!m_stopping) {
+            if (!readable(m_listener))
+                continue;
+            int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            SSL* ssl = SSL_new(m_context);
+            SSL_set_fd(ssl, fd);
+            if (SSL_accept(ssl) == 1)
+                serve(ssl, fd);
+            SSL_free(ssl);
+            ::close(fd);
+        }
+    }
+
+    // Reads application data into `buffer`; false when the connection failed or closed.
+    bool readSome(SSL* ssl, int fd, std::string& buffer)
+    {
+        char chunk[4096];
+        while (!m_stopping) {
+            if (SSL_pending(ssl) == 0 && !readable(fd))
+                continue;
+            int got = SSL_read(ssl, chunk, sizeof chunk);
+            if (got > 0) {
+                buffer.append(chunk, static_cast<std::size_t>(got));
+                return true;
+            }
+            if (SSL_get_error(ssl, got) != SSL_ERROR_WANT_READ)
+                return false;
+        }
+        return false;
+    }
+
+    void serve(SSL* ssl, int fd)
+    {
+        // Non-blocking from here on, so that a finished renegotiation is seen without waiting
+        // for application data that the client will not send before its answer.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        std::string buffer;
+        for (int served = 1; !m_stopping; ++served) {
+            while (buffer.find("\r\n\r\n") == std::string::npos) {
+                if (!readSome(ssl, fd, buffer))
+                    return;
+            }
+            buffer.erase(0, buffer.find("\r\n\r\n") + 4);
+            if (served == 2 && !renegotiate(ssl, fd))
+                return;
+            const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+            if (SSL_write(ssl, response.data(), static_cast<int>(response.size())) <= 0)
+                return;
+        }
+    }
+
+    bool renegotiate(SSL* ssl, int fd)
+    {
+        if (SSL_renegotiate(ssl) != 1 || SSL_do_handshake(ssl) != 1)
+            return false;
+        // The client's handshake (or its refusal) arrives while it waits for the response.
+        while (!m_stopping && SSL_renegotiate_pending(ssl)) {
+            if (!readable(fd))
+                continue;
+            char byte;
+            int got = SSL_read(ssl, &byte, 1);
+            if (got <= 0 && SSL_get_error(ssl, got) != SSL_ERROR_WANT_READ) {
+                ++m_refused;
+                return false;
+            }
+        }
+        ++m_completed;
+        return true;
+    }
+
+    SSL_CTX* m_context = nullptr;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping { false };
+    std::atomic<int> m_completed { 0 };
+    std::atomic<int> m_refused { 0 };
+    std::thread m_thread;
+};
+
+} // namespace
+
 class URLConnectionTLSTest : public URLConnectionTest {
 protected:
     void SetUp() override { setenv("SSL_CERT_FILE", TestPKI::shared().rootFile.c_str(), 1); }
@@ -718,4 +866,44 @@ TEST_F(URLConnectionTLSTest, WrongHostAndExpiredCertificatesAreUntrusted)
     TestHttpServer expired;
     expired.startTLS(pki.expired, { pki.intermediate });
     EXPECT_EQ(run(requestFor(expired.url("/", "localhost")))->error->code(), kURLErrorServerCertificateUntrusted);
+}
+
+TEST_F(URLConnectionTLSTest, AConnectionTrustedOnlyByOneDelegateServesNoOtherRequest)
+{
+    const auto& pki = TestPKI::shared();
+    server.route("/", TestResponse().withBody("secure"));
+    server.startTLS(pki.selfSigned);
+    auto accepting = std::make_shared<RecordingDelegate>();
+    accepting->trustAnswer = RecordingDelegate::TrustAnswer::Accept;
+    EXPECT_EQ(run(requestFor(server.url("/")), accepting)->body, "secure");
+
+    // The accepted connection stays open, but a request under the default handling gets a
+    // handshake of its own, and no request of it reaches the server.
+    auto strict = run(requestFor(server.url("/")));
+    ASSERT_TRUE(strict->error);
+    EXPECT_EQ(strict->error->code(), kURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(strict->challenges.size(), 1u);
+    EXPECT_EQ(server.requestCount(), 1u);
+
+    // Another accepting delegate is asked for its own connection too.
+    auto other = std::make_shared<RecordingDelegate>();
+    other->trustAnswer = RecordingDelegate::TrustAnswer::Accept;
+    EXPECT_EQ(run(requestFor(server.url("/")), other)->body, "secure");
+    EXPECT_EQ(other->challenges.size(), 1u);
+}
+
+TEST_F(URLConnectionTLSTest, APooledConnectionRefusesARenegotiationAfterItsFirstTransferEnded)
+{
+    // The first transfer's connection object is gone when the second request reuses its TLS
+    // connection and the server asks to renegotiate: the handshake would verify the chain again
+    // for a transfer that no longer exists. The client refuses, and the request is sent again
+    // on a connection of its own.
+    const auto& pki = TestPKI::shared();
+    RenegotiatingServer renegotiating(pki.leaf, pki.intermediate);
+    EXPECT_EQ(run(requestFor(renegotiating.url()))->body, "ok");
+    auto second = run(requestFor(renegotiating.url()));
+    EXPECT_FALSE(second->error);
+    EXPECT_EQ(second->body, "ok");
+    EXPECT_EQ(renegotiating.completedRenegotiations(), 0);
+    EXPECT_EQ(renegotiating.refusedRenegotiations(), 1);
 }
