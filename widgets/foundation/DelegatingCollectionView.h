@@ -1,0 +1,28 @@
+#pragma once
+// A CollectionView that forwards its layout hooks to its widget.
+
+#include "platform/ui/CollectionView.h"
+#include "widgets/foundation/Delegating.h"
+
+namespace morvix {
+
+/// `platform::CollectionView` forwarding to its `layoutDelegate` as `Delegating` describes, never
+/// its touches or baseline view; the view of collection widgets.
+/// Main thread only.
+class DelegatingCollectionView : public Delegating<platform::CollectionView, DelegatedTouches::No> {
+public:
+    static std::shared_ptr<DelegatingCollectionView> create(const platform::Rect& frame = {});
+    const char* className() const override { return "DelegatingCollectionView"; }
+
+    /// Held weakly.
+    std::shared_ptr<ViewDelegate> layoutDelegate() const { return delegateReference(); }
+    void setLayoutDelegate(const std::shared_ptr<ViewDelegate>& delegate) { setDelegateReference(delegate); }
+
+protected:
+    explicit DelegatingCollectionView(const platform::Rect& frame)
+        : Delegating(frame)
+    {
+    }
+};
+
+} // namespace morvix
