@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
+#include <vector>
 
 namespace morvix::platform {
 
@@ -20,71 +22,17 @@ using Key = std::uint64_t;
 Kind kindOf(Key key) { return static_cast<Kind>(key & 7); }
 bool isPivotable(Key key) { return kindOf(key) == Kind::Slack || kindOf(key) == Kind::Error; }
 
-// A map kept as a vector sorted by key: the same ordered iteration as std::map, without a node
-// per entry. Rows are short and walked far more often than changed, so this is what the
-// tableau's rows and cells are kept in.
-template<typename Value>
-class FlatMap {
-public:
-    using Entry = std::pair<Key, Value>;
-    using iterator = typename std::vector<Entry>::iterator;
-    using const_iterator = typename std::vector<Entry>::const_iterator;
-
-    iterator begin() { return m_entries.begin(); }
-    iterator end() { return m_entries.end(); }
-    const_iterator begin() const { return m_entries.begin(); }
-    const_iterator end() const { return m_entries.end(); }
-    bool empty() const { return m_entries.empty(); }
-
-    iterator find(Key key)
-    {
-        auto found = lowerBound(key);
-        return found != m_entries.end() && found->first == key ? found : m_entries.end();
-    }
-    const_iterator find(Key key) const
-    {
-        auto found = std::lower_bound(m_entries.begin(), m_entries.end(), key, [](const Entry& entry, Key k) { return entry.first < k; });
-        return found != m_entries.end() && found->first == key ? found : m_entries.end();
-    }
-    std::size_t count(Key key) const { return find(key) != end() ? 1 : 0; }
-    Value& operator[](Key key)
-    {
-        auto found = lowerBound(key);
-        if (found == m_entries.end() || found->first != key)
-            found = m_entries.insert(found, Entry { key, Value {} });
-        return found->second;
-    }
-    Value& at(Key key)
-    {
-        auto found = find(key);
-        assert(found != m_entries.end() && "key not in the map");
-        return found->second;
-    }
-    void emplace(Key key, Value value) { (*this)[key] = std::move(value); }
-    iterator erase(iterator position) { return m_entries.erase(position); }
-    void erase(Key key)
-    {
-        auto found = find(key);
-        if (found != m_entries.end())
-            m_entries.erase(found);
-    }
-    /// Removes the entry of `key` and hands its value over; `key` must be present.
-    Value take(Key key)
-    {
-        auto found = find(key);
-        assert(found != m_entries.end() && "key not in the map");
-        Value value = std::move(found->second);
-        m_entries.erase(found);
-        return value;
-    }
-
-private:
-    iterator lowerBound(Key key)
-    {
-        return std::lower_bound(m_entries.begin(), m_entries.end(), key, [](const Entry& entry, Key k) { return entry.first < k; });
-    }
-    std::vector<Entry> m_entries;
+// One term of a tableau row. Rows keep their cells sorted by symbol, so that merging two rows is
+// one pass over both and the pivot rules see symbols in creation order.
+struct Cell {
+    Key symbol;
+    double coefficient;
 };
+
+// A slot in the tableau's row table; rows are named by slot so that a pivot, which changes a row's
+// basic symbol, leaves the column lists that point at the row valid.
+using Slot = std::uint32_t;
+constexpr Slot kNoSlot = std::numeric_limits<Slot>::max();
 
 } // namespace
 
@@ -113,13 +61,22 @@ ConstraintSolver::Expression ConstraintSolver::Expression::operator*(double fact
 
 ConstraintSolver::Expression ConstraintSolver::Expression::normalized() const
 {
-    std::map<std::uint32_t, double> merged;
-    for (const auto& term : terms)
-        merged[term.variable.id] += term.coefficient;
+    // Expressions are short: an insertion sort keeps equal variables in their order of appearance,
+    // so that each merged coefficient is summed in the order the terms were written.
+    std::vector<Term> sorted = terms;
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        for (std::size_t j = i; j > 0 && sorted[j].variable.id < sorted[j - 1].variable.id; --j)
+            std::swap(sorted[j], sorted[j - 1]);
+    }
     Expression result(constant);
-    for (const auto& [id, coefficient] : merged) {
+    result.terms.reserve(sorted.size());
+    for (std::size_t i = 0; i < sorted.size();) {
+        Variable variable = sorted[i].variable;
+        double coefficient = 0;
+        for (; i < sorted.size() && sorted[i].variable == variable; ++i)
+            coefficient += sorted[i].coefficient;
         if (!nearZero(coefficient))
-            result.terms.push_back({ Variable { id }, coefficient });
+            result.terms.push_back({ variable, coefficient });
     }
     return result;
 }
@@ -143,56 +100,58 @@ bool ConstraintSolver::Constraint::operator==(const Constraint& other) const
 // ---- Tableau ----
 
 struct ConstraintSolver::Row {
+    Key basic = 0; // the row's basic symbol; 0 for a row outside the table or a free slot
     double constant = 0;
-    FlatMap<double> cells;
+    std::vector<Cell> cells; // sorted by symbol, no zero coefficients
 
+    std::vector<Cell>::const_iterator findCell(Key symbol) const
+    {
+        auto found = std::lower_bound(cells.begin(), cells.end(), symbol, [](const Cell& cell, Key key) { return cell.symbol < key; });
+        return found != cells.end() && found->symbol == symbol ? found : cells.end();
+    }
     double coefficientFor(Key symbol) const
     {
-        auto found = cells.find(symbol);
-        return found == cells.end() ? 0.0 : found->second;
+        auto found = findCell(symbol);
+        return found == cells.end() ? 0.0 : found->coefficient;
+    }
+    bool contains(Key symbol) const { return findCell(symbol) != cells.end(); }
+    void erase(Key symbol)
+    {
+        auto found = findCell(symbol);
+        if (found != cells.end())
+            cells.erase(found);
     }
     void insert(Key symbol, double coefficient)
     {
-        double& cell = cells[symbol];
-        cell += coefficient;
-        if (nearZero(cell))
-            cells.erase(symbol);
-    }
-    void insert(const Row& other, double coefficient)
-    {
-        constant += other.constant * coefficient;
-        for (const auto& [symbol, value] : other.cells)
-            insert(symbol, value * coefficient);
+        auto found = std::lower_bound(cells.begin(), cells.end(), symbol, [](const Cell& cell, Key key) { return cell.symbol < key; });
+        if (found == cells.end() || found->symbol != symbol)
+            found = cells.insert(found, Cell { symbol, 0.0 });
+        found->coefficient += coefficient;
+        if (nearZero(found->coefficient))
+            cells.erase(found);
     }
     void reverseSign()
     {
         constant = -constant;
         for (auto& cell : cells)
-            cell.second = -cell.second;
+            cell.coefficient = -cell.coefficient;
     }
     // Solves "0 = this" for `symbol`, which must be in the row.
     void solveFor(Key symbol)
     {
-        double coefficient = -1.0 / cells.at(symbol);
-        cells.erase(symbol);
+        auto found = findCell(symbol);
+        assert(found != cells.end() && "symbol not in the row");
+        double coefficient = -1.0 / found->coefficient;
+        cells.erase(found);
         constant *= coefficient;
         for (auto& cell : cells)
-            cell.second *= coefficient;
+            cell.coefficient *= coefficient;
     }
     // Solves "lhs = this" for `rhs`.
     void solveFor(Key lhs, Key rhs)
     {
         insert(lhs, -1.0);
         solveFor(rhs);
-    }
-    void substitute(Key symbol, const Row& row)
-    {
-        auto found = cells.find(symbol);
-        if (found == cells.end())
-            return;
-        double coefficient = found->second;
-        cells.erase(found);
-        insert(row, coefficient);
     }
 };
 
@@ -201,25 +160,160 @@ struct ConstraintSolver::Tag {
     Key other = 0;
 };
 
+// The rows of the tableau, kept in slots, with a column list per parametric symbol: the slots of
+// the rows that may hold it. A pivot then visits only the rows that mention the entering symbol
+// instead of every row. Column lists are kept lazily: a row that gains a symbol is added to the
+// symbol's list at once, but a row that loses one is only dropped from the list when the list is
+// next read (or grows to twice its last clean length).
 struct ConstraintSolver::Tableau {
-    FlatMap<Row> rows; // basic symbol -> row
-    std::map<ConstraintId, Tag> tags;
+    struct Column {
+        std::vector<Slot> slots;
+        std::size_t cleanSize = 0;
+    };
+
+    std::vector<Row> slots;
+    std::vector<Slot> freeSlots;
+    std::unordered_map<Key, Slot> basics; // basic symbol -> slot of its row
+    std::unordered_map<Key, Column> columns;
+    std::unordered_map<ConstraintId, Tag> tags;
     std::unordered_map<std::uint32_t, Key> externals;
-    std::vector<Key> infeasible;
     Row objective;
     std::unique_ptr<Row> artificial;
     std::uint64_t nextSymbol = 1;
+    std::vector<Cell> scratch; // reused by every row merge
+    std::vector<Slot> holders; // reused by every substitution
 
     Key makeSymbol(Kind kind) { return (nextSymbol++ << 3) | static_cast<Key>(kind); }
 
     Key externalFor(Variable variable)
     {
-        auto found = externals.find(variable.id);
-        if (found != externals.end())
-            return found->second;
-        Key symbol = makeSymbol(Kind::External);
-        externals.emplace(variable.id, symbol);
-        return symbol;
+        auto [found, added] = externals.try_emplace(variable.id, 0);
+        if (added)
+            found->second = makeSymbol(Kind::External);
+        return found->second;
+    }
+
+    const Row* rowFor(Key basic) const
+    {
+        auto found = basics.find(basic);
+        return found == basics.end() ? nullptr : &slots[found->second];
+    }
+
+    void noteCell(Key symbol, Slot slot)
+    {
+        Column& column = columns[symbol];
+        // Cleaned before the slot is added: the row may not hold the symbol yet (a merge notes its
+        // new cells as it goes).
+        if (column.slots.size() >= 2 * column.cleanSize + 16)
+            clean(symbol, column);
+        column.slots.push_back(slot);
+    }
+
+    void clean(Key symbol, Column& column)
+    {
+        auto& list = column.slots;
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        list.erase(std::remove_if(list.begin(), list.end(),
+                       [&](Slot slot) { return !slots[slot].basic || !slots[slot].contains(symbol); }),
+            list.end());
+        column.cleanSize = list.size();
+    }
+
+    // The slots of the rows that hold `symbol`, each once.
+    const std::vector<Slot>& rowsHolding(Key symbol)
+    {
+        static const std::vector<Slot> none;
+        auto found = columns.find(symbol);
+        if (found == columns.end())
+            return none;
+        clean(symbol, found->second);
+        return found->second.slots;
+    }
+
+    // Forgets the column of a symbol that no row holds any more.
+    void dropColumnIfUnused(Key symbol)
+    {
+        if (rowsHolding(symbol).empty())
+            columns.erase(symbol);
+    }
+
+    void insertRow(Key basic, Row&& row)
+    {
+        Slot slot;
+        if (!freeSlots.empty()) {
+            slot = freeSlots.back();
+            freeSlots.pop_back();
+        } else {
+            slot = static_cast<Slot>(slots.size());
+            slots.emplace_back();
+        }
+        Row& placed = slots[slot];
+        placed = std::move(row);
+        placed.basic = basic;
+        basics.emplace(basic, slot);
+        for (const auto& cell : placed.cells)
+            noteCell(cell.symbol, slot);
+    }
+
+    // Takes the row of `basic` out of the table; its slot is free afterwards.
+    Row takeRow(Key basic)
+    {
+        auto found = basics.find(basic);
+        assert(found != basics.end() && "no row for the symbol");
+        Slot slot = found->second;
+        basics.erase(found);
+        Row row = std::move(slots[slot]);
+        slots[slot] = Row {};
+        row.basic = 0;
+        freeSlots.push_back(slot);
+        return row;
+    }
+
+    // target += source * factor, in one merge of the two sorted rows. `slot` is the target's slot,
+    // or kNoSlot for a row outside the table.
+    void addRow(Row& target, Slot slot, const Row& source, double factor)
+    {
+        target.constant += source.constant * factor;
+        scratch.clear();
+        scratch.reserve(target.cells.size() + source.cells.size());
+        auto a = target.cells.begin();
+        auto aEnd = target.cells.end();
+        auto b = source.cells.begin();
+        auto bEnd = source.cells.end();
+        while (a != aEnd || b != bEnd) {
+            if (b == bEnd || (a != aEnd && a->symbol < b->symbol)) {
+                scratch.push_back(*a++);
+                continue;
+            }
+            if (a == aEnd || b->symbol < a->symbol) {
+                double value = b->coefficient * factor;
+                if (!nearZero(value)) {
+                    scratch.push_back({ b->symbol, value });
+                    if (slot != kNoSlot)
+                        noteCell(b->symbol, slot);
+                }
+                ++b;
+                continue;
+            }
+            double value = a->coefficient + b->coefficient * factor;
+            if (!nearZero(value))
+                scratch.push_back({ a->symbol, value });
+            ++a;
+            ++b;
+        }
+        target.cells.swap(scratch);
+    }
+
+    // Replaces `symbol` in `target` by `row`.
+    void substituteIn(Row& target, Slot slot, Key symbol, const Row& row)
+    {
+        auto found = target.findCell(symbol);
+        if (found == target.cells.end())
+            return;
+        double coefficient = found->coefficient;
+        target.cells.erase(found);
+        addRow(target, slot, row, coefficient);
     }
 
     Row createRow(const Constraint& constraint, Tag& tag)
@@ -229,9 +323,8 @@ struct ConstraintSolver::Tableau {
         row.constant = expression.constant;
         for (const auto& term : expression.terms) {
             Key symbol = externalFor(term.variable);
-            auto basic = rows.find(symbol);
-            if (basic != rows.end())
-                row.insert(basic->second, term.coefficient);
+            if (const Row* basic = rowFor(symbol))
+                addRow(row, kNoSlot, *basic, term.coefficient);
             else
                 row.insert(symbol, term.coefficient);
         }
@@ -270,9 +363,9 @@ struct ConstraintSolver::Tableau {
 
     static Key chooseSubject(const Row& row, const Tag& tag)
     {
-        for (const auto& [symbol, coefficient] : row.cells) {
-            if (kindOf(symbol) == Kind::External)
-                return symbol;
+        for (const auto& cell : row.cells) {
+            if (kindOf(cell.symbol) == Kind::External)
+                return cell.symbol;
         }
         if (isPivotable(tag.marker) && row.coefficientFor(tag.marker) < 0)
             return tag.marker;
@@ -283,37 +376,51 @@ struct ConstraintSolver::Tableau {
 
     static bool allDummies(const Row& row)
     {
-        return std::all_of(row.cells.begin(), row.cells.end(), [](const auto& cell) { return kindOf(cell.first) == Kind::Dummy; });
+        return std::all_of(row.cells.begin(), row.cells.end(), [](const Cell& cell) { return kindOf(cell.symbol) == Kind::Dummy; });
     }
 
+    // Replaces `symbol` by `row` in every row of the table, the objective and the artificial row;
+    // `symbol` is basic (or gone) afterwards, so its column goes.
     void substitute(Key symbol, const Row& row)
     {
-        for (auto& [basic, basicRow] : rows) {
-            basicRow.substitute(symbol, row);
-            if (kindOf(basic) != Kind::External && basicRow.constant < 0)
-                infeasible.push_back(basic);
+        auto found = columns.find(symbol);
+        if (found != columns.end()) {
+            clean(symbol, found->second);
+            holders.swap(found->second.slots);
+            columns.erase(found);
+            for (Slot slot : holders)
+                substituteIn(slots[slot], slot, symbol, row);
+            holders.clear();
         }
-        objective.substitute(symbol, row);
+        substituteIn(objective, kNoSlot, symbol, row);
         if (artificial)
-            artificial->substitute(symbol, row);
+            substituteIn(*artificial, kNoSlot, symbol, row);
     }
 
     void pivot(Key leaving, Key entering)
     {
-        Row row = rows.take(leaving);
+        auto found = basics.find(leaving);
+        assert(found != basics.end() && "leaving symbol is not basic");
+        Slot slot = found->second;
+        basics.erase(found);
+        Row& row = slots[slot];
         row.solveFor(leaving, entering);
+        noteCell(leaving, slot);
+        // The row no longer holds `entering`, so the substitution leaves it alone.
         substitute(entering, row);
-        rows.emplace(entering, std::move(row));
+        row.basic = entering;
+        basics.emplace(entering, slot);
     }
 
-    // Primal simplex: pivots until no symbol in `target` can lower it further.
+    // Primal simplex: pivots until no symbol in `target` can lower it further. Among rows of equal
+    // ratio the one whose basic symbol is oldest leaves, which keeps the result deterministic.
     void optimize(const Row& target)
     {
         for (;;) {
             Key entering = 0;
-            for (const auto& [symbol, coefficient] : target.cells) {
-                if (kindOf(symbol) != Kind::Dummy && coefficient < 0) {
-                    entering = symbol;
+            for (const auto& cell : target.cells) {
+                if (kindOf(cell.symbol) != Kind::Dummy && cell.coefficient < 0) {
+                    entering = cell.symbol;
                     break;
                 }
             }
@@ -321,15 +428,16 @@ struct ConstraintSolver::Tableau {
                 return;
             Key leaving = 0;
             double ratio = std::numeric_limits<double>::max();
-            for (const auto& [symbol, row] : rows) {
-                if (kindOf(symbol) == Kind::External)
+            for (Slot slot : rowsHolding(entering)) {
+                const Row& row = slots[slot];
+                if (kindOf(row.basic) == Kind::External)
                     continue;
                 double coefficient = row.coefficientFor(entering);
                 if (coefficient < 0) {
                     double candidate = -row.constant / coefficient;
-                    if (candidate < ratio) {
+                    if (candidate < ratio || (candidate == ratio && leaving && row.basic < leaving)) {
                         ratio = candidate;
-                        leaving = symbol;
+                        leaving = row.basic;
                     }
                 }
             }
@@ -341,96 +449,76 @@ struct ConstraintSolver::Tableau {
         }
     }
 
-    // Dual simplex: restores feasibility after constants changed.
-    void dualOptimize()
-    {
-        while (!infeasible.empty()) {
-            Key leaving = infeasible.back();
-            infeasible.pop_back();
-            auto found = rows.find(leaving);
-            if (found == rows.end() || nearZero(found->second.constant) || found->second.constant >= 0)
-                continue;
-            Key entering = 0;
-            double ratio = std::numeric_limits<double>::max();
-            for (const auto& [symbol, coefficient] : found->second.cells) {
-                if (coefficient > 0 && kindOf(symbol) != Kind::Dummy) {
-                    double candidate = objective.coefficientFor(symbol) / coefficient;
-                    if (candidate < ratio) {
-                        ratio = candidate;
-                        entering = symbol;
-                    }
-                }
-            }
-            assert(entering && "dual optimisation failed");
-            if (!entering)
-                return;
-            pivot(leaving, entering);
-        }
-    }
-
     bool addWithArtificialVariable(const Row& row)
     {
         Key art = makeSymbol(Kind::Slack);
-        rows.emplace(art, row);
+        insertRow(art, Row(row));
         artificial = std::make_unique<Row>(row);
         optimize(*artificial);
         bool success = nearZero(artificial->constant);
         artificial.reset();
-        auto found = rows.find(art);
-        if (found != rows.end()) {
-            Row artRow = rows.take(art);
-            if (artRow.cells.empty())
-                return success;
-            Key entering = 0;
-            for (const auto& [symbol, coefficient] : artRow.cells) {
-                if (isPivotable(symbol)) {
-                    entering = symbol;
-                    break;
+        if (basics.count(art)) {
+            Row artRow = takeRow(art);
+            if (!artRow.cells.empty()) {
+                Key entering = 0;
+                for (const auto& cell : artRow.cells) {
+                    if (isPivotable(cell.symbol)) {
+                        entering = cell.symbol;
+                        break;
+                    }
                 }
+                if (!entering)
+                    return false;
+                artRow.solveFor(art, entering);
+                substitute(entering, artRow);
+                insertRow(entering, std::move(artRow));
             }
-            if (!entering)
-                return false;
-            artRow.solveFor(art, entering);
-            substitute(entering, artRow);
-            rows.emplace(entering, std::move(artRow));
         }
-        for (auto& entry : rows)
-            entry.second.cells.erase(art);
-        objective.cells.erase(art);
+        auto found = columns.find(art);
+        if (found != columns.end()) {
+            clean(art, found->second);
+            for (Slot slot : found->second.slots)
+                slots[slot].erase(art);
+            columns.erase(found);
+        }
+        objective.erase(art);
         return success;
     }
 
     void removeMarkerEffects(Key marker, double weight)
     {
-        auto found = rows.find(marker);
-        if (found != rows.end())
-            objective.insert(found->second, -weight);
+        if (const Row* row = rowFor(marker))
+            addRow(objective, kNoSlot, *row, -weight);
         else
             objective.insert(marker, -weight);
     }
 
-    Key markerLeavingRow(Key marker) const
+    // The row to pivot `marker` into when its constraint goes: the most restricting row where the
+    // marker lowers the basic symbol, else the one where it raises it, else an external row. Ties
+    // go the way a walk over the rows in symbol order would take them.
+    Key markerLeavingRow(Key marker)
     {
         double ratio1 = std::numeric_limits<double>::max();
         double ratio2 = ratio1;
         Key first = 0, second = 0, third = 0;
-        for (const auto& [symbol, row] : rows) {
+        for (Slot slot : rowsHolding(marker)) {
+            const Row& row = slots[slot];
             double coefficient = row.coefficientFor(marker);
             if (coefficient == 0)
                 continue;
-            if (kindOf(symbol) == Kind::External) {
-                third = symbol;
+            if (kindOf(row.basic) == Kind::External) {
+                third = std::max(third, row.basic);
             } else if (coefficient < 0) {
                 double ratio = -row.constant / coefficient;
-                if (ratio < ratio1) {
+                if (ratio < ratio1 || (ratio == ratio1 && first && row.basic < first)) {
                     ratio1 = ratio;
-                    first = symbol;
+                    first = row.basic;
                 }
             } else {
                 double ratio = row.constant / coefficient;
-                if (ratio < ratio2) {
+                if (ratio < ratio2 || (ratio == ratio2 && second && row.basic < second)) {
                     ratio2 = ratio;
-                    second = symbol;
+                    second = row.basic;
                 }
             }
         }
@@ -449,9 +537,53 @@ ConstraintSolver::~ConstraintSolver() = default;
 
 ConstraintSolver::Variable ConstraintSolver::newVariable(std::string name)
 {
-    m_names.push_back(std::move(name));
     m_valuesValid = false;
+    if (!m_freeIds.empty()) {
+        std::uint32_t id = m_freeIds.back();
+        m_freeIds.pop_back();
+        m_names[id - 1] = std::move(name);
+        m_live[id - 1] = true;
+        return Variable { id };
+    }
+    m_names.push_back(std::move(name));
+    m_uses.push_back(0);
+    m_live.push_back(true);
     return Variable { static_cast<std::uint32_t>(m_names.size()) };
+}
+
+void ConstraintSolver::releaseVariable(Variable variable)
+{
+    if (!isLive(variable) || m_uses[variable.id - 1] != 0)
+        return;
+    Tableau& t = *m_tableau;
+    auto external = t.externals.find(variable.id);
+    if (external != t.externals.end()) {
+        // No constraint mentions the variable, so no other row or the objective holds its symbol:
+        // its own row, if it has one, only defines it and can go.
+        Key symbol = external->second;
+        if (t.rowFor(symbol))
+            t.takeRow(symbol);
+        t.dropColumnIfUnused(symbol);
+        t.externals.erase(external);
+    }
+    m_names[variable.id - 1] = {};
+    m_live[variable.id - 1] = false;
+    m_freeIds.push_back(variable.id);
+    m_valuesValid = false;
+}
+
+void ConstraintSolver::countUses(const Constraint& constraint, bool adding)
+{
+    for (const Expression* expression : { &constraint.lhs, &constraint.rhs }) {
+        for (const auto& term : expression->terms) {
+            if (term.variable.id < 1 || term.variable.id > m_uses.size())
+                continue;
+            if (adding)
+                ++m_uses[term.variable.id - 1];
+            else
+                --m_uses[term.variable.id - 1];
+        }
+    }
 }
 
 const std::string& ConstraintSolver::name(Variable variable) const
@@ -472,9 +604,9 @@ void ConstraintSolver::refreshValues() const
         return;
     m_values.assign(m_names.size(), 0.0);
     for (const auto& [id, symbol] : m_tableau->externals) {
-        auto found = m_tableau->rows.find(symbol);
-        if (found != m_tableau->rows.end() && id >= 1 && id <= m_values.size())
-            m_values[id - 1] = found->second.constant;
+        const Row* row = m_tableau->rowFor(symbol);
+        if (row && id >= 1 && id <= m_values.size())
+            m_values[id - 1] = row->constant;
     }
     m_valuesValid = true;
 }
@@ -485,6 +617,7 @@ ConstraintSolver::ConstraintId ConstraintSolver::add(const Constraint& constrain
     m_valuesValid = false;
     if (insert(id, constraint)) {
         m_constraints.emplace(id, constraint);
+        countUses(constraint, true);
         return id;
     }
     // A failed attempt may leave the tableau holding parts of the rejected row, so it is rebuilt
@@ -511,7 +644,7 @@ bool ConstraintSolver::insert(ConstraintId id, const Constraint& constraint)
     } else {
         row.solveFor(subject);
         t.substitute(subject, row);
-        t.rows.emplace(subject, std::move(row));
+        t.insertRow(subject, std::move(row));
     }
     t.tags.emplace(id, tag);
     t.optimize(t.objective);
@@ -539,6 +672,7 @@ void ConstraintSolver::remove(ConstraintId id)
     Tag tag = t.tags.at(id);
     t.tags.erase(id);
     double weight = constraint->second.weight;
+    countUses(constraint->second, false);
     m_constraints.erase(constraint);
     m_valuesValid = false;
 
@@ -547,18 +681,21 @@ void ConstraintSolver::remove(ConstraintId id)
     if (tag.other && kindOf(tag.other) == Kind::Error)
         t.removeMarkerEffects(tag.other, weight);
 
-    auto found = t.rows.find(tag.marker);
-    if (found != t.rows.end()) {
-        t.rows.erase(found);
+    if (t.rowFor(tag.marker)) {
+        t.takeRow(tag.marker);
     } else {
         Key leaving = t.markerLeavingRow(tag.marker);
         assert(leaving && "constraint marker not found in the tableau");
         if (leaving) {
-            Row row = t.rows.take(leaving);
+            Row row = t.takeRow(leaving);
             row.solveFor(leaving, tag.marker);
             t.substitute(tag.marker, row);
         }
     }
+    // Only the removed row held the constraint's own symbols.
+    t.dropColumnIfUnused(tag.marker);
+    if (tag.other)
+        t.dropColumnIfUnused(tag.other);
     t.optimize(t.objective);
 }
 
@@ -566,6 +703,7 @@ void ConstraintSolver::clear()
 {
     m_tableau = std::make_unique<Tableau>();
     m_constraints.clear();
+    std::fill(m_uses.begin(), m_uses.end(), 0);
     m_valuesValid = false;
 }
 

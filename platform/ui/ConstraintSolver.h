@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace morvix::platform {
@@ -66,7 +65,15 @@ public:
     ConstraintSolver(const ConstraintSolver&) = delete;
     ConstraintSolver& operator=(const ConstraintSolver&) = delete;
 
+    /// A new variable; the id of a released one may be handed out again.
     Variable newVariable(std::string name = {});
+    /// Forgets a variable that no constraint mentions any more, so that its storage and id are
+    /// reused by a later newVariable. Does nothing while a constraint still mentions it. The
+    /// released variable must not be used afterwards: its id may already name another one.
+    void releaseVariable(Variable variable);
+    bool isLive(Variable variable) const { return variable.id >= 1 && variable.id <= m_live.size() && m_live[variable.id - 1]; }
+    /// Variables made and not released.
+    std::size_t variableCount() const { return m_names.size() - m_freeIds.size(); }
     const std::string& name(Variable variable) const;
     /// The variable's value in the current solution; 0 for a variable no constraint mentions.
     double value(Variable variable) const;
@@ -93,10 +100,14 @@ private:
     bool insert(ConstraintId id, const Constraint& constraint);
     void rebuildWithout(ConstraintId failed);
     void refreshValues() const;
+    void countUses(const Constraint& constraint, bool adding);
 
     std::unique_ptr<Tableau> m_tableau;
     std::map<ConstraintId, Constraint> m_constraints; // in the order they were added
-    std::vector<std::string> m_names;
+    std::vector<std::string> m_names; // by variable id - 1
+    std::vector<std::uint32_t> m_uses; // how many constraints mention each variable
+    std::vector<bool> m_live;
+    std::vector<std::uint32_t> m_freeIds;
     ConstraintId m_nextId = 1;
     mutable std::vector<double> m_values;
     mutable bool m_valuesValid = false;

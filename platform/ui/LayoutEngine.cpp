@@ -67,16 +67,19 @@ double LayoutEngine::weightForPriority(double priority)
 LayoutEngine::Variables& LayoutEngine::variablesFor(const View& view)
 {
     auto found = m_variables.find(view.serial());
-    if (found != m_variables.end())
+    if (found != m_variables.end()) {
+        found->second.pass = m_pass;
         return found->second;
+    }
     std::string prefix = view.debugName().empty() ? std::to_string(view.serial()) : view.debugName();
     Variables variables { m_solver.newVariable(prefix + ".x"), m_solver.newVariable(prefix + ".y"),
-        m_solver.newVariable(prefix + ".width"), m_solver.newVariable(prefix + ".height") };
+        m_solver.newVariable(prefix + ".width"), m_solver.newVariable(prefix + ".height"), m_pass };
     return m_variables.emplace(view.serial(), variables).first->second;
 }
 
 std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& root)
 {
+    ++m_pass;
     // 1. Gather the installed constraints and the views they mention.
     struct Installed {
         std::shared_ptr<LayoutConstraint> constraint;
@@ -198,9 +201,11 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
 
     // 2. Build the wanted system.
     std::map<Key, Entry> wanted;
-    auto want = [&](Key key, Expression lhs, Relation relation, Expression rhs, double weight, std::string description) {
+    // Descriptions are only written for entries the solver has not seen yet (see step 3).
+    auto want = [&](Key key, const Expression& lhs, Relation relation, const Expression& rhs, double weight, const char* label,
+                    const LayoutConstraint* source = nullptr) {
         SolverConstraint constraint { lhs.normalized(), relation, rhs.normalized(), weight };
-        wanted.emplace(key, Entry { std::move(constraint), 0, std::move(description) });
+        wanted.emplace(key, Entry { std::move(constraint), 0, {}, label, source });
     };
     for (const auto& view : order) {
         if (!isLaid(*view))
@@ -233,13 +238,8 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         Relation relation = constraint->relation() == LayoutRelation::Equal ? Relation::Equal
             : constraint->relation() == LayoutRelation::LessThanOrEqual                ? Relation::LessOrEqual
                                                                                        : Relation::GreaterOrEqual;
-        auto name = [](const View* view) {
-            if (!view)
-                return std::string("nil");
-            return view->debugName().empty() ? std::string(view->className()) + "#" + std::to_string(view->serial()) : view->debugName();
-        };
-        want({ kKindConstraint, constraint->serial(), 0 }, lhs, relation, rhs, weightForPriority(constraint->priority()),
-            constraint->describe(name));
+        want({ kKindConstraint, constraint->serial(), 0 }, lhs, relation, rhs, weightForPriority(constraint->priority()), nullptr,
+            constraint.get());
     }
 
     for (const auto& [view, frame] : pinned) {
@@ -265,6 +265,7 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     for (auto& [key, entry] : wanted) {
         if (m_entries.count(key))
             continue;
+        describe(entry);
         entry.id = m_solver.add(entry.constraint);
         if (!entry.id && key.kind == kKindPin)
             pinRefused = true;
@@ -283,6 +284,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         }
     }
 
+    // Every constraint that mentions a view went through variablesFor above, so the variables of
+    // views this pass did not reach belong to views that left the tree (or lost their constraints).
+    releaseUnusedVariables();
+
     // 4. Read the frames.
     std::vector<std::pair<std::shared_ptr<View>, Rect>> frames;
     for (const auto& view : order) {
@@ -293,6 +298,35 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
                                       m_solver.value(variables.width), m_solver.value(variables.height)));
     }
     return frames;
+}
+
+void LayoutEngine::releaseUnusedVariables()
+{
+    for (auto it = m_variables.begin(); it != m_variables.end();) {
+        const Variables& variables = it->second;
+        if (variables.pass == m_pass) {
+            ++it;
+            continue;
+        }
+        for (auto variable : { variables.x, variables.y, variables.width, variables.height })
+            m_solver.releaseVariable(variable);
+        it = m_variables.erase(it);
+    }
+}
+
+void LayoutEngine::describe(Entry& entry)
+{
+    if (entry.source) {
+        entry.description = entry.source->describe([](const View* view) {
+            if (!view)
+                return std::string("nil");
+            return view->debugName().empty() ? std::string(view->className()) + "#" + std::to_string(view->serial()) : view->debugName();
+        });
+    } else if (entry.label) {
+        entry.description = entry.label;
+    }
+    entry.label = nullptr;
+    entry.source = nullptr;
 }
 
 void LayoutEngine::noteDropped(const Entry& entry)

@@ -56,6 +56,8 @@ public:
     static void runPass(View& root);
 
     /// Solves the tree under `root` and returns the frames of the views laid out by constraints.
+    /// The variables of views that the tree no longer mentions are released, so the solver holds
+    /// only what the current tree needs.
     std::vector<std::pair<std::shared_ptr<View>, Rect>> solve(View& root);
 
     /// Descriptions of the required constraints dropped so far, in order.
@@ -86,18 +88,25 @@ private:
         ConstraintSolver::Constraint constraint;
         ConstraintSolver::ConstraintId id = 0; // 0 when dropped
         std::string description;
+        // What the description is written from, during the pass that builds the entry.
+        const char* label = nullptr;
+        const LayoutConstraint* source = nullptr;
     };
     struct Variables {
         ConstraintSolver::Variable x, y, width, height;
+        std::uint64_t pass = 0; // the last pass that used them
     };
 
     Variables& variablesFor(const View& view);
+    void releaseUnusedVariables();
+    static void describe(Entry& entry);
     void noteDropped(const Entry& entry);
 
     ConstraintSolver m_solver;
     std::unordered_map<std::uint64_t, Variables> m_variables;
     std::map<Key, Entry> m_entries;
     std::vector<std::string> m_dropped;
+    std::uint64_t m_pass = 0;
 };
 
 } // namespace morvix::platform

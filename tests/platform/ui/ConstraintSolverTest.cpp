@@ -77,6 +77,26 @@ TEST(ConstraintSolverTest, ConflictingRequiredConstraintIsRefusedAndLeavesTheSys
     ASSERT_TRUE(solver.add(equal(x, 4.5, 10)));
     EXPECT_DOUBLE_EQ(solver.value(x), 4.5);
 }
+TEST(ConstraintSolverTest, VariableIsReleasedOnlyOnceNoConstraintMentionsIt)
+{
+    Solver solver;
+    auto x = solver.newVariable("x");
+    auto y = solver.newVariable("y");
+    auto tie = solver.add(equal(y, Solver::Expression(x) + 5.0));
+    ASSERT_TRUE(solver.add(equal(x, 10.0)));
+    solver.releaseVariable(y);
+    EXPECT_EQ(solver.variableCount(), 2u) << "still mentioned";
+    EXPECT_DOUBLE_EQ(solver.value(y), 15);
+    solver.remove(tie);
+    solver.releaseVariable(y);
+    EXPECT_EQ(solver.variableCount(), 1u);
+    auto z = solver.newVariable("z");
+    EXPECT_EQ(solver.name(z), "z");
+    EXPECT_DOUBLE_EQ(solver.value(z), 0);
+    ASSERT_TRUE(solver.add(equal(z, Solver::Expression(x) * 2)));
+    EXPECT_DOUBLE_EQ(solver.value(z), 20);
+    EXPECT_DOUBLE_EQ(solver.value(x), 10);
+}
 
 // ---- Cross-check against kiwisolver, an independent implementation of the same algorithm ----
 

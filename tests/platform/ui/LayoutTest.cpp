@@ -297,6 +297,34 @@ TEST_F(LayoutTest, RemovingAViewRemovesTheConstraintsThatMentionItsSubtree)
     EXPECT_EQ(box->constraints().size(), 1u);
 }
 
+TEST_F(LayoutTest, ViewsThatComeAndGoLeaveNothingBehindInTheSolver)
+{
+    auto anchor = laidView("anchor");
+    parent->addSubview(anchor);
+    pin(*parent, anchor, A::Left, 10);
+    pin(*parent, anchor, A::Top, 10);
+    LayoutEngine engine;
+    engine.solve(*parent);
+    const ConstraintSolver& solver = engine.solver();
+    std::size_t variables = solver.variableCount();
+    std::size_t constraints = solver.constraintCount();
+    for (int round = 0; round < 20; ++round) {
+        auto passing = laidView("passing");
+        parent->addSubview(passing);
+        parent->addConstraint(LayoutConstraint::create(passing, A::Left, R::Equal, anchor, A::Right, 1, 8));
+        pin(*parent, passing, A::Width, 30 + round);
+        auto frames = engine.solve(*parent);
+        ASSERT_EQ(frames.size(), 2u);
+        // A newcomer may get the ids of an earlier one's variables, never their values.
+        EXPECT_EQ(frames[1].second, Rect(18, 0, 30 + round, 0)) << "round " << round;
+        passing->removeFromSuperview();
+        engine.solve(*parent);
+        EXPECT_EQ(solver.variableCount(), variables) << "round " << round;
+        EXPECT_EQ(solver.constraintCount(), constraints) << "round " << round;
+    }
+    EXPECT_EQ(engine.solve(*parent).at(0).second, Rect(10, 10, 0, 0));
+}
+
 TEST_F(LayoutTest, ConstraintWithAnItemOutsideTheSubtreeIsRefused)
 {
     auto inside = laidView("inside");
