@@ -13,6 +13,8 @@ class ClientContext;
 namespace platform {
 class LayoutConstraint;
 class View;
+enum class LayoutAttribute;
+enum class LayoutRelation;
 }
 
 /// Places a widget's view inside its superview from the widget's "layoutData" dictionary:
@@ -73,6 +75,8 @@ protected:
     /// for it. With `superview` null only removes.
     void updateParentConstraints(const std::shared_ptr<platform::View>& superview);
     Constraints& mutableConstraints() { return m_constraints; }
+    /// Removes each of `constraints` from the view it is installed on, then empties the list.
+    static void uninstall(Constraints& constraints);
 
 private:
     void clearParentConstraints();
@@ -80,6 +84,8 @@ private:
     void addParentConstraintsWhenContainedInScrollView(platform::View& superview);
     void spanSuperviewHorizontal(platform::View& superview);
     void spanSuperviewVertical(platform::View& superview);
+    void addSpan(platform::View& superview, platform::LayoutAttribute edge, platform::LayoutRelation relation,
+        Constraints& list);
 
     std::weak_ptr<platform::View> m_view;
     platform::Value m_data;
@@ -88,9 +94,6 @@ private:
     Constraints m_constraints;
     Constraints m_horizontalSpan;
     Constraints m_verticalSpan;
-    // The view the span constraints were installed on; they are removed from there even after
-    // the view has moved elsewhere.
-    std::weak_ptr<platform::View> m_spanHost;
 };
 
 } // namespace morvix
