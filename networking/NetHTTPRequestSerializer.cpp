@@ -262,6 +262,11 @@ std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestWithMethod(
     return requestBySerializingRequest(request, parameters, error);
 }
 
+bool NetHTTPRequestSerializer::encodesParametersInURI(const platform::URLRequest& request) const
+{
+    return m_methodsEncodingParametersInURI.count(upperCased(request.method())) != 0;
+}
+
 std::optional<std::string> NetHTTPRequestSerializer::queryString(const platform::URLRequest& request,
     const platform::Value& parameters, std::optional<platform::Error>* error) const
 {
@@ -301,7 +306,7 @@ std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestBySerializi
     // A style without a query form leaves the request as it is.
     if (!query)
         return serialized;
-    if (m_methodsEncodingParametersInURI.count(upperCased(request.method()))) {
+    if (encodesParametersInURI(request)) {
         if (serialized.url()) {
             const auto& url = *serialized.url();
             serialized.setURL(platform::Url::parse(url.absoluteString() + (url.query() ? "&" : "?") + *query));

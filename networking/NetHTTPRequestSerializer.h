@@ -99,6 +99,9 @@ protected:
     NetHTTPRequestSerializer();
     /// Makes a serializer of the concrete class with the defaults; `copy` fills it in.
     virtual std::shared_ptr<NetHTTPRequestSerializer> makeEmpty() const;
+    /// Whether the parameters of `request` go into its URL (its upper-cased method is one of
+    /// `HTTPMethodsEncodingParametersInURI`).
+    bool encodesParametersInURI(const platform::URLRequest& request) const;
 
 private:
     enum class Setting { AllowsCellularAccess, CachePolicy, ShouldHandleCookies, ShouldUsePipelining, NetworkServiceType, TimeoutInterval };

@@ -11,6 +11,8 @@ namespace morvix {
 
 /// The error domain of request serialisation.
 inline constexpr const char* NetURLRequestSerializationErrorDomain = "com.pelvarine.error.serialization.request";
+/// A user-information key for the request an operation failed with; nothing here writes it.
+inline constexpr const char* NetworkingOperationFailingURLRequestErrorKey = "com.pelvarine.serialization.request.error.response";
 
 /// Turns a request and a parameter dictionary into the request to send.
 class NetURLRequestSerialization {

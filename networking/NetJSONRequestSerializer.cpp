@@ -1,0 +1,47 @@
+#include "networking/NetJSONRequestSerializer.h"
+
+#include "networking/NetRequestBodyWriting.h"
+
+namespace morvix {
+
+std::shared_ptr<NetJSONRequestSerializer> NetJSONRequestSerializer::serializerWithWritingOptions(unsigned long options)
+{
+    std::shared_ptr<NetJSONRequestSerializer> serializer(new NetJSONRequestSerializer());
+    serializer->m_writingOptions = options;
+    return serializer;
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetJSONRequestSerializer::makeEmpty() const
+{
+    return serializer();
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetJSONRequestSerializer::copy() const
+{
+    auto copy = NetHTTPRequestSerializer::copy();
+    static_cast<NetJSONRequestSerializer&>(*copy).m_writingOptions = m_writingOptions;
+    return copy;
+}
+
+std::optional<platform::URLRequest> NetJSONRequestSerializer::requestBySerializingRequest(const platform::URLRequest& request,
+    const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
+{
+    if (encodesParametersInURI(request))
+        return NetHTTPRequestSerializer::requestBySerializingRequest(request, parameters, error);
+
+    // Without parameters the base class adds only the default headers the request lacks.
+    auto serialized = NetHTTPRequestSerializer::requestBySerializingRequest(request, std::nullopt, error);
+    if (!serialized || !parameters)
+        return serialized;
+    if (auto reason = NetUnwritableParametersReason(*parameters, NetBodyFormat::JSON)) {
+        if (error)
+            *error = NetBodyWritingError(*reason);
+        return std::nullopt;
+    }
+    if (!serialized->valueForHeader("Content-Type"))
+        serialized->setValueForHeader("application/json", "Content-Type");
+    serialized->setBody(parameters->dump((m_writingOptions & kPrettyPrinted) ? 2 : -1));
+    return serialized;
+}
+
+} // namespace morvix

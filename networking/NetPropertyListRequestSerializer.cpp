@@ -1,0 +1,127 @@
+#include "networking/NetPropertyListRequestSerializer.h"
+
+#include "networking/NetRequestBodyWriting.h"
+
+#include <plist/plist.h>
+
+
+namespace morvix {
+
+namespace {
+
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPointer = std::unique_ptr<void, PlistFree>;
+
+// Precondition: NetUnwritableParametersReason found nothing wrong with `value`.
+plist_t node(const platform::Value& value)
+{
+    using Type = platform::Value::value_t;
+    switch (value.type()) {
+    case Type::boolean:
+        return plist_new_bool(value.get<bool>() ? 1 : 0);
+    case Type::number_integer:
+        // libplist stores every integer as unsigned; negative ones are written back as such.
+        return plist_new_uint(static_cast<uint64_t>(value.get<std::int64_t>()));
+    case Type::number_unsigned:
+        return plist_new_uint(value.get<std::uint64_t>());
+    case Type::number_float:
+        return plist_new_real(value.get<double>());
+    case Type::string:
+        return plist_new_string(value.get_ref<const std::string&>().c_str());
+    case Type::binary: {
+        const auto& bytes = value.get_binary();
+        return plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    case Type::array: {
+        plist_t array = plist_new_array();
+        for (const auto& element : value)
+            plist_array_append_item(array, node(element));
+        return array;
+    }
+    case Type::object: {
+        plist_t dictionary = plist_new_dict();
+        for (const auto& [key, element] : value.items())
+            plist_dict_set_item(dictionary, key.c_str(), node(element));
+        return dictionary;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> NetPropertyListData(const platform::Value& value, NetPropertyListFormat format,
+    std::optional<platform::Error>* error)
+{
+    auto fail = [error](std::string reason) -> std::optional<std::string> {
+        if (error)
+            *error = NetBodyWritingError(std::move(reason));
+        return std::nullopt;
+    };
+    if (format != NetPropertyListFormat::XML && format != NetPropertyListFormat::Binary)
+        return fail("property lists can be written only as XML (100) or binary (200), not in format "
+            + std::to_string(static_cast<unsigned long>(format)));
+    if (auto reason = NetUnwritableParametersReason(value, NetBodyFormat::PropertyList))
+        return fail(*reason);
+    PlistPointer root(node(value));
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    if (format == NetPropertyListFormat::XML)
+        plist_to_xml(root.get(), &bytes, &length);
+    else
+        plist_to_bin(root.get(), &bytes, &length);
+    if (!bytes)
+        return fail("the property-list writer failed");
+    std::string data(bytes, length);
+    if (format == NetPropertyListFormat::XML)
+        plist_to_xml_free(bytes);
+    else
+        plist_to_bin_free(bytes);
+    return data;
+}
+
+std::shared_ptr<NetPropertyListRequestSerializer> NetPropertyListRequestSerializer::serializerWithFormat(NetPropertyListFormat format,
+    unsigned long writeOptions)
+{
+    std::shared_ptr<NetPropertyListRequestSerializer> serializer(new NetPropertyListRequestSerializer());
+    serializer->m_format = format;
+    serializer->m_writeOptions = writeOptions;
+    return serializer;
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetPropertyListRequestSerializer::makeEmpty() const
+{
+    return serializer();
+}
+
+std::shared_ptr<NetHTTPRequestSerializer> NetPropertyListRequestSerializer::copy() const
+{
+    auto copy = NetHTTPRequestSerializer::copy();
+    auto& typed = static_cast<NetPropertyListRequestSerializer&>(*copy);
+    typed.m_format = m_format;
+    typed.m_writeOptions = m_writeOptions;
+    return copy;
+}
+
+std::optional<platform::URLRequest> NetPropertyListRequestSerializer::requestBySerializingRequest(const platform::URLRequest& request,
+    const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
+{
+    if (encodesParametersInURI(request))
+        return NetHTTPRequestSerializer::requestBySerializingRequest(request, parameters, error);
+
+    auto serialized = NetHTTPRequestSerializer::requestBySerializingRequest(request, std::nullopt, error);
+    if (!serialized || !parameters)
+        return serialized;
+    auto body = NetPropertyListData(*parameters, m_format, error);
+    if (!body)
+        return std::nullopt;
+    if (!serialized->valueForHeader("Content-Type"))
+        serialized->setValueForHeader("application/x-plist", "Content-Type");
+    serialized->setBody(std::move(*body));
+    return serialized;
+}
+
+} // namespace morvix
