@@ -18,6 +18,7 @@
 #include <cassert>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -225,7 +226,11 @@ void URLConnection::endAfterException(const std::string& what)
         m_ended = true;
         auto error = makeURLError(kURLErrorUnknown, failingURL());
         error.setFailureReason(what);
-        m_delegate->connectionDidFailWithError(*this, error);
+        try {
+            m_delegate->connectionDidFailWithError(*this, error);
+        } catch (...) {
+            std::fprintf(stderr, "morvix: a connection delegate threw while hearing of a failure: %s\n", what.c_str());
+        }
     }
     teardown();
 }

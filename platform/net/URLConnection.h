@@ -40,7 +40,9 @@ enum class ConnectionReuse { Allowed, Forbidden };
 ///   connection and a challenge of its own.
 /// - The request's time-out is an idle time-out.
 /// - Cookies are shared by every connection whose request handles cookies.
-/// - "file://" URLs are read by the connection itself.
+/// - "file://" URLs are read by the connection itself, piece by piece like any body.
+/// - An exception a delegate throws on the network thread fails its transfer (kURLErrorUnknown,
+///   the exception's text as the reason); it never reaches curl, OpenSSL or the thread's loop.
 ///
 /// Ownership: while a transfer runs, the network thread holds the connection and the connection
 /// holds its delegate strongly, so a delegate nobody else keeps lives until its last callback.

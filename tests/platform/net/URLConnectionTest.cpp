@@ -147,6 +147,20 @@ protected:
         return delegate;
     }
 
+    // A round trip through the network thread's queue: whatever a transfer would still deliver
+    // has been delivered by then.
+    static bool drainNetworkThread()
+    {
+        std::atomic<bool> drained { false };
+        NetworkThread::shared().perform([&] {
+            NetworkThread::shared().perform([&] {
+                drained = true;
+                MainLoop::main().post([] { });
+            });
+        });
+        return MainLoop::main().runUntil([&] { return drained.load(); }, 10s);
+    }
+
     static URLRequest requestFor(const std::string& url)
     {
         return URLRequest(Url::parse(url));
@@ -489,15 +503,7 @@ TEST_F(URLConnectionTest, CancelInsideACallbackStopsEveryLaterCall)
         return delegate->chunks == 1;
     }, 10s));
     gate->open();
-    // A round trip through the network thread's queue shows that nothing else was delivered.
-    std::atomic<bool> drained { false };
-    NetworkThread::shared().perform([&] {
-        NetworkThread::shared().perform([&] {
-            drained = true;
-            MainLoop::main().post([] { });
-        });
-    });
-    ASSERT_TRUE(MainLoop::main().runUntil([&] { return drained.load(); }, 10s));
+    ASSERT_TRUE(drainNetworkThread());
     std::lock_guard lock(delegate->mutex);
     EXPECT_EQ(delegate->terminalCalls, 0);
     EXPECT_EQ(delegate->body, "first");
@@ -590,14 +596,7 @@ TEST_F(FileURLTest, AHugeSparseFileArrivesPieceByPieceAndItsReaderCanStopIt)
         std::lock_guard lock(delegate->mutex);
         return delegate->received >= delegate->cancelAfterBytes;
     }, 30s));
-    std::atomic<bool> drained { false };
-    NetworkThread::shared().perform([&] {
-        NetworkThread::shared().perform([&] {
-            drained = true;
-            MainLoop::main().post([] { });
-        });
-    });
-    ASSERT_TRUE(MainLoop::main().runUntil([&] { return drained.load(); }, 10s));
+    ASSERT_TRUE(drainNetworkThread());
     std::lock_guard lock(delegate->mutex);
     EXPECT_EQ(delegate->plainResponse->expectedContentLength(), kSize);
     EXPECT_EQ(delegate->received, std::size_t(4 << 20)) << "nothing arrives after the reader stopped";
