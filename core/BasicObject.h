@@ -175,9 +175,15 @@ protected:
     static std::shared_ptr<T> construct(std::string id, std::shared_ptr<ClientContext> client)
     {
         auto object = std::make_shared<T>(CreationKey(), std::move(id), std::move(client));
+        static_cast<BasicObject&>(*object).didConstruct();
         object->startObservingProcessingFinished();
         return object;
     }
+
+    /// Runs once, right after the constructor, when the object is owned by its shared pointer:
+    /// what needs virtual calls or `weak_from_this()` goes here. Does nothing here; overrides
+    /// call their base first.
+    virtual void didConstruct() { }
 
 private:
     void startObservingProcessingFinished();

@@ -9,6 +9,11 @@ namespace morvix {
 class LogEntry;
 class RemoteObject;
 
+namespace platform {
+class View;
+class Window;
+}
+
 /// The session as its remote objects see it: the object registry's lookup and removal, and the
 /// session log. The session class implements it; tests supply their own. Remote objects hold it
 /// weakly.
@@ -22,6 +27,17 @@ public:
     virtual void removeObjectById(const std::string& id) = 0;
     /// Appends `entry` to the session log. Any thread.
     virtual void log(const LogEntry& entry) = 0;
+
+    // What widgets ask of the session. Each has a neutral answer, for sessions without a user
+    // interface.
+    /// Seconds since the current session was loaded, on the process clock; 0 by default.
+    virtual double timeInSession() const { return 0; }
+    /// The object registry's root object (the display); null by default. Any thread.
+    virtual std::shared_ptr<RemoteObject> rootObject() const { return nullptr; }
+    /// The session's window; null by default.
+    virtual std::shared_ptr<platform::Window> window() const { return nullptr; }
+    /// The root view of the session's interface; null by default.
+    virtual std::shared_ptr<platform::View> rootView() const { return nullptr; }
 };
 
 } // namespace morvix

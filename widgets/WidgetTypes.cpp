@@ -1,6 +1,7 @@
 #include "widgets/WidgetTypes.h"
 
 #include "core/WidgetRegistry.h"
+#include "widgets/foundation/Composite.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
 
 namespace morvix {
@@ -9,6 +10,7 @@ void registerWidgetTypes()
 {
     auto& registry = WidgetRegistry::instance();
     // Widgets and native-access objects join here as their classes are written.
+    registry.addHandler<Composite>();
 
     // Services.
     registry.addHandler<TextSizeMeasurement>();

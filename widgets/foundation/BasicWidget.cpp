@@ -1,0 +1,420 @@
+#include "widgets/foundation/BasicWidget.h"
+
+#include "core/ClientContext.h"
+#include "core/RemoteException.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Animator.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/View.h"
+#include "widgets/foundation/ClientLayout.h"
+#include "widgets/foundation/LayoutNotAnimatable.h"
+#include "widgets/foundation/WidgetContainer.h"
+
+#include <cmath>
+#include <unordered_set>
+
+namespace morvix {
+
+using platform::Value;
+
+namespace {
+
+constexpr double kEnableFadeDuration = 0.3;
+constexpr double kDisabledAlpha = 0.7;
+
+// The number under `key` of the transform dictionary as a 32-bit float; nothing when absent.
+std::optional<float> transformComponent(const Value& transform, const char* key, const std::string& objectId)
+{
+    auto entry = transform.find(key);
+    if (entry == transform.end())
+        return std::nullopt;
+    auto number = platform::numberValue(*entry);
+    if (!number)
+        RemoteException::throwIncorrectParameter("property 'transform' of widget '%@' expects a number for '%@' but got %@",
+            objectId, key, *entry);
+    return static_cast<float>(*number);
+}
+
+} // namespace
+
+BasicWidget::~BasicWidget() = default;
+
+const PropertyTable& BasicWidget::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<BasicWidget>(BasicObject::properties())
+                                           .array("style", &BasicWidget::setStyle, &BasicWidget::style)
+                                           .rect("bounds", &BasicWidget::setBounds, &BasicWidget::bounds)
+                                           .number("tabIndex", &BasicWidget::setTabIndex, &BasicWidget::tabIndex)
+                                           .boolean("visibility", &BasicWidget::setVisibility, &BasicWidget::visibility)
+                                           .boolean("enabled", &BasicWidget::setEnabled, &BasicWidget::isEnabled)
+                                           .font("font", &BasicWidget::setFont, &BasicWidget::font)
+                                           .color("foreground", &BasicWidget::setForeground, &BasicWidget::foreground)
+                                           .color("background", &BasicWidget::setBackground, &BasicWidget::background)
+                                           .array("backgroundImage", &BasicWidget::setBackgroundImage, &BasicWidget::backgroundImage)
+                                           .dictionary("data", &BasicWidget::setData, &BasicWidget::data)
+                                           .dictionary("layoutData", &BasicWidget::setLayoutData, &BasicWidget::layoutData)
+                                           .number("opacity", &BasicWidget::setOpacity, &BasicWidget::opacity)
+                                           .dictionary("transform", &BasicWidget::setTransform, &BasicWidget::transform);
+    return table;
+}
+
+const PropertyNames& BasicWidget::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(BasicObject::remoteObjectProperties(),
+        { "style", "bounds", "tabIndex", "visibility", "font", "foreground", "background", "backgroundImage", "data",
+            "layoutData", "opacity", "transform" });
+    return names;
+}
+
+void BasicWidget::didConstruct()
+{
+    RemoteClass::didConstruct();
+    auto view = this->view();
+    if (!view)
+        return;
+    view->setHidden(true);
+    view->setDebugName(objectId());
+    m_enabled = true;
+    view->setUserInteractionEnabled(true);
+}
+
+// MARK: Parent
+
+void BasicWidget::setParent(std::shared_ptr<RemoteObject> parent)
+{
+    auto current = this->parent();
+    if (current == parent)
+        return;
+    // The base refuses a parent inside this widget's own subtree; it does so before the view
+    // has moved, so that a refused parent leaves everything as it was.
+    if (parent && isInSubtree(*parent))
+        return RemoteClass::setParent(parent);
+    if (current)
+        disconnectFromParent(*current);
+    RemoteClass::setParent(parent);
+    if (parent)
+        connectToParent(*parent);
+}
+
+bool BasicWidget::isInSubtree(const RemoteObject& object) const
+{
+    if (&object == this)
+        return true;
+    // Remember what was seen, so that the walk ends even on a malformed chain.
+    std::unordered_set<const RemoteObject*> seen { &object };
+    for (auto current = object.parent(); current && seen.insert(current.get()).second; current = current->parent()) {
+        if (current.get() == this)
+            return true;
+    }
+    return false;
+}
+
+void BasicWidget::disconnectFromParent(RemoteObject& parent)
+{
+    if (!dynamic_cast<WidgetContainer*>(&parent))
+        return;
+    if (auto view = this->view())
+        view->removeFromSuperview();
+    didMoveToSuperview(nullptr);
+}
+
+void BasicWidget::connectToParent(RemoteObject& parent)
+{
+    // The display, whose children sit on its screen view, joins here with its own class.
+    auto* container = dynamic_cast<WidgetContainer*>(&parent);
+    if (!container)
+        return;
+    ensureLayoutDataExistsOn(*this);
+    container->addWidgetView(*this);
+    didMoveToSuperview(container->view());
+}
+
+void BasicWidget::didMoveToSuperview(const std::shared_ptr<platform::View>&)
+{
+    if (m_clientLayout)
+        m_clientLayout->layout();
+}
+
+void BasicWidget::ensureLayoutDataExistsOn(RemoteObject& object)
+{
+    auto* widget = dynamic_cast<BasicWidget*>(&object);
+    if (widget && !widget->layoutData())
+        widget->setLayoutData(Value::object());
+}
+
+void BasicWidget::destroy()
+{
+    if (auto view = this->view())
+        view->endEditing(true);
+    if (m_clientLayout)
+        m_clientLayout->dispose();
+    RemoteClass::destroy();
+}
+
+// MARK: Visibility and enabled
+
+bool BasicWidget::processingFinished()
+{
+    bool keepObserving = RemoteClass::processingFinished();
+    if (creationPhase())
+        setInternalVisibility(m_visibility);
+    return keepObserving;
+}
+
+void BasicWidget::setVisibility(bool visible)
+{
+    m_visibility = visible;
+    if (!creationPhase())
+        setInternalVisibility(visible);
+}
+
+void BasicWidget::setInternalVisibility(bool visible)
+{
+    if (auto view = this->view())
+        view->setHidden(!visible);
+}
+
+void BasicWidget::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    auto view = this->view();
+    if (!view)
+        return;
+    view->setUserInteractionEnabled(enabled);
+    auto& animator = platform::Animator::shared();
+    animator.begin();
+    animator.setDuration(kEnableFadeDuration);
+    view->setAlpha(enabled ? 1.0 : kDisabledAlpha);
+    animator.commit();
+}
+
+// MARK: Style and data
+
+bool BasicWidget::hasStyle(std::string_view word) const
+{
+    if (!m_style || !m_style->is_array())
+        return false;
+    for (const auto& entry : *m_style) {
+        if (entry.is_string() && entry.get_ref<const std::string&>() == word)
+            return true;
+    }
+    return false;
+}
+
+void BasicWidget::setData(std::optional<Value> data)
+{
+    m_data = std::move(data);
+    if (m_clientLayout)
+        m_clientLayout->setAnimated(animateLayout());
+}
+
+bool BasicWidget::dataForKey(const std::string& key, const Value& value) const
+{
+    if (!m_data || !m_data->is_object())
+        return false;
+    auto entry = m_data->find(key);
+    return entry != m_data->end() && platform::valuesEqual(*entry, value);
+}
+
+bool BasicWidget::animateLayout() const
+{
+    return dataForKey("animated", Value(true)) && !dynamic_cast<const LayoutNotAnimatable*>(this);
+}
+
+// MARK: Look
+
+void BasicWidget::setBackground(std::optional<platform::Color> color)
+{
+    m_background = color;
+    if (auto view = this->view())
+        view->setBackgroundColor(color);
+}
+
+std::optional<Value> BasicWidget::opacity() const
+{
+    auto view = this->view();
+    return Value(static_cast<float>(view ? view->alpha() : 0));
+}
+
+void BasicWidget::setOpacity(std::optional<Value> opacity)
+{
+    auto number = opacity ? platform::numberValue(*opacity) : std::nullopt;
+    if (auto view = this->view())
+        view->setAlpha(static_cast<float>(number.value_or(0)));
+}
+
+void BasicWidget::setTransform(std::optional<Value> value)
+{
+    platform::AffineTransform transform;
+    if (value && value->is_object()) {
+        const auto& id = objectId();
+        auto rotation = transformComponent(*value, "rotation", id);
+        auto translationX = transformComponent(*value, "translationX", id);
+        auto translationY = transformComponent(*value, "translationY", id);
+        auto scaleX = transformComponent(*value, "scaleX", id);
+        auto scaleY = transformComponent(*value, "scaleY", id);
+        float sx = scaleX.value_or(1.0f);
+        float sy = scaleY.value_or(1.0f);
+        float tx = translationX.value_or(0.0f);
+        float ty = translationY.value_or(0.0f);
+        if (rotation)
+            transform = transform.concatenated(platform::AffineTransform::rotation(*rotation));
+        bool translates = translationX || translationY;
+        bool scales = scaleX || scaleY;
+        if (translates && (sx == 0 || sy == 0)) {
+            // Dividing by a zero scale would put infinities into the view. The limit of the
+            // steps below: rotation and scale as usual, the translation exactly as given.
+            if (scales)
+                transform = transform.concatenated(platform::AffineTransform::scale(sx, sy));
+            transform.tx = tx;
+            transform.ty = ty;
+        } else {
+            if (translates)
+                transform = transform.concatenated(platform::AffineTransform::translation(tx / sx, ty / sy));
+            if (scales)
+                transform = transform.concatenated(platform::AffineTransform::scale(sx, sy));
+        }
+    }
+    if (auto view = this->view())
+        view->setTransform(transform);
+}
+
+std::optional<Value> BasicWidget::transform() const
+{
+    auto view = this->view();
+    platform::AffineTransform t = view ? view->transform() : platform::AffineTransform { 0, 0, 0, 0, 0, 0 };
+    float a = static_cast<float>(t.a), b = static_cast<float>(t.b), c = static_cast<float>(t.c), d = static_cast<float>(t.d);
+    float scaleX = std::sqrt(a * a + c * c);
+    float scaleY = std::sqrt(b * b + d * d);
+    // A zero scale leaves one axis without a direction: the rotation comes from the other one.
+    float rotation = 0;
+    if (scaleX != 0 && scaleY != 0)
+        rotation = std::atan2(b / scaleY, a / scaleX);
+    else if (scaleY != 0)
+        rotation = std::atan2(b, d);
+    else if (scaleX != 0)
+        rotation = std::atan2(-c, a);
+    Value result = Value::object();
+    result["scaleX"] = scaleX;
+    result["scaleY"] = scaleY;
+    result["translationX"] = static_cast<float>(t.tx);
+    result["translationY"] = static_cast<float>(t.ty);
+    result["rotation"] = rotation;
+    return result;
+}
+
+// MARK: Layout
+
+void BasicWidget::setLayoutData(std::optional<Value> layoutData)
+{
+    m_layoutData = std::move(layoutData);
+    replaceLayout(m_layoutData && ClientLayout::isAbsoluteData(*m_layoutData));
+}
+
+platform::Rect BasicWidget::bounds() const
+{
+    auto view = this->view();
+    return view ? view->frame() : platform::Rect();
+}
+
+void BasicWidget::setBounds(platform::Rect bounds)
+{
+    Value data = Value::object();
+    data["left"] = static_cast<float>(bounds.x());
+    data["top"] = static_cast<float>(bounds.y());
+    data["width"] = static_cast<float>(bounds.width());
+    data["height"] = static_cast<float>(bounds.height());
+    m_layoutData = std::move(data);
+    replaceLayout(true);
+}
+
+void BasicWidget::replaceLayout(bool absolute)
+{
+    if (m_clientLayout)
+        m_clientLayout->dispose();
+    m_clientLayout = ClientLayout::newLayoutWithView(view(), m_layoutData.value_or(Value::object()), absolute, client());
+    m_clientLayout->setAnimated(animateLayout());
+    m_clientLayout->layout();
+}
+
+void BasicWidget::updateConstraints()
+{
+    if (m_clientLayout)
+        m_clientLayout->updateConstraints();
+    auto view = this->view();
+    if (!view)
+        return;
+    // A copy: a subview's update may change the list.
+    auto subviews = view->subviews();
+    for (const auto& subview : subviews)
+        subview->updateConstraints();
+}
+
+// MARK: Background image
+
+const std::shared_ptr<platform::ImageView>& BasicWidget::backgroundHolder()
+{
+    if (!m_backgroundHolder)
+        m_backgroundHolder = platform::ImageView::create();
+    return m_backgroundHolder;
+}
+
+void BasicWidget::applyBackgroundImage(const std::optional<Value>& image, const std::shared_ptr<platform::View>& target)
+{
+    if (!target)
+        return;
+    if (!image || image->is_null()) {
+        target->setBackgroundColor(std::nullopt);
+        return;
+    }
+    std::weak_ptr<platform::View> weakTarget = target;
+    auto failure = [weakTarget] {
+        if (auto view = weakTarget.lock())
+            view->setBackgroundColor(std::nullopt);
+    };
+    // FIXME: the image cache and loader are not built yet. Once they are, the background holder
+    // loads `image` for the session, with `showPatternImage(weakTarget, loaded)` on success and
+    // `failure` otherwise; until then every load fails at once, and the view shows no picture
+    // rather than one it pretends to have.
+    backgroundHolder();
+    failure();
+}
+
+void BasicWidget::showPatternImage(const std::weak_ptr<platform::View>& target, const std::shared_ptr<platform::Image>& image)
+{
+    auto view = target.lock();
+    if (!view || !image)
+        return;
+    view->setBackgroundPatternImage(prepareImageForPattern(image));
+}
+
+std::shared_ptr<platform::Image> BasicWidget::prepareImageForPattern(const std::shared_ptr<platform::Image>& image)
+{
+    if (!image)
+        return nullptr;
+    double scale = systemScale();
+    if (scale == 1.0 || image->scale() > 1.0)
+        return image;
+    return scaleImage(*image, scale);
+}
+
+std::shared_ptr<platform::Image> BasicWidget::scaleImage(const platform::Image& image, double scale)
+{
+    auto size = image.size();
+    platform::BitmapContext bitmap(static_cast<int>(size.width * scale), static_cast<int>(size.height * scale));
+    if (!bitmap.isValid())
+        return nullptr;
+    // The bitmap context draws images upright with its origin at the top left, so the vertical
+    // flip that a bottom-up context needs is left out here.
+    bitmap.context().drawImage(image, platform::Rect(0, 0, bitmap.pixelWidth(), bitmap.pixelHeight()));
+    return bitmap.image(scale, platform::ImageOrientation::Up);
+}
+
+double BasicWidget::systemScale()
+{
+    return platform::Screen::main().scale();
+}
+
+} // namespace morvix
