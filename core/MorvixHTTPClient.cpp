@@ -18,6 +18,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <sstream>
@@ -306,14 +307,29 @@ std::optional<Url> MorvixHTTPClient::localLookup(const std::string& path) const
     return lookup(path, platform::BundleInfo::main().resourcePath, *roots);
 }
 
+namespace {
+
+// Whether `path` is `folder` or lies inside it; both canonical.
+bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+} // namespace
+
 std::optional<Url> MorvixHTTPClient::lookup(const std::string& path, const std::string& appRoot, const std::vector<std::string>& roots)
 {
     namespace fs = std::filesystem;
     for (const auto& root : roots) {
         fs::path folder = fs::path(root).is_absolute() ? fs::path(root) : fs::path(appRoot) / root;
         std::error_code error;
-        auto candidate = fs::weakly_canonical(fs::absolute(folder / path, error), error);
+        auto base = fs::canonical(fs::absolute(folder, error), error);
         if (error)
+            continue;
+        // Symbolic links are resolved before the check: a path that leaves its root, by "..",
+        // by being absolute or through a link, finds nothing there.
+        auto candidate = fs::weakly_canonical(base / path, error);
+        if (error || !isWithin(candidate, base))
             continue;
         if (fs::exists(candidate, error))
             return Url::fileURL(candidate.string());

@@ -156,6 +156,20 @@ TEST_F(MorvixHTTPClientTest, ResourcesResolveToSchemesThenLocalRootsThenTheServe
     EXPECT_EQ(http->relativeURLToServer("img/other.png")->absoluteString(), "http://h/img/other.png");
     delegate->roots = std::vector<std::string> { (resources / "assets").string() };
     EXPECT_TRUE(http->relativeURLToServer("img/logo.png")->isFileURL());
+    EXPECT_TRUE(http->relativeURLToServer("img/../img/logo.png")->isFileURL());
+
+    // Paths that leave their root find nothing there, however they leave it, and go to the
+    // server instead.
+    std::ofstream(resources / "secret.txt") << "secret";
+    std::error_code ignored;
+    fs::remove(resources / "assets" / "outside", ignored);
+    fs::create_directory_symlink(resources, resources / "assets" / "outside");
+    for (const auto& path : { std::string("../secret.txt"), std::string("img/../../secret.txt"), (resources / "secret.txt").string(),
+             std::string("outside/secret.txt") }) {
+        auto url = http->relativeURLToServer(path);
+        ASSERT_TRUE(url) << path;
+        EXPECT_FALSE(url->isFileURL()) << path << " gave " << url->absoluteString();
+    }
 }
 
 TEST_F(MorvixHTTPClientTest, ImageFromPathFetchesAndDecodesOrGivesNothing)
