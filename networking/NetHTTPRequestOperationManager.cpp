@@ -72,13 +72,22 @@ std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::HTTPReq
 std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethod(const std::string& method,
     const std::string& URLString, const std::optional<platform::Value>& parameters, SuccessBlock success, FailureBlock failure)
 {
-    std::string resolved = URLString;
-    if (m_baseURL) {
-        auto url = platform::Url::resolve(*m_baseURL, URLString);
-        resolved = url ? url->absoluteString() : URLString;
-    }
     std::optional<platform::Error> error;
-    auto request = m_requestSerializer->requestWithMethod(method, resolved, parameters, &error);
+    auto request = m_requestSerializer->requestWithMethod(method, resolvedURLString(URLString), parameters, &error);
+    return operationOrFailure(std::move(request), std::move(error), std::move(success), std::move(failure));
+}
+
+std::string NetHTTPRequestOperationManager::resolvedURLString(const std::string& URLString) const
+{
+    if (!m_baseURL)
+        return URLString;
+    auto url = platform::Url::resolve(*m_baseURL, URLString);
+    return url ? url->absoluteString() : URLString;
+}
+
+std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::operationOrFailure(std::optional<platform::URLRequest> request,
+    std::optional<platform::Error> error, SuccessBlock success, FailureBlock failure)
+{
     if (request)
         return HTTPRequestOperationWithRequest(std::move(*request), std::move(success), std::move(failure));
     if (failure) {
@@ -117,6 +126,18 @@ std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::POST(co
     const std::optional<platform::Value>& parameters, SuccessBlock success, FailureBlock failure)
 {
     return enqueue("POST", URLString, parameters, std::move(success), std::move(failure));
+}
+
+std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::POST(const std::string& URLString,
+    const std::optional<platform::Value>& parameters, const std::function<void(NetMultipartFormData&)>& constructingBody,
+    SuccessBlock success, FailureBlock failure)
+{
+    std::optional<platform::Error> error;
+    auto request = m_requestSerializer->multipartFormRequestWithMethod("POST", resolvedURLString(URLString), parameters, constructingBody, &error);
+    auto operation = operationOrFailure(std::move(request), std::move(error), std::move(success), std::move(failure));
+    if (operation && m_operationQueue)
+        m_operationQueue->addOperation(operation);
+    return operation;
 }
 
 std::shared_ptr<NetHTTPRequestOperation> NetHTTPRequestOperationManager::PUT(const std::string& URLString,

@@ -20,6 +20,7 @@ class OperationQueue;
 namespace morvix {
 
 class NetHTTPRequestSerializer;
+class NetMultipartFormData;
 class NetHTTPResponseSerializer;
 class NetNetworkReachabilityManager;
 class NetSecurityPolicy;
@@ -115,6 +116,10 @@ public:
         HeadSuccessBlock success, FailureBlock failure);
     std::shared_ptr<NetHTTPRequestOperation> POST(const std::string& URLString, const std::optional<platform::Value>& parameters,
         SuccessBlock success, FailureBlock failure);
+    /// A multipart POST: parameters as fields, then the parts `constructingBody` appends
+    /// (NetHTTPRequestSerializer::multipartFormRequestWithMethod); queued as above.
+    std::shared_ptr<NetHTTPRequestOperation> POST(const std::string& URLString, const std::optional<platform::Value>& parameters,
+        const std::function<void(NetMultipartFormData&)>& constructingBody, SuccessBlock success, FailureBlock failure);
     std::shared_ptr<NetHTTPRequestOperation> PUT(const std::string& URLString, const std::optional<platform::Value>& parameters,
         SuccessBlock success, FailureBlock failure);
     std::shared_ptr<NetHTTPRequestOperation> PATCH(const std::string& URLString, const std::optional<platform::Value>& parameters,
@@ -136,6 +141,11 @@ protected:
 private:
     std::shared_ptr<NetHTTPRequestOperation> enqueue(const std::string& method, const std::string& URLString,
         const std::optional<platform::Value>& parameters, SuccessBlock success, FailureBlock failure);
+    std::string resolvedURLString(const std::string& URLString) const;
+    /// The operation for `request`, or (without a request) null after scheduling `failure`
+    /// with `error` on the completion queue.
+    std::shared_ptr<NetHTTPRequestOperation> operationOrFailure(std::optional<platform::URLRequest> request,
+        std::optional<platform::Error> error, SuccessBlock success, FailureBlock failure);
 
     bool m_shouldUseCredentialStorage = true;
     std::optional<platform::Url> m_baseURL;

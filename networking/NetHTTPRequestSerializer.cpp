@@ -1,9 +1,13 @@
 #include "networking/NetHTTPRequestSerializer.h"
 
+#include "networking/NetMultipartBodyStream.h"
 #include "networking/NetQueryStringPair.h"
+#include "networking/NetStreamingMultipartFormData.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Format.h"
+#include "platform/net/DispatchQueue.h"
+#include "platform/net/FileOutputStream.h"
 #include "platform/net/Url.h"
 
 #include <openssl/evp.h>
@@ -11,7 +15,9 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace morvix {
 
@@ -317,6 +323,86 @@ std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestBySerializi
         serialized.setValueForHeader("application/x-www-form-urlencoded", "Content-Type");
     serialized.setBody(encodedBody(*query, m_stringEncoding));
     return serialized;
+}
+
+std::optional<platform::URLRequest> NetHTTPRequestSerializer::multipartFormRequestWithMethod(const std::string& method,
+    const std::string& URLString, const std::optional<platform::Value>& parameters,
+    const std::function<void(NetMultipartFormData&)>& constructingBody, std::optional<platform::Error>* error) const
+{
+    auto request = requestWithMethod(method, URLString, std::nullopt, error);
+    if (!request)
+        return std::nullopt;
+    NetStreamingMultipartFormData form(std::move(*request), m_stringEncoding);
+    if (parameters) {
+        for (const auto& pair : NetQueryStringPairsFromDictionary(*parameters)) {
+            const auto& value = pair.value();
+            std::string data;
+            if (value && value->is_binary())
+                data.assign(value->get_binary().begin(), value->get_binary().end());
+            else if (value && !value->is_null())
+                data = NetQueryStringDescription(*value);
+            form.appendPartWithFormData(std::move(data), pair.field());
+        }
+    }
+    if (constructingBody)
+        constructingBody(form);
+    return form.requestByFinalizingMultipartFormData();
+}
+
+namespace {
+
+std::optional<platform::Error> copyStream(platform::InputStream& input, platform::OutputStream& output)
+{
+    auto* throttled = dynamic_cast<NetMultipartBodyStream*>(&input);
+    char buffer[1024];
+    while (input.hasBytesAvailable() && output.hasSpaceAvailable()) {
+        long got = input.read(buffer, sizeof buffer);
+        if (got < 0 || input.streamError())
+            return input.streamError().value_or(platform::Error(NetURLRequestSerializationErrorDomain, -1000, "The request body could not be read."));
+        for (long written = 0; written < got;) {
+            long count = output.write(buffer + written, static_cast<std::size_t>(got - written));
+            if (count <= 0)
+                return output.streamError().value_or(platform::Error(NetURLRequestSerializationErrorDomain, -1000, "The request body could not be written."));
+            written += count;
+        }
+        if (got == 0)
+            break;
+        // Not the network thread: this reader may sleep as the throttled stream asks.
+        if (throttled && throttled->delayBeforeNextRead() > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(throttled->delayBeforeNextRead()));
+    }
+    return input.streamError() ? input.streamError() : output.streamError();
+}
+
+} // namespace
+
+platform::URLRequest NetHTTPRequestSerializer::requestWithMultipartFormRequest(const platform::URLRequest& request,
+    const platform::Url& fileURL, std::function<void(const std::optional<platform::Error>& error)> completionHandler)
+{
+    auto input = request.bodyStream();
+    auto path = fileURL.isFileURL() ? fileURL.decodedPath() : std::nullopt;
+    platform::globalDispatchQueue()([input, path, completionHandler = std::move(completionHandler)] {
+        std::optional<platform::Error> failure;
+        if (!path) {
+            failure = platform::Error(NetURLRequestSerializationErrorDomain, -1000, "The body could not be written.", "Expected URL to be a file URL");
+        } else if (!input) {
+            failure = platform::Error(NetURLRequestSerializationErrorDomain, -1000, "The body could not be written.", "The request has no body stream.");
+        } else {
+            auto output = platform::FileOutputStream::create(*path, platform::FileMode::Truncate);
+            output->open();
+            input->open();
+            failure = output->streamError() ? output->streamError() : copyStream(*input, *output);
+            output->close();
+            input->close();
+            if (!failure && output->streamError())
+                failure = output->streamError();
+        }
+        if (completionHandler)
+            platform::mainDispatchQueue()([completionHandler, failure] { completionHandler(failure); });
+    });
+    platform::URLRequest stripped = request;
+    stripped.setBodyStream(nullptr);
+    return stripped;
 }
 
 } // namespace morvix

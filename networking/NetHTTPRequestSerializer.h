@@ -13,6 +13,8 @@
 
 namespace morvix {
 
+class NetMultipartFormData;
+
 /// Turns a method, a URL string and a parameter dictionary into a request: the serializer's
 /// default header fields are added (headers already on a request win), the request settings
 /// that were set on the serializer are copied onto it, and the parameters become a query
@@ -94,6 +96,21 @@ public:
     /// "Content-Type: application/x-www-form-urlencoded" unless it has a content type).
     std::optional<platform::URLRequest> requestBySerializingRequest(const platform::URLRequest& request,
         const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const override;
+
+    /// Builds a multipart form for a request: `method` and `URLString` as
+    /// `requestWithMethod` makes them, then a field for each parameter pair (in query-string
+    /// order and bracket form; a null gives an empty field, bytes stay bytes, a number its
+    /// text), then the parts `constructingBody` appends. Without any part, the plain request.
+    std::optional<platform::URLRequest> multipartFormRequestWithMethod(const std::string& method, const std::string& URLString,
+        const std::optional<platform::Value>& parameters, const std::function<void(NetMultipartFormData&)>& constructingBody,
+        std::optional<platform::Error>* error) const;
+
+    /// Copies the body stream of `request` into the file at `fileURL` (replaced) on the global
+    /// queue, and answers at once the request without its body stream, for sending the file as
+    /// body once `completionHandler` (called on the main queue, when given) reports no error.
+    /// Every byte read is written, or the first read or write error is reported.
+    static platform::URLRequest requestWithMultipartFormRequest(const platform::URLRequest& request, const platform::Url& fileURL,
+        std::function<void(const std::optional<platform::Error>& error)> completionHandler);
 
 protected:
     NetHTTPRequestSerializer();
