@@ -1,0 +1,206 @@
+// Composites: 1,000 "zub.widgets.Composite" objects created through the command operator under
+// one parent and laid out, placed by relative "layoutData" (each attached below the one before)
+// against the same frames given as absolute "bounds". Prints the ratio of the two and the heap
+// bytes each composite costs with its view and its layout object.
+
+#include "core/ClientContext.h"
+#include "core/CommandOperator.h"
+#include "core/LogEntry.h"
+#include "core/ObjectRegistry.h"
+#include "core/WidgetRegistry.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/ui/View.h"
+#include "widgets/WidgetTypes.h"
+#include "widgets/foundation/Composite.h"
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+
+using namespace morvix;
+using platform::Value;
+
+// Every block handed out by operator new counts with its usable size until it is deleted.
+namespace {
+std::atomic<long long> g_liveBytes = 0;
+}
+
+void* operator new(std::size_t size)
+{
+    void* block = std::malloc(size ? size : 1);
+    if (!block)
+        throw std::bad_alloc();
+    g_liveBytes += static_cast<long long>(malloc_usable_size(block));
+    return block;
+}
+
+void operator delete(void* block) noexcept
+{
+    if (!block)
+        return;
+    g_liveBytes -= static_cast<long long>(malloc_usable_size(block));
+    std::free(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept
+{
+    operator delete(block);
+}
+
+namespace {
+
+constexpr int kComposites = 1000;
+constexpr double kRowHeight = 20;
+constexpr double kTargetBytesPerComposite = 4096;
+
+class BenchSession final : public ClientContext,
+                           public CommandOperator::Session,
+                           public std::enable_shared_from_this<BenchSession> {
+public:
+    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
+    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
+    void log(const LogEntry&) override { ++failures; }
+    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
+    std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
+    void changeBaseURL(const std::string&) override { }
+    void receivedRequestCounter(long) override { }
+    void setMorvixUIActive(bool) override { }
+
+    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
+    int failures = 0;
+};
+
+enum class Placement { Relative, Bounds };
+
+std::string childId(int index)
+{
+    return "c" + std::to_string(index);
+}
+
+// Row i at (10, 20 i), 300 by 18, inside a 320-point-wide parent: attached to the parent's sides
+// and to the row above, or given as the same rectangle.
+Value createOperation(int index, Placement placement)
+{
+    Value properties = Value::object();
+    if (placement == Placement::Relative) {
+        Value top = index ? Value::array({ childId(index - 1), kRowHeight - 18 }) : Value(0);
+        properties["layoutData"] = Value { { "left", 10 }, { "right", 10 }, { "top", std::move(top) }, { "height", 18 } };
+    } else {
+        properties["bounds"] = Value::array({ 10, index * kRowHeight, 300, 18 });
+    }
+    properties["parent"] = "root";
+    return Value::array({ "create", childId(index), "zub.widgets.Composite", std::move(properties) });
+}
+
+// A session with the parent composite on a root view, ready for the children.
+struct Scene {
+    std::shared_ptr<BenchSession> session = std::make_shared<BenchSession>();
+    std::shared_ptr<CommandOperator> commandOperator = CommandOperator::create(session);
+    std::shared_ptr<platform::View> rootView = platform::View::create({ 0, 0, 320, 568 });
+
+    Scene()
+    {
+        commandOperator->processOperation(Value::array({ "create", "root", "zub.widgets.Composite",
+            Value { { "bounds", Value::array({ 0, 0, 320, kComposites * kRowHeight }) } } }));
+        auto root = std::dynamic_pointer_cast<BasicWidget>(session->registry->objectById("root"));
+        rootView->addSubview(root->view());
+    }
+    ~Scene() { session->registry->reset(); }
+
+    void createChildren(Placement placement)
+    {
+        for (int i = 0; i < kComposites; ++i)
+            commandOperator->processOperation(createOperation(i, placement));
+        rootView->layoutIfNeeded();
+    }
+    bool placedRight() const
+    {
+        auto last = std::dynamic_pointer_cast<BasicWidget>(session->registry->objectById(childId(kComposites - 1)));
+        return !session->failures && last && last->bounds() == platform::Rect(10, (kComposites - 1) * kRowHeight, 300, 18);
+    }
+};
+
+void runPlacement(benchmark::State& state, Placement placement)
+{
+    platform::MainLoop::main().bindToCurrentThread();
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            Scene scene;
+            state.ResumeTiming();
+            scene.createChildren(placement);
+            state.PauseTiming();
+            if (!scene.placedRight())
+                state.SkipWithError("the composites were not placed where asked");
+        }
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kComposites);
+}
+
+void BM_CompositesWithRelativeLayoutData(benchmark::State& state)
+{
+    runPlacement(state, Placement::Relative);
+}
+
+void BM_CompositesWithBounds(benchmark::State& state)
+{
+    runPlacement(state, Placement::Bounds);
+}
+
+BENCHMARK(BM_CompositesWithRelativeLayoutData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompositesWithBounds)->Unit(benchmark::kMillisecond);
+
+// Prints as usual and keeps each benchmark's CPU time per iteration for the ratio.
+class RatioReporter final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+// Heap bytes per composite with its view and layout object, laid out by relative layout data.
+double bytesPerComposite()
+{
+    Scene scene;
+    scene.commandOperator->processOperation(createOperation(0, Placement::Relative));
+    scene.rootView->layoutIfNeeded();
+    long long before = g_liveBytes.load();
+    for (int i = 1; i <= kComposites; ++i)
+        scene.commandOperator->processOperation(createOperation(i, Placement::Relative));
+    scene.rootView->layoutIfNeeded();
+    return static_cast<double>(g_liveBytes.load() - before) / kComposites;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    platform::MainLoop::main().bindToCurrentThread();
+    registerWidgetTypes();
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto relative = reporter.times.find("BM_CompositesWithRelativeLayoutData");
+    auto bounds = reporter.times.find("BM_CompositesWithBounds");
+    if (relative != reporter.times.end() && bounds != reporter.times.end() && bounds->second > 0)
+        std::printf("relative layoutData / bounds: %.2fx (target: at most 5x)\n", relative->second / bounds->second);
+    double perComposite = bytesPerComposite();
+    std::printf("zub.widgets.Composite with its view and layout: %.0f bytes per object (goal: at most %.0f)\n",
+        perComposite, kTargetBytesPerComposite);
+    benchmark::Shutdown();
+    WidgetRegistry::instance().resetForTesting();
+    return 0;
+}
