@@ -225,8 +225,11 @@ void BM_ProtocolReader(benchmark::State& state)
 class DiscardingOperator final : public CommandOperator {
 public:
     DiscardingOperator() : CommandOperator({}) { }
-    std::optional<std::string> processHead(const Value&, const std::string&) override { return std::nullopt; }
-    std::optional<Value> processOperation(const Value&) override
+    std::optional<std::string> processHead(const Value&, const std::string&, const std::atomic<bool>&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<Value> processOperation(const Value&, const std::atomic<bool>&) override
     {
         ++operations;
         return std::nullopt;

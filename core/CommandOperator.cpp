@@ -2,6 +2,7 @@
 
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
+#include "core/LogEntry.h"
 #include "core/ObjectRegistry.h"
 #include "core/RemoteException.h"
 #include "core/RemoteObject.h"
@@ -61,21 +62,30 @@ const std::string& stringAt(const Value& operation, std::size_t index, std::stri
     return operation[index].get_ref<const std::string&>();
 }
 
-// The integer value of a number, as the platform's number objects give it: truncated toward
-// zero, and held within the range of a long.
-long integerValue(const Value& value)
+// A request counter is an integer from 0 to 2^53, the largest integer that a peer's numbers
+// (doubles, in a script) hold exactly; a counter beyond it could never be answered again.
+std::optional<long> requestCounterValue(const Value& value)
 {
-    if (value.is_number_integer() && !value.is_number_unsigned())
-        return static_cast<long>(value.get<std::int64_t>());
-    double number = platform::numberValue(value).value_or(0);
-    if (std::isnan(number))
-        return 0;
-    if (number >= static_cast<double>(std::numeric_limits<long>::max()))
-        return std::numeric_limits<long>::max();
-    if (number <= static_cast<double>(std::numeric_limits<long>::min()))
-        return std::numeric_limits<long>::min();
-    return static_cast<long>(number);
+    constexpr std::uint64_t kLargest = std::uint64_t(1) << 53;
+    if (value.is_number_unsigned()) {
+        auto counter = value.get<std::uint64_t>();
+        return counter <= kLargest ? std::optional(static_cast<long>(counter)) : std::nullopt;
+    }
+    if (value.is_number_integer()) {
+        auto counter = value.get<std::int64_t>();
+        return counter >= 0 && static_cast<std::uint64_t>(counter) <= kLargest ? std::optional(static_cast<long>(counter))
+                                                                               : std::nullopt;
+    }
+    if (value.is_number_float()) {
+        double counter = value.get<double>();
+        if (counter >= 0 && counter <= static_cast<double>(kLargest) && counter == std::trunc(counter))
+            return static_cast<long>(counter);
+    }
+    return std::nullopt;
 }
+
+// What a caller that cannot be abandoned hands over.
+const std::atomic<bool> kNeverAbandoned = false;
 
 } // namespace
 
@@ -91,16 +101,23 @@ CommandOperator::CommandOperator(std::weak_ptr<Session> session)
 
 void CommandOperator::log(std::string_view name, std::string_view reason)
 {
-    platform::systemLog(platform::format("catching '%@' reason '%@'", name, reason));
+    std::string line = platform::format("catching '%@' reason '%@'", name, reason);
+    platform::systemLog(line);
+    auto session = m_session.lock();
+    if (auto client = session ? session->clientContext() : nullptr)
+        client->log(LogEntry(std::move(line), LogEntry::Type::Error));
 }
 
-// Runs `function` on the main thread and logs whatever it throws (rule 3). The guard sits
-// inside the main-thread task, so nothing has to cross the hand-off.
+// Runs `function` on the main thread and logs whatever it throws (rule 3). The guard and the
+// abandoned flag are tested inside the main-thread task (rule 5), so nothing has to cross the
+// hand-off and a reload that runs while the task waits in the queue still stops it.
 template<typename Function>
-auto CommandOperator::guarded(Function&& function) -> decltype(function())
+auto CommandOperator::guarded(const std::atomic<bool>& abandoned, Function&& function) -> decltype(function())
 {
     using Result = decltype(function());
-    auto task = [this, &function]() -> Result {
+    auto task = [this, &abandoned, &function]() -> Result {
+        if (abandoned.load(std::memory_order_acquire))
+            return Result();
         try {
             return function();
         } catch (const platform::Exception& exception) {
@@ -120,63 +137,88 @@ auto CommandOperator::guarded(Function&& function) -> decltype(function())
 
 std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key)
 {
+    return processHead(value, key, kNeverAbandoned);
+}
+
+std::optional<Value> CommandOperator::processOperation(const Value& operation)
+{
+    return processOperation(operation, kNeverAbandoned);
+}
+
+std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key,
+    const std::atomic<bool>& abandoned)
+{
     if (key == "error")
         return value.is_string() ? std::optional(value.get<std::string>()) : std::nullopt;
     auto session = m_session.lock();
     if (!session)
         return std::nullopt;
-    guarded([&] { applyHead(*session, value, key); });
+    guarded(abandoned, [&] { applyHead(*session, value, key); });
     return std::nullopt;
 }
 
 void CommandOperator::applyHead(Session& session, const Value& value, const std::string& key)
 {
-    if (key == "url" && value.is_string())
+    if (key == "url") {
+        if (!value.is_string())
+            RemoteException::throwIncorrectParameter("head key '%@' expects a string but got '%@'", key, value);
         session.changeBaseURL(value.get_ref<const std::string&>());
-    else if (key == "requestCounter" && platform::isNumber(value))
-        session.receivedRequestCounter(integerValue(value));
-    else if (key == "morvix.UI" && platform::isNumber(value))
+    } else if (key == "requestCounter") {
+        auto counter = requestCounterValue(value);
+        if (!counter)
+            RemoteException::throwIncorrectParameter("head key '%@' expects an integer from 0 to 2^53 but got '%@'", key,
+                value);
+        session.receivedRequestCounter(*counter);
+    } else if (key == "morvix.UI") {
+        if (!platform::isNumber(value))
+            RemoteException::throwIncorrectParameter("head key '%@' expects a number but got '%@'", key, value);
         session.setMorvixUIActive(platform::numberValue(value).value_or(0) != 0);
+    }
 }
 
-std::optional<Value> CommandOperator::processOperation(const Value& operation)
+std::optional<Value> CommandOperator::processOperation(const Value& operation, const std::atomic<bool>& abandoned)
 {
     try {
-        return apply(operation);
+        return apply(operation, abandoned);
     } catch (const MalformedOperation& exception) {
         log(RemoteException::kIncorrectParameter, exception.what());
     }
     return std::nullopt;
 }
 
-std::optional<Value> CommandOperator::apply(const Value& operation)
+std::optional<Value> CommandOperator::apply(const Value& operation, const std::atomic<bool>& abandoned)
 {
     if (!operation.is_array())
         throw MalformedOperation(platform::format("operation %@ is not an array", operation));
     const std::string& name = stringAt(operation, 0, "name");
     const std::string& id = stringAt(operation, 1, "id");
-    auto object = objectById(id);
+    auto object = objectById(id, abandoned);
     if (!object) {
         if (name == "create")
-            processCreateOperation(operation, id);
+            createObject(stringAt(operation, 2, "type name"), propertiesAt(operation, 3), id, abandoned);
         return std::nullopt;
     }
+    const std::string* method = &name;
+    const Value* properties = nullptr;
     if (name == "call") {
-        const std::string& method = stringAt(operation, 2, "call name");
-        return executeOnObject(*object, name, method, propertiesAt(operation, 3));
+        method = &stringAt(operation, 2, "call name");
+        properties = propertiesAt(operation, 3);
+    } else if (name == "get") {
+        method = &stringAt(operation, 2, "property name");
+    } else {
+        static const std::string kNoMethod;
+        method = &kNoMethod;
+        properties = propertiesAt(operation, 2);
     }
-    if (name == "get")
-        return executeOnObject(*object, name, stringAt(operation, 2, "property name"), nullptr);
-    return executeOnObject(*object, name, {}, propertiesAt(operation, 2));
-}
-
-std::optional<Value> CommandOperator::executeOnObject(RemoteObject& object, const std::string& operation,
-    const std::string& method, const Value* properties)
-{
-    return guarded([&] { return object.dispatchType(operation, method, properties); });
+    return guarded(abandoned, [&] { return object->dispatchType(name, *method, properties); });
 }
 
 std::shared_ptr<RemoteObject> CommandOperator::objectById(const std::string& id)
+{
+    return objectById(id, kNeverAbandoned);
+}
+
+std::shared_ptr<RemoteObject> CommandOperator::objectById(const std::string& id, const std::atomic<bool>& abandoned)
 {
     auto session = m_session.lock();
     auto registry = session ? session->objectRegistry() : nullptr;
@@ -186,22 +228,17 @@ std::shared_ptr<RemoteObject> CommandOperator::objectById(const std::string& id)
         return object;
     if (!WidgetRegistry::instance().getHandler(id))
         return nullptr;
-    createObject(id, nullptr, id);
+    createObject(id, nullptr, id, abandoned);
     return registry->objectById(id);
 }
 
-void CommandOperator::processCreateOperation(const Value& operation, const std::string& id)
-{
-    const std::string& type = stringAt(operation, 2, "type name");
-    createObject(type, propertiesAt(operation, 3), id);
-}
-
-void CommandOperator::createObject(const std::string& type, const Value* properties, const std::string& id)
+void CommandOperator::createObject(const std::string& type, const Value* properties, const std::string& id,
+    const std::atomic<bool>& abandoned)
 {
     auto handler = WidgetRegistry::instance().getHandler(type);
     if (!handler)
-        return;
-    guarded([&] {
+        return noteUnknownType(type);
+    guarded(abandoned, [&] {
         auto session = m_session.lock();
         if (!session)
             return;
@@ -212,6 +249,20 @@ void CommandOperator::createObject(const std::string& type, const Value* propert
         object->dispatchType("set", {}, properties);
         registry->addObject(object);
     });
+}
+
+void CommandOperator::noteUnknownType(const std::string& type)
+{
+    {
+        // A peer choosing endless type names must not make the set grow without end.
+        std::lock_guard lock(m_unknownTypesMutex);
+        if (m_unknownTypes.size() >= kMaximumNotedTypes || !m_unknownTypes.insert(type).second)
+            return;
+    }
+    auto session = m_session.lock();
+    if (auto client = session ? session->clientContext() : nullptr)
+        client->log(LogEntry(platform::format("create of unknown type '%@' skipped: no class is registered for it", type),
+            LogEntry::Type::Debug));
 }
 
 } // namespace morvix

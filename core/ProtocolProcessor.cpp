@@ -103,7 +103,7 @@ void ProtocolProcessor::processHead(const Value& value, const std::string& key)
     auto commandOperator = m_commandOperator.lock();
     if (!commandOperator)
         return;
-    m_error = commandOperator->processHead(value, key);
+    m_error = commandOperator->processHead(value, key, m_abandoned);
 }
 
 void ProtocolProcessor::processOperation(const Value& operation)
@@ -111,7 +111,7 @@ void ProtocolProcessor::processOperation(const Value& operation)
     if (!shouldApply())
         return;
     if (auto commandOperator = m_commandOperator.lock())
-        (void)commandOperator->processOperation(operation);
+        (void)commandOperator->processOperation(operation, m_abandoned);
 }
 
 } // namespace morvix

@@ -24,7 +24,9 @@ class ProtocolProcessorContainerItem;
 ///  1. Head members and operations are handed over in document order, each when its value
 ///     closes; "operations" before "head" in the body means the operations go first.
 ///  2. Once a head member returned an error text, nothing more of the body is handed over.
-///  3. Once `abandon()` was called, nothing more is handed over either.
+///  3. Once `abandon()` was called, nothing more is handed over either, and what was handed
+///     over but still waits for the main thread is not applied (the command operator reads
+///     the same flag there).
 ///  4. More than `kMaximumDepth` open containers is refused: the event returns false, the
 ///     parse must stop, and `hasOverflowed()` is true from then on. Values that deep would
 ///     overflow the stack when they are copied or destroyed.
@@ -65,8 +67,8 @@ public:
     bool hasOverflowed() const { return m_overflowed; }
 
     /// Any thread.
-    void abandon() { m_abandoned.store(true, std::memory_order_relaxed); }
-    bool isAbandoned() const { return m_abandoned.load(std::memory_order_relaxed); }
+    void abandon() { m_abandoned.store(true, std::memory_order_release); }
+    bool isAbandoned() const { return m_abandoned.load(std::memory_order_acquire); }
 
 private:
     bool shouldApply() const { return !m_error && !isAbandoned(); }

@@ -21,9 +21,21 @@ class CommandOperator;
 class ProtocolProcessor;
 
 /// Reads one response body as it streams in and applies it at once: every chunk written goes
-/// straight to a streaming JSON parser (YAJL), whose events drive a `ProtocolProcessor`, which
-/// hands each completed head member and operation to the command operator before `write`
-/// returns. A copy of every byte is kept for the HTTP layer's response data.
+/// to a streaming JSON parser (YAJL), whose events drive a `ProtocolProcessor`, which hands
+/// each completed head member and operation to the command operator before `write` returns.
+///
+/// Strings must be well-formed UTF-8: an overlong form, an encoded surrogate, a code point
+/// beyond U+10FFFF or a byte that starts no character is a parse error. An escaped lone
+/// surrogate ("\ud800" not followed by an escaped low surrogate, or a low one alone) reads
+/// as U+FFFD.
+///
+/// Memory: the reader keeps only the bytes of a token that a chunk left unfinished. While one
+/// long string or number runs over many chunks, those chunks wait with the reader and go to
+/// the parser together once a chunk ends the token (or holds a byte that the token cannot
+/// take), so the parser does not scan the unfinished token again for every chunk and a long
+/// token reads in linear time. With `BodyCopy::Keep` (what `create` does unless told
+/// otherwise) a copy of every byte is kept as well, for the HTTP layer's response data; with
+/// `BodyCopy::Discard` nothing of the body stays once it is parsed.
 ///
 /// Usage (the session transport, one reader per request):
 ///
@@ -58,10 +70,14 @@ public:
         Error = 3,
     };
 
+    /// Whether `data()` gives the body's bytes.
+    enum class BodyCopy { Keep, Discard };
+
     static constexpr const char* kErrorDomain = "com.zerivoquastel.morvix";
 
     /// The operator is held weakly; once it is gone, nothing more is applied.
-    static std::shared_ptr<ProtocolReader> create(std::weak_ptr<CommandOperator> commandOperator);
+    static std::shared_ptr<ProtocolReader> create(std::weak_ptr<CommandOperator> commandOperator,
+        BodyCopy bodyCopy = BodyCopy::Keep);
     ~ProtocolReader();
     ProtocolReader(const ProtocolReader&) = delete;
     ProtocolReader& operator=(const ProtocolReader&) = delete;
@@ -72,12 +88,13 @@ public:
     void close();
     bool hasSpaceAvailable() const;
 
-    /// Parses and applies the chunk, then keeps a copy of it. Returns the number of bytes
+    /// Parses and applies the chunk (or holds it back while it continues an unfinished long
+    /// token), then, with `BodyCopy::Keep`, keeps a copy of it. Returns the number of bytes
     /// taken (all of them), or -1 once the reader was closed, in which case nothing is parsed.
     long write(const std::uint8_t* bytes, std::size_t length);
     long write(std::string_view chunk);
 
-    /// A copy of the bytes written so far. Any thread.
+    /// A copy of the bytes written so far; empty with `BodyCopy::Discard`. Any thread.
     std::string data() const;
     /// Any thread.
     Status status() const { return m_status.load(std::memory_order_acquire); }
@@ -97,14 +114,41 @@ public:
     bool isAbandoned() const;
 
 private:
-    explicit ProtocolReader(std::weak_ptr<CommandOperator> commandOperator);
-    void parse(const std::uint8_t* bytes, std::size_t length);
+    friend struct ProtocolReaderEvents;
+
+    // What the bytes held back since the last completed token begin: the token's kind decides
+    // which bytes may wait for later chunks.
+    enum class HeldToken { None, String, Number, Other };
+
+    ProtocolReader(std::weak_ptr<CommandOperator> commandOperator, BodyCopy bodyCopy);
+    void parse(const char* bytes, std::size_t length);
+    void feed(const char* bytes, std::size_t length);
+    void holdUnfinishedToken(const char* bytes, std::size_t length);
+    void classifyHeldToken();
+    std::size_t scanHeldToken(const char* bytes, std::size_t length);
+    std::optional<std::string> stringToken(const unsigned char* text, std::size_t length);
+    void tokenEnded();
     void handleError(std::string text);
 
     std::unique_ptr<ProtocolProcessor> m_processor;
-    std::mutex m_parseMutex; // guards m_parser and the processor's stack; held while applying
+    std::mutex m_parseMutex; // guards the parser, the held token and the processor's stack; held while applying
     yajl_handle_t* m_parser = nullptr;
+    // The buffer being parsed, and where in it the last token that the parser reported ended
+    // and the one before it (npos: none yet in this buffer).
+    const char* m_feed = nullptr;
+    std::size_t m_feedLength = 0;
+    std::size_t m_tokenEnd = 0;
+    std::size_t m_tokenStart = 0;
+    // The bytes of the token left unfinished by the last buffer parsed: the first
+    // m_parserHeldLength are with the parser already, the rest wait for a chunk that ends it.
+    std::string m_held;
+    std::size_t m_parserHeldLength = 0;
+    HeldToken m_heldToken = HeldToken::None;
+    // Inside a held string: a backslash was last, or how many hexadecimal digits a \u awaits.
+    bool m_heldEscape = false;
+    int m_heldHexDigits = 0;
 
+    const BodyCopy m_bodyCopy;
     mutable std::mutex m_stateMutex; // guards m_chunks, m_size, m_protocolError and m_closed; never held while applying
     // The copy of the body, chunk by chunk as written: appending to one growing buffer would copy
     // a large body over and over and touch fresh memory each time it doubles.

@@ -42,13 +42,23 @@ std::shared_ptr<CommandOperator> CommandOperator::create(std::weak_ptr<Session> 
 
 std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key)
 {
+    return processHead(value, key, {});
+}
+
+std::optional<Value> CommandOperator::processOperation(const Value& operation)
+{
+    return processOperation(operation, {});
+}
+
+std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key, const std::atomic<bool>&)
+{
     g_applied->push_back("head " + key + " " + text(value));
     if (key == "error" && value.is_string())
         return value.get<std::string>();
     return std::nullopt;
 }
 
-std::optional<Value> CommandOperator::processOperation(const Value& operation)
+std::optional<Value> CommandOperator::processOperation(const Value& operation, const std::atomic<bool>&)
 {
     g_applied->push_back("operation " + text(operation));
     return std::nullopt;

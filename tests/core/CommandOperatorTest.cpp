@@ -1,8 +1,11 @@
 #include "core/CommandOperator.h"
 
+#include "tests/core/SessionTestSupport.h"
+
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
 #include "core/LogEntry.h"
+#include "core/Notifications.h"
 #include "core/ObjectRegistry.h"
 #include "core/ProtocolReader.h"
 #include "core/RemoteClass.h"
@@ -13,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -30,7 +34,11 @@ class FakeSession final : public ClientContext,
 public:
     std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
     void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
-    void log(const LogEntry& entry) override { sessionLog.push_back(entry.message()); }
+    void log(const LogEntry& entry) override
+    {
+        sessionLog.push_back(entry.message());
+        sessionTypes.push_back(entry.type());
+    }
 
     std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
@@ -42,6 +50,7 @@ public:
 
     std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
     std::vector<std::string> sessionLog;
+    std::vector<LogEntry::Type> sessionTypes;
     std::vector<std::string> logged; // the system log, see the fixture
     std::vector<std::string> heads;
 };
@@ -177,15 +186,22 @@ TEST_F(CommandOperatorTest, SecondCreateOfAnExistingIdChangesNothing)
     EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered" }));
 }
 
-TEST_F(CommandOperatorTest, UnknownTypesIdsAndOperationsAreIgnoredSilently)
+TEST_F(CommandOperatorTest, UnknownTypesIdsAndOperationsAreIgnoredAndEachUnknownTypeIsNotedOnce)
 {
     apply(R"(["create","w1","zub.widgets.NoSuchThing",{"text":"a"}])");
+    apply(R"(["create","w2","zub.widgets.NoSuchThing"])");
+    apply(R"(["create","w3","other.Unknown"])");
     apply(R"(["set","w9",{"text":"a"}])");
     apply(R"(["create","w1","test.Widget"])");
     apply(R"(["frobnicate","w1",{"text":"a"}])");
     EXPECT_EQ(session->registry->count(), 1u);
     EXPECT_EQ(events, (std::vector<std::string> { "w1 registered" }));
     EXPECT_TRUE(session->logged.empty());
+    EXPECT_EQ(session->sessionLog, (std::vector<std::string> {
+                                       "create of unknown type 'zub.widgets.NoSuchThing' skipped: no class is registered for it",
+                                       "create of unknown type 'other.Unknown' skipped: no class is registered for it",
+                                   }));
+    EXPECT_EQ(session->sessionTypes, (std::vector<LogEntry::Type> { LogEntry::Type::Debug, LogEntry::Type::Debug }));
 }
 
 TEST_F(CommandOperatorTest, TypeNameUsedAsIdCreatesTheObjectOnDemand)
@@ -206,6 +222,9 @@ TEST_F(CommandOperatorTest, SetFailureKeepsEarlierKeysAndLogsTheException)
     ASSERT_EQ(session->logged.size(), 1u);
     EXPECT_TRUE(session->logged[0].starts_with("catching 'Incorrect Parameter' reason 'Property 'alpha' of widget 'w1'"))
         << session->logged[0];
+    // The session log gets the same line, as an error.
+    EXPECT_EQ(session->sessionLog, session->logged);
+    EXPECT_EQ(session->sessionTypes, (std::vector<LogEntry::Type> { LogEntry::Type::Error }));
 }
 
 TEST_F(CommandOperatorTest, CreationWhoseSetFailsIsNotRegistered)
@@ -226,6 +245,7 @@ TEST_F(CommandOperatorTest, MalformedOperationsAreLoggedAndTheNextOneIsApplied)
     EXPECT_EQ(session->logged.size(), 8u);
     for (const auto& line : session->logged)
         EXPECT_TRUE(line.starts_with("catching 'Incorrect Parameter' reason 'operation ")) << line;
+    EXPECT_EQ(session->sessionLog, session->logged);
     apply(R"(["set","w1",{"text":"after"}])");
     EXPECT_EQ(events.back(), "w1 text after");
 }
@@ -256,17 +276,25 @@ TEST_F(CommandOperatorTest, ArgumentsArePickedByOperationName)
 TEST_F(CommandOperatorTest, HeadKeysChangeTheSessionOnlyWithTheirOwnKinds)
 {
     EXPECT_EQ(op->processHead(7, "requestCounter"), std::nullopt);
-    op->processHead("7", "requestCounter");
-    op->processHead(7.9, "requestCounter");
-    op->processHead(1e300, "requestCounter");
+    op->processHead(0, "requestCounter");
+    op->processHead(9007199254740992.0, "requestCounter"); // 2^53
+    op->processHead(12.0, "requestCounter");
+    // Not an integer from 0 to 2^53: refused and logged, never clamped.
+    for (const Value& bad : { Value("7"), Value(7.9), Value(1e300), Value(-1), Value(std::uint64_t(1) << 63),
+             Value(9007199254740993), Value(std::numeric_limits<double>::infinity()), Value(true), Value(nullptr) })
+        op->processHead(bad, "requestCounter");
     op->processHead("/app", "url");
     op->processHead(3, "url");
     op->processHead(true, "morvix.UI");
     op->processHead(0, "morvix.UI");
     op->processHead("on", "morvix.UI");
     op->processHead(1, "other");
-    EXPECT_EQ(session->heads, (std::vector<std::string> { "counter 7", "counter 7", "counter " + std::to_string(LONG_MAX),
+    EXPECT_EQ(session->heads, (std::vector<std::string> { "counter 7", "counter 0", "counter 9007199254740992", "counter 12",
                                   "url /app", "ui on", "ui off" }));
+    ASSERT_EQ(session->logged.size(), 11u);
+    EXPECT_EQ(session->logged[0], "catching 'Incorrect Parameter' reason 'head key 'requestCounter' expects an integer from 0 "
+                                  "to 2^53 but got '7''");
+    EXPECT_EQ(session->logged[9], "catching 'Incorrect Parameter' reason 'head key 'url' expects a string but got '3''");
     EXPECT_EQ(op->processHead("Session expired", "error"), "Session expired");
     EXPECT_EQ(op->processHead(406, "error"), std::nullopt);
 }
@@ -318,3 +346,122 @@ TEST_F(CommandOperatorTest, AbandonedReaderStopsBeforeTheNextOperation)
     networking.join();
     EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered" }));
 }
+
+// An operator that tells when the reader has handed it a head key or an operation, before
+// the hand-off to the main thread.
+class HandOffSignallingOperator final : public CommandOperator {
+public:
+    explicit HandOffSignallingOperator(std::weak_ptr<Session> session) : CommandOperator(std::move(session)) { }
+
+    std::optional<std::string> processHead(const Value& value, const std::string& key,
+        const std::atomic<bool>& abandoned) override
+    {
+        signal();
+        return CommandOperator::processHead(value, key, abandoned);
+    }
+    std::optional<Value> processOperation(const Value& operation, const std::atomic<bool>& abandoned) override
+    {
+        signal();
+        return CommandOperator::processOperation(operation, abandoned);
+    }
+
+    std::atomic<int> handedOver = 0;
+
+private:
+    void signal()
+    {
+        ++handedOver;
+        handedOver.notify_all();
+    }
+};
+
+TEST_F(CommandOperatorTest, AbandonedReaderAppliesNothingThatWasAlreadyWaitingForTheMainThread)
+{
+    // While the first operation is applied, the main thread waits until the reading thread has
+    // handed the next head key or operation over (it then waits for the main thread), and only
+    // then abandons the reader.
+    for (const char* rest : { R"("head":{"requestCounter":9}})", R"("operations":[["set","w1",{"text":"b"}]]})" }) {
+        events.clear();
+        session->heads.clear();
+        session->registry->reset();
+        auto signalling = std::make_shared<HandOffSignallingOperator>(session);
+        auto reader = ProtocolReader::create(signalling);
+        g_hook = [&](const std::string& event) {
+            if (event != "w1 text a")
+                return;
+            loop.post([&] {
+                signalling->handedOver.wait(1);
+                reader->abandon();
+            });
+        };
+        std::atomic<bool> done = false;
+        std::thread networking([&] {
+            reader->write(std::string(R"({"operations":[["create","w1","test.Widget",{"text":"a"}]],)") + rest);
+            done = true;
+            loop.post([] { }); // wakes the loop to see it
+        });
+        ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 10s));
+        networking.join();
+        EXPECT_EQ(signalling->handedOver, 2);
+        EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered" })) << rest;
+        EXPECT_TRUE(session->heads.empty()) << rest;
+    }
+}
+
+namespace morvix::testing {
+namespace {
+
+using CommandOperatorSessionTest = SessionFixture;
+
+// A reload that runs while the old session's body waits for the main thread: the new session
+// gets nothing of the old body, and its request counter starts again at 1.
+TEST_F(CommandOperatorSessionTest, ReloadDropsWhatTheOldBodyHadQueuedForTheMainThread)
+{
+    WidgetRegistry::instance().addHandler<Widget>();
+    std::vector<std::string> applied;
+    g_events = &applied;
+    // The first object of the old body reloads the session from the main loop, behind which the
+    // old body's next head key or operation is then queued.
+    g_hook = [&](const std::string& event) {
+        if (event == "reloader text reload")
+            platform::MainLoop::main().post([&] { client->load(); });
+    };
+    const std::string oldBodies[] = {
+        R"({"operations":[["create","reloader","test.Widget",{"text":"reload"}]],"head":{"requestCounter":9}})",
+        R"({"operations":[["create","reloader","test.Widget",{"text":"reload"}],["create","stale","test.Widget",{"text":"old"}]]})",
+    };
+    const std::string* oldBody = nullptr;
+    std::atomic<int> gets = 0;
+    server.handle("*", [&](const RecordedRequest& request, ResponseWriter& writer) {
+        if (request.method != "GET")
+            return (void)writer.respond(200, R"({"head":{},"operations":[]})");
+        writer.respond(200, ++gets % 2 == 1 ? *oldBody : std::string(R"({"head":{"requestCounter":1},"operations":[]})"));
+    });
+    server.start();
+    delegate->url = server.url("/");
+    for (const auto& body : oldBodies) {
+        oldBody = &body;
+        applied.clear();
+        std::size_t postsBefore = posts().size();
+        int getsBefore = gets;
+        makeClient();
+        client->load();
+        ASSERT_TRUE(pumpUntil([&] { return gets == getsBefore + 2 && !client->notificationsDispatcher()->isProcessing(); }));
+        platform::MainLoop::main().runUntilIdle();
+        auto head = Notifications::forHead();
+        head->setAttribute(true, "event");
+        head->send();
+        ASSERT_TRUE(pumpUntil([&] { return posts().size() == postsBefore + 1 && !client->notificationsDispatcher()->isProcessing(); }));
+        EXPECT_EQ(applied, (std::vector<std::string> { "reloader text reload", "reloader registered" })) << body;
+        EXPECT_FALSE(client->objectRegistry()->objectById("stale")) << body;
+        EXPECT_EQ(Value::parse(posts().back().body)["head"]["requestCounter"], 1) << body;
+        client.reset();
+        platform::MainLoop::main().runUntilIdle();
+    }
+    g_events = nullptr;
+    g_hook = nullptr;
+    WidgetRegistry::instance().resetForTesting();
+}
+
+} // namespace
+} // namespace morvix::testing

@@ -23,7 +23,7 @@ public:
         return std::shared_ptr<RecordingOperator>(new RecordingOperator);
     }
 
-    std::optional<std::string> processHead(const Value& value, const std::string& key) override
+    std::optional<std::string> processHead(const Value& value, const std::string& key, const std::atomic<bool>&) override
     {
         events.push_back("head " + key + " " + value.dump());
         if (onEvent)
@@ -33,7 +33,7 @@ public:
         return std::nullopt;
     }
 
-    std::optional<Value> processOperation(const Value& operation) override
+    std::optional<Value> processOperation(const Value& operation, const std::atomic<bool>&) override
     {
         events.push_back("op " + operation.dump());
         if (onEvent)
@@ -78,6 +78,8 @@ Outcome read(std::string_view body)
 {
     return readInChunks(body, {});
 }
+
+std::vector<std::string> expectedEvents(const std::string& body);
 
 const std::string kMessage = R"({"head":{"requestCounter":3,"url":"x"},"operations":[)"
                              R"(["create","w1","zub.widgets.Label",{"text":"é\u00e9","b":1,"a":[1.5,-2,true,null]}],)"
@@ -202,6 +204,75 @@ TEST(ProtocolReaderTest, MalformedBodiesAreParseErrorsThatStick)
     }
 }
 
+namespace {
+
+// Whatever the split, a body reads as it does in one chunk.
+Outcome readSplitEveryWay(const std::string& body)
+{
+    Outcome whole = read(body);
+    std::vector<std::size_t> everyByte;
+    for (std::size_t cut = 1; cut < body.size(); ++cut) {
+        everyByte.push_back(cut);
+        EXPECT_EQ(readInChunks(body, { cut }), whole) << "cut at " << cut << " of " << body;
+    }
+    EXPECT_EQ(readInChunks(body, everyByte), whole) << body;
+    return whole;
+}
+
+} // namespace
+
+TEST(ProtocolReaderTest, StringsMustBeWellFormedUTF8)
+{
+    // Overlong forms, encoded surrogates, beyond U+10FFFF, stray and missing continuation bytes,
+    // in values and in keys.
+    for (std::string bad : { "\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80", "\xED\xBF\xBF",
+             "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\x80", "a\xE2\x82", "\xE2\x82" "a", "\xFE" }) {
+        auto outcome = readSplitEveryWay(R"({"operations":[["set","w",{"a":"x)" + bad + R"("}]]})");
+        EXPECT_TRUE(outcome.events.empty());
+        EXPECT_EQ(outcome.errorCode, 3);
+        EXPECT_EQ(readSplitEveryWay(R"({"head":{")" + bad + R"(":1}})").errorCode, 3);
+    }
+    auto outcome = readSplitEveryWay(R"({"head":{"k\u00e9":"\u00e9\u20ac\ud83d\ude00 é€😀 \u0000\"\\\/\b\f\n\r\t"}})");
+    EXPECT_EQ(outcome.events, (std::vector<std::string> { "head k\u00e9 " + Value(std::string("é€😀 é€😀 \0\"\\/\b\f\n\r\t", 29)).dump() }));
+    EXPECT_FALSE(outcome.errorCode);
+}
+
+TEST(ProtocolReaderTest, EscapedLoneSurrogatesReadAsReplacementCharacters)
+{
+    auto outcome = readSplitEveryWay(R"({"head":{"a":"\ud800","b":"\udc00x","c":"\ud800\u0041","d":"\ud800\ud800\udc00",)"
+                                     R"("e":"\udbff\udfff","\ud800":"f"}})");
+    EXPECT_EQ(outcome.events, (std::vector<std::string> { "head a \"\uFFFD\"", "head b \"\uFFFDx\"", "head c \"\uFFFDA\"",
+                                  "head d \"\uFFFD\U00010000\"", "head e \"\U0010FFFF\"", "head \uFFFD \"f\"" }));
+    EXPECT_FALSE(outcome.errorCode);
+}
+
+TEST(ProtocolReaderTest, LongTokensOverManyChunksReadAsInOneChunk)
+{
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += i % 7 ? "abc\\u00e9" : "\\\"\\ud83d\\ude00";
+    std::string number = "12" + std::string(30000, '3') + ".25e-30000";
+    std::string body = R"({"operations":[["set","w",{"t":")" + text + R"(","n":)" + number + "}]]}";
+    std::vector<std::size_t> cuts;
+    for (std::size_t cut = 5; cut < body.size(); cut += 5)
+        cuts.push_back(cut);
+    Outcome outcome = readInChunks(body, cuts);
+    EXPECT_EQ(outcome, read(body));
+    EXPECT_EQ(outcome.events, expectedEvents(body));
+    EXPECT_EQ(outcome.status, ProtocolReader::Status::Complete);
+    // A byte that a held token cannot take is refused in the write that brings it, as in one
+    // chunk: a control character in a long string, an escape that is none, a letter in a long
+    // number.
+    for (std::string bad : { "\x01", "\\q", "\\u12x4" }) {
+        std::string start = R"({"operations":[["set","w",{"t":")" + std::string(100000, 'a');
+        EXPECT_EQ(readInChunks(start + bad, { 10, 50000, start.size() }).status, ProtocolReader::Status::Error) << bad;
+    }
+    std::string digits = R"({"head":{"n":)" + std::string(100000, '7');
+    EXPECT_EQ(readInChunks(digits + "x", { 10, 50000, digits.size() }).status, ProtocolReader::Status::Error);
+    std::string zero = R"({"head":{"n":-0)" + std::string(10, '1') + " ";
+    EXPECT_EQ(readInChunks(zero, { 14, 15, 20 }), read(zero));
+}
+
 TEST(ProtocolReaderTest, ApplicationStopsAtTheBadByte)
 {
     auto outcome = read(R"({"operations":[["set","a",{}],["set" "b"]]})");
@@ -285,6 +356,12 @@ TEST(ProtocolReaderTest, KeepsACopyOfTheBodyAndRefusesBytesOnceClosed)
     EXPECT_FALSE(reader->hasSpaceAvailable());
     EXPECT_EQ(reader->write(R"(["destroy","b"])"), -1);
     EXPECT_EQ(recorder->events.size(), 1u);
+
+    // Told to discard, the reader keeps nothing of what it has parsed.
+    auto discarding = ProtocolReader::create(recorder, ProtocolReader::BodyCopy::Discard);
+    discarding->write(R"({"operations":[["destroy","c"]]})");
+    EXPECT_EQ(recorder->events.size(), 2u);
+    EXPECT_EQ(discarding->data(), "");
 }
 
 TEST(ProtocolReaderTest, GoneOperatorReceivesNothing)
@@ -332,14 +409,26 @@ private:
     std::string value(int depth)
     {
         switch (depth > 0 ? pick(0, 6) : pick(0, 4)) {
-        case 0: return std::to_string(pick(-1000, 1000));
+        case 0: return pick(0, 9) ? std::to_string(pick(-1000, 1000)) : "1" + std::string(pick(1, 300), '7') + ".5e3";
         case 1: return pick(0, 1) ? "true" : "false";
         case 2: return "null";
-        case 3: return "\"s" + std::to_string(pick(0, 99)) + "\\n\"";
+        case 3: return string();
         case 4: return std::to_string(pick(0, 100)) + ".25";
         case 5: return object(depth - 1);
         default: return array(depth - 1);
         }
+    }
+
+    // Short texts mostly; now and then one long enough to run over many chunks, with escapes
+    // and characters of every UTF-8 length.
+    std::string string()
+    {
+        static const char* const kPieces[] = { "s", "\\n", "\\\"", "\\\\", "\\u00e9", "\\ud83d\\ude00", "é", "€", "😀", "\\/" };
+        std::string text = "\"";
+        int pieces = pick(0, 9) ? pick(0, 4) : pick(100, 2000);
+        for (int i = 0; i < pieces; ++i)
+            text += kPieces[pick(0, 9)];
+        return text + "\"";
     }
 
     std::string object(int depth)
