@@ -29,6 +29,18 @@ NetHTTPRequestOperation::NetHTTPRequestOperation(platform::URLRequest request)
 {
 }
 
+std::shared_ptr<NetURLConnectionOperation> NetHTTPRequestOperation::makeWithRequest(platform::URLRequest request) const
+{
+    return create(std::move(request));
+}
+
+std::shared_ptr<NetURLConnectionOperation> NetHTTPRequestOperation::copy() const
+{
+    auto copy = NetURLConnectionOperation::copy();
+    static_cast<NetHTTPRequestOperation&>(*copy).setResponseSerializer(responseSerializer()->copy());
+    return copy;
+}
+
 std::shared_ptr<platform::DispatchGroup> NetHTTPRequestOperation::httpCompletionGroup()
 {
     static const auto group = platform::DispatchGroup::create();

@@ -79,7 +79,11 @@ public:
     /// rewritten even though it cannot pause). A cancelled transfer's request is left alone.
     void pause() override;
 
+    /// The base class's copy, with a copy of the response serializer.
+    std::shared_ptr<NetURLConnectionOperation> copy() const override;
+
 protected:
+    std::shared_ptr<NetURLConnectionOperation> makeWithRequest(platform::URLRequest request) const override;
     explicit NetHTTPRequestOperation(platform::URLRequest request);
     std::string className() const override { return "NetHTTPRequestOperation"; }
     void didPauseTransfer(std::int64_t bytesInStream) override;

@@ -4,6 +4,7 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/AuthenticationChallenge.h"
+#include "platform/net/BlockOperation.h"
 #include "platform/net/FileOutputStream.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
@@ -13,6 +14,7 @@
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -780,6 +782,67 @@ void NetURLConnectionOperation::connectionDidFailWithError(URLConnection&, const
         m_connection.reset();
     }
     finish();
+}
+
+std::shared_ptr<NetURLConnectionOperation> NetURLConnectionOperation::makeWithRequest(URLRequest request) const
+{
+    return create(std::move(request));
+}
+
+std::shared_ptr<NetURLConnectionOperation> NetURLConnectionOperation::copy() const
+{
+    std::lock_guard guard(m_lock);
+    auto copy = makeWithRequest(m_request);
+    copy->m_uploadProgress = m_uploadProgress;
+    copy->m_downloadProgress = m_downloadProgress;
+    copy->m_authenticationChallenge = m_authenticationChallenge;
+    copy->m_cacheResponse = m_cacheResponse;
+    copy->m_redirectResponse = m_redirectResponse;
+    copy->m_completionQueue = m_completionQueue;
+    copy->m_completionGroup = m_completionGroup;
+    return copy;
+}
+
+std::vector<std::shared_ptr<platform::Operation>> NetURLConnectionOperation::batchOfRequestOperations(
+    const std::vector<std::shared_ptr<NetURLConnectionOperation>>& operations, BatchProgressBlock progress,
+    BatchCompletionBlock completion)
+{
+    if (operations.empty()) {
+        return { platform::BlockOperation::create([completion = std::move(completion)] {
+            if (completion)
+                mainDispatchQueue()([completion] { completion({}); });
+        }) };
+    }
+    auto group = platform::DispatchGroup::create();
+    auto batch = platform::BlockOperation::create([group, operations, completion = std::move(completion)] {
+        group->notify(mainDispatchQueue(), [operations, completion] {
+            if (completion)
+                completion(operations);
+        });
+    });
+    // The wrappers hold the operations weakly: each wrapper belongs to one of them.
+    auto members = std::make_shared<std::vector<std::weak_ptr<NetURLConnectionOperation>>>(operations.begin(), operations.end());
+    for (const auto& operation : operations) {
+        operation->setCompletionGroup(group);
+        auto kept = operation->completionBlock();
+        // Installed through the operation, so it runs on the completion queue as a member of the group.
+        operation->setCompletionBlock([kept, members, progress, group] {
+            if (kept)
+                kept();
+            auto finished = std::count_if(members->begin(), members->end(), [](const auto& member) {
+                auto strong = member.lock();
+                return strong && strong->isFinished();
+            });
+            if (progress)
+                progress(static_cast<std::size_t>(finished), members->size());
+            group->leave();
+        });
+        group->enter();
+        batch->addDependency(operation);
+    }
+    std::vector<std::shared_ptr<platform::Operation>> list(operations.begin(), operations.end());
+    list.push_back(batch);
+    return list;
 }
 
 } // namespace morvix

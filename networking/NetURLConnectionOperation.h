@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvix::platform {
 class InputStream;
@@ -102,6 +103,25 @@ public:
     /// "isPaused", "isReady", "isExecuting", "isFinished", or "state" for anything else.
     static std::string keyPathFromOperationState(NetOperationState state);
 
+    using BatchProgressBlock = std::function<void(std::size_t numberOfFinishedOperations, std::size_t totalNumberOfOperations)>;
+    using BatchCompletionBlock = std::function<void(const std::vector<std::shared_ptr<NetURLConnectionOperation>>& operations)>;
+    /// The operations to enqueue for a batch: `operations` followed by a block operation that
+    /// depends on all of them. Each operation's completion block is wrapped so that, on its
+    /// completion queue (the main loop when none), it runs, then `progress` gets the number of
+    /// finished operations and the total; `completion` runs on the main loop with `operations`
+    /// once every operation has finished and every completion block (and what it started in the
+    /// batch's group) has run. An empty batch is one block operation that reports an empty list.
+    /// Operations that never complete keep the batch open.
+    static std::vector<std::shared_ptr<platform::Operation>> batchOfRequestOperations(
+        const std::vector<std::shared_ptr<NetURLConnectionOperation>>& operations, BatchProgressBlock progress,
+        BatchCompletionBlock completion);
+
+    /// A new, ready operation of the same class for the same request, with this one's five
+    /// blocks (upload and download progress, authentication challenge, cache response, redirect
+    /// response), completion queue and group. The output stream, credential, security policy,
+    /// completion block, state and results are not copied.
+    virtual std::shared_ptr<NetURLConnectionOperation> copy() const;
+
     // Life cycle.
     void start() override;
     void cancel() override;
@@ -182,6 +202,8 @@ public:
 
 protected:
     explicit NetURLConnectionOperation(platform::URLRequest request);
+    /// A new operation of the concrete class for `request`; `copy` fills it in.
+    virtual std::shared_ptr<NetURLConnectionOperation> makeWithRequest(platform::URLRequest request) const;
     /// The class name used by `description`.
     virtual std::string className() const { return "NetURLConnectionOperation"; }
     /// The operation's lock; subclasses take it around their own state.
