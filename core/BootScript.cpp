@@ -49,6 +49,28 @@ constexpr std::string_view kBootScript = R"boot(
         return result.join("/");
     }
 
+    // A module name as the file system sees it: its percent escapes undone, once, before the
+    // path is normalised, so that an escaped "." or "/" cannot hide a ".." from the check that
+    // keeps every module inside the application folder. Null for a malformed escape.
+    function decode(name) {
+        try {
+            return decodeURIComponent(name);
+        } catch (error) {
+            return null;
+        }
+    }
+
+    // The path as the bridge takes it, a URL relative to the application folder: each segment
+    // escaped, so that the URL's own decoding gives back exactly this path. Null for text that
+    // has no escaped form (a lone surrogate).
+    function encode(path) {
+        try {
+            return path.split("/").map(encodeURIComponent).join("/");
+        } catch (error) {
+            return null;
+        }
+    }
+
     function directoryOf(id) {
         if (id.charAt(0) !== ".")
             return "./";
@@ -90,28 +112,31 @@ constexpr std::string_view kBootScript = R"boot(
         var cached = this.cache[path];
         if (cached !== undefined)
             return cached;
-        var found = false;
-        if (endsWith(path, ".json")) {
-            var text = client().load(path);
-            if (typeof text === "string") {
-                try {
-                    found = new Module(path, this, JSON.parse(text));
-                } catch (error) {
-                    throw new Error("Could not parse " + path);
-                }
-            }
-        } else {
-            var result;
-            try {
-                result = client().loadAndExecute(path, PREFIX, POSTFIX);
-            } catch (error) {
-                throw new Error("Could not parse " + path + ":" + error);
-            }
-            if (result && !result.loadError)
-                found = new Module(path, this, result.executeResult);
-        }
+        var url = encode(path);
+        var found = url === null ? false : this.readCandidate(path, url);
         this.cache[path] = found;
         return found;
+    };
+
+    // The module in the file at `path` (`url` in its escaped form); false when there is none.
+    Module.prototype.readCandidate = function (path, url) {
+        if (endsWith(path, ".json")) {
+            var text = client().load(url);
+            if (typeof text !== "string")
+                return false;
+            try {
+                return new Module(path, this, JSON.parse(text));
+            } catch (error) {
+                throw new Error("Could not parse " + path);
+            }
+        }
+        var result;
+        try {
+            result = client().loadAndExecute(url, PREFIX, POSTFIX);
+        } catch (error) {
+            throw new Error("Could not parse " + path + ":" + error);
+        }
+        return result && !result.loadError ? new Module(path, this, result.executeResult) : false;
     };
 
     Module.prototype.findPath = function (path, directoryOnly) {
@@ -125,7 +150,8 @@ constexpr std::string_view kBootScript = R"boot(
             var main = module.exports && module.exports.main;
             if (main === undefined || main === null)
                 continue;
-            var mainPath = normalize(path + "/" + main);
+            main = decode(String(main));
+            var mainPath = main === null ? null : normalize(path + "/" + main);
             var mainModule = mainPath === null ? false : this.findPath(mainPath, false);
             if (mainModule)
                 return mainModule;
@@ -148,10 +174,13 @@ constexpr std::string_view kBootScript = R"boot(
     };
 
     Module.prototype.resolve = function (name) {
-        if (name.charAt(0) !== ".")
-            return this.cache[name] || this.findInModules(name);
-        var path = normalize(directoryOf(this.id) + "/" + name);
-        return path === null ? false : this.findPath(path, endsWith(name, "/"));
+        var decoded = decode(name);
+        if (decoded === null)
+            return false;
+        if (decoded.charAt(0) !== ".")
+            return this.cache[name] || this.findInModules(decoded);
+        var path = normalize(directoryOf(this.id) + "/" + decoded);
+        return path === null ? false : this.findPath(path, endsWith(decoded, "/"));
     };
 
     Module.prototype.require = function (name) {

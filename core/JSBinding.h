@@ -50,8 +50,6 @@ public:
     class Session : public JSBridge::Session {
     public:
         virtual std::shared_ptr<CommandOperator> commandOperator() = 0;
-        /// The server URL the session's delegate gives; nothing when there is none.
-        virtual std::optional<std::string> serverURL() = 0;
         /// Whether the peer drives the application frame.
         virtual void setMorvixUIActive(bool active) = 0;
         /// Reloads the whole session. Main thread.

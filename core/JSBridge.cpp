@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace morvix {
 
@@ -378,7 +379,31 @@ JSValueRef JSBridge::load(const std::string& path)
 std::optional<std::string> JSBridge::resolve(const std::string& path) const
 {
     auto session = m_session.lock();
-    return session ? session->relativeURLToServer(path) : std::nullopt;
+    auto url = session ? session->relativeURLToServer(path) : std::nullopt;
+    return url ? confineToApplicationFolder(*url, session->serverURL()) : std::nullopt;
+}
+
+std::optional<std::string> JSBridge::confineToApplicationFolder(const std::string& url, const std::optional<std::string>& serverURL)
+{
+    auto parsed = platform::Url::parse(url);
+    if (!parsed || !parsed->isFileURL())
+        return url;
+    auto server = serverURL ? platform::Url::parse(*serverURL) : std::nullopt;
+    if (!server || !server->isFileURL())
+        return std::nullopt; // no application folder on this machine
+    auto folder = platform::Url::resolve(*server, ".");
+    auto folderPath = folder ? folder->decodedPath() : std::nullopt;
+    auto path = parsed->decodedPath();
+    if (!folderPath || !path)
+        return std::nullopt;
+    // Decoded first, then normalised, then checked: the file read is the one checked.
+    std::string root = std::filesystem::path(*folderPath).lexically_normal().string();
+    std::string normal = std::filesystem::path(*path).lexically_normal().string();
+    if (root.empty() || root.back() != '/')
+        root += '/';
+    if (normal.compare(0, root.size(), root) != 0)
+        return std::nullopt;
+    return platform::Url::fileURL(normal).absoluteString();
 }
 
 std::optional<std::string> JSBridge::loadStringFromURL(const std::string& url) const

@@ -32,7 +32,11 @@ class LogEntry;
 /// Each operation goes to the command operator. Text arguments go through the script's string
 /// conversion (a missing one becomes "undefined"); properties that are not a plain object
 /// become {}; the listen flag is taken by truthiness. A boolean result comes back as a script
-/// boolean; nothing comes back as undefined. Paths are resolved against the server URL.
+/// boolean; nothing comes back as undefined. Paths are resolved against the server URL. The
+/// application folder (the server URL's folder, when that is a file URL) is a boundary: a local
+/// file, or "file" URL, whose path (escapes undone, then normalised) lies outside it is not
+/// found, and the file read is the one at the normalised path. "http" and "https" URLs are read
+/// wherever they point.
 ///
 /// Events travel the other way: `fireEvent` calls "morvix._notify" (taken at `start`) with
 /// (object id, event name, attributes).
@@ -64,6 +68,9 @@ public:
         virtual void log(const LogEntry& entry) = 0;
         /// The absolute URL that `path` names relative to the server URL; nothing when none.
         virtual std::optional<std::string> relativeURLToServer(const std::string& path) = 0;
+        /// The server URL the session's delegate gives; nothing when there is none. When it is
+        /// a file URL, its folder is the application folder.
+        virtual std::optional<std::string> serverURL() = 0;
         /// Seconds an http read may stay idle before it fails.
         virtual double timeoutInterval() { return 60; }
     };
@@ -123,6 +130,7 @@ private:
     JSValueRef loadAndExecute(const std::string& path, const std::string& prefix, const std::string& postfix, JSValueRef* exception);
     JSValueRef load(const std::string& path);
     std::optional<std::string> resolve(const std::string& path) const;
+    static std::optional<std::string> confineToApplicationFolder(const std::string& url, const std::optional<std::string>& serverURL);
     JSValueRef operate(const platform::Value& operation);
 
     std::weak_ptr<CommandOperator> m_commandOperator;

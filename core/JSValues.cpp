@@ -1,5 +1,6 @@
 #include "core/JSValues.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -53,7 +54,142 @@ std::string utf8(JSStringRef string)
     return text;
 }
 
+// Longer console text is cut: a few shared sub-objects make the text grow exponentially with
+// the nesting.
+constexpr std::size_t kMaximumLength = 64 * 1024;
+constexpr std::string_view kCutMark = "...";
+
 } // namespace
+
+// The console text of a plain object or array, written in one walk: each value is read once
+// for each time it is written, so the work is linear in the text, which is bounded. A value
+// that is not JSON (or a cycle, or nesting too deep) anywhere in what is written ends the walk
+// with failure, and the caller falls back to the value's own string conversion.
+class JSValues::ConsoleWriter {
+public:
+    explicit ConsoleWriter(JSContextRef context)
+        : m_context(context)
+        , m_objectToString(prototypeMember(context, "Object", "toString"))
+        , m_arrayToString(prototypeMember(context, "Array", "toString"))
+    {
+    }
+
+    bool hasDefaultToString(JSObjectRef object) const
+    {
+        JSValueRef own = property(m_context, object, "toString");
+        if (!JSValueIsObject(m_context, own))
+            return false;
+        return (m_objectToString && JSValueIsStrictEqual(m_context, own, m_objectToString))
+            || (m_arrayToString && JSValueIsStrictEqual(m_context, own, m_arrayToString));
+    }
+
+    bool writeContainer(JSObjectRef object)
+    {
+        if (m_ancestors.size() >= static_cast<std::size_t>(kMaximumDepth) || JSValueIsDate(m_context, object) || isAncestor(object))
+            return false;
+        m_ancestors.push_back(object);
+        bool written = JSValueIsArray(m_context, object) ? writeArray(object) : writeDictionary(object);
+        m_ancestors.pop_back();
+        return written;
+    }
+
+    /// The text, cut at the length bound (on a character boundary) with a mark.
+    std::string finish()
+    {
+        if (!m_cut)
+            return std::move(m_text);
+        std::size_t end = kMaximumLength;
+        while (end > 0 && (static_cast<unsigned char>(m_text[end]) & 0xC0) == 0x80)
+            --end;
+        m_text.resize(end);
+        return m_text + std::string(kCutMark);
+    }
+
+private:
+    bool isAncestor(JSObjectRef object) const
+    {
+        return std::any_of(m_ancestors.begin(), m_ancestors.end(), [&](JSObjectRef ancestor) {
+            return JSValueIsStrictEqual(m_context, ancestor, object);
+        });
+    }
+
+    void append(std::string_view text)
+    {
+        m_text += text;
+        m_cut = m_text.size() > kMaximumLength;
+    }
+
+    bool writeArray(JSObjectRef array)
+    {
+        append("[");
+        std::size_t length = arrayLength(m_context, array);
+        for (std::size_t index = 0; index < length && !m_cut; ++index) {
+            if (index > 0)
+                append(", ");
+            if (!writeElement(JSObjectGetPropertyAtIndex(m_context, array, static_cast<unsigned>(index), nullptr)))
+                return false;
+        }
+        append("]");
+        return true;
+    }
+
+    bool writeDictionary(JSObjectRef object)
+    {
+        append("{");
+        bool first = true;
+        bool valid = true;
+        forEachKey(m_context, object, [&](JSStringRef name) {
+            if (!first)
+                append(", ");
+            first = false;
+            append(utf8(name) + ':');
+            valid = writeElement(JSObjectGetProperty(m_context, object, name, nullptr));
+            return valid && !m_cut;
+        });
+        append("}");
+        return valid;
+    }
+
+    bool writeElement(JSValueRef value)
+    {
+        switch (JSValueGetType(m_context, value)) {
+        case kJSTypeUndefined:
+        case kJSTypeSymbol:
+        case kJSTypeBigInt:
+            return false;
+        case kJSTypeNumber:
+            if (!std::isfinite(JSValueToNumber(m_context, value, nullptr)))
+                return false;
+            append(toString(m_context, value));
+            return true;
+        case kJSTypeNull:
+        case kJSTypeBoolean:
+            append(toString(m_context, value));
+            return true;
+        case kJSTypeString:
+            append('"' + toString(m_context, value) + '"');
+            return true;
+        case kJSTypeObject:
+            break;
+        }
+        JSObjectRef object = JSValueToObject(m_context, value, nullptr);
+        if (JSValueIsDate(m_context, value))
+            return false;
+        // Functions and objects with a string conversion of their own are written by it.
+        if (JSObjectIsFunction(m_context, object) || !hasDefaultToString(object)) {
+            append(toString(m_context, value));
+            return true;
+        }
+        return writeContainer(object);
+    }
+
+    JSContextRef m_context;
+    JSObjectRef m_objectToString;
+    JSObjectRef m_arrayToString;
+    std::vector<JSObjectRef> m_ancestors; // the containers being written, outermost first
+    std::string m_text;
+    bool m_cut = false;
+};
 
 JSText::JSText(std::string_view utf8)
     : m_string(JSStringCreateWithUTF8CString(std::string(utf8).c_str()))
@@ -113,96 +249,11 @@ std::string JSValues::stringForValue(JSContextRef context, JSValueRef value)
 
 std::string JSValues::stringForObject(JSContextRef context, JSValueRef value)
 {
+    ConsoleWriter writer(context);
     JSObjectRef object = JSValueToObject(context, value, nullptr);
-    if (!object || JSObjectIsFunction(context, object) || !hasDefaultToString(context, object)
-        || !isJSON(context, value, 0))
+    if (!object || JSObjectIsFunction(context, object) || !writer.hasDefaultToString(object) || !writer.writeContainer(object))
         return toString(context, value);
-    if (JSValueIsArray(context, value))
-        return arrayToString(context, object);
-    return dictionaryToString(context, object);
-}
-
-bool JSValues::hasDefaultToString(JSContextRef context, JSObjectRef object)
-{
-    JSValueRef own = property(context, object, "toString");
-    if (!JSValueIsObject(context, own))
-        return false;
-    for (const char* constructor : { "Object", "Array" }) {
-        JSObjectRef standard = prototypeMember(context, constructor, "toString");
-        if (standard && JSValueIsStrictEqual(context, own, standard))
-            return true;
-    }
-    return false;
-}
-
-bool JSValues::isJSON(JSContextRef context, JSValueRef value, int depth)
-{
-    switch (JSValueGetType(context, value)) {
-    case kJSTypeUndefined:
-    case kJSTypeSymbol:
-    case kJSTypeBigInt:
-        return false;
-    case kJSTypeNull:
-    case kJSTypeBoolean:
-    case kJSTypeString:
-        return true;
-    case kJSTypeNumber:
-        return std::isfinite(JSValueToNumber(context, value, nullptr));
-    case kJSTypeObject:
-        break;
-    }
-    if (depth >= kMaximumDepth || JSValueIsDate(context, value))
-        return false;
-    JSObjectRef object = JSValueToObject(context, value, nullptr);
-    if (JSObjectIsFunction(context, object))
-        return true; // written by its own text, like any other non-string element
-    if (JSValueIsArray(context, value)) {
-        std::size_t length = arrayLength(context, object);
-        for (std::size_t index = 0; index < length; ++index) {
-            if (!isJSON(context, JSObjectGetPropertyAtIndex(context, object, static_cast<unsigned>(index), nullptr), depth + 1))
-                return false;
-        }
-        return true;
-    }
-    bool valid = true;
-    forEachKey(context, object, [&](JSStringRef name) {
-        valid = isJSON(context, JSObjectGetProperty(context, object, name, nullptr), depth + 1);
-        return valid;
-    });
-    return valid;
-}
-
-std::string JSValues::elementToString(JSContextRef context, JSValueRef value)
-{
-    if (JSValueIsString(context, value))
-        return '"' + toString(context, value) + '"';
-    return stringForValue(context, value);
-}
-
-std::string JSValues::arrayToString(JSContextRef context, JSObjectRef array)
-{
-    std::string text = "[";
-    std::size_t length = arrayLength(context, array);
-    for (std::size_t index = 0; index < length; ++index) {
-        if (index > 0)
-            text += ", ";
-        text += elementToString(context, JSObjectGetPropertyAtIndex(context, array, static_cast<unsigned>(index), nullptr));
-    }
-    return text + "]";
-}
-
-std::string JSValues::dictionaryToString(JSContextRef context, JSObjectRef object)
-{
-    std::string text = "{";
-    bool first = true;
-    forEachKey(context, object, [&](JSStringRef name) {
-        if (!first)
-            text += ", ";
-        first = false;
-        text += utf8(name) + ':' + elementToString(context, JSObjectGetProperty(context, object, name, nullptr));
-        return true;
-    });
-    return text + "}";
+    return writer.finish();
 }
 
 std::optional<Value> JSValues::toValue(JSContextRef context, JSValueRef value)

@@ -39,11 +39,15 @@ private:
 /// Text form (`stringForValue`):
 ///  - strings stand as they are; undefined, null, booleans and numbers as the script writes them;
 ///  - a plain object or array whose `toString` is the standard one, and whose content is JSON
-///    (finite numbers, strings, booleans, null, nested arrays and plain objects, no cycles), is
-///    written as `[1, "x"]` or `{a:1, b:"x"}`: strings in double quotes (not escaped), keys bare,
-///    no blank after the colon, keys in property order;
-///  - everything else (functions, dates, objects with their own `toString`, NaN inside, cycles)
-///    by the value's own string conversion.
+///    (finite numbers, strings, booleans, null, nested arrays and plain objects, no cycles, at
+///    most 64 levels), is written as `[1, "x"]` or `{a:1, b:"x"}`: strings in double quotes (not
+///    escaped), keys bare, no blank after the colon, keys in property order; functions and
+///    objects with a `toString` of their own inside it are written by their own text;
+///  - everything else (functions, dates, objects with their own `toString`, NaN inside, cycles,
+///    deeper nesting) by the value's own string conversion.
+/// The text is written in one walk that reads each value once for each time it is written (a
+/// sub-object shared by several members is written, and read, each time). Text longer than
+/// 64 KiB is cut there and ends with "..."; what lies beyond the cut is not read, nor checked.
 class JSValues final {
 public:
     JSValues() = delete;
@@ -71,11 +75,7 @@ public:
     static JSValueRef makeError(JSContextRef context, std::string_view message);
 
 private:
-    static bool isJSON(JSContextRef context, JSValueRef value, int depth);
-    static bool hasDefaultToString(JSContextRef context, JSObjectRef object);
-    static std::string arrayToString(JSContextRef context, JSObjectRef array);
-    static std::string dictionaryToString(JSContextRef context, JSObjectRef object);
-    static std::string elementToString(JSContextRef context, JSValueRef value);
+    class ConsoleWriter;
 };
 
 } // namespace morvix

@@ -129,16 +129,37 @@ TEST_F(JSBootScriptTest, ModuleArgumentsAndCache)
 
 TEST_F(JSBootScriptTest, MissesAreCachedAndClimbingAboveTheStartIsNotFound)
 {
-    folder.write("node_modules/morvix/index.js", library("1.0.0"));
-    folder.write("index.js", R"(
-        outcomes = ['./nothing', './nothing', '../outside', './a/../../b'].map(function (name) {
+    folder.write("app/node_modules/morvix/index.js", library("1.0.0"));
+    folder.write("app/index.js", R"(
+        outcomes = ['./nothing', './nothing', '../outside', './a/../../b', './%2e%2e/outside', './..%2foutside',
+                    '%2e%2e/outside', './%252e%252e/outside', './a%2f..%2f..%2foutside', './%zz'].map(function (name) {
             try { require(name); return 'found'; } catch (e) { return e.message; }
         });)");
     folder.write("outside.js", "");
+    session->serverURLText = folder.url() + "app/";
     boot();
-    EXPECT_EQ(run("JSON.stringify(outcomes)"), Value(R"(["Cannot find module './nothing'","Cannot find module './nothing'",)"
-                                                      R"("Cannot find module '../outside'","Cannot find module './a/../../b'"])"));
+    auto outcomes = run("outcomes");
+    ASSERT_TRUE(outcomes.is_array()) << outcomes;
+    for (const auto& outcome : outcomes)
+        EXPECT_EQ(outcome.get<std::string>().rfind("Cannot find module '", 0), 0u) << outcome;
     EXPECT_EQ(std::count(session->resolved.begin(), session->resolved.end(), "./nothing.js"), 1);
+}
+
+TEST_F(JSBootScriptTest, ModuleNamesAreDecodedOnceAndReachTheFileTheyName)
+{
+    folder.write("node_modules/morvix/index.js", library("1.0.0"));
+    folder.write("index.js", R"(
+        found = [require('./a%20b').name, require('./a b').name, require('./100%25').name, require('./q%3Fx').name,
+                 require('./pkg').name, require('./%252e%252e/x').name, require('./a%20b') === require('./a b')];)");
+    folder.write("a b.js", "exports.name = __filename;");
+    folder.write("100%.js", "exports.name = __filename;");
+    folder.write("q?x.js", "exports.name = __filename;");
+    folder.write("pkg/package.json", R"({"main": "main%20file"})");
+    folder.write("pkg/main file.js", "exports.name = __filename;");
+    folder.write("%2e%2e/x.js", "exports.name = __filename;"); // a folder whose name only looks escaped
+    boot();
+    EXPECT_EQ(run("JSON.stringify(found)"),
+        Value(R"(["/a b.js","/a b.js","/100%.js","/q?x.js","/pkg/main file.js","/%2e%2e/x.js",true])"));
 }
 
 TEST_F(JSBootScriptTest, ParseFailuresNameThePath)

@@ -76,6 +76,37 @@ TEST_F(JSBridgeTest, ConsoleFallsBackToTheValuesOwnText)
     }));
 }
 
+TEST_F(JSBridgeTest, ConsoleReadsEachValueOncePerWriteAndCutsLongText)
+{
+    // Every level holds the level below twice: the text doubles with each level, and a getter
+    // at the bottom counts how often the walk reads it.
+    run(R"(
+        var reads = 0;
+        function nest(levels) {
+            var level = {get leaf() { reads++; return 1; }};
+            for (var i = 0; i < levels; i++)
+                level = [level, level];
+            return level;
+        }
+        console.log(nest(6));
+        var shortReads = reads;
+        reads = 0;
+        console.log(nest(40));)");
+    ASSERT_EQ(session->logged.size(), 2u);
+    auto messages = session->messages();
+    const std::string& text = messages[0];
+    std::size_t leaves = 0;
+    for (auto at = text.find("{leaf:1}"); at != std::string::npos; at = text.find("{leaf:1}", at + 1))
+        ++leaves;
+    EXPECT_EQ(leaves, 64u) << text;
+    EXPECT_EQ(run("shortReads"), Value(64));
+    const std::string& cut = messages[1];
+    EXPECT_LE(cut.size(), 64u * 1024 + 3);
+    EXPECT_EQ(cut.substr(0, 7), "[[[[[[[");
+    EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+    EXPECT_LE(run("reads").get<double>(), 64.0 * 1024 / 8);
+}
+
 TEST_F(JSBridgeTest, BridgeObjectHasItsEightFunctionsInOrder)
 {
     startCapturing();
@@ -216,6 +247,31 @@ TEST_F(JSBridgeTest, LoadReadsTextRelativeToTheServer)
     EXPECT_EQ(run("bridge.load('data/readme.txt')"), Value("some text \xc3\xa9"));
     EXPECT_EQ(run("bridge.load('./data/../data/readme.txt')"), Value("some text \xc3\xa9"));
     EXPECT_EQ(run("bridge.load('missing.txt') === undefined && bridge.load('data') === undefined"), Value(true));
+}
+
+TEST_F(JSBridgeTest, LocalFilesOutsideTheApplicationFolderAreNotFound)
+{
+    folder.write("app/data/readme.txt", "inside");
+    folder.write("app/lib/run.js", "return 'ran inside';");
+    folder.write("secret.txt", "outside");
+    folder.write("secret.js", "return 'ran outside';");
+    folder.write("app-other/secret.txt", "next door");
+    session->serverURLText = folder.url() + "app/package.json";
+    startCapturing();
+    EXPECT_EQ(run("bridge.load('data/readme.txt')"), Value("inside"));
+    EXPECT_EQ(run("bridge.load('file://" + folder.path().string() + "/app/lib/../data/readme.txt')"), Value("inside"));
+    EXPECT_EQ(run("bridge.loadAndExecute('lib/run.js', '(function () {', '})').executeResult()"), Value("ran inside"));
+    for (const std::string& path : std::vector<std::string> { "../secret.txt", "%2e%2e/secret.txt", "..%2fsecret.txt", "data/%2E%2E/%2e%2e/secret.txt",
+             "../app-other/secret.txt", folder.url() + "secret.txt", folder.url() + "app/%2e%2e/secret.txt",
+             folder.path().string() + "/secret.txt", "file://localhost" + folder.path().string() + "/secret.txt" }) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(run("bridge.load('" + path + "') === undefined"), Value(true));
+        std::string script = path.substr(0, path.size() - 3) + "js";
+        EXPECT_EQ(run("JSON.stringify(bridge.loadAndExecute('" + script + "', '(function () {', '})'))"), Value(R"({"loadError":true})"));
+    }
+    // A session served over http has no application folder on this machine.
+    session->serverURLText = "http://127.0.0.1:1/app/";
+    EXPECT_EQ(run("bridge.load('" + folder.url() + "app/data/readme.txt') === undefined"), Value(true));
 }
 
 TEST_F(JSBridgeTest, LoadAndExecuteRunsScriptsAndReportsLoadErrors)

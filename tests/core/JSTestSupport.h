@@ -75,6 +75,11 @@ public:
             return std::nullopt;
         return url->absoluteString();
     }
+    std::optional<std::string> serverURL() override
+    {
+        steps.push_back("server url");
+        return serverURLText.empty() ? std::nullopt : std::optional<std::string>(serverURLText);
+    }
 
     // CommandOperator::Session
     std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
@@ -88,11 +93,6 @@ public:
 
     // JSBinding::Session
     std::shared_ptr<CommandOperator> commandOperator() override { return commands; }
-    std::optional<std::string> serverURL() override
-    {
-        steps.push_back("server url");
-        return serverURLText.empty() ? std::nullopt : std::optional<std::string>(serverURLText);
-    }
     void load() override
     {
         steps.push_back("load");
