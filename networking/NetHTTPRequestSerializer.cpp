@@ -273,6 +273,25 @@ bool NetHTTPRequestSerializer::encodesParametersInURI(const platform::URLRequest
     return m_methodsEncodingParametersInURI.count(upperCased(request.method())) != 0;
 }
 
+std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestWithWrittenBody(const platform::URLRequest& request,
+    const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error, const std::string& contentType,
+    const BodyWriter& write) const
+{
+    if (encodesParametersInURI(request))
+        return NetHTTPRequestSerializer::requestBySerializingRequest(request, parameters, error);
+    // Without parameters this class adds only the default headers the request lacks.
+    auto serialized = NetHTTPRequestSerializer::requestBySerializingRequest(request, std::nullopt, error);
+    if (!serialized || !parameters)
+        return serialized;
+    auto body = write(*parameters, error);
+    if (!body)
+        return std::nullopt;
+    if (!serialized->valueForHeader("Content-Type"))
+        serialized->setValueForHeader(contentType, "Content-Type");
+    serialized->setBody(std::move(*body));
+    return serialized;
+}
+
 std::optional<std::string> NetHTTPRequestSerializer::queryString(const platform::URLRequest& request,
     const platform::Value& parameters, std::optional<platform::Error>* error) const
 {

@@ -119,6 +119,15 @@ protected:
     /// Whether the parameters of `request` go into its URL (its upper-cased method is one of
     /// `HTTPMethodsEncodingParametersInURI`).
     bool encodesParametersInURI(const platform::URLRequest& request) const;
+    /// Writes the answer of a body writer: nothing, with the reason in `error`, when it failed.
+    using BodyWriter = std::function<std::optional<std::string>(const platform::Value& parameters, std::optional<platform::Error>* error)>;
+    /// For subclasses that write their own body: what this class answers when the parameters go
+    /// into the URL; otherwise a copy with the default headers the request lacks and, with
+    /// parameters, the body `write` makes and "Content-Type" `contentType` unless the request
+    /// has one. Nothing when `write` fails.
+    std::optional<platform::URLRequest> requestWithWrittenBody(const platform::URLRequest& request,
+        const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error, const std::string& contentType,
+        const BodyWriter& write) const;
 
 private:
     enum class Setting { AllowsCellularAccess, CachePolicy, ShouldHandleCookies, ShouldUsePipelining, NetworkServiceType, TimeoutInterval };

@@ -26,22 +26,15 @@ std::shared_ptr<NetHTTPRequestSerializer> NetJSONRequestSerializer::copy() const
 std::optional<platform::URLRequest> NetJSONRequestSerializer::requestBySerializingRequest(const platform::URLRequest& request,
     const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
 {
-    if (encodesParametersInURI(request))
-        return NetHTTPRequestSerializer::requestBySerializingRequest(request, parameters, error);
-
-    // Without parameters the base class adds only the default headers the request lacks.
-    auto serialized = NetHTTPRequestSerializer::requestBySerializingRequest(request, std::nullopt, error);
-    if (!serialized || !parameters)
-        return serialized;
-    if (auto reason = NetUnwritableParametersReason(*parameters, NetBodyFormat::JSON)) {
-        if (error)
-            *error = NetBodyWritingError(*reason);
-        return std::nullopt;
-    }
-    if (!serialized->valueForHeader("Content-Type"))
-        serialized->setValueForHeader("application/json", "Content-Type");
-    serialized->setBody(parameters->dump((m_writingOptions & kPrettyPrinted) ? 2 : -1));
-    return serialized;
+    return requestWithWrittenBody(request, parameters, error, "application/json",
+        [this](const platform::Value& parameters, std::optional<platform::Error>* error) -> std::optional<std::string> {
+            if (auto reason = NetUnwritableParametersReason(parameters, NetBodyFormat::JSON)) {
+                if (error)
+                    *error = NetBodyWritingError(*reason);
+                return std::nullopt;
+            }
+            return parameters.dump((m_writingOptions & kPrettyPrinted) ? 2 : -1);
+        });
 }
 
 } // namespace morvix

@@ -27,6 +27,9 @@ inline constexpr double kAFUploadStream3GSuggestedDelay = 0.2;
 /// last part read may overshoot); with a delay, the stream asks its reader to wait that long
 /// after each part read, through `delayBeforeNextRead`. The stream itself never sleeps, since
 /// the network thread that reads request bodies carries every transfer of the process.
+/// FIXME: the connection does not ask for `delayBeforeNextRead` yet (it needs a way to pause a
+/// transfer and resume it from a network-thread timer), so an upload it sends is throttled by
+/// packet size only; the file writer honours the delay.
 ///
 /// Read on one thread at a time; the connection reads it on the network thread.
 class NetMultipartBodyStream final : public platform::InputStream {

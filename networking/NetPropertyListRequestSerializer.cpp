@@ -109,19 +109,10 @@ std::shared_ptr<NetHTTPRequestSerializer> NetPropertyListRequestSerializer::copy
 std::optional<platform::URLRequest> NetPropertyListRequestSerializer::requestBySerializingRequest(const platform::URLRequest& request,
     const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const
 {
-    if (encodesParametersInURI(request))
-        return NetHTTPRequestSerializer::requestBySerializingRequest(request, parameters, error);
-
-    auto serialized = NetHTTPRequestSerializer::requestBySerializingRequest(request, std::nullopt, error);
-    if (!serialized || !parameters)
-        return serialized;
-    auto body = NetPropertyListData(*parameters, m_format, error);
-    if (!body)
-        return std::nullopt;
-    if (!serialized->valueForHeader("Content-Type"))
-        serialized->setValueForHeader("application/x-plist", "Content-Type");
-    serialized->setBody(std::move(*body));
-    return serialized;
+    return requestWithWrittenBody(request, parameters, error, "application/x-plist",
+        [this](const platform::Value& parameters, std::optional<platform::Error>* error) {
+            return NetPropertyListData(parameters, m_format, error);
+        });
 }
 
 } // namespace morvix
