@@ -1,0 +1,351 @@
+// One round trip of a session over loopback: an event sent, POSTed, and a response of a few
+// operations read and applied to the session's objects, against a bare libcurl POST of the same
+// body to the same server and path. Both sides talk to the same small HTTP server, which this
+// program starts on a thread; both keep their connection alive. Times are wall-clock latencies,
+// since a round trip spans the main thread, the network thread and the server.
+
+#include "core/BasicObject.h"
+#include "core/MorvixClient.h"
+#include "core/MorvixClientDelegate.h"
+#include "core/Notifications.h"
+#include "core/NotificationsDispatcher.h"
+#include "core/ObjectRegistry.h"
+#include "core/RemoteClass.h"
+#include "core/WidgetRegistry.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/ui/Window.h"
+
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace morvix;
+using namespace std::chrono_literals;
+using platform::Value;
+
+namespace {
+
+std::atomic<long> g_applied = 0; // calls of Record.touch applied by the session
+
+// A non-visual object the responses change and call.
+class Record : public RemoteClass<Record> {
+public:
+    static constexpr std::string_view kRemoteType = "bench.Record";
+
+    Record(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+        : RemoteClass(key, std::move(id), std::move(client))
+    {
+        registerSelector(&Record::touch, "touch");
+    }
+
+    static const PropertyTable& properties()
+    {
+        static const PropertyTable table = PropertyTable::extend<Record>(BasicObject::properties())
+                                               .string("text", &Record::m_text)
+                                               .number("value", &Record::m_value);
+        return table;
+    }
+
+    void touch(const Value*) { ++g_applied; }
+
+private:
+    std::optional<std::string> m_text;
+    std::optional<Value> m_value;
+};
+
+// The session GET creates three records; every POST answers the next request counter, two sets
+// and a call.
+std::string sessionBody()
+{
+    return R"({"head":{"requestCounter":1},"operations":[)"
+           R"(["create","r1","bench.Record",{"text":"one","value":1}],)"
+           R"(["create","r2","bench.Record",{"text":"two","value":2}],)"
+           R"(["create","r3","bench.Record",{"text":"three","value":3}]]})";
+}
+
+std::string messageResponse(long counter)
+{
+    return R"({"head":{"requestCounter":)" + std::to_string(counter) + R"(},"operations":[)"
+           R"(["set","r1",{"text":"selected","value":)" + std::to_string(counter) + R"(}],)"
+           R"(["set","r2",{"text":"unselected","value":0}],)"
+           R"(["call","r1","touch",{"by":1}]]})";
+}
+
+// The counter a message body carries, 0 when none.
+long requestCounterOf(const std::string& body)
+{
+    static constexpr std::string_view kKey = "\"requestCounter\":";
+    auto found = body.find(kKey);
+    return found == std::string::npos ? 0 : std::atol(body.c_str() + found + kKey.size());
+}
+
+// A small HTTP/1.1 server on 127.0.0.1: one thread accepting, one per connection, keep-alive,
+// bodies delimited by Content-Length both ways.
+class LoopbackServer {
+public:
+    LoopbackServer()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        int yes = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_listener, 16) != 0)
+            throw std::runtime_error("loopback server: cannot listen");
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_acceptor = std::thread([this] { acceptConnections(); });
+    }
+
+    ~LoopbackServer()
+    {
+        m_stopping = true;
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_acceptor.join();
+        ::close(m_listener);
+        std::lock_guard lock(m_mutex);
+        for (int connection : m_connections)
+            ::shutdown(connection, SHUT_RDWR);
+        for (auto& thread : m_threads)
+            thread.join();
+        for (int connection : m_connections)
+            ::close(connection);
+    }
+
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+    /// The path and body of the last POST.
+    std::pair<std::string, std::string> lastPost()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lastPost;
+    }
+
+private:
+    void acceptConnections()
+    {
+        while (!m_stopping) {
+            int connection = ::accept(m_listener, nullptr, nullptr);
+            if (connection < 0)
+                return;
+            int yes = 1;
+            ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+            std::lock_guard lock(m_mutex);
+            m_connections.push_back(connection);
+            m_threads.emplace_back([this, connection] { serve(connection); });
+        }
+    }
+
+    void serve(int connection)
+    {
+        std::string buffer;
+        char chunk[16384];
+        for (;;) {
+            auto headEnd = buffer.find("\r\n\r\n");
+            if (headEnd == std::string::npos) {
+                auto received = ::recv(connection, chunk, sizeof chunk, 0);
+                if (received <= 0)
+                    return;
+                buffer.append(chunk, static_cast<std::size_t>(received));
+                continue;
+            }
+            std::string head = buffer.substr(0, headEnd + 4);
+            std::size_t bodyLength = contentLength(head);
+            while (buffer.size() < headEnd + 4 + bodyLength) {
+                auto received = ::recv(connection, chunk, sizeof chunk, 0);
+                if (received <= 0)
+                    return;
+                buffer.append(chunk, static_cast<std::size_t>(received));
+            }
+            std::string body = buffer.substr(headEnd + 4, bodyLength);
+            buffer.erase(0, headEnd + 4 + bodyLength);
+            if (!respond(connection, head, body))
+                return;
+        }
+    }
+
+    static std::size_t contentLength(const std::string& head)
+    {
+        std::string lower = head;
+        for (auto& character : lower)
+            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+        auto found = lower.find("\r\ncontent-length:");
+        return found == std::string::npos ? 0 : std::strtoul(head.c_str() + found + 17, nullptr, 10);
+    }
+
+    bool respond(int connection, const std::string& head, const std::string& body)
+    {
+        std::string reply;
+        if (head.rfind("POST ", 0) == 0) {
+            std::string path = head.substr(5, head.find(' ', 5) - 5);
+            {
+                std::lock_guard lock(m_mutex);
+                m_lastPost = { path, body };
+            }
+            reply = messageResponse(requestCounterOf(body) + 1);
+        } else {
+            reply = sessionBody();
+        }
+        std::string response = "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: "
+            + std::to_string(reply.size()) + "\r\n\r\n" + reply;
+        for (std::size_t sent = 0; sent < response.size();) {
+            auto written = ::send(connection, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+            if (written <= 0)
+                return false;
+            sent += static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping = false;
+    std::thread m_acceptor;
+    std::mutex m_mutex; // guards m_connections, m_threads, m_lastPost
+    std::vector<int> m_connections;
+    std::vector<std::thread> m_threads;
+    std::pair<std::string, std::string> m_lastPost;
+};
+
+LoopbackServer* g_server = nullptr; // made and stopped by main
+
+LoopbackServer& server()
+{
+    return *g_server;
+}
+
+class BenchDelegate final : public MorvixClientDelegate {
+public:
+    std::string serverURL() override { return server().url("/app/"); }
+    void clientDidBecomeReady(MorvixClient&) override { }
+};
+
+bool pumpUntil(const std::function<bool()>& done)
+{
+    return platform::MainLoop::main().runUntil(done, std::chrono::milliseconds(10000));
+}
+
+// The session's side: an event fired on the main thread until the response's call has run there
+// and the session has no request in flight.
+void BM_SessionRoundTrip(benchmark::State& state)
+{
+    auto window = platform::Window::create({ 0, 0, 320, 568 });
+    auto delegate = std::make_shared<BenchDelegate>();
+    auto client = MorvixClient::create(window, { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
+    client->setDelegate(delegate);
+    client->load();
+    auto idle = [&] { return !client->notificationsDispatcher()->isProcessing(); };
+    if (!pumpUntil([&] { return client->objectRegistry()->objectById("r3") != nullptr && idle(); }))
+        state.SkipWithError("the session did not start");
+    long index = 0;
+    for (auto _ : state) {
+        long applied = g_applied.load() + 1;
+        Notifications::forObject("r1")->fireEvent("Selection", Value { { "index", index++ } });
+        if (!pumpUntil([&] { return g_applied.load() >= applied && idle(); })) {
+            state.SkipWithError("a response was not applied");
+            break;
+        }
+    }
+    client.reset();
+    platform::MainLoop::main().runUntilIdle();
+}
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* target)
+{
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+// A bare libcurl POST of the session's last body to the path the session posts to.
+void BM_BareCurlPost(benchmark::State& state)
+{
+    auto [path, body] = server().lastPost();
+    if (path.empty()) {
+        state.SkipWithError("run the session's round trip first");
+        return;
+    }
+    CURL* curl = curl_easy_init();
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json; charset=utf-8");
+    headers = curl_slist_append(headers, "Accept: application/json");
+    std::string response;
+    curl_easy_setopt(curl, CURLOPT_URL, server().url(path).c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+    for (auto _ : state) {
+        response.clear();
+        long status = 0;
+        if (curl_easy_perform(curl) != CURLE_OK || curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK
+            || status != 200 || response.empty()) {
+            state.SkipWithError("the POST failed");
+            break;
+        }
+    }
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+}
+
+BENCHMARK(BM_SessionRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_BareCurlPost)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Prints as usual and keeps each benchmark's wall time per iteration.
+class LatencyReporter final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    platform::MainLoop::main().bindToCurrentThread();
+    WidgetRegistry::instance().addHandler<Record>();
+    auto loopback = std::make_unique<LoopbackServer>();
+    g_server = loopback.get();
+    LatencyReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    auto session = reporter.times.find("BM_SessionRoundTrip");
+    auto bare = reporter.times.find("BM_BareCurlPost");
+    if (session != reporter.times.end() && bare != reporter.times.end() && bare->second > 0) {
+        std::printf("session round trip: %.0f us; bare libcurl POST: %.0f us\n", session->second, bare->second);
+        std::printf("session round trip / bare libcurl POST: %.2fx (target: at most 1.3x)\n", session->second / bare->second);
+    }
+    loopback.reset();
+    WidgetRegistry::instance().resetForTesting();
+    curl_global_cleanup();
+    return 0;
+}
