@@ -1,11 +1,15 @@
 #include "core/ServerBinding.h"
 
+#include "core/CallOperation.h"
 #include "core/HeadNotification.h"
 #include "core/MessageOperation.h"
 #include "core/Notification.h"
+#include "core/NotifyOperation.h"
 #include "core/ServerMessage.h"
+#include "core/SetOperation.h"
 
-#include <string_view>
+#include <optional>
+#include <typeinfo>
 #include <utility>
 
 namespace morvix {
@@ -14,49 +18,86 @@ namespace {
 
 constexpr const char* kProcessingFinished = "com.zerivoquastel.morvix.ProcessingFinished";
 
-bool isKind(const platform::Value& array, std::string_view kind)
+bool sameSetTarget(const WireOperation& a, const WireOperation& b)
 {
-    return array.is_array() && !array.empty() && array[0].is_string() && array[0].get_ref<const std::string&>() == kind;
+    return a.isSet() && b.isSet() && a.target == b.target;
 }
 
-bool isSet(const platform::Value& array)
+// Whether the queued block `tail` may be melded with the new operations: position by position,
+// a set matches a set on the same target, anything else only its equal.
+bool isBlockSimilar(std::span<const WireOperation> tail, std::span<const WireOperation> operations)
 {
-    return isKind(array, "set") && array.size() >= 3;
-}
-
-bool sameTarget(const platform::Value& a, const platform::Value& b)
-{
-    return a.size() > 1 && b.size() > 1 && a[1].is_string() && b[1].is_string() && a[1] == b[1];
-}
-
-// Whether the queued block `tail` may be melded with the new arrays: position by position, a
-// set matches a set on the same target, anything else only its equal.
-bool isBlockSimilar(std::span<const platform::Value> tail, std::span<const platform::Value> arrays)
-{
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        if (isSet(arrays[i])) {
-            if (!isSet(tail[i]) || !sameTarget(tail[i], arrays[i]))
-                return false;
-        } else if (!platform::valuesEqual(tail[i], arrays[i])) {
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i].isSet() ? !sameSetTarget(tail[i], operations[i]) : !tail[i].isEquivalent(operations[i]))
             return false;
-        }
     }
     return true;
 }
 
-// Appends `array` to an already folded queue, folding it into the last array when both are sets
-// on one target (the new values win, the keys of both are kept). Appending one by one to a
-// folded queue gives the same result as folding the whole queue again.
-void appendFolding(std::vector<platform::Value>& queue, platform::Value array)
+// Appends `operation` to an already folded queue, folding it into the last operation when both
+// are sets on one target (the new values win, the keys of both are kept). Appending one by one
+// to a folded queue gives the same result as folding the whole queue again.
+void appendFolding(std::vector<WireOperation>& queue, WireOperation operation)
 {
-    if (!queue.empty() && isSet(queue.back()) && isSet(array) && sameTarget(queue.back(), array)
-        && queue.back()[2].is_object() && array[2].is_object()) {
-        auto& properties = queue.back()[2];
-        for (auto& [key, value] : array[2].items())
-            properties[key] = std::move(value);
-        return;
+    if (queue.empty() || !sameSetTarget(queue.back(), operation))
+        return queue.push_back(std::move(operation));
+    auto& properties = queue.back().map;
+    for (auto& [key, value] : operation.map.get_ref<platform::Value::object_t&>())
+        properties[key] = std::move(value);
+}
+
+// The wire form of one recorded operation. The three kinds the notifications record are read
+// directly, without building their array first.
+std::optional<WireOperation> wireOperation(const MessageOperation& recorded, const std::string& target)
+{
+    WireOperation operation;
+    const std::type_info& type = typeid(recorded);
+    if (type == typeid(SetOperation)) {
+        operation.kind = WireOperation::Kind::Set;
+        operation.map = static_cast<const SetOperation&>(recorded).getAttributes();
+    } else if (type == typeid(NotifyOperation)) {
+        const auto& notify = static_cast<const NotifyOperation&>(recorded);
+        operation.kind = WireOperation::Kind::Notify;
+        operation.name = notify.name();
+        operation.map = notify.getAttributes();
+    } else if (type == typeid(CallOperation)) {
+        const auto& call = static_cast<const CallOperation&>(recorded);
+        operation.kind = WireOperation::Kind::Call;
+        operation.name = call.name();
+        operation.map = call.getAttributes();
+    } else {
+        auto array = recorded.toOperationArray(target);
+        if (array.is_null())
+            return std::nullopt;
+        return WireOperation::fromArray(std::move(array));
     }
-    queue.push_back(std::move(array));
+    if (!operation.map.is_object())
+        return WireOperation::fromArray(recorded.toOperationArray(target));
+    operation.target = target;
+    return operation;
+}
+
+// The properties of a message that holds one property change and nothing else; null otherwise.
+const platform::Value* singleSetProperties(const Notification& notification)
+{
+    const auto& recorded = notification.getMessageOperations();
+    if (recorded.size() != 1 || !recorded[0] || typeid(*recorded[0]) != typeid(SetOperation))
+        return nullptr;
+    const auto& properties = static_cast<const SetOperation&>(*recorded[0]).getAttributes();
+    return properties.is_object() ? &properties : nullptr;
+}
+
+// Folds `properties` of a set on `target` straight into the queue's last operation when that is a
+// set on the same target: what the merge rules make of such a message, without a copy of the
+// map on the way. False when the last operation is something else.
+bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target, const platform::Value& properties)
+{
+    if (queue.empty() || !queue.back().isSet() || queue.back().target != target)
+        return false;
+    auto& folded = queue.back().map;
+    for (const auto& [key, value] : properties.get_ref<const platform::Value::object_t&>())
+        folded[key] = value;
+    return true;
 }
 
 } // namespace
@@ -157,10 +198,10 @@ void ServerBinding::sendMessage(const std::shared_ptr<Message>& message)
 
 void ServerBinding::reset()
 {
+    cancelDelayedFlush();
     std::shared_ptr<ServerTransport> transport;
     {
         std::lock_guard lock(m_mutex);
-        cancelDelayedFlush();
         m_operations.clear();
         m_headAttributes = platform::Value::object();
         transport = std::move(m_transport);
@@ -197,7 +238,11 @@ bool ServerBinding::isEmpty()
 std::vector<platform::Value> ServerBinding::queuedOperations()
 {
     std::lock_guard lock(m_mutex);
-    return m_operations;
+    std::vector<platform::Value> arrays;
+    arrays.reserve(m_operations.size());
+    for (const auto& operation : m_operations)
+        arrays.push_back(operation.toArray());
+    return arrays;
 }
 
 platform::Value ServerBinding::queuedHead()
@@ -208,74 +253,111 @@ platform::Value ServerBinding::queuedHead()
 
 void ServerBinding::flush()
 {
-    if (auto transport = currentTransport(); transport && transport->busy())
-        return; // the next "ProcessingFinished" flushes again
-    std::lock_guard lock(m_mutex);
-    // Asked again under the lock: another thread may have sent between the test and the lock,
-    // and only one request may be in flight.
-    if (m_transport && m_transport->busy())
-        return;
-    if (m_operations.empty() && m_headAttributes.empty()) {
-        if (m_transport)
-            m_transport->queueFlushed();
-        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_flushing) {
+            m_flushAgain = true; // the flushing thread looks again before it returns
+            return;
+        }
+        m_flushing = true;
     }
-    ServerMessage message(std::exchange(m_headAttributes, platform::Value::object()), std::exchange(m_operations, {}));
+    // Cleared however this ends, so that a transport that throws does not stop every later
+    // flush.
+    auto done = [this] {
+        std::lock_guard lock(m_mutex);
+        if (std::exchange(m_flushAgain, false))
+            return false;
+        m_flushing = false;
+        return true;
+    };
+    try {
+        do
+            sendQueue();
+        while (!done());
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_flushing = m_flushAgain = false;
+        throw;
+    }
+}
+
+void ServerBinding::sendQueue()
+{
+    auto transport = currentTransport();
+    if (transport && transport->busy())
+        return; // the next "ProcessingFinished" flushes again
+    std::optional<ServerMessage> message;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_transport != transport) {
+            m_flushAgain = true; // started or reset meanwhile: ask the new transport
+            return;
+        }
+        if (!m_operations.empty() || !m_headAttributes.empty())
+            message.emplace(std::exchange(m_headAttributes, platform::Value::object()), std::exchange(m_operations, {}));
+    }
     // Without a transport (after a reset, before the next start) the content is dropped.
-    if (m_transport)
-        m_transport->sendMessage(std::move(message));
+    if (!transport)
+        return;
+    if (!message)
+        return transport->queueFlushed();
+    transport->sendMessage(std::move(*message));
 }
 
 void ServerBinding::resolve(const std::shared_ptr<Message>& message)
 {
-    if (auto head = std::dynamic_pointer_cast<HeadNotification>(message)) {
+    if (auto* head = dynamic_cast<HeadNotification*>(message.get())) {
         std::lock_guard lock(m_mutex);
         for (const auto& [key, value] : head->getAttributes().items())
             m_headAttributes[key] = value;
         return;
     }
-    auto notification = std::dynamic_pointer_cast<Notification>(message);
+    auto* notification = dynamic_cast<Notification*>(message.get());
     if (!notification)
         return;
-    std::vector<platform::Value> arrays;
-    arrays.reserve(notification->getMessageOperations().size());
-    for (const auto& operation : notification->getMessageOperations()) {
-        if (!operation)
+    if (const auto* properties = singleSetProperties(*notification)) {
+        std::lock_guard lock(m_mutex);
+        if (foldIntoLast(m_operations, notification->getTarget(), *properties))
+            return;
+    }
+    std::vector<WireOperation> operations;
+    operations.reserve(notification->getMessageOperations().size());
+    for (const auto& recorded : notification->getMessageOperations()) {
+        if (!recorded)
             continue;
-        auto array = operation->toOperationArray(notification->getTarget());
-        if (!array.is_null())
-            arrays.push_back(std::move(array));
+        if (auto operation = wireOperation(*recorded, notification->getTarget()))
+            operations.push_back(std::move(*operation));
     }
     std::lock_guard lock(m_mutex);
-    resolveInto(std::move(arrays), m_operations);
+    resolveInto(std::move(operations), m_operations);
 }
 
-void ServerBinding::resolveInto(std::vector<platform::Value> arrays, std::vector<platform::Value>& queue)
+void ServerBinding::resolveInto(std::vector<WireOperation> operations, std::vector<WireOperation>& queue)
 {
-    // The queue is kept folded, so folding only where new arrays join it gives the same queue
-    // as folding it all again.
-    if (arrays.size() > queue.size() || !isBlockSimilar(std::span(queue).last(arrays.size()), arrays)) {
-        for (auto& array : arrays)
-            appendFolding(queue, std::move(array));
+    // The queue is kept folded, so folding only where new operations join it gives the same
+    // queue as folding it all again.
+    if (operations.size() > queue.size() || !isBlockSimilar(std::span(queue).last(operations.size()), operations)) {
+        for (auto& operation : operations)
+            appendFolding(queue, std::move(operation));
         return;
     }
     // Meld the matching tail with the new block: each set of the tail goes before the new set
     // on the same target, an older notify or call equal to the new one is dropped.
-    if (arrays.size() == 1) { // the usual case, without a copy of the tail
-        platform::Value older = std::move(queue.back());
+    if (operations.size() == 1) { // the usual case, without a copy of the tail
+        WireOperation older = std::move(queue.back());
         queue.pop_back();
-        if (isSet(arrays[0]))
+        if (operations[0].isSet())
             appendFolding(queue, std::move(older));
-        appendFolding(queue, std::move(arrays[0]));
+        appendFolding(queue, std::move(operations[0]));
         return;
     }
-    std::size_t start = queue.size() - arrays.size();
-    std::vector<platform::Value> tail(std::make_move_iterator(queue.begin() + start), std::make_move_iterator(queue.end()));
+    std::size_t start = queue.size() - operations.size();
+    std::vector<WireOperation> tail(std::make_move_iterator(queue.begin() + start), std::make_move_iterator(queue.end()));
     queue.resize(start);
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        if (isSet(arrays[i]))
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i].isSet())
             appendFolding(queue, std::move(tail[i]));
-        appendFolding(queue, std::move(arrays[i]));
+        appendFolding(queue, std::move(operations[i]));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/Binding.h"
 #include "core/ServerTransport.h"
+#include "core/WireOperation.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Value.h"
@@ -38,9 +39,17 @@ namespace morvix {
 /// empty flush tells the transport `queueFlushed`. Without a transport (after `reset`, before
 /// `start`) a flush discards the queued content.
 ///
-/// Thread safety: any thread. The queue, the head and the transport are guarded by a
-/// re-entrant lock, held while the transport is asked to send, so that messages leave in queue
-/// order. Messages are taken in as snapshots.
+/// Thread safety: any thread. The queue, the head and the transport are guarded by the binding's
+/// lock, which is never held while the binding calls out (the transport, the main loop): a
+/// transport may reach the session, and so the dispatcher's lock, while another thread holding
+/// that lock hands a message to the binding. Messages are taken in as snapshots.
+///
+/// Flushing rules:
+///  1. One thread at a time hands messages to the transport; a flush asked for meanwhile (from
+///     any thread, or from inside the transport's `sendMessage`) is not lost: the flushing
+///     thread looks at the queue again before it returns.
+///  2. So messages leave in queue order, and one at a time: the transport is asked `busy`
+///     before each message.
 class ServerBinding final : public Binding, public std::enable_shared_from_this<ServerBinding> {
 public:
     using TransportFactory = std::function<std::shared_ptr<ServerTransport>(const std::weak_ptr<MorvixClient>&)>;
@@ -78,7 +87,8 @@ public:
     /// Always false.
     bool supportsCustomDrawer() override { return false; }
 
-    /// Sends the queue and the head as one message, unless the transport is busy.
+    /// Sends the queue and the head as one message, unless the transport is busy. When another
+    /// thread is flushing, leaves the queue to it (flushing rule 1) and returns at once.
     void flush();
     /// True when both the queue and the head are empty.
     bool isEmpty();
@@ -88,13 +98,14 @@ public:
     platform::Value queuedHead();
 
     /// The merge rules on a plain queue; `resolve` applies them to the binding's own queue.
-    static void resolveInto(std::vector<platform::Value> arrays, std::vector<platform::Value>& queue);
+    static void resolveInto(std::vector<WireOperation> operations, std::vector<WireOperation>& queue);
 
 private:
     ServerBinding(std::weak_ptr<MorvixClient> client, TransportFactory makeTransport, ServerURLProvider serverURL);
     void observeProcessingFinished();
     void processingFinished();
     void resolve(const std::shared_ptr<Message>& message);
+    void sendQueue();
     void cancelDelayedFlush();
     void scheduleDelayedFlush();
     std::shared_ptr<ServerTransport> currentTransport();
@@ -103,10 +114,12 @@ private:
     TransportFactory m_makeTransport;
     ServerURLProvider m_serverURL;
 
-    std::recursive_mutex m_mutex; // guards m_operations, m_headAttributes, m_transport
-    std::vector<platform::Value> m_operations;
+    std::mutex m_mutex; // guards m_operations, m_headAttributes, m_transport, m_flushing, m_flushAgain
+    std::vector<WireOperation> m_operations;
     platform::Value m_headAttributes = platform::Value::object();
     std::shared_ptr<ServerTransport> m_transport;
+    bool m_flushing = false; // a thread is handing the queue to the transport
+    bool m_flushAgain = false; // a flush was asked for while one was running
 
     std::mutex m_timerMutex; // guards m_delayedFlush and m_delayedFlushGeneration
     platform::MainLoop::TimerId m_delayedFlush = 0;

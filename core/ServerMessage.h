@@ -1,9 +1,11 @@
 #pragma once
 // The outgoing JSON document of the server protocol.
 
+#include "core/WireOperation.h"
 #include "platform/foundation/Value.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,32 +18,36 @@ namespace morvix {
 /// Serialisation is compact UTF-8 JSON. Integers are written as integers, floating numbers in
 /// their shortest form that reads back as the same number (0.1 stays 0.1), booleans as true
 /// and false. A number that is not finite (NaN, infinity) is written as null with a logged
-/// warning, and so is a container nested too deeply for the generator, so the body is always
-/// valid JSON.
+/// warning, and so is a container nested too deeply for the generator. Strings (keys too) that
+/// are not well-formed UTF-8 are written with each ill-formed sequence replaced by U+FFFD, and
+/// one warning per message says how many were replaced. So the body is always valid JSON.
 class ServerMessage {
 public:
     ServerMessage() = default;
     /// Takes `head` as "head" only when it is a non-empty object, and `operations` as
-    /// "operations" only when it is not empty.
-    ServerMessage(platform::Value head, std::vector<platform::Value> operations);
+    /// "operations".
+    ServerMessage(platform::Value head, std::vector<WireOperation> operations);
 
     /// The "head" object, created empty on first use.
     platform::Value& getHead();
-    /// The "operations" array, created empty on first use.
-    platform::Value& getOperations();
+    const std::vector<WireOperation>& operations() const { return m_operations; }
     /// Sets "head"."requestCounter".
     void setRequestCounter(std::int64_t counter);
 
-    /// The document as compact JSON text.
-    std::string serialize();
-    /// The document itself, with "operations" present.
-    const platform::Value& json();
+    /// The document as compact JSON text, written straight from the head and the operations.
+    std::string serialize() const;
+    /// The document as a value, built anew, with "operations" present.
+    platform::Value json() const;
 
     /// Writes `value` as compact JSON with the rules above.
     static std::string serialize(const platform::Value& value);
 
 private:
-    platform::Value m_dictionary = platform::Value::object();
+    static const std::string kHeadKey;
+    static const std::string kOperationsKey;
+
+    std::optional<platform::Value> m_head;
+    std::vector<WireOperation> m_operations;
 };
 
 } // namespace morvix

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <future>
 #include <thread>
 
 using namespace morvix;
@@ -27,6 +29,8 @@ public:
         bodies.push_back(message.serialize());
         sentOnMainThread = platform::isMainThread();
         inFlight = true;
+        if (auto hook = std::exchange(whileSending, nullptr))
+            hook();
     }
     bool busy() override { return inFlight; }
     void queueFlushed() override { calls.push_back("queueFlushed"); }
@@ -44,6 +48,7 @@ public:
 
     std::vector<std::string> calls;
     std::vector<std::string> bodies;
+    std::function<void()> whileSending; // runs once, inside the next sendMessage
     bool inFlight = false;
     bool sentOnMainThread = false;
     std::int64_t counter = -1;
@@ -176,18 +181,34 @@ TEST_F(ServerBindingTest, OnlyAdjacentSetsOnOneTargetFold)
 
 TEST_F(ServerBindingTest, MergeRulesOnAPlainQueue)
 {
+    auto wire = [](std::initializer_list<const char*> texts) {
+        std::vector<WireOperation> operations;
+        for (auto& array : parse(texts))
+            operations.push_back(WireOperation::fromArray(std::move(array)));
+        return operations;
+    };
+    auto arrays = [](const std::vector<WireOperation>& operations) {
+        std::vector<Value> result;
+        for (const auto& operation : operations)
+            result.push_back(operation.toArray());
+        return result;
+    };
     // A longer block than the queue is appended, then folded where it joins.
-    std::vector<Value> queue = parse({ R"(["set","A",{"x":1}])" });
-    ServerBinding::resolveInto(parse({ R"(["set","A",{"y":2}])", R"(["call","A","go",{}])" }), queue);
-    EXPECT_EQ(queue, parse({ R"(["set","A",{"x":1,"y":2}])", R"(["call","A","go",{}])" }));
+    std::vector<WireOperation> queue = wire({ R"(["set","A",{"x":1}])" });
+    ServerBinding::resolveInto(wire({ R"(["set","A",{"y":2}])", R"(["call","A","go",{}])" }), queue);
+    EXPECT_EQ(arrays(queue), parse({ R"(["set","A",{"x":1,"y":2}])", R"(["call","A","go",{}])" }));
     // A call matching the tail is melded away; a different call is not.
-    ServerBinding::resolveInto(parse({ R"(["call","A","go",{}])" }), queue);
+    ServerBinding::resolveInto(wire({ R"(["call","A","go",{}])" }), queue);
     EXPECT_EQ(queue.size(), 2u);
-    ServerBinding::resolveInto(parse({ R"(["call","A","stop",{}])" }), queue);
+    ServerBinding::resolveInto(wire({ R"(["call","A","stop",{}])" }), queue);
     EXPECT_EQ(queue.size(), 3u);
-    // An empty block changes nothing.
+    // An empty block changes nothing; an array of another shape is only ever equal to itself.
     ServerBinding::resolveInto({}, queue);
     EXPECT_EQ(queue.size(), 3u);
+    ServerBinding::resolveInto(wire({ R"(["set","A",{"x":1},"extra"])", R"(["set","A",{"x":1},"extra"])" }), queue);
+    ServerBinding::resolveInto(wire({ R"(["set","A",{"x":1},"extra"])" }), queue);
+    EXPECT_EQ(arrays(queue).back(), Value::parse(R"(["set","A",{"x":1},"extra"])"));
+    EXPECT_EQ(queue.size(), 5u);
 }
 
 TEST_F(ServerBindingTest, ScheduledFlushComesAThirdOfASecondAfterTheLastSchedule)
@@ -253,6 +274,27 @@ TEST_F(ServerBindingTest, AMessageChangedAfterItWasHandedOnDoesNotChangeTheQueue
     EXPECT_EQ(binding->queuedOperations(), parse({ R"(["set","w",{"text":"a"}])" }));
     message->store(); // handed on again: queued again, and folded
     EXPECT_EQ(binding->queuedOperations(), parse({ R"(["set","w",{"text":"b"}])" }));
+}
+
+TEST_F(ServerBindingTest, TheTransportSendsWithoutTheBindingsLockAndAFlushAskedMeanwhileIsNotLost)
+{
+    // A transport may reach the session while it sends (a reload takes the dispatcher's lock),
+    // and a thread posting a message holds the dispatcher's lock while it reaches the binding:
+    // the binding must not hold its own lock across the send. Here the transport waits for such
+    // a thread, then the request ends at once and asks for the next flush from inside the send.
+    std::future<void> poster;
+    bool posterFinished = false;
+    transport->whileSending = [&] {
+        poster = std::async(std::launch::async, [] { Notifications::forObject("w")->attributeChanged(2, "x").store(); });
+        posterFinished = poster.wait_for(10s) == std::future_status::ready; // a safety net against the deadlock
+        finishRequest();
+    };
+    Notifications::forObject("w")->attributeChanged(1, "x").store();
+    binding->flush();
+    poster.wait();
+    EXPECT_TRUE(posterFinished);
+    EXPECT_EQ(transport->bodies,
+        (std::vector<std::string> { R"({"operations":[["set","w",{"x":1}]]})", R"({"operations":[["set","w",{"x":2}]]})" }));
 }
 
 TEST_F(ServerBindingTest, ResetDropsEverythingAndAFlushWithoutTransportDiscards)

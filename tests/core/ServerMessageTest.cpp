@@ -1,9 +1,13 @@
 #include "core/ServerMessage.h"
 
+#include "platform/foundation/SystemLog.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 using namespace morvix;
 using platform::Value;
@@ -13,7 +17,7 @@ TEST(ServerMessageTest, OperationsAreAlwaysWrittenAndAnEmptyHeadNever)
     ServerMessage empty(Value::object(), {});
     EXPECT_EQ(empty.serialize(), R"({"operations":[]})");
 
-    ServerMessage message(Value { { "zub_initialize", true } }, { Value::parse(R"(["set","w1",{"x":1}])") });
+    ServerMessage message(Value { { "zub_initialize", true } }, { WireOperation::fromArray(Value::parse(R"(["set","w1",{"x":1}])")) });
     EXPECT_EQ(message.serialize(), R"({"head":{"zub_initialize":true},"operations":[["set","w1",{"x":1}]]})");
 }
 
@@ -26,7 +30,7 @@ TEST(ServerMessageTest, PingBodyCarriesTheCounterBesideIt)
 
 TEST(ServerMessageTest, ACounterAddedLaterStillLeadsWithTheHead)
 {
-    ServerMessage message(Value::object(), { Value::parse(R"(["notify","w1","Selection",{}])") });
+    ServerMessage message(Value::object(), { WireOperation::fromArray(Value::parse(R"(["notify","w1","Selection",{}])")) });
     message.setRequestCounter(0);
     EXPECT_EQ(message.serialize(), R"({"head":{"requestCounter":0},"operations":[["notify","w1","Selection",{}]]})");
     EXPECT_EQ(message.json()["head"]["requestCounter"], 0);
@@ -74,4 +78,29 @@ TEST(ServerMessageTest, ContainersTooDeepForTheGeneratorBecomeNull)
     for (const Value* inner = &parsed; inner->is_array(); inner = &(*inner)[0])
         ++depth;
     EXPECT_EQ(depth, 127);
+}
+
+TEST(ServerMessageTest, IllFormedUTF8IsReplacedAndLoggedOncePerMessage)
+{
+    // Each maximal ill-formed part becomes one U+FFFD: an overlong form byte by byte, a cut-off
+    // sequence as a whole, a surrogate and a code point above U+10FFFF byte by byte; keys too.
+    const std::string replacement = "\xEF\xBF\xBD";
+    std::string bad = "a\xC0\xAF" "b\xE2\x82" "A\xED\xA0\x80" "c\xF4\x90\x80\x80" "\xE2\x82";
+    std::vector<std::string> lines;
+    auto previous = platform::setSystemLogSink([&](const std::string& line) { lines.push_back(line); });
+    ServerMessage message(Value::object(), { WireOperation::fromArray(Value::array({ "set", "t", Value { { "text", bad }, { "k\xFF", "\xC3\xA9" } } })) });
+    auto text = message.serialize();
+    platform::setSystemLogSink(previous);
+
+    auto r = [&](int count) {
+        std::string repeated;
+        for (int i = 0; i < count; ++i)
+            repeated += replacement;
+        return repeated;
+    };
+    Value expected = Value::array({ "set", "t", Value { { "text", "a" + r(2) + "b" + r(1) + "A" + r(3) + "c" + r(4) + r(1) },
+                                                    { "k" + r(1), "\xC3\xA9" } } });
+    EXPECT_EQ(Value::parse(text)["operations"][0], expected); // the body is valid JSON again
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("12 invalid UTF-8 sequences"), std::string::npos) << lines[0];
 }
