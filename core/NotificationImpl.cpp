@@ -4,6 +4,8 @@
 #include "core/NotifyOperation.h"
 #include "core/SetOperation.h"
 
+#include <typeinfo>
+
 namespace morvix {
 
 std::shared_ptr<NotificationImpl> NotificationImpl::create(std::string target)
@@ -18,7 +20,9 @@ NotificationImpl::NotificationImpl(Key, std::string target)
 
 NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, const std::string& key)
 {
-    auto* last = m_operations.empty() ? nullptr : dynamic_cast<SetOperation*>(m_operations.back().get());
+    SetOperation* last = nullptr;
+    if (!m_operations.empty() && typeid(*m_operations.back()) == typeid(SetOperation)) // the class is final
+        last = static_cast<SetOperation*>(m_operations.back().get());
     if (!last) {
         auto operation = std::make_shared<SetOperation>();
         last = operation.get();

@@ -4,6 +4,7 @@
 #include "core/HeadNotification.h"
 #include "core/MessageOperation.h"
 #include "core/Notification.h"
+#include "core/NotificationImpl.h"
 #include "core/NotifyOperation.h"
 #include "core/ServerMessage.h"
 #include "core/SetOperation.h"
@@ -306,13 +307,15 @@ void ServerBinding::sendQueue()
 
 void ServerBinding::resolve(const std::shared_ptr<Message>& message)
 {
-    if (auto* head = dynamic_cast<HeadNotification*>(message.get())) {
+    // The usual message is the standard builder's; its exact type is cheaper to test than a cast.
+    const bool standard = typeid(*message) == typeid(NotificationImpl);
+    if (auto* head = standard ? nullptr : dynamic_cast<HeadNotification*>(message.get())) {
         std::lock_guard lock(m_mutex);
         for (const auto& [key, value] : head->getAttributes().items())
             m_headAttributes[key] = value;
         return;
     }
-    auto* notification = dynamic_cast<Notification*>(message.get());
+    auto* notification = standard ? static_cast<NotificationImpl*>(message.get()) : dynamic_cast<Notification*>(message.get());
     if (!notification)
         return;
     if (const auto* properties = singleSetProperties(*notification)) {
