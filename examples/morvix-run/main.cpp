@@ -30,14 +30,19 @@
 #include "platform/ui/Window.h"
 #include "widgets/WidgetTypes.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -53,23 +58,44 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
 
   --server URL     the server URL
   --script DIR     the script application's folder (its package.json names the main module)
-  --seconds N      stop after N seconds (decimals allowed)
+  --seconds N      stop after N seconds (decimals allowed); a script that has not
+                   returned 2 seconds later ends the run with status 3
   --idle-ms M      stop once the session has been idle for M milliseconds:
                    no request in flight and nothing queued
   --log-traffic    print every request and response body; with --script, every
                    message the session sends to the script
   --log-file       log every request and response to the system log and to a session
                    file in the documents folder
-  --tree           print the object tree (id, type, parent) at exit
+  --tree           print the object tree (id, type, parent) at exit, or that it is empty
   --terminate      end the session with "terminate" before exit
   --strict         check server certificates strictly, host name included (default)
   --insecure       accept any server certificate
   --png FILE       write the key window to FILE as a PNG once the session is idle
+                   (alone: idle for 500 ms, as with --idle-ms 500)
   --help           print this text
 
 Exit status: 0 when the session ran; 1 for a usage error; 2 when an error reached the
-error handler (printed with its domain, code, title and text).
+error handler (printed with its domain, code, title and text); 3 when the session did
+not come back within 2 seconds of the --seconds limit (a script that does not return;
+what it logged until then is printed); 4 when the script application could not start
+(its main module or the morvix library threw, did not parse or was not found); 5 when
+the --seconds limit ended the run with a request still in flight.
 )";
+
+// How long the session has after the --seconds limit to come back before the watchdog ends
+// the process.
+constexpr auto kGracePeriod = std::chrono::seconds(2);
+// How long --png waits for the session to stay idle when no other limit is given.
+constexpr long kDefaultPngIdleMs = 500;
+
+enum ExitStatus {
+    kExitRan = 0,
+    kExitUsage = 1,
+    kExitError = 2,
+    kExitNotReturned = 3,
+    kExitScriptFailed = 4,
+    kExitInFlight = 5,
+};
 
 struct Options {
     std::string server;
@@ -87,7 +113,7 @@ struct Options {
 [[noreturn]] void usageError(const std::string& message)
 {
     std::fprintf(stderr, "morvix-run: %s\n\n%s", message.c_str(), kUsage);
-    std::exit(1);
+    std::exit(kExitUsage);
 }
 
 template<typename Number>
@@ -144,6 +170,8 @@ Options parseOptions(int argc, char** argv)
     }
     if (options.server.empty() == options.script.empty())
         usageError("give one of --server URL and --script DIR");
+    if (!options.png.empty() && !options.idleMs && !options.seconds)
+        options.idleMs = kDefaultPngIdleMs;
     if (!options.script.empty()) {
         // The script peer reads its application from a folder URL; the slash makes module paths
         // resolve inside the folder.
@@ -217,6 +245,93 @@ const char* logTypeName(LogEntry::Type type)
     }
     return "log";
 }
+
+// Prints the session log as it comes, from whichever thread logs, and notices the entries that
+// say the script application could not start (texts of the script binding and its boot script).
+class LogPrinter final {
+public:
+    void print(const LogEntry& entry)
+    {
+        std::printf("[%s] %s\n", logTypeName(entry.type()), entry.message().c_str());
+        std::fflush(stdout);
+        if (entry.type() == LogEntry::Type::Error && isStartFailure(entry.message()))
+            m_startFailed = true;
+    }
+    bool startFailed() const { return m_startFailed; }
+
+private:
+    static bool isStartFailure(std::string_view message)
+    {
+        static constexpr std::string_view kStartFailures[] = {
+            "Could not load main module: ",
+            "Could not load morvix module: ",
+            "Could not load Resource:",
+            "Could not start Morvix.",
+            "Function 'morvix._start' not found.",
+        };
+        return std::any_of(std::begin(kStartFailures), std::end(kStartFailures),
+            [&](std::string_view start) { return message.substr(0, start.size()) == start; });
+    }
+
+    std::atomic<bool> m_startFailed { false };
+};
+
+// Ends the process with kExitNotReturned when the main thread has not come back by the time it
+// was given. A script that never returns blocks the main loop, so the loop's own deadline
+// cannot end the run.
+class Watchdog final {
+public:
+    explicit Watchdog(std::chrono::steady_clock::time_point deadline)
+        : m_deadline(deadline)
+        , m_thread([this] { watch(); })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_condition.notify_all();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    /// The main thread must be back (and destroy the watchdog) by `deadline`.
+    void expectBackBy(std::chrono::steady_clock::time_point deadline)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_deadline = deadline;
+        }
+        m_condition.notify_all();
+    }
+
+private:
+    void watch()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_done) {
+            auto deadline = m_deadline;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                std::fflush(stdout);
+                std::fputs("morvix-run: the session did not come back after the time limit (a script that does not "
+                           "return?); stopped\n", stderr);
+                std::fflush(stderr);
+                // Not exit(): the main thread is still running and static objects must stay.
+                std::_Exit(kExitNotReturned);
+            }
+            m_condition.wait_until(lock, deadline);
+        }
+    }
+
+    std::mutex m_mutex; // guards m_deadline and m_done
+    std::condition_variable m_condition;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_done = false;
+    std::thread m_thread; // last: starts once the members above are set
+};
 
 class RunDelegate final : public MorvixClientDelegate {
 public:
@@ -294,6 +409,7 @@ void printTree(MorvixClient& client)
 {
     auto registry = client.objectRegistry();
     auto ids = registry->childrenIds();
+    bool empty = true;
     for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
         auto object = registry->objectById(*id);
         if (!object)
@@ -306,7 +422,11 @@ void printTree(MorvixClient& client)
         }
         auto parent = object->parent();
         std::printf("%s %s %s\n", id->c_str(), type.c_str(), parent ? parent->objectId().c_str() : "-");
+        empty = false;
     }
+    // An empty tree and a silent failure must not look alike.
+    if (empty)
+        std::printf("(the object tree is empty)\n");
 }
 
 // Turns the main loop until `done` holds or the run's deadline passes.
@@ -331,15 +451,13 @@ int main(int argc, char** argv)
     auto window = platform::Window::create({ 0, 0, device.screenWidth, device.screenHeight });
     auto client = MorvixClient::create(window, chooseBindings(options), MorvixClient::ApplicationFrame::Off);
     if (!client)
-        return 1;
+        return kExitUsage;
     auto delegate = std::make_shared<RunDelegate>(options);
     auto errors = std::make_shared<PrintingErrorDelegate>();
+    auto printer = std::make_shared<LogPrinter>();
     client->setDelegate(delegate);
     client->setErrorDelegate(errors);
-    client->setLogObserver([](const LogEntry& entry) {
-        std::printf("[%s] %s\n", logTypeName(entry.type()), entry.message().c_str());
-        std::fflush(stdout);
-    });
+    client->setLogObserver([printer](const LogEntry& entry) { printer->print(entry); });
     std::vector<platform::ObserverToken> traffic;
     if (options.logTraffic)
         traffic = logTraffic();
@@ -351,6 +469,9 @@ int main(int argc, char** argv)
     auto deadline = options.seconds ? start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                                   std::chrono::duration<double>(*options.seconds))
                                     : start + std::chrono::hours(24 * 365);
+    std::optional<Watchdog> watchdog;
+    if (options.seconds)
+        watchdog.emplace(deadline + kGracePeriod);
     auto idleSince = std::optional<std::chrono::steady_clock::time_point>();
     auto idleEnough = [&] {
         if (!options.idleMs || !client->isActive() || !isIdle(*client)) {
@@ -362,10 +483,14 @@ int main(int argc, char** argv)
             idleSince = now;
         return now - *idleSince >= std::chrono::milliseconds(*options.idleMs);
     };
+    auto failed = [&] { return errors->failed || printer->startFailed(); };
     // Wakes the loop regularly so that idleness is noticed without any other task.
     platform::Timer poll;
     poll.start(10ms, platform::Repeat::Yes, [] { });
-    runUntil([&] { return errors->failed || idleEnough(); }, deadline);
+    bool ended = runUntil([&] { return failed() || idleEnough(); }, deadline);
+    bool inFlight = !ended && !isIdle(*client);
+    if (watchdog)
+        watchdog->expectBackBy(std::chrono::steady_clock::now() + 10s + kGracePeriod);
 
     if (!options.png.empty() && !errors->failed) {
         platform::RenderOptions renderOptions;
@@ -376,10 +501,20 @@ int main(int argc, char** argv)
     }
     if (options.tree)
         printTree(*client);
-    if (options.terminate && !errors->failed) {
+    if (options.terminate && !failed() && !inFlight) {
         client->terminate();
         runUntil([&] { return errors->failed || isIdle(*client); }, std::chrono::steady_clock::now() + 10s);
     }
     poll.stop();
-    return errors->failed ? 2 : 0;
+    if (errors->failed)
+        return kExitError;
+    if (printer->startFailed()) {
+        std::fprintf(stderr, "morvix-run: the script application could not start\n");
+        return kExitScriptFailed;
+    }
+    if (inFlight) {
+        std::fprintf(stderr, "morvix-run: the time limit ended the run with a request still in flight\n");
+        return kExitInFlight;
+    }
+    return kExitRan;
 }

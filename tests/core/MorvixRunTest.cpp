@@ -1,6 +1,7 @@
 // The command-line client, run as a program against a scripted server.
 
 #include "platform/foundation/Value.h"
+#include "tests/core/JSTestSupport.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #ifdef MORVIX_RUN_PATH
@@ -23,7 +26,8 @@ struct Run {
 Run run(const std::string& arguments)
 {
     Run result;
-    std::string command = std::string(MORVIX_RUN_PATH) + " " + arguments + " 2>&1";
+    // The safety net kills a run that never ends, so that such a fault fails instead of hanging.
+    std::string command = "timeout -s KILL 120 " + std::string(MORVIX_RUN_PATH) + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return result;
@@ -34,6 +38,29 @@ Run run(const std::string& arguments)
     int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+std::filesystem::path helloSample()
+{
+    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "hello";
+}
+
+// A script application in a temporary folder: the hello sample's script library and a main
+// module "main.js".
+class ScriptApp {
+public:
+    explicit ScriptApp(const std::string& main)
+    {
+        std::filesystem::copy(helloSample() / "node_modules", folder.path() / "node_modules", std::filesystem::copy_options::recursive);
+        folder.write("package.json", R"({"main": "main.js"})");
+        folder.write("main.js", main);
+    }
+    ScriptFolder folder;
+};
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
 }
 
 TEST(MorvixRunTest, RunsASessionLogsTrafficAndTerminates)
@@ -47,6 +74,7 @@ TEST(MorvixRunTest, RunsASessionLogsTrafficAndTerminates)
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("> GET " + server.url("/app")), std::string::npos) << result.output;
     EXPECT_NE(result.output.find(R"({"head":{"requestCounter":1},"operations":[]})"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("(the object tree is empty)"), std::string::npos) << result.output;
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(platform::valuesEqual(platform::Value::parse(requests[1].body), platform::Value::parse(R"({"head":{"requestCounter":1,"shutdown":true},"operations":[]})")))
@@ -62,6 +90,62 @@ TEST(MorvixRunTest, ErrorReachingTheHandlerIsPrintedAndEndsWithStatusTwo)
     EXPECT_EQ(result.status, 2) << result.output;
     EXPECT_NE(result.output.find("domain=com.zerivoquastel.morvix code=417 title=\"Unauthorized Access\""), std::string::npos)
         << result.output;
+}
+
+TEST(MorvixRunTest, ScriptApplicationThatCannotStartEndsWithStatusFour)
+{
+    struct Case {
+        const char* name;
+        const char* main;
+        const char* packageFile; // nullptr: the default one
+        const char* logged;
+    };
+    const Case cases[] = {
+        { "throws", "throw new Error('broken on purpose');", nullptr, "[error] Could not load main module: Error: broken on purpose" },
+        { "syntax", "var = ;", nullptr, "[error] Could not load main module: Error: Could not parse ./main.js:SyntaxError" },
+        { "package", "", "{\"main\": ", "[error] Could not load main module: Error: Could not parse ./package.json" },
+    };
+    for (const Case& failure : cases) {
+        SCOPED_TRACE(failure.name);
+        ScriptApp app(failure.main);
+        if (failure.packageFile)
+            app.folder.write("package.json", failure.packageFile);
+        auto result = run("--script " + app.folder.path().string() + " --idle-ms 100 --seconds 20");
+        EXPECT_EQ(result.status, 4) << result.output;
+        EXPECT_TRUE(contains(result.output, failure.logged)) << result.output;
+        EXPECT_TRUE(contains(result.output, "morvix-run: the script application could not start")) << result.output;
+    }
+}
+
+TEST(MorvixRunTest, ScriptThatNeverReturnsIsStoppedAfterTheTimeLimit)
+{
+    ScriptApp app("console.log('about to spin'); while (true) {}");
+    auto result = run("--script " + app.folder.path().string() + " --seconds 0.5");
+    EXPECT_EQ(result.status, 3) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: the session did not come back after the time limit")) << result.output;
+}
+
+TEST(MorvixRunTest, TimeLimitEndingARunWithARequestInFlightIsAFailure)
+{
+    TestGate never;
+    TestHttpServer server;
+    server.handle("*", [&](const RecordedRequest&, ResponseWriter& writer) { writer.waitFor(never); });
+    server.start();
+    auto result = run("--server " + server.url("/app") + " --idle-ms 100 --seconds 0.5");
+    EXPECT_EQ(result.status, 5) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: the time limit ended the run with a request still in flight")) << result.output;
+}
+
+TEST(MorvixRunTest, PngAloneWaitsForTheSessionToBeIdleThenWritesThePicture)
+{
+    ScriptFolder output;
+    auto picture = output.path() / "window.png";
+    auto result = run("--script " + helloSample().string() + " --png " + picture.string());
+    EXPECT_EQ(result.status, 0) << result.output;
+    std::ifstream file(picture, std::ios::binary);
+    std::string signature(8, '\0');
+    file.read(signature.data(), 8);
+    EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
 }
 
 TEST(MorvixRunTest, UnknownOptionIsAUsageError)
