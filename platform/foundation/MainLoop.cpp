@@ -1,14 +1,32 @@
 #include "platform/foundation/MainLoop.h"
 
+#include "platform/foundation/SystemLog.h"
+
+#include <unistd.h>
+
 #include <algorithm>
 #include <cassert>
+#include <exception>
+#include <string>
 #include <vector>
 
 namespace morvix::platform {
 
 namespace {
+
 constexpr auto kRunUntilPollInterval = std::chrono::milliseconds(5);
+
+bool isInitialThread()
+{
+    return gettid() == getpid();
 }
+
+std::string describe(const std::source_location& origin)
+{
+    return std::string(origin.file_name()) + ":" + std::to_string(origin.line()) + " (" + origin.function_name() + ")";
+}
+
+} // namespace
 
 MainLoop& MainLoop::main()
 {
@@ -23,19 +41,39 @@ void MainLoop::bindToCurrentThread()
     m_bound = true;
 }
 
+// Binding on the first question would let whichever thread asks first (the network thread,
+// say) become the main thread for good.
 bool MainLoop::isMainThread() const
 {
     std::lock_guard lock(m_mutex);
-    if (!m_bound) {
-        auto& self = const_cast<MainLoop&>(*this);
-        self.m_mainThread = std::this_thread::get_id();
-        self.m_bound = true;
-    }
+    if (!m_bound)
+        return isInitialThread();
     return m_mainThread == std::this_thread::get_id();
 }
 
-bool MainLoop::enqueue(Task task)
+bool MainLoop::isBound() const
 {
+    std::lock_guard lock(m_mutex);
+    return m_bound;
+}
+
+void MainLoop::bindIfUnbound()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_bound)
+        return;
+    m_mainThread = std::this_thread::get_id();
+    m_bound = true;
+}
+
+void MainLoop::assertBound() const
+{
+    assert(isBound() && "work posted to the main loop before it was bound to a thread: call bindToCurrentThread first");
+}
+
+bool MainLoop::enqueue(QueuedTask task)
+{
+    assertBound();
     {
         std::lock_guard lock(m_mutex);
         if (m_quit)
@@ -46,13 +84,25 @@ bool MainLoop::enqueue(Task task)
     return true;
 }
 
-void MainLoop::post(Task task)
+void MainLoop::post(Task task, std::source_location origin)
 {
-    enqueue(std::move(task));
+    enqueue({ std::move(task), origin });
 }
 
-MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task)
+void MainLoop::runGuarded(QueuedTask& task)
 {
+    try {
+        task.task();
+    } catch (const std::exception& exception) {
+        systemLog("main loop: a task posted at " + describe(task.origin) + " threw: " + exception.what());
+    } catch (...) {
+        systemLog("main loop: a task posted at " + describe(task.origin) + " threw an exception of an unknown type");
+    }
+}
+
+MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task, std::source_location origin)
+{
+    assertBound();
     TimePoint due = Clock::current()->now() + delay;
     TimerId id;
     {
@@ -60,7 +110,7 @@ MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task)
         std::uint64_t sequence = m_nextSequence++;
         id = sequence;
         TimerKey key { due, sequence };
-        m_timers.emplace(key, PendingTimer { id, std::move(task) });
+        m_timers.emplace(key, PendingTimer { id, { std::move(task), origin } });
         m_timerKeys.emplace(id, key);
     }
     m_wakeUp.notify_all();
@@ -69,7 +119,7 @@ MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task)
 
 bool MainLoop::cancel(TimerId id)
 {
-    Task dropped; // destroyed outside the lock: its captures may post or cancel
+    QueuedTask dropped; // destroyed outside the lock: its captures may post or cancel
     std::lock_guard lock(m_mutex);
     auto key = m_timerKeys.find(id);
     if (key == m_timerKeys.end())
@@ -94,7 +144,7 @@ std::size_t MainLoop::runDueTimers(TimePoint now)
     }
     std::size_t ran = 0;
     for (TimerId id : due) {
-        Task task;
+        QueuedTask task;
         {
             std::lock_guard lock(m_mutex);
             auto key = m_timerKeys.find(id);
@@ -105,7 +155,7 @@ std::size_t MainLoop::runDueTimers(TimePoint now)
             m_timers.erase(timer);
             m_timerKeys.erase(key);
         }
-        task();
+        runGuarded(task);
         ++ran;
     }
     return ran;
@@ -113,15 +163,16 @@ std::size_t MainLoop::runDueTimers(TimePoint now)
 
 std::size_t MainLoop::runOnce()
 {
+    bindIfUnbound();
     assert(isMainThread() && "the main loop is pumped on the main thread only");
-    std::deque<Task> tasks;
+    std::deque<QueuedTask> tasks;
     {
         std::lock_guard lock(m_mutex);
         tasks.swap(m_tasks);
     }
     std::size_t ran = 0;
     for (auto& task : tasks) {
-        task();
+        runGuarded(task);
         ++ran;
     }
     return ran + runDueTimers(Clock::current()->now());
@@ -193,6 +244,7 @@ bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::millisec
 
 void MainLoop::run()
 {
+    bindIfUnbound();
     {
         std::lock_guard lock(m_mutex);
         m_quit = false;
@@ -207,7 +259,7 @@ void MainLoop::run()
 
 void MainLoop::quit()
 {
-    std::deque<Task> dropped; // destroyed outside the lock; waiting hand-offs fail here
+    std::deque<QueuedTask> dropped; // destroyed outside the lock; waiting hand-offs fail here
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
@@ -230,7 +282,7 @@ std::size_t MainLoop::pendingTimerCount() const
 
 void MainLoop::resetForTesting()
 {
-    std::deque<Task> tasks;
+    std::deque<QueuedTask> tasks;
     std::map<TimerKey, PendingTimer> timers;
     {
         std::lock_guard lock(m_mutex);

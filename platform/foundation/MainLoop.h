@@ -11,22 +11,28 @@
 #include <memory>
 #include <mutex>
 #include <deque>
+#include <source_location>
 #include <stdexcept>
 #include <thread>
 #include <type_traits>
 
 namespace morvix::platform {
 
-/// The process's main run loop. The main thread is the thread the loop is bound to: the first
-/// thread that uses it, or the one that calls `bindToCurrentThread`. The embedding application
-/// runs it with `run()` until `quit()`; tests pump it with `runOnce`, `runUntilIdle`,
-/// `advanceBy` and `runUntil`.
+/// The process's main run loop. The main thread is the thread the loop is bound to. It binds
+/// at a defined moment: `bindToCurrentThread`, or else the first pumping call (`run`, `runOnce`
+/// and the functions built on it). Asking `isMainThread` never binds it; until it is bound, the
+/// process's initial thread counts as the main thread. An application binds the loop before it
+/// makes its session, since work posted to an unbound loop stops a debug build: the loop cannot
+/// tell yet which thread will run it. The embedding application runs it with `run()` until
+/// `quit()`; tests pump it with `runOnce`, `runUntilIdle`, `advanceBy` and `runUntil`.
 ///
 /// Ordering:
 ///  1. Tasks run in the order they were posted, each on a later turn than the one that posted it.
 ///  2. Delayed tasks run when the clock reaches their due time, ordered by due time and then by
 ///     the order they were posted; they run after the tasks already queued at that turn.
 ///  3. A cancelled delayed task never runs, even when it is due at the turn that cancels it.
+///  4. A task that throws ends alone: the exception is written to the system log with the place
+///     that posted the task, and the loop goes on with the next task of its turn.
 ///
 /// Thread safety: `post`, `postAfter`, `cancel`, `runSync`, `quit` and `isMainThread` may be called
 /// from any thread; the pumping functions only on the main thread.
@@ -42,22 +48,29 @@ public:
     MainLoop(const MainLoop&) = delete;
     MainLoop& operator=(const MainLoop&) = delete;
 
+    /// Makes the calling thread the main thread. Any thread; the application calls it first.
     void bindToCurrentThread();
+    /// True on the thread the loop is bound to; before any binding, true on the process's
+    /// initial thread only. Never binds the loop. Any thread.
     bool isMainThread() const;
+    bool isBound() const;
 
-    /// Queues a task for a later turn of the loop. Any thread.
-    void post(Task task);
-    /// Queues a task to run once `delay` has passed on `Clock::current()`. Any thread.
-    TimerId postAfter(Duration delay, Task task);
+    /// Queues a task for a later turn of the loop. Any thread, once the loop is bound. `origin`
+    /// names the poster in the report of a task that throws.
+    void post(Task task, std::source_location origin = std::source_location::current());
+    /// Queues a task to run once `delay` has passed on `Clock::current()`. Any thread, once the
+    /// loop is bound.
+    TimerId postAfter(Duration delay, Task task, std::source_location origin = std::source_location::current());
     /// Cancels a delayed task; false when it already ran or was cancelled. Any thread.
     bool cancel(TimerId id);
 
     /// Runs `function` on the main thread and returns its result: inline when called there,
     /// otherwise on the next turn while the caller waits. An exception thrown by `function` is
-    /// thrown again in the caller. After `quit()`, throws `std::runtime_error` instead of
-    /// waiting for a loop that no longer turns.
+    /// thrown again in the caller (and not logged by the loop). After `quit()`, throws
+    /// `std::runtime_error` instead of waiting for a loop that no longer turns.
     template<typename Function>
-    auto runSync(Function&& function) -> std::invoke_result_t<Function&>
+    auto runSync(Function&& function, std::source_location origin = std::source_location::current())
+        -> std::invoke_result_t<Function&>
     {
         using Result = std::invoke_result_t<Function&>;
         if (isMainThread())
@@ -65,7 +78,7 @@ public:
         auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<Function>(function));
         auto future = task->get_future();
         // The queue holds the only reference, so a task dropped by `quit` breaks the promise.
-        if (!enqueue([task = std::move(task)] { (*task)(); }))
+        if (!enqueue({ [task = std::move(task)] { (*task)(); }, origin }))
             throw std::runtime_error("main loop has quit");
         return future.get();
     }
@@ -106,12 +119,19 @@ private:
             return due != other.due ? due < other.due : sequence < other.sequence;
         }
     };
+    struct QueuedTask {
+        Task task;
+        std::source_location origin;
+    };
     struct PendingTimer {
         TimerId id;
-        Task task;
+        QueuedTask task;
     };
 
-    bool enqueue(Task task);
+    bool enqueue(QueuedTask task);
+    void bindIfUnbound();
+    void assertBound() const;
+    static void runGuarded(QueuedTask& task);
     bool nextDueTime(TimePoint& due) const;
     std::size_t runDueTimers(TimePoint now);
     void waitForWork(std::chrono::steady_clock::time_point realDeadline);
@@ -121,7 +141,7 @@ private:
     std::thread::id m_mainThread;
     bool m_bound = false;
     bool m_quit = false;
-    std::deque<Task> m_tasks;
+    std::deque<QueuedTask> m_tasks;
     std::map<TimerKey, PendingTimer> m_timers;
     std::map<TimerId, TimerKey> m_timerKeys;
     std::uint64_t m_nextSequence = 1;

@@ -1,4 +1,5 @@
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SystemLog.h"
 #include "platform/foundation/Timer.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,70 @@ TEST_F(MainLoopTest, RunSyncRethrowsAndIsInlineOnMain)
     });
     ASSERT_TRUE(loop.runUntil([&] { return threw.load(); }, 5s));
     worker.join();
+}
+
+TEST_F(MainLoopTest, ThrowingTaskIsLoggedWithItsOriginAndTheTurnGoesOn)
+{
+    std::vector<std::string> lines;
+    auto previous = setSystemLogSink([&](const std::string& line) { lines.push_back(line); });
+    std::vector<int> order;
+    int throwingLine = __LINE__ + 1;
+    loop.post([] { throw std::runtime_error("task failed"); });
+    loop.postAfter(0ms, [] { throw 7; });
+    // A hand-off queued behind the throwing task still gets its answer, and one whose function
+    // throws gets the exception in its own thread.
+    std::atomic<int> handedOff = 0;
+    std::atomic<bool> rethrown = false;
+    std::thread worker([&] {
+        handedOff = loop.runSync([] { return 5; });
+        try {
+            loop.runSync([]() -> int { throw std::logic_error("in the hand-off"); });
+        } catch (const std::logic_error&) {
+            rethrown = true;
+        }
+    });
+    loop.post([&] { order.push_back(1); });
+    ASSERT_TRUE(loop.runUntil([&] { return rethrown.load(); }, 5s));
+    worker.join();
+    setSystemLogSink(previous);
+
+    EXPECT_EQ(order, (std::vector<int> { 1 }));
+    EXPECT_EQ(handedOff, 5);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("MainLoopTest.cpp:" + std::to_string(throwingLine)), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("threw: task failed"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("unknown type"), std::string::npos) << lines[1];
+}
+
+TEST(MainLoopBindingTest, BindsWhenFirstPumpedNotWhenFirstAsked)
+{
+    MainLoop loop;
+    bool workerWasMain = true;
+    std::thread([&] { workerWasMain = loop.isMainThread(); }).join();
+    EXPECT_FALSE(workerWasMain);
+    EXPECT_FALSE(loop.isBound());
+
+    loop.runOnce();
+    EXPECT_TRUE(loop.isBound());
+    EXPECT_TRUE(loop.isMainThread());
+    std::thread([&] { workerWasMain = loop.isMainThread(); }).join();
+    EXPECT_FALSE(workerWasMain);
+
+    // An explicit binding moves it.
+    std::thread([&] {
+        loop.bindToCurrentThread();
+        workerWasMain = loop.isMainThread();
+    }).join();
+    EXPECT_TRUE(workerWasMain);
+    EXPECT_FALSE(loop.isMainThread());
+}
+
+TEST(MainLoopBindingDeathTest, PostingBeforeAnyBindingStopsADebugBuild)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    MainLoop loop;
+    EXPECT_DEBUG_DEATH(loop.post([] { }), "before it was bound");
+    EXPECT_DEBUG_DEATH(loop.postAfter(1s, [] { }), "before it was bound");
 }
 
 TEST_F(MainLoopTest, QuitMakesWaitingHandOffsFail)
