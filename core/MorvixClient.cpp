@@ -12,6 +12,7 @@
 #include "core/RemoteObject.h"
 #include "core/ServerBinding.h"
 #include "core/WidgetRegistry.h"
+#include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/SystemLog.h"
@@ -81,13 +82,15 @@ MorvixClient::~MorvixClient()
 
 void MorvixClient::initializeClient(std::vector<BindingFactory> bindings)
 {
-    // The headless device posts an orientation notification once it starts generating them;
-    // the first one gives the ready signal.
+    // The first orientation notification gives the ready signal. The headless device posts
+    // one on the main loop once it starts generating them; an application that posts its own
+    // as well gets the signal once.
     m_orientationObserver = platform::NotificationCenter::defaultCenter()->addObserver(kOrientationNotification, nullptr,
         [weak = weak_from_this()](const platform::Notification&) {
             if (auto self = weak.lock())
                 self->startFramework();
         });
+    platform::DeviceInfo::beginGeneratingOrientationNotifications();
     auto window = m_window.lock();
     // FIXME: with the application frame on, the drawer container, the root and top-level
     // controllers and the developer console install here when the application shell lands;
@@ -102,7 +105,11 @@ void MorvixClient::initializeClient(std::vector<BindingFactory> bindings)
         window->makeKeyAndVisible();
         window->setBackgroundColor(platform::Color::white()); // the interface's default background
     }
-    m_httpClient = MorvixHTTPClient::create(serverURL(), weak_from_this());
+    {
+        auto http = MorvixHTTPClient::create(serverURL(), weak_from_this());
+        std::lock_guard lock(m_httpClientMutex);
+        m_httpClient = std::move(http);
+    }
     m_dispatcher = NotificationsDispatcher::create(platform::NotificationCenter::defaultCenter());
     for (const auto& factory : bindings) {
         if (!factory)
@@ -236,10 +243,14 @@ void MorvixClient::load()
     m_dispatcher->reset();
     closeErrorHandler();
     m_objectRegistry->reset();
-    if (m_httpClient)
-        m_httpClient->reset();
+    if (auto old = httpClient())
+        old->reset();
     // FIXME: the image views' shared image cache empties here when image loading lands.
-    m_httpClient = MorvixHTTPClient::create(url, weak_from_this());
+    auto http = MorvixHTTPClient::create(url, weak_from_this());
+    {
+        std::lock_guard lock(m_httpClientMutex);
+        m_httpClient = std::move(http);
+    }
     // FIXME: the patch manager (made on the first load with the application version) activates
     // the patches stored for `url` here when downloadable patches land.
     m_dispatcher->start();
@@ -292,9 +303,15 @@ double MorvixClient::timeInSession() const
     return std::chrono::duration<double>(platform::Clock::current()->now() - m_startTime).count();
 }
 
+std::shared_ptr<MorvixHTTPClient> MorvixClient::httpClient() const
+{
+    std::lock_guard lock(m_httpClientMutex);
+    return m_httpClient;
+}
+
 std::optional<platform::Url> MorvixClient::relativeURLToServer(const std::string& text) const
 {
-    auto http = m_httpClient;
+    auto http = httpClient();
     return http ? http->relativeURLToServer(text) : std::nullopt;
 }
 
@@ -312,19 +329,26 @@ void MorvixClient::log(const LogEntry& entry)
 {
     // FIXME: the developer console shows the entry (on the main loop) when the application
     // shell lands; until then only the application's observer sees it.
-    std::shared_ptr<const std::function<void(const LogEntry&)>> observer;
+    std::shared_ptr<const LogObserver> observer;
     {
         std::lock_guard lock(m_logObserverMutex);
         observer = m_logObserver;
     }
     if (!observer)
         return;
-    platform::MainLoop::main().post([observer, entry] { (*observer)(entry); });
+    switch (observer->delivery) {
+    case LogDelivery::AnyThread:
+        observer->function(entry);
+        return;
+    case LogDelivery::MainLoop:
+        platform::MainLoop::main().post([observer, entry] { observer->function(entry); });
+        return;
+    }
 }
 
-void MorvixClient::setLogObserver(std::function<void(const LogEntry&)> observer)
+void MorvixClient::setLogObserver(std::function<void(const LogEntry&)> observer, LogDelivery delivery)
 {
-    auto shared = observer ? std::make_shared<const std::function<void(const LogEntry&)>>(std::move(observer)) : nullptr;
+    auto shared = observer ? std::make_shared<const LogObserver>(LogObserver { std::move(observer), delivery }) : nullptr;
     std::lock_guard lock(m_logObserverMutex);
     m_logObserver = std::move(shared);
 }
@@ -398,10 +422,22 @@ void MorvixClient::didFinishLaunchingWithOptions(const platform::Value& options)
 
 void MorvixClient::changeBaseURL(const std::string& url)
 {
-    if (!m_httpClient)
+    auto http = httpClient();
+    if (!http)
         return;
-    if (auto resolved = m_httpClient->relativeURLToServer(url))
-        m_httpClient->setBaseURL(resolved->absoluteString());
+    auto resolved = http->relativeURLToServer(url);
+    if (!resolved)
+        return;
+    // A server must not be able to switch its session to local files (which would then be
+    // read and applied as the server's answers) or to any other kind of URL.
+    auto current = platform::Url::parse(http->baseURL());
+    if (current && current->isHTTP() && !resolved->isHTTP()) {
+        if (auto entry = LogEntry::entryWithError("refused the server's new base URL \"" + resolved->absoluteString()
+                + "\": a session on an http or https server takes only http or https URLs"))
+            log(*entry);
+        return;
+    }
+    http->setBaseURL(resolved->absoluteString());
 }
 
 void MorvixClient::receivedRequestCounter(long counter)

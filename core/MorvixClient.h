@@ -5,10 +5,13 @@
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/Url.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,23 +41,29 @@ class WidgetRegistry;
 ///
 /// Usage:
 ///
+///     MainLoop::main().bindToCurrentThread();         // before the session posts anything
 ///     auto client = MorvixClient::create(window);      // null on a system that is too old
 ///     client->setDelegate(delegate);                   // gives serverURL and the settings
-///     // ... the delegate hears clientDidBecomeReady on the first orientation notification:
+///     MainLoop::main().run();
+///     // ... the delegate hears clientDidBecomeReady on the first orientation notification,
+///     // which the device posts on the loop's first turn, and calls:
 ///     client->load();
 ///
-/// Construction, in this order: observes the device's orientation notifications; makes the
-/// root view (a plain view filling the window; the application frame plugs in here when it
-/// lands); the object registry and the command operator; makes the window key and visible;
-/// an HTTP client for the delegate's server URL; the notifications dispatcher on the default
-/// centre; one binding from each factory (the server binding by default; a script binding
-/// reads a folder or file URL instead).
+/// Construction, in this order: observes the device's orientation notifications and has the
+/// device start generating them (it posts its current orientation once, on the main loop, so
+/// that the application has set the delegate by then); makes the root view (a plain view
+/// filling the window; the application frame plugs in here when it lands); the object registry
+/// and the command operator; makes the window key and visible; an HTTP client for the
+/// delegate's server URL; the notifications dispatcher on the default centre; one binding from
+/// each factory (the server binding by default; a script binding reads a folder or file URL
+/// instead).
 ///
 /// `load` starts the session anew: it resets the dispatcher (and with it every binding), closes
 /// the error presenters, empties the registry, replaces the HTTP client (objects must not keep
 /// it) and starts the dispatcher, whose bindings open the session.
 ///
-/// The window and both delegates are held weakly. Main thread, except `log` (any thread).
+/// The window and both delegates are held weakly. Main thread, except where a method says
+/// otherwise (`log`, `setLogObserver`, `httpClient`, the response size limit).
 class MorvixClient final : public ClientContext,
                            public CommandOperator::Session,
                            public std::enable_shared_from_this<MorvixClient> {
@@ -62,9 +71,20 @@ public:
     enum class ApplicationFrame { Off, On };
 
     static constexpr const char* kDidEnterBackgroundNotification = "com.zerivoquastel.morvix.DidEnterBackground";
-    static constexpr const char* kOrientationNotification = "UIDeviceOrientationDidChangeNotification";
+    static constexpr const char* kOrientationNotification = platform::DeviceInfo::kOrientationDidChangeNotification;
     static constexpr const char* kTooOldMessage = "*** This iOS version is too old to run Morvix. ***";
     static constexpr std::int64_t kDefaultRequestTimeout = 90;
+    static constexpr std::size_t kDefaultMaximumResponseSize = std::size_t(256) * 1024 * 1024;
+
+    /// Where the application's log observer is called.
+    enum class LogDelivery {
+        /// On the main loop, on a later turn, in the order the entries were logged.
+        MainLoop,
+        /// At once, on the thread that logs the entry (the main thread, the network thread, a
+        /// script's thread...), while the main thread may be busy: the observer must be safe to
+        /// call from any thread and concurrently, and must not wait for the main thread.
+        AnyThread,
+    };
 
     /// With the server binding and the application frame on.
     static std::shared_ptr<MorvixClient> create(std::shared_ptr<platform::Window> window);
@@ -109,8 +129,8 @@ public:
     std::shared_ptr<platform::View> view() const { return m_view; }
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return m_objectRegistry; }
     std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
-    /// Replaced on every load; ask again rather than keep it.
-    std::shared_ptr<MorvixHTTPClient> httpClient() const { return m_httpClient; }
+    /// Replaced on every load; ask again rather than keep it. Any thread.
+    std::shared_ptr<MorvixHTTPClient> httpClient() const;
     std::shared_ptr<NotificationsDispatcher> notificationsDispatcher() const { return m_dispatcher; }
     std::vector<std::shared_ptr<Binding>> bindings() const;
     static WidgetRegistry& widgetRegistry();
@@ -140,13 +160,17 @@ public:
     std::shared_ptr<RemoteObject> objectById(const std::string& id) override;
     void removeObjectById(const std::string& id) override;
     /// Hands `entry` to the developer console on the main loop; nothing without a console.
-    /// The application's log observer, when it set one, gets the entry there too. Any thread.
+    /// The application's log observer, when it set one, gets the entry as its delivery says.
+    /// Any thread.
     void log(const LogEntry& entry) override;
-    /// Called on the main loop with every entry of the session log (console output of a script
-    /// peer, failed operations' reports, logged errors), in the order they were logged; an
-    /// application without a developer console shows them with it. Replaces any earlier
-    /// observer; an empty function removes it. Any thread.
-    void setLogObserver(std::function<void(const LogEntry&)> observer);
+    /// Called with every entry of the session log (console output of a script peer, failed
+    /// operations' reports, logged errors); an application without a developer console shows
+    /// them with it. With `LogDelivery::MainLoop`, on the main loop in the order they were
+    /// logged; with `LogDelivery::AnyThread`, at once on the logging thread (see LogDelivery),
+    /// so that entries still arrive while a runaway script holds the main thread. Replaces any
+    /// earlier observer; an empty function removes it (entries already handed to the main
+    /// loop still reach the observer they were logged for). Any thread.
+    void setLogObserver(std::function<void(const LogEntry&)> observer, LogDelivery delivery = LogDelivery::MainLoop);
     /// Logs the error's description, then a line break and its failure reason when it has one.
     void logError(const platform::Error& error);
     /// `logError`, then hands the error to the error delegate, or to the built-in handler.
@@ -167,8 +191,16 @@ public:
     void didFinishLaunchingWithOptions(const platform::Value& options);
     std::optional<std::string> launchPushMessage() const { return m_launchPushMessage; }
 
+    /// The largest response body the session takes from its server, counted after the body's
+    /// content encoding is undone. A response that grows past it is cancelled and reported as a
+    /// response that could not be parsed. Any thread; requests started afterwards use it.
+    std::size_t maximumResponseSize() const { return m_maximumResponseSize.load(); }
+    void setMaximumResponseSize(std::size_t bytes) { m_maximumResponseSize = bytes; }
+
     // CommandOperator::Session.
     std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
+    /// A session whose base URL is http or https takes only an http or https URL: anything
+    /// else is refused with an error in the session log, and the base URL stays.
     void changeBaseURL(const std::string& url) override;
     void receivedRequestCounter(long counter) override;
     void setMorvixUIActive(bool active) override;
@@ -190,12 +222,18 @@ private:
     std::weak_ptr<MorvixClientDelegate> m_delegate;
     std::weak_ptr<MorvixClientErrorDelegate> m_errorDelegate;
     std::shared_ptr<ErrorHandler> m_errorHandler;
+    struct LogObserver {
+        std::function<void(const LogEntry&)> function;
+        LogDelivery delivery;
+    };
     std::mutex m_logObserverMutex; // guards m_logObserver
-    std::shared_ptr<const std::function<void(const LogEntry&)>> m_logObserver;
+    std::shared_ptr<const LogObserver> m_logObserver;
     std::shared_ptr<platform::View> m_view;
     std::shared_ptr<ObjectRegistry> m_objectRegistry;
     std::shared_ptr<CommandOperator> m_commandOperator;
+    mutable std::mutex m_httpClientMutex; // guards m_httpClient, which `load` replaces while other threads read it
     std::shared_ptr<MorvixHTTPClient> m_httpClient;
+    std::atomic<std::size_t> m_maximumResponseSize = kDefaultMaximumResponseSize;
     std::shared_ptr<NotificationsDispatcher> m_dispatcher;
     platform::TimePoint m_startTime {};
     bool m_suspended = false;

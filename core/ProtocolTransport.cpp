@@ -16,6 +16,7 @@
 #include "platform/net/OutputStream.h"
 
 #include <atomic>
+#include <string>
 
 namespace morvix {
 
@@ -23,11 +24,49 @@ namespace {
 
 std::atomic<bool> s_wasActive { false };
 
+platform::Error unauthorizedAccess()
+{
+    return platform::Error(ProtocolTransport::kErrorDomain, 417, "Unauthorized Access", "You are not allowed to connect to the server.");
+}
+
+bool isSuccessStatus(const platform::HTTPURLResponse& response)
+{
+    return response.statusCode() >= 200 && response.statusCode() < 300;
+}
+
+} // namespace
+
 // The output stream the HTTP layer writes a response body into: the reader parses and applies
 // each chunk as it arrives. The bytes stay readable for logging.
-class ReaderOutputStream final : public platform::OutputStream {
+//
+// Two checks stand between the transfer and the reader. The body may not grow past the session's
+// limit: the byte that would pass it cancels the transfer. And on a session GET, the server's
+// identity header is checked before the first byte reaches the reader, so that nothing of a
+// refused server's body is applied: a refused success response is cancelled at once (it blocks
+// the transport), while the body of a refused failure response is dropped unread and the
+// request fails as its status says.
+//
+// `write` runs on the network thread; the flags are read on the main loop once the request has
+// ended.
+class ProtocolTransport::ReaderOutputStream final : public platform::OutputStream {
 public:
-    explicit ReaderOutputStream(std::shared_ptr<ProtocolReader> reader) : m_reader(std::move(reader)) { }
+    ReaderOutputStream(std::shared_ptr<ProtocolReader> reader, std::size_t limit)
+        : m_reader(std::move(reader))
+        , m_limit(limit)
+    {
+    }
+
+    const std::shared_ptr<ProtocolReader>& reader() const { return m_reader; }
+    void checkIdentity(std::weak_ptr<NetHTTPRequestOperation> operation, std::optional<std::string> requiredId)
+    {
+        m_operation = std::move(operation);
+        m_requiredId = std::move(requiredId);
+        m_checksIdentity = true;
+    }
+    const std::optional<std::string>& requiredId() const { return m_requiredId; }
+    bool refusedIdentity() const { return m_refusedIdentity.load(); }
+    bool exceededLimit() const { return m_exceededLimit.load(); }
+    std::size_t limit() const { return m_limit; }
 
     void open() override
     {
@@ -43,13 +82,62 @@ public:
     {
         if (!isOpen())
             return -1;
-        return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+        if (length > m_limit - m_written) {
+            m_reader->abandon();
+            m_exceededLimit = true;
+            return -1;
+        }
+        m_written += length;
+        switch (admission()) {
+        case Admission::Read:
+            return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+        case Admission::Drop:
+            return static_cast<long>(length);
+        case Admission::Unchecked:
+        case Admission::Refuse:
+            return -1;
+        }
+        return -1;
     }
     std::optional<std::string> dataWrittenToMemory() const override { return m_reader->data(); }
 
 private:
+    enum class Admission { Unchecked, Read, Drop, Refuse };
+
+    // Network thread only, like `write`.
+    Admission admission()
+    {
+        if (m_admission != Admission::Unchecked)
+            return m_admission;
+        m_admission = Admission::Read;
+        if (!m_checksIdentity)
+            return m_admission;
+        auto operation = m_operation.lock();
+        auto response = operation ? operation->response() : nullptr;
+        if (!ProtocolTransport::verifyServerOf(response.get(), m_requiredId))
+            return m_admission;
+        m_reader->abandon();
+        if (response && !isSuccessStatus(*response)) {
+            m_admission = Admission::Drop;
+            return m_admission;
+        }
+        m_refusedIdentity = true;
+        m_admission = Admission::Refuse;
+        return m_admission;
+    }
+
     std::shared_ptr<ProtocolReader> m_reader;
+    const std::size_t m_limit;
+    std::size_t m_written = 0;
+    bool m_checksIdentity = false;
+    std::weak_ptr<NetHTTPRequestOperation> m_operation;
+    std::optional<std::string> m_requiredId;
+    Admission m_admission = Admission::Unchecked;
+    std::atomic<bool> m_refusedIdentity = false;
+    std::atomic<bool> m_exceededLimit = false;
 };
+
+namespace {
 
 // The request of a blocked transport: it sends nothing, and starting it reports the block again.
 class BlockedOperation final : public platform::Operation {
@@ -163,30 +251,32 @@ std::shared_ptr<platform::Operation> ProtocolTransport::makeOperation(RequestKin
     auto http = client ? client->httpClient() : nullptr;
     if (!http)
         return nullptr;
+    auto stream = std::make_shared<ReaderOutputStream>(reader, client->maximumResponseSize());
     std::weak_ptr<ProtocolTransport> weak = weak_from_this();
-    MorvixHTTPClient::SuccessBlock success = [weak, tag, reader, kind](const platform::URLRequest&,
+    MorvixHTTPClient::SuccessBlock success = [weak, tag, stream, kind](const platform::URLRequest&,
                                                  const std::shared_ptr<const platform::HTTPURLResponse>& response) {
         auto self = weak.lock(); // kept for the whole callback: a reload may drop the transport
         if (!self)
             return;
         if (kind == RequestKind::SessionGet)
-            self->sessionResponded(tag, reader, response);
+            self->sessionResponded(tag, *stream, response);
         else
-            self->requestEnded(tag, reader, std::nullopt);
+            self->requestEnded(tag, *stream, std::nullopt);
     };
-    MorvixHTTPClient::FailureBlock failure = [weak, tag, reader](const platform::URLRequest&,
+    MorvixHTTPClient::FailureBlock failure = [weak, tag, stream](const platform::URLRequest&,
                                                  const std::shared_ptr<const platform::HTTPURLResponse>&, const platform::Error& error) {
         if (auto self = weak.lock())
-            self->requestEnded(tag, reader, error);
+            self->requestEnded(tag, *stream, error);
     };
-    auto stream = std::make_shared<ReaderOutputStream>(reader);
     std::shared_ptr<platform::Operation> operation;
     if (original)
-        operation = http->newOperationFromOperation(original, std::move(success), std::move(failure), std::move(stream));
+        operation = http->newOperationFromOperation(original, std::move(success), std::move(failure), stream);
     else if (kind == RequestKind::SessionGet)
-        operation = http->newGetJsonOperation(std::move(success), std::move(failure), std::move(stream));
+        operation = http->newGetJsonOperation(std::move(success), std::move(failure), stream);
     else
-        operation = http->newPostJsonOperation(body, std::move(success), std::move(failure), std::move(stream));
+        operation = http->newPostJsonOperation(body, std::move(success), std::move(failure), stream);
+    if (kind == RequestKind::SessionGet)
+        stream->checkIdentity(std::dynamic_pointer_cast<NetHTTPRequestOperation>(operation), client->requiredServerId());
     *tag = operation.get();
     return operation;
 }
@@ -197,28 +287,43 @@ bool ProtocolTransport::isCurrent(const RequestTag& tag)
     return !m_destroyed && m_operation && m_operation.operation.get() == *tag;
 }
 
-void ProtocolTransport::sessionResponded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
+// A body with nothing to read gets here without the stream's identity check; so does one the
+// stream checked already, which passed it.
+void ProtocolTransport::sessionResponded(const RequestTag& tag, const ReaderOutputStream& stream,
     const std::shared_ptr<const platform::HTTPURLResponse>& response)
 {
     if (!isCurrent(tag))
         return;
-    auto client = m_client.lock();
-    auto mismatch = verifyServerOf(response.get(), client ? client->requiredServerId() : std::nullopt);
-    if (mismatch) {
+    if (auto mismatch = verifyServerOf(response.get(), stream.requiredId())) {
         blockWithError(*mismatch);
         return;
     }
-    doneReading(std::nullopt, reader->error());
+    requestEnded(tag, stream, std::nullopt);
 }
 
-void ProtocolTransport::requestEnded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
+void ProtocolTransport::requestEnded(const RequestTag& tag, const ReaderOutputStream& stream,
     const std::optional<platform::Error>& httpError)
 {
     // A request cancelled by `destroy` or replaced by a new session ends here too; it is over
     // for the transport already.
     if (!isCurrent(tag))
         return;
-    doneReading(httpError, reader->error());
+    // The stream cancelled these transfers itself; the HTTP layer's error says only that.
+    if (stream.refusedIdentity()) {
+        blockWithError(unauthorizedAccess());
+        return;
+    }
+    if (stream.exceededLimit()) {
+        doneReading(std::nullopt, responseTooLarge(stream.limit()));
+        return;
+    }
+    doneReading(httpError, stream.reader()->error());
+}
+
+platform::Error ProtocolTransport::responseTooLarge(std::size_t limit)
+{
+    return platform::Error(kErrorDomain, 3, "Server Response",
+        "Response could not be parsed: it is larger than " + std::to_string(limit) + " bytes.");
 }
 
 void ProtocolTransport::doneReading(const std::optional<platform::Error>& httpError, const std::optional<platform::Error>& readerError)
@@ -345,7 +450,7 @@ std::optional<platform::Error> ProtocolTransport::verifyServerOf(const platform:
     auto serverId = response ? response->valueForHeader(kServerIdHeader) : std::nullopt;
     if (serverId == requiredId)
         return std::nullopt;
-    return platform::Error(kErrorDomain, 417, "Unauthorized Access", "You are not allowed to connect to the server.");
+    return unauthorizedAccess();
 }
 
 void ProtocolTransport::blockWithError(const platform::Error& error)

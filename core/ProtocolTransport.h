@@ -5,6 +5,7 @@
 #include "core/ServerTransport.h"
 #include "platform/foundation/Error.h"
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,14 +40,21 @@ class ProtocolReader;
 ///     gone out: the session reports "Invalid State" (domain "vek", code 500) and drops it; it is
 ///     never repeated.
 ///  2. The server's identity header kServerIdHeader must equal the session's `requiredServerId`
-///     (both absent is fine) on the session GET and on its repeat. A mismatch sends "shutdown",
-///     reports "Unauthorized Access" (code 417) and blocks the transport for good: it stays busy,
-///     its "Retry" reports the same error again; only a reload starts over.
+///     (both absent is fine) on the session GET and on its repeat. It is checked on the response
+///     header, before any byte of the body is applied. A mismatch on a successful response
+///     cancels the transfer, sends "shutdown", reports "Unauthorized Access" (code 417) and
+///     blocks the transport for good: it stays busy, its "Retry" reports the same error again;
+///     only a reload starts over. The body of a failure response from a mismatched server is
+///     not applied either; the request fails as its status says.
 ///  3. After `destroy` (or a new session) the reader of the cancelled request applies nothing
 ///     more, and completions of requests that are no longer current are ignored: a dead
 ///     transport posts nothing and reports nothing.
 ///  4. `resume` repeats a failed request, or else sends a "ping"; a failure while resuming
 ///     reloads the session silently.
+///  5. A response body larger than the session's `maximumResponseSize` (counted after its
+///     content encoding is undone) cancels its transfer; the request fails with
+///     `responseTooLarge` (code 3, "Server Response"), what was read up to the limit having
+///     been applied.
 ///
 /// Thread safety: the binding calls it from any thread. Completions run on the main loop. The
 /// request state is guarded by the transport's lock, which is never held while notifications
@@ -105,6 +113,8 @@ public:
     /// reason; otherwise the reader's, else the HTTP one.
     static std::optional<platform::Error> computeError(const std::optional<platform::Error>& httpError,
         const std::optional<platform::Error>& readerError);
+    /// The parse error of a response body larger than `limit` bytes.
+    static platform::Error responseTooLarge(std::size_t limit);
     /// Forgets that a session was ever started in this process.
     static void resetWasActiveForTesting();
 
@@ -118,6 +128,7 @@ private:
     // Filled with the operation once it exists, so that its completion can tell whether it is
     // still the transport's current request.
     using RequestTag = std::shared_ptr<const platform::Operation*>;
+    class ReaderOutputStream;
 
     explicit ProtocolTransport(std::weak_ptr<MorvixClient> client);
     std::shared_ptr<ProtocolReader> initProtocolReader();
@@ -125,10 +136,9 @@ private:
     std::shared_ptr<platform::Operation> makeOperation(RequestKind kind, const std::shared_ptr<ProtocolReader>& reader,
         const RequestTag& tag, const std::string& body, const std::shared_ptr<platform::Operation>& original);
     bool isCurrent(const RequestTag& tag);
-    void sessionResponded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
+    void sessionResponded(const RequestTag& tag, const ReaderOutputStream& stream,
         const std::shared_ptr<const platform::HTTPURLResponse>& response);
-    void requestEnded(const RequestTag& tag, const std::shared_ptr<ProtocolReader>& reader,
-        const std::optional<platform::Error>& httpError);
+    void requestEnded(const RequestTag& tag, const ReaderOutputStream& stream, const std::optional<platform::Error>& httpError);
     void doneReading(const std::optional<platform::Error>& httpError, const std::optional<platform::Error>& readerError);
     void operationSucceeded();
     void operationFailed(const platform::Error& error);

@@ -1,5 +1,8 @@
 #include "platform/foundation/DeviceInfo.h"
 
+#include "platform/foundation/MainLoop.h"
+#include "platform/foundation/NotificationCenter.h"
+
 #include <mutex>
 
 namespace morvix::platform {
@@ -47,6 +50,12 @@ void DeviceInfo::setCurrent(DeviceInfo info)
 {
     std::lock_guard lock(shared().mutex);
     shared().info = std::move(info);
+}
+
+void DeviceInfo::beginGeneratingOrientationNotifications()
+{
+    // The centre is looked up when the task runs: tests replace the default centre between cases.
+    MainLoop::main().post([] { NotificationCenter::defaultCenter()->post(kOrientationDidChangeNotification); });
 }
 
 void DeviceInfo::resetForTesting()

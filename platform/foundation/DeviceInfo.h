@@ -29,6 +29,10 @@ enum class DeviceOrientation {
 ///
 /// `current()` and `setCurrent()` may be called from any thread; `current()` gives a copy.
 struct DeviceInfo {
+    /// Posted on the default notification centre, without object or user info, when the device
+    /// reports its orientation (read it from `current()`).
+    static constexpr const char* kOrientationDidChangeNotification = "UIDeviceOrientationDidChangeNotification";
+
     /// The headless platform's own system version, not the kernel's.
     static constexpr std::string_view kPlatformVersion = "10.0";
     /// The headless platform's foundation version number: above every threshold the library
@@ -55,6 +59,11 @@ struct DeviceInfo {
     /// The device identity the library reads.
     static DeviceInfo current();
     static void setCurrent(DeviceInfo info);
+    /// The device starts reporting its orientation: it posts kOrientationDidChangeNotification
+    /// once with its current orientation, on a later turn of the main loop (so that whoever
+    /// asked may finish setting up first). Every call posts once. Any thread, once the main
+    /// loop is bound.
+    static void beginGeneratingOrientationNotifications();
     /// Back to the defaults.
     static void resetForTesting();
 };

@@ -5,6 +5,7 @@
 #include "tests/core/SessionTestSupport.h"
 
 #include "core/ErrorHandler.h"
+#include "core/LogEntry.h"
 #include "core/MorvixHTTPClient.h"
 #include "core/Notifications.h"
 #include "core/NotificationsDispatcher.h"
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <thread>
 
 namespace morvix::testing {
 namespace {
@@ -21,6 +23,8 @@ namespace {
 using platform::Value;
 
 constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
+// A body whose head moves the session elsewhere: whether it was applied shows in the base URL.
+constexpr const char* kRelocatingBody = R"({"head":{"url":"http://elsewhere.invalid/"},"operations":[]})";
 
 std::string counterBody(int counter)
 {
@@ -259,16 +263,18 @@ TEST_F(SessionTest, TerminateAnnouncesShutdown)
     EXPECT_EQ(bodyOf(sent[0])["head"]["requestCounter"], 3);
 }
 
-TEST_F(SessionTest, ServerSendingAnUnexpectedIdentityIsRefused)
+TEST_F(SessionTest, ServerSendingAnUnexpectedIdentityIsRefusedBeforeItsBodyIsApplied)
 {
-    serve(counterBody(1), {}, { { "com.zerivoquastel.morvix.server.id", "other" } });
+    serve(kRelocatingBody, {}, { { "com.zerivoquastel.morvix.server.id", "other" } });
     makeClient();
     client->setErrorDelegate(errors);
     client->load();
     ASSERT_TRUE(pumpUntil([&] { return !errors->errors.empty(); }));
+    platform::MainLoop::main().runUntilIdle();
     EXPECT_TRUE(errors->errors[0].is("com.zerivoquastel.morvix", 417));
     EXPECT_EQ(errors->errors[0].description(), "Unauthorized Access");
     EXPECT_EQ(errors->errors[0].failureReason(), "You are not allowed to connect to the server.");
+    EXPECT_EQ(client->httpClient()->baseURL(), server.url("/app/")) << "the refused server's head was applied";
     // Blocked: nothing goes out, not even the shutdown, and "Retry" reports the same again.
     client->retry();
     ASSERT_TRUE(pumpUntil([&] { return errors->errors.size() == 2; }));
@@ -288,10 +294,11 @@ TEST_F(SessionTest, IdentityHeaderNameIsMatchedWithoutRegardToCase)
 TEST_F(SessionTest, RepeatedSessionGetIsCheckedForIdentityToo)
 {
     // The first GET fails; its repeat comes from a server without the required identity.
+    // The failed answer's body is not applied either.
     std::atomic<int> gets { 0 };
     server.handle("*", [&](const RecordedRequest&, ResponseWriter& writer) {
         if (++gets == 1)
-            writer.respond(500, "down");
+            writer.respond(500, kRelocatingBody);
         else
             writer.respond(200, kEmptyBody);
     });
@@ -302,8 +309,120 @@ TEST_F(SessionTest, RepeatedSessionGetIsCheckedForIdentityToo)
     client->setErrorDelegate(errors);
     client->load();
     ASSERT_TRUE(pumpUntil([&] { return !errors->errors.empty(); }));
+    platform::MainLoop::main().runUntilIdle();
     EXPECT_EQ(gets.load(), 2);
     EXPECT_TRUE(errors->errors[0].is("com.zerivoquastel.morvix", 417));
+    EXPECT_EQ(client->httpClient()->baseURL(), server.url("/"));
+}
+
+TEST_F(SessionTest, MessageAnsweredWithACutBodyOrAnHTMLPageIsReported)
+{
+    server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
+        if (request.method == "GET") {
+            writer.respond(200, counterBody(1));
+            return;
+        }
+        if (++m_posts <= 2) {
+            // The head promises more than the server sends before it hangs up.
+            writer.writeHead(200, { { "Content-Type", "application/json" }, { "Content-Length", "200" } });
+            writer.write(R"({"head":{},"operations":[["set")");
+            writer.closeConnection();
+            return;
+        }
+        writer.respond(200, "<html><body>Please sign in to the network</body></html>", { { "Content-Type", "text/html" } });
+    });
+    server.start();
+    delegate->url = server.url("/app/");
+    startSession();
+    sendHead("event");
+    ASSERT_TRUE(pumpUntil([&] { return !errors->errors.empty(); }));
+    EXPECT_EQ(m_posts.load(), 2); // repeated once
+    EXPECT_EQ(errors->errors[0].domain(), "com.zerivoquastel.morvix");
+    EXPECT_EQ(errors->errors[0].description(), "Insufficient data was returned.");
+
+    // The user's "Retry" gets a sign-in page: a failure of its own, reported at once.
+    client->retry();
+    ASSERT_TRUE(pumpUntil([&] { return errors->errors.size() == 2; }));
+    EXPECT_EQ(m_posts.load(), 3);
+    EXPECT_TRUE(errors->errors[1].is("com.zerivoquastel.morvix", 3));
+    EXPECT_EQ(errors->errors[1].description(), "Server Response");
+    EXPECT_EQ(errors->errors[1].failureReason(), "Response could not be parsed.");
+    EXPECT_TRUE(client->notificationsDispatcher()->isProcessing()); // still kept for a retry
+}
+
+TEST_F(SessionTest, ResponseLargerThanTheSessionLimitIsCancelledAndReportedAsUnparsable)
+{
+    // Small on the wire, large once inflated: the limit counts what the reader would get.
+    std::string inflated = R"({"head":{"note":")" + std::string(300000, 'a') + R"("},"operations":[]})";
+    std::string packed = gzip(inflated);
+    server.handle("*", [&](const RecordedRequest& request, ResponseWriter& writer) {
+        if (request.method == "GET") {
+            writer.respond(200, counterBody(1));
+            return;
+        }
+        ++m_posts;
+        writer.respond(200, packed, { { "Content-Type", "application/json" }, { "Content-Encoding", "gzip" } });
+    });
+    server.start();
+    delegate->url = server.url("/app/");
+    makeClient();
+    EXPECT_EQ(client->maximumResponseSize(), std::size_t(256) * 1024 * 1024);
+    constexpr std::size_t kLimit = 64 * 1024;
+    ASSERT_LT(packed.size(), kLimit);
+    client->setMaximumResponseSize(kLimit);
+    client->setErrorDelegate(errors);
+    client->load();
+    ASSERT_TRUE(pumpUntilRequests(1));
+    EXPECT_TRUE(errors->errors.empty()); // the session GET is well within it
+
+    sendHead("event");
+    ASSERT_TRUE(pumpUntil([&] { return !errors->errors.empty(); }));
+    EXPECT_EQ(m_posts.load(), 2);
+    EXPECT_TRUE(errors->errors[0].is("com.zerivoquastel.morvix", 3));
+    EXPECT_EQ(errors->errors[0].description(), "Server Response");
+    EXPECT_EQ(errors->errors[0].failureReason(), "Response could not be parsed: it is larger than 65536 bytes.");
+}
+
+TEST_F(SessionTest, ServerCannotSwitchAnHttpSessionToLocalFiles)
+{
+    serve(R"({"head":{"requestCounter":1,"url":"file:///etc/"},"operations":[]})");
+    makeClient();
+    std::vector<LogEntry> log;
+    client->setLogObserver([&](const LogEntry& entry) { log.push_back(entry); });
+    client->setErrorDelegate(errors);
+    client->load();
+    ASSERT_TRUE(pumpUntilRequests(1));
+    platform::MainLoop::main().runUntilIdle();
+    EXPECT_EQ(client->httpClient()->baseURL(), server.url("/app/"));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].type(), LogEntry::Type::Error);
+    EXPECT_NE(log[0].message().find("file:///etc/"), std::string::npos) << log[0].message();
+
+    // The next message still goes to the server.
+    sendHead("event");
+    ASSERT_TRUE(pumpUntilRequests(2));
+    EXPECT_EQ(posts().size(), 1u);
+    EXPECT_TRUE(errors->errors.empty());
+}
+
+TEST_F(SessionTest, HTTPClientMayBeAskedForFromAnyThreadWhileLoadsReplaceIt)
+{
+    delegate->url = "http://127.0.0.1/app/";
+    client = MorvixClient::create(window, {}, MorvixClient::ApplicationFrame::Off);
+    client->setDelegate(delegate);
+    std::atomic<bool> stop = false;
+    std::atomic<int> seen = 0;
+    std::thread asker([&] {
+        while (!stop) {
+            if (auto http = client->httpClient(); http && !http->baseURL().empty())
+                ++seen;
+        }
+    });
+    for (int i = 0; i < 50; ++i)
+        client->load();
+    stop = true;
+    asker.join();
+    EXPECT_GT(seen.load(), 0);
 }
 
 TEST_F(SessionTest, ReloadIgnoresTheCancelledRequestOfTheOldSession)
@@ -374,6 +493,19 @@ TEST_F(SessionTest, ReadySignalOnFirstOrientationNotificationOnly)
     EXPECT_EQ(delegate->readyCount, 0);
     center->post(MorvixClient::kOrientationNotification);
     center->post(MorvixClient::kOrientationNotification);
+    EXPECT_EQ(delegate->readyCount, 1);
+    EXPECT_TRUE(client->isFrameworkStarted());
+    // The device's own notification follows on the next turn and changes nothing.
+    platform::MainLoop::main().runUntilIdle();
+    EXPECT_EQ(delegate->readyCount, 1);
+}
+
+TEST_F(SessionTest, DeviceGivesTheReadySignalToAnApplicationThatPostsNoOrientation)
+{
+    unsetenv("TESTMODE");
+    makeClient(); // sets the delegate after creating the session, as applications do
+    EXPECT_EQ(delegate->readyCount, 0);
+    platform::MainLoop::main().runUntilIdle();
     EXPECT_EQ(delegate->readyCount, 1);
     EXPECT_TRUE(client->isFrameworkStarted());
 }

@@ -40,6 +40,8 @@ public:
     std::optional<std::vector<std::string>> roots;
     std::optional<bool> developerConsole;
     std::optional<bool> reload;
+    std::optional<bool> requests;
+    std::optional<bool> responses;
     int readyCount = 0;
 
     std::string serverURL() override { return url; }
@@ -51,6 +53,8 @@ public:
     std::optional<std::vector<std::string>> localResourceRoots() override { return roots; }
     std::optional<bool> enableDeveloperConsole() override { return developerConsole; }
     std::optional<bool> enableReload() override { return reload; }
+    std::optional<bool> logRequests() override { return requests; }
+    std::optional<bool> logResponses() override { return responses; }
 };
 
 /// Records the errors presented and the closes.
