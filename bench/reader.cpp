@@ -1,7 +1,8 @@
 // The streaming reader: a 5 MB message of create/set/call operations written in 16 KiB chunks
 // and applied to non-visual objects, against a bare YAJL parse of the same bytes with empty
 // callbacks. Prints the ratio of the two, the operations applied per second and the reader's
-// peak memory.
+// peak memory. Further cases: one "set" of 40,000 keys, one long string (linear time), and the
+// reader's peak heap for one large operation against its bytes.
 
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
@@ -255,9 +256,121 @@ void BM_ProtocolReaderWithoutApplying(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.body.size()));
 }
 
+// A bare YAJL parse of `body` in chunks of `chunkBytes`, with empty callbacks.
+void bareParse(const std::string& body, std::size_t chunkBytes)
+{
+    yajl_callbacks callbacks = { ignoreEvent, ignoreBoolean, nullptr, nullptr, ignoreText, ignoreBytes,
+        ignoreEvent, ignoreBytes, ignoreEvent, ignoreEvent, ignoreEvent };
+    yajl_handle parser = yajl_alloc(&callbacks, nullptr, nullptr);
+    for (std::size_t offset = 0; offset < body.size(); offset += chunkBytes) {
+        auto length = std::min(chunkBytes, body.size() - offset);
+        yajl_parse(parser, reinterpret_cast<const unsigned char*>(body.data() + offset), length);
+    }
+    yajl_free(parser);
+}
+
+// One "set" of 40,000 keys on one object: reading and applying it must be linear in the keys.
+const std::string& manyKeysMessage()
+{
+    static const std::string body = [] {
+        std::string text = R"({"operations":[["create","w0","bench.Counter",{}],["set","w0",{)";
+        for (int i = 0; i < 40000; ++i)
+            text += "\"key" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+        return text + R"("text":"last"}]]})";
+    }();
+    return body;
+}
+
+void BM_BareYajlParseManyKeys(benchmark::State& state)
+{
+    for (auto _ : state)
+        bareParse(manyKeysMessage(), kChunkBytes);
+}
+
+void BM_ProtocolReaderManyKeys(benchmark::State& state)
+{
+    platform::MainLoop::main().bindToCurrentThread();
+    WidgetRegistry::instance().addHandler<Counter>();
+    auto session = std::make_shared<BenchSession>();
+    auto commandOperator = CommandOperator::create(session);
+    const std::string& body = manyKeysMessage();
+    for (auto _ : state) {
+        auto reader = ProtocolReader::create(commandOperator, ProtocolReader::BodyCopy::Discard);
+        for (std::size_t offset = 0; offset < body.size(); offset += kChunkBytes)
+            reader->write(std::string_view(body).substr(offset, kChunkBytes));
+        if (reader->error() || session->failures)
+            state.SkipWithError("the message was not applied cleanly");
+        state.PauseTiming();
+        reader.reset();
+        session->registry->reset();
+        state.ResumeTiming();
+    }
+    WidgetRegistry::instance().resetForTesting();
+}
+
+// One operation whose value is one long string (escapes included), in 16 KiB chunks, read and
+// handed over without applying; its bytes per iteration are the benchmark's argument in MiB.
+std::string longStringMessage(std::size_t mebibytes)
+{
+    std::string text = R"({"operations":[["set","w0",{"text":")";
+    while (text.size() < mebibytes * 1024 * 1024)
+        text += "abcdefghijklmnopqrstuvwxyz \\u00e9\\n 0123456789 ";
+    return text + "\"}]]}";
+}
+
+void BM_ProtocolReaderLongString(benchmark::State& state)
+{
+    const std::string body = longStringMessage(static_cast<std::size_t>(state.range(0)));
+    auto commandOperator = std::make_shared<DiscardingOperator>();
+    for (auto _ : state) {
+        auto reader = ProtocolReader::create(commandOperator, ProtocolReader::BodyCopy::Discard);
+        for (std::size_t offset = 0; offset < body.size(); offset += kChunkBytes)
+            reader->write(std::string_view(body).substr(offset, kChunkBytes));
+        if (reader->error())
+            state.SkipWithError("the message was not read cleanly");
+    }
+}
+
+void BM_BareYajlParseLongStringInOnePiece(benchmark::State& state)
+{
+    const std::string body = longStringMessage(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state)
+        bareParse(body, body.size());
+}
+
+// The reader's peak heap while it reads one large operation (nested arrays of numbers and
+// strings), against the operation's bytes on the wire.
+double g_largeOperationPeakRatio = 0;
+
+void BM_ProtocolReaderLargeOperationMemory(benchmark::State& state)
+{
+    std::string body = R"({"operations":[["set","w0",{"rows":[)";
+    for (int i = 0; body.size() < 8 * 1024 * 1024; ++i)
+        body += (i ? "," : "") + std::string(R"([")") + std::to_string(i) + R"(",)" + std::to_string(i * 7) + R"(,[0.5,true,"item text here"]])";
+    body += "]}]]}";
+    auto commandOperator = std::make_shared<DiscardingOperator>();
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        std::size_t before = g_liveBytes.load();
+        g_peakBytes.store(before);
+        auto reader = ProtocolReader::create(commandOperator, ProtocolReader::BodyCopy::Discard);
+        for (std::size_t offset = 0; offset < body.size(); offset += kChunkBytes)
+            reader->write(std::string_view(body).substr(offset, kChunkBytes));
+        peak = std::max(peak, g_peakBytes.load() - before);
+    }
+    g_largeOperationPeakRatio = static_cast<double>(peak) / static_cast<double>(body.size());
+    state.counters["peak_bytes"] = static_cast<double>(peak);
+    state.counters["operation_bytes"] = static_cast<double>(body.size());
+}
+
 BENCHMARK(BM_BareYajlParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProtocolReaderWithoutApplying)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProtocolReader)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareYajlParseManyKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProtocolReaderManyKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareYajlParseLongStringInOnePiece)->Arg(8)->Arg(32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProtocolReaderLongString)->Arg(8)->Arg(32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProtocolReaderLargeOperationMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Prints as usual and keeps each benchmark's CPU time per iteration for the ratio: both sides run on
 // one thread, and CPU time holds steady on a machine that other work shares.
@@ -268,7 +381,8 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const auto& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+                times[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)]
+                    = run.GetAdjustedCPUTime();
         }
     }
     std::map<std::string, double> times;
@@ -292,6 +406,29 @@ int main(int argc, char** argv)
     if (bare != reporter.times.end() && readerOnly != reporter.times.end() && bare->second > 0)
         std::printf("reader building and handing over without applying / bare YAJL parse: %.2fx\n",
             readerOnly->second / bare->second);
+    auto ratio = [&](const char* label, const std::string& a, const std::string& b, double target) {
+        auto first = reporter.times.find(a);
+        auto second = reporter.times.find(b);
+        if (first != reporter.times.end() && second != reporter.times.end() && second->second > 0)
+            std::printf("%s: %.2fx (target: at most %gx)\n", label, first->second / second->second, target);
+    };
+    ratio("set of 40,000 keys, reader / bare YAJL parse", "BM_ProtocolReaderManyKeys", "BM_BareYajlParseManyKeys", 1.5);
+    // Linear time: the reader's time grows from 8 to 32 MiB as a bare parse in one piece does
+    // (both pay the machine's cost of touching fresh memory for large buffers).
+    auto growth = [&](const std::string& name) {
+        auto small = reporter.times.find(name + "/8");
+        auto large = reporter.times.find(name + "/32");
+        bool found = small != reporter.times.end() && large != reporter.times.end() && small->second > 0;
+        return found ? large->second / small->second : 0.0;
+    };
+    if (growth("BM_ProtocolReaderLongString") > 0 && growth("BM_BareYajlParseLongStringInOnePiece") > 0)
+        std::printf("long string from 8 to 32 MiB, reader growth / bare YAJL growth: %.2fx (target: at most 1.1x)\n",
+            growth("BM_ProtocolReaderLongString") / growth("BM_BareYajlParseLongStringInOnePiece"));
+    ratio("long string of 32 MiB, reader in 16 KiB chunks / bare YAJL parse in one piece",
+        "BM_ProtocolReaderLongString/32", "BM_BareYajlParseLongStringInOnePiece/32", 1.5);
+    if (g_largeOperationPeakRatio > 0)
+        std::printf("large operation, reader peak heap / operation bytes: %.2fx (target: at most 4x)\n",
+            g_largeOperationPeakRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -252,12 +252,25 @@ void BasicObject::setWithProperties(const Value* properties)
     if (!properties->is_object())
         RemoteException::throwIncorrectParameter("properties of widget '%@' must be an object but got '%@'", m_objectId,
             valueClassName(*properties));
-    std::vector<std::string> keys;
-    keys.reserve(properties->size());
-    for (const auto& item : properties->items())
-        keys.push_back(item.key());
-    for (const auto& key : prioritizeKeys(std::move(keys)))
-        setKey(key, properties->at(key));
+    // The order of prioritizeKeys, taken straight from the members: each key is looked up once
+    // in the property table and never searched for in the properties.
+    const auto& members = properties->get_ref<const Value::object_t&>();
+    const Value::object_t::value_type* data = nullptr;
+    const Value::object_t::value_type* parent = nullptr;
+    for (const auto& member : members) {
+        if (!data && member.first == "data")
+            data = &member;
+        else if (!parent && member.first == "parent")
+            parent = &member;
+    }
+    if (data)
+        setKey(data->first, data->second);
+    for (const auto& member : members) {
+        if (&member != data && &member != parent)
+            setKey(member.first, member.second);
+    }
+    if (parent)
+        setKey(parent->first, parent->second);
 }
 
 void BasicObject::listenWithProperties(const Value* properties)

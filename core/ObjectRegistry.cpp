@@ -134,7 +134,7 @@ void ObjectRegistry::reset()
         if (auto object = objectById(id))
             object->destroy();
     }
-    std::map<std::string, std::shared_ptr<RemoteObject>> released;
+    std::unordered_map<std::string, std::shared_ptr<RemoteObject>> released;
     std::lock_guard lock(m_mutex);
     std::swap(released, m_registry);
 }

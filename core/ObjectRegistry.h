@@ -2,7 +2,7 @@
 // The session's map from object ids to its live remote objects.
 
 #include <cstddef>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,7 +73,7 @@ private:
     ObjectRegistry() = default;
 
     mutable std::mutex m_mutex; // guards m_registry and m_rootWidgetId
-    std::map<std::string, std::shared_ptr<RemoteObject>> m_registry;
+    std::unordered_map<std::string, std::shared_ptr<RemoteObject>> m_registry;
     std::string m_rootWidgetId;
 };
 

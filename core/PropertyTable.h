@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -98,16 +99,32 @@ public:
     static Builder<T> extend(const PropertyTable& base) { return Builder<T>(&base); }
 
     /// The property named `name` of this class or a base class; null when none is declared.
+    /// One hash lookup, whatever the depth of the class chain.
     const PropertyDescriptor* find(std::string_view name) const;
     /// The properties declared by this class itself, in declaration order.
     const std::vector<PropertyDescriptor>& ownProperties() const { return m_properties; }
     const PropertyTable* base() const { return m_base; }
 
 private:
+    // Where a name's property is declared: in this table (null) or a base table, at an index
+    // of its own properties. Indexes, not pointers, so that a copied table stays right.
+    struct Entry {
+        const PropertyTable* table = nullptr;
+        std::size_t index = 0;
+    };
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+
     explicit PropertyTable(const PropertyTable* base) : m_base(base) { }
+    /// Indexes every name this table answers for: its own properties first (the first
+    /// declaration of a name wins), then its base's that it does not declare again.
+    void buildIndex();
 
     const PropertyTable* m_base = nullptr;
     std::vector<PropertyDescriptor> m_properties;
+    std::unordered_map<std::string, Entry, NameHash, std::equal_to<>> m_index;
 };
 
 namespace detail {
@@ -128,7 +145,12 @@ class PropertyTable::Builder {
 public:
     explicit Builder(const PropertyTable* base) : m_table(base) { }
 
-    operator PropertyTable() const { return m_table; }
+    operator PropertyTable() const
+    {
+        PropertyTable table = m_table;
+        table.buildIndex();
+        return table;
+    }
 
     template<typename Setter, typename Getter = std::nullptr_t>
     Builder& string(std::string name, Setter setter, Getter getter = nullptr)

@@ -9,6 +9,7 @@ void ProtocolHead::completedItem(platform::Value value)
     auto key = takeKey();
     if (key && processor())
         processor()->processHead(value, *key);
+    platform::dismantle(value);
 }
 
 std::optional<platform::Value> ProtocolHead::nativeCollection()

@@ -2,7 +2,10 @@
 
 #include "core/CommandOperator.h"
 #include "core/ProtocolProcessorArrayItem.h"
+#include "core/ProtocolProcessorObjectItem.h"
 #include "core/ProtocolRoot.h"
+
+#include <typeinfo>
 
 namespace morvix {
 
@@ -45,14 +48,58 @@ bool ProtocolProcessor::pop()
     std::unique_ptr<ProtocolProcessorContainerItem> finished = std::move(m_stack.back());
     m_stack.pop_back();
     std::optional<Value> value = finished->nativeCollection();
-    finished.reset();
+    recycle(std::move(finished));
     if (auto* parent = container()) {
         if (value)
             parent->completedItem(std::move(*value));
         return true;
     }
+    if (value)
+        platform::dismantle(*value);
     m_completedDocument = true;
     return true;
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessor::objectItem()
+{
+    std::unique_ptr<ProtocolProcessorObjectItem> item;
+    if (m_spareObjects.empty()) {
+        item = std::make_unique<ProtocolProcessorObjectItem>();
+        item->setProcessor(this);
+    } else {
+        item = std::move(m_spareObjects.back());
+        m_spareObjects.pop_back();
+    }
+    return item;
+}
+
+std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessor::arrayItem()
+{
+    std::unique_ptr<ProtocolProcessorArrayItem> item;
+    if (m_spareArrays.empty()) {
+        item = std::make_unique<ProtocolProcessorArrayItem>();
+        item->setProcessor(this);
+    } else {
+        item = std::move(m_spareArrays.back());
+        m_spareArrays.pop_back();
+    }
+    return item;
+}
+
+// Keeps a closed plain item for the next container of its kind; the special items of the
+// top level and items beyond the nesting a typical body reaches are dropped.
+void ProtocolProcessor::recycle(std::unique_ptr<ProtocolProcessorContainerItem> item)
+{
+    const auto& type = typeid(*item);
+    if (type == typeid(ProtocolProcessorObjectItem) && m_spareObjects.size() < kStackCapacity) {
+        auto* object = static_cast<ProtocolProcessorObjectItem*>(item.release());
+        object->prepareForReuse();
+        m_spareObjects.emplace_back(object);
+    } else if (type == typeid(ProtocolProcessorArrayItem) && m_spareArrays.size() < kStackCapacity) {
+        auto* array = static_cast<ProtocolProcessorArrayItem*>(item.release());
+        array->prepareForReuse();
+        m_spareArrays.emplace_back(array);
+    }
 }
 
 bool ProtocolProcessor::parserDidStartDictionary()

@@ -13,7 +13,9 @@
 namespace morvix {
 
 class CommandOperator;
+class ProtocolProcessorArrayItem;
 class ProtocolProcessorContainerItem;
+class ProtocolProcessorObjectItem;
 
 /// Receives the parser's events for one response body and keeps a stack of container items
 /// that build the JSON values. As soon as a member of the top-level "head" object or an
@@ -66,6 +68,12 @@ public:
     /// True once the nesting went deeper than `kMaximumDepth`.
     bool hasOverflowed() const { return m_overflowed; }
 
+    /// A plain object or array item for a nested container: one that closed before and was
+    /// kept for reuse when there is one, so that reading a body does not allocate an item for
+    /// every container.
+    std::unique_ptr<ProtocolProcessorContainerItem> objectItem();
+    std::unique_ptr<ProtocolProcessorContainerItem> arrayItem();
+
     /// Any thread.
     void abandon() { m_abandoned.store(true, std::memory_order_release); }
     bool isAbandoned() const { return m_abandoned.load(std::memory_order_acquire); }
@@ -75,9 +83,12 @@ private:
     bool push(std::unique_ptr<ProtocolProcessorContainerItem> item);
     bool pop();
     ProtocolProcessorContainerItem* container() const;
+    void recycle(std::unique_ptr<ProtocolProcessorContainerItem> item);
 
     std::weak_ptr<CommandOperator> m_commandOperator;
     std::vector<std::unique_ptr<ProtocolProcessorContainerItem>> m_stack; // innermost last
+    std::vector<std::unique_ptr<ProtocolProcessorObjectItem>> m_spareObjects;
+    std::vector<std::unique_ptr<ProtocolProcessorArrayItem>> m_spareArrays;
     std::optional<std::string> m_error;
     bool m_completedDocument = false;
     bool m_overflowed = false;

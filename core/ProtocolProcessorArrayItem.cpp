@@ -3,9 +3,14 @@
 namespace morvix {
 
 ProtocolProcessorArrayItem::ProtocolProcessorArrayItem()
-    : m_items(platform::Value::array())
+{
+    prepareForReuse();
+}
+
+void ProtocolProcessorArrayItem::prepareForReuse()
 {
     // Operation arrays and the small arrays inside them hold at most four elements.
+    m_items = platform::Value::array();
     m_items.get_ref<platform::Value::array_t&>().reserve(4);
 }
 

@@ -12,6 +12,8 @@ public:
 
     void completedItem(platform::Value value) override;
     std::optional<platform::Value> nativeCollection() override;
+    /// Makes a closed item ready for the next array.
+    void prepareForReuse();
 
 private:
     platform::Value m_items;

@@ -1,5 +1,6 @@
 #include "core/ProtocolProcessorContainerItem.h"
 
+#include "core/ProtocolProcessor.h"
 #include "core/ProtocolProcessorArrayItem.h"
 #include "core/ProtocolProcessorObjectItem.h"
 
@@ -30,6 +31,8 @@ void ProtocolProcessorContainerItem::setKey(std::string)
 
 std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::newObject() const
 {
+    if (m_processor)
+        return m_processor->objectItem();
     auto item = std::make_unique<ProtocolProcessorObjectItem>();
     item->setProcessor(m_processor);
     return item;
@@ -37,6 +40,8 @@ std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::
 
 std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::newArray() const
 {
+    if (m_processor)
+        return m_processor->arrayItem();
     auto item = std::make_unique<ProtocolProcessorArrayItem>();
     item->setProcessor(m_processor);
     return item;

@@ -14,6 +14,8 @@ public:
     void completedItem(platform::Value value) override;
     std::optional<platform::Value> nativeCollection() override;
     void setKey(std::string key) override;
+    /// Makes a closed item ready for the next object.
+    void prepareForReuse() { m_key.reset(); }
 
 protected:
     /// The member name read last, or nothing once its value has been stored.

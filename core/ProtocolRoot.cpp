@@ -5,9 +5,10 @@
 
 namespace morvix {
 
-void ProtocolRoot::completedItem(platform::Value)
+void ProtocolRoot::completedItem(platform::Value value)
 {
     takeKey();
+    platform::dismantle(value);
 }
 
 std::unique_ptr<ProtocolProcessorContainerItem> ProtocolRoot::startedObject()

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace morvix {
@@ -16,7 +16,8 @@ namespace morvix {
 /// key keeps the key at its first position with its last value.
 ///
 /// The finished dictionary becomes a `platform::Value` object with `takeValue()`: that value
-/// keeps the same key order, and is what every remote object receives as its properties.
+/// keeps the same key order, and is what every remote object receives as its properties. The
+/// entries are stored in that value from the start, so taking it moves nothing.
 /// Lookups stay fast on large objects (a hash index is kept once the dictionary grows past a
 /// few keys), so a peer cannot make reading an object quadratic.
 ///
@@ -34,7 +35,7 @@ public:
     /// Removes the key; does nothing for an absent key.
     void removeObject(const std::string& key);
 
-    std::size_t count() const { return m_entries.size(); }
+    std::size_t count() const { return entries().size(); }
     /// The value stored under `key`, or null when there is none.
     const platform::Value* objectForKey(const std::string& key) const;
     /// The keys in order of first insertion.
@@ -47,13 +48,20 @@ public:
 private:
     static constexpr std::size_t kIndexThreshold = 16;
 
-    std::size_t find(const std::string& key) const;
+    platform::Value::object_t& entries();
+    const platform::Value::object_t& entries() const;
+    std::size_t find(std::string_view key) const;
     void rebuildIndex();
 
-    std::vector<std::pair<std::string, platform::Value>> m_entries;
-    // Position of each key in m_entries; kept only once the dictionary has grown past
-    // kIndexThreshold keys, since a short linear scan is cheaper than hashing.
-    std::unordered_map<std::string, std::size_t> m_index;
+    // Null until the first entry (or an explicit capacity), and again once taken, so that a
+    // dictionary that is taken and then dropped allocates nothing more.
+    platform::Value m_value;
+    std::size_t m_capacity = 0;
+    // Position of each key in the entries; kept only once the dictionary has grown past
+    // kIndexThreshold keys, since a short linear scan is cheaper than hashing. The views point
+    // into the entries' keys, so the index is built again whenever the entries move.
+    std::unordered_map<std::string_view, std::size_t> m_index;
+    const void* m_indexedStorage = nullptr;
 };
 
 } // namespace morvix

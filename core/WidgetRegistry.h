@@ -5,12 +5,12 @@
 #include "platform/foundation/Value.h"
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 namespace morvix {
@@ -79,8 +79,14 @@ private:
     void initNativeAccessHandlers();
     void initServiceHandlers();
 
+    // Hashes a type name given as any kind of string, so that a lookup makes no string.
+    struct TypeNameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view type) const { return std::hash<std::string_view>()(type); }
+    };
+
     mutable std::shared_mutex m_mutex; // guards m_handlers
-    std::map<std::string, std::shared_ptr<const Handler>, std::less<>> m_handlers;
+    std::unordered_map<std::string, std::shared_ptr<const Handler>, TypeNameHash, std::equal_to<>> m_handlers;
 };
 
 } // namespace morvix

@@ -76,6 +76,19 @@ std::string describe(const Value& value)
     return value.dump(-1, ' ', false, nlohmann::detail::error_handler_t::replace);
 }
 
+void dismantle(Value& value)
+{
+    if (auto* items = value.get_ptr<Value::array_t*>()) {
+        for (auto& item : *items)
+            dismantle(item);
+        items->clear();
+    } else if (auto* members = value.get_ptr<Value::object_t*>()) {
+        for (auto& member : *members)
+            dismantle(member.second);
+        members->clear();
+    }
+}
+
 std::string kindName(const Value& value)
 {
     if (value.is_null())

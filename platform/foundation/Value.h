@@ -32,6 +32,13 @@ bool valuesEqual(const Value& a, const Value& b);
 /// everything else as compact JSON.
 std::string describe(const Value& value);
 
+/// Empties every array and object inside `value`, innermost first, leaving `value` an empty
+/// container (scalars are left as they are). nlohmann destroys a container through a work list
+/// it allocates on the heap; a value emptied this way is destroyed without one. Recursion
+/// depth is the value's nesting depth: for values whose depth is bounded, such as those the
+/// response reader builds.
+void dismantle(Value& value);
+
 /// The name of a value's kind as diagnostics print it: "null", "boolean", "number", "string",
 /// "array" or "object".
 std::string kindName(const Value& value);
