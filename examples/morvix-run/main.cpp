@@ -278,7 +278,7 @@ private:
 
 // Ends the process with kExitNotReturned when the main thread has not come back by the time it
 // was given. A script that never returns blocks the main loop, so the loop's own deadline
-// cannot end the run.
+// cannot end the run; the session log has been printed as it came, so nothing of it is lost.
 class Watchdog final {
 public:
     explicit Watchdog(std::chrono::steady_clock::time_point deadline)
@@ -457,7 +457,9 @@ int main(int argc, char** argv)
     auto printer = std::make_shared<LogPrinter>();
     client->setDelegate(delegate);
     client->setErrorDelegate(errors);
-    client->setLogObserver([printer](const LogEntry& entry) { printer->print(entry); });
+    // At once on the logging thread: a script that never returns holds the main loop, and what
+    // it logged before must still be seen.
+    client->setLogObserver([printer](const LogEntry& entry) { printer->print(entry); }, MorvixClient::LogDelivery::AnyThread);
     std::vector<platform::ObserverToken> traffic;
     if (options.logTraffic)
         traffic = logTraffic();

@@ -117,11 +117,12 @@ TEST(MorvixRunTest, ScriptApplicationThatCannotStartEndsWithStatusFour)
     }
 }
 
-TEST(MorvixRunTest, ScriptThatNeverReturnsIsStoppedAfterTheTimeLimit)
+TEST(MorvixRunTest, ScriptThatNeverReturnsIsStoppedAfterTheTimeLimitWithWhatItLogged)
 {
     ScriptApp app("console.log('about to spin'); while (true) {}");
     auto result = run("--script " + app.folder.path().string() + " --seconds 0.5");
     EXPECT_EQ(result.status, 3) << result.output;
+    EXPECT_TRUE(contains(result.output, "[log] about to spin")) << result.output;
     EXPECT_TRUE(contains(result.output, "morvix-run: the session did not come back after the time limit")) << result.output;
 }
 
