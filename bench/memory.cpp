@@ -2,6 +2,8 @@
 // as a server's "create" operations make them, and the heap bytes still in use afterwards
 // divided by their number.
 
+#include "bench/BenchSession.h"
+#include "bench/HeapCounter.h"
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
@@ -11,66 +13,16 @@
 #include "core/WidgetRegistry.h"
 #include "platform/foundation/MainLoop.h"
 
-#include <malloc.h>
-
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 using namespace morvix;
 using platform::Value;
 
-// Every block handed out by operator new counts with its usable size until it is deleted. The
-// library's objects, strings, maps and values all come from here.
-namespace {
-std::atomic<long long> g_liveBytes = 0;
-}
-
-void* operator new(std::size_t size)
-{
-    void* block = std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    g_liveBytes += static_cast<long long>(malloc_usable_size(block));
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (!block)
-        return;
-    g_liveBytes -= static_cast<long long>(malloc_usable_size(block));
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
-
 namespace {
 
 constexpr int kObjects = 100000;
 constexpr double kTargetBytesPerObject = 1024;
-
-class MemorySession final : public ClientContext,
-                            public CommandOperator::Session,
-                            public std::enable_shared_from_this<MemorySession> {
-public:
-    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
-    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
-    void log(const LogEntry&) override { ++failures; }
-    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
-    std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
-    void changeBaseURL(const std::string&) override { }
-    void receivedRequestCounter(long) override { }
-    void setMorvixUIActive(bool) override { }
-
-    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
-    int failures = 0;
-};
 
 // A non-visual object with a text and a number, as a model object of an application would be.
 class Record : public RemoteClass<Record> {
@@ -97,19 +49,19 @@ int main()
 {
     platform::MainLoop::main().bindToCurrentThread();
     WidgetRegistry::instance().addHandler<Record>();
-    auto session = std::make_shared<MemorySession>();
+    auto session = std::make_shared<bench::BenchSession>();
     auto commandOperator = CommandOperator::create(session);
 
     // One creation first, so that what every creation shares (tables, the registry's first
     // buckets, the operator's own state) is not counted per object.
     commandOperator->processOperation(Value::array({ "create", "warm-up", "bench.Record", Value::object() }));
-    long long before = g_liveBytes.load();
+    long long before = bench::liveHeapBytes();
     for (int i = 0; i < kObjects; ++i) {
         Value operation = Value::array({ "create", "r" + std::to_string(i), "bench.Record",
             Value { { "text", "record " + std::to_string(i) }, { "value", i } } });
         commandOperator->processOperation(operation);
     }
-    long long after = g_liveBytes.load();
+    long long after = bench::liveHeapBytes();
     if (session->failures || session->registry->objectById("r" + std::to_string(kObjects - 1)) == nullptr) {
         std::fprintf(stderr, "the objects were not all created\n");
         return 1;

@@ -3,6 +3,8 @@
 // against the same frames given as absolute "bounds". Prints the ratio of the two and the heap
 // bytes each composite costs with its view and its layout object.
 
+#include "bench/BenchSession.h"
+#include "bench/HeapCounter.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
 #include "core/LogEntry.h"
@@ -14,67 +16,19 @@
 #include "widgets/foundation/Composite.h"
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <new>
 #include <string>
 
 using namespace morvix;
 using platform::Value;
-
-// Every block handed out by operator new counts with its usable size until it is deleted.
-namespace {
-std::atomic<long long> g_liveBytes = 0;
-}
-
-void* operator new(std::size_t size)
-{
-    void* block = std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    g_liveBytes += static_cast<long long>(malloc_usable_size(block));
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (!block)
-        return;
-    g_liveBytes -= static_cast<long long>(malloc_usable_size(block));
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
 
 namespace {
 
 constexpr int kComposites = 1000;
 constexpr double kRowHeight = 20;
 constexpr double kTargetBytesPerComposite = 4096;
-
-class BenchSession final : public ClientContext,
-                           public CommandOperator::Session,
-                           public std::enable_shared_from_this<BenchSession> {
-public:
-    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
-    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
-    void log(const LogEntry&) override { ++failures; }
-    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
-    std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
-    void changeBaseURL(const std::string&) override { }
-    void receivedRequestCounter(long) override { }
-    void setMorvixUIActive(bool) override { }
-
-    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
-    int failures = 0;
-};
 
 enum class Placement { Relative, Bounds };
 
@@ -100,7 +54,7 @@ Value createOperation(int index, Placement placement)
 
 // A session with the parent composite on a root view, ready for the children.
 struct Scene {
-    std::shared_ptr<BenchSession> session = std::make_shared<BenchSession>();
+    std::shared_ptr<bench::BenchSession> session = std::make_shared<bench::BenchSession>();
     std::shared_ptr<CommandOperator> commandOperator = CommandOperator::create(session);
     std::shared_ptr<platform::View> rootView = platform::View::create({ 0, 0, 320, 568 });
 
@@ -177,11 +131,11 @@ double bytesPerComposite(Placement placement)
     Scene scene;
     scene.commandOperator->processOperation(createOperation(0, placement));
     scene.rootView->layoutIfNeeded();
-    long long before = g_liveBytes.load();
+    long long before = bench::liveHeapBytes();
     for (int i = 1; i <= kComposites; ++i)
         scene.commandOperator->processOperation(createOperation(i, placement));
     scene.rootView->layoutIfNeeded();
-    return static_cast<double>(g_liveBytes.load() - before) / kComposites;
+    return static_cast<double>(bench::liveHeapBytes() - before) / kComposites;
 }
 
 } // namespace
