@@ -31,6 +31,7 @@ using platform::Value;
 namespace {
 std::atomic<std::size_t> g_liveBytes = 0;
 std::atomic<std::size_t> g_peakBytes = 0;
+std::atomic<std::size_t> g_allocations = 0;
 
 void noteAllocated(std::size_t size)
 {
@@ -47,6 +48,7 @@ void* operator new(std::size_t size)
         throw std::bad_alloc();
     *block = size;
     noteAllocated(size);
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
     return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
 }
 
@@ -242,6 +244,7 @@ void BM_ProtocolReaderWithoutApplying(benchmark::State& state)
 {
     const Message& input = message();
     auto commandOperator = std::make_shared<DiscardingOperator>();
+    std::size_t allocationsBefore = g_allocations.load();
     for (auto _ : state) {
         auto reader = ProtocolReader::create(commandOperator);
         reader->open();
@@ -253,6 +256,9 @@ void BM_ProtocolReaderWithoutApplying(benchmark::State& state)
     }
     if (commandOperator->operations != input.operations * state.iterations())
         state.SkipWithError("operations were lost");
+    // Heap allocations of building and handing over one operation: what the value type costs.
+    state.counters["allocations_per_operation"] = static_cast<double>(g_allocations.load() - allocationsBefore)
+        / static_cast<double>(input.operations * state.iterations());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.body.size()));
 }
 
