@@ -1,5 +1,6 @@
 #include "core/Logger.h"
 
+#include "networking/NetHTTPRequestOperation.h"
 #include "networking/NetNetworkActivityIndicatorManager.h"
 #include "networking/NetURLConnectionOperation.h"
 #include "platform/foundation/BundleInfo.h"
@@ -235,8 +236,11 @@ void Logger::networkRequestDidFinish(const Notification& notification)
         if (!request && !response)
             return;
         double elapsed = takeElapsedSeconds(notification.sender, now);
-        // The transfer's own error: a status the serializer refuses is decided on another queue,
-        // perhaps after this block, so the block shows the response as it came.
+        // A status the serializer refuses is the operation's error too. The operation decides
+        // it once and keeps the answer; asking for it here, rather than leaving it to the
+        // completion on another queue, keeps the block from depending on which gets there first.
+        if (auto http = std::dynamic_pointer_cast<NetHTTPRequestOperation>(operation))
+            (void)http->responseObject();
         auto error = operation ? operation->error() : std::nullopt;
         if (error) {
             write(errorBlock(request, response, *error, elapsed));

@@ -43,8 +43,9 @@ enum class SystemLogDestination {
 ///     failure:  "\n[Error] <method> '<url>' (<status>) [<elapsed> s]: <error>"
 /// Headers are written as a compact JSON object ({"Accept":"text/html"}); what is missing (no
 /// body, no HTTP response, a body that is not UTF-8) is written "(null)". The status is 0 when
-/// the response is not an HTTP one. A failure names the response's URL, or the request's when
-/// there is no response. The elapsed time runs, on `platform::Clock`, from the start
+/// the response is not an HTTP one. A failure is any error of the operation, a status or body
+/// its response serializer refuses included; it names the response's URL, or the request's
+/// when there is no response. The elapsed time runs, on `platform::Clock`, from the start
 /// notification this logger saw for the same object; without one (an operation cancelled before
 /// it started, or a logger made mid-request) it is 0.0000.
 ///
