@@ -4,6 +4,7 @@
 // peak memory. Further cases: one "set" of 40,000 keys, one long string (linear time), and the
 // reader's peak heap for one large operation against its bytes.
 
+#include "bench/BenchSession.h"
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
@@ -70,23 +71,6 @@ namespace {
 
 constexpr std::size_t kMessageBytes = 5 * 1024 * 1024;
 constexpr std::size_t kChunkBytes = 16 * 1024;
-
-class BenchSession final : public ClientContext,
-                           public CommandOperator::Session,
-                           public std::enable_shared_from_this<BenchSession> {
-public:
-    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
-    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
-    void log(const LogEntry&) override { ++failures; }
-    std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
-    std::shared_ptr<ObjectRegistry> objectRegistry() override { return registry; }
-    void changeBaseURL(const std::string&) override { }
-    void receivedRequestCounter(long) override { }
-    void setMorvixUIActive(bool) override { }
-
-    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
-    int failures = 0;
-};
 
 // A non-visual object with a few properties of common kinds and one call.
 class Counter : public RemoteClass<Counter> {
@@ -195,7 +179,7 @@ void BM_ProtocolReader(benchmark::State& state)
     platform::MainLoop::main().bindToCurrentThread();
     WidgetRegistry::instance().addHandler<Counter>();
     const Message& input = message();
-    auto session = std::make_shared<BenchSession>();
+    auto session = std::make_shared<bench::BenchSession>();
     auto commandOperator = CommandOperator::create(session);
     std::size_t peakBytes = 0;
     for (auto _ : state) {
@@ -297,7 +281,7 @@ void BM_ProtocolReaderManyKeys(benchmark::State& state)
 {
     platform::MainLoop::main().bindToCurrentThread();
     WidgetRegistry::instance().addHandler<Counter>();
-    auto session = std::make_shared<BenchSession>();
+    auto session = std::make_shared<bench::BenchSession>();
     auto commandOperator = CommandOperator::create(session);
     const std::string& body = manyKeysMessage();
     for (auto _ : state) {

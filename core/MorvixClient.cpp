@@ -315,6 +315,11 @@ std::optional<platform::Url> MorvixClient::relativeURLToServer(const std::string
     return http ? http->relativeURLToServer(text) : std::nullopt;
 }
 
+std::shared_ptr<RemoteObject> MorvixClient::rootObject() const
+{
+    return m_objectRegistry->rootObject();
+}
+
 std::shared_ptr<RemoteObject> MorvixClient::objectById(const std::string& id)
 {
     return m_objectRegistry->objectById(id);

@@ -124,9 +124,13 @@ public:
     bool enableDeveloperConsole() const;
 
     // Parts of the session.
-    std::shared_ptr<platform::Window> window() const { return m_window.lock(); }
+    std::shared_ptr<platform::Window> window() const override { return m_window.lock(); }
     /// The root view of the session's interface.
     std::shared_ptr<platform::View> view() const { return m_view; }
+    /// The session's root view (`view()`), on which widgets without a display parent are shown.
+    std::shared_ptr<platform::View> rootView() const override { return m_view; }
+    /// The object registry's root object, or null while there is none.
+    std::shared_ptr<RemoteObject> rootObject() const override;
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return m_objectRegistry; }
     std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
     /// Replaced on every load; ask again rather than keep it. Any thread.
@@ -153,7 +157,7 @@ public:
     /// Whether the ready signal has been given (or skipped in test mode).
     bool isFrameworkStarted() const { return m_frameworkStarted; }
     /// Seconds since the current session was loaded, on the process clock.
-    double timeInSession() const;
+    double timeInSession() const override;
 
     // Services to remote objects and the application.
     std::optional<platform::Url> relativeURLToServer(const std::string& text) const;

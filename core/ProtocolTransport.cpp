@@ -10,6 +10,7 @@
 #include "core/ServerMessage.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "networking/NetNetworkActivityIndicatorManager.h"
+#include "networking/NetURLResponseSerialization.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/HTTPURLResponse.h"
@@ -342,6 +343,12 @@ std::optional<platform::Error> ProtocolTransport::computeError(const std::option
     const std::optional<platform::Error>& readerError)
 {
     if (httpError && readerError && httpError->domain() != readerError->domain()) {
+        // A refused status says what went wrong ("Request failed: ... (500)"); that the error page
+        // then did not parse is only the reason underneath.
+        if (httpError->is(NetURLResponseSerializationErrorDomain, NetURLErrorBadServerResponse)) {
+            return platform::Error(kErrorDomain, httpError->code(), httpError->description(),
+                readerError->failureReason().value_or(std::string()));
+        }
         return platform::Error(kErrorDomain, httpError->code(), readerError->failureReason().value_or(std::string()),
             httpError->description());
     }

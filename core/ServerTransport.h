@@ -12,9 +12,9 @@ class ServerMessage;
 /// drives it: it opens the session, sends one `ServerMessage` at a time and reports whether a
 /// request is in flight. `ProtocolTransport` implements it.
 ///
-/// Thread safety: the binding calls `busy` from any thread and `sendMessage` while holding its
-/// own lock; an implementation must not wait, inside these calls, for another thread that may
-/// be handing a message to the binding.
+/// Thread safety: the binding calls `busy`, `sendMessage` and `queueFlushed` from any thread,
+/// one sender at a time, and never while holding a lock of its own, so an implementation may
+/// hand a message back to the binding (or wait for a thread that does) inside these calls.
 class ServerTransport {
 public:
     virtual ~ServerTransport() = default;

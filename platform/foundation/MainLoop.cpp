@@ -30,8 +30,10 @@ std::string describe(const std::source_location& origin)
 
 MainLoop& MainLoop::main()
 {
-    static MainLoop loop;
-    return loop;
+    // Never destroyed: threads that outlive main() (the network thread, pool workers) may still
+    // post to it while the process exits, and must not find its queue and condition gone.
+    static MainLoop* loop = new MainLoop();
+    return *loop;
 }
 
 void MainLoop::bindToCurrentThread()

@@ -3,6 +3,7 @@
 
 #include "core/ProtocolTransport.h"
 #include "core/RequestCounter.h"
+#include "networking/NetURLResponseSerialization.h"
 #include "platform/net/HTTPURLResponse.h"
 
 #include <gtest/gtest.h>
@@ -39,15 +40,22 @@ TEST(RequestCounterTest, NeverGoesBackAndAnEqualValueClearsUsed)
     EXPECT_FALSE(counter.isUsed());
 }
 
-TEST(ProtocolTransportTest, ErrorsOfDifferentDomainsCombine)
+TEST(ProtocolTransportTest, ErrorsOfDifferentDomainsCombineWithARefusedStatusInFront)
 {
-    platform::Error http("NetURLResponseSerializationErrorDomain", -1011, "Request failed: internal server error (500)");
     platform::Error reader("com.zerivoquastel.morvix", 3, "Server Response", "Response could not be parsed.");
-    auto combined = ProtocolTransport::computeError(http, reader);
+    platform::Error status(NetURLResponseSerializationErrorDomain, NetURLErrorBadServerResponse, "Request failed: internal server error (500)");
+    auto combined = ProtocolTransport::computeError(status, reader);
     ASSERT_TRUE(combined);
     EXPECT_TRUE(combined->is("com.zerivoquastel.morvix", -1011));
+    EXPECT_EQ(combined->description(), "Request failed: internal server error (500)");
+    EXPECT_EQ(combined->failureReason(), "Response could not be parsed.");
+
+    platform::Error timedOut("NSURLErrorDomain", -1001, "The request timed out.");
+    combined = ProtocolTransport::computeError(timedOut, reader);
+    ASSERT_TRUE(combined);
+    EXPECT_TRUE(combined->is("com.zerivoquastel.morvix", -1001));
     EXPECT_EQ(combined->description(), "Response could not be parsed.");
-    EXPECT_EQ(combined->failureReason(), "Request failed: internal server error (500)");
+    EXPECT_EQ(combined->failureReason(), "The request timed out.");
 }
 
 TEST(ProtocolTransportTest, OneErrorOrTheSameDomainKeepsTheReadersOrTheHTTPError)

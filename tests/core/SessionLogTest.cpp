@@ -4,6 +4,7 @@
 #include "tests/core/SessionTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -75,7 +76,8 @@ protected:
     void SetUp() override
     {
         SessionFixture::SetUp();
-        folder = std::filesystem::path(::testing::TempDir()) / "session-network-log";
+        // One folder per test process: CTest runs the tests of this fixture side by side.
+        folder = std::filesystem::path(::testing::TempDir()) / ("session-network-log-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         auto bundle = platform::BundleInfo::defaults();
@@ -89,6 +91,8 @@ protected:
     {
         SessionFixture::TearDown();
         platform::BundleInfo::resetForTesting();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
 
     std::vector<std::filesystem::path> logFiles() const

@@ -139,6 +139,9 @@ public:
 
 class URLConnectionTest : public ::testing::Test {
 protected:
+    // The network thread posts its callbacks to the main loop, which must know its thread first.
+    void SetUp() override { MainLoop::main().bindToCurrentThread(); }
+
     std::shared_ptr<RecordingDelegate> run(URLRequest request, std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>())
     {
         auto connection = URLConnection::create(std::move(request), delegate);
@@ -524,6 +527,7 @@ class FileURLTest : public URLConnectionTest {
 protected:
     void SetUp() override
     {
+        URLConnectionTest::SetUp();
         std::string pattern = (std::filesystem::temp_directory_path() / "morvix-fileurl-XXXXXX").string();
         ASSERT_TRUE(mkdtemp(pattern.data()));
         folder = pattern;
@@ -815,7 +819,11 @@ private:
 
 class URLConnectionTLSTest : public URLConnectionTest {
 protected:
-    void SetUp() override { setenv("SSL_CERT_FILE", TestPKI::shared().rootFile.c_str(), 1); }
+    void SetUp() override
+    {
+        URLConnectionTest::SetUp();
+        setenv("SSL_CERT_FILE", TestPKI::shared().rootFile.c_str(), 1);
+    }
     void TearDown() override { unsetenv("SSL_CERT_FILE"); }
 };
 
