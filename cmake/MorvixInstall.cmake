@@ -1,0 +1,30 @@
+# Installs the library as a package: the headers under include/morvix (included as from the
+# source tree, "core/MorvixClient.h"), the archive, a CMake package (`find_package(Morvix)`,
+# target `Morvix::morvix`) and a pkg-config file (`morvix.pc`).
+
+include(CMakePackageConfigHelpers)
+
+foreach(dir platform core networking widgets shell Libraries services)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
+        install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvix
+            FILES_MATCHING PATTERN "*.h")
+    endif()
+endforeach()
+
+install(TARGETS morvix EXPORT MorvixTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvix)
+
+set(MORVIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Morvix)
+install(EXPORT MorvixTargets NAMESPACE Morvix:: DESTINATION ${MORVIX_CMAKE_DIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/MorvixConfig.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/MorvixConfig.cmake
+    INSTALL_DESTINATION ${MORVIX_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/MorvixConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/MorvixConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/MorvixConfigVersion.cmake
+    DESTINATION ${MORVIX_CMAKE_DIR})
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/morvix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/morvix.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/morvix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
