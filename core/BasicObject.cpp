@@ -218,15 +218,16 @@ bool BasicObject::isSelfOrAncestorOf(const std::shared_ptr<RemoteObject>& object
 void BasicObject::setParent(std::shared_ptr<RemoteObject> parent)
 {
     auto self = shared_from_this();
+    // A parent inside the object's own subtree would make the tree a cycle: the children would
+    // own each other and destroying them would never end. The walk takes each ancestor's lock in
+    // turn, so it runs before this object's own lock is taken, never while holding it.
+    if (parent && parent != this->parent() && isSelfOrAncestorOf(parent))
+        RemoteException::throwIncorrectParameter("parent '%@' of widget '%@' is the widget itself or one of its descendants",
+            parent->objectId(), m_objectId);
     std::lock_guard lock(m_mutex);
     auto current = m_parent.lock();
     if (current == parent)
         return;
-    // A parent inside the object's own subtree would make the tree a cycle: the children would
-    // own each other and destroying them would never end.
-    if (parent && isSelfOrAncestorOf(parent))
-        RemoteException::throwIncorrectParameter("parent '%@' of widget '%@' is the widget itself or one of its descendants",
-            parent->objectId(), m_objectId);
     if (current)
         current->removeObject(*this);
     m_parent = parent;

@@ -355,7 +355,8 @@ TEST_F(SessionTest, ResponseLargerThanTheSessionLimitIsCancelledAndReportedAsUnp
     // Small on the wire, large once inflated: the limit counts what the reader would get.
     std::string inflated = R"({"head":{"note":")" + std::string(300000, 'a') + R"("},"operations":[]})";
     std::string packed = gzip(inflated);
-    server.handle("*", [&](const RecordedRequest& request, ResponseWriter& writer) {
+    // The server's thread may still be sending when the test ends: it keeps its own copy.
+    server.handle("*", [this, packed](const RecordedRequest& request, ResponseWriter& writer) {
         if (request.method == "GET") {
             writer.respond(200, counterBody(1));
             return;
