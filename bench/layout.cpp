@@ -16,6 +16,7 @@
 // Prints the layout pass's CPU time as a ratio of kiwisolver's, and the pass after the removals
 // as a ratio of the pass at the start.
 
+#include "bench/RatioReporter.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/LayoutEngine.h"
 #include "platform/ui/View.h"
@@ -393,34 +394,12 @@ BENCHMARK(BM_FrameLayout)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChurnPassAtStart)->UseManualTime()->Iterations(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ChurnPassAfterRemovals)->UseManualTime()->Iterations(1)->Unit(benchmark::kMicrosecond);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratios.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-    std::optional<double> time(const std::string& name) const
-    {
-        auto found = times.find(name);
-        if (found == times.end() || found->second <= 0)
-            return std::nullopt;
-        return found->second;
-    }
-    bool ran(const std::string& name) const { return times.count(name) != 0; }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    morvix::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("%d views, %zu constraints\n", kViews, system().size());
     // CPU times throughout: kiwisolver's run is timed with its process's CPU clock.

@@ -1,6 +1,7 @@
 // Outgoing messages: a burst of property changes and events queued, merged and written as one
 // request body, against the JSON generator writing the already-merged body on its own.
 
+#include "bench/RatioReporter.h"
 #include "core/Notifications.h"
 #include "core/NotificationsDispatcher.h"
 #include "core/ServerBinding.h"
@@ -217,22 +218,6 @@ void BM_GeneratorWritesMergedBody(benchmark::State& state)
 }
 BENCHMARK(BM_GeneratorWritesMergedBody)->Unit(benchmark::kMillisecond);
 
-// Prints the console report and keeps each benchmark's CPU time for the ratio: both sides run on one
-// thread, and CPU time holds steady on a machine that other work shares.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -240,7 +225,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     auto pipeline = reporter.times.find("BM_QueueMergeAndWrite");

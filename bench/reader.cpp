@@ -5,6 +5,7 @@
 // reader's peak heap for one large operation against its bytes.
 
 #include "bench/BenchSession.h"
+#include "bench/RatioReporter.h"
 #include "core/BasicObject.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
@@ -362,28 +363,12 @@ BENCHMARK(BM_BareYajlParseLongStringInOnePiece)->Arg(8)->Arg(32)->Unit(benchmark
 BENCHMARK(BM_ProtocolReaderLongString)->Arg(8)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProtocolReaderLargeOperationMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Prints as usual and keeps each benchmark's CPU time per iteration for the ratio: both sides run on
-// one thread, and CPU time holds steady on a machine that other work shares.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)]
-                    = run.GetAdjustedCPUTime();
-        }
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto bare = reporter.times.find("BM_BareYajlParse");
     auto reader = reporter.times.find("BM_ProtocolReader");

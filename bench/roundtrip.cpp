@@ -4,6 +4,7 @@
 // program starts on a thread; both keep their connection alive. Times are wall-clock latencies,
 // since a round trip spans the main thread, the network thread and the server.
 
+#include "bench/RatioReporter.h"
 #include "core/BasicObject.h"
 #include "core/MorvixClient.h"
 #include "core/MorvixClientDelegate.h"
@@ -309,20 +310,6 @@ void BM_BareCurlPost(benchmark::State& state)
 BENCHMARK(BM_SessionRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_BareCurlPost)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Prints as usual and keeps each benchmark's wall time per iteration.
-class LatencyReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -335,7 +322,7 @@ int main(int argc, char** argv)
     WidgetRegistry::instance().addHandler<Record>();
     auto loopback = std::make_unique<LoopbackServer>();
     g_server = loopback.get();
-    LatencyReporter reporter;
+    bench::RatioReporter reporter(bench::RatioReporter::Clock::Real);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     auto session = reporter.times.find("BM_SessionRoundTrip");

@@ -5,6 +5,7 @@
 
 #include "bench/BenchSession.h"
 #include "bench/HeapCounter.h"
+#include "bench/RatioReporter.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
 #include "core/LogEntry.h"
@@ -111,20 +112,6 @@ void BM_CompositesWithBounds(benchmark::State& state)
 BENCHMARK(BM_CompositesWithRelativeLayoutData)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompositesWithBounds)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's CPU time per iteration for the ratio.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-    std::map<std::string, double> times;
-};
-
 // Heap bytes per composite with its view and layout object, laid out.
 double bytesPerComposite(Placement placement)
 {
@@ -145,7 +132,7 @@ int main(int argc, char** argv)
     platform::MainLoop::main().bindToCurrentThread();
     registerWidgetTypes();
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto relative = reporter.times.find("BM_CompositesWithRelativeLayoutData");
     auto bounds = reporter.times.find("BM_CompositesWithBounds");
