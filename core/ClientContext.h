@@ -2,14 +2,18 @@
 // What a remote object needs of the session that owns it.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace morvix {
 
 class LogEntry;
+class MorvixHTTPClient;
 class RemoteObject;
 
 namespace platform {
+class Image;
+class Url;
 class View;
 class Window;
 }
@@ -38,6 +42,18 @@ public:
     virtual std::shared_ptr<platform::Window> window() const { return nullptr; }
     /// The root view of the session's interface; null by default.
     virtual std::shared_ptr<platform::View> rootView() const { return nullptr; }
+    /// Starts the session anew (a reload); nothing by default. Main thread.
+    virtual void load() {}
+    /// Whether the application frame is active (the "morvix.UI" head key); false by default.
+    virtual bool morvixUIActive() const { return false; }
+    /// The session's HTTP client, replaced on every load; null by default. Any thread.
+    virtual std::shared_ptr<MorvixHTTPClient> httpClient() const { return nullptr; }
+    /// `text` resolved against the server's URL (local resource roots first); nothing by
+    /// default. Any thread.
+    virtual std::optional<platform::Url> relativeURLToServer(const std::string& text) const;
+    /// The image at `path`, fetched and decoded through the session's HTTP client (blocks the
+    /// calling thread); null by default or when it cannot be had. Any thread.
+    virtual std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const;
 };
 
 } // namespace morvix

@@ -17,6 +17,7 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/SystemLog.h"
 #include "platform/graphics/Color.h"
+#include "platform/graphics/Image.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
@@ -233,6 +234,32 @@ WidgetRegistry& MorvixClient::widgetRegistry()
     return WidgetRegistry::instance();
 }
 
+namespace {
+
+std::mutex g_loadHooksMutex; // guards g_loadHooks
+std::vector<std::function<void()>> g_loadHooks;
+
+void runLoadHooks()
+{
+    std::vector<std::function<void()>> hooks;
+    {
+        std::lock_guard lock(g_loadHooksMutex);
+        hooks = g_loadHooks;
+    }
+    for (auto& hook : hooks)
+        hook();
+}
+
+} // namespace
+
+void MorvixClient::addLoadHook(std::function<void()> hook)
+{
+    if (!hook)
+        return;
+    std::lock_guard lock(g_loadHooksMutex);
+    g_loadHooks.push_back(std::move(hook));
+}
+
 void MorvixClient::load()
 {
     platform::assertOnMainThread();
@@ -245,7 +272,7 @@ void MorvixClient::load()
     m_objectRegistry->reset();
     if (auto old = httpClient())
         old->reset();
-    // FIXME: the image views' shared image cache empties here when image loading lands.
+    runLoadHooks();
     auto http = MorvixHTTPClient::create(url, weak_from_this());
     {
         std::lock_guard lock(m_httpClientMutex);
@@ -313,6 +340,12 @@ std::optional<platform::Url> MorvixClient::relativeURLToServer(const std::string
 {
     auto http = httpClient();
     return http ? http->relativeURLToServer(text) : std::nullopt;
+}
+
+std::shared_ptr<platform::Image> MorvixClient::imageFromPath(const std::string& path) const
+{
+    auto http = httpClient();
+    return http ? http->imageFromPath(path) : nullptr;
 }
 
 std::shared_ptr<RemoteObject> MorvixClient::rootObject() const

@@ -134,7 +134,7 @@ public:
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return m_objectRegistry; }
     std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
     /// Replaced on every load; ask again rather than keep it. Any thread.
-    std::shared_ptr<MorvixHTTPClient> httpClient() const;
+    std::shared_ptr<MorvixHTTPClient> httpClient() const override;
     std::shared_ptr<NotificationsDispatcher> notificationsDispatcher() const { return m_dispatcher; }
     std::vector<std::shared_ptr<Binding>> bindings() const;
     static WidgetRegistry& widgetRegistry();
@@ -142,7 +142,12 @@ public:
 
     // Session control.
     /// Starts a new session (see the class comment).
-    void load();
+    void load() override;
+    /// Adds `hook` to the functions every `load` of every session runs on the main thread,
+    /// after the old session's objects are gone and before the new one starts: caches of the
+    /// widget module that must not outlive a session empty themselves here (core cannot name
+    /// them). Process-wide; hooks are never removed. Any thread.
+    static void addLoadHook(std::function<void()> hook);
     /// Suspends the bindings and closes the error presenters unless already suspended; posts
     /// kDidEnterBackgroundNotification every time. True when it changed the state.
     bool suspend();
@@ -160,7 +165,10 @@ public:
     double timeInSession() const override;
 
     // Services to remote objects and the application.
-    std::optional<platform::Url> relativeURLToServer(const std::string& text) const;
+    /// The HTTP client's `relativeURLToServer`; nothing before the first load. Any thread.
+    std::optional<platform::Url> relativeURLToServer(const std::string& text) const override;
+    /// The HTTP client's `imageFromPath`; null before the first load. Blocks. Any thread.
+    std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const override;
     std::shared_ptr<RemoteObject> objectById(const std::string& id) override;
     void removeObjectById(const std::string& id) override;
     /// Hands `entry` to the developer console on the main loop; nothing without a console.
@@ -208,7 +216,7 @@ public:
     void changeBaseURL(const std::string& url) override;
     void receivedRequestCounter(long counter) override;
     void setMorvixUIActive(bool active) override;
-    bool morvixUIActive() const { return m_morvixUIActive; }
+    bool morvixUIActive() const override { return m_morvixUIActive; }
 
     /// The boolean value of the environment variable "TESTMODE": true for a text starting, after
     /// spaces, a sign and zeros, with Y, y, T, t or a digit 1 to 9.
