@@ -26,10 +26,8 @@ inline constexpr double kAFUploadStream3GSuggestedDelay = 0.2;
 /// Throttling: with a packet size, a read stops once at least that many bytes are placed (the
 /// last part read may overshoot); with a delay, the stream asks its reader to wait that long
 /// after each part read, through `delayBeforeNextRead`. The stream itself never sleeps, since
-/// the network thread that reads request bodies carries every transfer of the process.
-/// FIXME: the connection does not ask for `delayBeforeNextRead` yet (it needs a way to pause a
-/// transfer and resume it from a network-thread timer), so an upload it sends is throttled by
-/// packet size only; the file writer honours the delay.
+/// the network thread that reads request bodies carries every transfer of the process: the
+/// connection pauses that one transfer for the delay, and the file writer sleeps.
 ///
 /// Read on one thread at a time; the connection reads it on the network thread.
 class NetMultipartBodyStream final : public platform::InputStream {
@@ -51,7 +49,7 @@ public:
     void setDelay(double seconds) { m_delay = seconds; }
     /// Seconds the reader should wait before the next read: the delay times the part reads of
     /// the last read; 0 without throttling.
-    double delayBeforeNextRead() const { return m_delayBeforeNextRead; }
+    double delayBeforeNextRead() const override { return m_delayBeforeNextRead; }
 
     /// Opens the stream (again after a close, from the first part).
     void open() override;

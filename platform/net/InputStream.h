@@ -25,6 +25,10 @@ public:
     /// A fresh stream over the same bytes, for a request sent again (a redirect); null when the
     /// stream cannot be read twice.
     virtual std::shared_ptr<InputStream> replay() const { return nullptr; }
+    /// Seconds the reader should wait before the next `read`, for a stream that throttles
+    /// itself; 0 (the default) for none. The connection pauses its transfer that long instead of
+    /// sleeping; other readers may sleep.
+    virtual double delayBeforeNextRead() const { return 0; }
 
     StreamStatus streamStatus() const { return m_status; }
     const std::optional<Error>& streamError() const { return m_error; }

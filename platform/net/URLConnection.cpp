@@ -12,6 +12,7 @@
 #include <openssl/x509.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +20,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace morvix::platform {
@@ -95,6 +100,60 @@ long errorCodeFor(CURLcode code)
         return kURLErrorUnknown;
     }
 }
+
+// Hands tasks to the network thread once their time has come: the timer that ends a throttle
+// pause. The waiting happens on a thread of its own, so that the network thread, which carries
+// every transfer, never sleeps for one of them. Made on first use and never destroyed.
+class DelayedNetworkTasks {
+public:
+    static DelayedNetworkTasks& shared()
+    {
+        static auto* tasks = new DelayedNetworkTasks();
+        return *tasks;
+    }
+
+    void performAfter(double seconds, NetworkThread::Task task)
+    {
+        auto due = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+        {
+            std::lock_guard lock(m_mutex);
+            m_tasks.emplace(due, std::move(task));
+        }
+        m_changed.notify_one();
+    }
+
+private:
+    DelayedNetworkTasks()
+    {
+        std::thread([this] { run(); }).detach();
+    }
+
+    void run()
+    {
+        pthread_setname_np(pthread_self(), "Network timer");
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_tasks.empty()) {
+                m_changed.wait(lock);
+                continue;
+            }
+            auto first = m_tasks.begin();
+            if (std::chrono::steady_clock::now() < first->first) {
+                m_changed.wait_until(lock, first->first);
+                continue;
+            }
+            auto task = std::move(first->second);
+            m_tasks.erase(first);
+            lock.unlock();
+            NetworkThread::shared().perform(std::move(task));
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex; // guards m_tasks
+    std::condition_variable m_changed;
+    std::multimap<std::chrono::steady_clock::time_point, NetworkThread::Task> m_tasks;
+};
 
 // Collects a synchronous transfer's result.
 class CollectingDelegate final : public URLConnectionDelegate {
@@ -192,6 +251,64 @@ void URLConnection::start()
         return;
     }
     NetworkThread::shared().add(shared_from_this(), m_handle);
+    applyPause();
+}
+
+void URLConnection::pause()
+{
+    NetworkThread::shared().perform([self = shared_from_this()] { self->setPaused(true); });
+}
+
+void URLConnection::unpause()
+{
+    NetworkThread::shared().perform([self = shared_from_this()] { self->setPaused(false); });
+}
+
+void URLConnection::setPaused(bool paused)
+{
+    if (m_userPaused == paused || m_synchronous)
+        return;
+    m_userPaused = paused;
+    if (m_ended || m_cancelled)
+        return;
+    if (!paused)
+        m_lastActivity = std::chrono::steady_clock::now();
+    if (!paused && m_fileStalled) {
+        m_fileStalled = false;
+        performGuarded(&URLConnection::serveFileChunks);
+        return;
+    }
+    applyPause();
+}
+
+void URLConnection::applyPause()
+{
+    if (!m_handle || m_synchronous || m_ended || m_cancelled)
+        return;
+    int held = m_userPaused ? CURLPAUSE_ALL : (m_throttlePaused ? CURLPAUSE_SEND : CURLPAUSE_CONT);
+    // Resuming may deliver data held meanwhile; those callbacks guard themselves.
+    curl_easy_pause(m_handle, held);
+}
+
+void URLConnection::pauseForThrottle(double seconds)
+{
+    m_throttlePaused = true;
+    auto generation = ++m_throttleGeneration;
+    DelayedNetworkTasks::shared().performAfter(seconds, [weak = weak_from_this(), generation] {
+        if (auto self = weak.lock())
+            self->endThrottlePause(generation);
+    });
+}
+
+void URLConnection::endThrottlePause(unsigned generation)
+{
+    if (generation != m_throttleGeneration || !m_throttlePaused || m_ended || m_cancelled)
+        return;
+    m_throttlePaused = false;
+    m_throttleServed = true;
+    m_lastActivity = std::chrono::steady_clock::now();
+    if (!m_userPaused)
+        applyPause();
 }
 
 void URLConnection::failSoon(long code)
@@ -263,6 +380,10 @@ void URLConnection::serveFileChunks()
     for (int piece = 0; m_synchronous || piece < kFilePiecesPerTask; ++piece) {
         if (m_cancelled || m_ended)
             return;
+        if (m_userPaused) {
+            m_fileStalled = true; // `unpause` reads on
+            return;
+        }
         ssize_t count = ::read(m_fileDescriptor, buffer.data(), buffer.size());
         if (count < 0 && errno == EINTR)
             continue;
@@ -331,6 +452,9 @@ bool URLConnection::configure()
     m_status = 0;
     m_responseHeaders = {};
     m_uploaded = 0;
+    m_throttlePaused = false;
+    m_throttleServed = false;
+    ++m_throttleGeneration;
     CURL* handle = m_handle;
     if (curl_easy_setopt(handle, CURLOPT_URL, m_request.url()->absoluteString().c_str()) != CURLE_OK)
         return false;
@@ -667,6 +791,16 @@ std::size_t URLConnection::onRead(char* buffer, std::size_t length)
     const auto& stream = m_request.bodyStream();
     if (stream->streamStatus() == StreamStatus::NotOpen)
         stream->open();
+    if (!std::exchange(m_throttleServed, false)) {
+        if (double delay = stream->delayBeforeNextRead(); delay > 0) {
+            if (!m_synchronous) {
+                pauseForThrottle(delay);
+                return CURL_READFUNC_PAUSE;
+            }
+            // A synchronous request runs on its caller's thread, which may wait.
+            std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+        }
+    }
     long got = stream->read(buffer, length);
     if (got > 0)
         m_lastActivity = std::chrono::steady_clock::now();
@@ -679,7 +813,7 @@ std::size_t URLConnection::onRead(char* buffer, std::size_t length)
 
 std::optional<std::chrono::steady_clock::time_point> URLConnection::idleDeadline() const
 {
-    if (m_ended || m_cancelled || !m_request.hasTimeout())
+    if (m_ended || m_cancelled || m_userPaused || m_throttlePaused || !m_request.hasTimeout())
         return std::nullopt;
     return m_lastActivity + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(m_request.timeoutInterval()));
 }
@@ -867,6 +1001,7 @@ void URLConnection::transferDone(int code)
         curl_easy_cleanup(handle);
         if (configure()) {
             NetworkThread::shared().add(self, m_handle);
+            applyPause();
             return;
         }
         m_ended = true;

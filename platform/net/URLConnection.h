@@ -43,13 +43,18 @@ enum class ConnectionReuse { Allowed, Forbidden };
 /// - "file://" URLs are read by the connection itself, piece by piece like any body.
 /// - An exception a delegate throws on the network thread fails its transfer (kURLErrorUnknown,
 ///   the exception's text as the reason); it never reaches curl, OpenSSL or the thread's loop.
+/// - A body stream that asks for a delay before its next read (`InputStream::delayBeforeNextRead`)
+///   has its transfer paused that long, and resumed by a timer; the network thread never sleeps
+///   for it, so other transfers go on meanwhile. A synchronous request sleeps on its own thread.
+/// - `pause` and `unpause` hold and release the whole transfer (sending and receiving). Time
+///   spent paused, by either, counts toward no idle time-out.
 ///
 /// Ownership: while a transfer runs, the network thread holds the connection and the connection
 /// holds its delegate strongly, so a delegate nobody else keeps lives until its last callback.
 ///
 /// Thread safety: `create` anywhere; `start` and `cancel` on the network thread only (hand them
-/// over with NetworkThread::perform). `sendSynchronousRequest` on any thread except the network
-/// thread.
+/// over with NetworkThread::perform). `pause` and `unpause` on any thread. `sendSynchronousRequest`
+/// on any thread except the network thread.
 class URLConnection final : public AuthenticationChallengeSender, public std::enable_shared_from_this<URLConnection> {
 public:
     static std::shared_ptr<URLConnection> create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
@@ -65,6 +70,13 @@ public:
     /// Stops the transfer; the delegate hears nothing more. Does nothing once ended. Safe from
     /// inside a delegate callback of this connection.
     void cancel();
+    /// Holds the transfer where it is (before it starts, from its start) until `unpause`; the
+    /// connection stays open and the delegate hears nothing meanwhile. Any thread: the change is
+    /// made on the network thread, after the tasks handed over before it. Pausing a paused
+    /// connection, or unpausing a running one, does nothing; so does either once the transfer
+    /// has ended.
+    void pause();
+    void unpause();
 
     const URLRequest& originalRequest() const { return m_originalRequest; }
     /// The request being sent (after redirects).
@@ -118,6 +130,12 @@ private:
     Result guardCallback(Result refusal, Step&& step);
     void failInCallback(const std::string& what);
     void failSoon(long code);
+    void setPaused(bool paused);
+    /// Tells curl which directions are held: everything while paused, sending while a throttle
+    /// delay runs.
+    void applyPause();
+    void pauseForThrottle(double seconds);
+    void endThrottlePause(unsigned generation);
     Outcome handleResult(int code);
     void transferDone(int code);
     void teardown();
@@ -159,6 +177,14 @@ private:
     bool m_synchronous = false;
     int m_fileDescriptor = -1; // the file a "file://" transfer is reading
     bool m_freshConnection = false; // a pooled connection was not this transfer's to use
+    // Pausing. The caller's pause holds the whole transfer; a throttle pause holds sending until
+    // its timer ends it, and then the next read goes ahead without asking for a delay again.
+    // The generation tells a throttle timer of an earlier attempt (before a redirect) apart.
+    bool m_userPaused = false;
+    bool m_throttlePaused = false;
+    bool m_throttleServed = false;
+    unsigned m_throttleGeneration = 0;
+    bool m_fileStalled = false; // a "file://" transfer stopped reading while paused
 
     // The response being read.
     int m_status = 0;

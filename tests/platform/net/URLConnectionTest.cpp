@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
@@ -97,6 +98,8 @@ public:
         MainLoop::main().post([] { });
         if (cancelOnFirstData || (cancelAfterBytes && received >= cancelAfterBytes))
             connection.cancel();
+        if (pauseOnFirstData && chunks == 1)
+            connection.pause();
     }
     void connectionDidFinishLoading(URLConnection&) override
     {
@@ -119,6 +122,7 @@ public:
     std::optional<URLCredential> password; // the answer to a Basic challenge
     bool stopRedirects = false;
     bool cancelOnFirstData = false;
+    bool pauseOnFirstData = false;
     std::size_t cancelAfterBytes = 0; // a reader's limit on a body; 0 for none
     bool keepBody = true;
     bool throwOnData = false;
@@ -510,6 +514,112 @@ TEST_F(URLConnectionTest, CancelInsideACallbackStopsEveryLaterCall)
     std::lock_guard lock(delegate->mutex);
     EXPECT_EQ(delegate->terminalCalls, 0);
     EXPECT_EQ(delegate->body, "first");
+}
+
+namespace {
+
+// A body of `pieces` reads of 1000 bytes that asks its reader to wait `delay` seconds between
+// reads. Before each read after the first it notes what `probe` answers then.
+class ThrottledStream final : public InputStream {
+public:
+    ThrottledStream(int pieces, double delay, std::function<void()> onFirstRead, std::function<bool()> probe)
+        : m_pieces(pieces), m_delay(delay), m_onFirstRead(std::move(onFirstRead)), m_probe(std::move(probe)) { }
+
+    long read(char* buffer, std::size_t capacity) override
+    {
+        if (m_sent == m_pieces) {
+            setStatus(StreamStatus::AtEnd);
+            return 0;
+        }
+        if (m_sent == 0)
+            m_onFirstRead();
+        else
+            probes.push_back(m_probe());
+        auto count = std::min<std::size_t>(capacity, 1000);
+        std::memset(buffer, 'a' + m_sent++, count);
+        return static_cast<long>(count);
+    }
+    double delayBeforeNextRead() const override { return m_sent > 0 && m_sent < m_pieces ? m_delay : 0; }
+
+    std::vector<bool> probes;
+
+private:
+    int m_pieces;
+    int m_sent = 0;
+    double m_delay;
+    std::function<void()> m_onFirstRead;
+    std::function<bool()> m_probe;
+};
+
+} // namespace
+
+TEST_F(URLConnectionTest, AThrottledBodyPausesItsOwnTransferWhileOthersGoOn)
+{
+    server.route("/upload", TestResponse().withBody("stored"));
+    server.route("/quick", TestResponse().withBody("quick"));
+    server.start();
+    // Another transfer starts once the throttled body has been read once; by the next read,
+    // which waits out the body's delay, it has finished. A network thread that slept for the
+    // delay, or a connection that ignored it, would read on first.
+    auto quick = std::make_shared<RecordingDelegate>();
+    auto quickConnection = URLConnection::create(requestFor(server.url("/quick")), quick);
+    auto stream = std::make_shared<ThrottledStream>(3, 1.0,
+        [quickConnection] { NetworkThread::shared().perform([quickConnection] { quickConnection->start(); }); },
+        [quick] { return quick->ended.load(); });
+    auto request = requestFor(server.url("/upload"));
+    request.setMethod("POST");
+    EXPECT_FALSE(request.setValueForHeader("3000", "Content-Length"));
+    request.setBodyStream(stream);
+    request.setTimeoutInterval(0.6); // shorter than the delay: waiting out a delay is not idling
+    auto throttled = run(request);
+    EXPECT_FALSE(throttled->error) << throttled->error->description();
+    EXPECT_EQ(throttled->body, "stored");
+    EXPECT_EQ(stream->probes, (std::vector<bool> { true, true }));
+    ASSERT_EQ(server.requests().size(), 2u);
+    auto upload = server.requests()[1].path == "/upload" ? server.requests()[1] : server.requests()[0];
+    EXPECT_EQ(upload.body, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c'));
+    EXPECT_EQ(quick->body, "quick");
+}
+
+TEST_F(URLConnectionTest, APausedTransferHoldsItsResponseUntilUnpaused)
+{
+    auto gate = std::make_shared<TestGate>();
+    std::atomic<bool> sent { false };
+    server.handle("/held", [&](const RecordedRequest&, ResponseWriter& writer) {
+        writer.writeHead(200, { { "Transfer-Encoding", "chunked" } });
+        writer.writeChunk("first");
+        writer.waitFor(*gate);
+        writer.writeChunk("second");
+        writer.endChunks();
+        sent = true;
+        MainLoop::main().post([] { });
+    });
+    server.route("/other", TestResponse().withBody("other"));
+    server.start();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    delegate->pauseOnFirstData = true;
+    auto connection = URLConnection::create(requestFor(server.url("/held")), delegate);
+    NetworkThread::shared().perform([connection] { connection->start(); });
+    ASSERT_TRUE(MainLoop::main().runUntil([&] {
+        std::lock_guard lock(delegate->mutex);
+        return delegate->chunks == 1;
+    }, 10s));
+    gate->open();
+    ASSERT_TRUE(MainLoop::main().runUntil([&] { return sent.load(); }, 10s));
+    // The rest of the body waits on the socket while other transfers run to their end.
+    EXPECT_EQ(run(requestFor(server.url("/other")))->body, "other");
+    ASSERT_TRUE(drainNetworkThread());
+    connection->pause(); // already paused: nothing changes
+    {
+        std::lock_guard lock(delegate->mutex);
+        EXPECT_EQ(delegate->body, "first");
+        EXPECT_EQ(delegate->terminalCalls, 0);
+    }
+    connection->unpause();
+    ASSERT_TRUE(MainLoop::main().runUntil([&] { return delegate->ended.load(); }, 10s));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "firstsecond");
+    EXPECT_EQ(delegate->terminalCalls, 1);
 }
 
 TEST_F(URLConnectionTest, FileURLsAreReadLocally)
