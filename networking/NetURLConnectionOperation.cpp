@@ -521,6 +521,18 @@ void NetURLConnectionOperation::setDownloadProgressBlock(ProgressBlock block)
     m_downloadProgress = std::move(block);
 }
 
+NetURLConnectionOperation::ProgressBlock NetURLConnectionOperation::uploadProgressBlock() const
+{
+    std::lock_guard guard(m_lock);
+    return m_uploadProgress;
+}
+
+NetURLConnectionOperation::ProgressBlock NetURLConnectionOperation::downloadProgressBlock() const
+{
+    std::lock_guard guard(m_lock);
+    return m_downloadProgress;
+}
+
 void NetURLConnectionOperation::setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block)
 {
     std::lock_guard guard(m_lock);

@@ -165,6 +165,9 @@ public:
     /// Called on the main loop with (bytes this step, total bytes, total expected or -1).
     void setUploadProgressBlock(ProgressBlock block);
     void setDownloadProgressBlock(ProgressBlock block);
+    /// The blocks installed, or null; a caller that installs its own may call these from it.
+    ProgressBlock uploadProgressBlock() const;
+    ProgressBlock downloadProgressBlock() const;
     /// Replaces the built-in challenge handling; the block must answer the challenge.
     void setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block);
     void setCacheResponseBlock(CacheResponseBlock block);
