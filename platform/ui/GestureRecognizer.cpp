@@ -36,7 +36,7 @@ bool isValidTransition(GestureState from, GestureState to)
 {
     switch (from) {
     case GestureState::Possible:
-        return to == GestureState::Began || to == GestureState::Ended || to == GestureState::Failed;
+        return to == GestureState::Began || to == GestureState::Ended || to == GestureState::Cancelled || to == GestureState::Failed;
     case GestureState::Began:
     case GestureState::Changed:
         return to == GestureState::Changed || to == GestureState::Ended || to == GestureState::Cancelled;
@@ -223,8 +223,8 @@ void GestureRecognizer::setState(GestureState state)
         return;
     }
     auto keep = shared_from_this();
-    if (m_state != GestureState::Possible || state == GestureState::Failed) {
-        if (state == GestureState::Failed)
+    if (m_state != GestureState::Possible || state == GestureState::Failed || state == GestureState::Cancelled) {
+        if (state == GestureState::Failed || state == GestureState::Cancelled)
             m_pending.reset();
         applyState(state);
         return;
@@ -272,14 +272,16 @@ void GestureRecognizer::setState(GestureState state)
 void GestureRecognizer::applyState(GestureState state)
 {
     auto keep = shared_from_this();
+    // Cancelled straight from possible is a failure by another name.
+    bool failure = state == GestureState::Failed || (state == GestureState::Cancelled && m_state == GestureState::Possible);
     m_state = state;
-    if (state != GestureState::Possible && state != GestureState::Failed)
+    if (state != GestureState::Possible && !failure)
         runActions();
-    if ((state == GestureState::Began || state == GestureState::Ended) && m_cancelsTouchesInView) {
+    if ((state == GestureState::Began || state == GestureState::Ended) && cancelsTouchesInView()) {
         if (auto window = view() ? view()->window() : nullptr)
             window->cancelViewTouches(*this);
     }
-    if (state == GestureState::Failed) {
+    if (failure) {
         m_pending.reset();
         // Recognisers that waited for this one may go ahead now.
         for (const auto& other : peers()) {

@@ -35,9 +35,11 @@ public:
 /// touches), and move the state with `setState`.
 ///
 /// Rules:
-///  1. Valid transitions: possible -> began | ended | failed; began | changed -> changed |
-///     ended | cancelled. Others are ignored.
-///  2. The actions run on began, changed, ended (recognised) and cancelled.
+///  1. Valid transitions: possible -> began | ended | cancelled | failed; began | changed ->
+///     changed | ended | cancelled. Others are ignored.
+///  2. The actions run on began, changed, ended (recognised) and cancelled, except on possible ->
+///     cancelled, which ends the recogniser like a failure: no action, and recognisers waiting
+///     for its failure go on.
 ///  3. Leaving the possible state asks the delegate's `gestureRecognizerShouldBegin` (no: failed).
 ///     A recogniser that requires the failure of another one that is still possible waits: it
 ///     takes the wanted state when the other fails, and fails when the other recognises.
@@ -67,7 +69,8 @@ public:
 
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);
-    bool cancelsTouchesInView() const { return m_cancelsTouchesInView; }
+    /// Subclasses may answer a fixed value.
+    virtual bool cancelsTouchesInView() const { return m_cancelsTouchesInView; }
     void setCancelsTouchesInView(bool cancels) { m_cancelsTouchesInView = cancels; }
     /// Recorded only: touches are never delayed (a simplification of the headless layer).
     bool delaysTouchesBegan() const { return m_delaysTouchesBegan; }

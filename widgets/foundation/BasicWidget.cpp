@@ -9,6 +9,8 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 #include "widgets/foundation/ClientLayout.h"
+#include "widgets/foundation/Display.h"
+#include "widgets/foundation/ImageViewMorvix.h"
 #include "widgets/foundation/LayoutNotAnimatable.h"
 #include "widgets/foundation/WidgetContainer.h"
 
@@ -122,7 +124,14 @@ void BasicWidget::disconnectFromParent(RemoteObject& parent)
 
 void BasicWidget::connectToParent(RemoteObject& parent)
 {
-    // The display, whose children sit on its screen view, joins here with its own class.
+    // Top-level widgets sit directly on the display's screen, without default layout data.
+    if (auto* display = dynamic_cast<Display*>(&parent)) {
+        auto screen = display->screen();
+        if (auto view = this->view(); view && screen)
+            screen->addSubview(view);
+        didMoveToSuperview(screen);
+        return;
+    }
     auto* container = dynamic_cast<WidgetContainer*>(&parent);
     if (!container)
         return;
@@ -370,16 +379,12 @@ void BasicWidget::applyBackgroundImage(const std::optional<Value>& image, const 
         return;
     }
     std::weak_ptr<platform::View> weakTarget = target;
-    auto failure = [weakTarget] {
-        if (auto view = weakTarget.lock())
-            view->setBackgroundColor(std::nullopt);
-    };
-    // FIXME: the image cache and loader are not built yet. Once they are, the background holder
-    // loads `image` for the session, with `showPatternImage(weakTarget, loaded)` on success and
-    // `failure` otherwise; until then every load fails at once, and the view shows no picture
-    // rather than one it pretends to have.
-    backgroundHolder();
-    failure();
+    ImageViewMorvix::setImageWithProperties(backgroundHolder(), *image, client(),
+        [weakTarget](const auto&, const auto&, const std::shared_ptr<platform::Image>& loaded) { showPatternImage(weakTarget, loaded); },
+        [weakTarget](const auto&, const auto&, const platform::Error&) {
+            if (auto view = weakTarget.lock())
+                view->setBackgroundColor(std::nullopt);
+        });
 }
 
 void BasicWidget::showPatternImage(const std::weak_ptr<platform::View>& target, const std::shared_ptr<platform::Image>& image)

@@ -1,0 +1,316 @@
+#include "widgets/foundation/Display.h"
+
+#include "core/ClientContext.h"
+#include "core/CommandOperator.h"
+#include "core/LogEntry.h"
+#include "core/Notifications.h"
+#include "core/ObjectRegistry.h"
+#include "core/ServiceObject.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/DeviceInfo.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+#include "widgets/foundation/CancelKeyboardRecognizer.h"
+#include "widgets/foundation/CursorLocationGestureRecognizer.h"
+#include "widgets/foundation/OrientationReporter.h"
+#include "widgets/foundation/TextWidget.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace morvix {
+
+using platform::Value;
+
+namespace {
+
+std::shared_ptr<ObjectRegistry> registryOf(const std::shared_ptr<ClientContext>& client)
+{
+    auto* session = dynamic_cast<CommandOperator::Session*>(client.get());
+    return session ? session->objectRegistry() : nullptr;
+}
+
+} // namespace
+
+Display::Display(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(id), client)
+    , m_view(client ? client->rootView() : nullptr)
+{
+    // A session without a root view still gets a view of its own: the Display is never viewless.
+    if (!m_view)
+        m_view = platform::View::create(platform::Screen::main().bounds());
+    m_lastScreenSize = size();
+    registerSelector(CallHandler([](const Value*) -> std::optional<Value> { return std::nullopt; }), "probe");
+    registerSelector(CallHandler([](const Value*) -> std::optional<Value> { return std::nullopt; }), "measureStrings");
+    registerSelector(&Display::reloadSession, "reload");
+    registerSelector(&Display::beep, "beep");
+}
+
+Display::~Display() = default;
+
+const PropertyTable& Display::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<Display>(AbstractComposite::properties())
+                                           .string("focusControl", &Display::setFocusControl)
+                                           .string("currentTheme", &Display::setCurrentTheme)
+                                           .point("cursorLocation", &Display::m_cursorLocation);
+    return table;
+}
+
+void Display::didConstruct()
+{
+    // The base hides the view; the Display's is the session's root view, which stays shown.
+    RemoteClass::didConstruct();
+    m_view->setHidden(false);
+    m_cursorLocation = {};
+    auto client = this->client();
+    if (auto registry = registryOf(client))
+        registry->setRootWidgetId(objectId());
+
+    std::weak_ptr<Display> weak = std::static_pointer_cast<Display>(shared_from_this());
+    m_cursorLocationRecognizer = CursorLocationGestureRecognizer::create(weak, [weak](const platform::Event& event) {
+        if (auto self = weak.lock())
+            self->cursorLocationChanged(event);
+    });
+    m_cancelKeyboardRecognizer = CancelKeyboardRecognizer::create(weak, [weak](platform::GestureRecognizer&) {
+        if (auto self = weak.lock())
+            self->cancelKeyboardRecognized();
+    });
+    auto window = client ? client->window() : nullptr;
+    m_window = window;
+    if (window) {
+        window->addGestureRecognizer(m_cursorLocationRecognizer);
+        window->addGestureRecognizer(m_cancelKeyboardRecognizer);
+    }
+    m_cancelKeyboardRecognizer->setEnabled(false);
+
+    m_orientationObserver = platform::NotificationCenter::defaultCenter()->addObserver(
+        platform::DeviceInfo::kOrientationDidChangeNotification, nullptr, [weak](const platform::Notification&) {
+            // Posted on the main thread by the device; another thread would have to hop over.
+            if (auto self = weak.lock())
+                self->rotated();
+        });
+}
+
+// MARK: Views
+
+std::shared_ptr<platform::View> Display::view() const
+{
+    return m_view;
+}
+
+std::shared_ptr<platform::View> Display::screen() const
+{
+    // Without a root view controller the top-level widgets sit on the Display's own view.
+    return m_view;
+}
+
+platform::Size Display::size() const
+{
+    platform::Size size = m_view->bounds().size;
+    if (auto* scroll = dynamic_cast<const platform::ScrollView*>(m_view.get()))
+        size.height -= scroll->contentInset().top;
+    return size;
+}
+
+platform::Point Display::displayOffset() const
+{
+    auto screen = this->screen();
+    return m_view->convertRectTo(m_view->bounds(), screen.get()).origin;
+}
+
+double Display::statusBarHeight()
+{
+    platform::Rect frame = platform::Application::shared().statusBarFrame();
+    return std::min(frame.size.width, frame.size.height);
+}
+
+Value Display::boundsValue() const
+{
+    platform::Size size = this->size();
+    return Value::array({ 0, 0, static_cast<long long>(size.width), static_cast<long long>(size.height) });
+}
+
+// MARK: Registration and rotation
+
+void Display::registered()
+{
+    RemoteClass::registered();
+    scheduleDisplayProperties();
+    synchronizeServiceObjects();
+    Notifications::forHead()->zubInitialize().schedule();
+}
+
+void Display::scheduleDisplayProperties()
+{
+    auto message = notificationForObject();
+    if (!message)
+        return;
+    message->attributeChanged(boundsValue(), "bounds");
+    message->attributeChanged(kColorDepth, "colorDepth");
+    message->attributeChanged(Value::array({ kDpi, kDpi }), "dpi");
+    message->schedule();
+}
+
+void Display::synchronizeServiceObjects()
+{
+    auto registry = registryOf(client());
+    if (!registry)
+        return;
+    for (const auto& object : registry->serviceObjects()) {
+        if (auto* service = dynamic_cast<ServiceObject*>(object.get()))
+            service->synchronize();
+    }
+}
+
+void Display::rotated()
+{
+    platform::Size size = this->size();
+    if (size == m_lastScreenSize)
+        return;
+    m_lastScreenSize = size;
+    auto client = this->client();
+    auto device = client ? client->objectById(std::string(kDeviceServiceId)) : nullptr;
+    if (auto* reporter = dynamic_cast<OrientationReporter*>(device.get()))
+        reporter->sendOrientation();
+    Value bounds = boundsValue();
+    sendScreenSize(bounds);
+    Value attributes = Value::object();
+    attributes["bounds"] = bounds;
+    if (auto message = notificationForObject())
+        message->fireEvent("Resize", std::move(attributes));
+    dismissFocus();
+}
+
+void Display::sendScreenSize(const Value& bounds)
+{
+    if (auto message = notificationForObject())
+        message->attributeChanged(bounds, "bounds").schedule();
+}
+
+// MARK: Touches and focus
+
+void Display::cursorLocationChanged(const platform::Event& event)
+{
+    const auto& touches = event.allTouches();
+    if (!touches.empty())
+        m_cursorLocation = touches.front()->locationIn(m_view.get());
+    if (auto message = notificationForObject())
+        message->attributeChanged(Value::array({ std::lround(m_cursorLocation.x), std::lround(m_cursorLocation.y) }), "cursorLocation").store();
+}
+
+void Display::cancelKeyboardRecognized()
+{
+    dismissFocus();
+}
+
+void Display::dismissFocus()
+{
+    auto field = m_activeTextField;
+    if (!field)
+        return;
+    field->resignFirstResponder();
+    m_activeTextField.reset();
+    setFocusControl(std::nullopt);
+    m_view->endEditing(true);
+}
+
+void Display::setFocusControl(std::optional<std::string> id)
+{
+    m_focusControl = id;
+    std::shared_ptr<RemoteObject> control;
+    if (!id)
+        control = std::static_pointer_cast<Display>(shared_from_this());
+    else if (auto client = this->client())
+        control = client->objectById(*id);
+    bool textWidget = dynamic_cast<TextWidget*>(control.get()) != nullptr;
+    auto* widget = dynamic_cast<Widget*>(control.get());
+    m_activeTextField = textWidget && widget ? widget->view() : nullptr;
+    if (m_cancelKeyboardRecognizer)
+        m_cancelKeyboardRecognizer->setEnabled(textWidget);
+    if (!dynamic_cast<Control*>(control.get()))
+        return;
+
+    // The report holds the id, not the control, and `destroy` cancels it.
+    std::weak_ptr<Display> weak = std::static_pointer_cast<Display>(shared_from_this());
+    auto slot = std::make_shared<platform::MainLoop::TimerId>(0);
+    auto delay = std::chrono::round<platform::Duration>(std::chrono::duration<double>(kFocusReportDelay));
+    *slot = platform::MainLoop::main().postAfter(delay, [weak, slot, controlId = control->objectId()] {
+        if (auto self = weak.lock())
+            self->focusOnControl(controlId, *slot);
+    });
+    m_focusReports.push_back(*slot);
+}
+
+void Display::focusOnControl(const std::string& id, platform::MainLoop::TimerId report)
+{
+    std::erase(m_focusReports, report);
+    auto message = notificationForObject();
+    if (!message)
+        return;
+    message->attributeChanged(id, "focusControl");
+    message->attributeChanged(id, "activeControl");
+    message->schedule();
+}
+
+// MARK: Calls
+
+void Display::reloadSession(const Value* properties)
+{
+    std::string text;
+    if (properties && properties->is_object()) {
+        auto found = properties->find("message");
+        if (found != properties->end() && found->is_string())
+            text = found->get<std::string>();
+    }
+    std::weak_ptr<platform::AlertViewDelegate> delegate = std::static_pointer_cast<Display>(shared_from_this());
+    m_restartAlert = platform::AlertView::create("Restart Session", std::move(text), delegate, {}, { "OK" });
+    m_restartAlert->show();
+}
+
+void Display::clickedButtonAtIndex(platform::AlertView& alert, int)
+{
+    if (&alert != m_restartAlert.get())
+        return;
+    m_restartAlert.reset();
+    // Loading destroys this Display; the session outlives the call.
+    if (auto client = this->client())
+        client->load();
+}
+
+void Display::beep(const Value*)
+{
+    platform::Application::shared().playSystemSound(kBeepSound);
+}
+
+void Display::presentModalViewController(const std::shared_ptr<platform::ViewController>&, bool)
+{
+    if (auto client = this->client())
+        client->log(LogEntry("Display cannot present a modal view controller: the session has no root view controller", LogEntry::Type::Warning));
+}
+
+// MARK: Lifetime
+
+void Display::destroy()
+{
+    if (auto window = m_window.lock(); window && m_cursorLocationRecognizer) {
+        window->removeGestureRecognizer(m_cursorLocationRecognizer);
+        window->removeGestureRecognizer(m_cancelKeyboardRecognizer);
+    }
+    m_cursorLocationRecognizer.reset();
+    m_cancelKeyboardRecognizer.reset();
+    m_orientationObserver.reset();
+    for (auto report : m_focusReports)
+        platform::MainLoop::main().cancel(report);
+    m_focusReports.clear();
+    m_activeTextField.reset();
+    RemoteClass::destroy();
+}
+
+} // namespace morvix
