@@ -1,11 +1,8 @@
 #include "widgets/WidgetTypes.h"
 
 #include "core/WidgetRegistry.h"
-#include "widgets/foundation/Animation.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/Gesture.h"
-#include "widgets/foundation/Shell.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
 
 namespace morvix {
@@ -15,12 +12,7 @@ void registerWidgetTypes()
     auto& registry = WidgetRegistry::instance();
     // Widgets and native-access objects join here as their classes are written.
     registry.addHandler<Display>();
-    registry.addHandler<Shell>();
     registry.addHandler<Composite>();
-    registry.addHandler<Gesture>();
-
-    // Native-access objects.
-    registry.addHandler<Animation>();
 
     // Services.
     registry.addHandler<TextSizeMeasurement>();
