@@ -305,3 +305,29 @@ TEST_F(GestureTest, ActionsWithAnOwnerStopWhenTheOwnerIsGone)
     EXPECT_TRUE(inner->gestureRecognizers().empty());
     EXPECT_EQ(tap->view(), outer);
 }
+
+TEST_F(GestureTest, CancelledStraightFromPossibleEndsLikeAFailureAndResetsAfterTheLift)
+{
+    auto plain = GestureRecognizer::create(record("plain"));
+    auto tap = TapGestureRecognizer::create(record("tap"));
+    tap->setCancelsTouchesInView(false);
+    tap->requireToFail(plain);
+    inner->addGestureRecognizer(plain);
+    inner->addGestureRecognizer(tap);
+
+    // The tap waits for the plain recogniser; its cancel lets the tap go on and runs no action.
+    touches.tap({ 60, 60 });
+    EXPECT_EQ(tap->state(), GestureState::Possible) << "waiting";
+    plain->setState(GestureState::Cancelled);
+    EXPECT_EQ(log, (Log { "inner began", "inner ended", "tap ended" }));
+    EXPECT_EQ(plain->state(), GestureState::Possible) << "no touch was down: reset at once";
+
+    // While a finger is down it stays cancelled, and is reset once the finger lifts.
+    log.clear();
+    auto finger = touches.down({ 60, 60 });
+    plain->setState(GestureState::Cancelled);
+    EXPECT_EQ(plain->state(), GestureState::Cancelled);
+    touches.up(finger);
+    EXPECT_EQ(plain->state(), GestureState::Possible);
+    EXPECT_EQ(log, (Log { "inner began", "tap ended", "inner ended" })) << "nothing to wait for this time";
+}
