@@ -23,6 +23,12 @@ std::string Error::description() const
     return "The operation couldn't be completed. (" + m_domain + " error " + std::to_string(m_code) + ".)";
 }
 
+bool Error::hasDescription() const
+{
+    auto text = value<std::string>(kDescriptionKey);
+    return text && !text->empty();
+}
+
 void Error::setDescription(std::string description)
 {
     set(kDescriptionKey, std::move(description));
@@ -38,6 +44,18 @@ std::optional<std::string> Error::failureReason() const
 void Error::setFailureReason(std::string reason)
 {
     set(kFailureReasonKey, std::move(reason));
+}
+
+std::optional<std::string> Error::recoverySuggestion() const
+{
+    if (auto text = value<std::string>(kRecoverySuggestionKey))
+        return *text;
+    return std::nullopt;
+}
+
+void Error::setRecoverySuggestion(std::string suggestion)
+{
+    set(kRecoverySuggestionKey, std::move(suggestion));
 }
 
 std::shared_ptr<const Error> Error::underlyingError() const

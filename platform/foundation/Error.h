@@ -18,6 +18,7 @@ public:
     static constexpr const char* kFailureReasonKey = "failureReason";
     static constexpr const char* kUnderlyingErrorKey = "underlyingError";
     static constexpr const char* kFailingURLKey = "failingURL";
+    static constexpr const char* kRecoverySuggestionKey = "recoverySuggestion";
 
     Error() = default;
     Error(std::string domain, long code);
@@ -29,10 +30,17 @@ public:
     /// The title of the failure; when none was given, a text made of the domain and code.
     std::string description() const;
     void setDescription(std::string description);
+    /// Whether a title of its own was given (an empty one counts as none), as opposed to the
+    /// text `description` makes up without one.
+    bool hasDescription() const;
 
     /// The explanation of the failure, or nothing.
     std::optional<std::string> failureReason() const;
     void setFailureReason(std::string reason);
+
+    /// What the user could do about the failure, or nothing.
+    std::optional<std::string> recoverySuggestion() const;
+    void setRecoverySuggestion(std::string suggestion);
 
     /// The failure that caused this one, or null.
     std::shared_ptr<const Error> underlyingError() const;

@@ -28,7 +28,9 @@ void WebView::loadURL(std::string url)
 {
     m_url = std::move(url);
     m_html.clear();
-    m_loads.push_back({ m_url, {}, false });
+    Load load;
+    load.url = m_url;
+    m_loads.push_back(std::move(load));
     setNeedsDisplay();
 }
 
@@ -36,7 +38,25 @@ void WebView::loadHTMLString(std::string html, std::string baseURL)
 {
     m_url = std::move(baseURL);
     m_html = std::move(html);
-    m_loads.push_back({ m_url, m_html, true });
+    Load load;
+    load.url = m_url;
+    load.html = m_html;
+    load.isHTML = true;
+    m_loads.push_back(std::move(load));
+    setNeedsDisplay();
+}
+
+void WebView::loadData(std::string data, std::string mimeType, std::string textEncodingName, std::string baseURL)
+{
+    m_url = std::move(baseURL);
+    m_html.clear();
+    Load load;
+    load.url = m_url;
+    load.isData = true;
+    load.data = std::move(data);
+    load.mimeType = std::move(mimeType);
+    load.textEncodingName = std::move(textEncodingName);
+    m_loads.push_back(std::move(load));
     setNeedsDisplay();
 }
 
@@ -45,6 +65,11 @@ std::string WebView::placeholderText() const
     std::string text = std::string(className()) + ": ";
     if (!m_html.empty())
         return text + "HTML, " + std::to_string(m_html.size()) + " bytes";
+    if (!m_loads.empty() && m_loads.back().isData) {
+        const Load& load = m_loads.back();
+        text += (load.mimeType.empty() ? std::string("data") : load.mimeType) + ", " + std::to_string(load.data.size()) + " bytes";
+        return m_url.empty() ? text : text + ", " + m_url;
+    }
     return text + (m_url.empty() ? "(nothing loaded)" : m_url);
 }
 
