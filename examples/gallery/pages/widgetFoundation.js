@@ -1,6 +1,7 @@
 // Composites placed every way the layout knows: absolute bounds, percentages, attachments to
 // siblings, centring; and looks: opacity, a rotation, a disabled composite, stacking by
-// "children" and clipping. Returns the composites it made.
+// "children" and clipping; a background image from the gallery's folder, a composite that
+// answers a tap gesture, and one animated from the start. Returns the composites it made.
 var morvix = require("morvix");
 
 function composite(parent, properties) {
@@ -46,6 +47,25 @@ exports.build = function (shell) {
     // Clipping: a child larger than its composite shows only inside it.
     var frame = add(shell, {bounds: [172, 352, 132, 120], background: [229, 229, 234]});
     add(frame, {bounds: [40, 40, 200, 200], background: [175, 82, 222]});
+
+    // A background image, tiled, read from the gallery's own folder.
+    add(shell, {bounds: [16, 488, 88, 64], backgroundImage: ["images/checker.png", 16, 16]});
+
+    // A tap gesture: each tap swaps the composite's colour.
+    var colours = [[52, 199, 89], [255, 45, 85]];
+    var tapped = 0;
+    var button = add(shell, {bounds: [116, 488, 88, 64], background: colours[0]});
+    var tap = morvix.create("morvix.GestureRecognizer", {type: "tap", target: button.id});
+    tap.on("gesture", function () {
+        tapped += 1;
+        button.set({background: colours[tapped % 2]});
+    });
+
+    // An animation started at load: the square turns and shrinks a little, and stays so.
+    var turning = add(shell, {bounds: [216, 488, 88, 64], background: [255, 149, 0]});
+    var animation = morvix.create("morvix.Animation", {target: turning.id, duration: 800, easing: "ease-in-out",
+        properties: {transform: {rotation: 0.3, scaleX: 0.8, scaleY: 0.8}, opacity: 0.7}});
+    animation.call("start");
 
     return made;
 };
