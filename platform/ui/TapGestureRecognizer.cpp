@@ -27,14 +27,15 @@ std::shared_ptr<TapGestureRecognizer> TapGestureRecognizer::create(Action action
 void TapGestureRecognizer::fail()
 {
     m_timer.stop();
+    m_failedTap = true;
     if (state() == GestureState::Possible)
-        setState(GestureState::Failed);
+        tapFailed();
 }
 
 void TapGestureRecognizer::touchesBegan(const TouchSet& touches, const Event& event)
 {
     GestureRecognizer::touchesBegan(touches, event);
-    if (state() != GestureState::Possible)
+    if (state() != GestureState::Possible || m_failedTap)
         return;
     if (trackedTouches().size() == touches.size())
         m_starts.clear(); // a new tap starts
@@ -52,6 +53,8 @@ void TapGestureRecognizer::touchesBegan(const TouchSet& touches, const Event& ev
 void TapGestureRecognizer::touchesMoved(const TouchSet& touches, const Event& event)
 {
     GestureRecognizer::touchesMoved(touches, event);
+    if (m_failedTap)
+        return;
     for (const auto& touch : touches) {
         bool near = false;
         for (const auto& start : m_starts)
@@ -68,6 +71,10 @@ void TapGestureRecognizer::touchesEnded(const TouchSet& touches, const Event& ev
     GestureRecognizer::touchesEnded(touches, event);
     if (state() != GestureState::Possible || !trackedTouches().empty())
         return;
+    if (m_failedTap) {
+        tapFailed(); // a subclass that waited for the lift fails now
+        return;
+    }
     if (m_fingersThisTap != static_cast<std::size_t>(m_touchesRequired)) {
         fail();
         return;
@@ -92,6 +99,7 @@ void TapGestureRecognizer::reset()
 {
     GestureRecognizer::reset();
     m_timer.stop();
+    m_failedTap = false;
     m_taps = 0;
     m_fingersThisTap = 0;
     m_starts.clear();

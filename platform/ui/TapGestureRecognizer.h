@@ -28,8 +28,17 @@ public:
 protected:
     explicit TapGestureRecognizer(Action action) : GestureRecognizer(std::move(action)) { }
 
+    /// Called once the taps can no longer succeed (too many fingers, a finger held or moved too
+    /// far, a cancelled touch, no next tap in time), while the recogniser is possible; fails it.
+    /// A subclass that must keep receiving its touches until they lift may fail it later
+    /// instead: the recogniser never recognises again before `reset`.
+    virtual void tapFailed() { setState(GestureState::Failed); }
+    /// True from the moment the taps can no longer succeed until `reset`.
+    bool hasFailedTap() const { return m_failedTap; }
+
 private:
     void fail();
+    bool m_failedTap = false;
     int m_tapsRequired = 1;
     int m_touchesRequired = 1;
     int m_taps = 0;

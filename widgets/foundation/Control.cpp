@@ -6,6 +6,8 @@
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
 #include "widgets/foundation/ContextMenu.h"
+#include "widgets/foundation/MouseListener.h"
+#include "widgets/foundation/ShowTouchGestureRecognizer.h"
 
 #include <cmath>
 #include <cstdint>
@@ -44,7 +46,11 @@ std::int64_t truncatedCoordinate(double value)
 
 } // namespace
 
-Control::~Control() = default;
+Control::~Control()
+{
+    if (m_mouseListener)
+        m_mouseListener->setDelegate({});
+}
 
 const PropertyTable& Control::properties()
 {
@@ -252,9 +258,11 @@ void Control::longpressDetected(platform::GestureRecognizer& recognizer)
 
 void Control::mouseListenerNeeded()
 {
-    // FIXME: the mouse listener (taps, long presses and double taps on the view, reported
-    // through MouseListenerDelegate) is not built yet; once it is, it is created here once and
-    // kept for the life of the control. Until then the flags are stored and nothing reports.
+    if (m_mouseListener)
+        return;
+    auto self = std::static_pointer_cast<Control>(shared_from_this());
+    m_mouseListener = MouseListener::create(self);
+    m_mouseListener->setDelegate(std::static_pointer_cast<MouseListenerDelegate>(self));
 }
 
 void Control::setMouseDownListener(bool listen)
@@ -354,9 +362,22 @@ void Control::setData(std::optional<Value> data)
 
 void Control::setHighlightOnTouch(bool highlight)
 {
-    // FIXME: the touch-feedback recogniser is not built yet; once it is, switching on replaces
-    // any existing one on the view and switching off removes it. Until then the flag is stored.
     m_highlightOnTouch = highlight;
+    removeShowTouchGestureRecognizer();
+    if (!highlight)
+        return;
+    m_showTouchGestureRecognizer = ShowTouchGestureRecognizer::create(std::static_pointer_cast<BasicWidget>(shared_from_this()));
+    if (auto view = this->view())
+        view->addGestureRecognizer(m_showTouchGestureRecognizer);
+}
+
+void Control::removeShowTouchGestureRecognizer()
+{
+    if (!m_showTouchGestureRecognizer)
+        return;
+    if (auto view = this->view())
+        view->removeGestureRecognizer(m_showTouchGestureRecognizer);
+    m_showTouchGestureRecognizer.reset();
 }
 
 } // namespace morvix

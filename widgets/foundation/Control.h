@@ -11,6 +11,9 @@
 
 namespace morvix {
 
+class MouseListener;
+class ShowTouchGestureRecognizer;
+
 namespace platform {
 class GestureRecognizer;
 class LongPressGestureRecognizer;
@@ -116,7 +119,14 @@ public:
     bool menuDetectListener() const { return m_menuDetectListener; }
     void setMenuDetectListener(bool listen);
     bool highlightOnTouch() const { return m_highlightOnTouch; }
+    /// Switched on, replaces any touch-feedback recogniser on the view by a new one; switched
+    /// off, removes it.
     void setHighlightOnTouch(bool highlight);
+    /// Made when a mouse event or "MenuDetect" is first listened or a menu is first set, then
+    /// kept for the life of the control; null before.
+    const std::shared_ptr<MouseListener>& mouseListener() const { return m_mouseListener; }
+    /// Present while `highlightOnTouch` is on.
+    const std::shared_ptr<ShowTouchGestureRecognizer>& showTouchGestureRecognizer() const { return m_showTouchGestureRecognizer; }
 
     bool resizeListener() const { return m_resizeListener; }
     bool touchstartListener() const { return m_touchstartListener; }
@@ -141,6 +151,7 @@ private:
     void sendMouseEvent(const char* event, int button, platform::Point point);
     void fire(const std::string& event, platform::Value attributes);
     void mouseListenerNeeded();
+    void removeShowTouchGestureRecognizer();
 
     bool m_longpressListener = false;
     bool m_mouseDownListener = false;
@@ -150,6 +161,8 @@ private:
     bool m_highlightOnTouch = false;
     std::string m_menu;
     std::shared_ptr<platform::LongPressGestureRecognizer> m_longpressRecognizer;
+    std::shared_ptr<MouseListener> m_mouseListener;
+    std::shared_ptr<ShowTouchGestureRecognizer> m_showTouchGestureRecognizer;
 };
 
 } // namespace morvix
