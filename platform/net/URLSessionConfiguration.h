@@ -1,0 +1,44 @@
+#pragma once
+// The settings a URL session applies to its tasks.
+
+#include "platform/net/HTTPHeaders.h"
+
+#include <optional>
+#include <string>
+
+namespace morvix::platform {
+
+/// What a URL session is made with: default, or background with an identifier, and the
+/// settings the session applies to every request of its tasks (the idle time-out, cookie
+/// handling and extra header fields a request does not set itself). Background sessions run
+/// in the process like any other; the identifier names them. Value type; any thread.
+class URLSessionConfiguration {
+public:
+    static URLSessionConfiguration defaultSessionConfiguration() { return URLSessionConfiguration(); }
+    static URLSessionConfiguration backgroundSessionConfiguration(std::string identifier);
+
+    /// Nothing for a default configuration.
+    const std::optional<std::string>& identifier() const { return m_identifier; }
+
+    /// Seconds without a byte moving before a task fails with "timed out"; 60 by default.
+    double timeoutIntervalForRequest() const { return m_timeoutIntervalForRequest; }
+    void setTimeoutIntervalForRequest(double seconds) { m_timeoutIntervalForRequest = seconds; }
+    /// Whether requests send and store cookies; on by default.
+    bool HTTPShouldSetCookies() const { return m_HTTPShouldSetCookies; }
+    void setHTTPShouldSetCookies(bool set) { m_HTTPShouldSetCookies = set; }
+    /// Header fields added to each request that lacks them; none by default.
+    const HTTPHeaders& HTTPAdditionalHeaders() const { return m_HTTPAdditionalHeaders; }
+    void setHTTPAdditionalHeaders(HTTPHeaders headers) { m_HTTPAdditionalHeaders = std::move(headers); }
+
+    bool operator==(const URLSessionConfiguration& other) const;
+
+private:
+    URLSessionConfiguration() = default;
+
+    std::optional<std::string> m_identifier;
+    double m_timeoutIntervalForRequest = 60;
+    bool m_HTTPShouldSetCookies = true;
+    HTTPHeaders m_HTTPAdditionalHeaders;
+};
+
+} // namespace morvix::platform
