@@ -330,7 +330,9 @@ void BasicObject::destroy()
         if (child)
             child->destroy();
     }
-    if (auto client = m_client.lock())
+    // A destroy that runs late (a Shell's, after its close animation) may find its id taken by a
+    // newer object of a reloaded session: only this very object's entry is removed.
+    if (auto client = m_client.lock(); client && client->objectById(m_objectId) == self)
         client->removeObjectById(m_objectId);
     if (auto parent = this->parent())
         parent->removeObject(*this);
