@@ -3,6 +3,7 @@
 #include "core/WidgetRegistry.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
+#include "widgets/foundation/Shell.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
 
 namespace morvix {
@@ -12,6 +13,7 @@ void registerWidgetTypes()
     auto& registry = WidgetRegistry::instance();
     // Widgets and native-access objects join here as their classes are written.
     registry.addHandler<Display>();
+    registry.addHandler<Shell>();
     registry.addHandler<Composite>();
 
     // Services.

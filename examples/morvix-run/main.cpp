@@ -26,6 +26,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
+#include "platform/ui/Animator.h"
 #include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
 #include "widgets/WidgetTypes.h"
@@ -37,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -438,6 +440,29 @@ bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time
     return platform::MainLoop::main().runUntil(done, remaining);
 }
 
+// Longest --png waits for the screen to settle, on the loop's clock.
+constexpr auto kSettleLimit = 2s;
+
+// What must be finished before --png draws, so that the picture shows the settled screen
+// rather than a moment of a transition. Each entry answers whether its work is done.
+std::vector<std::function<bool()>> settledChecks()
+{
+    return {
+        [] { return platform::Animator::shared().activeAnimations().empty(); },
+    };
+}
+
+// Turns the main loop until every check holds, for at most kSettleLimit and never past the
+// run's deadline; what is still moving then is drawn as it is.
+void waitUntilSettled(std::chrono::steady_clock::time_point deadline)
+{
+    auto checks = settledChecks();
+    auto settled = [&checks] {
+        return std::all_of(checks.begin(), checks.end(), [](const auto& check) { return check(); });
+    };
+    runUntil(settled, std::min(deadline, std::chrono::steady_clock::now() + kSettleLimit));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -495,6 +520,7 @@ int main(int argc, char** argv)
         watchdog->expectBackBy(std::chrono::steady_clock::now() + 10s + kGracePeriod);
 
     if (!options.png.empty() && !errors->failed) {
+        waitUntilSettled(deadline);
         platform::RenderOptions renderOptions;
         renderOptions.scale = device.screenScale;
         renderOptions.backdrop = platform::Color::white();
