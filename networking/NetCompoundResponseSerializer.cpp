@@ -1,5 +1,8 @@
 #include "networking/NetCompoundResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+#include "platform/foundation/KeyedArchiver.h"
+
 namespace morvix {
 
 std::shared_ptr<NetCompoundResponseSerializer> NetCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
@@ -8,6 +11,33 @@ std::shared_ptr<NetCompoundResponseSerializer> NetCompoundResponseSerializer::co
     auto compound = std::shared_ptr<NetCompoundResponseSerializer>(new NetCompoundResponseSerializer);
     compound->m_responseSerializers = std::move(serializers);
     return compound;
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetCompoundResponseSerializer>(NetHTTPResponseSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetCompoundResponseSerializer::compoundSerializerWithResponseSerializers({}); });
+
+} // namespace
+
+void NetCompoundResponseSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPResponseSerializer::encodeWithCoder(coder);
+    std::vector<std::shared_ptr<const platform::KeyedCoding>> members;
+    for (const auto& member : m_responseSerializers) {
+        if (auto serializer = std::dynamic_pointer_cast<const NetHTTPResponseSerializer>(member))
+            members.push_back(serializer);
+    }
+    coder.encodeObjectList(members, "responseSerializers");
+}
+
+void NetCompoundResponseSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPResponseSerializer::decodeWithCoder(coder);
+    auto members = coder.decodeObjectList<NetHTTPResponseSerializer>("responseSerializers");
+    if (!members)
+        return;
+    m_responseSerializers.assign(members->begin(), members->end());
 }
 
 std::shared_ptr<NetHTTPResponseSerializer> NetCompoundResponseSerializer::copy() const

@@ -19,6 +19,13 @@ public:
     /// Carries the same members.
     std::shared_ptr<NetHTTPResponseSerializer> copy() const override;
 
+    /// Archiving: the base class's keys and "responseSerializers", the members that are HTTP
+    /// response serializers (others cannot be archived and are left out).
+    static constexpr const char* kArchiveClassName = "NetCompoundResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     const Members& responseSerializers() const { return m_responseSerializers; }
 
     /// The winning member's error is reported with the caller's earlier error chained under it.

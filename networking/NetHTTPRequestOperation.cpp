@@ -1,6 +1,8 @@
 #include "networking/NetHTTPRequestOperation.h"
 
+#include "networking/NetArchiving.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
 
@@ -32,6 +34,32 @@ NetHTTPRequestOperation::NetHTTPRequestOperation(platform::URLRequest request)
 std::shared_ptr<NetURLConnectionOperation> NetHTTPRequestOperation::makeWithRequest(platform::URLRequest request) const
 {
     return create(std::move(request));
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetHTTPRequestOperation>(NetURLConnectionOperation::kArchiveClassName,
+    [](platform::KeyedUnarchiver& coder) {
+        auto request = coder.decodeObject<NetArchivedURLRequest>("request");
+        return request ? NetHTTPRequestOperation::create(request->request()) : nullptr;
+    });
+
+} // namespace
+
+void NetHTTPRequestOperation::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetURLConnectionOperation::encodeWithCoder(coder);
+    if (auto serializer = responseSerializer())
+        coder.encodeObject(*serializer, "responseSerializer");
+}
+
+void NetHTTPRequestOperation::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetURLConnectionOperation::decodeWithCoder(coder);
+    if (coder.error() || !coder.contains("responseSerializer"))
+        return;
+    if (auto serializer = coder.decodeObject<NetHTTPResponseSerializer>("responseSerializer"))
+        setResponseSerializer(std::move(serializer));
 }
 
 std::shared_ptr<NetURLConnectionOperation> NetHTTPRequestOperation::copy() const

@@ -82,6 +82,12 @@ public:
     /// The base class's copy, with a copy of the response serializer.
     std::shared_ptr<NetURLConnectionOperation> copy() const override;
 
+    /// Archiving: the base class's keys and "responseSerializer" (any HTTP response serializer).
+    static constexpr const char* kArchiveClassName = "NetHTTPRequestOperation";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
 protected:
     std::shared_ptr<NetURLConnectionOperation> makeWithRequest(platform::URLRequest request) const override;
     explicit NetHTTPRequestOperation(platform::URLRequest request);

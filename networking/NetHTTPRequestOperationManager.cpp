@@ -1,10 +1,12 @@
 #include "networking/NetHTTPRequestOperationManager.h"
 
+#include "networking/NetArchiving.h"
 #include "networking/NetHTTPRequestSerializer.h"
 #include "networking/NetJSONResponseSerializer.h"
 #include "networking/NetNetworkReachabilityManager.h"
 #include "networking/NetSecurityPolicy.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/net/OperationQueue.h"
 
 #include <cstdio>
@@ -45,6 +47,45 @@ NetHTTPRequestOperationManager::NetHTTPRequestOperationManager(std::optional<pla
 std::shared_ptr<NetHTTPRequestOperationManager> NetHTTPRequestOperationManager::makeWithBaseURL(std::optional<platform::Url> baseURL) const
 {
     return create(std::move(baseURL));
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetHTTPRequestOperationManager>("",
+    [](platform::KeyedUnarchiver& coder) -> std::shared_ptr<NetHTTPRequestOperationManager> {
+        if (!coder.contains("baseURL"))
+            return NetHTTPRequestOperationManager::create(std::nullopt);
+        auto text = coder.decodeString("baseURL");
+        auto url = text ? platform::Url::parse(*text) : std::nullopt;
+        if (!url) {
+            coder.fail(platform::kKeyedArchiveValueError, "\"baseURL\" holds no URL");
+            return nullptr;
+        }
+        return NetHTTPRequestOperationManager::create(std::move(url));
+    });
+
+} // namespace
+
+void NetHTTPRequestOperationManager::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    if (m_baseURL)
+        coder.encodeString(m_baseURL->absoluteString(), "baseURL");
+    if (m_requestSerializer)
+        coder.encodeObject(*m_requestSerializer, "requestSerializer");
+    if (m_responseSerializer)
+        coder.encodeObject(*m_responseSerializer, "responseSerializer");
+}
+
+void NetHTTPRequestOperationManager::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    if (coder.contains("requestSerializer")) {
+        if (auto serializer = coder.decodeObject<NetHTTPRequestSerializer>("requestSerializer"))
+            m_requestSerializer = std::move(serializer);
+    }
+    if (coder.contains("responseSerializer")) {
+        if (auto serializer = coder.decodeObject<NetHTTPResponseSerializer>("responseSerializer"))
+            m_responseSerializer = std::move(serializer);
+    }
 }
 
 std::shared_ptr<NetHTTPRequestOperationManager> NetHTTPRequestOperationManager::copy() const

@@ -2,6 +2,7 @@
 // What the HTTP operations of one service share, and the factory that makes them.
 
 #include "networking/NetHTTPRequestOperation.h"
+#include "platform/foundation/KeyedCoding.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/DispatchGroup.h"
 #include "platform/net/DispatchQueue.h"
@@ -45,7 +46,7 @@ class NetSecurityPolicy;
 ///
 /// Thread safety: the manager takes no lock. Configure it, then make operations from one
 /// thread at a time.
-class NetHTTPRequestOperationManager : public std::enable_shared_from_this<NetHTTPRequestOperationManager> {
+class NetHTTPRequestOperationManager : public std::enable_shared_from_this<NetHTTPRequestOperationManager>, public platform::KeyedCoding {
 public:
     using SuccessBlock = NetHTTPRequestOperation::SuccessBlock;
     /// Called with a null operation when no operation could be made.
@@ -65,6 +66,14 @@ public:
     /// A new manager with the same base URL and copies of both serializers; everything else
     /// has the defaults.
     virtual std::shared_ptr<NetHTTPRequestOperationManager> copy() const;
+
+    // Archiving: "baseURL" (when there is one), "requestSerializer" and "responseSerializer".
+    // Decoding makes a manager for the archived base URL, then replaces both serializers with
+    // the archived ones (any request or HTTP response serializer).
+    static constexpr const char* kArchiveClassName = "NetHTTPRequestOperationManager";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    virtual void decodeWithCoder(platform::KeyedUnarchiver& coder);
 
     const std::optional<platform::Url>& baseURL() const { return m_baseURL; }
     /// `NetHTTPRequestSerializer::serializer()` unless set.

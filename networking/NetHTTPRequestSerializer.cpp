@@ -1,11 +1,13 @@
 #include "networking/NetHTTPRequestSerializer.h"
 
+#include "networking/NetArchiving.h"
 #include "networking/NetMultipartBodyStream.h"
 #include "networking/NetQueryStringPair.h"
 #include "networking/NetStreamingMultipartFormData.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/net/DispatchQueue.h"
 #include "platform/net/FileOutputStream.h"
 #include "platform/net/Url.h"
@@ -147,6 +149,42 @@ NetHTTPRequestSerializer::NetHTTPRequestSerializer()
 std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestSerializer::makeEmpty() const
 {
     return serializer();
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetHTTPRequestSerializer>("",
+    [](platform::KeyedUnarchiver&) { return NetHTTPRequestSerializer::serializer(); });
+
+} // namespace
+
+void NetHTTPRequestSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    coder.encodeValue(platform::Value(m_headers), "mutableHTTPRequestHeaders");
+    coder.encodeInt64(static_cast<std::int64_t>(m_queryStringStyle), "queryStringSerializationStyle");
+}
+
+void NetHTTPRequestSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    auto headers = coder.decodeValue("mutableHTTPRequestHeaders");
+    auto style = coder.decodeInt64("queryStringSerializationStyle");
+    if (!headers || !style)
+        return;
+    if (!headers->is_object() || *style < 0) {
+        coder.fail(platform::kKeyedArchiveValueError, "the default headers or the query-string style are not of their kind");
+        return;
+    }
+    std::map<std::string, std::string> fields;
+    for (const auto& [name, value] : headers->items()) {
+        if (!value.is_string()) {
+            coder.fail(platform::kKeyedArchiveValueError, "\"mutableHTTPRequestHeaders\" holds a value that is not a text");
+            return;
+        }
+        fields[name] = value.get<std::string>();
+    }
+    m_headers = std::move(fields);
+    m_queryStringStyle = static_cast<unsigned long>(*style);
+    m_queryStringSerialization = nullptr;
 }
 
 std::shared_ptr<NetHTTPRequestSerializer> NetHTTPRequestSerializer::copy() const

@@ -2,6 +2,7 @@
 // Builds HTTP requests from a method, a URL string and parameters.
 
 #include "networking/NetURLRequestSerialization.h"
+#include "platform/foundation/KeyedCoding.h"
 #include "platform/net/StringEncoding.h"
 
 #include <functional>
@@ -29,7 +30,7 @@ class NetMultipartFormData;
 ///     // http://h/search?q=a%20b
 ///
 /// Configure a serializer, then use it from one thread at a time.
-class NetHTTPRequestSerializer : public NetURLRequestSerialization {
+class NetHTTPRequestSerializer : public NetURLRequestSerialization, public platform::KeyedCoding {
 public:
     /// Answers the query string for a request and its parameters, or nothing with an error.
     using QueryStringSerialization = std::function<std::optional<std::string>(const platform::URLRequest& request,
@@ -44,6 +45,16 @@ public:
     /// query-string style and callback. The string encoding, the URI-encoding methods and the
     /// request settings are not carried.
     virtual std::shared_ptr<NetHTTPRequestSerializer> copy() const;
+
+    // Archiving: the default header fields ("mutableHTTPRequestHeaders") and the query-string
+    // style ("queryStringSerializationStyle"); decoding starts from a serializer with the
+    // defaults. What copying leaves out is not archived either.
+    static constexpr const char* kArchiveClassName = "NetHTTPRequestSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    /// Reads what `encodeWithCoder` wrote into this serializer; a refused value sets the
+    /// unarchiver's error (the serializer is then not handed out).
+    virtual void decodeWithCoder(platform::KeyedUnarchiver& coder);
 
     /// The encoding of a form body; UTF-8 (4) unless set.
     platform::StringEncoding stringEncoding() const { return m_stringEncoding; }

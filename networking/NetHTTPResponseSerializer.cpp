@@ -1,5 +1,7 @@
 #include "networking/NetHTTPResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Format.h"
 #include "platform/net/HTTPURLResponse.h"
 
@@ -31,6 +33,52 @@ NetHTTPResponseSerializer::NetHTTPResponseSerializer()
     for (int code = 200; code < 300; ++code)
         codes.insert(code);
     m_acceptableStatusCodes = std::move(codes);
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetHTTPResponseSerializer>("",
+    [](platform::KeyedUnarchiver&) { return NetHTTPResponseSerializer::serializer(); });
+
+} // namespace
+
+void NetHTTPResponseSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    if (m_acceptableStatusCodes)
+        coder.encodeValue(platform::Value(*m_acceptableStatusCodes), "acceptableStatusCodes");
+    if (m_acceptableContentTypes)
+        coder.encodeValue(platform::Value(*m_acceptableContentTypes), "acceptableContentTypes");
+}
+
+void NetHTTPResponseSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    std::optional<std::set<int>> codes;
+    std::optional<std::set<std::string>> types;
+    auto refuse = [&](const char* key) { coder.fail(platform::kKeyedArchiveValueError, std::string("\"") + key + "\" is not a set of its kind"); };
+    if (coder.contains("acceptableStatusCodes")) {
+        auto list = coder.decodeValue("acceptableStatusCodes");
+        if (!list || !list->is_array())
+            return refuse("acceptableStatusCodes");
+        codes.emplace();
+        for (const auto& code : *list) {
+            if (!code.is_number_integer() || code.get<std::int64_t>() < 0 || code.get<std::int64_t>() > 999)
+                return refuse("acceptableStatusCodes");
+            codes->insert(code.get<int>());
+        }
+    }
+    if (coder.contains("acceptableContentTypes")) {
+        auto list = coder.decodeValue("acceptableContentTypes");
+        if (!list || !list->is_array())
+            return refuse("acceptableContentTypes");
+        types.emplace();
+        for (const auto& type : *list) {
+            if (!type.is_string())
+                return refuse("acceptableContentTypes");
+            types->insert(type.get<std::string>());
+        }
+    }
+    m_acceptableStatusCodes = std::move(codes);
+    m_acceptableContentTypes = std::move(types);
 }
 
 std::shared_ptr<NetHTTPResponseSerializer> NetHTTPResponseSerializer::copy() const

@@ -2,6 +2,7 @@
 // The base response serializer: status and content-type validation.
 
 #include "networking/NetURLResponseSerialization.h"
+#include "platform/foundation/KeyedCoding.h"
 
 #include <memory>
 #include <optional>
@@ -16,7 +17,7 @@ namespace morvix {
 ///
 /// Configure a serializer before handing it to operations: it is then called concurrently on
 /// the processing queue and must not change. Any thread.
-class NetHTTPResponseSerializer : public NetURLResponseSerialization {
+class NetHTTPResponseSerializer : public NetURLResponseSerialization, public platform::KeyedCoding {
 public:
     /// A serializer with the defaults: UTF-8, status codes 200 to 299, any content type.
     static std::shared_ptr<NetHTTPResponseSerializer> serializer();
@@ -25,6 +26,15 @@ public:
     /// A new serializer of the same class. The base copies the two validation sets; each
     /// subclass says what its copy carries.
     virtual std::shared_ptr<NetHTTPResponseSerializer> copy() const;
+
+    // Archiving: "acceptableStatusCodes" and "acceptableContentTypes" (each left out when any
+    // value is acceptable); decoding starts from a serializer with the class's defaults.
+    static constexpr const char* kArchiveClassName = "NetHTTPResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    /// Reads what `encodeWithCoder` wrote into this serializer; a refused value sets the
+    /// unarchiver's error (the serializer is then not handed out).
+    virtual void decodeWithCoder(platform::KeyedUnarchiver& coder);
 
     /// The text encoding (an IANA character-set name) used where the response names none.
     const std::string& stringEncoding() const { return m_stringEncoding; }

@@ -1,5 +1,7 @@
 #include "networking/NetImageResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageDecoder.h"
 #include "platform/net/URLResponse.h"
@@ -7,6 +9,7 @@
 #include <cairo.h>
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <span>
 
@@ -112,6 +115,36 @@ NetImageResponseSerializer::NetImageResponseSerializer()
 {
     setAcceptableContentTypes(std::set<std::string> { "image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico",
         "image/x-icon", "image/bmp", "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap" });
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetImageResponseSerializer>(NetHTTPResponseSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetImageResponseSerializer::serializer(); });
+
+} // namespace
+
+void NetImageResponseSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPResponseSerializer::encodeWithCoder(coder);
+    coder.encodeDouble(m_imageScale, "imageScale");
+    coder.encodeBool(m_automaticallyInflatesResponseImage, "automaticallyInflatesResponseImage");
+}
+
+void NetImageResponseSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPResponseSerializer::decodeWithCoder(coder);
+    auto scale = coder.decodeDouble("imageScale");
+    auto inflates = coder.decodeBool("automaticallyInflatesResponseImage");
+    if (!scale || !inflates)
+        return;
+    // Images are sized by dividing by the scale.
+    if (!std::isfinite(*scale) || *scale <= 0) {
+        coder.fail(platform::kKeyedArchiveValueError, "\"imageScale\" is not a positive number");
+        return;
+    }
+    m_imageScale = *scale;
+    m_automaticallyInflatesResponseImage = *inflates;
 }
 
 std::shared_ptr<NetHTTPResponseSerializer> NetImageResponseSerializer::copy() const

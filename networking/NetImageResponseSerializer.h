@@ -34,6 +34,13 @@ public:
     /// Carries `imageScale` and `automaticallyInflatesResponseImage`.
     std::shared_ptr<NetHTTPResponseSerializer> copy() const override;
 
+    /// Archiving: the base class's keys, "imageScale" (a positive finite number) and
+    /// "automaticallyInflatesResponseImage".
+    static constexpr const char* kArchiveClassName = "NetImageResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     double imageScale() const { return m_imageScale; }
     void setImageScale(double scale) { m_imageScale = scale; }
     bool automaticallyInflatesResponseImage() const { return m_automaticallyInflatesResponseImage; }

@@ -1,6 +1,8 @@
 #include "networking/NetJSONRequestSerializer.h"
 
+#include "networking/NetArchiving.h"
 #include "networking/NetRequestBodyWriting.h"
+#include "platform/foundation/KeyedArchiver.h"
 
 namespace morvix {
 
@@ -9,6 +11,26 @@ std::shared_ptr<NetJSONRequestSerializer> NetJSONRequestSerializer::serializerWi
     std::shared_ptr<NetJSONRequestSerializer> serializer(new NetJSONRequestSerializer());
     serializer->m_writingOptions = options;
     return serializer;
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetJSONRequestSerializer>(NetHTTPRequestSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetJSONRequestSerializer::serializer(); });
+
+} // namespace
+
+void NetJSONRequestSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPRequestSerializer::encodeWithCoder(coder);
+    coder.encodeInt64(static_cast<std::int64_t>(m_writingOptions), "writingOptions");
+}
+
+void NetJSONRequestSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPRequestSerializer::decodeWithCoder(coder);
+    if (auto options = NetDecodeUnsigned(coder, "writingOptions"))
+        m_writingOptions = *options;
 }
 
 std::shared_ptr<NetHTTPRequestSerializer> NetJSONRequestSerializer::makeEmpty() const

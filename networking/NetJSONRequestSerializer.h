@@ -26,6 +26,12 @@ public:
     /// The base class's copy, plus the writing options.
     std::shared_ptr<NetHTTPRequestSerializer> copy() const override;
 
+    /// Archiving: the base class's keys and "writingOptions".
+    static constexpr const char* kArchiveClassName = "NetJSONRequestSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     std::optional<platform::URLRequest> requestBySerializingRequest(const platform::URLRequest& request,
         const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const override;
 

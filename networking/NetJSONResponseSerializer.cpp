@@ -1,5 +1,7 @@
 #include "networking/NetJSONResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Format.h"
 #include "platform/net/URLResponse.h"
 
@@ -15,6 +17,31 @@ std::shared_ptr<NetJSONResponseSerializer> NetJSONResponseSerializer::serializer
 NetJSONResponseSerializer::NetJSONResponseSerializer()
 {
     setAcceptableContentTypes(std::set<std::string> { "application/json", "text/json", "text/javascript" });
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetJSONResponseSerializer>(NetHTTPResponseSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetJSONResponseSerializer::serializer(); });
+
+} // namespace
+
+void NetJSONResponseSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPResponseSerializer::encodeWithCoder(coder);
+    coder.encodeInt64(static_cast<std::int64_t>(m_readingOptions), "readingOptions");
+    coder.encodeBool(m_removesKeysWithNullValues, "removesKeysWithNullValues");
+}
+
+void NetJSONResponseSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPResponseSerializer::decodeWithCoder(coder);
+    auto options = NetDecodeUnsigned(coder, "readingOptions");
+    auto removes = coder.decodeBool("removesKeysWithNullValues");
+    if (!options || !removes)
+        return;
+    m_readingOptions = *options;
+    m_removesKeysWithNullValues = *removes;
 }
 
 std::shared_ptr<NetHTTPResponseSerializer> NetJSONResponseSerializer::copy() const

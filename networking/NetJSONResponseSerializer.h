@@ -22,6 +22,12 @@ public:
     /// defaults.
     std::shared_ptr<NetHTTPResponseSerializer> copy() const override;
 
+    /// Archiving: the base class's keys, "readingOptions" and "removesKeysWithNullValues".
+    static constexpr const char* kArchiveClassName = "NetJSONResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     unsigned long readingOptions() const { return m_readingOptions; }
     void setReadingOptions(unsigned long options) { m_readingOptions = options; }
     /// When set, map entries whose value is null are removed from the result, at every depth.

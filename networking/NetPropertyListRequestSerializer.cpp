@@ -1,6 +1,8 @@
 #include "networking/NetPropertyListRequestSerializer.h"
 
+#include "networking/NetArchiving.h"
 #include "networking/NetRequestBodyWriting.h"
+#include "platform/foundation/KeyedArchiver.h"
 
 #include <plist/plist.h>
 
@@ -90,6 +92,31 @@ std::shared_ptr<NetPropertyListRequestSerializer> NetPropertyListRequestSerializ
     serializer->m_format = format;
     serializer->m_writeOptions = writeOptions;
     return serializer;
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetPropertyListRequestSerializer>(
+    NetHTTPRequestSerializer::kArchiveClassName, [](platform::KeyedUnarchiver&) { return NetPropertyListRequestSerializer::serializer(); });
+
+} // namespace
+
+void NetPropertyListRequestSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPRequestSerializer::encodeWithCoder(coder);
+    coder.encodeInt64(static_cast<std::int64_t>(m_format), "format");
+    coder.encodeInt64(static_cast<std::int64_t>(m_writeOptions), "writeOptions");
+}
+
+void NetPropertyListRequestSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPRequestSerializer::decodeWithCoder(coder);
+    auto format = NetDecodePropertyListFormat(coder, "format");
+    auto options = NetDecodeUnsigned(coder, "writeOptions");
+    if (!format || !options)
+        return;
+    m_format = *format;
+    m_writeOptions = *options;
 }
 
 std::shared_ptr<NetHTTPRequestSerializer> NetPropertyListRequestSerializer::makeEmpty() const

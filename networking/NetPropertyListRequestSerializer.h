@@ -28,6 +28,12 @@ public:
     /// The base class's copy, plus the format and the write options.
     std::shared_ptr<NetHTTPRequestSerializer> copy() const override;
 
+    /// Archiving: the base class's keys, "format" and "writeOptions".
+    static constexpr const char* kArchiveClassName = "NetPropertyListRequestSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     std::optional<platform::URLRequest> requestBySerializingRequest(const platform::URLRequest& request,
         const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const override;
 

@@ -1,5 +1,8 @@
 #include "networking/NetPropertyListResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+#include "platform/foundation/KeyedArchiver.h"
+
 namespace morvix {
 
 std::shared_ptr<NetPropertyListResponseSerializer> NetPropertyListResponseSerializer::serializerWithFormat(
@@ -14,6 +17,31 @@ std::shared_ptr<NetPropertyListResponseSerializer> NetPropertyListResponseSerial
 NetPropertyListResponseSerializer::NetPropertyListResponseSerializer()
 {
     setAcceptableContentTypes(std::set<std::string> { "application/x-plist" });
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetPropertyListResponseSerializer>(NetHTTPResponseSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetPropertyListResponseSerializer::serializer(); });
+
+} // namespace
+
+void NetPropertyListResponseSerializer::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetHTTPResponseSerializer::encodeWithCoder(coder);
+    coder.encodeInt64(static_cast<std::int64_t>(m_format), "format");
+    coder.encodeInt64(static_cast<std::int64_t>(m_readOptions), "readOptions");
+}
+
+void NetPropertyListResponseSerializer::decodeWithCoder(platform::KeyedUnarchiver& coder)
+{
+    NetHTTPResponseSerializer::decodeWithCoder(coder);
+    auto format = NetDecodePropertyListFormat(coder, "format");
+    auto options = NetDecodeUnsigned(coder, "readOptions");
+    if (!format || !options)
+        return;
+    m_format = *format;
+    m_readOptions = *options;
 }
 
 std::shared_ptr<NetHTTPResponseSerializer> NetPropertyListResponseSerializer::copy() const

@@ -21,6 +21,12 @@ public:
     /// Carries `format` and `readOptions`; the validation sets are the defaults.
     std::shared_ptr<NetHTTPResponseSerializer> copy() const override;
 
+    /// Archiving: the base class's keys, "format" and "readOptions".
+    static constexpr const char* kArchiveClassName = "NetPropertyListResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    void decodeWithCoder(platform::KeyedUnarchiver& coder) override;
+
     /// Kept for callers; reading accepts every supported format.
     NetPropertyListFormat format() const { return m_format; }
     void setFormat(NetPropertyListFormat format) { m_format = format; }

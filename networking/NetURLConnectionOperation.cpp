@@ -1,6 +1,8 @@
 #include "networking/NetURLConnectionOperation.h"
 
+#include "networking/NetArchiving.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/AuthenticationChallenge.h"
@@ -794,6 +796,64 @@ void NetURLConnectionOperation::connectionDidFailWithError(URLConnection&, const
         m_connection.reset();
     }
     finish();
+}
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetURLConnectionOperation>("", [](KeyedUnarchiver& coder) {
+    auto request = coder.decodeObject<NetArchivedURLRequest>("request");
+    return request ? NetURLConnectionOperation::create(request->request()) : nullptr;
+});
+
+} // namespace
+
+void NetURLConnectionOperation::encodeWithCoder(KeyedArchiver& coder) const
+{
+    // Encoding stops the transfer, as the archive describes an operation at rest.
+    const_cast<NetURLConnectionOperation*>(this)->pause();
+    std::lock_guard guard(m_lock);
+    coder.encodeObject(NetArchivedURLRequest(m_request), "request");
+    auto current = state();
+    bool atRest = current == NetOperationState::Executing || current == NetOperationState::Paused;
+    coder.encodeInt64(static_cast<std::int64_t>(atRest ? NetOperationState::Ready : current), "state");
+    if (auto http = std::dynamic_pointer_cast<const HTTPURLResponse>(m_response))
+        coder.encodeObject(NetArchivedHTTPURLResponse(http), "response");
+    if (m_error)
+        coder.encodeError(*m_error, "error");
+    if (m_responseData)
+        coder.encodeData(*m_responseData, "responseData");
+    coder.encodeInt64(m_totalBytesRead.load(), "totalBytesRead");
+}
+
+void NetURLConnectionOperation::decodeWithCoder(KeyedUnarchiver& coder)
+{
+    auto decodedState = coder.decodeInt64("state");
+    auto bytesRead = coder.decodeInt64("totalBytesRead");
+    std::shared_ptr<NetArchivedHTTPURLResponse> decodedResponse;
+    std::optional<Error> decodedError;
+    std::optional<std::string> decodedData;
+    if (coder.contains("response"))
+        decodedResponse = coder.decodeObject<NetArchivedHTTPURLResponse>("response");
+    if (coder.contains("error"))
+        decodedError = coder.decodeError("error");
+    if (coder.contains("responseData"))
+        decodedData = coder.decodeData("responseData");
+    if (coder.error())
+        return;
+    auto archived = static_cast<NetOperationState>(*decodedState);
+    bool known = archived == NetOperationState::Paused || archived == NetOperationState::Ready
+        || archived == NetOperationState::Executing || archived == NetOperationState::Finished;
+    if (!known || *bytesRead < 0) {
+        coder.fail(kKeyedArchiveValueError, "the operation's state or byte count is out of range");
+        return;
+    }
+    std::lock_guard guard(m_lock);
+    if (decodedResponse)
+        m_response = decodedResponse->response();
+    m_error = std::move(decodedError);
+    m_responseData = std::move(decodedData);
+    m_totalBytesRead = *bytesRead;
+    setState(archived == NetOperationState::Executing ? NetOperationState::Ready : archived);
 }
 
 std::shared_ptr<NetURLConnectionOperation> NetURLConnectionOperation::makeWithRequest(URLRequest request) const

@@ -3,6 +3,7 @@
 
 #include "networking/NetSecurityPolicy.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/KeyedCoding.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/DispatchGroup.h"
 #include "platform/net/DispatchQueue.h"
@@ -85,7 +86,7 @@ enum class NetOperationState : long {
 ///
 /// Thread safety: every public method may be called from any thread; the state, results and
 /// settings are guarded by the operation's recursive lock.
-class NetURLConnectionOperation : public platform::Operation, public platform::URLConnectionDelegate {
+class NetURLConnectionOperation : public platform::Operation, public platform::URLConnectionDelegate, public platform::KeyedCoding {
 public:
     using ProgressBlock = std::function<void(std::int64_t, std::int64_t, std::int64_t)>;
     using AuthenticationChallengeBlock = std::function<void(platform::URLConnection&, const platform::AuthenticationChallenge&)>;
@@ -121,6 +122,21 @@ public:
     /// response), completion queue and group. The output stream, credential, security policy,
     /// completion block, state and results are not copied.
     virtual std::shared_ptr<NetURLConnectionOperation> copy() const;
+
+    // Archiving. Encoding pauses the operation first (a running transfer stops), then writes
+    // "request", "state" (executing and paused as ready, 1), "response", "error",
+    // "responseData" (each only when there is one) and "totalBytesRead". Decoding makes an
+    // operation of the archived class for the archived request and applies the rest through the
+    // state rules: a paused state takes effect; an executing one is read as ready, since no
+    // transfer stands behind it and such an operation would never finish; a finished one cannot
+    // follow ready, so the operation is ready with the archived results. A state outside the
+    // four, or a negative byte count, refuses the archive.
+    static constexpr const char* kArchiveClassName = "NetURLConnectionOperation";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    /// Reads what `encodeWithCoder` wrote (but the request, which the operation was made for)
+    /// into this new operation; a refused value sets the unarchiver's error.
+    virtual void decodeWithCoder(platform::KeyedUnarchiver& coder);
 
     // Life cycle.
     void start() override;

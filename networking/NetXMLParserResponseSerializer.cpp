@@ -1,5 +1,7 @@
 #include "networking/NetXMLParserResponseSerializer.h"
 
+#include "networking/NetArchiving.h"
+
 namespace morvix {
 
 std::shared_ptr<NetXMLParserResponseSerializer> NetXMLParserResponseSerializer::serializer()
@@ -11,6 +13,13 @@ NetXMLParserResponseSerializer::NetXMLParserResponseSerializer()
 {
     setAcceptableContentTypes(std::set<std::string> { "application/xml", "text/xml" });
 }
+
+namespace {
+
+[[maybe_unused]] const bool kArchivable = NetRegisterArchiveClass<NetXMLParserResponseSerializer>(NetHTTPResponseSerializer::kArchiveClassName,
+    [](platform::KeyedUnarchiver&) { return NetXMLParserResponseSerializer::serializer(); });
+
+} // namespace
 
 std::shared_ptr<NetHTTPResponseSerializer> NetXMLParserResponseSerializer::copy() const
 {

@@ -16,6 +16,10 @@ public:
     /// Copies the two validation sets, as the base does.
     std::shared_ptr<NetHTTPResponseSerializer> copy() const override;
 
+    /// Archiving: the base class's keys.
+    static constexpr const char* kArchiveClassName = "NetXMLParserResponseSerializer";
+    std::string archiveClassName() const override { return kArchiveClassName; }
+
     std::any responseObjectForResponse(const std::shared_ptr<const platform::URLResponse>& response,
         const std::string* data, std::optional<platform::Error>* error) const override;
 

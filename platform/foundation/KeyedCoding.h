@@ -6,6 +6,7 @@
 namespace morvix::platform {
 
 class KeyedArchiver;
+class KeyedUnarchiver;
 
 /// An object that writes itself into a keyed archive (KeyedArchiver) under the class name it
 /// gives. Reading it back is the business of the decoder registered for that name with
