@@ -2,26 +2,15 @@
 
 #include "widgets/foundation/Shell.h"
 
-#include "core/JSBinding.h"
 #include "core/LogEntry.h"
-#include "core/Message.h"
-#include "core/MessageOperation.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/Notification.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
-#include "tests/core/JSTestSupport.h"
-#include "widgets/WidgetTypes.h"
+#include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/foundation/ShadeView.h"
 
 #include <gtest/gtest.h>
@@ -38,31 +27,8 @@ using platform::Value;
 
 // A session whose script creates the Display "w1" first. The script binding switches the
 // application frame on; `frameOff()` switches it off again, as a server session has it.
-class ShellSessionTest : public ::testing::Test {
+class ShellSessionTest : public testing::ScriptSessionFixture {
 protected:
-    void SetUp() override
-    {
-        platform::NotificationCenter::resetDefaultForTesting();
-        registerWidgetTypes();
-        folder.write("node_modules/morvix/index.js", R"(
-            var morvix = window.morvix;
-            morvix.version = "1.0.0";
-            morvix.trigger = function () {};
-            morvix._notify = function () {};
-            window.document = {createElement: function () { return {}; }, head: {appendChild: function () {}}};
-            module.exports = morvix;)");
-        for (const char* name : { Message::kSendNotification, Message::kScheduleNotification, Message::kStoreNotification })
-            tokens.push_back(platform::NotificationCenter::defaultCenter()->addObserver(name, nullptr,
-                [this](const platform::Notification& posted) { record(posted); }));
-    }
-    void TearDown() override
-    {
-        client.reset();
-        harness.runUntilIdle();
-        tokens.clear();
-        WidgetRegistry::instance().resetForTesting();
-    }
-
     void start(const std::string& main = {})
     {
         folder.write("index.js", "var client = window.morvix._client;\nclient.create('w1', 'zub.widgets.Display', {});\n" + main);
@@ -76,23 +42,16 @@ protected:
         ASSERT_NE(object("w1"), nullptr);
     }
     void frameOff() { client->setMorvixUIActive(false); }
-    void run(const std::string& script)
-    {
-        std::dynamic_pointer_cast<JSBinding>(client->bindings().at(0))->execute("var client = window.morvix._client;\n" + script);
-        harness.runUntilIdle();
-    }
-    std::shared_ptr<RemoteObject> object(const std::string& id) { return client->objectRegistry()->objectById(id); }
     std::shared_ptr<Shell> shell(const std::string& id) { return std::dynamic_pointer_cast<Shell>(object(id)); }
     std::shared_ptr<platform::View> screen() { return client->view(); }
     // The operations sent, stored or scheduled for `id` since the last call, in their wire form.
-    std::vector<std::string> sent(const std::string& id)
+    std::vector<std::string> sentFor(const std::string& id)
     {
         std::vector<std::string> operations;
-        for (const auto& operation : wire) {
+        for (const auto& operation : sent()) {
             if (operation.at(1) == id)
                 operations.push_back(operation.dump());
         }
-        wire.clear();
         return operations;
     }
     std::vector<platform::ViewAnimationInfo> animationsOf(const std::shared_ptr<platform::View>& view)
@@ -111,30 +70,6 @@ protected:
         auto directory = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
         std::filesystem::create_directories(directory);
         return directory;
-    }
-
-    platform::UITestHarness harness;
-    testing::ScriptFolder folder;
-    class Delegate final : public MorvixClientDelegate {
-    public:
-        std::string serverURL() override { return url; }
-        void clientDidBecomeReady(MorvixClient&) override { }
-        std::string url;
-    };
-    std::shared_ptr<Delegate> delegate = std::make_shared<Delegate>();
-    std::shared_ptr<MorvixClient> client;
-    std::vector<Value> wire;
-    std::vector<platform::ObserverToken> tokens;
-
-private:
-    void record(const platform::Notification& posted)
-    {
-        auto message = std::any_cast<std::shared_ptr<Message>>(&posted.object);
-        auto notification = message ? std::dynamic_pointer_cast<Notification>(*message) : nullptr;
-        if (!notification)
-            return;
-        for (const auto& operation : notification->getMessageOperations())
-            wire.push_back(operation->toOperationArray(notification->getTarget()));
     }
 };
 
@@ -193,12 +128,12 @@ TEST_F(ShellSessionTest, StylesMakeShadeBorderTitleAndOneCloseButtonThatOnlyRepo
     EXPECT_EQ(dialog->view()->alpha(), 1);
 
     // The close button reports only while "Close" is listened, and closes nothing.
-    wire.clear();
+    sent();
     harness.touches().tapView(*dialog->closeButton(), { 15, 15 });
-    EXPECT_TRUE(sent("w2").empty());
+    EXPECT_TRUE(sentFor("w2").empty());
     run("client.listen('w2', 'Close', true);");
     harness.touches().tapView(*dialog->closeButton(), { 15, 15 });
-    EXPECT_EQ(sent("w2"), (std::vector<std::string> { R"(["notify","w2","Close",{}])" }));
+    EXPECT_EQ(sentFor("w2"), (std::vector<std::string> { R"(["notify","w2","Close",{}])" }));
     EXPECT_FALSE(dialog->isDisposed());
     EXPECT_EQ(dialog->view()->superview(), screen());
 }
@@ -212,14 +147,14 @@ TEST_F(ShellSessionTest, RotatedFullscreenShellSchedulesBoundsThenSendsResize)
         client.create('w3', 'zub.widgets.Shell', {mode: 'sideways', bounds: [20, 100, 280, 100], visibility: true});)");
     harness.advance(0.35);
     EXPECT_EQ(shell("w3")->getWithMethod("mode"), Value("normal"));
-    wire.clear();
+    sent();
     harness.rotate();
-    EXPECT_EQ(sent("w2"), (std::vector<std::string> { R"(["set","w2",{"bounds":[0,0,568,320]}])",
+    EXPECT_EQ(sentFor("w2"), (std::vector<std::string> { R"(["set","w2",{"bounds":[0,0,568,320]}])",
                               R"(["notify","w2","Resize",{"bounds":[0,0,568,320]}])" }));
     EXPECT_EQ(shell("w2")->view()->frame(), Rect(0, 0, 568, 320));
     EXPECT_EQ(shell("w2")->shade()->frame(), Rect(0, 0, 568, 320));
     harness.rotate();
-    EXPECT_TRUE(sent("w3").empty());
+    EXPECT_TRUE(sentFor("w3").empty());
 }
 
 TEST_F(ShellSessionTest, BoundsHeldBackWhileOpeningAndViewKeptUntilClosed)
@@ -254,6 +189,22 @@ TEST_F(ShellSessionTest, BoundsHeldBackWhileOpeningAndViewKeptUntilClosed)
     EXPECT_TRUE(window->isDisposed());
     EXPECT_EQ(object("w2"), nullptr);
     EXPECT_TRUE(std::dynamic_pointer_cast<BasicObject>(object("w1"))->objects().empty());
+
+    // Destroyed while opening: the end of the opening neither replays held-back bounds nor ends
+    // the close.
+    run("client.create('w3', 'zub.widgets.Shell', {style: ['APPLICATION_MODAL'], bounds: [20, 100, 280, 200], visibility: true});");
+    auto closing = shell("w3");
+    harness.advance(0.05);
+    run("client.set('w3', {bounds: [0, 0, 50, 50]});");
+    harness.advance(0.05);
+    run("client.destroy('w3');");
+    harness.advance(0.2);
+    EXPECT_TRUE(closing->isAnimating());
+    EXPECT_EQ(closing->view()->frame(), Rect(20, 100, 280, 200));
+    EXPECT_FALSE(closing->isDisposed());
+    harness.advance(0.1);
+    EXPECT_TRUE(closing->isDisposed());
+    EXPECT_EQ(closing->view()->superview(), nullptr);
 }
 
 TEST_F(ShellSessionTest, ReloadDuringTheCloseKeepsTheNewObjectOfTheSameId)
