@@ -15,6 +15,7 @@
 #include "platform/net/ServerTrust.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLError.h"
+#include "platform/ui/Application.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -123,8 +124,33 @@ NetURLConnectionOperation::NetURLConnectionOperation(URLRequest request)
 
 NetURLConnectionOperation::~NetURLConnectionOperation()
 {
+    if (m_backgroundTaskCleanup)
+        m_backgroundTaskCleanup();
     if (m_outputStream)
         m_outputStream->close();
+}
+
+void NetURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler)
+{
+    std::lock_guard guard(m_lock);
+    if (m_backgroundTaskCleanup)
+        return;
+    using Identifier = Application::BackgroundTaskIdentifier;
+    auto identifier = std::make_shared<std::atomic<Identifier>>(Application::kInvalidBackgroundTask);
+    auto cleanup = [identifier] {
+        auto open = identifier->exchange(Application::kInvalidBackgroundTask);
+        if (open != Application::kInvalidBackgroundTask)
+            Application::shared().endBackgroundTask(open);
+    };
+    m_backgroundTaskCleanup = cleanup;
+    std::weak_ptr<NetURLConnectionOperation> weak = strongSelf();
+    *identifier = Application::shared().beginBackgroundTask([weak, handler = std::move(handler), cleanup] {
+        if (handler)
+            handler();
+        if (auto self = weak.lock())
+            self->cancel();
+        cleanup();
+    });
 }
 
 NetworkThread& NetURLConnectionOperation::networkRequestThread()

@@ -123,6 +123,12 @@ public:
     /// completion block, state and results are not copied.
     virtual std::shared_ptr<NetURLConnectionOperation> copy() const;
 
+    /// Opens an application background task (platform::Application) for as long as this
+    /// operation lives: destroying the operation ends it. When the task expires, `handler` (may
+    /// be null) runs, then the operation, if it still exists, is cancelled and the task ended.
+    /// Only the first call has an effect.
+    void setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+
     // Archiving. Encoding pauses the operation first (a running transfer stops), then writes
     // "request", "state" (executing and paused as ready, 1), "response", "error",
     // "responseData" (each only when there is one) and "totalBytesRead". Decoding makes an
@@ -289,6 +295,8 @@ private:
     std::uint64_t m_run = 0;
     // Guarded by the lock: a start notification was posted and its finish was not yet.
     bool m_startAnnounced = false;
+    // Guarded by the lock: ends the background task, once; set by the first request for one.
+    std::function<void()> m_backgroundTaskCleanup;
 };
 
 } // namespace morvix

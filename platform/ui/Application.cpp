@@ -8,8 +8,28 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <mutex>
 
 namespace morvix::platform {
+
+namespace {
+
+// The open background tasks. Never destroyed: an operation released while the process exits
+// may still end its task.
+struct BackgroundTasks {
+    std::mutex mutex; // guards the members below
+    std::map<Application::BackgroundTaskIdentifier, std::function<void()>> open;
+    Application::BackgroundTaskIdentifier next = Application::kInvalidBackgroundTask;
+};
+
+BackgroundTasks& backgroundTasks()
+{
+    static auto* tasks = new BackgroundTasks();
+    return *tasks;
+}
+
+} // namespace
 
 Application& Application::shared()
 {
@@ -73,8 +93,63 @@ void Application::forEachViewController(const std::function<void(ViewController&
         walk(window->rootViewController());
 }
 
+Application::BackgroundTaskIdentifier Application::beginBackgroundTask(std::function<void()> expirationHandler)
+{
+    auto& tasks = backgroundTasks();
+    std::lock_guard lock(tasks.mutex);
+    if (++tasks.next == kInvalidBackgroundTask)
+        ++tasks.next;
+    tasks.open[tasks.next] = std::move(expirationHandler);
+    return tasks.next;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier)
+{
+    std::function<void()> handler;
+    auto& tasks = backgroundTasks();
+    {
+        std::lock_guard lock(tasks.mutex);
+        auto found = tasks.open.find(identifier);
+        if (found == tasks.open.end())
+            return;
+        handler = std::move(found->second);
+        tasks.open.erase(found);
+    }
+    // The handler (and what it holds) is released here, outside the lock.
+}
+
+std::vector<Application::BackgroundTaskIdentifier> Application::openBackgroundTasks() const
+{
+    auto& tasks = backgroundTasks();
+    std::lock_guard lock(tasks.mutex);
+    std::vector<BackgroundTaskIdentifier> identifiers;
+    for (const auto& entry : tasks.open)
+        identifiers.push_back(entry.first);
+    return identifiers;
+}
+
+void Application::expireBackgroundTasks()
+{
+    std::vector<std::function<void()>> handlers;
+    auto& tasks = backgroundTasks();
+    {
+        std::lock_guard lock(tasks.mutex);
+        for (const auto& entry : tasks.open)
+            handlers.push_back(entry.second);
+    }
+    for (const auto& handler : handlers) {
+        if (handler)
+            handler();
+    }
+}
+
 void Application::resetForTesting()
 {
+    std::map<BackgroundTaskIdentifier, std::function<void()>> forgotten;
+    {
+        std::lock_guard lock(backgroundTasks().mutex);
+        forgotten.swap(backgroundTasks().open);
+    }
     m_windows.clear();
     m_keyWindow.reset();
     m_statusBarFrame = Rect(0, 0, 320, 20);

@@ -17,9 +17,13 @@ enum class InterfaceOrientation { Unknown = 0, Portrait = 1, PortraitUpsideDown 
 /// The process's application object: the windows and the key window, the status bar's frame,
 /// orientation and visibility, the alerts and action sheets being shown, the network activity
 /// indicator, and the recorded calls of facilities the headless device does not have (system
-/// sounds). Main thread only.
+/// sounds). Main thread only, but for background tasks (any thread).
 class Application final {
 public:
+    using BackgroundTaskIdentifier = unsigned long;
+    /// Never answered by `beginBackgroundTask`; callers use it for "no task".
+    static constexpr BackgroundTaskIdentifier kInvalidBackgroundTask = 0;
+
     static Application& shared();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -62,7 +66,23 @@ public:
     void playSystemSound(unsigned soundId) { m_sounds.push_back(soundId); }
     const std::vector<unsigned>& playedSystemSounds() const { return m_sounds; }
 
-    /// Forgets windows, alerts and recorded calls, and restores the defaults.
+    // Background tasks. A headless process is never suspended, so a task only records that work
+    // asked to go on; nothing expires by itself. Tests or the embedding application call
+    // `expireBackgroundTasks` to play the system's expiry. Any thread.
+
+    /// Opens a task and answers its identifier (never `kInvalidBackgroundTask`). `expirationHandler`
+    /// (may be null) is what `expireBackgroundTasks` runs for it.
+    BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler);
+    /// Ends a task; ending one that is not open (the invalid identifier included) does nothing.
+    void endBackgroundTask(BackgroundTaskIdentifier identifier);
+    /// The open tasks, oldest first.
+    std::vector<BackgroundTaskIdentifier> openBackgroundTasks() const;
+    /// Runs the expiration handler of every task open now, oldest first, on the calling thread
+    /// and without a lock held, so that a handler may end its task (as it should) or begin
+    /// another. A task its handler leaves open stays open.
+    void expireBackgroundTasks();
+
+    /// Forgets windows, alerts, background tasks and recorded calls, and restores the defaults.
     void resetForTesting();
 
 private:

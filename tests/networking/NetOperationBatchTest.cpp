@@ -3,7 +3,9 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/BlockOperation.h"
 #include "platform/net/OperationQueue.h"
+#include "platform/net/URLError.h"
 #include "platform/net/Url.h"
+#include "platform/ui/Application.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -124,4 +126,36 @@ TEST_F(NetOperationBatchTest, ACopyOfAFinishedOperationIsReadyWithItsBlocksAndAF
     copy->start();
     ASSERT_TRUE(loop.runUntil([&] { return copyDone; }, 10s));
     EXPECT_GT(progressCalls, before) << "the copy carries the progress block";
+}
+
+TEST_F(NetOperationBatchTest, AnExpiredBackgroundTaskCancelsItsOperationAndEndsTheTask)
+{
+    auto& application = platform::Application::shared();
+    application.resetForTesting();
+    auto gate = std::make_shared<morvix::testing::TestGate>();
+    TestHttpServer held;
+    held.route("/held", TestResponse().withChunks({ "a", "b" }).withHoldAfterFirstChunk(gate));
+    held.start();
+    auto operation = NetURLConnectionOperation::create(platform::URLRequest(Url::parse(held.url("/held"))));
+    int expirations = 0;
+    operation->setShouldExecuteAsBackgroundTaskWithExpirationHandler([&] { ++expirations; });
+    operation->setShouldExecuteAsBackgroundTaskWithExpirationHandler([&] { expirations += 100; }); // only the first counts
+    ASSERT_EQ(application.openBackgroundTasks().size(), 1u);
+    EXPECT_NE(application.openBackgroundTasks().front(), platform::Application::kInvalidBackgroundTask);
+    operation->start();
+    ASSERT_TRUE(loop.runUntil([&] { return operation->totalBytesRead() > 0; }, 10s));
+    application.expireBackgroundTasks();
+    EXPECT_EQ(expirations, 1);
+    EXPECT_TRUE(application.openBackgroundTasks().empty());
+    ASSERT_TRUE(loop.runUntil([&] { return operation->isFinished(); }, 10s));
+    ASSERT_TRUE(operation->error());
+    EXPECT_EQ(operation->error()->code(), platform::kURLErrorCancelled);
+    gate->open();
+
+    // Releasing an operation ends its task.
+    auto released = NetURLConnectionOperation::create(platform::URLRequest(Url::parse(held.url("/held"))));
+    released->setShouldExecuteAsBackgroundTaskWithExpirationHandler(nullptr);
+    EXPECT_EQ(application.openBackgroundTasks().size(), 1u);
+    released.reset();
+    EXPECT_TRUE(application.openBackgroundTasks().empty());
 }
