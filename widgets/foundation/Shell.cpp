@@ -299,10 +299,8 @@ std::optional<Value> Shell::alpha() const
 
 void Shell::setAlpha(std::optional<Value> alpha)
 {
-    double value = alpha && alpha->is_number() ? alpha->get<double>() / 255 : 1.0;
-    if (alpha && alpha->is_boolean())
-        value = alpha->get<bool>() ? 1.0 / 255 : 0;
-    m_shell->setAlpha(value);
+    auto number = alpha ? platform::numberValue(*alpha) : std::nullopt;
+    m_shell->setAlpha(number ? *number / 255 : 1.0);
 }
 
 void Shell::setActive(bool active)
