@@ -1,8 +1,10 @@
 #include "widgets/WidgetTypes.h"
 
 #include "core/WidgetRegistry.h"
+#include "widgets/foundation/Animation.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
+#include "widgets/foundation/Gesture.h"
 #include "widgets/foundation/Shell.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
 
@@ -15,6 +17,10 @@ void registerWidgetTypes()
     registry.addHandler<Display>();
     registry.addHandler<Shell>();
     registry.addHandler<Composite>();
+    registry.addHandler<Gesture>();
+
+    // Native-access objects.
+    registry.addHandler<Animation>();
 
     // Services.
     registry.addHandler<TextSizeMeasurement>();
