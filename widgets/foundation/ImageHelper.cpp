@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
 #include <numbers>
 
 namespace morvix {
@@ -212,6 +213,10 @@ ImageHelper::ImagePtr ImageHelper::materialize(const Image& image, platform::Bit
 {
     Size drawn = isTilted(image) ? Size { pixelSize.height, pixelSize.width } : pixelSize;
     auto& context = bitmap.context();
+    // Cached images are fitted for several views at once, and cairo keeps caches on the
+    // surfaces it draws from: one picture is drawn from one thread at a time.
+    static std::mutex drawing;
+    std::lock_guard lock(drawing);
     // A bitmap drawn into a y-up space puts its first row at the top of the rectangle.
     context.save();
     context.translate(0, drawn.height);

@@ -4,7 +4,6 @@
 
 #include "core/Binding.h"
 #include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/MemoryCache.h"
@@ -18,6 +17,7 @@
 #include "platform/ui/Renderer.h"
 #include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "tests/core/SessionTestSupport.h"
 #include "tests/support/TestHttpServer.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/MemoryImageCache.h"
@@ -82,13 +82,6 @@ public:
     bool supportsCustomDrawer() override { return false; }
 };
 
-class ServerDelegate final : public MorvixClientDelegate {
-public:
-    std::string serverURL() override { return url; }
-    void clientDidBecomeReady(MorvixClient&) override { }
-    std::string url;
-};
-
 class ImageLoadingTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -140,7 +133,7 @@ protected:
     platform::UITestHarness harness;
     testing::TestHttpServer server;
     std::shared_ptr<TestGate> gate = std::make_shared<TestGate>();
-    std::shared_ptr<ServerDelegate> delegate = std::make_shared<ServerDelegate>();
+    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
     std::shared_ptr<MorvixClient> client;
 };
 
