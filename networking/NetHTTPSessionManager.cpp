@@ -4,6 +4,8 @@
 #include "networking/NetHTTPResponseSerializer.h"
 #include "networking/NetJSONResponseSerializer.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/net/OperationQueue.h"
 
 #include <cstdio>
@@ -18,6 +20,12 @@ std::optional<platform::Url> normalizedBaseURL(std::optional<platform::Url> url)
         return url->appendingEmptyComponent();
     return url;
 }
+
+[[maybe_unused]] const bool kRegistered = [] {
+    platform::KeyedUnarchiver::registerClass(NetHTTPSessionManager::kArchiveClassName, NetURLSessionManager::kArchiveClassName,
+        [](platform::KeyedUnarchiver& coder) -> std::shared_ptr<platform::KeyedCoding> { return NetHTTPSessionManager::decode(coder); });
+    return true;
+}();
 
 } // namespace
 
@@ -180,6 +188,57 @@ NetURLSessionManager::DataTaskPointer NetHTTPSessionManager::DELETE(const std::s
     SuccessBlock success, FailureBlock failure)
 {
     return resumed(dataTaskWithHTTPMethod("DELETE", URLString, parameters, std::move(success), std::move(failure)));
+}
+
+void NetHTTPSessionManager::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    NetURLSessionManager::encodeWithCoder(coder);
+    if (m_baseURL)
+        coder.encodeString(m_baseURL->absoluteString(), "baseURL");
+    // The configuration can always be archived here; "identifier" is read for archives that
+    // hold only the name of a background session.
+    coder.encodeObject(session()->configuration(), "sessionConfiguration");
+    if (auto serializer = requestSerializer())
+        coder.encodeObject(*serializer, "requestSerializer");
+    if (auto serializer = std::dynamic_pointer_cast<const platform::KeyedCoding>(responseSerializer()))
+        coder.encodeObject(*serializer, "responseSerializer");
+}
+
+std::shared_ptr<NetHTTPSessionManager> NetHTTPSessionManager::decode(platform::KeyedUnarchiver& coder)
+{
+    std::optional<platform::Url> baseURL;
+    if (coder.contains("baseURL")) {
+        auto text = coder.decodeString("baseURL");
+        baseURL = text ? platform::Url::parse(*text) : std::nullopt;
+        if (!baseURL) {
+            coder.fail(platform::kKeyedArchiveValueError, "\"baseURL\" holds no URL");
+            return nullptr;
+        }
+    }
+    std::optional<platform::URLSessionConfiguration> configuration;
+    if (coder.contains("sessionConfiguration")) {
+        auto decoded = coder.decodeObject<platform::URLSessionConfiguration>("sessionConfiguration");
+        if (!decoded)
+            return nullptr;
+        configuration = *decoded;
+    } else if (coder.contains("identifier")) {
+        if (auto identifier = coder.decodeString("identifier"))
+            configuration = platform::URLSessionConfiguration::backgroundSessionConfiguration(*identifier);
+    }
+    std::shared_ptr<NetHTTPRequestSerializer> requestSerializer;
+    if (coder.contains("requestSerializer"))
+        requestSerializer = coder.decodeObject<NetHTTPRequestSerializer>("requestSerializer");
+    std::shared_ptr<NetHTTPResponseSerializer> responseSerializer;
+    if (coder.contains("responseSerializer"))
+        responseSerializer = coder.decodeObject<NetHTTPResponseSerializer>("responseSerializer");
+    if (coder.error())
+        return nullptr;
+    auto manager = create(std::move(baseURL), std::move(configuration));
+    if (requestSerializer)
+        manager->setRequestSerializer(std::move(requestSerializer));
+    if (responseSerializer)
+        manager->setResponseSerializer(std::move(responseSerializer));
+    return manager;
 }
 
 std::string NetHTTPSessionManager::description() const

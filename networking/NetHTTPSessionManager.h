@@ -42,6 +42,8 @@ class NetMultipartFormData;
 /// Lifetime and thread safety as NetURLSessionManager.
 class NetHTTPSessionManager : public NetURLSessionManager {
 public:
+    static constexpr const char* kArchiveClassName = "NetHTTPSessionManager";
+
     using SuccessBlock = std::function<void(const DataTaskPointer& task, const std::any& responseObject)>;
     using HeadSuccessBlock = std::function<void(const DataTaskPointer& task)>;
     /// The task is null when the request could not be built.
@@ -87,6 +89,13 @@ public:
     /// "<NetHTTPSessionManager: 0x..., baseURL: ..., session: ..., operationQueue: ...>", with
     /// "(null)" for a missing base URL.
     std::string description() const override;
+
+    /// Writes, in this order: the base's values, "baseURL", "sessionConfiguration",
+    /// "requestSerializer" and "responseSerializer" (when it can be archived). Decoding takes
+    /// the configuration, or else a background one named by "identifier", else the default.
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    static std::shared_ptr<NetHTTPSessionManager> decode(platform::KeyedUnarchiver& coder);
 
 protected:
     NetHTTPSessionManager(std::optional<platform::Url> baseURL, std::optional<platform::URLSessionConfiguration> configuration);

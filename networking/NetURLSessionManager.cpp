@@ -5,6 +5,8 @@
 #include "networking/NetSecurityPolicy.h"
 #include "networking/NetURLSessionManagerTaskDelegate.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Progress.h"
 #include "platform/foundation/SerialQueue.h"
 #include "platform/net/AuthenticationChallenge.h"
@@ -55,6 +57,12 @@ auto createTask(Function&& function)
     creationQueue().sync([&] { task = function(); });
     return task;
 }
+
+[[maybe_unused]] const bool kRegistered = [] {
+    platform::KeyedUnarchiver::registerClass(NetURLSessionManager::kArchiveClassName, "",
+        [](platform::KeyedUnarchiver& coder) -> std::shared_ptr<platform::KeyedCoding> { return NetURLSessionManager::decode(coder); });
+    return true;
+}();
 
 std::string addressOf(const void* object)
 {
@@ -130,6 +138,19 @@ void NetURLSessionManager::setUp()
 std::shared_ptr<NetURLSessionManager> NetURLSessionManager::copy() const
 {
     return create(m_session->configuration());
+}
+
+void NetURLSessionManager::encodeWithCoder(platform::KeyedArchiver& coder) const
+{
+    coder.encodeObject(m_session->configuration(), "sessionConfiguration");
+}
+
+std::shared_ptr<NetURLSessionManager> NetURLSessionManager::decode(platform::KeyedUnarchiver& coder)
+{
+    auto configuration = coder.decodeObject<platform::URLSessionConfiguration>("sessionConfiguration");
+    if (!configuration)
+        return nullptr;
+    return create(*configuration);
 }
 
 // Settings.

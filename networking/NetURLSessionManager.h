@@ -2,6 +2,7 @@
 // A task-based HTTP client over a URL session.
 
 #include "networking/NetNetworkActivityIndicatorManager.h"
+#include "platform/foundation/KeyedCoding.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/DispatchGroup.h"
 #include "platform/net/DispatchQueue.h"
@@ -91,8 +92,12 @@ enum class CancelTasks { No, Yes };
 ///
 /// Thread safety: any thread; configure the serializer, policy and blocks before making tasks.
 /// Session callbacks and the blocks set on the manager run on `operationQueue`, one at a time.
-class NetURLSessionManager : public platform::URLSessionDelegate, public std::enable_shared_from_this<NetURLSessionManager> {
+class NetURLSessionManager : public platform::URLSessionDelegate,
+                             public platform::KeyedCoding,
+                             public std::enable_shared_from_this<NetURLSessionManager> {
 public:
+    static constexpr const char* kArchiveClassName = "NetURLSessionManager";
+
     using CompletionHandler = std::function<void(const std::shared_ptr<const platform::URLResponse>& response,
         const std::any& responseObject, const std::optional<platform::Error>& error)>;
     using DestinationBlock = std::function<std::optional<platform::Url>(const platform::Url& targetPath,
@@ -211,6 +216,12 @@ public:
 
     /// "<NetURLSessionManager: 0x..., session: ..., operationQueue: ...>".
     virtual std::string description() const;
+
+    /// Archives hold the session's configuration under "sessionConfiguration"; decoding makes a
+    /// new manager with it (the registered decoder, through KeyedUnarchiver::decodeObject).
+    std::string archiveClassName() const override { return kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    static std::shared_ptr<NetURLSessionManager> decode(platform::KeyedUnarchiver& coder);
 
     // platform::URLSessionDelegate; called by the session on `operationQueue`.
     void sessionDidBecomeInvalid(platform::URLSession&, const std::optional<platform::Error>&) override;

@@ -416,7 +416,9 @@ void URLSessionTransfer::finish(std::optional<Error> error)
     auto session = this->session();
     if (!session)
         return;
-    session->deliver([task, error, file, downloaded](URLSessionDelegate& delegate, URLSession& session) mutable {
+    // The call holds the only reference to the file, so that it goes when the call is done
+    // with it (or dropped unrun), never later on this thread.
+    session->deliver([task, error, file = std::move(file), downloaded](URLSessionDelegate& delegate, URLSession& session) mutable {
         if (downloaded) {
             auto download = std::static_pointer_cast<URLSessionDownloadTask>(task);
             delegate.downloadTaskDidFinishDownloading(session, download, Url::fileURL(file->path()));

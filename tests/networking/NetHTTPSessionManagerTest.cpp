@@ -3,6 +3,8 @@
 #include "networking/NetHTTPRequestSerializer.h"
 #include "networking/NetHTTPResponseSerializer.h"
 #include "networking/NetMultipartFormData.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/URLError.h"
 #include "tests/networking/NetSessionManagerTestServer.h"
@@ -199,6 +201,57 @@ TEST_F(NetHTTPSessionManagerTest, ASerializerErrorReportsANullTaskLaterAndCopies
     EXPECT_NE(copy->description().find("<NetHTTPSessionManager: 0x"), std::string::npos);
     EXPECT_NE(copy->description().find(", baseURL: " + python.url("/api/") + ", session: <URLSession: "), std::string::npos);
     copy->invalidateSessionCancelingTasks(CancelTasks::No);
+}
+
+// An archive such as a manager whose configuration could not be archived writes: the base URL
+// and the background session's name only.
+class IdentifierOnly final : public platform::KeyedCoding {
+public:
+    std::string archiveClassName() const override { return NetHTTPSessionManager::kArchiveClassName; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override
+    {
+        coder.encodeString("http://h/base", "baseURL");
+        coder.encodeString("uploads", "identifier");
+    }
+};
+
+TEST_F(NetHTTPSessionManagerTest, ArchivesRoundTripAndAnIdentifierDecodesToABackgroundConfiguration)
+{
+    auto configuration = platform::URLSessionConfiguration::backgroundSessionConfiguration("transfers");
+    configuration.setTimeoutIntervalForRequest(12.5);
+    platform::HTTPHeaders headers;
+    (void)headers.set("X-Client", "morvix");
+    configuration.setHTTPAdditionalHeaders(headers);
+    auto original = NetHTTPSessionManager::create(Url::parse("http://h/api"), configuration);
+    original->requestSerializer()->setValueForHTTPHeaderField("yes", "X-Archived");
+
+    std::optional<Error> error;
+    auto archive = platform::KeyedArchiver::archivedDataWithRootObject(*original);
+    auto decoded = platform::KeyedUnarchiver::unarchivedObject<NetHTTPSessionManager>(archive, &error);
+    ASSERT_TRUE(decoded) << (error ? error->description() : "");
+    EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://h/api/");
+    EXPECT_TRUE(decoded->session()->configuration() == configuration);
+    EXPECT_EQ(decoded->requestSerializer()->valueForHTTPHeaderField("X-Archived"), "yes");
+    EXPECT_TRUE(decoded->HTTPResponseSerializer());
+    // The base class decodes it too, as the class it was written as.
+    auto asBase = platform::KeyedUnarchiver::unarchivedObject<NetURLSessionManager>(archive);
+    EXPECT_TRUE(std::dynamic_pointer_cast<NetHTTPSessionManager>(asBase));
+    auto plain = platform::KeyedUnarchiver::unarchivedObject<NetURLSessionManager>(
+        platform::KeyedArchiver::archivedDataWithRootObject(*NetURLSessionManager::create(configuration)));
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->session()->configuration() == configuration);
+
+    auto fallback = platform::KeyedUnarchiver::unarchivedObject<NetHTTPSessionManager>(
+        platform::KeyedArchiver::archivedDataWithRootObject(IdentifierOnly()));
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(fallback->session()->configuration().identifier(), "uploads");
+    EXPECT_EQ(fallback->baseURL()->absoluteString(), "http://h/base/");
+
+    EXPECT_FALSE(platform::KeyedUnarchiver::unarchivedObject<NetHTTPSessionManager>(archive.substr(0, archive.size() / 2)));
+    for (const auto& manager : { original, decoded, std::static_pointer_cast<NetHTTPSessionManager>(asBase), fallback })
+        manager->invalidateSessionCancelingTasks(CancelTasks::Yes);
+    plain->invalidateSessionCancelingTasks(CancelTasks::Yes);
+    loop.runUntilIdle();
 }
 
 } // namespace
