@@ -105,7 +105,12 @@ void URLSessionTransfer::start(std::shared_ptr<InputStream> bodyStream)
         m_task->m_currentRequest = request;
         m_paused = m_paused || m_task->m_state == URLSessionTaskState::Suspended;
     }
+    bool secure = request.url() && request.url()->scheme() == "https";
     m_connection = URLConnection::create(std::move(request), shared_from_this());
+    // The delegate decides trust for this session (a pinned certificate, say), and a pooled
+    // connection whose trust someone else decided would carry the request without asking it.
+    if (secure && session->delegate())
+        m_connection->setConnectionReuse(ConnectionReuse::Forbidden);
     if (m_paused)
         m_connection->pause();
     m_connection->start();

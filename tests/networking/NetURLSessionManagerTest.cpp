@@ -13,7 +13,10 @@
 #include "platform/net/InputStream.h"
 #include "platform/net/URLError.h"
 #include "platform/ui/Application.h"
+#include "networking/NetSecurityPolicy.h"
 #include "tests/networking/NetSessionManagerTestServer.h"
+#include "tests/networking/SecurityPolicyTestSupport.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -391,6 +394,31 @@ TEST_F(NetURLSessionManagerTest, ProgressPausesAndCancelsTheTaskAndTaskListsAnsw
     ASSERT_TRUE(completion->error);
     EXPECT_TRUE(completion->error->is(platform::URLErrorDomain, platform::kURLErrorCancelled));
     EXPECT_FALSE(completion->object.has_value());
+}
+
+TEST_F(NetURLSessionManagerTest, APinnedCertificateIsAcceptedAndAMismatchFailsTheTask)
+{
+    const auto& pki = TestPKI::shared();
+    setenv("SSL_CERT_FILE", pki.rootFile.c_str(), 1);
+    TestHttpServer secure;
+    secure.route("/", TestResponse().withHeader("Content-Type", "application/json").withBody("[\"secret\"]"));
+    secure.startTLS(pki.leaf, { pki.intermediate });
+    auto fetch = [&](std::shared_ptr<NetSecurityPolicy> policy) {
+        auto tlsManager = NetURLSessionManager::create();
+        tlsManager->setSecurityPolicy(std::move(policy));
+        std::optional<Completion> completion;
+        tlsManager->dataTaskWithRequest(request(secure.url("/", "localhost")), recordInto(completion))->resume();
+        EXPECT_TRUE(waitFor(completion));
+        tlsManager->invalidateSessionCancelingTasks(CancelTasks::Yes);
+        return completion.value_or(Completion {});
+    };
+    auto pinned = fetch(makePolicy(NetSSLPinningMode::Certificate, false, true, { pki.leaf.der }));
+    EXPECT_FALSE(pinned.error);
+    EXPECT_EQ(std::any_cast<platform::Value>(pinned.object), platform::Value::parse("[\"secret\"]"));
+    auto mismatched = fetch(makePolicy(NetSSLPinningMode::Certificate, false, true, { pki.selfSigned.der }));
+    ASSERT_TRUE(mismatched.error);
+    EXPECT_TRUE(mismatched.error->is(platform::URLErrorDomain, platform::kURLErrorUserCancelledAuthentication));
+    unsetenv("SSL_CERT_FILE");
 }
 
 TEST_F(NetURLSessionManagerTest, InvalidationCancelsTasksPostsAndFreesTheManager)
