@@ -2,8 +2,7 @@
 
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
-#include "platform/graphics/ImageContext.h"
-#include "platform/ui/Screen.h"
+#include "shell/IconDrawing.h"
 #include "widgets/foundation/FontHelper.h"
 
 #include <array>
@@ -19,11 +18,7 @@ ShellImageRenderer::ShellImageRenderer()
 
 std::shared_ptr<platform::Image> ShellImageRenderer::image() const
 {
-    platform::ImageContext canvas({ kSide, kSide }, platform::Opaque::No, platform::Screen::main().scale());
-    if (!canvas.isValid())
-        return nullptr;
-    drawImage(canvas.context());
-    return canvas.image();
+    return drawIconImage(kSide, [this](platform::GraphicsContext& context) { drawImage(context); });
 }
 
 void ShellImageRenderer::drawImage(platform::GraphicsContext& context) const
@@ -40,12 +35,7 @@ void ShellImageRenderer::drawImage(platform::GraphicsContext& context) const
         { 13.41, 12.02 }, { 16.9, 15.61 }, { 15.46, 17 }, { 11.98, 13.41 }, { 8.39, 16.9 }, { 7, 15.46 },
         { 10.59, 11.98 }, { 7.1, 8.39 }, { 8.54, 7 }, { 12.02, 10.59 }, { 15.61, 7.1 }, { 17, 8.54 } } };
     context.setFillColor(m_color);
-    context.beginPath();
-    context.moveTo(kCross.front());
-    for (std::size_t index = 1; index < kCross.size(); ++index)
-        context.lineTo(kCross[index]);
-    context.closePath();
-    context.fillPath();
+    fillIconPolygon(context, kCross);
     context.restore();
 }
 
