@@ -150,6 +150,7 @@ void Application::resetForTesting()
         std::lock_guard lock(backgroundTasks().mutex);
         forgotten.swap(backgroundTasks().open);
     }
+    m_delegate.reset();
     m_windows.clear();
     m_keyWindow.reset();
     m_statusBarFrame = Rect(0, 0, 320, 20);

@@ -14,6 +14,14 @@ namespace morvix::platform {
 /// Interface orientations by the platform's numbers.
 enum class InterfaceOrientation { Unknown = 0, Portrait = 1, PortraitUpsideDown = 2, LandscapeRight = 3, LandscapeLeft = 4 };
 
+/// What the embedding application tells about itself. It has nothing of its own to answer: parts
+/// of the library that need more of the application look for their own interface on it with
+/// `dynamic_cast`.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+};
+
 /// The process's application object: the windows and the key window, the status bar's frame,
 /// orientation and visibility, the alerts and action sheets being shown, the network activity
 /// indicator, and the recorded calls of facilities the headless device does not have (system
@@ -30,6 +38,10 @@ public:
 
     /// Posted by `simulateMemoryWarning` before the controllers hear of it.
     static constexpr const char* kMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification";
+
+    /// The embedding application's delegate, held weakly; null until set.
+    std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(std::weak_ptr<ApplicationDelegate> delegate) { m_delegate = std::move(delegate); }
 
     const std::vector<std::shared_ptr<Window>>& windows() const { return m_windows; }
     /// Windows register themselves when made; the application keeps them until reset.
@@ -82,11 +94,12 @@ public:
     /// another. A task its handler leaves open stays open.
     void expireBackgroundTasks();
 
-    /// Forgets windows, alerts, background tasks and recorded calls, and restores the defaults.
+    /// Forgets the delegate, windows, alerts, background tasks and recorded calls, and restores the defaults.
     void resetForTesting();
 
 private:
     Application() = default;
+    std::weak_ptr<ApplicationDelegate> m_delegate;
     std::vector<std::shared_ptr<Window>> m_windows;
     std::weak_ptr<Window> m_keyWindow;
     Rect m_statusBarFrame { 0, 0, 320, 20 };
