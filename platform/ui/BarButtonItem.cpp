@@ -2,11 +2,43 @@
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/graphics/TextLayout.h"
+#include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
 
 #include <cmath>
 
 namespace morvix::platform {
+
+namespace {
+
+// The view of an item without a custom view: it takes the touches that land on it, and a
+// touch lifted inside it taps the item, as a person's finger would.
+class BarButtonItemView final : public View {
+public:
+    static std::shared_ptr<BarButtonItemView> create(const Rect& frame, std::weak_ptr<BarButtonItem> item)
+    {
+        std::shared_ptr<BarButtonItemView> view(new BarButtonItemView(frame));
+        view->m_item = std::move(item);
+        return view;
+    }
+    const char* className() const override { return "BarButtonItemView"; }
+    void touchesBegan(const TouchSet&, const Event&) override { }
+    void touchesMoved(const TouchSet&, const Event&) override { }
+    void touchesCancelled(const TouchSet&, const Event&) override { }
+    void touchesEnded(const TouchSet& touches, const Event&) override
+    {
+        auto item = m_item.lock();
+        if (!item || touches.empty() || !bounds().contains(touches.front()->locationIn(this)))
+            return;
+        item->tap();
+    }
+
+private:
+    explicit BarButtonItemView(const Rect& frame) : View(frame) { }
+    std::weak_ptr<BarButtonItem> m_item;
+};
+
+} // namespace
 
 std::shared_ptr<BarButtonItem> BarButtonItem::create(std::string title, BarButtonStyle style)
 {
@@ -95,7 +127,7 @@ std::shared_ptr<View> BarButtonItem::view()
     if (m_customView)
         return m_customView;
     if (!m_view) {
-        m_view = View::create(Rect(0, 0, layoutWidth(), 44));
+        m_view = BarButtonItemView::create(Rect(0, 0, layoutWidth(), 44), weak_from_this());
         m_view->setDebugName(m_title);
     }
     return m_view;

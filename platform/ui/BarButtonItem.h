@@ -66,7 +66,8 @@ public:
     void setAction(Action action);
     bool hasAction() const { return static_cast<bool>(m_action); }
 
-    /// The view a bar lays out: the custom view, or a plain view as wide as the item.
+    /// The view a bar lays out: the custom view, or a view as wide as the item that takes the
+    /// touches landing on it; a touch lifted inside it runs `tap()`.
     std::shared_ptr<View> view();
     /// The width the bar gives the item: the explicit width, else the custom view's width, else
     /// for a titled item the title's width (rounded up to whole points) plus `kTitleMargin` on

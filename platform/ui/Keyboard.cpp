@@ -2,6 +2,7 @@
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/AnimationValue.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
 
@@ -66,6 +67,7 @@ void Keyboard::announce(bool showing)
     info[kFrameBeginKey] = rectValue(showing ? away : shown);
     info[kFrameEndKey] = rectValue(showing ? shown : away);
     info[kAnimationDurationKey] = kAnimationDuration;
+    info[kAnimationCurveKey] = static_cast<int>(AnimationCurve::EaseInOut);
     auto center = NotificationCenter::defaultCenter();
     center->post(showing ? kWillShowNotification : kWillHideNotification, nullptr, info);
     center->post(showing ? kDidShowNotification : kDidHideNotification, nullptr, info);

@@ -15,7 +15,8 @@ class Responder;
 /// notifications are posted (in that order, at once); when the first responder stops being a
 /// key-input one, will-hide and did-hide. Moving from one text input to another posts nothing.
 /// Each carries, in its user info, the keyboard's frame in screen coordinates before and after
-/// ([x, y, width, height]) and the duration of the (not drawn) animation. The keyboard is the
+/// ([x, y, width, height]), the duration of the (not drawn) animation and its curve (an
+/// `AnimationCurve` number: always ease-in-out, 0). The keyboard is the
 /// screen's width wide and `kPortraitHeight` or `kLandscapeHeight` high. Main thread only.
 class Keyboard final {
 public:
@@ -26,6 +27,7 @@ public:
     static constexpr const char* kFrameBeginKey = "UIKeyboardFrameBeginUserInfoKey";
     static constexpr const char* kFrameEndKey = "UIKeyboardFrameEndUserInfoKey";
     static constexpr const char* kAnimationDurationKey = "UIKeyboardAnimationDurationUserInfoKey";
+    static constexpr const char* kAnimationCurveKey = "UIKeyboardAnimationCurveUserInfoKey";
     static constexpr double kPortraitHeight = 216;
     static constexpr double kLandscapeHeight = 162;
     static constexpr double kAnimationDuration = 0.25;

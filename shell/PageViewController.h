@@ -1,0 +1,67 @@
+#pragma once
+// The controller of one page of the application frame.
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/ViewController.h"
+
+#include <memory>
+
+namespace morvix {
+
+class DisplayRootViewController;
+class FramePage;
+
+namespace platform {
+class ScrollView;
+}
+
+/// Shows one page of the application frame in a scroll view and tells the page of its
+/// appearance. The placeholder at the bottom of the root controller's stack has no page. While
+/// shown it hands the keyboard's will-show and will-hide notifications to the root controller,
+/// which moves the focused field above the keyboard. `wasRemoved` records that the user navigated
+/// back past the page. Main thread only.
+class PageViewController : public platform::ViewController {
+public:
+    static constexpr const char* kFullscreenStyle = "FULLSCREEN";
+
+    /// The placeholder: no page.
+    static std::shared_ptr<PageViewController> create();
+    /// A page's controller; the page is held weakly.
+    static std::shared_ptr<PageViewController> create(std::weak_ptr<FramePage> page);
+    const char* className() const override { return "PageViewController"; }
+
+    std::shared_ptr<FramePage> page() const { return m_page.lock(); }
+    bool wasRemoved() const { return m_wasRemoved; }
+    /// Detaches the page.
+    void destroy() { m_page.reset(); }
+    /// The view, as a scroll view.
+    std::shared_ptr<platform::ScrollView> scrollView();
+    /// The navigation controller when it is the root controller.
+    std::shared_ptr<DisplayRootViewController> displayRootViewController() const;
+    /// Not top level, and no longer in its navigation controller's stack (or without one).
+    bool wasNavigatedBackByUser() const;
+
+    void loadView() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+    void didMoveToParentViewController(const std::shared_ptr<platform::ViewController>& parent) override;
+    bool canBecomeFirstResponder() const override { return true; }
+    bool prefersStatusBarHidden() const override;
+
+protected:
+    PageViewController() = default;
+
+private:
+    void observeKeyboard();
+    void keyboardWillBeShown(const platform::Notification& notification);
+    void keyboardWillBeHidden(const platform::Notification& notification);
+
+    std::weak_ptr<FramePage> m_page;
+    bool m_wasRemoved = false;
+    platform::ObserverToken m_keyboardShows;
+    platform::ObserverToken m_keyboardHides;
+};
+
+} // namespace morvix
