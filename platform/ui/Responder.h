@@ -4,6 +4,7 @@
 #include "platform/ui/Forward.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace morvix::platform {
@@ -37,6 +38,14 @@ public:
     bool isFirstResponder() const;
     /// True for objects that take text input (the platform's key-input interface).
     virtual bool isKeyInput() const { return false; }
+    /// Whether this responder can perform the action named `action` ("copy", "paste", ...) for
+    /// `sender` (borrowed, compared only) now; the edit menu offers only the actions answered
+    /// true. False by default.
+    virtual bool canPerformAction(const std::string& action, const void* sender)
+    {
+        (void)action, (void)sender;
+        return false;
+    }
 
 protected:
     Responder() = default;

@@ -1,5 +1,6 @@
 #include "platform/ui/TextField.h"
 
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/GraphicsContext.h"
 
 #include <cmath>
@@ -9,18 +10,28 @@ namespace morvix::platform {
 namespace {
 
 const Color kPlaceholderColor = Color::fromRGBA(0.7f, 0.7f, 0.7f);
+const Color kLineBorderColor = Color::fromRGBA(0.2f, 0.2f, 0.2f);
+const Color kRoundedBorderColor = Color::fromRGBA(0.8f, 0.8f, 0.8f);
 constexpr const char* kBullet = "\u2022";
-
-// The number of characters (UTF-8 sequences) of a text.
-std::size_t characterCount(const std::string& text)
-{
-    std::size_t count = 0;
-    for (unsigned char byte : text)
-        count += (byte & 0xC0) != 0x80;
-    return count;
-}
+// Room between a drawn border and the text.
+constexpr double kBorderPadding = 7;
+constexpr double kRoundedCornerRadius = 5;
 
 } // namespace
+
+std::string displayedText(const std::string& text, bool secure)
+{
+    if (!secure)
+        return text;
+    std::string bullets;
+    // One bullet per character: a surrogate pair is one character, as the user sees it.
+    std::size_t characters = 0;
+    for (unsigned char byte : text)
+        characters += (byte & 0xC0) != 0x80;
+    for (; characters > 0; --characters)
+        bullets += kBullet;
+    return bullets;
+}
 
 std::shared_ptr<TextField> TextField::create(const Rect& frame)
 {
@@ -32,12 +43,6 @@ TextField::TextField(const Rect& frame)
     , m_font(Font::system(kDefaultFontSize))
 {
     setOpaque(false);
-}
-
-void TextField::setText(std::string text)
-{
-    m_text = std::move(text);
-    setNeedsDisplay();
 }
 
 void TextField::setPlaceholder(std::string placeholder)
@@ -65,40 +70,48 @@ void TextField::setTextAlignment(TextAlignment alignment)
     setNeedsDisplay();
 }
 
-void TextField::setSecureTextEntry(bool secure)
+void TextField::setBorderStyle(TextBorderStyle style)
 {
-    m_secure = secure;
+    m_borderStyle = style;
     setNeedsDisplay();
 }
 
-void TextField::insertText(const std::string& text)
+bool TextField::shouldChangeText(TextRange range, const std::string& replacement)
 {
-    if (!isFirstResponder() || text.empty())
-        return;
-    m_text += text;
-    setNeedsDisplay();
-    sendActionsForControlEvents(ControlEventEditingChanged);
+    auto delegate = m_delegate.lock();
+    return !delegate || delegate->textFieldShouldChangeCharacters(*this, range, replacement);
 }
 
-void TextField::deleteBackward()
+void TextField::editedText()
 {
-    if (!isFirstResponder() || m_text.empty())
-        return;
-    std::size_t end = m_text.size() - 1;
-    while (end > 0 && (static_cast<unsigned char>(m_text[end]) & 0xC0) == 0x80)
-        --end;
-    m_text.erase(end);
-    setNeedsDisplay();
     sendActionsForControlEvents(ControlEventEditingChanged);
+    auto self = std::static_pointer_cast<TextField>(shared_from_this());
+    NotificationCenter::defaultCenter()->post(kTextDidChangeNotification, this, nullptr, self);
+}
+
+void TextField::pressReturn()
+{
+    if (!acceptsTyping())
+        return;
+    if (auto delegate = m_delegate.lock())
+        delegate->textFieldShouldReturn(*this);
 }
 
 bool TextField::becomeFirstResponder()
 {
     if (isFirstResponder())
         return true;
+    if (!canBecomeFirstResponder())
+        return false;
+    if (auto delegate = m_delegate.lock(); delegate && !delegate->textFieldShouldBeginEditing(*this))
+        return false;
     if (!Control::becomeFirstResponder())
         return false;
+    if (m_clearsOnBeginEditing)
+        setText({});
     sendActionsForControlEvents(ControlEventEditingDidBegin);
+    if (auto delegate = m_delegate.lock())
+        delegate->textFieldDidBeginEditing(*this);
     return true;
 }
 
@@ -107,9 +120,18 @@ bool TextField::resignFirstResponder()
     bool wasEditing = isFirstResponder();
     if (!Control::resignFirstResponder())
         return false;
-    if (wasEditing)
-        sendActionsForControlEvents(ControlEventEditingDidEnd);
+    if (!wasEditing)
+        return true;
+    sendActionsForControlEvents(ControlEventEditingDidEnd);
+    if (auto delegate = m_delegate.lock())
+        delegate->textFieldDidEndEditing(*this);
     return true;
+}
+
+bool TextField::canPerformAction(const std::string& action, const void* sender)
+{
+    (void)sender;
+    return canPerformEditAction(action);
 }
 
 void TextField::endedTracking(const Touch& touch, bool inside)
@@ -124,29 +146,54 @@ Size TextField::intrinsicContentSize() const
     return { kNoIntrinsicMetric, std::ceil(m_font.lineHeight()) };
 }
 
+void TextField::drawBorder(GraphicsContext& context) const
+{
+    Rect box = bounds();
+    // Strokes of width 1 on half-point lines fill whole pixels.
+    Rect inset(box.x() + 0.5, box.y() + 0.5, box.width() - 1, box.height() - 1);
+    switch (m_borderStyle) {
+    case TextBorderStyle::None:
+        return;
+    case TextBorderStyle::Line:
+    case TextBorderStyle::Bezel:
+        context.setStrokeColor(kLineBorderColor);
+        context.setLineWidth(1);
+        context.strokeRect(inset);
+        return;
+    case TextBorderStyle::RoundedRect:
+        context.setFillColor(Color::white());
+        context.setStrokeColor(kRoundedBorderColor);
+        context.setLineWidth(1);
+        context.addPath(Path::roundedRect(inset, kRoundedCornerRadius));
+        context.fillPath();
+        context.addPath(Path::roundedRect(inset, kRoundedCornerRadius));
+        context.strokePath();
+        return;
+    }
+}
+
 void TextField::draw(GraphicsContext& context, const Rect& rect)
 {
     (void)rect;
-    bool showsPlaceholder = m_text.empty();
-    std::string shown = showsPlaceholder ? m_placeholder : m_text;
-    if (m_secure && !showsPlaceholder) {
-        std::string bullets;
-        for (std::size_t i = characterCount(m_text); i > 0; --i)
-            bullets += kBullet;
-        shown = bullets;
-    }
+    context.save();
+    drawBorder(context);
+    context.restore();
+    bool showsPlaceholder = text().empty();
+    std::string shown = showsPlaceholder ? m_placeholder : displayedText(text(), isSecureTextEntry());
     if (shown.empty())
         return;
     Rect box = bounds();
-    AttributedString text(shown, { .font = m_font, .foregroundColor = showsPlaceholder ? kPlaceholderColor : m_textColor });
+    if (m_borderStyle != TextBorderStyle::None)
+        box = Rect(box.x() + kBorderPadding, box.y(), std::max(0.0, box.width() - 2 * kBorderPadding), box.height());
+    AttributedString attributed(shown, { .font = m_font, .foregroundColor = showsPlaceholder ? kPlaceholderColor : m_textColor });
     TextLayout::Options options;
     options.wrapWidth = box.width() > 0 ? std::optional<double>(box.width()) : std::nullopt;
     options.lineLimit = 1;
     options.alignment = m_alignment;
-    double height = TextLayout(text, options).size().height;
+    double height = TextLayout(attributed, options).size().height;
     context.save();
     context.clipToRect(box);
-    context.drawText(text, options, { box.x(), box.y() + (box.height() - height) / 2 });
+    context.drawText(attributed, options, { box.x(), box.y() + (box.height() - height) / 2 });
     context.restore();
 }
 
