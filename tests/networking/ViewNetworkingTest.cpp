@@ -197,6 +197,18 @@ TEST_F(ViewNetworkingTest, ImageViewShowsThePlaceholderThenTheDownloadAndAnswers
 
     Application::shared().simulateMemoryWarning();
     EXPECT_EQ(cache->count(), 0u) << "a memory warning empties the cache";
+
+    // The view's state goes with the view.
+    std::weak_ptr<NetHTTPResponseSerializer> serializer;
+    {
+        auto gone = ImageView::create();
+        auto own = NetImageResponseSerializer::serializer();
+        serializer = own;
+        ImageViewNetworking::setImageResponseSerializer(*gone, own);
+    }
+    EXPECT_FALSE(serializer.expired());
+    ImageViewNetworking::setImageResponseSerializer(*ImageView::create(), nullptr);
+    EXPECT_TRUE(serializer.expired());
 }
 
 TEST_F(ViewNetworkingTest, ImageViewCancelsAnOlderDownloadAndNeverShowsItsLateImage)
