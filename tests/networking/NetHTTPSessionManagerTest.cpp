@@ -42,11 +42,16 @@ protected:
     }
     void TearDown() override
     {
-        manager->invalidateSessionCancelingTasks(CancelTasks::Yes);
-        std::weak_ptr<NetURLSessionManager> weak = manager;
-        manager.reset();
-        loop.runUntil([&] { return weak.expired(); }, 10s);
+        dispose(std::move(manager));
         loop.resetForTesting();
+    }
+    // A manager lives until its session is invalidated: end it and wait until it is freed.
+    void dispose(std::shared_ptr<NetURLSessionManager> ended)
+    {
+        ended->invalidateSessionCancelingTasks(CancelTasks::Yes);
+        std::weak_ptr<NetURLSessionManager> weak = ended;
+        ended.reset();
+        EXPECT_TRUE(loop.runUntil([&] { return weak.expired(); }, 10s));
     }
 
     NetHTTPSessionManager::SuccessBlock success(std::shared_ptr<Outcome> outcome)
@@ -153,8 +158,10 @@ TEST_F(NetHTTPSessionManagerTest, URLStringsResolveAsUrljoinResolvesThem)
         ASSERT_TRUE(task) << reference;
         EXPECT_EQ(task->originalRequest()->url()->absoluteString(), target) << reference;
     }
-    EXPECT_EQ(NetHTTPSessionManager::create(Url::parse("http://h"))->baseURL()->absoluteString(), "http://h");
-    rfc->invalidateSessionCancelingTasks(CancelTasks::Yes);
+    auto bare = NetHTTPSessionManager::create(Url::parse("http://h"));
+    EXPECT_EQ(bare->baseURL()->absoluteString(), "http://h");
+    dispose(std::move(bare));
+    dispose(std::move(rfc));
 
     // A string that is no URL gives a request without one, which fails when it starts.
     auto bad = std::make_shared<Outcome>();
@@ -200,7 +207,7 @@ TEST_F(NetHTTPSessionManagerTest, ASerializerErrorReportsANullTaskLaterAndCopies
     EXPECT_TRUE(copy->HTTPResponseSerializer());
     EXPECT_NE(copy->description().find("<NetHTTPSessionManager: 0x"), std::string::npos);
     EXPECT_NE(copy->description().find(", baseURL: " + python.url("/api/") + ", session: <URLSession: "), std::string::npos);
-    copy->invalidateSessionCancelingTasks(CancelTasks::No);
+    dispose(std::move(copy));
 }
 
 // An archive such as a manager whose configuration could not be archived writes: the base URL
@@ -236,8 +243,9 @@ TEST_F(NetHTTPSessionManagerTest, ArchivesRoundTripAndAnIdentifierDecodesToABack
     // The base class decodes it too, as the class it was written as.
     auto asBase = platform::KeyedUnarchiver::unarchivedObject<NetURLSessionManager>(archive);
     EXPECT_TRUE(std::dynamic_pointer_cast<NetHTTPSessionManager>(asBase));
-    auto plain = platform::KeyedUnarchiver::unarchivedObject<NetURLSessionManager>(
-        platform::KeyedArchiver::archivedDataWithRootObject(*NetURLSessionManager::create(configuration)));
+    auto written = NetURLSessionManager::create(configuration);
+    auto plain = platform::KeyedUnarchiver::unarchivedObject<NetURLSessionManager>(platform::KeyedArchiver::archivedDataWithRootObject(*written));
+    dispose(std::move(written));
     ASSERT_TRUE(plain);
     EXPECT_TRUE(plain->session()->configuration() == configuration);
 
@@ -248,10 +256,10 @@ TEST_F(NetHTTPSessionManagerTest, ArchivesRoundTripAndAnIdentifierDecodesToABack
     EXPECT_EQ(fallback->baseURL()->absoluteString(), "http://h/base/");
 
     EXPECT_FALSE(platform::KeyedUnarchiver::unarchivedObject<NetHTTPSessionManager>(archive.substr(0, archive.size() / 2)));
-    for (const auto& manager : { original, decoded, std::static_pointer_cast<NetHTTPSessionManager>(asBase), fallback })
-        manager->invalidateSessionCancelingTasks(CancelTasks::Yes);
-    plain->invalidateSessionCancelingTasks(CancelTasks::Yes);
-    loop.runUntilIdle();
+    for (auto* ended : { &original, &decoded, &fallback })
+        dispose(std::move(*ended));
+    dispose(std::move(asBase));
+    dispose(std::move(plain));
 }
 
 } // namespace

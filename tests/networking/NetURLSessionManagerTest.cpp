@@ -369,7 +369,9 @@ TEST_F(NetURLSessionManagerTest, PublicNotificationsComeOnTheMainLoopForTheManag
     other->invalidateSessionCancelingTasks(CancelTasks::Yes);
     plain->invalidateAndCancel();
     foreign.reset();
-    loop.runUntilIdle();
+    std::weak_ptr<NetURLSessionManager> otherLeft = other;
+    other.reset();
+    EXPECT_TRUE(loop.runUntil([&] { return otherLeft.expired(); }, 10s));
     platform::Clock::install(nullptr);
     platform::Application::shared().resetForTesting();
 }
@@ -410,6 +412,9 @@ TEST_F(NetURLSessionManagerTest, APinnedCertificateIsAcceptedAndAMismatchFailsTh
         tlsManager->dataTaskWithRequest(request(secure.url("/", "localhost")), recordInto(completion))->resume();
         EXPECT_TRUE(waitFor(completion));
         tlsManager->invalidateSessionCancelingTasks(CancelTasks::Yes);
+        std::weak_ptr<NetURLSessionManager> left = tlsManager;
+        tlsManager.reset();
+        EXPECT_TRUE(loop.runUntil([&] { return left.expired(); }, 10s));
         return completion.value_or(Completion {});
     };
     auto pinned = fetch(makePolicy(NetSSLPinningMode::Certificate, false, true, { pki.leaf.der }));
