@@ -1,6 +1,8 @@
 #include "widgets/WidgetTypes.h"
 
 #include "core/WidgetRegistry.h"
+#include "widgets/containers/Canvas.h"
+#include "widgets/containers/GC.h"
 #include "widgets/foundation/Animation.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
@@ -18,6 +20,8 @@ void registerWidgetTypes()
     registry.addHandler<Shell>();
     registry.addHandler<Composite>();
     registry.addHandler<Gesture>();
+    registry.addHandler<Canvas>();
+    registry.addHandler<GC>();
 
     // Native-access objects.
     registry.addHandler<Animation>();

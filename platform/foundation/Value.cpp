@@ -49,6 +49,28 @@ static bool objectsEqual(const Value& a, const Value& b)
     return true;
 }
 
+bool boolValue(const Value& value)
+{
+    if (value.is_boolean())
+        return value.get<bool>();
+    if (value.is_number())
+        return value.get<double>() != 0;
+    if (!value.is_string())
+        return false;
+    const auto& text = value.get_ref<const std::string&>();
+    std::size_t index = text.find_first_not_of(" \t\n\r\v\f");
+    if (index == std::string::npos)
+        return false;
+    if (text[index] == '+' || text[index] == '-')
+        ++index;
+    while (index < text.size() && text[index] == '0')
+        ++index;
+    if (index == text.size())
+        return false;
+    char first = text[index];
+    return first == 'Y' || first == 'y' || first == 'T' || first == 't' || (first >= '1' && first <= '9');
+}
+
 bool valuesEqual(const Value& a, const Value& b)
 {
     if (isNumber(a) || isNumber(b))

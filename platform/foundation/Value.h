@@ -28,6 +28,11 @@ std::optional<double> numberValue(const Value& value);
 /// regard to key order, arrays element by element, everything else by kind and content.
 bool valuesEqual(const Value& a, const Value& b);
 
+/// The platform's boolean reading of a value: a boolean as it is; a number when it is not 0; a
+/// string when, after leading blanks, a sign and zeros, it begins with Y, y, T, t or a digit
+/// 1 to 9; anything else false.
+bool boolValue(const Value& value);
+
 /// A readable, single-line rendering for logs and diagnostics: strings stand as they are,
 /// everything else as compact JSON.
 std::string describe(const Value& value);

@@ -271,7 +271,8 @@ void GraphicsContext::quadCurveTo(Point control, Point end)
 
 void GraphicsContext::arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction)
 {
-    if (!(radius >= 0) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
+    // cairo never returns from an arc of infinite radius.
+    if (!(radius >= 0) || !std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
         return;
     if (direction == ArcDirection::IncreasingAngle)
         cairo_arc(m_cairo, center.x, center.y, radius, startAngle, endAngle);

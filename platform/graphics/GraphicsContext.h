@@ -117,7 +117,8 @@ public:
     void lineTo(Point point);
     void curveTo(Point control1, Point control2, Point end);
     void quadCurveTo(Point control, Point end);
-    /// Adds an arc; a line joins the current point, when there is one, to the arc's start.
+    /// Adds an arc; a line joins the current point, when there is one, to the arc's start. A
+    /// negative or non-finite radius or angle adds nothing.
     void arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction);
     void addRect(const Rect& rect);
     void addEllipse(const Rect& rect);

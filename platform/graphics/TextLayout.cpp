@@ -124,7 +124,8 @@ TextLayout::TextLayout(const AttributedString& text, const Options& options)
         int top = 0;
         int bottom = 0;
         pango_layout_iter_get_line_yrange(iterator, &top, &bottom);
-        m_lines.push_back({ double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE });
+        m_lines.push_back({ double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE,
+            double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE });
     } while (pango_layout_iter_next_line(iterator));
     pango_layout_iter_free(iterator);
     g_object_unref(layout);

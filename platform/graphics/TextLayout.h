@@ -44,6 +44,8 @@ public:
     struct Line {
         double width = 0;
         double height = 0;
+        /// The line's baseline below the top of the layout box.
+        double baseline = 0;
     };
 
     TextLayout(const AttributedString& text, const Options& options);

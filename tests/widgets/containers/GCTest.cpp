@@ -1,0 +1,274 @@
+// The canvas's drawing context driven through its calls, checked by pixels of its bitmap.
+
+#include "widgets/containers/GC.h"
+
+#include "core/ClientContext.h"
+#include "core/LogEntry.h"
+#include "core/ObjectRegistry.h"
+#include "core/RemoteException.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/Font.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Screen.h"
+#include "widgets/foundation/FontHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <numbers>
+
+namespace morvix {
+namespace {
+
+using platform::Pixel;
+using platform::Value;
+
+class DrawingSession final : public ClientContext {
+public:
+    std::shared_ptr<RemoteObject> objectById(const std::string& id) override { return registry->objectById(id); }
+    void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
+    void log(const LogEntry& entry) override { logged.push_back(entry.message()); }
+    double timeInSession() const override { return 0; }
+    // Pictures are files of the test's folder, as a session with a local root reads them.
+    std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const override
+    {
+        return platform::Image::readFile((folder / path).string());
+    }
+
+    std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
+    std::vector<std::string> logged;
+    std::filesystem::path folder = std::filesystem::temp_directory_path();
+};
+
+class GCTest : public ::testing::TestWithParam<double> {
+protected:
+    void SetUp() override { platform::Screen::main().setScale(GetParam()); }
+    void TearDown() override { platform::Screen::main().resetForTesting(); }
+
+    std::shared_ptr<GC> makeGC(const Value& init = { { "width", 100 }, { "height", 120 } })
+    {
+        auto gc = std::static_pointer_cast<GC>(GC::create("g", nullptr, session));
+        gc->callWithProperties(&init, "init");
+        return gc;
+    }
+    static void draw(GC& gc, const char* operations)
+    {
+        Value properties = { { "operations", Value::parse(operations) } };
+        gc.callWithProperties(&properties, "draw");
+    }
+    // The pixel under the point (x, y), at the bitmap's scale.
+    Pixel at(GC& gc, double x, double y)
+    {
+        auto image = gc.image();
+        double scale = GetParam();
+        return image->pixelAt(int(std::floor(x * scale)), int(std::floor(y * scale)));
+    }
+    // Writes the bitmap where pictures of tests are kept, when asked for.
+    void keepPicture(GC& gc, const std::string& name)
+    {
+        if (const char* folder = std::getenv("MORVIX_RENDER_DIR"))
+            (void)gc.image()->writePNG(std::string(folder) + "/gc-" + name + "-" + std::to_string(int(GetParam())) + ".png");
+    }
+
+    std::shared_ptr<DrawingSession> session = std::make_shared<DrawingSession>();
+};
+
+constexpr Pixel kRed { 255, 0, 0, 255 };
+constexpr Pixel kBlue { 0, 0, 255, 255 };
+constexpr Pixel kClear { 0, 0, 0, 0 };
+
+TEST_P(GCTest, ColourFillAndStrokeKeepThePathWhileAGradientFillConsumesIt)
+{
+    auto gc = makeGC();
+    draw(*gc, R"([["fillStyle",[255,0,0]],["strokeStyle",[0,0,255]],["lineWidth",2],
+        ["beginPath"],["rect",10,10,20,20],["fill"],["stroke"]])");
+    EXPECT_EQ(at(*gc, 20, 20), kRed);
+    EXPECT_EQ(at(*gc, 10, 20), kBlue);
+    EXPECT_EQ(at(*gc, 5, 5), kClear);
+
+    draw(*gc, R"([["createLinearGradient",50,0,70,0],["addColorStop",0,[255,0,0]],["addColorStop",1,[0,255,0,255]],
+        ["fillStyle","linearGradient"],["beginPath"],["rect",50,10,20,20],["fill"],["stroke"]])");
+    EXPECT_GT(at(*gc, 50.5, 20).red, 240);
+    EXPECT_GT(at(*gc, 69.5, 20).green, 240);
+    EXPECT_EQ(at(*gc, 50, 20).blue, 0) << "the gradient fill consumed the path";
+    EXPECT_EQ(at(*gc, 70.5, 20), kClear);
+
+    // A stop inserted in front shifts the others; a single stop fills solid; no stops fill
+    // nothing but still take the path.
+    draw(*gc, R"([["createLinearGradient",0,0,1,0],["addColorStop",0,[0,0,255]],["fillStyle","x"],
+        ["beginPath"],["rect",10,40,20,20],["fill"],
+        ["createLinearGradient",0,0,1,0],["rect",50,40,20,20],["fill"],["fillStyle",[255,0,0]],["fill"]])");
+    EXPECT_EQ(at(*gc, 20, 50), kBlue);
+    EXPECT_EQ(at(*gc, 60, 50), kClear);
+    keepPicture(*gc, "paths");
+}
+
+TEST_P(GCTest, SaveRestoreMoveRecordAndContextTogether)
+{
+    auto gc = makeGC();
+    draw(*gc, R"([["fillStyle",[0,0,255]],["save"],["fillStyle",[255,0,0]],["lineWidth",7],["restore"],
+        ["beginPath"],["rect",0,0,10,10],["fill"]])");
+    EXPECT_EQ(at(*gc, 5, 5), kBlue);
+    EXPECT_EQ(gc->propertiesStack().peek()->lineWidth, 1);
+
+    // Unmatched restores keep the base record and leave the context usable.
+    draw(*gc, R"([["restore"],["restore"],["beginPath"],["rect",20,0,10,10],["fill"]])");
+    EXPECT_EQ(gc->propertiesStack().count(), 1u);
+    EXPECT_EQ(at(*gc, 25, 5), kBlue);
+
+    // clearRect goes through the transform; a singular scale draws nothing until the restore.
+    draw(*gc, R"([["beginPath"],["rect",0,20,40,40],["fill"],["save"],["translate",10,30],["clearRect",0,0,10,10],
+        ["scale",0,0],["rect",0,0,5,5],["restore"],["globalAlpha",0.5],["fillStyle",[255,0,0]],
+        ["beginPath"],["rect",50,50,10,10],["fill"]])");
+    EXPECT_EQ(at(*gc, 15, 35), kClear);
+    EXPECT_EQ(at(*gc, 5, 25), kBlue);
+    EXPECT_EQ(at(*gc, 25, 45), kBlue);
+    EXPECT_NEAR(at(*gc, 55, 55).alpha, 128, 1);
+    EXPECT_EQ(gc->propertiesStack().peek()->globalAlpha, 0.5);
+}
+
+TEST_P(GCTest, ArcsFollowTheirFlagAndEllipsesCentreOnTheirPoint)
+{
+    auto gc = makeGC();
+    draw(*gc, R"([["beginPath"],["arc",50,50,20,0,1.5707964," +0yes"],["fill"],
+        ["beginPath"],["arc",50,100,20,0,1.5707964,"00"],["fill"]])");
+    EXPECT_GT(at(*gc, 50, 35).alpha, 200);
+    EXPECT_EQ(at(*gc, 62, 62).alpha, 0);
+    EXPECT_EQ(at(*gc, 50, 85).alpha, 0);
+    EXPECT_GT(at(*gc, 62, 112).alpha, 200);
+
+    auto ellipse = makeGC();
+    draw(*ellipse, R"([["beginPath"],["ellipse",50,50,30,10,0,0,7,false],["fill"],
+        ["beginPath"],["ellipse",10,10,0,10,0,0,7,false],["fill"]])");
+    EXPECT_GT(at(*ellipse, 22, 50).alpha, 200);
+    EXPECT_GT(at(*ellipse, 78, 50).alpha, 200);
+    EXPECT_EQ(at(*ellipse, 50, 38).alpha, 0);
+    EXPECT_GT(at(*ellipse, 50, 42).alpha, 200);
+    EXPECT_EQ(at(*ellipse, 10, 10).alpha, 0);
+
+    // A sweep of many turns is one circle, at once.
+    draw(*ellipse, R"([["beginPath"],["arc",50,100,5,0,1e30,false],["stroke"]])");
+    EXPECT_GT(at(*ellipse, 55, 100).alpha, 100);
+}
+
+TEST_P(GCTest, InitSizesTheBitmapAndKeepsTheRecords)
+{
+    auto gc = makeGC({ { "width", 10.3 }, { "height", 10 } });
+    auto image = gc->image();
+    EXPECT_EQ(image->pixelWidth(), int(10.3f * GetParam()));
+    EXPECT_EQ(image->pixelHeight(), int(10 * GetParam()));
+
+    draw(*gc, R"([["lineWidth",5],["beginPath"],["rect",0,0,5,5],["fill"]])");
+    Value again = { { "width", 10 }, { "height", 10 }, { "fillStyle", "red" } };
+    gc->callWithProperties(&again, "init");
+    EXPECT_EQ(at(*gc, 2, 2), kClear);
+    EXPECT_EQ(gc->propertiesStack().peek()->lineWidth, 5);
+    EXPECT_EQ(gc->propertiesStack().peek()->fillStyle, platform::Color::black()) << "an unreadable colour keeps the old";
+
+    for (Value size : { Value { -1, 10 }, Value { 10, NAN }, Value { 1e9, 1e9 }, Value { 0.2, 10 } }) {
+        Value init = { { "width", size[0] }, { "height", size[1] } };
+        gc->callWithProperties(&init, "init");
+        EXPECT_EQ(gc->image(), nullptr) << size.dump();
+        EXPECT_EQ(gc->size().width, 0);
+        draw(*gc, R"([["fillStyle",[1,2,3]],["beginPath"],["rect",0,0,5,5],["fill"]])");
+    }
+    EXPECT_EQ(gc->propertiesStack().peek()->fillStyle, platform::Color::fromRGBA(1 / 255.0f, 2 / 255.0f, 3 / 255.0f));
+}
+
+TEST_P(GCTest, TextLinesSitOnTheirBaselines)
+{
+    auto gc = makeGC({ { "width", 200 }, { "height", 120 }, { "font", Value::parse(R"([["DejaVu Sans"],20,false,false])") } });
+    draw(*gc, R"([["fillText","H\nH\nH",false,true,false,10,100]])");
+    auto font = FontHelper::getFont({ "DejaVu Sans" }, 20, false, false);
+    ASSERT_EQ(font.familyName(), "DejaVu Sans");
+    double lineHeight = font.ascent() + font.descent() + font.leading();
+    double scale = GetParam();
+    auto image = gc->image();
+    int stem = -1;
+    for (int x = int(10 * scale); x < int(30 * scale) && stem < 0; ++x)
+        if (image->pixelAt(x, int(95 * scale)).alpha > 200)
+            stem = x;
+    ASSERT_GE(stem, 0);
+    for (int line = 0; line < 3; ++line) {
+        double baseline = (100 - (2 - line) * lineHeight) * scale;
+        EXPECT_GT(image->pixelAt(stem, int(std::floor(baseline)) - 2).alpha, 200) << line;
+        EXPECT_EQ(image->pixelAt(stem, int(std::ceil(baseline)) + 1).alpha, 0) << line;
+    }
+
+    auto pictureFor = [&](const char* align) {
+        auto text = makeGC({ { "width", 120 }, { "height", 40 } });
+        draw(*text, (std::string(R"([["textAlign",")") + align + R"("],["fillText","A&b\tc",true,false,false,60,30]])").c_str());
+        return text->image();
+    };
+    auto same = [](const std::shared_ptr<platform::Image>& a, const std::shared_ptr<platform::Image>& b) {
+        for (int y = 0; y < a->pixelHeight(); ++y)
+            for (int x = 0; x < a->pixelWidth(); ++x)
+                if (!(a->pixelAt(x, y) == b->pixelAt(x, y)))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(same(pictureFor("right"), pictureFor("end")));
+    EXPECT_TRUE(same(pictureFor("left"), pictureFor("start")));
+    EXPECT_TRUE(same(pictureFor("left"), pictureFor("sideways")));
+    EXPECT_FALSE(same(pictureFor("left"), pictureFor("right")));
+    EXPECT_EQ(pictureFor("left")->pixelAt(int(59 * scale), int(25 * scale)).alpha, 0) << "start text begins at x";
+}
+
+TEST_P(GCTest, ImagesStandUprightAndCutOutsStretch)
+{
+    platform::BitmapContext picture(20, 20);
+    picture.context().setFillColor(platform::Color::fromRGBA(1, 0, 0));
+    picture.context().fillRect({ 0, 0, 20, 10 });
+    picture.context().setFillColor(platform::Color::fromRGBA(0, 0, 1));
+    picture.context().fillRect({ 0, 10, 20, 10 });
+    auto name = "gc-test-" + std::to_string(::getpid()) + ".png";
+    ASSERT_TRUE(picture.image()->writePNG((session->folder / name).string()));
+
+    auto gc = makeGC();
+    draw(*gc, (R"([["drawImage",")" + name + R"(",10,10],["drawImage",")" + name
+        + R"(",0,9.5,20,1,50,50,40,40],["drawImage","missing.png",60,0]])").c_str());
+    EXPECT_EQ(at(*gc, 10.5, 10.5), kRed);
+    EXPECT_EQ(at(*gc, 11, 29.5), kBlue);
+    EXPECT_EQ(at(*gc, 30.5, 20), kClear);
+    // Rows 9 and 10 of the picture, rounded outward, fill the 40-point square half and half.
+    EXPECT_EQ(at(*gc, 70, 55), kRed);
+    EXPECT_EQ(at(*gc, 70, 85), kBlue);
+    std::filesystem::remove(session->folder / name);
+    keepPicture(*gc, "images");
+}
+
+TEST_P(GCTest, AFailingOperationEndsTheListAndKeepsWhatWasDrawn)
+{
+    auto gc = makeGC();
+    auto fails = [&](const char* operations) {
+        try {
+            draw(*gc, operations);
+        } catch (const RemoteException& exception) {
+            return exception.isIncorrectParameter();
+        }
+        return false;
+    };
+    EXPECT_TRUE(fails(R"([["beginPath"],["rect",0,0,10,10],["fill"],["lineTo",5],["rect",20,0,10,10],["fill"]])"));
+    EXPECT_TRUE(fails(R"([["drawImage","x.png",1,2,3,4,5,6,7],["rect",20,0,10,10],["fill"]])"));
+    EXPECT_TRUE(fails(R"([["arc",50,50,1e39,0,1,false]])"));
+    EXPECT_TRUE(fails(R"([["createLinearGradient",0,0,1,0],["addColorStop",1,[0,0,0]]])"));
+    EXPECT_TRUE(fails(R"([["addColorStop",0,[0,0]]])"));
+    EXPECT_TRUE(fails(R"([["moveTo","1",2]])"));
+    EXPECT_TRUE(fails(R"([[5]])"));
+    EXPECT_TRUE(fails(R"([["font",[["DejaVu Sans"],12]]])"));
+    EXPECT_FALSE(fails(R"([[],["noSuchOperation",1],["BEGINPATH"],["fillStyle",[0,0,0]],["beginPath"],["lineTo",30,0],["lineTo",40,0],["lineTo",40,10],["fill"],
+        ["moveTo",true,false]])"));
+    EXPECT_EQ(at(*gc, 5, 5).alpha, 255);
+    EXPECT_EQ(at(*gc, 25, 8).alpha, 0) << "operations after the failure did not run";
+    EXPECT_GT(at(*gc, 38, 2).alpha, 200);
+    EXPECT_EQ(at(*gc, 20, 3).alpha, 0) << "a lineTo without a current point starts the subpath there";
+    keepPicture(*gc, "failures");
+    EXPECT_TRUE(fails(R"([["scale",1e6,1e6],["arc",0,0,100,0,1,false]])"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, GCTest, ::testing::Values(1.0, 2.0));
+
+} // namespace
+} // namespace morvix

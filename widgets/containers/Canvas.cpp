@@ -1,0 +1,80 @@
+#include "widgets/containers/Canvas.h"
+
+#include "widgets/containers/CanvasView.h"
+#include "widgets/foundation/DelegatingView.h"
+
+namespace morvix {
+
+Canvas::Canvas(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(id), std::move(client))
+    , m_baseView(DelegatingView::create())
+{
+    m_baseView->setClipsToBounds(true);
+}
+
+Canvas::~Canvas() = default;
+
+void Canvas::didConstruct()
+{
+    RemoteClass::didConstruct();
+    auto self = std::static_pointer_cast<Canvas>(shared_from_this());
+    m_baseView->setDelegate(self);
+    m_canvas = CanvasView::create(self);
+    m_baseView->addSubview(m_canvas);
+}
+
+std::shared_ptr<platform::View> Canvas::view() const
+{
+    return m_baseView;
+}
+
+platform::Size Canvas::intrinsicContentSize()
+{
+    return m_canvas->intrinsicContentSize();
+}
+
+void Canvas::setData(std::optional<platform::Value> data)
+{
+    RemoteClass::setData(data);
+    if (data && data->is_object() && data->contains("clientCanvas")
+        && platform::valuesEqual((*data)["clientCanvas"], true))
+        enableClientCanvas();
+}
+
+void Canvas::setBackgroundImage(std::optional<platform::Value> image)
+{
+    if (image && image->is_null())
+        image.reset();
+    bool hasImage = image.has_value();
+    RemoteClass::setBackgroundImage(image);
+    if (hasImage)
+        applyBackgroundImage(image, m_baseView);
+    else
+        m_baseView->setBackgroundColor(background());
+}
+
+void Canvas::sizeChanged(platform::Size size)
+{
+    m_canvas->setFrame({ 0, 0, size.width, size.height });
+    RemoteClass::sizeChanged(size);
+}
+
+void Canvas::destroy()
+{
+    if (isDisposed())
+        return;
+    m_canvas->destroy();
+    RemoteClass::destroy();
+}
+
+void Canvas::contentChanged()
+{
+    m_canvas->setNeedsDisplay();
+}
+
+void Canvas::enableClientCanvas()
+{
+    m_canvas->enableClientCanvas();
+}
+
+} // namespace morvix
