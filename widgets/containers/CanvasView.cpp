@@ -45,8 +45,13 @@ platform::Size CanvasView::intrinsicContentSize() const
 
 void CanvasView::draw(platform::GraphicsContext& context, const platform::Rect&)
 {
-    if (auto gc = currentGC())
+    // The view draws into a layer of its own, as into its own backing store: the clearing in
+    // applyTo must not wipe out the views under it.
+    if (auto gc = currentGC()) {
+        context.beginTransparencyLayer();
         gc->applyTo(context);
+        context.endTransparencyLayer();
+    }
     if (m_clientCanvas)
         m_clientCanvas->setNeedsDisplay();
 }

@@ -129,9 +129,11 @@ void ClientCanvasView::touchesCancelled(const platform::TouchSet& touches, const
     View::touchesCancelled(touches, event);
 }
 
-void ClientCanvasView::draw(platform::GraphicsContext& context, const platform::Rect& rect)
+void ClientCanvasView::draw(platform::GraphicsContext& context, const platform::Rect&)
 {
-    context.clearRect(rect);
+    // The preview starts from a clear view each time: the renderer gives a view's drawing a fresh
+    // context over the views under it, so there is nothing of an earlier preview to clear, and
+    // clearing would wipe out the canvas's picture under the overlay.
     if (m_pathPoints.empty())
         return;
     setupGCproperties();
