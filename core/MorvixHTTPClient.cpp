@@ -4,6 +4,8 @@
 #include "core/UserAgent.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "networking/NetHTTPRequestOperationManager.h"
+#include "networking/NetHTTPRequestSerializer.h"
+#include "networking/NetMultipartFormData.h"
 #include "networking/NetNetworkReachabilityManager.h"
 #include "networking/NetSecurityPolicy.h"
 #include "platform/foundation/BundleInfo.h"
@@ -15,6 +17,7 @@
 #include "platform/net/NetworkThread.h"
 #include "platform/net/OperationQueue.h"
 #include "platform/net/URLConnection.h"
+#include "platform/net/URLError.h"
 
 #include <curl/curl.h>
 
@@ -286,6 +289,38 @@ std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newFileDownloadOperat
             progress(total, expected);
         });
     }
+    return operation;
+}
+
+std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newFileUploadOperation(const Url& fileURL, const std::string& targetPath,
+    SuccessBlock success, FailureBlock failure, FileProgressBlock progress) const
+{
+    auto refuse = [&](URLRequest request, platform::Error error) -> std::shared_ptr<NetHTTPRequestOperation> {
+        // An upload that cannot be built sends nothing, not an empty POST.
+        platform::MainLoop::main().post([failure = std::move(failure), request = std::move(request), error = std::move(error)] {
+            if (failure)
+                failure(request, nullptr, error);
+        });
+        return nullptr;
+    };
+    auto target = relativeURLToServer(targetPath);
+    if (!target)
+        return refuse(URLRequest(), platform::makeURLError(platform::kURLErrorBadURL, targetPath));
+    std::optional<platform::Error> appendError;
+    std::optional<platform::Error> error;
+    auto request = m_manager->requestSerializer()->multipartFormRequestWithMethod("POST", target->absoluteString(), std::nullopt,
+        [&](NetMultipartFormData& form) { form.appendPartWithFileURL(fileURL, "file", &appendError); }, &error);
+    if (appendError || error || !request)
+        return refuse(URLRequest(*target), appendError.value_or(error.value_or(platform::makeURLError(platform::kURLErrorBadURL, targetPath))));
+    configureRequest(*request);
+    auto operation = m_manager->HTTPRequestOperationWithRequest(std::move(*request), nullptr, nullptr);
+    installCompletion(*operation, std::move(success), std::move(failure));
+    if (progress) {
+        operation->setUploadProgressBlock([progress = std::move(progress)](std::int64_t, std::int64_t total, std::int64_t expected) {
+            progress(total, expected);
+        });
+    }
+    m_manager->operationQueue()->addOperation(operation);
     return operation;
 }
 

@@ -109,6 +109,15 @@ public:
     /// Downloads `source` into the file `destinationPath` (overwritten).
     std::shared_ptr<NetHTTPRequestOperation> newFileDownloadOperation(const platform::Url& source, const std::string& destinationPath,
         SuccessBlock success, FailureBlock failure, FileProgressBlock progress) const;
+    /// Uploads the file `fileURL` names to `targetPath` (resolved as `relativeURLToServer`): a
+    /// multipart POST from the manager's request serializer with one part "file" (the file's
+    /// name and MIME type, streamed from the file), configured as every session request, made
+    /// by the manager (its security policy) and added to its queue, so it starts by itself.
+    /// `progress` gets (bytes written, bytes expected). When the file cannot be appended (not a
+    /// file URL, missing, unreadable) or the target resolves to no URL, nothing is sent:
+    /// `failure` is called on the main loop with the error and the result is null.
+    std::shared_ptr<NetHTTPRequestOperation> newFileUploadOperation(const platform::Url& fileURL, const std::string& targetPath,
+        SuccessBlock success, FailureBlock failure, FileProgressBlock progress) const;
 
     // Resources.
     /// A URL with a scheme as it is; else a file under the session's local resource roots;

@@ -226,6 +226,66 @@ TEST_F(MorvixHTTPClientTest, DeleteCookiesForgetsTheServersCookies)
     EXPECT_EQ(server.requests().back().header("Cookie"), std::nullopt);
 }
 
+TEST_F(MorvixHTTPClientTest, FileUploadSendsOneFilePartWithTheSessionHeadersOrNothing)
+{
+    // The manager decodes answers as JSON.
+    server.route("/app/upload", TestResponse().withHeader("Content-Type", "application/json").withBody("{}"));
+    server.start();
+    makeClient();
+    http = MorvixHTTPClient::create(server.url("/app/"), client);
+    auto folder = std::filesystem::temp_directory_path() / ("morvix-upload-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::string contents(300000, '\0');
+    for (std::size_t index = 0; index < contents.size(); ++index)
+        contents[index] = static_cast<char>(index * 7 % 251);
+    auto path = folder / "notes.txt";
+    std::ofstream(path, std::ios::binary) << contents;
+
+    bool succeeded = false;
+    std::optional<platform::Error> failed;
+    std::int64_t written = 0;
+    std::int64_t expected = 0;
+    auto operation = http->newFileUploadOperation(Url::fileURL(path.string()), "upload",
+        [&](const auto&, const auto& response) { succeeded = true; EXPECT_EQ(response ? response->statusCode() : 0, 200); },
+        [&](const auto&, const auto&, const platform::Error& error) { failed = error; },
+        [&](std::int64_t total, std::int64_t expectedTotal) {
+            written = total;
+            expected = expectedTotal;
+        });
+    ASSERT_TRUE(operation);
+    ASSERT_TRUE(pumpUntil([&] { return succeeded || failed; }));
+    ASSERT_TRUE(succeeded) << (failed ? failed->description() : "");
+    ASSERT_EQ(server.requestCount(), 1u);
+    auto request = server.requests().at(0);
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/app/upload");
+    EXPECT_TRUE(request.header("User-Agent"));
+    EXPECT_EQ(request.header("Accept-Encoding"), "gzip, deflate");
+    auto type = request.header("Content-Type").value_or("");
+    auto boundaryAt = type.find("boundary=");
+    ASSERT_TRUE(type.starts_with("multipart/form-data; ") && boundaryAt != std::string::npos) << type;
+    auto boundary = type.substr(boundaryAt + 9);
+    EXPECT_TRUE(request.body == "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"notes.txt\"\r\n"
+        "Content-Type: text/plain\r\n\r\n" + contents + "\r\n--" + boundary + "--\r\n");
+    EXPECT_EQ(request.header("Content-Length"), std::to_string(request.body.size()));
+    EXPECT_TRUE(pumpUntil([&] { return written == static_cast<std::int64_t>(request.body.size()); }));
+    EXPECT_EQ(expected, static_cast<std::int64_t>(request.body.size()));
+
+    // A missing file and a target that is no URL send nothing; the failure comes on the main loop.
+    for (auto [file, target] : { std::pair(Url::fileURL((folder / "missing").string()), std::string("upload")),
+             std::pair(Url::fileURL(path.string()), std::string("http://[")) }) {
+        std::optional<platform::Error> refused;
+        EXPECT_FALSE(http->newFileUploadOperation(file, target, {}, [&](const auto&, const auto& response, const platform::Error& error) {
+            EXPECT_FALSE(response);
+            refused = error;
+        }, {}));
+        EXPECT_FALSE(refused);
+        ASSERT_TRUE(pumpUntil([&] { return refused.has_value(); }));
+    }
+    EXPECT_EQ(server.requestCount(), 1u);
+    std::filesystem::remove_all(folder);
+}
+
 class MorvixHTTPClientTLSTest : public MorvixHTTPClientTest {
 protected:
     void SetUp() override
