@@ -82,6 +82,20 @@ TEST_F(CanvasSessionTest, ATapIsDrawnAndSentAsADiamond)
     EXPECT_GT(CanvasView::currentGC(canvas)->image()->pixelAt(int(50 * 2), int(49 * 2)).alpha, 0);
 }
 
+TEST_F(CanvasSessionTest, AStrokeWithoutAStrokeStyleIsNotSent)
+{
+    run("client.set('w5', {data: {clientCanvas: true}});");
+    sent();
+    auto& touches = harness.touches();
+    auto finger = touches.down(onScreen({ 10, 10 }));
+    touches.move(finger, onScreen({ 20, 10 }));
+    touches.move(finger, onScreen({ 30, 40 }));
+    touches.up(finger);
+    harness.runUntilIdle();
+    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(canvas->canvasView()->clientCanvas()->pathPoints().empty());
+}
+
 TEST_F(CanvasSessionTest, StrokesAreSmoothedDrawnAndReported)
 {
     run(R"(client.create('g1', 'zub.widgets.GC', {parent: 'w5'});
