@@ -225,18 +225,62 @@ Size Button::sizeThatFits(Size size) const
     return intrinsicContentSize();
 }
 
+namespace {
+
+// Where a part of `length` goes along a room from `start` of `room` long, with `before` of the
+// content ahead of it and `after` behind it.
+double alongRoom(double start, double room, double length, double before, double after, int alignment)
+{
+    switch (alignment) {
+    case 1: // left or top
+        return start + before;
+    case 2: // right or bottom
+        return start + room - length - after;
+    case 0: // centre
+        return start + (room - before - length - after) / 2 + before;
+    default: // fill
+        return start + before;
+    }
+}
+
+} // namespace
+
 void Button::layoutSubviews()
 {
     installParts();
     Rect content = bounds().inset(m_contentInsets);
+    Rect imageRoom = content.inset(m_imageInsets);
+    Rect titleRoom = content.inset(m_titleInsets);
     Size title = titleSize();
     Size image = imageSize();
-    double left = content.x() + (content.width() - image.width - title.width) / 2;
-    Rect imageArea = Rect(left, content.y(), image.width, content.height()).inset(m_imageInsets);
-    Rect titleArea = Rect(left + image.width, content.y(), title.width, content.height()).inset(m_titleInsets);
-    bool fits = image.width <= imageArea.width() && image.height <= imageArea.height();
-    m_imageView->setFrame(ImageView::placement(image, imageArea, fits ? ContentMode::Center : ContentMode::ScaleAspectFit));
-    m_titleLabel->setFrame({ titleArea.x(), titleArea.midY() - title.height / 2, titleArea.width(), title.height });
+    // An image larger than its room is shrunk into it, its aspect kept.
+    bool fits = image.width <= imageRoom.width() && image.height <= imageRoom.height();
+    if (!fits && image.width > 0 && image.height > 0) {
+        double factor = std::max(0.0, std::min(imageRoom.width() / image.width, imageRoom.height() / image.height));
+        image = { image.width * factor, image.height * factor };
+    }
+    // A title wider than the room beside the image takes the room, and wraps in it when its
+    // label has lines to spare.
+    double room = std::max(0.0, titleRoom.width() - image.width);
+    if (title.width > room) {
+        title.width = room;
+        if (m_titleLabel->numberOfLines() != 1)
+            title.height = m_titleLabel->sizeThatFits({ room, 0 }).height;
+    }
+    auto horizontal = static_cast<int>(contentHorizontalAlignment());
+    auto vertical = static_cast<int>(contentVerticalAlignment());
+    if (contentHorizontalAlignment() == ContentHorizontalAlignment::Fill)
+        title.width = room;
+    Rect imageFrame(alongRoom(imageRoom.x(), imageRoom.width(), image.width, 0, title.width, horizontal),
+        alongRoom(imageRoom.y(), imageRoom.height(), image.height, 0, 0, vertical), image.width, image.height);
+    Rect titleFrame(alongRoom(titleRoom.x(), titleRoom.width(), title.width, image.width, 0, horizontal),
+        alongRoom(titleRoom.y(), titleRoom.height(), title.height, 0, 0, vertical), title.width, title.height);
+    if (contentVerticalAlignment() == ContentVerticalAlignment::Fill) {
+        imageFrame = Rect(imageFrame.x(), imageRoom.y(), imageFrame.width(), imageRoom.height());
+        titleFrame = Rect(titleFrame.x(), titleRoom.y(), titleFrame.width(), titleRoom.height());
+    }
+    m_imageView->setFrame(imageFrame);
+    m_titleLabel->setFrame(titleFrame);
 }
 
 void Button::draw(GraphicsContext& context, const Rect& rect)

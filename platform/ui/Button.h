@@ -24,11 +24,14 @@ enum class ButtonType { Custom = 0, System = 1 };
 ///
 /// The title is a `Label` subview and the image an `ImageView` subview (put in on the first
 /// change or layout, so that subclasses need no set-up of their own), placed side by side
-/// (image first) in the middle of the content rectangle (the bounds less `contentEdgeInsets`).
-/// Each part then keeps to its own area, less its own insets: the image is shrunk (aspect kept)
-/// when it does not fit its area, and the title is cut. The natural size is the image's and
-/// title's sizes side by side plus the content insets; the title and image insets do not count,
-/// as on the platform. Main thread only.
+/// (image first) by the control's content alignments: centred, at either edge, or stretched
+/// (`Fill`: the title takes the width beside the image, and both the whole height). Each part
+/// is placed in its own room, the content rectangle (the bounds less `contentEdgeInsets`) less
+/// its own insets, with the other part's width beside it: so insets move a part, and cut it only
+/// where its room is too small. An image larger than its room is shrunk into it (aspect kept); a
+/// title wider than the room beside the image is narrowed to it, wrapping when its label allows
+/// more than one line. The natural size is the image's and title's sizes side by side plus the
+/// content insets; the title and image insets do not count, as on the platform. Main thread only.
 class Button : public Control {
 public:
     static constexpr double kDefaultFontSize = 15;

@@ -42,6 +42,18 @@ void Control::setSelected(bool selected)
     setNeedsDisplay();
 }
 
+void Control::setContentHorizontalAlignment(ContentHorizontalAlignment alignment)
+{
+    m_horizontalAlignment = alignment;
+    setNeedsLayout();
+}
+
+void Control::setContentVerticalAlignment(ContentVerticalAlignment alignment)
+{
+    m_verticalAlignment = alignment;
+    setNeedsLayout();
+}
+
 ControlState Control::state() const
 {
     ControlState bits = ControlState::Normal;

@@ -34,6 +34,13 @@ enum ControlEvent : unsigned {
 /// is `Selected | Highlighted`); per-state values are looked up by them.
 enum class ControlState : unsigned { Normal = 0, Highlighted = 1u << 0, Disabled = 1u << 1, Selected = 1u << 2 };
 
+/// Where a control puts its content (a button's image and title) across its width, by the
+/// platform's numbers; `Fill` stretches the content to the whole width.
+enum class ContentHorizontalAlignment { Center = 0, Left = 1, Right = 2, Fill = 3 };
+/// Where a control puts its content down its height, by the platform's numbers; `Fill`
+/// stretches the content to the whole height.
+enum class ContentVerticalAlignment { Center = 0, Top = 1, Bottom = 2, Fill = 3 };
+
 constexpr ControlState operator|(ControlState first, ControlState second)
 {
     return static_cast<ControlState>(static_cast<unsigned>(first) | static_cast<unsigned>(second));
@@ -76,6 +83,11 @@ public:
     virtual void setHighlighted(bool highlighted);
     bool isSelected() const { return m_selected; }
     virtual void setSelected(bool selected);
+    /// Where subclasses place their content; both centred at first.
+    ContentHorizontalAlignment contentHorizontalAlignment() const { return m_horizontalAlignment; }
+    void setContentHorizontalAlignment(ContentHorizontalAlignment alignment);
+    ContentVerticalAlignment contentVerticalAlignment() const { return m_verticalAlignment; }
+    void setContentVerticalAlignment(ContentVerticalAlignment alignment);
     /// The state bits: disabled, highlighted and selected as they are set.
     ControlState state() const;
     bool isTracking() const { return m_trackingTouch != nullptr; }
@@ -126,6 +138,8 @@ private:
     bool m_highlighted = false;
     bool m_selected = false;
     bool m_touchInside = false;
+    ContentHorizontalAlignment m_horizontalAlignment = ContentHorizontalAlignment::Center;
+    ContentVerticalAlignment m_verticalAlignment = ContentVerticalAlignment::Center;
     std::shared_ptr<Touch> m_trackingTouch;
     std::vector<Registration> m_registrations;
 };

@@ -157,6 +157,47 @@ TEST_F(ControlTest, ButtonPlacesAnImageThatDoesNotFitItsInsetAreaShrunkInside)
     EXPECT_TRUE(button->titleLabel()->isHidden());
 }
 
+TEST_F(ControlTest, ButtonPlacesItsContentByTheContentAlignments)
+{
+    // A 20 by 10 image and a title in a 200 by 60 button with content insets of 5.
+    auto button = Button::create(ButtonType::Custom, { 0, 0, 200, 60 });
+    harness.window()->addSubview(button);
+    button->setTitle("Go");
+    button->setImage(Image::createTransparent(20, 10));
+    button->setContentEdgeInsets({ 5, 5, 5, 5 });
+    harness.runUntilIdle();
+    Size title = button->titleLabel()->intrinsicContentSize();
+    double centredLeft = 5 + (190 - 20 - title.width) / 2;
+    EXPECT_EQ(button->imageView()->frame(), Rect(centredLeft, 25, 20, 10)) << "centred at first";
+
+    button->setContentHorizontalAlignment(ContentHorizontalAlignment::Left);
+    button->setContentVerticalAlignment(ContentVerticalAlignment::Top);
+    harness.runUntilIdle();
+    EXPECT_EQ(button->imageView()->frame(), Rect(5, 5, 20, 10));
+    EXPECT_EQ(button->titleLabel()->frame(), Rect(25, 5, title.width, title.height));
+
+    button->setContentHorizontalAlignment(ContentHorizontalAlignment::Right);
+    button->setContentVerticalAlignment(ContentVerticalAlignment::Bottom);
+    harness.runUntilIdle();
+    EXPECT_EQ(button->titleLabel()->frame(), Rect(195 - title.width, 55 - title.height, title.width, title.height));
+    EXPECT_EQ(button->imageView()->frame(), Rect(175 - title.width, 45, 20, 10));
+
+    button->setContentHorizontalAlignment(ContentHorizontalAlignment::Fill);
+    button->setContentVerticalAlignment(ContentVerticalAlignment::Fill);
+    harness.runUntilIdle();
+    EXPECT_EQ(button->imageView()->frame(), Rect(5, 5, 20, 50));
+    EXPECT_EQ(button->titleLabel()->frame(), Rect(25, 5, 170, 50)) << "the title takes the room beside the image";
+
+    // A title too long for the room is narrowed to it, and wraps when its label allows lines.
+    button->setContentHorizontalAlignment(ContentHorizontalAlignment::Left);
+    button->setContentVerticalAlignment(ContentVerticalAlignment::Center);
+    button->setTitle("A title much longer than the room that this button has");
+    button->titleLabel()->setNumberOfLines(0);
+    harness.runUntilIdle();
+    EXPECT_EQ(button->titleLabel()->frame().width(), 170);
+    EXPECT_GT(button->titleLabel()->frame().height(), title.height * 1.5);
+}
+
 TEST_F(ControlTest, ButtonTapSendsTouchUpInsideAndTheTitleDoesNotTakeTheTouch)
 {
     auto button = Button::create(ButtonType::System, { 10, 10, 100, 40 });
