@@ -36,9 +36,9 @@ test-threads: deps
 test: test-plain test-sanitized test-threads
 
 # The sample script application, run by the library's own script peer: its console log, the
-# messages the session sends it and the object tree.
+# messages the session sends it, the object tree, and the window as a picture in $(BUILD)/hello.png.
 demo: build
-	$(BUILD)/examples/morvix-run --script examples/hello --idle-ms 500 --log-traffic --tree
+	$(BUILD)/examples/morvix-run --script examples/hello --idle-ms 500 --log-traffic --tree --png $(BUILD)/hello.png
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_TSAN)

@@ -30,6 +30,7 @@
 #include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
 #include "widgets/WidgetTypes.h"
+#include "widgets/foundation/ImageViewMorvix.h"
 
 #include <algorithm>
 #include <atomic>
@@ -449,6 +450,7 @@ std::vector<std::function<bool()>> settledChecks()
 {
     return {
         [] { return platform::Animator::shared().activeAnimations().empty(); },
+        [] { return ImageViewMorvix::loadsInFlight() == 0; },
     };
 }
 
