@@ -3,6 +3,7 @@
 #include "core/WidgetRegistry.h"
 #include "widgets/containers/Canvas.h"
 #include "widgets/containers/GC.h"
+#include "widgets/controls/Button.h"
 #include "widgets/foundation/Animation.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
@@ -20,6 +21,7 @@ void registerWidgetTypes()
     registry.addHandler<Shell>();
     registry.addHandler<Composite>();
     registry.addHandler<Gesture>();
+    registry.addHandler<Button>();
     registry.addHandler<Canvas>();
     registry.addHandler<GC>();
 

@@ -1,0 +1,19 @@
+#pragma once
+// The check box.
+
+#include "widgets/controls/CheckableButton.h"
+
+namespace morvix {
+
+/// A check box: a tap checks or unchecks it. Main thread only.
+class CheckBox final : public CheckableButton {
+public:
+    CheckBox(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
+
+    platform::Font defaultFont() const override;
+
+protected:
+    platform::Color defaultForeground() const override;
+};
+
+} // namespace morvix
