@@ -296,8 +296,9 @@ TEST_F(NetMultipartFormDataTest, WritingTheBodyToAFileAndThrottling)
     std::string buffer(1 << 20, '\0');
     std::string all;
     for (long got; (got = throttled->read(buffer.data(), buffer.size())) > 0;) {
-        if (throttled->streamStatus() != platform::StreamStatus::AtEnd)
+        if (throttled->streamStatus() != platform::StreamStatus::AtEnd) {
             EXPECT_GE(got, 16384);
+        }
         EXPECT_GT(throttled->delayBeforeNextRead(), 0);
         all.append(buffer.data(), static_cast<std::size_t>(got));
     }
