@@ -1,5 +1,6 @@
 #include "core/MorvixClient.h"
 
+#include "core/ApplicationFrame.h"
 #include "core/ErrorHandler.h"
 #include "core/LogEntry.h"
 #include "core/MorvixClientDelegate.h"
@@ -19,6 +20,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 #include <cctype>
@@ -77,6 +79,11 @@ MorvixClient::MorvixClient(std::shared_ptr<platform::Window> window, Application
 MorvixClient::~MorvixClient()
 {
     m_orientationObserver.reset();
+    if (m_frameController) {
+        auto window = m_window.lock();
+        if (window && window->rootViewController() == m_frameController->rootController())
+            window->setRootViewController(nullptr);
+    }
     if (m_view)
         m_view->removeFromSuperview();
 }
@@ -93,13 +100,23 @@ void MorvixClient::initializeClient(std::vector<BindingFactory> bindings)
         });
     platform::DeviceInfo::beginGeneratingOrientationNotifications();
     auto window = m_window.lock();
-    // FIXME: with the application frame on, the drawer container, the root and top-level
-    // controllers and the developer console install here when the application shell lands;
-    // until then both settings give the plain root view, which fills the window.
-    m_view = platform::View::create(window ? window->bounds() : platform::Rect {});
-    m_view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
-    if (window)
-        window->addSubview(m_view);
+    // FIXME: with the application frame on, the drawer container, the top-level controller and
+    // the developer console install here when they land; until then the root controller is the
+    // window's root view controller. With the frame off (or no frame installed), the plain root
+    // view fills the window.
+    if (m_frame == ApplicationFrame::On)
+        m_frameController = ApplicationFrameController::make(std::weak_ptr<ApplicationFrameClient>(shared_from_this()));
+    if (m_frameController) {
+        auto root = m_frameController->rootController();
+        m_view = root->view();
+        if (window)
+            window->setRootViewController(root);
+    } else {
+        m_view = platform::View::create(window ? window->bounds() : platform::Rect {});
+        m_view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
+        if (window)
+            window->addSubview(m_view);
+    }
     m_objectRegistry = ObjectRegistry::create();
     m_commandOperator = CommandOperator::create(std::weak_ptr<CommandOperator::Session>(shared_from_this()));
     if (window) {
@@ -265,8 +282,10 @@ void MorvixClient::load()
     platform::assertOnMainThread();
     m_startTime = platform::Clock::current()->now();
     auto url = serverURL();
-    // FIXME: the root and top-level controllers reset and the developer console clears here
-    // when the application shell lands.
+    // FIXME: the top-level controller resets and the developer console clears here when they
+    // land.
+    if (m_frameController)
+        m_frameController->reset();
     m_dispatcher->reset();
     closeErrorHandler();
     m_objectRegistry->reset();
@@ -486,7 +505,13 @@ void MorvixClient::receivedRequestCounter(long counter)
 void MorvixClient::setMorvixUIActive(bool active)
 {
     m_morvixUIActive = active;
-    // FIXME: the root controller of the application frame follows the flag when it lands.
+    if (m_frameController)
+        m_frameController->setMorvixUIActive(active);
+}
+
+std::shared_ptr<platform::ViewController> MorvixClient::rootController() const
+{
+    return m_frameController ? m_frameController->rootController() : nullptr;
 }
 
 } // namespace morvix

@@ -1,6 +1,7 @@
 #pragma once
 // The session object an embedding application creates to run the library.
 
+#include "core/ApplicationFrameClient.h"
 #include "core/Binding.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
@@ -23,12 +24,14 @@
 namespace morvix::platform {
 class Error;
 class View;
+class ViewController;
 class Window;
 }
 
 namespace morvix {
 
 class ErrorHandler;
+class ApplicationFrameController;
 class MorvixClientDelegate;
 class MorvixClientErrorDelegate;
 class MorvixHTTPClient;
@@ -66,6 +69,7 @@ class WidgetRegistry;
 /// otherwise (`log`, `setLogObserver`, `httpClient`, the response size limit).
 class MorvixClient final : public ClientContext,
                            public CommandOperator::Session,
+                           public ApplicationFrameClient,
                            public std::enable_shared_from_this<MorvixClient> {
 public:
     enum class ApplicationFrame { Off, On };
@@ -109,7 +113,7 @@ public:
     // The delegate's settings with their defaults.
     /// Empty when there is no delegate.
     std::string serverURL() const;
-    bool statusBarHidden() const;
+    bool statusBarHidden() const override;
     /// The delegate's roots (patches, when they land, go first); nothing when empty.
     std::optional<std::vector<std::string>> localResourceRoots() const;
     bool logRequests() const;
@@ -131,6 +135,11 @@ public:
     std::shared_ptr<platform::View> rootView() const override { return m_view; }
     /// The object registry's root object, or null while there is none.
     std::shared_ptr<RemoteObject> rootObject() const override;
+    /// With the application frame on (and the widget layer's frame installed): the frame, whose
+    /// root controller's view is `view()` and the window's root view controller. Null otherwise.
+    std::shared_ptr<ApplicationFrameController> applicationFrameController() const { return m_frameController; }
+    /// The frame's root controller; null without a frame.
+    std::shared_ptr<platform::ViewController> rootController() const override;
     std::shared_ptr<ObjectRegistry> objectRegistry() override { return m_objectRegistry; }
     std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
     /// Replaced on every load; ask again rather than keep it. Any thread.
@@ -241,6 +250,7 @@ private:
     std::mutex m_logObserverMutex; // guards m_logObserver
     std::shared_ptr<const LogObserver> m_logObserver;
     std::shared_ptr<platform::View> m_view;
+    std::shared_ptr<ApplicationFrameController> m_frameController;
     std::shared_ptr<ObjectRegistry> m_objectRegistry;
     std::shared_ptr<CommandOperator> m_commandOperator;
     mutable std::mutex m_httpClientMutex; // guards m_httpClient, which `load` replaces while other threads read it

@@ -1,6 +1,7 @@
 #include "widgets/WidgetTypes.h"
 
 #include "core/WidgetRegistry.h"
+#include "shell/ApplicationFrameRoot.h"
 #include "widgets/containers/Canvas.h"
 #include "widgets/containers/GC.h"
 #include "widgets/controls/Button.h"
@@ -30,6 +31,9 @@ void registerWidgetTypes()
 
     // Services.
     registry.addHandler<TextSizeMeasurement>();
+
+    // Sessions with the application frame on make it from the shell's classes.
+    ApplicationFrameRoot::install();
 }
 
 } // namespace morvix

@@ -5,6 +5,7 @@
 // stable.
 
 #include "core/Binding.h"
+#include "core/ClientProvider.h"
 #include "core/JSBinding.h"
 #include "core/LogEntry.h"
 #include "core/Message.h"
@@ -27,6 +28,7 @@
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
 #include "platform/ui/Animator.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
 #include "widgets/WidgetTypes.h"
@@ -75,6 +77,8 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
   --insecure       accept any server certificate
   --png FILE       write the key window to FILE as a PNG once the session is idle
                    (alone: idle for 500 ms, as with --idle-ms 500)
+  --no-frame       run without the application frame: the display fills the plain root
+                   view instead of the root controller's page
   --help           print this text
 
 Exit status: 0 when the session ran; 1 for a usage error; 2 when an error reached the
@@ -111,6 +115,7 @@ struct Options {
     bool terminate = false;
     bool strict = true;
     std::string png;
+    bool frame = true;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -167,6 +172,8 @@ Options parseOptions(int argc, char** argv)
             options.strict = false;
         } else if (argument == "--png") {
             options.png = value();
+        } else if (argument == "--no-frame") {
+            options.frame = false;
         } else {
             usageError("unknown option " + std::string(argument));
         }
@@ -465,6 +472,16 @@ void waitUntilSettled(std::chrono::steady_clock::time_point deadline)
     runUntil(settled, std::min(deadline, std::chrono::steady_clock::now() + kSettleLimit));
 }
 
+// The application's delegate: it answers the session it runs.
+class RunApplication final : public platform::ApplicationDelegate, public ClientProvider {
+public:
+    explicit RunApplication(std::weak_ptr<MorvixClient> client) : m_client(std::move(client)) { }
+    std::shared_ptr<ApplicationFrameClient> client() const override { return m_client.lock(); }
+
+private:
+    std::weak_ptr<MorvixClient> m_client;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -476,9 +493,12 @@ int main(int argc, char** argv)
 
     auto device = platform::DeviceInfo::current();
     auto window = platform::Window::create({ 0, 0, device.screenWidth, device.screenHeight });
-    auto client = MorvixClient::create(window, chooseBindings(options), MorvixClient::ApplicationFrame::Off);
+    auto client = MorvixClient::create(window, chooseBindings(options),
+        options.frame ? MorvixClient::ApplicationFrame::On : MorvixClient::ApplicationFrame::Off);
     if (!client)
         return kExitUsage;
+    auto application = std::make_shared<RunApplication>(client);
+    platform::Application::shared().setDelegate(application);
     auto delegate = std::make_shared<RunDelegate>(options);
     auto errors = std::make_shared<PrintingErrorDelegate>();
     auto printer = std::make_shared<LogPrinter>();

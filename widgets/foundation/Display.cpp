@@ -1,8 +1,10 @@
 #include "widgets/foundation/Display.h"
 
+#include "core/ApplicationFrame.h"
 #include "core/ClientContext.h"
 #include "core/CommandOperator.h"
 #include "core/LogEntry.h"
+#include "core/MorvixClient.h"
 #include "core/Notifications.h"
 #include "core/ObjectRegistry.h"
 #include "core/ServiceObject.h"
@@ -36,11 +38,26 @@ std::shared_ptr<ObjectRegistry> registryOf(const std::shared_ptr<ClientContext>&
     return session ? session->objectRegistry() : nullptr;
 }
 
+// The session's application frame, when it runs with one.
+std::shared_ptr<ApplicationFrameController> frameOf(const std::shared_ptr<ClientContext>& client)
+{
+    auto* session = dynamic_cast<MorvixClient*>(client.get());
+    return session ? session->applicationFrameController() : nullptr;
+}
+
+// The display shows in the frame's top page, else on the session's root view.
+std::shared_ptr<platform::View> displayViewOf(const std::shared_ptr<ClientContext>& client)
+{
+    if (auto frame = frameOf(client))
+        return frame->topView();
+    return client ? client->rootView() : nullptr;
+}
+
 } // namespace
 
 Display::Display(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), client)
-    , m_view(client ? client->rootView() : nullptr)
+    , m_view(displayViewOf(client))
 {
     // A session without a root view still gets a view of its own: the Display is never viewless.
     if (!m_view)
@@ -210,8 +227,28 @@ void Display::cancelKeyboardRecognized()
     dismissFocus();
 }
 
+std::shared_ptr<platform::View> Display::activeTextField() const
+{
+    if (auto frame = frameOf(client()))
+        return frame->activeTextField();
+    return m_activeTextField;
+}
+
+void Display::setActiveTextField(std::shared_ptr<platform::View> field)
+{
+    if (auto frame = frameOf(client())) {
+        frame->setActiveTextField(std::move(field));
+        return;
+    }
+    m_activeTextField = std::move(field);
+}
+
 void Display::dismissFocus()
 {
+    if (auto frame = frameOf(client())) {
+        frame->dismissFocus();
+        return;
+    }
     auto field = m_activeTextField;
     if (!field)
         return;
@@ -231,7 +268,7 @@ void Display::setFocusControl(std::optional<std::string> id)
         control = client->objectById(*id);
     bool textWidget = dynamic_cast<TextWidget*>(control.get()) != nullptr;
     auto* widget = dynamic_cast<Widget*>(control.get());
-    m_activeTextField = textWidget && widget ? widget->view() : nullptr;
+    setActiveTextField(textWidget && widget ? widget->view() : nullptr);
     if (m_cancelKeyboardRecognizer)
         m_cancelKeyboardRecognizer->setEnabled(textWidget);
     if (!dynamic_cast<Control*>(control.get()))

@@ -88,11 +88,13 @@ public:
     /// enables the cancel-keyboard recogniser only for a text widget; schedules the report of
     /// a control 0.3 s later. An unknown id reports nothing.
     void setFocusControl(std::optional<std::string> id);
-    /// The view of the text widget that has the focus, or null.
-    const std::shared_ptr<platform::View>& activeTextField() const { return m_activeTextField; }
-    void setActiveTextField(std::shared_ptr<platform::View> field) { m_activeTextField = std::move(field); }
+    /// The view of the text widget that has the focus, or null. With the application frame on,
+    /// the frame's root controller keeps it.
+    std::shared_ptr<platform::View> activeTextField() const;
+    void setActiveTextField(std::shared_ptr<platform::View> field);
     /// With an active text field: it resigns, the field is cleared, the focus goes to the
-    /// Display and editing ends on the field. Nothing otherwise.
+    /// Display and editing ends on the field. Nothing otherwise. With the application frame on,
+    /// the frame's root controller does this.
     void dismissFocus();
 
     const std::optional<std::string>& currentTheme() const { return m_currentTheme; }
