@@ -41,6 +41,11 @@ public:
     /// The numbers of a stroke: a tap's diamond, or the points'; empty without points.
     static std::vector<float> drawingPointsToCurveData(const std::vector<platform::Point>& points);
 
+    /// No recogniser of an enclosing view (a scroll view's pan, a control's tap) may take a
+    /// finger that draws here. Asked by the gesture system of the touch's hit view, once the
+    /// platform's view offers this question; until then it is not asked.
+    bool gestureRecognizerShouldBegin(platform::GestureRecognizer&) { return false; }
+
     void touchesBegan(const platform::TouchSet& touches, const platform::Event& event) override;
     void touchesMoved(const platform::TouchSet& touches, const platform::Event& event) override;
     void touchesEnded(const platform::TouchSet& touches, const platform::Event& event) override;
