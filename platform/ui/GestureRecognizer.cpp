@@ -214,6 +214,20 @@ bool GestureRecognizer::simultaneous(GestureRecognizer& other)
     return delegate && delegate->shouldRecognizeSimultaneously(other, *this);
 }
 
+bool GestureRecognizer::touchedViewsAllowBeginning()
+{
+    std::vector<View*> asked;
+    for (const auto& touch : m_touches) {
+        auto view = touch ? touch->view() : nullptr;
+        if (!view || std::find(asked.begin(), asked.end(), view.get()) != asked.end())
+            continue;
+        asked.push_back(view.get());
+        if (!view->gestureRecognizerShouldBegin(*this))
+            return false;
+    }
+    return true;
+}
+
 void GestureRecognizer::setState(GestureState state)
 {
     assertOnMainThread();
@@ -230,6 +244,10 @@ void GestureRecognizer::setState(GestureState state)
         return;
     }
     if (auto delegate = this->delegate(); delegate && !delegate->gestureRecognizerShouldBegin(*this)) {
+        applyState(GestureState::Failed);
+        return;
+    }
+    if (!touchedViewsAllowBeginning()) {
         applyState(GestureState::Failed);
         return;
     }

@@ -40,7 +40,8 @@ public:
 ///  2. The actions run on began, changed, ended (recognised) and cancelled, except on possible ->
 ///     cancelled, which ends the recogniser like a failure: no action, and recognisers waiting
 ///     for its failure go on.
-///  3. Leaving the possible state asks the delegate's `gestureRecognizerShouldBegin` (no: failed).
+///  3. Leaving the possible state asks the delegate's `gestureRecognizerShouldBegin`, then that of
+///     every view the touches landed on (`View::gestureRecognizerShouldBegin`); a no fails it.
 ///     A recogniser that requires the failure of another one that is still possible waits: it
 ///     takes the wanted state when the other fails, and fails when the other recognises.
 ///  4. A recogniser cannot begin while another one of the same touches has begun, unless the two
@@ -130,6 +131,7 @@ private:
     };
     void attach(const std::shared_ptr<View>& view);
     void applyState(GestureState state);
+    bool touchedViewsAllowBeginning();
     void runActions();
     bool mustWaitFor(GestureRecognizer& other);
     bool simultaneous(GestureRecognizer& other);

@@ -150,6 +150,11 @@ public:
     /// coordinates), searching subviews front to back; null when none. Skips views that are
     /// hidden, have user interaction off or have an alpha below 0.01.
     virtual std::shared_ptr<View> hitTest(Point point, const Event* event = nullptr);
+    /// Asked, for every recogniser that is about to leave the possible state, of the views its
+    /// touches landed on (their own recognisers' and those of every view around them): no makes
+    /// the recogniser fail. A view that handles its touches itself answers no to keep enclosing
+    /// recognisers (a scroll view's pan, a tap) from taking them. Yes by default.
+    virtual bool gestureRecognizerShouldBegin(GestureRecognizer&) { return true; }
     virtual bool pointInside(Point point, const Event* event = nullptr) const;
     /// Conversions between this view's bounds coordinates and another view's, through transforms
     /// and bounds origins. A null view stands for the window (the root of the tree).

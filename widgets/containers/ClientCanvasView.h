@@ -42,9 +42,8 @@ public:
     static std::vector<float> drawingPointsToCurveData(const std::vector<platform::Point>& points);
 
     /// No recogniser of an enclosing view (a scroll view's pan, a control's tap) may take a
-    /// finger that draws here. Asked by the gesture system of the touch's hit view, once the
-    /// platform's view offers this question; until then it is not asked.
-    bool gestureRecognizerShouldBegin(platform::GestureRecognizer&) { return false; }
+    /// finger that draws here.
+    bool gestureRecognizerShouldBegin(platform::GestureRecognizer&) override { return false; }
 
     void touchesBegan(const platform::TouchSet& touches, const platform::Event& event) override;
     void touchesMoved(const platform::TouchSet& touches, const platform::Event& event) override;

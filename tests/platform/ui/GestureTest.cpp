@@ -331,3 +331,20 @@ TEST_F(GestureTest, CancelledStraightFromPossibleEndsLikeAFailureAndResetsAfterT
     EXPECT_EQ(plain->state(), GestureState::Possible);
     EXPECT_EQ(log, (Log { "inner began", "tap ended", "inner ended" })) << "nothing to wait for this time";
 }
+
+TEST_F(GestureTest, AViewTheTouchLandedOnMayKeepEnclosingRecognisersFromBeginning)
+{
+    class DrawingSurface final : public View {
+    public:
+        explicit DrawingSurface(const Rect& frame) : View(frame) { }
+        bool gestureRecognizerShouldBegin(GestureRecognizer&) override { return false; }
+    };
+    auto surface = std::make_shared<DrawingSurface>(Rect(0, 200, 100, 100));
+    outer->addSubview(surface);
+    auto pan = PanGestureRecognizer::create(record("pan"));
+    outer->addGestureRecognizer(pan);
+    touches.drag({ 20, 220 }, { 90, 220 }, 0.2, 4);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "pan began"), 0) << "the surface keeps its finger";
+    touches.drag({ 60, 60 }, { 120, 60 }, 0.2, 4);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "pan began"), 1) << "elsewhere the pan goes on";
+}
