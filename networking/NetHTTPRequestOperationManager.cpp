@@ -13,16 +13,12 @@
 
 namespace morvix {
 
-namespace {
-
-std::optional<platform::Url> normalizedBaseURL(std::optional<platform::Url> url)
+std::optional<platform::Url> NetHTTPRequestOperationManager::normalizedBaseURL(std::optional<platform::Url> url)
 {
     if (url && !url->path().empty() && !url->absoluteString().ends_with("/"))
         return url->appendingEmptyComponent();
     return url;
 }
-
-} // namespace
 
 std::shared_ptr<NetHTTPRequestOperationManager> NetHTTPRequestOperationManager::manager()
 {

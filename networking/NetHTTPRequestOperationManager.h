@@ -59,6 +59,9 @@ public:
     /// that relative strings resolve below it ("/app" + "x" is "/app/x"); one with an empty path
     /// ("http://h") is kept as given.
     static std::shared_ptr<NetHTTPRequestOperationManager> create(std::optional<platform::Url> baseURL);
+    /// `url` with a trailing slash added when its path is not empty and does not end in one, so
+    /// that relative paths resolve below it rather than beside it.
+    static std::optional<platform::Url> normalizedBaseURL(std::optional<platform::Url> url);
     virtual ~NetHTTPRequestOperationManager() = default;
     NetHTTPRequestOperationManager(const NetHTTPRequestOperationManager&) = delete;
     NetHTTPRequestOperationManager& operator=(const NetHTTPRequestOperationManager&) = delete;

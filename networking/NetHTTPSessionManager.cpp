@@ -1,5 +1,6 @@
 #include "networking/NetHTTPSessionManager.h"
 
+#include "networking/NetHTTPRequestOperationManager.h"
 #include "networking/NetHTTPRequestSerializer.h"
 #include "networking/NetHTTPResponseSerializer.h"
 #include "networking/NetJSONResponseSerializer.h"
@@ -13,13 +14,6 @@
 namespace morvix {
 
 namespace {
-
-std::optional<platform::Url> normalizedBaseURL(std::optional<platform::Url> url)
-{
-    if (url && !url->path().empty() && !url->absoluteString().ends_with("/"))
-        return url->appendingEmptyComponent();
-    return url;
-}
 
 [[maybe_unused]] const bool kRegistered = [] {
     platform::KeyedUnarchiver::registerClass(NetHTTPSessionManager::kArchiveClassName, NetURLSessionManager::kArchiveClassName,
@@ -44,7 +38,7 @@ std::shared_ptr<NetHTTPSessionManager> NetHTTPSessionManager::create(std::option
 
 NetHTTPSessionManager::NetHTTPSessionManager(std::optional<platform::Url> baseURL, std::optional<platform::URLSessionConfiguration> configuration)
     : NetURLSessionManager(std::move(configuration))
-    , m_baseURL(normalizedBaseURL(std::move(baseURL)))
+    , m_baseURL(NetHTTPRequestOperationManager::normalizedBaseURL(std::move(baseURL)))
     , m_requestSerializer(NetHTTPRequestSerializer::serializer())
 {
     setResponseSerializer(NetJSONResponseSerializer::serializer());
