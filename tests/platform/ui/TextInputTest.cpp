@@ -2,6 +2,9 @@
 
 #include "platform/ui/KeyboardTyping.h"
 
+#include "platform/graphics/Image.h"
+#include "platform/ui/Renderer.h"
+
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
@@ -9,6 +12,9 @@
 #include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -160,6 +166,49 @@ TEST_F(TextInputTest, EditActionsAreAnsweredByThePlatform)
     field->setSecureTextEntry(true);
     EXPECT_FALSE(field->canPerformAction("copy", nullptr)) << "secure text is never copied";
     EXPECT_FALSE(harness.window()->canPerformAction("copy", nullptr));
+}
+
+// The darkest red value in a rectangle of the picture (pixels).
+int darkest(const Image& image, int x0, int y0, int x1, int y1)
+{
+    int value = 255;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x)
+            value = std::min<int>(value, image.pixelAt(x, y).red);
+    }
+    return value;
+}
+
+TEST_F(TextInputTest, LookAtFieldsAndAViewWithTextPlaceholderBordersAndBullets)
+{
+    // Writes a picture a person can open: set MORVIX_RENDER_DIR to keep it.
+    auto window = harness.window();
+    window->setBackgroundColor(Color::fromHex(0xefeff4));
+    auto placeholder = TextField::create({ 20, 20, 280, 32 });
+    placeholder->setBorderStyle(TextBorderStyle::RoundedRect);
+    placeholder->setPlaceholder("Name");
+    auto secure = TextField::create({ 20, 70, 280, 32 });
+    secure->setBorderStyle(TextBorderStyle::Line);
+    secure->setText("secret");
+    secure->setSecureTextEntry(true);
+    auto view = TextView::create({ 20, 120, 280, 100 });
+    view->setBackgroundColor(Color::white());
+    view->setText("A text view wraps its text over several lines \xF0\x9F\x98\x80 and keeps the selection.");
+    view->setSelectedRange({ 2, 4 });
+    for (const auto& input : std::vector<std::shared_ptr<View>> { placeholder, secure, view })
+        window->addSubview(input);
+    auto image = Renderer::render(*window);
+    ASSERT_NE(image, nullptr);
+    EXPECT_LT(image->pixelAt(20, 36).red, 230) << "the rounded border's left edge";
+    EXPECT_GT(darkest(*image, 28, 24, 100, 48), 120) << "the placeholder is grey";
+    EXPECT_LT(darkest(*image, 28, 74, 100, 98), 80) << "the bullets are drawn";
+    EXPECT_EQ(image->pixelAt(20, 86).red, image->pixelAt(20, 70).red) << "the line border runs down the side";
+    EXPECT_LT(darkest(*image, 20, 140, 300, 160), 80) << "the view's second line";
+
+    const char* chosen = std::getenv("MORVIX_RENDER_DIR");
+    auto directory = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
+    std::filesystem::create_directories(directory);
+    EXPECT_TRUE(Renderer::renderPNG(*window, (directory / "text-inputs.png").string()));
 }
 
 } // namespace
