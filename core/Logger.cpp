@@ -3,7 +3,10 @@
 #include "networking/NetHTTPRequestOperation.h"
 #include "networking/NetNetworkActivityIndicatorManager.h"
 #include "networking/NetURLConnectionOperation.h"
+#include "networking/NetURLSessionManager.h"
+#include "networking/NetURLSessionManagerTaskDelegate.h"
 #include "platform/foundation/BundleInfo.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/HTTPURLResponse.h"
@@ -80,6 +83,35 @@ std::shared_ptr<NetURLConnectionOperation> operationOf(const Notification& notif
     if (auto operation = std::any_cast<std::shared_ptr<NetURLConnectionOperation>>(&notification.object))
         return *operation;
     return nullptr;
+}
+
+// What a session manager's completion notification tells of its task: the task's response, the
+// error and the body its task delegate collected.
+struct TaskOutcome {
+    std::shared_ptr<const platform::URLResponse> response;
+    std::optional<platform::Error> error;
+    std::optional<std::string> text;
+};
+
+std::optional<TaskOutcome> taskOutcomeOf(const Notification& notification)
+{
+    auto provider = std::any_cast<std::shared_ptr<NetOriginalRequestProviding>>(&notification.object);
+    auto delegate = provider ? std::dynamic_pointer_cast<NetURLSessionManagerTaskDelegate>(*provider) : nullptr;
+    if (!delegate)
+        return std::nullopt;
+    TaskOutcome outcome;
+    outcome.response = delegate->response();
+    if (const auto* info = NetTaskCompletionUserInfoFromNotification(notification)) {
+        if (auto found = info->find(NetworkingTaskDidCompleteErrorKey); found != info->end()) {
+            if (const auto* error = std::any_cast<platform::Error>(&found->second))
+                outcome.error = *error;
+        }
+        if (auto found = info->find(NetworkingTaskDidCompleteResponseDataKey); found != info->end()) {
+            if (const auto* body = std::any_cast<std::string>(&found->second))
+                outcome.text = platform::decodeString(*body, platform::kUTF8StringEncoding);
+        }
+    }
+    return outcome;
 }
 
 // The object a notification is about, to match a finish with its start: an operation or a task.
@@ -232,7 +264,8 @@ void Logger::networkRequestDidFinish(const Notification& notification)
     m_loggingQueue.async([this, notification, now] {
         auto request = NetNetworkRequestFromNotification(notification);
         auto operation = operationOf(notification);
-        auto response = operation ? operation->response() : nullptr;
+        auto task = operation ? std::nullopt : taskOutcomeOf(notification);
+        auto response = operation ? operation->response() : task ? task->response : nullptr;
         if (!request && !response)
             return;
         double elapsed = takeElapsedSeconds(notification.sender, now);
@@ -241,12 +274,12 @@ void Logger::networkRequestDidFinish(const Notification& notification)
         // completion on another queue, keeps the block from depending on which gets there first.
         if (auto http = std::dynamic_pointer_cast<NetHTTPRequestOperation>(operation))
             (void)http->responseObject();
-        auto error = operation ? operation->error() : std::nullopt;
+        auto error = operation ? operation->error() : task ? task->error : std::nullopt;
         if (error) {
             write(errorBlock(request, response, *error, elapsed));
             return;
         }
-        auto text = operation ? operation->responseString() : std::nullopt;
+        auto text = operation ? operation->responseString() : task ? task->text : std::nullopt;
         write(responseBlock(request, response, text, elapsed));
     });
 }

@@ -132,6 +132,7 @@ void NetURLSessionManagerTaskDelegate::didComplete(const std::shared_ptr<platfor
     if (!manager)
         return;
     m_completionUserInfo.clear();
+    m_response = task ? task->response() : nullptr;
     m_completionUserInfo[NetworkingTaskDidCompleteResponseSerializerKey] = manager->responseSerializer();
     std::optional<std::string> data;
     if (!m_data.empty())

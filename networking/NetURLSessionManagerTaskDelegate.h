@@ -43,6 +43,9 @@ public:
     void setDownloadResult(std::optional<platform::Url> fileURL, std::optional<platform::Error> moveError);
     /// The user information of the completion notification, once the task has completed.
     const NetTaskCompletionUserInfo& completionUserInfo() const { return m_completionUserInfo; }
+    /// The task's response as it completed (null before, or without one): kept here, since the
+    /// task itself may be gone by the time the completion notification is read.
+    const std::shared_ptr<const platform::URLResponse>& response() const { return m_response; }
 
     void didSendBodyData(std::int64_t totalBytesSent, std::int64_t totalBytesExpected);
     void didReceiveData(std::string_view data) { m_data.append(data); }
@@ -70,6 +73,7 @@ private:
     FinishBlock m_downloadTaskDidFinishDownloading;
     CompletionHandler m_completionHandler;
     NetTaskCompletionUserInfo m_completionUserInfo;
+    std::shared_ptr<const platform::URLResponse> m_response;
 };
 
 } // namespace morvix

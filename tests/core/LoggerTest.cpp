@@ -5,6 +5,8 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
+#include "networking/NetHTTPResponseSerializer.h"
+#include "networking/NetURLSessionManager.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -206,6 +208,26 @@ TEST_F(LoggerTest, LogsExactBlocksForARealRequestAndResponse)
     EXPECT_EQ(loggedBlocks(), expected);
     logger->flush();
     EXPECT_EQ(readFile(logger->filePath()), expected[0] + expected[1]);
+}
+
+TEST_F(LoggerTest, SessionTasksAreLoggedWithTheirResponseAndBody)
+{
+    server.handle("/task", [](const RecordedRequest&, ResponseWriter& writer) {
+        writer.respond(201, "made", { { "Content-Type", "text/plain" } });
+    });
+    server.start();
+    auto logger = makeLogger();
+    auto manager = NetURLSessionManager::create();
+    manager->setResponseSerializer(NetHTTPResponseSerializer::serializer());
+    bool done = false;
+    manager->dataTaskWithRequest(request("/task"), [&done](const auto&, const std::any&, const auto&) { done = true; })->resume();
+    ASSERT_TRUE(runUntilLogged(2, *logger));
+    EXPECT_TRUE(done);
+    auto url = server.url("/task");
+    auto blocks = loggedBlocks();
+    EXPECT_EQ(blocks[0], "\nGET '" + url + "': {} (null)");
+    EXPECT_EQ(blocks[1], "\n201 '" + url + "' [0.0000 s]: {\"Content-Type\":\"text/plain\",\"Content-Length\":\"4\"} made");
+    manager->invalidateSessionCancelingTasks(CancelTasks::Yes);
 }
 
 TEST_F(LoggerTest, PostBodyIsLoggedAsTextAndABinaryBodyAsNull)
