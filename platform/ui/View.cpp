@@ -723,7 +723,11 @@ bool View::endEditing(bool force)
     if (!responder || !responder->isDescendantOf(*this))
         return false;
     if (force) {
-        window->setFirstResponder(nullptr);
+        // The responder ends its editing (its delegate hears of it); one that refuses to resign
+        // loses the focus all the same.
+        responder->resignFirstResponder();
+        if (window->firstResponder() == responder)
+            window->setFirstResponder(nullptr);
         return true;
     }
     return responder->resignFirstResponder();

@@ -120,6 +120,11 @@ TEST_F(TextInputTest, FieldTypingPastingAndDeletingGoThroughShouldChangeInOrder)
     recorder->log.clear();
     field->resignFirstResponder();
     EXPECT_EQ(recorder->log, (Log { "didEnd" }));
+    harness.touches().tapView(*field, { 5, 5 });
+    recorder->log.clear();
+    EXPECT_TRUE(harness.window()->endEditing(true));
+    EXPECT_EQ(recorder->log, (Log { "didEnd" })) << "a forced end still ends the field's editing";
+    EXPECT_FALSE(field->isFirstResponder());
     recorder->refuse = "shouldBegin";
     harness.touches().tapView(*field, { 5, 5 });
     EXPECT_FALSE(field->isFirstResponder()) << "should-begin refused";
