@@ -604,6 +604,9 @@ TEST_F(URLConnectionTest, APausedTransferHoldsItsResponseUntilUnpaused)
         std::lock_guard lock(delegate->mutex);
         return delegate->chunks == 1;
     }, 10s));
+    // The pause asked for in the data callback is carried out on the network thread: let it
+    // happen before the rest of the body is on its way.
+    ASSERT_TRUE(drainNetworkThread());
     gate->open();
     ASSERT_TRUE(MainLoop::main().runUntil([&] { return sent.load(); }, 10s));
     // The rest of the body waits on the socket while other transfers run to their end.
