@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +82,9 @@ public:
             return;
         m_pid = ::fork();
         if (m_pid == 0) {
+            // The server goes with the test program, even one that dies: a server left behind
+            // holds the test's output open and the test runner waits for it for good.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             ::dup2(output[1], STDOUT_FILENO);
             ::close(output[0]);
             ::close(output[1]);

@@ -428,9 +428,13 @@ TEST_F(NetURLSessionManagerTest, APinnedCertificateIsAcceptedAndAMismatchFailsTh
 
 TEST_F(NetURLSessionManagerTest, InvalidationCancelsTasksPostsAndFreesTheManager)
 {
+    std::mutex mutex; // guards invalidated: the notification comes on the session's delegate queue
     std::vector<const void*> invalidated;
     auto observer = platform::NotificationCenter::defaultCenter()->addObserver(NetURLSessionDidInvalidateNotification, nullptr,
-        [&](const platform::Notification& notification) { invalidated.push_back(notification.sender); });
+        [&](const platform::Notification& notification) {
+            std::lock_guard lock(mutex);
+            invalidated.push_back(notification.sender);
+        });
     std::optional<Completion> completion;
     auto task = manager->dataTaskWithRequest(request(server.url("/held")), recordInto(completion));
     task->resume();
@@ -441,7 +445,11 @@ TEST_F(NetURLSessionManagerTest, InvalidationCancelsTasksPostsAndFreesTheManager
     ASSERT_FALSE(weak.expired());
     ASSERT_TRUE(waitFor(completion));
     EXPECT_EQ(completion->error->code(), platform::kURLErrorCancelled);
-    ASSERT_TRUE(loop.runUntil([&] { return weak.expired(); }, 10s));
+    ASSERT_TRUE(loop.runUntil([&] {
+        std::lock_guard lock(mutex);
+        return weak.expired() && !invalidated.empty();
+    }, 10s));
+    std::lock_guard lock(mutex);
     EXPECT_EQ(invalidated, std::vector<const void*> { session });
 }
 
