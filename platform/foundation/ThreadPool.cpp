@@ -4,8 +4,10 @@ namespace morvix::platform {
 
 ThreadPool& ThreadPool::global()
 {
-    static ThreadPool pool(4);
-    return pool;
+    // Never destroyed: the network thread and the pool's own tasks may still hand it work while
+    // the process exits, after static objects are gone.
+    static ThreadPool* pool = new ThreadPool(4);
+    return *pool;
 }
 
 ThreadPool::ThreadPool(unsigned threads)

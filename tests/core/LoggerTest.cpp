@@ -227,7 +227,11 @@ TEST_F(LoggerTest, SessionTasksAreLoggedWithTheirResponseAndBody)
     auto blocks = loggedBlocks();
     EXPECT_EQ(blocks[0], "\nGET '" + url + "': {} (null)");
     EXPECT_EQ(blocks[1], "\n201 '" + url + "' [0.0000 s]: {\"Content-Type\":\"text/plain\",\"Content-Length\":\"4\"} made");
+    // The session lets go of its manager once it has become invalid, on its delegate queue.
+    std::weak_ptr<NetURLSessionManager> weak = manager;
     manager->invalidateSessionCancelingTasks(CancelTasks::Yes);
+    manager.reset();
+    EXPECT_TRUE(loop.runUntil([&] { return weak.expired(); }, 10s));
 }
 
 TEST_F(LoggerTest, PostBodyIsLoggedAsTextAndABinaryBodyAsNull)
