@@ -1,6 +1,5 @@
 #include "widgets/controls/MorvixTextField.h"
 
-#include "widgets/controls/DropDownActionHook.h"
 #include "widgets/foundation/FontHelper.h"
 
 namespace morvix {
@@ -11,7 +10,7 @@ std::shared_ptr<MorvixTextField> MorvixTextField::create(const platform::Rect& f
 }
 
 MorvixTextField::MorvixTextField(const platform::Rect& frame)
-    : Delegating(frame)
+    : NativeTextInput(frame)
 {
     setText({});
     setBorderStyle(platform::TextBorderStyle::None);
@@ -26,13 +25,6 @@ MorvixTextField::MorvixTextField(const platform::Rect& frame)
     setReturnKeyType(platform::ReturnKeyType::Done);
     setUserInteractionEnabled(true);
     setFont(FontHelper::textFont());
-}
-
-bool MorvixTextField::canPerformAction(const std::string& action, const void* sender)
-{
-    if (auto answer = DropDownActionHook::ask(action, parent()))
-        return *answer;
-    return TextField::canPerformAction(action, sender);
 }
 
 } // namespace morvix

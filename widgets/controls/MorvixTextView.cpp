@@ -1,6 +1,5 @@
 #include "widgets/controls/MorvixTextView.h"
 
-#include "widgets/controls/DropDownActionHook.h"
 #include "widgets/foundation/FontHelper.h"
 
 namespace morvix {
@@ -11,7 +10,7 @@ std::shared_ptr<MorvixTextView> MorvixTextView::create(const platform::Rect& fra
 }
 
 MorvixTextView::MorvixTextView(const platform::Rect& frame)
-    : Delegating(frame)
+    : NativeTextInput(frame)
 {
     setText({});
     setAutoresizesSubviews(false);
@@ -25,13 +24,6 @@ MorvixTextView::MorvixTextView(const platform::Rect& frame)
     setBounces(false);
     setScrollEnabled(false);
     setFont(FontHelper::textFont());
-}
-
-bool MorvixTextView::canPerformAction(const std::string& action, const void* sender)
-{
-    if (auto answer = DropDownActionHook::ask(action, parent()))
-        return *answer;
-    return TextView::canPerformAction(action, sender);
 }
 
 } // namespace morvix
