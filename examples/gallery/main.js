@@ -1,10 +1,9 @@
-// The gallery: a display and one shell per part of the widget set, each built by its page, and a
-// modal dialog over them.
+// The gallery: an application frame ("morvix.UI") with one top-level page per part of the widget
+// set, each holding one composite that its page module fills, and three actions.
 var morvix = require("morvix");
 
-// Each page fills the screen in a shell of its own; the page named here is created last, so it is
-// the one in front (and in `morvix-run --png`'s picture). Name another to look at it.
-var front = "widgetFoundation";
+// The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it.
+var active = "widgetFoundation";
 var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
     {name: "controls", title: "Basic controls", module: require("./pages/controls")},
@@ -14,18 +13,59 @@ var pages = [
 console.info("Morvix gallery (morvix script library " + morvix.version + ")");
 
 var display = morvix.create("zub.widgets.Display");
-pages.sort(function (a, b) { return (a.name === front) - (b.name === front); });
+// The pages' composites are made in this shell; the frame takes the shell itself off the screen
+// and each page shows its composite.
+var shell = morvix.create("zub.widgets.Shell", {parent: display.id, bounds: [0, 0, 320, 568], visibility: true});
+var ui = morvix.create("morvix.UI", {shell: shell.id, foreground: [0, 122, 255], background: [248, 248, 248]});
+
+function content(background) {
+    return morvix.create("zub.widgets.Composite", {parent: shell.id, bounds: [0, 0, 320, 568], background: background});
+}
+
+var activeId;
 pages.forEach(function (page) {
-    var shell = morvix.create("zub.widgets.Shell", {parent: display.id, text: page.title,
-        bounds: [0, 0, 320, 568], background: [239, 239, 244], visibility: true});
-    var built = page.module.build(shell);
+    var composite = content([239, 239, 244]);
+    var built = page.module.build(composite);
+    var created = morvix.create("morvix.Page", {title: page.title, topLevel: true, control: composite.id, parent: ui.id});
+    if (page.name === active)
+        activeId = created.id;
     console.log(page.title + " page: " + (built && built.length !== undefined ? built.length + " widgets" : "built"));
 });
+ui.set({activePage: activeId});
+ui.on("ShowPage", function (attributes) {
+    console.log("ShowPage " + attributes.pageId);
+});
 
-// A modal dialog over its shade, in the middle of the screen; its close button takes it away.
-var dialog = morvix.create("zub.widgets.Shell", {parent: display.id, style: ["APPLICATION_MODAL", "TITLE", "CLOSE"],
-    text: "A dialog", bounds: [30, 184, 260, 200], visibility: true});
-morvix.create("zub.widgets.Composite", {parent: dialog.id, bounds: [20, 56, 220, 120], background: [0, 122, 255]});
-dialog.on("Close", function () {
-    dialog.destroy();
+// Actions: a high-priority one in the navigation bar, a low-priority one at the left of the
+// toolbar and a normal one after it, which opens an ordinary page (with a back button). The
+// frame reports the way back; the page is then destroyed, and the next tap makes a new one.
+function action(properties) {
+    properties.parent = ui.id;
+    var created = morvix.create("morvix.Action", properties);
+    created.on("Selection", function () {
+        console.log(properties.title + ": Selection");
+    });
+    return created;
+}
+action({title: "Add", placementPriority: "HIGH"});
+action({title: "Info", placementPriority: "LOW"});
+var details = action({title: "Details"});
+
+var detailsPage = null;
+details.on("Selection", function () {
+    console.log("Details: Selection");
+    if (detailsPage)
+        return;
+    var composite = content([255, 255, 255]);
+    morvix.create("zub.widgets.Composite", {parent: composite.id, bounds: [16, 16, 288, 120], background: [0, 122, 255]});
+    detailsPage = morvix.create("morvix.Page", {title: "Details", control: composite.id, parent: ui.id});
+    ui.set({activePage: detailsPage.id});
+});
+ui.on("ShowPreviousPage", function () {
+    console.log("ShowPreviousPage");
+    if (!detailsPage)
+        return;
+    detailsPage.destroy();
+    detailsPage = null;
+    ui.set({activePage: activeId});
 });
