@@ -17,6 +17,10 @@ class Notifications {
 public:
     Notifications() = delete;
 
+    /// Posted by the embedding application (never by the library) to scroll every scrolled
+    /// composite, tree level and list back to the top.
+    static constexpr const char* kScrollUp = "com.zerivoquastel.morvix.ScrollUp";
+
     /// A new, empty head-only message.
     static std::shared_ptr<HeadNotification> forHead();
     /// A new, empty message addressed to the object whose id is `objectId`.

@@ -17,12 +17,21 @@ void ActionSheet::showInView(const std::shared_ptr<View>& view)
     showFromRect(view ? view->bounds() : Rect(), view, true);
 }
 
-void ActionSheet::showFromRect(const Rect& rect, const std::shared_ptr<View>& view, bool)
+void ActionSheet::showFromRect(const Rect& rect, const std::shared_ptr<View>& view, bool animated)
 {
     m_view = view;
     m_rect = rect;
-    if (!isVisible())
-        showOnScreen();
+    if (isVisible())
+        return;
+    m_shownAnimated = animated;
+    showOnScreen();
+}
+
+void ActionSheet::dismissWithClickedButtonIndex(int index, bool animated)
+{
+    m_dismissAnimated = animated;
+    Alert::dismissWithClickedButtonIndex(index, animated);
+    m_dismissAnimated.reset();
 }
 
 void ActionSheet::clicked(int index)
@@ -33,6 +42,7 @@ void ActionSheet::clicked(int index)
 
 void ActionSheet::willDismiss(int index)
 {
+    m_dismissedAnimated = m_dismissAnimated.value_or(true);
     if (auto delegate = m_delegate.lock())
         delegate->willDismissWithButtonIndex(*this, index);
 }

@@ -17,6 +17,14 @@ public:
     virtual ~ScrollViewDelegate() = default;
     /// The content offset changed (by a finger, by code, or by an animation's end value).
     virtual void scrollViewDidScroll(ScrollView& scrollView) { (void)scrollView; }
+    /// The finger lifted; `willDecelerate` tells whether the content goes on moving by itself
+    /// (the headless scroll view does not coast, so it is false unless paging moves it on).
+    virtual void scrollViewDidEndDragging(ScrollView& scrollView, bool willDecelerate)
+    {
+        (void)scrollView, (void)willDecelerate;
+    }
+    /// The movement that followed a drag came to rest.
+    virtual void scrollViewDidEndDecelerating(ScrollView& scrollView) { (void)scrollView; }
 };
 
 /// A view that shows a window onto a larger content area: the content offset is the origin of the
@@ -48,6 +56,15 @@ public:
     void setScrollEnabled(bool enabled);
     bool bounces() const { return m_bounces; }
     void setBounces(bool bounces) { m_bounces = bounces; }
+    /// With `bounces`, a drag may pass the range along this axis even when the content is not
+    /// larger than the view.
+    bool alwaysBounceHorizontal() const { return m_alwaysBounceHorizontal; }
+    void setAlwaysBounceHorizontal(bool bounce) { m_alwaysBounceHorizontal = bounce; }
+    bool alwaysBounceVertical() const { return m_alwaysBounceVertical; }
+    void setAlwaysBounceVertical(bool bounce) { m_alwaysBounceVertical = bounce; }
+    /// A drag that starts mostly along one axis moves along that axis only.
+    bool isDirectionalLockEnabled() const { return m_directionalLock; }
+    void setDirectionalLockEnabled(bool locked) { m_directionalLock = locked; }
     bool isPagingEnabled() const { return m_pagingEnabled; }
     void setPagingEnabled(bool paging) { m_pagingEnabled = paging; }
     bool showsHorizontalScrollIndicator() const { return m_showsHorizontal; }
@@ -59,6 +76,9 @@ public:
     bool canCancelContentTouches() const { return m_canCancelContentTouches; }
     void setCanCancelContentTouches(bool cancels) { m_canCancelContentTouches = cancels; }
     bool isDragging() const { return m_dragging; }
+    /// Shows the indicators briefly; headless, only counted (`flashCount`) for tests.
+    void flashScrollIndicators() { ++m_flashCount; }
+    int flashCount() const { return m_flashCount; }
 
     std::shared_ptr<ScrollViewDelegate> delegate() const { return m_delegate.lock(); }
     void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { m_delegate = std::move(delegate); }
@@ -80,6 +100,10 @@ private:
     EdgeInsets m_contentInset;
     bool m_scrollEnabled = true;
     bool m_bounces = true;
+    bool m_alwaysBounceHorizontal = false;
+    bool m_alwaysBounceVertical = false;
+    bool m_directionalLock = false;
+    int m_flashCount = 0;
     bool m_pagingEnabled = false;
     bool m_showsHorizontal = true;
     bool m_showsVertical = true;
