@@ -1,6 +1,8 @@
 #pragma once
 // What a remote object needs of the session that owns it.
 
+#include "platform/graphics/Color.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@ namespace morvix {
 
 class LogEntry;
 class MorvixHTTPClient;
+class PatchStore;
 class RemoteObject;
 
 namespace platform {
@@ -54,6 +57,15 @@ public:
     /// The image at `path`, fetched and decoded through the session's HTTP client (blocks the
     /// calling thread); null by default or when it cannot be had. Any thread.
     virtual std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const;
+    /// The session's downloadable patches; null by default or before the first load. Any thread.
+    virtual std::shared_ptr<PatchStore> patchStore() const { return nullptr; }
+    /// Colours the area behind the status bar; none restores the session's default. Nothing by
+    /// default (and in a session whose window has no container that holds that colour). Main
+    /// thread.
+    virtual void setStatusBarBackgroundColor(const std::optional<platform::Color>& color) { (void)color; }
+    /// Whether a binding is applying a message now (the notifications dispatcher's
+    /// `isProcessing`); false by default. Any thread.
+    virtual bool isProcessingMessage() const { return false; }
 };
 
 } // namespace morvix

@@ -9,6 +9,7 @@
 #include "core/NotificationsDispatcher.h"
 #include "core/OSUtil.h"
 #include "core/ObjectRegistry.h"
+#include "core/PatchStore.h"
 #include "core/ProtocolTransport.h"
 #include "core/RemoteObject.h"
 #include "core/ServerBinding.h"
@@ -187,11 +188,22 @@ bool MorvixClient::statusBarHidden() const
 
 std::optional<std::vector<std::string>> MorvixClient::localResourceRoots() const
 {
-    // FIXME: the active patches' folders go first when downloadable patches land.
-    auto roots = ask<std::vector<std::string>>(m_delegate, &MorvixClientDelegate::localResourceRoots);
-    if (!roots || roots->empty())
+    // The active patches' folders go first, newest first, so a patch overrides the application.
+    std::vector<std::string> roots;
+    if (auto patches = patchStore())
+        roots = patches->patches();
+    auto own = ask<std::vector<std::string>>(m_delegate, &MorvixClientDelegate::localResourceRoots);
+    if (own)
+        roots.insert(roots.end(), own->begin(), own->end());
+    if (roots.empty())
         return std::nullopt;
     return roots;
+}
+
+std::shared_ptr<PatchStore> MorvixClient::patchStore() const
+{
+    std::lock_guard lock(m_patchStoreMutex);
+    return m_patchStore;
 }
 
 bool MorvixClient::logRequests() const
@@ -297,8 +309,16 @@ void MorvixClient::load()
         std::lock_guard lock(m_httpClientMutex);
         m_httpClient = std::move(http);
     }
-    // FIXME: the patch manager (made on the first load with the application version) activates
-    // the patches stored for `url` here when downloadable patches land.
+    // One patch store for the session's life, made on the first load; every load activates the
+    // patches stored for the server URL before the first message is fetched.
+    std::shared_ptr<PatchStore> patches = patchStore();
+    if (!patches) {
+        patches = PatchStore::make(weak_from_this(), OSUtil::appVersion());
+        std::lock_guard lock(m_patchStoreMutex);
+        m_patchStore = patches;
+    }
+    if (patches)
+        patches->activate(url);
     m_dispatcher->start();
 }
 
@@ -512,6 +532,11 @@ void MorvixClient::setMorvixUIActive(bool active)
 std::shared_ptr<platform::ViewController> MorvixClient::rootController() const
 {
     return m_frameController ? m_frameController->rootController() : nullptr;
+}
+
+bool MorvixClient::isProcessingMessage() const
+{
+    return m_dispatcher && m_dispatcher->isProcessing();
 }
 
 } // namespace morvix

@@ -36,6 +36,7 @@ class MorvixClientDelegate;
 class MorvixClientErrorDelegate;
 class MorvixHTTPClient;
 class NotificationsDispatcher;
+class PatchStore;
 class WidgetRegistry;
 
 /// One session of the library on one window: it builds the session's parts, answers the
@@ -114,7 +115,8 @@ public:
     /// Empty when there is no delegate.
     std::string serverURL() const;
     bool statusBarHidden() const override;
-    /// The delegate's roots (patches, when they land, go first); nothing when empty.
+    /// The active patches' folders, newest first, then the delegate's roots; nothing when empty.
+    /// Any thread.
     std::optional<std::vector<std::string>> localResourceRoots() const;
     bool logRequests() const;
     bool logResponses() const;
@@ -144,6 +146,7 @@ public:
     std::shared_ptr<CommandOperator> commandOperator() const { return m_commandOperator; }
     /// Replaced on every load; ask again rather than keep it. Any thread.
     std::shared_ptr<MorvixHTTPClient> httpClient() const override;
+    std::shared_ptr<PatchStore> patchStore() const override;
     std::shared_ptr<NotificationsDispatcher> notificationsDispatcher() const { return m_dispatcher; }
     std::vector<std::shared_ptr<Binding>> bindings() const;
     static WidgetRegistry& widgetRegistry();
@@ -226,6 +229,7 @@ public:
     void receivedRequestCounter(long counter) override;
     void setMorvixUIActive(bool active) override;
     bool morvixUIActive() const override { return m_morvixUIActive; }
+    bool isProcessingMessage() const override;
 
     /// The boolean value of the environment variable "TESTMODE": true for a text starting, after
     /// spaces, a sign and zeros, with Y, y, T, t or a digit 1 to 9.
@@ -255,6 +259,8 @@ private:
     std::shared_ptr<CommandOperator> m_commandOperator;
     mutable std::mutex m_httpClientMutex; // guards m_httpClient, which `load` replaces while other threads read it
     std::shared_ptr<MorvixHTTPClient> m_httpClient;
+    mutable std::mutex m_patchStoreMutex; // guards m_patchStore, which the first `load` sets while other threads read it
+    std::shared_ptr<PatchStore> m_patchStore;
     std::atomic<std::size_t> m_maximumResponseSize = kDefaultMaximumResponseSize;
     std::shared_ptr<NotificationsDispatcher> m_dispatcher;
     platform::TimePoint m_startTime {};

@@ -56,6 +56,22 @@ std::optional<std::string> BundleInfo::stringForInfoDictionaryKey(std::string_vi
     return entry->get<std::string>();
 }
 
+std::optional<std::string> BundleInfo::applicationSupportPath() const
+{
+    std::string id = stringForInfoDictionaryKey(kIdentifierKey).value_or("");
+    if (id.empty()) {
+        std::error_code error;
+        id = std::filesystem::read_symlink("/proc/self/exe", error).filename().string();
+    }
+    if (id.empty() || id == "." || id == ".." || id.find('/') != std::string::npos)
+        return std::nullopt;
+    if (std::string data = environment("XDG_DATA_HOME"); !data.empty())
+        return data + "/" + id;
+    if (std::string home = environment("HOME"); !home.empty())
+        return home + "/.local/share/" + id;
+    return std::nullopt;
+}
+
 BundleInfo BundleInfo::defaults()
 {
     BundleInfo result;

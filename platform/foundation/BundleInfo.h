@@ -36,6 +36,11 @@ struct BundleInfo {
     /// The entry for `key` when it is a string; nothing otherwise.
     std::optional<std::string> stringForInfoDictionaryKey(std::string_view key) const;
 
+    /// The application's support folder: "$XDG_DATA_HOME/<id>", else "$HOME/.local/share/<id>",
+    /// where <id> is the "CFBundleIdentifier" entry or, without one, the running program's name.
+    /// Nothing when neither variable is set. Read from the environment on every call.
+    std::optional<std::string> applicationSupportPath() const;
+
     /// The default facts with the entries of the JSON object in the file at `path`; nothing
     /// when the file cannot be read or does not hold a JSON object.
     static std::optional<BundleInfo> fromInfoFile(const std::string& path);
