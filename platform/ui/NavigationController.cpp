@@ -6,6 +6,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,24 @@ public:
     {
         if (auto owner = m_owner.lock())
             owner->layoutContent();
+    }
+    // A navigation controller that no container, presenter or window holds as a controller (a
+    // widget's own, whose view is placed as a plain view) appears when its view enters a window
+    // and disappears when it leaves one, so that its stacked controllers hear their appearance.
+    void didMoveToWindow() override
+    {
+        auto owner = m_owner.lock();
+        if (!owner || owner->parentViewController() || owner->presentingViewController())
+            return;
+        auto window = this->window();
+        if (window && window->rootViewController() == owner)
+            return;
+        bool appearing = window != nullptr;
+        bool appeared = owner->appearanceState() == AppearanceState::Appeared || owner->appearanceState() == AppearanceState::Appearing;
+        if (appearing == appeared)
+            return;
+        owner->beginAppearanceTransition(appearing, false);
+        owner->endAppearanceTransition();
     }
 
 private:

@@ -24,6 +24,9 @@ class RefreshControl : public Control {
 public:
     /// The height of the band the control takes above the content while it refreshes.
     static constexpr double kHeight = 60;
+    /// How far past its top a drag must pull a scroll view's content to begin a refresh (a
+    /// headless choice).
+    static constexpr double kTriggerDistance = 60;
 
     static std::shared_ptr<RefreshControl> create();
     const char* className() const override { return "RefreshControl"; }

@@ -1,6 +1,7 @@
 #include "platform/ui/TableView.h"
 
 #include "platform/ui/Label.h"
+#include "platform/ui/RefreshControl.h"
 #include "platform/ui/Touch.h"
 
 #include <algorithm>
@@ -34,11 +35,14 @@ public:
         if (!table)
             return;
         table->tileCells();
+        table->checkRefreshPull();
         if (auto delegate = table->m_tableDelegate.lock())
             delegate->scrollViewDidScroll(scrollView);
     }
     void scrollViewDidEndDragging(ScrollView& scrollView, bool willDecelerate) override
     {
+        if (auto table = m_table.lock())
+            table->m_pullTriggered = false;
         if (auto delegate = tableDelegate())
             delegate->scrollViewDidEndDragging(scrollView, willDecelerate);
     }
@@ -347,7 +351,33 @@ void TableView::tileCells()
     }
     if (m_backgroundView)
         m_backgroundView->setFrame(bounds());
+    placeRefreshControl();
     m_tiling = false;
+}
+
+void TableView::placeRefreshControl()
+{
+    for (const auto& subview : subviews()) {
+        if (auto control = std::dynamic_pointer_cast<RefreshControl>(subview))
+            control->setFrame({ 0, -RefreshControl::kHeight, bounds().width(), RefreshControl::kHeight });
+    }
+}
+
+void TableView::checkRefreshPull()
+{
+    if (!isDragging()) {
+        m_pullTriggered = false;
+        return;
+    }
+    if (m_pullTriggered || contentOffset().y >= minimumContentOffset().y - RefreshControl::kTriggerDistance)
+        return;
+    for (const auto& subview : subviews()) {
+        if (auto control = std::dynamic_pointer_cast<RefreshControl>(subview)) {
+            m_pullTriggered = true;
+            control->pullTriggered();
+            return;
+        }
+    }
 }
 
 void TableView::placeCell(const std::shared_ptr<TableViewCell>& cell, RowKey key)

@@ -80,6 +80,10 @@ public:
 ///  4. Applied, the rows that stayed keep their cells; the visible inserted, reloaded and moved
 ///     rows are asked for cells.
 ///
+/// A `RefreshControl` among the subviews sits in the band above the first row; a drag that pulls
+/// the content more than `RefreshControl::kTriggerDistance` past its top begins refreshing and
+/// sends value-changed once per pull.
+///
 /// Touches: a tap highlights and selects a row and tells the delegate (not while
 /// `allowsSelection` is off); a tap on a cell's detail-disclosure button tells the delegate of the
 /// accessory and selects nothing. Main thread only.
@@ -195,6 +199,10 @@ private:
     void computeGeometry();
     void tileCells();
     void placeCell(const std::shared_ptr<TableViewCell>& cell, RowKey key);
+    /// A drag that pulls the content `RefreshControl::kTriggerDistance` past its top begins the
+    /// refresh of a refresh control among the subviews, once per pull.
+    void checkRefreshPull();
+    void placeRefreshControl();
     void enqueue(const std::shared_ptr<TableViewCell>& cell);
     void dropAllCells();
     void applyBatch(Batch batch);
@@ -229,6 +237,7 @@ private:
     int m_fullReloads = 0;
     std::vector<std::thread::id> m_endThreads;
     double m_laidOutWidth = -1;
+    bool m_pullTriggered = false;
 };
 
 } // namespace morvix::platform

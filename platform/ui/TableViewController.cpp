@@ -44,8 +44,12 @@ void TableViewController::setRefreshControl(std::shared_ptr<RefreshControl> cont
     if (m_refreshControl)
         m_refreshControl->removeFromSuperview();
     m_refreshControl = std::move(control);
-    if (m_refreshControl)
-        tableView()->addSubview(m_refreshControl);
+    if (!m_refreshControl)
+        return;
+    auto table = tableView();
+    table->addSubview(m_refreshControl);
+    table->setAlwaysBounceVertical(true);
+    m_refreshControl->setFrame({ 0, -RefreshControl::kHeight, table->bounds().width(), RefreshControl::kHeight });
 }
 
 int TableViewController::numberOfRows(TableView&, int)

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/RefreshControl.h"
 #include "platform/ui/TableViewController.h"
 #include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
@@ -224,6 +225,30 @@ TEST(TableViewControllerTest, ServesItsTableAndClearsTheSelectionWhenAppearing)
     controller->endAppearanceTransition();
     controller->beginAppearanceTransition(true, false);
     EXPECT_FALSE(table->indexPathForSelectedRow().has_value());
+}
+
+TEST(TableViewControllerTest, APullPastTheTriggerDistanceBeginsOneRefreshPerPull)
+{
+    UITestHarness harness;
+    auto controller = TableViewController::create();
+    harness.window()->setRootViewController(controller);
+    harness.runUntilIdle();
+    auto control = RefreshControl::create();
+    int pulls = 0;
+    control->addAction([&](Control&, const Event*) { ++pulls; }, ControlEventValueChanged);
+    controller->setRefreshControl(control);
+    auto table = controller->tableView();
+    EXPECT_EQ(control->frame().maxY(), 0) << "the control sits above the first row";
+
+    Point start = harness.touches().windowPoint(*table, { 160, 100 });
+    harness.touches().drag(start, { start.x, start.y + 40 }, 0.2);
+    EXPECT_EQ(pulls, 0) << "not pulled far enough";
+    harness.touches().drag(start, { start.x, start.y + 200 }, 0.5, 20);
+    EXPECT_EQ(pulls, 1) << "once per pull, however far it goes";
+    EXPECT_TRUE(control->isRefreshing());
+    control->endRefreshing();
+    harness.touches().drag(start, { start.x, start.y + 200 }, 0.5, 20);
+    EXPECT_EQ(pulls, 2);
 }
 
 } // namespace
