@@ -36,14 +36,26 @@ void ProgressView::setProgress(float progress, Animated animated)
     setNeedsDisplay();
 }
 
+void ProgressView::setProgressTintColor(std::optional<Color> color)
+{
+    m_progressTint = color;
+    setNeedsDisplay();
+}
+
+void ProgressView::setTrackTintColor(std::optional<Color> color)
+{
+    m_trackTint = color;
+    setNeedsDisplay();
+}
+
 void ProgressView::draw(GraphicsContext& context, const Rect& rect)
 {
     (void)rect;
     Rect box = bounds();
     double filled = box.width() * m_progress;
-    context.setFillColor(kFilledTrack);
+    context.setFillColor(m_progressTint.value_or(kFilledTrack));
     context.fillRect({ box.x(), box.y(), filled, box.height() });
-    context.setFillColor(kEmptyTrack);
+    context.setFillColor(m_trackTint.value_or(kEmptyTrack));
     context.fillRect({ box.x() + filled, box.y(), box.width() - filled, box.height() });
 }
 

@@ -50,6 +50,12 @@ void Slider::setMaximumValue(double maximum)
     setValue(m_value);
 }
 
+void Slider::setMinimumTrackTintColor(std::optional<Color> color)
+{
+    m_minimumTrackTint = color;
+    setNeedsDisplay();
+}
+
 double Slider::valueAt(double x) const
 {
     double span = bounds().width() - kThumbSize;
@@ -102,7 +108,7 @@ void Slider::draw(GraphicsContext& context, const Rect& rect)
     double fraction = m_maximum > m_minimum ? (m_value - m_minimum) / (m_maximum - m_minimum) : 0;
     double thumbX = box.x() + kThumbSize / 2 + span * fraction;
     double trackY = box.midY() - kTrackHeight / 2;
-    context.setFillColor(tintColor().value_or(kMinimumTrack));
+    context.setFillColor(m_minimumTrackTint.value_or(tintColor().value_or(kMinimumTrack)));
     context.fillRect({ box.x() + kThumbSize / 2, trackY, thumbX - box.x() - kThumbSize / 2, kTrackHeight });
     context.setFillColor(kMaximumTrack);
     context.fillRect({ thumbX, trackY, box.x() + kThumbSize / 2 + span - thumbX, kTrackHeight });

@@ -4,13 +4,16 @@
 #include "platform/ui/Control.h"
 
 #include <memory>
+#include <optional>
 
 namespace morvix::platform {
 
 /// A value between a minimum and a maximum (0 and 1 at first), chosen by dragging along the
 /// track: a touch moves the thumb under the finger. While the finger moves, each change of the
 /// value sends `ValueChanged` (only on lift when not continuous). `setValue` clamps and sends
-/// nothing. The natural height is 31 points; the width has no natural value. Main thread only.
+/// nothing. The natural height is 31 points; the width has no natural value. The track left of
+/// the thumb is drawn in the minimum-track tint, else the view's tint colour, else the
+/// platform's blue. Main thread only.
 class Slider : public Control {
 public:
     static constexpr double kHeight = 31;
@@ -30,6 +33,10 @@ public:
     void setMaximumValue(double maximum);
     bool isContinuous() const { return m_continuous; }
     void setContinuous(bool continuous) { m_continuous = continuous; }
+
+    std::optional<Color> minimumTrackTintColor() const { return m_minimumTrackTint; }
+    /// Null restores the default (the view's tint colour, else the platform's blue).
+    void setMinimumTrackTintColor(std::optional<Color> color);
 
     /// The value under a point of the bounds' x axis.
     double valueAt(double x) const;
@@ -54,6 +61,7 @@ private:
     double m_maximum = 1;
     bool m_continuous = true;
     bool m_changedWhileTracking = false;
+    std::optional<Color> m_minimumTrackTint;
 };
 
 } // namespace morvix::platform

@@ -67,7 +67,7 @@ void Switch::draw(GraphicsContext& context, const Rect& rect)
     Rect track = bounds();
     double radius = track.height() / 2;
     Path trackPath = Path::roundedRect(track, radius);
-    context.setFillColor(m_on ? m_onTint.value_or(kDefaultOnTint) : kOffTrack);
+    context.setFillColor(m_on ? m_onTint.value_or(kDefaultOnTint) : tintColor().value_or(kOffTrack));
     context.beginPath();
     context.addPath(trackPath);
     context.fillPath();

@@ -11,7 +11,8 @@ namespace morvix::platform {
 /// A two-state control of the platform's size, 51 by 31 points: its natural size, the size it is
 /// made with and the size that fits (a frame of another size set later is kept). A tap (a touch lifted inside) flips it and sends `ValueChanged`;
 /// `setOn` from code sends nothing. Drawn as a rounded track with a round thumb at the left
-/// (off) or right (on). Main thread only.
+/// (off) or right (on); the track is in the on tint while on and in the view's tint colour while
+/// off, each defaulting to the platform's colour. Main thread only.
 class Switch : public Control {
 public:
     static constexpr Size kSize { 51, 31 };
