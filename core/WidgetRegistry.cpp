@@ -2,6 +2,7 @@
 
 #include "core/ServerPush.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace morvix {
@@ -44,11 +45,11 @@ void WidgetRegistry::addHandler(Handler handler)
 {
     if (handler.type.empty() || !handler.create)
         return;
-    auto row = std::make_shared<const Handler>(std::move(handler));
     std::shared_ptr<const Handler> replaced;
     std::unique_lock lock(m_mutex);
-    auto& slot = m_handlers[row->type];
-    replaced = std::exchange(slot, std::move(row));
+    auto& slot = m_handlers[handler.type];
+    handler.sequence = slot ? slot->sequence : m_nextSequence++;
+    replaced = std::exchange(slot, std::make_shared<const Handler>(std::move(handler)));
 }
 
 std::shared_ptr<const WidgetRegistry::Handler> WidgetRegistry::getHandler(std::string_view type) const
@@ -66,6 +67,7 @@ std::vector<std::shared_ptr<const WidgetRegistry::Handler>> WidgetRegistry::getS
         if (handler->isService)
             services.push_back(handler);
     }
+    std::sort(services.begin(), services.end(), [](const auto& a, const auto& b) { return a->sequence < b->sequence; });
     return services;
 }
 
@@ -74,6 +76,7 @@ void WidgetRegistry::resetForTesting()
     {
         std::unique_lock lock(m_mutex);
         m_handlers.clear();
+        m_nextSequence = 0;
     }
     initWidgetHandlers();
     initNativeAccessHandlers();

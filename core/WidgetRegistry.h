@@ -4,6 +4,7 @@
 #include "core/ServiceObject.h"
 #include "platform/foundation/Value.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <shared_mutex>
@@ -46,6 +47,9 @@ public:
         Factory create;
         /// True when the class adopts `ServiceObject`.
         bool isService = false;
+        /// The row's place in registration order; set by the table (a class added again under
+        /// its type name keeps the place of the row it replaces).
+        std::uint64_t sequence = 0;
     };
 
     /// The shared table, with the built-in rows registered on first use.
@@ -67,7 +71,8 @@ public:
 
     /// The row for a type name, or null for a name the table does not hold.
     std::shared_ptr<const Handler> getHandler(std::string_view type) const;
-    /// The rows of the service classes; no order is promised.
+    /// The rows of the service classes in registration order: the order in which a session
+    /// creates and synchronises its services, which shows on the wire.
     std::vector<std::shared_ptr<const Handler>> getServiceHandlers() const;
 
     /// Puts the table back to its built-in rows, dropping what was added since. For tests.
@@ -85,7 +90,8 @@ private:
         std::size_t operator()(std::string_view type) const { return std::hash<std::string_view>()(type); }
     };
 
-    mutable std::shared_mutex m_mutex; // guards m_handlers
+    mutable std::shared_mutex m_mutex; // guards m_handlers and m_nextSequence
+    std::uint64_t m_nextSequence = 0;
     std::unordered_map<std::string, std::shared_ptr<const Handler>, TypeNameHash, std::equal_to<>> m_handlers;
 };
 

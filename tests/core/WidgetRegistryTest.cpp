@@ -28,6 +28,13 @@ public:
     void synchronize() override { }
 };
 
+class Almanac : public RemoteClass<Almanac>, public ServiceObject {
+public:
+    static constexpr std::string_view kRemoteType = "test.Almanac";
+    using RemoteClass::RemoteClass;
+    void synchronize() override { }
+};
+
 class WidgetRegistryTest : public ::testing::Test {
 protected:
     void TearDown() override { registry.resetForTesting(); }
@@ -56,6 +63,15 @@ TEST_F(WidgetRegistryTest, ServiceGroupIsTheClassesThatAdoptServiceObject)
     ASSERT_EQ(services.size(), builtIn + 1);
     EXPECT_TRUE(std::any_of(services.begin(), services.end(), [](const auto& handler) { return handler->type == "test.Clock"; }));
     EXPECT_FALSE(registry.getHandler("test.Label")->isService);
+
+    // Services come back in registration order, not in name order, and a class added again
+    // under its name keeps its place: the order sessions synchronise them in shows on the wire.
+    registry.addHandler<Almanac>();
+    registry.addHandler<Clock>();
+    services = registry.getServiceHandlers();
+    ASSERT_EQ(services.size(), builtIn + 2);
+    EXPECT_EQ(services[builtIn]->type, "test.Clock");
+    EXPECT_EQ(services[builtIn + 1]->type, "test.Almanac");
 }
 
 TEST_F(WidgetRegistryTest, UnknownNamesAndIncompleteRowsGiveNothing)
