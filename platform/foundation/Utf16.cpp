@@ -1,6 +1,10 @@
 #include "platform/foundation/Utf16.h"
 
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
 #include <cstdint>
+#include <vector>
 
 namespace morvix::platform::utf16 {
 
@@ -92,6 +96,39 @@ std::string_view substring(std::string_view text, TextRange range)
     std::size_t start = byteIndex(text, range.location);
     std::size_t end = byteIndex(text, saturatedEnd(range));
     return text.substr(start, end - start);
+}
+
+std::string lowercased(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    std::int32_t units = 0;
+    u_strFromUTF8(nullptr, 0, &units, text.data(), static_cast<std::int32_t>(text.size()), &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
+        return std::string(text);
+    std::vector<UChar> source(static_cast<std::size_t>(units) + 1);
+    status = U_ZERO_ERROR;
+    u_strFromUTF8(source.data(), units + 1, nullptr, text.data(), static_cast<std::int32_t>(text.size()), &status);
+    if (U_FAILURE(status))
+        return std::string(text);
+    // Full case mapping can grow a text; ask for the size first.
+    status = U_ZERO_ERROR;
+    std::int32_t lowerUnits = u_strToLower(nullptr, 0, source.data(), units, "", &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
+        return std::string(text);
+    std::vector<UChar> lower(static_cast<std::size_t>(lowerUnits) + 1);
+    status = U_ZERO_ERROR;
+    u_strToLower(lower.data(), lowerUnits + 1, source.data(), units, "", &status);
+    if (U_FAILURE(status))
+        return std::string(text);
+    std::int32_t bytes = 0;
+    status = U_ZERO_ERROR;
+    u_strToUTF8(nullptr, 0, &bytes, lower.data(), lowerUnits, &status);
+    std::string result(static_cast<std::size_t>(bytes), '\0');
+    status = U_ZERO_ERROR;
+    u_strToUTF8(result.data(), bytes, nullptr, lower.data(), lowerUnits, &status);
+    return U_FAILURE(status) ? std::string(text) : result;
 }
 
 } // namespace morvix::platform::utf16

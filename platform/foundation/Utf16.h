@@ -2,6 +2,7 @@
 // Counting UTF-8 text in UTF-16 code units, as the platform's strings and the peer do.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace morvix::platform {
@@ -38,6 +39,9 @@ std::size_t roundedOffset(std::string_view text, std::size_t offset);
 TextRange roundedRange(std::string_view text, TextRange range);
 /// The part of `text` that `range` covers (after rounding).
 std::string_view substring(std::string_view text, TextRange range);
+/// `text` in lower case by the root locale's full case mapping (ICU), so the length may change
+/// ("\u0130" becomes two units). Malformed UTF-8 comes back as it was.
+std::string lowercased(std::string_view text);
 
 } // namespace utf16
 

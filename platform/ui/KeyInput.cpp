@@ -1,6 +1,10 @@
 #include "platform/ui/KeyInput.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/graphics/FontBackend.h"
+#include "platform/ui/TextField.h"
+
+#include <pango/pango.h>
 
 #include <algorithm>
 
@@ -80,6 +84,27 @@ bool KeyInput::canPerformEditAction(std::string_view action) const
     if (action == "select" || action == "selectAll")
         return !m_text.empty() && !hasSelection;
     return false;
+}
+
+Rect KeyInput::caretRectInLayout(std::size_t offset, const Font& font, const TextLayout::Options& options, Point origin) const
+{
+    std::string shown = displayedText(m_text, m_secure);
+    std::size_t index = utf16::byteIndex(m_text, offset);
+    if (m_secure) {
+        // One bullet per character before the caret.
+        std::size_t characters = 0;
+        for (std::size_t i = 0; i < index; ++i)
+            characters += (static_cast<unsigned char>(m_text[i]) & 0xC0) != 0x80;
+        index = std::min(shown.size(), characters * std::string_view("\u2022").size());
+    }
+    AttributedString attributed(shown, { .font = font });
+    auto lock = FontBackend::lock();
+    PangoLayout* layout = TextLayout::createPangoLayout(attributed, options);
+    PangoRectangle strong {};
+    pango_layout_get_cursor_pos(layout, static_cast<int>(index), &strong, nullptr);
+    g_object_unref(layout);
+    double height = strong.height > 0 ? strong.height / double(PANGO_SCALE) : font.lineHeight();
+    return { origin.x + strong.x / double(PANGO_SCALE), origin.y + strong.y / double(PANGO_SCALE), 2, height };
 }
 
 } // namespace morvix::platform

@@ -2,6 +2,8 @@
 // What the text field and the text view share: text, selection, input traits and typing.
 
 #include "platform/foundation/Utf16.h"
+#include "platform/graphics/Rect.h"
+#include "platform/graphics/TextLayout.h"
 #include "platform/ui/Forward.h"
 
 #include <memory>
@@ -87,6 +89,10 @@ public:
     /// Whether the input accepts typing now.
     virtual bool acceptsTyping() const = 0;
 
+    /// Where the caret before `offset` (UTF-16 units, rounded as `setSelectedRange` rounds) is
+    /// drawn, in the input's bounds: 2 points wide and one line high. What an edit menu points at.
+    virtual Rect caretRect(std::size_t offset) const = 0;
+
     /// The edit menu's answer for "cut", "copy", "paste", "select", "selectAll" and "delete";
     /// false for every other action.
     bool canPerformEditAction(std::string_view action) const;
@@ -101,6 +107,9 @@ protected:
     virtual void textStateChanged() = 0;
     /// Replaces `range` from typing (see the class comment); false when refused.
     bool replaceByUser(TextRange range, const std::string& replacement);
+    /// The caret before `offset` in the text as drawn with `font` and `options` at `origin`
+    /// (secure text as its bullets).
+    Rect caretRectInLayout(std::size_t offset, const Font& font, const TextLayout::Options& options, Point origin) const;
 
 private:
     std::string m_text;

@@ -46,6 +46,13 @@ public:
         (void)action, (void)sender;
         return false;
     }
+    /// Performs the action named `action` (an edit-menu item's); false, doing nothing, when this
+    /// responder has no such action. Nothing by default.
+    virtual bool performAction(const std::string& action)
+    {
+        (void)action;
+        return false;
+    }
 
 protected:
     Responder() = default;

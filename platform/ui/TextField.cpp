@@ -172,6 +172,30 @@ void TextField::drawBorder(GraphicsContext& context) const
     }
 }
 
+Rect TextField::textBox() const
+{
+    Rect box = bounds();
+    if (m_borderStyle != TextBorderStyle::None)
+        box = Rect(box.x() + kBorderPadding, box.y(), std::max(0.0, box.width() - 2 * kBorderPadding), box.height());
+    return box;
+}
+
+TextLayout::Options TextField::textOptions(const Rect& box) const
+{
+    TextLayout::Options options;
+    options.wrapWidth = box.width() > 0 ? std::optional<double>(box.width()) : std::nullopt;
+    options.lineLimit = 1;
+    options.alignment = m_alignment;
+    return options;
+}
+
+Rect TextField::caretRect(std::size_t offset) const
+{
+    Rect box = textBox();
+    double lineHeight = std::ceil(m_font.lineHeight());
+    return caretRectInLayout(offset, m_font, textOptions(box), { box.x(), box.y() + (box.height() - lineHeight) / 2 });
+}
+
 void TextField::draw(GraphicsContext& context, const Rect& rect)
 {
     (void)rect;
@@ -182,14 +206,9 @@ void TextField::draw(GraphicsContext& context, const Rect& rect)
     std::string shown = showsPlaceholder ? m_placeholder : displayedText(text(), isSecureTextEntry());
     if (shown.empty())
         return;
-    Rect box = bounds();
-    if (m_borderStyle != TextBorderStyle::None)
-        box = Rect(box.x() + kBorderPadding, box.y(), std::max(0.0, box.width() - 2 * kBorderPadding), box.height());
+    Rect box = textBox();
     AttributedString attributed(shown, { .font = m_font, .foregroundColor = showsPlaceholder ? kPlaceholderColor : m_textColor });
-    TextLayout::Options options;
-    options.wrapWidth = box.width() > 0 ? std::optional<double>(box.width()) : std::nullopt;
-    options.lineLimit = 1;
-    options.alignment = m_alignment;
+    TextLayout::Options options = textOptions(box);
     double height = TextLayout(attributed, options).size().height;
     context.save();
     context.clipToRect(box);

@@ -87,6 +87,8 @@ public:
     // KeyInput
     void pressReturn() override;
     bool acceptsTyping() const override { return isFirstResponder(); }
+    /// In the text as drawn (one line, inside the border's padding, centred down the height).
+    Rect caretRect(std::size_t offset) const override;
 
     bool isKeyInput() const override { return true; }
     bool canBecomeFirstResponder() const override { return isEnabled(); }
@@ -109,6 +111,9 @@ protected:
 
 private:
     void drawBorder(GraphicsContext& context) const;
+    /// Where the text is drawn: the bounds, less the padding inside a border.
+    Rect textBox() const;
+    TextLayout::Options textOptions(const Rect& box) const;
 
     std::weak_ptr<TextFieldDelegate> m_delegate;
     std::string m_placeholder;

@@ -109,6 +109,22 @@ void TextView::touchesEnded(const TouchSet& touches, const Event& event)
     ScrollView::touchesEnded(touches, event);
 }
 
+TextLayout::Options TextView::textOptions() const
+{
+    EdgeInsets inset = contentInset();
+    double width = bounds().width() - inset.left - inset.right;
+    TextLayout::Options options;
+    options.wrapWidth = width > 0 ? std::optional<double>(width) : std::nullopt;
+    options.alignment = m_alignment;
+    return options;
+}
+
+Rect TextView::caretRect(std::size_t offset) const
+{
+    EdgeInsets inset = contentInset();
+    return caretRectInLayout(offset, m_font, textOptions(), { bounds().x() + inset.left, bounds().y() + inset.top });
+}
+
 void TextView::draw(GraphicsContext& context, const Rect& rect)
 {
     (void)rect;
@@ -116,11 +132,8 @@ void TextView::draw(GraphicsContext& context, const Rect& rect)
         return;
     EdgeInsets inset = contentInset();
     Rect box = bounds();
-    double width = box.width() - inset.left - inset.right;
     AttributedString attributed(displayedText(text(), isSecureTextEntry()), { .font = m_font, .foregroundColor = m_textColor });
-    TextLayout::Options options;
-    options.wrapWidth = width > 0 ? std::optional<double>(width) : std::nullopt;
-    options.alignment = m_alignment;
+    TextLayout::Options options = textOptions();
     context.save();
     context.clipToRect(box);
     context.drawText(attributed, options, { box.x() + inset.left, box.y() + inset.top });

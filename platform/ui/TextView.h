@@ -75,6 +75,8 @@ public:
     void pressReturn() override { insertText("\n"); }
     void selectByUser(TextRange range) override;
     bool acceptsTyping() const override { return m_editable && isFirstResponder(); }
+    /// In the wrapped text as drawn, inside the content inset.
+    Rect caretRect(std::size_t offset) const override;
 
     bool isKeyInput() const override { return true; }
     bool canBecomeFirstResponder() const override { return m_editable && isUserInteractionEnabled(); }
@@ -94,6 +96,8 @@ protected:
     void textStateChanged() override { setNeedsDisplay(); }
 
 private:
+    TextLayout::Options textOptions() const;
+
     std::weak_ptr<TextViewDelegate> m_delegate;
     Font m_font;
     Color m_textColor = Color::black();
