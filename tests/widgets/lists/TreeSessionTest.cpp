@@ -339,6 +339,34 @@ TEST_F(TreeSessionTest, BadIndexFailsBeforeTheItemJoins)
     EXPECT_EQ(rootLevel()->numberOfRows(0), 2);
 }
 
+TEST_F(TreeSessionTest, LongPressOpensTheMenuOnceAndSelectsTheRowsPassed)
+{
+    start(treeScript("{itemCount: 2}", std::string(kSmallTree) + "client.listen('w3', 'MenuDetect', true);"));
+    auto table = rootLevel();
+    auto& touches = harness.touches();
+    messages();
+    auto finger = touches.down(touches.windowPoint(*table, { 100, 22 }));
+    touches.advance(0.6);
+    touches.move(finger, touches.windowPoint(*table, { 100, 40 }));
+    touches.move(finger, touches.windowPoint(*table, { 100, 66 }));
+    touches.up(finger);
+    harness.runUntilIdle();
+    harness.advance(1);
+    int menus = 0;
+    Value lastSelection;
+    for (const auto& entry : messages()) {
+        for (const auto& operation : entry[1]) {
+            if (operation[0] == "notify" && operation[2] == "MenuDetect")
+                ++menus;
+            if (operation[0] == "set" && operation[2].contains("selection"))
+                lastSelection = operation[2]["selection"];
+        }
+    }
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(lastSelection, Value::parse(R"(["w5"])")) << "the last row passed";
+    EXPECT_EQ(tree()->controllers().size(), 1u) << "the press opened no level";
+}
+
 TEST(TreeMappingTest, RemovalsMapToTheRowsBeforeTheBatch)
 {
     TreeMapping mapping;
