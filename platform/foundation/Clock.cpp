@@ -21,4 +21,18 @@ void Clock::install(std::shared_ptr<Clock> clock)
     s_clock = clock ? std::move(clock) : std::make_shared<SteadyClock>();
 }
 
+WallTime ManualClock::date() const
+{
+    std::lock_guard lock(m_dateMutex);
+    auto moved = std::chrono::duration_cast<WallTime::duration>(Duration(m_ticks.load() - m_dateTicks));
+    return m_date + moved;
+}
+
+void ManualClock::setDate(WallTime date)
+{
+    std::lock_guard lock(m_dateMutex);
+    m_date = date;
+    m_dateTicks = m_ticks.load();
+}
+
 } // namespace morvix::platform

@@ -3,6 +3,8 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 
+#include <sys/utsname.h>
+
 #include <mutex>
 
 namespace morvix::platform {
@@ -56,6 +58,14 @@ void DeviceInfo::beginGeneratingOrientationNotifications()
 {
     // The centre is looked up when the task runs: tests replace the default centre between cases.
     MainLoop::main().post([] { NotificationCenter::defaultCenter()->post(kOrientationDidChangeNotification); });
+}
+
+std::string DeviceInfo::hostMachine()
+{
+    utsname name {};
+    if (uname(&name) != 0)
+        return {};
+    return name.machine;
 }
 
 void DeviceInfo::resetForTesting()

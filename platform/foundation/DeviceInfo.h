@@ -49,6 +49,10 @@ struct DeviceInfo {
     double screenScale = 2;
     std::vector<std::string> preferredLanguages { "en" };
     std::string localeIdentifier = "en_US";
+    /// The device's time zone as an IANA id ("Europe/Zurich"); empty means the host's zone.
+    std::string timeZone;
+    /// The hardware machine name (the platform's "iPhone3,1"); the host's `uname` machine by default.
+    std::string machine = hostMachine();
     DeviceOrientation orientation = DeviceOrientation::Portrait;
 
     /// Pad when the model starts with "iPad", otherwise phone.
@@ -66,6 +70,8 @@ struct DeviceInfo {
     static void beginGeneratingOrientationNotifications();
     /// Back to the defaults.
     static void resetForTesting();
+    /// The host's hardware name from `uname` ("x86_64"); empty when it cannot be read.
+    static std::string hostMachine();
 };
 
 } // namespace morvix::platform
