@@ -59,8 +59,10 @@ public:
     /// The same picture, written as a PNG file. False when it cannot be made or written.
     [[nodiscard]] static bool renderPNG(View& view, const std::string& path, const Options& options = {});
     /// The application's key window after a layout pass, written as a PNG file: what the
-    /// command-line client's `--png FILE` writes once a session has gone idle. Alerts and
-    /// action sheets on show are drawn over it. False when there is no key window or the picture
+    /// command-line client's `--png FILE` writes once a session has gone idle. Every other
+    /// visible window is drawn too, in level order (`Application::visibleWindowsInLevelOrder`),
+    /// the key window under them when it is not visible itself; the picture is the key
+    /// window's frame. Alerts and action sheets on show are drawn over it all. False when there is no key window or the picture
     /// cannot be made or written. This name and signature are kept stable for that client.
     [[nodiscard]] static bool renderKeyWindowPNG(const std::string& path, const Options& options = {});
     /// Pictures of the view at several moments side by side, left to right, 4 points apart

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/GestureConstants.h"
 #include "platform/ui/Touch.h"
@@ -30,8 +31,14 @@ void TouchDriver::advance(double seconds)
 
 void TouchDriver::send(const std::shared_ptr<Touch>& changed)
 {
+    // The event goes to the window the changed finger came down in, with that window's fingers.
+    auto window = changed->window();
+    if (!window)
+        return;
     TouchSet touches;
     for (const auto& [finger, touch] : m_down) {
+        if (touch->window() != window)
+            continue;
         if (touch != changed)
             touch->setPhase(TouchPhase::Stationary);
         touches.push_back(touch);
@@ -39,15 +46,32 @@ void TouchDriver::send(const std::shared_ptr<Touch>& changed)
     if (std::find(touches.begin(), touches.end(), changed) == touches.end())
         touches.push_back(changed);
     Event event(touches, now());
-    m_window->sendEvent(event);
+    window->sendEvent(event);
     MainLoop::main().runOnce();
+}
+
+std::shared_ptr<Window> TouchDriver::windowAt(Point location) const
+{
+    Point screen { location.x + m_window->frame().x(), location.y + m_window->frame().y() };
+    auto windows = Application::shared().visibleWindowsInLevelOrder();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if ((*it)->frame().contains(screen))
+            return *it;
+    }
+    return m_window;
+}
+
+Point TouchDriver::pointIn(const Window& window, Point location) const
+{
+    return { location.x + m_window->frame().x() - window.frame().x(), location.y + m_window->frame().y() - window.frame().y() };
 }
 
 TouchDriver::Finger TouchDriver::down(Point location)
 {
     Finger finger = m_next++;
     double time = now();
-    auto touch = Touch::create(finger, m_window, location, time);
+    auto window = windowAt(location);
+    auto touch = Touch::create(finger, window, pointIn(*window, location), time);
     bool again = m_lastTapTime >= 0 && time - m_lastTapTime <= GestureConstants::kMultiTapInterval
         && std::hypot(location.x - m_lastTapLocation.x, location.y - m_lastTapLocation.y) <= GestureConstants::kTapAllowableMovement;
     touch->setTapCount(again ? m_lastTapCount + 1 : 1);
@@ -62,7 +86,8 @@ void TouchDriver::move(Finger finger, Point location)
     auto found = m_down.find(finger);
     if (found == m_down.end())
         return;
-    found->second->moveTo(location, now());
+    auto window = found->second->window();
+    found->second->moveTo(window ? pointIn(*window, location) : location, now());
     found->second->setPhase(TouchPhase::Moved);
     send(found->second);
 }
@@ -146,7 +171,12 @@ void TouchDriver::swipe(Point from, SwipeDirection direction)
 
 Point TouchDriver::windowPoint(const View& view, Point localPoint) const
 {
-    return view.convertPointTo(localPoint, m_window.get());
+    auto window = view.window();
+    if (!window || window == m_window)
+        return view.convertPointTo(localPoint, m_window.get());
+    // A view of another window (a sheet's, a popover's): through the screen.
+    Point point = view.convertPointTo(localPoint, nullptr);
+    return { point.x + window->frame().x() - m_window->frame().x(), point.y + window->frame().y() - m_window->frame().y() };
 }
 
 void TouchDriver::tapView(const View& view, Point localPoint)

@@ -14,9 +14,11 @@ namespace morvix::platform {
 
 /// Sends touches to a window at window points. Each step builds the touch event (moved or lifted
 /// fingers with their phase, the others stationary), hands it to `Window::sendEvent` and runs
-/// one turn of the main loop. Helpers that take time (`longPress`, `drag`, `swipe`,
-/// `doubleTap`) move a manual clock forward with `MainLoop::advanceBy`, so timers of recognisers
-/// fire as they would. Main thread only.
+/// one turn of the main loop. Points are the driver's window's; a finger goes down in the
+/// topmost visible window at that point of the screen (by level, then latest shown: an open
+/// sheet's or popover's window over the driver's own) and stays with that window. Helpers
+/// that take time (`longPress`, `drag`, `swipe`, `doubleTap`) move a manual clock forward with
+/// `MainLoop::advanceBy`, so timers of recognisers fire as they would. Main thread only.
 class TouchDriver final {
 public:
     using Finger = std::uint64_t;
@@ -44,6 +46,8 @@ public:
 
 private:
     void send(const std::shared_ptr<Touch>& changed);
+    std::shared_ptr<Window> windowAt(Point location) const;
+    Point pointIn(const Window& window, Point location) const;
 
     std::shared_ptr<Window> m_window;
     std::map<Finger, std::shared_ptr<Touch>> m_down;
