@@ -20,6 +20,7 @@
 #include "core/ServerBinding.h"
 #include "networking/NetURLConnectionOperation.h"
 #include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -79,6 +80,10 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
                    (alone: idle for 500 ms, as with --idle-ms 500)
   --no-frame       run without the application frame: the display fills the plain root
                    view instead of the root controller's page
+  --device KIND    the device to be: phone (the default) or pad
+  --locale ID      the device's locale, an identifier such as de_CH (default en_US)
+  --time-zone ID   the device's time zone, an IANA id such as Europe/Zurich (default:
+                   the host's)
   --help           print this text
 
 Exit status: 0 when the session ran; 1 for a usage error; 2 when an error reached the
@@ -116,6 +121,9 @@ struct Options {
     bool strict = true;
     std::string png;
     bool frame = true;
+    std::optional<platform::DeviceIdiom> device;
+    std::string locale;
+    std::string timeZone;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -174,6 +182,17 @@ Options parseOptions(int argc, char** argv)
             options.png = value();
         } else if (argument == "--no-frame") {
             options.frame = false;
+        } else if (argument == "--device") {
+            std::string kind = value();
+            if (kind != "phone" && kind != "pad")
+                usageError("--device expects phone or pad, got \"" + kind + "\"");
+            options.device = kind == "pad" ? platform::DeviceIdiom::Pad : platform::DeviceIdiom::Phone;
+        } else if (argument == "--locale") {
+            options.locale = value();
+        } else if (argument == "--time-zone") {
+            options.timeZone = value();
+            if (!platform::TimeZone::withIdentifier(options.timeZone))
+                usageError("--time-zone " + options.timeZone + ": not a known time zone");
         } else {
             usageError("unknown option " + std::string(argument));
         }
@@ -492,6 +511,13 @@ int main(int argc, char** argv)
     loop.bindToCurrentThread();
 
     auto device = platform::DeviceInfo::current();
+    if (options.device)
+        device.setIdiom(*options.device);
+    if (!options.locale.empty())
+        device.localeIdentifier = options.locale;
+    if (!options.timeZone.empty())
+        device.timeZone = options.timeZone;
+    platform::DeviceInfo::setCurrent(device);
     auto window = platform::Window::create({ 0, 0, device.screenWidth, device.screenHeight });
     auto client = MorvixClient::create(window, chooseBindings(options),
         options.frame ? MorvixClient::ApplicationFrame::On : MorvixClient::ApplicationFrame::Off);

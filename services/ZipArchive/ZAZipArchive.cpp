@@ -104,7 +104,7 @@ public:
 private:
     static std::u16string deviceZone()
     {
-        std::string zone; // the device's zone: the host's until DeviceInfo names one
+        std::string zone = platform::DeviceInfo::current().timeZone;
         if (zone.empty())
             return {};
         std::u16string wide(zone.size(), u'\0');

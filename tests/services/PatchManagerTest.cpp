@@ -4,6 +4,7 @@
 #include "services/PatchManager.h"
 
 #include "core/MorvixHTTPClient.h"
+#include "core/OSUtil.h"
 #include "core/PatchStore.h"
 #include "platform/net/Url.h"
 #include "tests/core/SessionTestSupport.h"
@@ -70,6 +71,7 @@ protected:
         bundle.info["CFBundleIdentifier"] = "com.example.patched";
         bundle.info["CFBundleShortVersionString"] = "1.0";
         platform::BundleInfo::setMain(bundle);
+        OSUtil::resetForTesting(); // the application version is read once per process
         PatchManager::installFactory();
     }
     void TearDown() override

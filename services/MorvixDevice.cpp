@@ -1,0 +1,236 @@
+#include "services/MorvixDevice.h"
+
+#include "core/ClientContext.h"
+#include "core/MorvixHTTPClient.h"
+#include "core/Notification.h"
+#include "core/Notifications.h"
+#include "core/OSUtil.h"
+#include "platform/device/DeviceLocation.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/Locale.h"
+#include "platform/foundation/TimeZone.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/ImagePickerController.h"
+#include "platform/ui/Screen.h"
+
+#include <cmath>
+
+namespace morvix {
+
+using platform::Value;
+
+MorvixDevice::MorvixDevice(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(objectId), std::move(client))
+{
+    m_lastOrientation = interfaceOrientation();
+    recordScreenSize();
+}
+
+const PropertyTable& MorvixDevice::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<MorvixDevice>(BasicObject::properties())
+                                           .number("scaleFactor", nullptr, &MorvixDevice::scaleFactor)
+                                           .string("connectionType", nullptr, &MorvixDevice::connectionType)
+                                           .string("model", nullptr, &MorvixDevice::model)
+                                           .string("platform", nullptr, &MorvixDevice::platformName)
+                                           .string("version", nullptr, &MorvixDevice::version)
+                                           .string("language", nullptr, &MorvixDevice::language)
+                                           .number("screenWidth", nullptr, &MorvixDevice::screenWidth)
+                                           .number("screenHeight", nullptr, &MorvixDevice::screenHeight)
+                                           .string("orientation", nullptr, &MorvixDevice::orientation)
+                                           .flag("orientationchangeListener", &MorvixDevice::m_orientationchangeListener);
+    return table;
+}
+
+const PropertyNames& MorvixDevice::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(BasicObject::remoteObjectProperties(),
+        { "scaleFactor", "connectionType", "model", "platform", "version", "language", "screenWidth", "screenHeight", "orientation" });
+    return names;
+}
+
+// MARK: Facts
+
+int MorvixDevice::interfaceOrientation()
+{
+    return static_cast<int>(platform::Application::shared().statusBarOrientation());
+}
+
+const char* MorvixDevice::coarseName(int orientation)
+{
+    return orientation == 3 || orientation == 4 ? "LANDSCAPE" : "PORTRAIT";
+}
+
+std::optional<std::string> MorvixDevice::orientationName(int orientation)
+{
+    switch (orientation) {
+    case 1:
+        return "portrait-primary";
+    case 2:
+        return "portrait-secondary";
+    case 3:
+        return "landscape-primary";
+    case 4:
+        return "landscape-secondary";
+    }
+    return std::nullopt;
+}
+
+std::optional<Value> MorvixDevice::scaleFactor() const
+{
+    return Value(static_cast<float>(platform::Screen::main().scale()));
+}
+
+std::optional<std::string> MorvixDevice::connectionType() const
+{
+    auto client = this->client();
+    auto http = client ? client->httpClient() : nullptr;
+    int status = http ? http->reachabilityStatus() : -1;
+    if (status == 0)
+        return "OFFLINE";
+    if (status == 1)
+        return "CELLULAR";
+    return "WIFI";
+}
+
+std::optional<std::string> MorvixDevice::model() const
+{
+    if (!m_model)
+        m_model = platform::DeviceInfo::current().machine;
+    return m_model;
+}
+
+std::optional<std::string> MorvixDevice::version() const
+{
+    return platform::DeviceInfo::current().systemVersion;
+}
+
+std::optional<std::string> MorvixDevice::language() const
+{
+    if (!m_language) {
+        auto locale = platform::Locale::current();
+        std::string country = locale.countryCode();
+        // A locale without a country gives the language alone, not "en-".
+        m_language = country.empty() ? locale.languageCode() : locale.languageCode() + "-" + country;
+    }
+    return m_language;
+}
+
+Value MorvixDevice::capabilities()
+{
+    Value list = Value::array();
+    auto authorization = platform::DeviceLocation::authorizationStatus();
+    if (platform::DeviceLocation::locationServicesEnabled()
+        && (authorization == platform::LocationAuthorizationStatus::NotDetermined
+            || authorization == platform::LocationAuthorizationStatus::AuthorizedAlways))
+        list.push_back("LOCATION");
+    list.push_back("MESSAGE");
+    if (OSUtil::isPhone())
+        list.push_back("PHONE");
+    if (platform::ImagePickerController::isSourceTypeAvailable(platform::ImagePickerSourceType::Camera))
+        list.push_back("CAMERA");
+    list.push_back("MAPS");
+    return list;
+}
+
+float MorvixDevice::timeZoneOffset()
+{
+    int seconds = platform::TimeZone::current().secondsFromGMT(platform::Date::now());
+    if (seconds == 0)
+        return 0.0f;
+    return -static_cast<float>(seconds / 60.0);
+}
+
+// MARK: Reporting
+
+void MorvixDevice::registered()
+{
+    RemoteClass::registered();
+    observe();
+}
+
+void MorvixDevice::observe()
+{
+    std::weak_ptr<MorvixDevice> weak = std::static_pointer_cast<MorvixDevice>(shared_from_this());
+    auto center = platform::NotificationCenter::defaultCenter();
+    m_reachabilityObserver = center->addObserver(MorvixHTTPClient::kReachabilityDidChangeNotification, nullptr,
+        [weak](const platform::Notification& notification) {
+            if (auto self = weak.lock())
+                self->reachabilityChanged(notification);
+        });
+    m_localeObserver = center->addObserver(platform::Locale::kCurrentLocaleDidChangeNotification, nullptr,
+        [weak](const platform::Notification&) {
+            if (auto self = weak.lock())
+                self->m_language.reset();
+        });
+    m_orientationObserver = center->addObserver(platform::DeviceInfo::kOrientationDidChangeNotification, nullptr,
+        [weak](const platform::Notification&) {
+            if (auto self = weak.lock())
+                self->deviceOrientationChanged();
+        });
+}
+
+void MorvixDevice::synchronize()
+{
+    const std::string& id = objectId();
+    Notifications::forObject(id)->attributeChanged(coarseName(interfaceOrientation()), "orientation").schedule();
+    Notifications::forObject(id)->attributeChanged(capabilities(), "capabilities").schedule();
+    Notifications::forObject(id)->attributeChanged(*connectionType(), "connectionType").schedule();
+    Notifications::forObject(id)->attributeChanged(timeZoneOffset(), "timezoneOffset").schedule();
+    auto message = Notifications::forObject(id);
+    message->attributeChanged(kVendor, "vendor");
+    message->attributeChanged(platform::DeviceInfo::current().model, "model");
+    message->attributeChanged(*version(), "osVersion");
+    message->attributeChanged(*scaleFactor(), "scaleFactor");
+    message->schedule();
+}
+
+void MorvixDevice::sendOrientation()
+{
+    Notifications::forObject(objectId())->attributeChanged(coarseName(interfaceOrientation()), "orientation").schedule();
+}
+
+void MorvixDevice::recordScreenSize()
+{
+    platform::Size size = platform::Screen::main().bounds().size;
+    m_screenWidth = static_cast<long>(std::trunc(size.width));
+    m_screenHeight = static_cast<long>(std::trunc(size.height));
+    m_lastScreenSize = size;
+}
+
+void MorvixDevice::deviceOrientationChanged()
+{
+    platform::Size size = platform::Screen::main().bounds().size;
+    if (size.width != m_lastScreenSize.width || size.height != m_lastScreenSize.height)
+        recordScreenSize();
+    int orientation = interfaceOrientation();
+    if (orientation == m_lastOrientation)
+        return;
+    m_lastOrientation = orientation;
+    m_orientation = orientationName(orientation);
+    if (m_orientationchangeListener && m_orientation) {
+        Value attributes = Value::object();
+        attributes["orientation"] = *m_orientation;
+        Notifications::forObject(objectId())->fireEvent("orientationchange", std::move(attributes));
+    }
+}
+
+void MorvixDevice::reachabilityChanged(const platform::Notification& notification)
+{
+    const Value& info = notification.userInfo;
+    auto found = info.is_object() ? info.find(MorvixHTTPClient::kReachabilityDidChangeKey) : info.end();
+    if (!info.is_object() || found == info.end() || !found->is_number() || found->get<double>() == 0)
+        return;
+    Notifications::forObject(objectId())->attributeChanged(*connectionType(), "connectionType").schedule();
+}
+
+void MorvixDevice::destroy()
+{
+    m_reachabilityObserver.reset();
+    m_localeObserver.reset();
+    m_orientationObserver.reset();
+    RemoteClass::destroy();
+}
+
+} // namespace morvix

@@ -1,0 +1,384 @@
+// The application and device services in a real session against a scripted server on
+// loopback, on the headless device with a manual clock: what the first request tells the peer,
+// opened URLs, inactivity, screen protection, patches, rotation, reachability and locale changes,
+// and the time-zone offset against Python's zone data.
+
+#include "services/MorvixApp.h"
+#include "services/MorvixDevice.h"
+
+#include "core/MorvixHTTPClient.h"
+#include "core/OSUtil.h"
+#include "core/ObjectRegistry.h"
+#include "core/WidgetRegistry.h"
+#include "networking/NetHTTPRequestOperationManager.h"
+#include "networking/NetNetworkReachabilityManager.h"
+#include "platform/device/DeviceLocation.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Locale.h"
+#include "platform/net/FakeReachabilitySource.h"
+#include "platform/ui/ImagePickerController.h"
+#include "platform/ui/TouchDriver.h"
+#include "platform/ui/View.h"
+#include "platform/ui/UITestHarness.h"
+#include "tests/core/SessionTestSupport.h"
+#include "widgets/WidgetTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <deque>
+#include <mutex>
+#include <sys/utsname.h>
+
+namespace morvix {
+namespace {
+
+using platform::Value;
+using testing::RecordedRequest;
+using testing::ResponseWriter;
+
+constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
+constexpr const char* kFirstBody = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}]]})";
+
+std::string python(const std::string& expression)
+{
+    std::string text;
+    FILE* pipe = ::popen(("python3 -c \"" + expression + "\"").c_str(), "r");
+    char buffer[256];
+    while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe))
+        text.append(buffer, read);
+    ::pclose(pipe);
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+class ServiceSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::NotificationCenter::resetDefaultForTesting();
+        ProtocolTransport::resetWasActiveForTesting();
+        platform::DeviceLocation::resetForTesting();
+        platform::ImagePickerController::resetAvailabilityForTesting();
+        auto device = platform::DeviceInfo::current();
+        device.setIdiom(platform::DeviceIdiom::Phone);
+        device.localeIdentifier = "de_CH";
+        device.timeZone = "Europe/Zurich";
+        device.machine = "iPhone9,3";
+        platform::DeviceInfo::setCurrent(device);
+        // 2025-01-15 12:00 UTC: winter time in Zurich.
+        harness.clock().setDate(platform::WallTime(std::chrono::seconds(1736942400)));
+        auto bundle = platform::BundleInfo::defaults();
+        bundle.info["CFBundleIdentifier"] = "com.example.services";
+        bundle.info["CFBundleShortVersionString"] = "4.2";
+        platform::BundleInfo::setMain(bundle);
+        OSUtil::resetForTesting();
+        MorvixApp::setOpenWithURL(std::nullopt);
+        registerWidgetTypes();
+        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
+            std::string body = kEmptyBody;
+            std::lock_guard lock(m_mutex);
+            if (request.method == "GET") {
+                body = kFirstBody;
+            } else if (!m_replies.empty()) {
+                body = m_replies.front();
+                m_replies.pop_front();
+            }
+            writer.respond(200, body);
+        });
+        server.start();
+        delegate->url = server.url("/app/");
+    }
+    void TearDown() override
+    {
+        client.reset();
+        harness.runUntilIdle();
+        server.stop();
+        WidgetRegistry::instance().resetForTesting();
+        platform::DeviceInfo::resetForTesting();
+        platform::DeviceLocation::resetForTesting();
+        platform::ImagePickerController::resetAvailabilityForTesting();
+        platform::BundleInfo::resetForTesting();
+        OSUtil::resetForTesting();
+        MorvixApp::setOpenWithURL(std::nullopt);
+    }
+
+    void start()
+    {
+        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
+        client->setDelegate(delegate);
+        client->load();
+        ASSERT_TRUE(settle(1));
+    }
+    // Lets the scheduled messages go out (0.3 s) and waits until `count` POSTs were answered.
+    bool settle(std::size_t count)
+    {
+        harness.advance(0.3);
+        return platform::MainLoop::main().runUntil(
+            [&] { return posts().size() >= count && !client->notificationsDispatcher()->isProcessing(); }, std::chrono::seconds(10));
+    }
+    void reply(std::string body)
+    {
+        std::lock_guard lock(m_mutex);
+        m_replies.push_back(std::move(body));
+    }
+    std::vector<Value> posts() const
+    {
+        std::vector<Value> bodies;
+        for (const auto& request : server.requests()) {
+            if (request.method == "POST")
+                bodies.push_back(Value::parse(request.body));
+        }
+        return bodies;
+    }
+    // The operations addressing `target` in the POSTs from `index` on.
+    std::string operationsFor(const char* target, std::size_t index) const
+    {
+        Value found = Value::array();
+        auto bodies = posts();
+        for (std::size_t i = index; i < bodies.size(); ++i) {
+            for (const auto& operation : bodies[i]["operations"]) {
+                if (operation[1] == target)
+                    found.push_back(operation);
+            }
+        }
+        return found.dump();
+    }
+    std::string deviceOperations(std::size_t index) const { return operationsFor("morvix.Device", index); }
+    std::string appOperations(std::size_t index) const { return operationsFor("morvix.App", index); }
+    std::shared_ptr<MorvixApp> app() const { return std::dynamic_pointer_cast<MorvixApp>(client->objectRegistry()->objectById("morvix.App")); }
+    void postReachability(long status)
+    {
+        Value info = Value::object();
+        info[MorvixHTTPClient::kReachabilityDidChangeKey] = status;
+        platform::NotificationCenter::defaultCenter()->post(MorvixHTTPClient::kReachabilityDidChangeNotification, nullptr, info);
+    }
+
+    platform::UITestHarness harness;
+    testing::TestHttpServer server;
+    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
+    std::shared_ptr<MorvixClient> client;
+
+private:
+    std::mutex m_mutex; // guards m_replies
+    std::deque<std::string> m_replies;
+};
+
+TEST_F(ServiceSessionTest, TellsThePeerAboutTheDeviceAndKeepsItCurrent)
+{
+    platform::DeviceLocation::setLocationServicesEnabled(true);
+    platform::DeviceLocation::setAuthorizationStatus(platform::LocationAuthorizationStatus::AuthorizedWhenInUse);
+    start();
+    // The Display's registration made the service and synchronised it: five scheduled messages
+    // folded into one set, keys in their order.
+    EXPECT_EQ(deviceOperations(0), R"([["set","morvix.Device",{"orientation":"PORTRAIT","capabilities":["MESSAGE","PHONE","MAPS"],)"
+                                   R"("connectionType":"WIFI","timezoneOffset":-60,"vendor":"Apple","model":"iPhone","osVersion":"10.0","scaleFactor":2}]])");
+    auto device = std::dynamic_pointer_cast<MorvixDevice>(client->objectRegistry()->objectById("morvix.Device"));
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->getWithMethod("model"), Value("iPhone9,3")) << "the machine name, not the model";
+    EXPECT_EQ(device->getWithMethod("language"), Value("de-CH"));
+    EXPECT_EQ(device->getWithMethod("orientation"), Value("portrait-primary"));
+    EXPECT_EQ(device->getWithMethod("screenWidth"), Value(320));
+
+    // A rotation to landscape: the coarse name through the Display, the fine one in the event.
+    reply(R"({"head":{},"operations":[["listen","morvix.Device",{"orientationchange":1}]]})");
+    device->synchronize();
+    ASSERT_TRUE(settle(2));
+    harness.rotate(platform::DeviceOrientation::LandscapeLeft);
+    ASSERT_TRUE(settle(4));
+    EXPECT_EQ(deviceOperations(2), R"([["set","morvix.Device",{"orientation":"LANDSCAPE"}],)"
+                                   R"(["notify","morvix.Device","orientationchange",{"orientation":"landscape-primary"}]])");
+    EXPECT_EQ(device->getWithMethod("orientation"), Value("landscape-primary"));
+    EXPECT_EQ(device->getWithMethod("screenWidth"), Value(568));
+    harness.rotate(platform::DeviceOrientation::FaceUp);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), 4u) << "face up changes no interface orientation";
+
+    // Reachability: unknown reports WIFI, a change to "not reachable" nothing, cellular CELLULAR.
+    auto fake = platform::FakeReachabilitySource::create(platform::kReachabilityFlagReachable | platform::kReachabilityFlagIsWWAN);
+    auto cellular = NetNetworkReachabilityManager::create(fake);
+    cellular->startMonitoring();
+    harness.runUntilIdle();
+    client->httpClient()->manager()->setReachabilityManager(cellular);
+    postReachability(0);
+    postReachability(1);
+    ASSERT_TRUE(settle(5));
+    EXPECT_EQ(deviceOperations(4), R"([["set","morvix.Device",{"connectionType":"CELLULAR"}]])");
+    client->httpClient()->manager()->setReachabilityManager(nullptr);
+    postReachability(-1);
+    ASSERT_TRUE(settle(6));
+    EXPECT_EQ(deviceOperations(5), R"([["set","morvix.Device",{"connectionType":"WIFI"}]])");
+
+    // The language follows the locale, once told it changed.
+    platform::Locale::setCurrent("en");
+    EXPECT_EQ(device->getWithMethod("language"), Value("en")) << "a locale without a country gives the language alone";
+
+    // A second synchronise sends the same facts again (now landscape, with location and camera).
+    platform::DeviceLocation::setAuthorizationStatus(platform::LocationAuthorizationStatus::AuthorizedAlways);
+    platform::ImagePickerController::setSourceTypeAvailable(platform::ImagePickerSourceType::Camera, true);
+    device->synchronize();
+    ASSERT_TRUE(settle(7));
+    EXPECT_NE(deviceOperations(6).find(R"("orientation":"LANDSCAPE","capabilities":["LOCATION","MESSAGE","PHONE","CAMERA","MAPS"])"), std::string::npos)
+        << deviceOperations(6);
+}
+
+TEST(DeviceServiceFacts, TimeZoneOffsetsAgreeWithPythonAndTheMachineWithUname)
+{
+    platform::UITestHarness harness;
+    struct Case {
+        const char* zone;
+        long seconds; // a date in the zone's winter or summer
+    };
+    for (Case each : { Case { "Asia/Kolkata", 1736942400 }, Case { "America/New_York", 1736942400 }, Case { "America/New_York", 1752580800 },
+             Case { "UTC", 1736942400 } }) {
+        auto device = platform::DeviceInfo::current();
+        device.timeZone = each.zone;
+        platform::DeviceInfo::setCurrent(device);
+        harness.clock().setDate(platform::WallTime(std::chrono::seconds(each.seconds)));
+        std::string expected = python("import zoneinfo,datetime; z=zoneinfo.ZoneInfo('" + std::string(each.zone)
+            + "'); d=datetime.datetime.fromtimestamp(" + std::to_string(each.seconds) + ", z); o=-d.utcoffset().total_seconds()/60.0; print(o if o else 0.0)");
+        EXPECT_EQ(Value(MorvixDevice::timeZoneOffset()).dump(), expected) << each.zone;
+    }
+    EXPECT_FALSE(std::signbit(MorvixDevice::timeZoneOffset())) << "UTC gives 0.0, never -0.0";
+    platform::DeviceInfo::resetForTesting();
+    utsname host {};
+    ::uname(&host);
+    EXPECT_EQ(platform::DeviceInfo::current().machine, host.machine);
+}
+
+TEST_F(ServiceSessionTest, TheApplicationServiceReportsIdentityOpenedURLsAndInactivity)
+{
+    // A URL opened before the service exists goes out with the first synchronisation, once.
+    MorvixApp::setOpenWithURL("shop://item/7");
+    start();
+    auto first = posts().at(0)["operations"];
+    EXPECT_EQ(first[0][1], "w1") << "the display's set comes first";
+    EXPECT_EQ(first[1].dump(), R"(["set","morvix.App",{"morvixVersion":"2.0.0","id":"com.example.services","version":"4.2","openUrl":"shop://item/7"}])");
+    EXPECT_EQ(first[2][1], "morvix.Device");
+    EXPECT_EQ(MorvixApp::openWithURL(), std::nullopt) << "acknowledged by the successful exchange";
+    app()->synchronize();
+    ASSERT_TRUE(settle(2));
+    EXPECT_EQ(appOperations(1), R"([["set","morvix.App",{"morvixVersion":"2.0.0","id":"com.example.services","version":"4.2"}]])");
+
+    // With the service: one message, whether "Open" is listened or not.
+    client->openURL("shop://item/8", "", nullptr);
+    ASSERT_TRUE(settle(3));
+    EXPECT_EQ(appOperations(2), R"([["set","morvix.App",{"openUrl":"shop://item/8"}],["notify","morvix.App","Open",{"url":"shop://item/8"}]])");
+
+    // Inactivity after 1999 ms is whole seconds: not at 0.999 s, at 1.0 s; a touch beginning at
+    // 0.5 s moves it to 1.5 s, a moving one does not.
+    reply(R"({"head":{},"operations":[["call","morvix.App","startInactivityTimer",{"inactivityTime":1999}]]})");
+    app()->synchronize();
+    ASSERT_TRUE(settle(4));
+    std::size_t before = posts().size();
+    harness.advance(0.999);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before);
+    harness.advance(0.001);
+    ASSERT_TRUE(settle(before + 1));
+    EXPECT_EQ(appOperations(before), R"([["notify","morvix.App","Inactive",{}]])");
+    platform::TouchDriver touches(harness.window());
+    harness.advance(0.5);
+    auto finger = touches.down({ 100, 100 });
+    touches.move(finger, { 120, 100 });
+    harness.advance(0.9);
+    touches.move(finger, { 140, 100 });
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before + 1) << "the touch that began at 0.5 s put it off to 1.5 s";
+    harness.advance(0.1);
+    ASSERT_TRUE(settle(before + 2));
+    touches.up(finger);
+
+    // Paused, the timer stops; resumed, it runs again; stopped, it stays quiet.
+    platform::Application::shared().simulateWillResignActive();
+    harness.advance(3);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before + 2);
+    platform::Application::shared().simulateDidBecomeActive();
+    harness.advance(1);
+    ASSERT_TRUE(settle(before + 3));
+    app()->stopInactivityTimer(nullptr);
+    for (double time : { 0.0, -5.0 }) {
+        Value arguments = Value::object();
+        arguments["inactivityTime"] = time;
+        app()->startInactivityTimer(&arguments);
+    }
+    harness.advance(5);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before + 3);
+    EXPECT_EQ(MorvixApp::inactivitySeconds(Value(61500)), 61);
+    EXPECT_EQ(MorvixApp::inactivitySeconds(Value(999)), 1);
+}
+
+TEST_F(ServiceSessionTest, TheApplicationServiceProtectsTheScreenAndInstallsPatches)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "morvix-app-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    std::string root = pattern;
+    ::setenv("XDG_DATA_HOME", root.c_str(), 1);
+    ASSERT_EQ(std::system(("cd " + root + " && python3 -c \"import zipfile; z=zipfile.ZipFile('patch.zip','w'); z.writestr('patch.json','v2'); z.writestr('page.txt','patched'); z.close()\"").c_str()), 0);
+    std::string archive = root + "/patch.zip";
+    server.handle("/app/patch.zip", [archive](const RecordedRequest&, ResponseWriter& writer) {
+        std::ifstream in(archive, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        writer.respond(200, bytes.str());
+    });
+    start();
+    auto app = this->app();
+    ASSERT_NE(app, nullptr);
+
+    // Screen protection: a failed exchange fades the screen out over 1.5 s, the next successful
+    // one back in over 1.0 s; resigning active hides it at once.
+    reply(R"({"head":{},"operations":[["set","morvix.App",{"screenProtection":true,"badgeNumber":3}],["listen","morvix.App",{"patchInstall":1}]]})");
+    app->synchronize();
+    ASSERT_TRUE(settle(2));
+    EXPECT_EQ(platform::Application::shared().userNotificationSettings(), 7u);
+    EXPECT_EQ(platform::Application::shared().applicationIconBadgeNumber(), 3);
+    auto screen = client->rootView();
+    auto now = [] { return platform::Clock::current()->now(); };
+    platform::NotificationCenter::defaultCenter()->post(ProtocolTransport::kOperationFailed);
+    harness.advance(0.75);
+    double halfway = screen->presentationAlpha(now());
+    EXPECT_GT(halfway, 0.3);
+    EXPECT_LT(halfway, 0.7);
+    harness.advance(0.75);
+    EXPECT_DOUBLE_EQ(screen->presentationAlpha(now()), 0.0);
+    platform::NotificationCenter::defaultCenter()->post(ProtocolTransport::kOperationSucceeded);
+    harness.advance(0.5);
+    EXPECT_GT(screen->presentationAlpha(now()), 0.3);
+    EXPECT_LT(screen->presentationAlpha(now()), 0.7);
+    harness.advance(0.5);
+    EXPECT_DOUBLE_EQ(screen->presentationAlpha(now()), 1.0);
+    platform::Application::shared().simulateWillResignActive();
+    EXPECT_DOUBLE_EQ(screen->alpha(), 0.0);
+    platform::Application::shared().simulateDidBecomeActive();
+    harness.advance(1.0);
+
+    // Patches: installed from a URL relative to the server, reported, used after a reload.
+    // (A failed install rolls back every install since the last load, so it goes first.)
+    std::size_t before = posts().size();
+    reply(R"({"head":{},"operations":[["call","morvix.App","installPatch",{"url":"missing.zip"}]]})");
+    app->synchronize();
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_NE(appOperations(before).find(R"("patchInstall",{"error":)"), std::string::npos) << appOperations(before);
+    before = posts().size();
+    reply(R"({"head":{},"operations":[["call","morvix.App","installPatch",{"url":"patch.zip"}]]})");
+    app->synchronize();
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_NE(appOperations(before).find(R"(["notify","morvix.App","patchInstall",{"success":"v2"}])"), std::string::npos) << appOperations(before);
+    client->load();
+    ASSERT_TRUE(settle(before + 3));
+    auto found = client->httpClient()->relativeURLToServer("page.txt");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_TRUE(found->isFileURL()) << found->absoluteString();
+    ::unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(root);
+}
+
+} // namespace
+} // namespace morvix
