@@ -66,4 +66,23 @@ Rect Rect::integral() const
     return { left, top, std::ceil(maxX()) - left, std::ceil(maxY()) - top };
 }
 
+Rect::Division Rect::divided(double amount, RectEdge edge) const
+{
+    Rect r = standardized();
+    bool horizontal = edge == RectEdge::MinX || edge == RectEdge::MaxX;
+    double length = horizontal ? r.width() : r.height();
+    double cut = std::clamp(amount, 0.0, length);
+    switch (edge) {
+    case RectEdge::MinX:
+        return { { r.x(), r.y(), cut, r.height() }, { r.x() + cut, r.y(), length - cut, r.height() } };
+    case RectEdge::MaxX:
+        return { { r.maxX() - cut, r.y(), cut, r.height() }, { r.x(), r.y(), length - cut, r.height() } };
+    case RectEdge::MinY:
+        return { { r.x(), r.y(), r.width(), cut }, { r.x(), r.y() + cut, r.width(), length - cut } };
+    case RectEdge::MaxY:
+        return { { r.x(), r.maxY() - cut, r.width(), cut }, { r.x(), r.y(), r.width(), length - cut } };
+    }
+    return { r, {} };
+}
+
 } // namespace morvix::platform

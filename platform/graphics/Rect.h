@@ -7,6 +7,9 @@
 
 namespace morvix::platform {
 
+/// The edge a rectangle division cuts from, by the platform's numbers.
+enum class RectEdge { MinX = 0, MinY = 1, MaxX = 2, MaxY = 3 };
+
 /// An origin and a size in points. A negative width or height is allowed; the min/max accessors
 /// and the set operations work on the standardized rectangle. Plain value type.
 struct Rect {
@@ -46,6 +49,17 @@ struct Rect {
     Rect insetBy(double dx, double dy) const;
     Rect inset(const EdgeInsets& insets) const;
     Rect integral() const;
+
+    struct Division;
+    /// Cuts the standardized rectangle in two along `edge`: the slice is the strip `amount`
+    /// deep from that edge (clamped to 0 and to the whole width or height), the remainder is
+    /// the rest, as the platform divides rectangles.
+    Division divided(double amount, RectEdge edge) const;
+};
+
+struct Rect::Division {
+    Rect slice;
+    Rect remainder;
 };
 
 } // namespace morvix::platform
