@@ -1,6 +1,9 @@
 #include "platform/ui/Label.h"
 
+#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/GraphicsContext.h"
+
+#include <pango/pango.h>
 
 #include <algorithm>
 #include <cmath>
@@ -131,7 +134,39 @@ Size Label::textSize(std::optional<double> wrapWidth, int lines) const
 {
     if (m_text.empty())
         return {};
-    return TextLayout(attributedText(), layoutOptions(wrapWidth, lines)).size();
+    TextLayout::Options options = layoutOptions(wrapWidth, lines);
+    return TextLayout(tailTruncated(attributedText(), options), options).size();
+}
+
+AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options) const
+{
+    if (m_lineBreakMode != LineBreakMode::TruncateTail || options.lineLimit <= 0 || text.empty())
+        return text;
+    // Pango shortens each paragraph on its own, so a text whose later paragraphs fall past the
+    // line limit would show no ellipsis at all. The text shown then ends where the last shown
+    // line ends, followed by "…"; pango shortens that line further when the ellipsis does not
+    // fit beside it.
+    std::size_t end = 0;
+    {
+        auto lock = FontBackend::lock();
+        PangoLayout* layout = TextLayout::createPangoLayout(text, options);
+        bool cut = pango_layout_get_line_count(layout) > options.lineLimit;
+        if (cut) {
+            PangoLayoutLine* line = pango_layout_get_line_readonly(layout, options.lineLimit - 1);
+            end = static_cast<std::size_t>(line->start_index + line->length);
+        }
+        g_object_unref(layout);
+        if (!cut)
+            return text;
+    }
+    const std::string& characters = text.string();
+    end = std::min(end, characters.size());
+    while (end > 0 && (characters[end - 1] == '\n' || characters[end - 1] == '\r'))
+        --end;
+    AttributedString shown = text;
+    shown.erase(end, shown.length() - end);
+    shown.append("\u2026", text.attributesAt(end > 0 ? end - 1 : 0));
+    return shown;
 }
 
 Rect Label::textRect(const Rect& rect, int lines) const
@@ -193,6 +228,7 @@ void Label::draw(GraphicsContext& context, const Rect& rect)
         if (TextLayout(text, unwrapped).size().width > box.width())
             options = unwrapped;
     }
+    text = tailTruncated(text, options);
     double textHeight = TextLayout(text, options).size().height;
     context.save();
     context.clipToRect(box);

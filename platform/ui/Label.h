@@ -18,7 +18,8 @@ namespace morvix::platform {
 ///  - Clip: lines break between words; a single line is not wrapped but cut at the edge.
 ///  - TruncateHead, TruncateMiddle, TruncateTail: lines break between words and the last line
 ///    shown gives up characters at its start, middle or end for an ellipsis ("…"); with no line
-///    limit nothing is truncated.
+///    limit nothing is truncated. With TruncateTail, a last shown line that ends a paragraph
+///    ends with "…" too when further lines are cut off.
 enum class LineBreakMode { WordWrap = 0, CharWrap = 1, Clip = 2, TruncateHead = 3, TruncateTail = 4, TruncateMiddle = 5 };
 
 /// Shows a plain or attributed text in lines laid out by the fonts layer. The text is drawn
@@ -78,6 +79,9 @@ protected:
 
 private:
     Size textSize(std::optional<double> wrapWidth, int lines) const;
+    /// `text` as shown with the options: with truncate-tail and a line limit that cuts lines
+    /// off, it ends where the last shown line ends, followed by "…".
+    AttributedString tailTruncated(const AttributedString& text, const TextLayout::Options& options) const;
     TextLayout::Options layoutOptions(std::optional<double> wrapWidth, int lines) const;
     void textChanged();
 
