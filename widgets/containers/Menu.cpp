@@ -41,9 +41,9 @@ const PropertyTable& Menu::properties()
                                            .boolean("enabled", &Menu::setEnabled, &Menu::enabled)
                                            .rect("position", &Menu::setPosition, &Menu::position)
                                            // A menu keeps no style: a set is taken and dropped,
-                                           // a get answers null.
+                                           // a get answers nothing (null to the peer).
                                            .value("style", [](Menu&, std::optional<platform::Value>) {},
-                                               [](const Menu&) { return std::optional<platform::Value>(platform::Value()); })
+                                               [](const Menu&) { return std::optional<platform::Value>(); })
                                            .flag("showListener", &Menu::m_showListener)
                                            .flag("hideListener", &Menu::m_hideListener);
     return table;

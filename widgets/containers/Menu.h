@@ -28,7 +28,7 @@ class MenuItem;
 /// While the sheet is on screen, an added child or a changed entry closes it without animation
 /// and shows it again, rebuilt, at the end of processing. A sheet that has left the screen is
 /// kept (only the first presentation is animated) but no longer comes back unasked. A menu keeps
-/// no style: a "get" of "style" answers null. Main thread only.
+/// no style: a "get" of "style" answers nothing. Main thread only.
 class Menu : public RemoteClass<Menu, BasicObject>, public ContextMenu, public platform::ActionSheetDelegate {
 public:
     static constexpr std::string_view kRemoteType = "zub.widgets.Menu";
