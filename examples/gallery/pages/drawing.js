@@ -1,6 +1,7 @@
 // Drawing: a canvas whose drawing context paints rectangles, a gradient, arcs, an ellipse,
 // text and a picture from the gallery's folder, with finger drawing on; each stroke drawn on it
-// is logged to the console. Returns the canvas and its drawing context.
+// is logged to the console. Beside it: a scrolled composite with a vertical bar, a button that
+// opens a menu, and a refresh composite to pull down. Returns the widgets it made.
 var morvix = require("morvix");
 
 exports.build = function (shell) {
@@ -37,5 +38,53 @@ exports.build = function (shell) {
     canvas.on("Drawing", function (attributes) {
         console.log("Drawing: " + attributes.drawings);
     });
-    return [canvas, gc];
+
+    // A scrolled composite over content three times its height, scrolled a little, with a
+    // vertical bar that reports where it is.
+    var scrolled = morvix.create("zub.widgets.ScrolledComposite", {parent: shell.id, style: ["V_SCROLL"],
+        bounds: [16, 328, 136, 120], background: [255, 255, 255]});
+    var strips = morvix.create("zub.widgets.Composite", {parent: scrolled.id, layoutData: {height: 360}});
+    [[255, 59, 48], [255, 149, 0], [255, 204, 0], [52, 199, 89], [0, 122, 255], [88, 86, 214]].forEach(function (color, index) {
+        morvix.create("zub.widgets.Composite", {parent: strips.id, bounds: [8, 8 + index * 58, 120, 50], background: color});
+    });
+    var bar = morvix.create("zub.widgets.ScrollBar", {parent: scrolled.id, style: ["VERTICAL"]});
+    bar.on("Selection", function () {
+        console.log("Scrolled");
+    });
+    scrolled.set({origin: [0, 40]});
+
+    // A menu that a button opens under itself, with a cascade.
+    var menu = morvix.create("zub.widgets.Menu", {parent: shell.id});
+    var more = morvix.create("zub.widgets.Menu", {parent: shell.id});
+    morvix.create("zub.widgets.MenuItem", {parent: more.id, style: ["PUSH"], text: "Properties"});
+    [["&Open", "PUSH"], ["Save &as...", "PUSH"], ["More", "CASCADE"]].forEach(function (entry, index) {
+        var item = morvix.create("zub.widgets.MenuItem", {parent: menu.id, style: [entry[1]], text: entry[0], index: index,
+            menu: entry[1] === "CASCADE" ? more.id : undefined});
+        item.on("Selection", function () {
+            console.log("Menu: " + entry[0]);
+        });
+    });
+    var open = morvix.create("zub.widgets.Button", {parent: shell.id, bounds: [168, 328, 136, 36], text: "Menu"});
+    open.on("Selection", function () {
+        menu.call("showMenu", {x: 236, y: 364});
+    });
+
+    // A refresh composite: pulled down, it spins until the application says it is done.
+    var refresh = morvix.create("morvix.widgets.RefreshComposite", {parent: shell.id, bounds: [168, 372, 136, 76],
+        background: [255, 255, 255], message: "Refreshing", foreground: [0, 122, 255]});
+    morvix.create("zub.widgets.Label", {parent: refresh.id, bounds: [8, 8, 120, 60], text: "Pull me down"});
+    refresh.on("Refresh", function () {
+        console.log("Refresh");
+        setTimeout(function () {
+            refresh.call("done");
+        }, 1000);
+    });
+
+    // Image views of one small picture in each scale mode: "fit", "fill", "stretch", "none" and
+    // "auto" (a picture smaller than its view is centred unscaled).
+    ["fit", "fill", "stretch", "none", "auto"].forEach(function (mode, index) {
+        morvix.create("morvix.ImageView", {parent: shell.id, bounds: [16 + index * 58, 460, 52, 36],
+            background: [255, 255, 255], scaleMode: mode, image: ["images/checker.png", 16, 16]});
+    });
+    return [canvas, gc, scrolled, menu, open, refresh];
 };
