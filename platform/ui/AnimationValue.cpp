@@ -39,6 +39,13 @@ struct Interpolator {
         // Component-wise, as the platform interpolates affine transforms.
         return AffineTransform { lerp(a.a, b.a, t), lerp(a.b, b.b, t), lerp(a.c, b.c, t), lerp(a.d, b.d, t), lerp(a.tx, b.tx, t), lerp(a.ty, b.ty, t) };
     }
+    AnimationValue operator()(const Transform3D& a, const Transform3D& b) const
+    {
+        return Transform3D { lerp(a.m11, b.m11, t), lerp(a.m12, b.m12, t), lerp(a.m13, b.m13, t), lerp(a.m14, b.m14, t),
+            lerp(a.m21, b.m21, t), lerp(a.m22, b.m22, t), lerp(a.m23, b.m23, t), lerp(a.m24, b.m24, t), lerp(a.m31, b.m31, t),
+            lerp(a.m32, b.m32, t), lerp(a.m33, b.m33, t), lerp(a.m34, b.m34, t), lerp(a.m41, b.m41, t), lerp(a.m42, b.m42, t),
+            lerp(a.m43, b.m43, t), lerp(a.m44, b.m44, t) };
+    }
     AnimationValue operator()(const Color& a, const Color& b) const
     {
         auto mix = [this](float x, float y) { return static_cast<float>(lerp(x, y, t)); };
@@ -77,7 +84,7 @@ AnimationValue interpolate(const AnimationValue& from, const AnimationValue& to,
 
 std::string describe(const AnimationValue& value)
 {
-    char buffer[160];
+    char buffer[320];
     if (auto number = std::get_if<double>(&value)) {
         std::snprintf(buffer, sizeof buffer, "%g", *number);
     } else if (auto point = std::get_if<Point>(&value)) {
@@ -86,6 +93,9 @@ std::string describe(const AnimationValue& value)
         std::snprintf(buffer, sizeof buffer, "(%g, %g, %g, %g)", rect->x(), rect->y(), rect->width(), rect->height());
     } else if (auto transform = std::get_if<AffineTransform>(&value)) {
         std::snprintf(buffer, sizeof buffer, "[%g %g %g %g %g %g]", transform->a, transform->b, transform->c, transform->d, transform->tx, transform->ty);
+    } else if (auto t = std::get_if<Transform3D>(&value)) {
+        std::snprintf(buffer, sizeof buffer, "[%g %g %g %g; %g %g %g %g; %g %g %g %g; %g %g %g %g]", t->m11, t->m12, t->m13, t->m14,
+            t->m21, t->m22, t->m23, t->m24, t->m31, t->m32, t->m33, t->m34, t->m41, t->m42, t->m43, t->m44);
     } else if (auto color = std::get_if<Color>(&value)) {
         std::snprintf(buffer, sizeof buffer, "rgba(%g, %g, %g, %g)", color->red, color->green, color->blue, color->alpha);
     } else {

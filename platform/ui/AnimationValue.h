@@ -5,6 +5,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Point.h"
 #include "platform/graphics/Rect.h"
+#include "platform/graphics/Transform3D.h"
 
 #include <string>
 #include <variant>
@@ -17,8 +18,9 @@ enum class AnimatableProperty { Alpha, Center, Bounds, Transform, BackgroundColo
 
 const char* propertyName(AnimatableProperty property);
 
-/// No value (a missing background colour), a number, a point, a rectangle, a transform or a colour.
-using AnimationValue = std::variant<std::monostate, double, Point, Rect, AffineTransform, Color>;
+/// No value (a missing background colour), a number, a point, a rectangle, a transform (flat or
+/// 3-D) or a colour.
+using AnimationValue = std::variant<std::monostate, double, Point, Rect, AffineTransform, Color, Transform3D>;
 
 /// The value a fraction `progress` of the way from `from` to `to` (0 gives `from`, 1 gives `to`;
 /// springs may pass beyond 1). Values of different kinds jump to `to` at progress 1.

@@ -6,6 +6,8 @@
 #include "platform/ui/View.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 
 namespace morvix::platform {
 
@@ -29,6 +31,82 @@ Layer::~Layer()
 void Layer::setAnchorPoint(Point anchor)
 {
     m_anchorPoint = anchor;
+}
+
+Transform3D Layer::transform() const
+{
+    return m_view ? m_view->transform3D() : m_transform;
+}
+
+void Layer::setTransform(const Transform3D& transform)
+{
+    if (m_view)
+        m_view->setTransform3D(transform);
+    else
+        m_transform = transform;
+}
+
+namespace {
+
+double numberOf(const AnimationValue& value, double fallback)
+{
+    auto number = std::get_if<double>(&value);
+    return number ? *number : fallback;
+}
+
+// The value of `animation` at `local` seconds into one pass of it.
+std::optional<double> valueAt(const LayerAnimation& animation, double local)
+{
+    double progress = animation.duration > 0 ? std::clamp(local / animation.duration, 0.0, 1.0) : 1.0;
+    if (animation.values.empty()) {
+        double from = numberOf(animation.from, 0);
+        double to = numberOf(animation.to, from);
+        return from + (to - from) * curveProgress(animation.curve, progress);
+    }
+    const auto& values = animation.values;
+    std::size_t count = values.size();
+    if (count == 1)
+        return numberOf(values[0], 0);
+    auto keyTime = [&](std::size_t i) {
+        return animation.keyTimes.size() == count ? animation.keyTimes[i] : double(i) / double(count - 1);
+    };
+    for (std::size_t i = 1; i < count; ++i) {
+        double start = keyTime(i - 1);
+        double end = keyTime(i);
+        if (progress > end && i + 1 < count)
+            continue;
+        double share = end > start ? std::clamp((progress - start) / (end - start), 0.0, 1.0) : 1.0;
+        double a = numberOf(values[i - 1], 0);
+        return a + (numberOf(values[i], a) - a) * share;
+    }
+    return numberOf(values.back(), 0);
+}
+
+} // namespace
+
+std::optional<double> Layer::presentationValue(const std::string& keyPath, TimePoint time) const
+{
+    const Running* newest = nullptr;
+    for (const auto& [key, running] : m_animations) {
+        if (running.animation.keyPath == keyPath && (!newest || running.token > newest->token))
+            newest = &running;
+    }
+    if (!newest)
+        return std::nullopt;
+    const LayerAnimation& animation = newest->animation;
+    double elapsed = std::chrono::duration<double>(time - newest->start).count() - std::max(0.0, animation.beginOffset);
+    if (elapsed < 0)
+        return std::nullopt;
+    double pass = animation.duration * (animation.autoreverses ? 2 : 1);
+    double total = animation.activeDuration() - std::max(0.0, animation.beginOffset);
+    if (elapsed >= total && animation.removedOnCompletion)
+        return std::nullopt;
+    double local = pass > 0 ? std::fmod(std::min(elapsed, total), pass) : 0;
+    if (pass > 0 && elapsed >= total)
+        local = pass; // held at the end (fill mode forwards)
+    if (animation.autoreverses && local > animation.duration)
+        local = pass - local;
+    return valueAt(animation, local);
 }
 
 Rect Layer::frame() const
@@ -59,7 +137,7 @@ void Layer::addAnimation(LayerAnimation animation, const std::string& key)
     std::weak_ptr<Layer> weak = weak_from_this();
     static std::uint64_t s_token = 0;
     std::uint64_t token = ++s_token;
-    Running running { std::move(animation), 0 };
+    Running running { std::move(animation), 0, Clock::current()->now(), token };
     running.timer = MainLoop::main().postAfter(after, [weak, key, token] {
         if (auto layer = weak.lock())
             layer->finish(key, token);

@@ -1,10 +1,12 @@
 #pragma once
 // The drawing properties of a view that the renderer reads, and the animations added by key.
 
+#include "platform/foundation/Clock.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Point.h"
 #include "platform/graphics/Rect.h"
 #include "platform/graphics/Size.h"
+#include "platform/graphics/Transform3D.h"
 #include "platform/ui/AnimationValue.h"
 #include "platform/ui/Forward.h"
 
@@ -83,6 +85,16 @@ public:
     Point anchorPoint() const { return m_anchorPoint; }
     void setAnchorPoint(Point anchor);
 
+    /// The transform, perspective included; a view's layer shares it with the view, whose
+    /// `transform()` is its flat part.
+    Transform3D transform() const;
+    void setTransform(const Transform3D& transform);
+    /// The value a running animation of `keyPath` ("position.x", "position.y") shows at `time`:
+    /// a basic animation between its values along its curve, a keyframe animation between the
+    /// values at its key times (evenly spread without them). None when no such animation runs
+    /// then. The newest animation added wins.
+    std::optional<double> presentationValue(const std::string& keyPath, TimePoint time) const;
+
     bool shouldRasterize() const { return m_shouldRasterize; }
     void setShouldRasterize(bool rasterize) { m_shouldRasterize = rasterize; }
     double rasterizationScale() const { return m_rasterizationScale; }
@@ -115,6 +127,8 @@ private:
     struct Running {
         LayerAnimation animation;
         std::uint64_t timer = 0;
+        TimePoint start {};
+        std::uint64_t token = 0;
     };
     Layer() = default;
     void finish(const std::string& key, std::uint64_t token);
@@ -136,6 +150,7 @@ private:
     std::shared_ptr<Image> m_contents;
     std::shared_ptr<Layer> m_mask;
     Rect m_frame;
+    Transform3D m_transform; // of a stand-alone layer
     std::map<std::string, Running> m_animations;
     std::map<std::string, std::uint64_t> m_tokens; // the run each key's timer belongs to
 };

@@ -73,7 +73,7 @@ Rect View::frame() const
     if (m_transform.isIdentity())
         return { Point { m_center.x - m_bounds.width() * anchor.x, m_center.y - m_bounds.height() * anchor.y }, m_bounds.size };
     AffineTransform toSuperview = AffineTransform::translation(-m_bounds.width() * anchor.x, -m_bounds.height() * anchor.y)
-                                      .concatenated(m_transform)
+                                      .concatenated(m_transform.affine())
                                       .concatenated(AffineTransform::translation(m_center.x, m_center.y));
     return toSuperview.apply(Rect(0, 0, m_bounds.width(), m_bounds.height()));
 }
@@ -117,10 +117,19 @@ void View::setCenter(Point center)
 
 void View::setTransform(const AffineTransform& transform)
 {
+    setTransform3D(Transform3D::fromAffine(transform));
+}
+
+void View::setTransform3D(const Transform3D& transform)
+{
     assertOnMainThread();
     if (transform == m_transform)
         return;
-    Animator::shared().recordChange(*this, AnimatableProperty::Transform, m_transform, transform);
+    // Flat transforms keep animating as affine values, which is what tests and dumps read.
+    if (transform.isFlat() && m_transform.isFlat() && transform.m33 == 1 && m_transform.m33 == 1)
+        Animator::shared().recordChange(*this, AnimatableProperty::Transform, m_transform.affine(), transform.affine());
+    else
+        Animator::shared().recordChange(*this, AnimatableProperty::Transform, m_transform, transform);
     m_transform = transform;
 }
 
@@ -222,7 +231,13 @@ Point View::presentationCenter(TimePoint time) const
 {
     auto value = Animator::shared().presentationValue(*this, AnimatableProperty::Center, time, m_center);
     auto point = std::get_if<Point>(&value);
-    return point ? *point : m_center;
+    Point center = point ? *point : m_center;
+    // A layer animation of the position shows over the model, as on the platform.
+    if (auto x = m_layer->presentationValue("position.x", time))
+        center.x = *x;
+    if (auto y = m_layer->presentationValue("position.y", time))
+        center.y = *y;
+    return center;
 }
 
 Rect View::presentationBounds(TimePoint time) const
@@ -232,11 +247,14 @@ Rect View::presentationBounds(TimePoint time) const
     return rect ? *rect : m_bounds;
 }
 
-AffineTransform View::presentationTransform(TimePoint time) const
+Transform3D View::presentationTransform3D(TimePoint time) const
 {
     auto value = Animator::shared().presentationValue(*this, AnimatableProperty::Transform, time, m_transform);
-    auto transform = std::get_if<AffineTransform>(&value);
-    return transform ? *transform : m_transform;
+    if (auto affine = std::get_if<AffineTransform>(&value))
+        return Transform3D::fromAffine(*affine);
+    if (auto transform = std::get_if<Transform3D>(&value))
+        return *transform;
+    return m_transform;
 }
 
 std::optional<Color> View::presentationBackgroundColor(TimePoint time) const

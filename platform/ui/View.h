@@ -4,6 +4,7 @@
 #include "platform/graphics/AffineTransform.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Rect.h"
+#include "platform/graphics/Transform3D.h"
 #include "platform/foundation/Clock.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/Responder.h"
@@ -70,8 +71,15 @@ public:
     void setBounds(const Rect& bounds);
     Point center() const { return m_center; }
     void setCenter(Point center);
-    AffineTransform transform() const { return m_transform; }
+    /// The flat part of the layer's transform.
+    AffineTransform transform() const { return m_transform.affine(); }
+    /// Sets the layer's transform to the flat transform `transform`.
     void setTransform(const AffineTransform& transform);
+    /// The layer's transform, perspective included; `Layer::transform` reads the same.
+    Transform3D transform3D() const { return m_transform; }
+    /// Animated like `setTransform`: between two flat transforms the animation records affine
+    /// values, otherwise 3-D ones.
+    void setTransform3D(const Transform3D& transform);
 
     // ---- Appearance ----
     double alpha() const { return m_alpha; }
@@ -109,9 +117,11 @@ public:
 
     // ---- Presentation (what the renderer shows at a time, running animations included) ----
     double presentationAlpha(TimePoint time) const;
+    /// Follows a running layer animation of "position.x" or "position.y" as well.
     Point presentationCenter(TimePoint time) const;
     Rect presentationBounds(TimePoint time) const;
-    AffineTransform presentationTransform(TimePoint time) const;
+    AffineTransform presentationTransform(TimePoint time) const { return presentationTransform3D(time).affine(); }
+    Transform3D presentationTransform3D(TimePoint time) const;
     std::optional<Color> presentationBackgroundColor(TimePoint time) const;
     /// The frame from the presentation centre, bounds and transform.
     Rect presentationFrame(TimePoint time) const;
@@ -279,7 +289,7 @@ private:
     std::uint64_t m_serial;
     Point m_center;
     Rect m_bounds;
-    AffineTransform m_transform;
+    Transform3D m_transform;
     double m_alpha = 1;
     bool m_hidden = false;
     bool m_userInteractionEnabled = true;

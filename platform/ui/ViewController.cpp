@@ -235,6 +235,42 @@ void ViewController::finishPresentation(std::shared_ptr<ViewController> presente
     MainLoop::main().postAfter(delay, std::move(finish));
 }
 
+void ViewController::deliverWillRotate(int orientation, double duration)
+{
+    auto keep = self();
+    willRotateToInterfaceOrientation(orientation, duration);
+    if (shouldAutomaticallyForwardRotationMethods()) {
+        for (const auto& child : std::vector(m_children))
+            child->deliverWillRotate(orientation, duration);
+    }
+    if (auto presented = m_presented)
+        presented->deliverWillRotate(orientation, duration);
+}
+
+void ViewController::deliverWillAnimateRotation(int orientation, double duration)
+{
+    auto keep = self();
+    willAnimateRotationToInterfaceOrientation(orientation, duration);
+    if (shouldAutomaticallyForwardRotationMethods()) {
+        for (const auto& child : std::vector(m_children))
+            child->deliverWillAnimateRotation(orientation, duration);
+    }
+    if (auto presented = m_presented)
+        presented->deliverWillAnimateRotation(orientation, duration);
+}
+
+void ViewController::deliverDidRotate(int orientation)
+{
+    auto keep = self();
+    didRotateFromInterfaceOrientation(orientation);
+    if (shouldAutomaticallyForwardRotationMethods()) {
+        for (const auto& child : std::vector(m_children))
+            child->deliverDidRotate(orientation);
+    }
+    if (auto presented = m_presented)
+        presented->deliverDidRotate(orientation);
+}
+
 std::shared_ptr<Responder> ViewController::nextResponder() const
 {
     if (m_view) {
