@@ -74,6 +74,8 @@ TableView::TableView(const Rect& frame)
     : ScrollView(frame)
 {
     setBackgroundColor(Color::white());
+    // Rows scrolled past the edges are not drawn over the views around the table.
+    setClipsToBounds(true);
 }
 
 TableView::~TableView() = default;

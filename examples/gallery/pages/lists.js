@@ -13,7 +13,7 @@ exports.build = function (shell) {
     }
 
     // The drill-down tree: fruit and vegetables, each with a few kinds one level down.
-    var tree = create("zub.widgets.Grid", {parent: shell.id, bounds: [0, 0, 320, 264], itemCount: 3,
+    var tree = create("zub.widgets.Grid", {parent: shell.id, bounds: [0, 0, 320, 232], itemCount: 3,
         toolTip: "Produce", linesVisible: true, data: {altSelection: "branch"}});
     create("zub.widgets.ScrollBar", {parent: tree.id, style: ["VERTICAL"]});
     var groups = [
@@ -37,7 +37,7 @@ exports.build = function (shell) {
     // The virtual tree: rows are placeholders until the script sends them. The script peer does
     // not hear "topItemIndex", so every "SetData" simply brings the next thirty rows.
     var declared = 200;
-    var rows = create("zub.widgets.Grid", {parent: shell.id, bounds: [0, 272, 320, 296], style: ["VIRTUAL"],
+    var rows = create("zub.widgets.Grid", {parent: shell.id, bounds: [0, 240, 320, 236], style: ["VIRTUAL"],
         itemCount: declared, linesVisible: true, rowTemplate: [
             {type: "text", bindingIndex: 0, left: 12, top: 4, right: [50, 0], height: 20, font: [["Helvetica"], 15, true, false]},
             {type: "text", bindingIndex: 1, left: 12, bottom: 4, right: [50, 0], height: 16, foreground: [110, 110, 115]},
