@@ -12,6 +12,12 @@ DropDownActionHook::Hook& hook()
     return installed;
 }
 
+DropDownActionHook::PerformHook& performHook()
+{
+    static DropDownActionHook::PerformHook installed;
+    return installed;
+}
+
 } // namespace
 
 void DropDownActionHook::set(Hook replacement)
@@ -28,6 +34,19 @@ std::optional<bool> DropDownActionHook::ask(const std::string& action, const std
     if (!current)
         return std::nullopt;
     return current(action, parent);
+}
+
+void DropDownActionHook::setPerform(PerformHook replacement)
+{
+    platform::assertOnMainThread();
+    performHook() = std::move(replacement);
+}
+
+bool DropDownActionHook::perform(const std::string& action, platform::View& receiver)
+{
+    platform::assertOnMainThread();
+    auto current = performHook();
+    return current && current(action, receiver);
 }
 
 } // namespace morvix

@@ -15,7 +15,8 @@ class RemoteObject;
 /// reference to its widget (`parent`) and the layout hooks forwarded to a weakly held
 /// `layoutDelegate` as `Delegating` describes (the size change once per new size, before the
 /// platform's layout). Before the platform answers `canPerformAction`, the drop-down's hook
-/// (`DropDownActionHook`) may claim the action with the widget. The layout hooks run on the main
+/// (`DropDownActionHook`) may claim the action with the widget; the drop-down's actions are
+/// performed through its perform hook. The layout hooks run on the main
 /// thread only, so `oldSize` needs no lock. Main thread only.
 template<typename Input>
 class NativeTextInput : public Delegating<Input, DelegatedTouches::No> {
@@ -32,6 +33,10 @@ public:
         if (auto answer = DropDownActionHook::ask(action, parent()))
             return *answer;
         return Input::canPerformAction(action, sender);
+    }
+    bool performAction(const std::string& action) override
+    {
+        return DropDownActionHook::perform(action, *this) || Input::performAction(action);
     }
 
 protected:

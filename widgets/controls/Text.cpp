@@ -1,16 +1,18 @@
 #include "widgets/controls/Text.h"
 
-#include "core/MorvixClient.h"
+#include "core/ClientContext.h"
 #include "core/Notification.h"
 #include "core/RemoteException.h"
-#include "platform/foundation/DeviceInfo.h"
-#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/KeyInput.h"
-#include "platform/ui/Toolbar.h"
+#include "widgets/controls/MultiText.h"
+#include "widgets/controls/SingleText.h"
 #include "widgets/controls/TextDefaultSelectionListener.h"
+#include "widgets/controls/TextEditing.h"
 #include "widgets/controls/TextReplacer.h"
 #include "widgets/foundation/Display.h"
+#include "widgets/foundation/FontHelper.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -18,45 +20,17 @@ namespace morvix {
 
 using platform::Value;
 
-namespace {
-
-platform::KeyboardType keyboardNamed(const std::string& name)
-{
-    using platform::KeyboardType;
-    static const std::pair<const char*, KeyboardType> table[] = {
-        { "ascii", KeyboardType::ASCIICapable },
-        { "numbersAndPunctuation", KeyboardType::NumbersAndPunctuation },
-        { "url", KeyboardType::URL },
-        { "number", KeyboardType::NumberPad },
-        { "phone", KeyboardType::PhonePad },
-        { "email", KeyboardType::EmailAddress },
-    };
-    for (const auto& [entry, type] : table) {
-        if (name == entry)
-            return type;
-    }
-    if (name == "decimal") {
-        bool pad = platform::DeviceInfo::current().idiom() == platform::DeviceIdiom::Pad;
-        return pad ? KeyboardType::NumbersAndPunctuation : KeyboardType::DecimalPad;
-    }
-    return KeyboardType::Default;
-}
-
-bool isSelectionValue(const Value& value)
-{
-    return value.is_array() && value.size() == 2 && value[0].is_number() && value[1].is_number();
-}
-
-// The session's default for a trait; absent when the client is gone or gives none.
-std::optional<bool> clientDefault(const ClientContext* client, std::optional<bool> (MorvixClient::*read)() const)
-{
-    auto* session = dynamic_cast<const MorvixClient*>(client);
-    return session ? (session->*read)() : std::nullopt;
-}
-
-} // namespace
 
 Text::~Text() = default;
+
+std::shared_ptr<BasicObject> Text::create(const std::string& id, const Value* properties, std::shared_ptr<ClientContext> client)
+{
+    const Value* style = properties && properties->is_object() && properties->contains("style") ? &properties->at("style") : nullptr;
+    bool multi = style && style->is_array() && std::find(style->begin(), style->end(), Value("MULTI")) != style->end();
+    if (multi)
+        return MultiText::make(id, std::move(client));
+    return SingleText::make(id, std::move(client));
+}
 
 const PropertyTable& Text::properties()
 {
@@ -68,6 +42,7 @@ const PropertyTable& Text::properties()
                                            .string("toolTip", &Text::setToolTip, &Text::toolTip)
                                            .string("echoChar", &Text::setEchoChar, &Text::echoChar)
                                            .number("textLimit", &Text::setTextLimit, &Text::textLimit)
+                                           .font("font", &Text::setFont, &Text::currentFont)
                                            .value("selection", &Text::setSelection, &Text::selection);
     return table;
 }
@@ -113,7 +88,7 @@ void Text::applyKeyboardType()
         return;
     const auto& data = this->data();
     const Value* name = data && data->is_object() && data->contains("keyboard") ? &data->at("keyboard") : nullptr;
-    input->setKeyboardType(name && name->is_string() ? keyboardNamed(name->get<std::string>()) : platform::KeyboardType::Default);
+    input->setKeyboardType(name && name->is_string() ? textediting::keyboardNamed(name->get<std::string>()) : platform::KeyboardType::Default);
 }
 
 void Text::applyAutoCapitalization()
@@ -140,20 +115,14 @@ void Text::applyAutoCorrection()
 
 void Text::applyAutoCapitalizationDefaults()
 {
-    auto* input = keyInput();
-    if (!input)
-        return;
-    bool capitalize = clientDefault(client().get(), &MorvixClient::defaultAutoCapitalization).value_or(false);
-    input->setAutocapitalizationType(capitalize ? platform::AutocapitalizationType::Sentences : platform::AutocapitalizationType::None);
+    if (auto* input = keyInput())
+        textediting::applyCapitalizationDefault(*input, client().get());
 }
 
 void Text::applyAutoCorrectionDefaults()
 {
-    auto* input = keyInput();
-    if (!input)
-        return;
-    bool correct = clientDefault(client().get(), &MorvixClient::defaultAutoCorrection).value_or(false);
-    input->setAutocorrectionType(correct ? platform::AutocorrectionType::Default : platform::AutocorrectionType::No);
+    if (auto* input = keyInput())
+        textediting::applyCorrectionDefault(*input, client().get());
 }
 
 void Text::updateSecureTextEntry()
@@ -162,13 +131,48 @@ void Text::updateSecureTextEntry()
         input->setSecureTextEntry(hasStyle("PASSWORD") || m_echoChar.has_value());
 }
 
+// MARK: Look
+
+void Text::setForeground(std::optional<platform::Color> color)
+{
+    Control::setForeground(color);
+    if (auto input = getTextInput())
+        textediting::setTextColor(*input, color.value_or(platform::Color::black()));
+}
+
+void Text::setFont(std::optional<platform::Font> font)
+{
+    Control::setFont(font);
+    if (auto input = getTextInput())
+        textediting::setFont(*input, font.value_or(FontHelper::textFont()));
+}
+
+std::optional<platform::Font> Text::currentFont() const
+{
+    return font().value_or(FontHelper::textFont());
+}
+
+void Text::applyAlignmentStyle()
+{
+    auto input = getTextInput();
+    if (!input)
+        return;
+    // Checked in this order, so that a later word of the three wins.
+    if (hasStyle("LEFT"))
+        textediting::setTextAlignment(*input, platform::TextAlignment::Left);
+    if (hasStyle("RIGHT"))
+        textediting::setTextAlignment(*input, platform::TextAlignment::Right);
+    if (hasStyle("CENTER"))
+        textediting::setTextAlignment(*input, platform::TextAlignment::Center);
+}
+
 // MARK: Selection and events
 
 void Text::setSelection(std::optional<Value> selection)
 {
     if (selection && selection->is_null())
         selection.reset();
-    if (selection && !isSelectionValue(*selection))
+    if (selection && !textediting::isSelectionValue(*selection))
         RemoteException::throwIncorrectParameter("property \"selection\" expects null or two numbers, got {}", selection->dump());
     m_selection = std::move(selection);
     if (m_selection)
@@ -267,15 +271,10 @@ void Text::defaultSelected(const void* sender)
 
 std::shared_ptr<platform::View> Text::accessoryView()
 {
-    auto toolbar = platform::Toolbar::create();
-    auto done = platform::BarButtonItem::createSystem(platform::BarButtonSystemItem::Done);
-    done->setTarget(weak_from_this(), [weak = std::weak_ptr<Text>(std::static_pointer_cast<Text>(shared_from_this()))](platform::BarButtonItem&) {
+    return textediting::doneToolbar(weak_from_this(), [weak = std::weak_ptr<Text>(std::static_pointer_cast<Text>(shared_from_this()))] {
         if (auto self = weak.lock())
             self->clickedDone();
     });
-    toolbar->setItems({ platform::BarButtonItem::createSystem(platform::BarButtonSystemItem::FlexibleSpace), done });
-    toolbar->sizeToFit();
-    return toolbar;
 }
 
 void Text::clickedDone()

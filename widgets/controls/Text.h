@@ -49,6 +49,10 @@ public:
     using RemoteClass::RemoteClass;
     ~Text() override;
 
+    /// `MultiText` when the create's "style" holds "MULTI", else `SingleText`.
+    static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
+        std::shared_ptr<ClientContext> client);
+
     static const PropertyTable& properties();
     /// `Control`'s names plus "text", "enabled", "editable", "font", "toolTip", "echoChar".
     static const PropertyNames& remoteObjectProperties();
@@ -86,6 +90,12 @@ public:
     void setData(std::optional<platform::Value> data) override;
     /// `Control`'s, then the secure entry.
     void setStyle(std::optional<platform::Value> style) override;
+    /// Stored; the text input's text colour (black for none).
+    void setForeground(std::optional<platform::Color> color) override;
+    /// Stored; the text input's font (`FontHelper::textFont` for none).
+    void setFont(std::optional<platform::Font> font) override;
+    /// The stored font, else `FontHelper::textFont`.
+    std::optional<platform::Font> currentFont() const;
     /// Drops every notification observation of the widget and its listener, then `Control`'s.
     void destroy() override;
 
@@ -128,6 +138,9 @@ public:
     static std::size_t currentTextLength(const platform::KeyInput& input);
 
 protected:
+    /// Style words "LEFT", "RIGHT", "CENTER" on the text input, checked in that order (the
+    /// last one present wins).
+    void applyAlignmentStyle();
     /// Keeps `token` until the widget is destroyed (the kinds' text-did-change observers).
     void addObservation(platform::ObserverToken token) { m_observations.push_back(std::move(token)); }
 
