@@ -7,6 +7,7 @@
 namespace morvix {
 
 class ApplicationFrameClient;
+class TopLevelMenu;
 
 namespace platform {
 class View;
@@ -42,6 +43,10 @@ public:
     virtual void setActiveTextField(std::shared_ptr<platform::View> field) = 0;
     /// The active text field resigns and is forgotten, and the display's focus is cleared.
     virtual void dismissFocus() = 0;
+
+    /// The menu of the frame's top-level pages (see shell/MorvixUI.h); null while the session
+    /// has none.
+    virtual std::shared_ptr<TopLevelMenu> topLevelMenu() const { return nullptr; }
 };
 
 } // namespace morvix

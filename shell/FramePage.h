@@ -17,7 +17,8 @@ public:
     /// The user navigated back past the page.
     virtual void controllerWillDisappear(PageViewController& controller) = 0;
     virtual void controllerDidDisappear(PageViewController& controller) = 0;
-    /// The controller left its navigation controller.
+    /// The controller left its navigation controller (a top-level page's too, when it is
+    /// switched away from).
     virtual void controllerWasRemoved(PageViewController& controller) = 0;
     /// A top-level page is not navigated back from: it is switched to.
     virtual bool isTopLevel() const = 0;

@@ -111,7 +111,7 @@ void PageViewController::viewDidDisappear(bool animated)
 void PageViewController::didMoveToParentViewController(const std::shared_ptr<platform::ViewController>& parent)
 {
     ViewController::didMoveToParentViewController(parent);
-    if (auto page = this->page(); page && !page->isTopLevel() && !parent)
+    if (auto page = this->page(); page && !parent)
         page->controllerWasRemoved(*this);
 }
 

@@ -32,6 +32,8 @@ public:
 
     std::shared_ptr<FramePage> page() const { return m_page.lock(); }
     bool wasRemoved() const { return m_wasRemoved; }
+    /// The frame clears it when it switches back to a top-level page.
+    void setWasRemoved(bool removed) { m_wasRemoved = removed; }
     /// Detaches the page.
     void destroy() { m_page.reset(); }
     /// The view, as a scroll view.

@@ -7,7 +7,8 @@ var active = "widgetFoundation";
 var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
     {name: "controls", title: "Basic controls", module: require("./pages/controls")},
-    {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing")}
+    {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing")},
+    {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists")}
 ];
 
 console.info("Morvix gallery (morvix script library " + morvix.version + ")");
@@ -31,10 +32,12 @@ pages.forEach(function (page) {
         activeId = created.id;
     console.log(page.title + " page: " + (built && built.length !== undefined ? built.length + " widgets" : "built"));
 });
-ui.set({activePage: activeId});
+// The frame answers with "ShowPage" whenever it switches to a top-level page.
+var currentId = activeId;
 ui.on("ShowPage", function (attributes) {
-    console.log("ShowPage " + attributes.pageId);
+    currentId = attributes.pageId;
 });
+ui.set({activePage: activeId});
 
 // Actions: a high-priority one in the navigation bar, a low-priority one at the left of the
 // toolbar and a normal one after it, which opens an ordinary page (with a back button). The
@@ -67,5 +70,5 @@ ui.on("ShowPreviousPage", function () {
         return;
     detailsPage.destroy();
     detailsPage = null;
-    ui.set({activePage: activeId});
+    ui.set({activePage: currentId});
 });

@@ -21,8 +21,9 @@ enum class BarButtonSystemItem {
     Play = 17, Pause = 18, Rewind = 19, FastForward = 20,
 };
 /// An item a bar shows: a title, an image, a system item or a custom view, with an action. The
-/// action's target is held weakly. `view()` is what the bar lays out. Main thread only.
-class BarButtonItem final : public std::enable_shared_from_this<BarButtonItem> {
+/// action's target is held weakly. `view()` is what the bar lays out. Subclasses make their
+/// items through a factory of their own. Main thread only.
+class BarButtonItem : public std::enable_shared_from_this<BarButtonItem> {
 public:
     using Action = std::function<void(BarButtonItem&)>;
     /// Width given to items without an explicit width, custom view or title.
@@ -36,6 +37,7 @@ public:
     static std::shared_ptr<BarButtonItem> createWithImage(std::shared_ptr<Image> image, BarButtonStyle style = BarButtonStyle::Plain);
     static std::shared_ptr<BarButtonItem> createSystem(BarButtonSystemItem item);
     static std::shared_ptr<BarButtonItem> createWithCustomView(std::shared_ptr<View> view);
+    virtual ~BarButtonItem() = default;
     BarButtonItem(const BarButtonItem&) = delete;
     BarButtonItem& operator=(const BarButtonItem&) = delete;
 
@@ -56,7 +58,8 @@ public:
     void setCustomView(std::shared_ptr<View> view);
     std::optional<Color> tintColor() const { return m_tintColor; }
     void setTintColor(std::optional<Color> color) { m_tintColor = color; }
-    /// The title colour for a state; none means the bar's tint.
+    /// The title colour for a state; none means the bar's tint. A disabled item with a colour of
+    /// its own for the disabled state is drawn in that colour; otherwise it is drawn dimmed.
     std::optional<Color> titleColor(ControlState state) const;
     void setTitleColor(std::optional<Color> color, ControlState state);
 
@@ -76,8 +79,10 @@ public:
     /// Test driver: runs the action as a tap would, when the item is enabled. Returns whether it ran.
     bool tap();
 
-private:
+protected:
     BarButtonItem() = default;
+
+private:
     std::string m_title;
     std::shared_ptr<Image> m_image;
     BarButtonStyle m_style = BarButtonStyle::Plain;

@@ -49,6 +49,9 @@ void NavigationBar::layoutSubviews()
         if (showBack) {
             auto backTitle = back->backBarButtonItem() ? back->backBarButtonItem()->title() : back->title();
             m_backButton = BarButtonItem::create(backTitle.empty() ? "Back" : backTitle);
+            // A title that would crowd the bar's own title gives way to the plain word.
+            if (m_backButton->layoutWidth() > bounds().width() / 3)
+                m_backButton->setTitle("Back");
             std::weak_ptr<View> weakSelf = std::static_pointer_cast<View>(shared_from_this());
             m_backButton->setAction([weakSelf](BarButtonItem&) {
                 auto bar = std::static_pointer_cast<NavigationBar>(weakSelf.lock());

@@ -11,8 +11,9 @@
 namespace morvix::platform {
 
 /// Shows the top item of a stack of navigation items: its title, a back button (titled by the
-/// item below, unless hidden), the left items from the left edge and the right items from the
-/// right edge, each as wide as `BarButtonItem::layoutWidth`. 44 points high. Main thread only.
+/// item below, or "Back" when that title would take more than a third of the bar; unless
+/// hidden), the left items from the left edge and the right items from the right edge, each as
+/// wide as `BarButtonItem::layoutWidth`. 44 points high. Main thread only.
 class NavigationBar : public View {
 public:
     static constexpr double kHeight = 44;
