@@ -3,10 +3,15 @@
 
 #include "widgets/containers/Menu.h"
 
+#include "platform/graphics/Image.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Renderer.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 #include "widgets/foundation/Display.h"
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace morvix {
 namespace {
@@ -69,6 +74,13 @@ TEST_F(MenuSessionTest, OpensAtTheLastTouchWithItsEntriesAndReportsPicksBeforeIt
     EXPECT_EQ(first->style(), platform::ActionSheetStyle::BlackTranslucent);
     EXPECT_TRUE(first->wasShownAnimated());
     EXPECT_EQ(object<Menu>("m1")->getWithMethod("style"), std::nullopt) << "a menu keeps no style";
+    // A picture of the open sheet for a person, in the look folder.
+    auto folder = std::filesystem::path(std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR")
+                                                                         : (std::filesystem::path(::testing::TempDir()) / "morvix-look").string());
+    std::filesystem::create_directories(folder);
+    auto picture = platform::Renderer::render(*harness.window(), { .scale = 2, .backdrop = platform::Color::white() });
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(picture->writePNG((folder / "menu-sheet.png").string()));
 
     EXPECT_EQ(press("Cancel"), R"([["notify","m1","Hide",{}]])");
 
