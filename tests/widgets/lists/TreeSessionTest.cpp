@@ -39,9 +39,10 @@ using platform::Value;
 // A composite w1 holding the tree w3 (320 x 440) with the given create properties.
 std::string treeScript(const std::string& properties, const std::string& rest = "")
 {
+    // The properties' braces are dropped so that their keys join the placement's.
     return "client.create('w1', 'zub.widgets.Composite', {bounds: [0, 0, 320, 568]});\n"
-           "client.create('w3', 'zub.widgets.Grid', Object.assign({parent: 'w1', bounds: [0, 0, 320, 440]}, "
-        + properties + "));\n" + rest;
+           "client.create('w3', 'zub.widgets.Grid', {parent: 'w1', bounds: [0, 0, 320, 440], "
+        + properties.substr(1, properties.size() - 2) + "});\n" + rest;
 }
 
 // Leaf w4 and branch w5 on the first level; w5 holds w6 and the branch w7, which holds w8.
