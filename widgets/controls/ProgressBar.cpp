@@ -3,6 +3,7 @@
 #include "platform/graphics/AffineTransform.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/ProgressView.h"
+#include "widgets/containers/StyleWords.h"
 #include "widgets/controls/Scale.h"
 #include "widgets/foundation/DelegatingView.h"
 #include "widgets/foundation/FontHelper.h"
@@ -13,18 +14,11 @@ using platform::Value;
 
 namespace {
 
-bool styleHas(const Value* properties, std::string_view word)
+std::optional<Value> createStyle(const Value* properties)
 {
-    if (!properties || !properties->is_object())
-        return false;
-    auto style = properties->find("style");
-    if (style == properties->end() || !style->is_array())
-        return false;
-    for (const auto& entry : *style) {
-        if (entry.is_string() && entry.get_ref<const std::string&>() == word)
-            return true;
-    }
-    return false;
+    if (!properties || !properties->is_object() || !properties->contains("style"))
+        return std::nullopt;
+    return properties->at("style");
 }
 
 } // namespace
@@ -33,11 +27,12 @@ std::shared_ptr<BasicObject> ProgressBar::create(const std::string& id, const Va
     std::shared_ptr<ClientContext> client)
 {
     auto bar = construct<ProgressBar>(id, std::move(client));
-    if (styleHas(properties, "INDETERMINATE"))
+    auto style = createStyle(properties);
+    if (styleHasWord(style, "INDETERMINATE"))
         bar->setupIndeterminate();
     else
         bar->setupProgress();
-    if (styleHas(properties, "VERTICAL"))
+    if (styleHasWord(style, "VERTICAL"))
         bar->m_area->setTransform(platform::AffineTransform { 0, -1, 1, 0, 0, 0 });
     bar->setForeground(std::nullopt);
     return bar;
