@@ -1,0 +1,119 @@
+#include "platform/ui/SegmentedControl.h"
+
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Font.h"
+#include "platform/graphics/GraphicsContext.h"
+#include "platform/graphics/TextLayout.h"
+#include "platform/ui/Touch.h"
+
+#include <algorithm>
+
+namespace morvix::platform {
+
+namespace {
+
+const Color kSystemTint = Color::fromRGBA(0.0f, 0.478f, 1.0f);
+constexpr double kTitleSize = 13;
+
+} // namespace
+
+std::shared_ptr<SegmentedControl> SegmentedControl::create(const Rect& frame)
+{
+    return std::shared_ptr<SegmentedControl>(new SegmentedControl(frame));
+}
+
+SegmentedControl::SegmentedControl(const Rect& frame)
+    : Control({ frame.origin, { frame.size.width, kHeight } })
+{
+    setOpaque(false);
+}
+
+void SegmentedControl::removeAllSegments()
+{
+    m_titles.clear();
+    m_selected = kNoSegment;
+    setNeedsDisplay();
+}
+
+void SegmentedControl::insertSegmentWithTitle(std::string title, int index, Animated)
+{
+    index = std::clamp(index, 0, numberOfSegments());
+    m_titles.insert(m_titles.begin() + index, std::move(title));
+    if (m_selected >= index)
+        ++m_selected;
+    setNeedsDisplay();
+}
+
+std::string SegmentedControl::titleForSegmentAtIndex(int index) const
+{
+    return index >= 0 && index < numberOfSegments() ? m_titles[index] : std::string();
+}
+
+void SegmentedControl::setSelectedSegmentIndex(int index)
+{
+    m_selected = index >= 0 && index < numberOfSegments() ? index : kNoSegment;
+    setNeedsDisplay();
+}
+
+int SegmentedControl::segmentAtPoint(Point point) const
+{
+    Rect box = bounds();
+    if (m_titles.empty() || box.width() <= 0 || point.x < box.x() || point.x >= box.maxX() || point.y < box.y() || point.y >= box.maxY())
+        return kNoSegment;
+    int index = int((point.x - box.x()) / (box.width() / numberOfSegments()));
+    return std::clamp(index, 0, numberOfSegments() - 1);
+}
+
+Size SegmentedControl::intrinsicContentSize() const
+{
+    return { bounds().width(), kHeight };
+}
+
+Size SegmentedControl::sizeThatFits(Size size) const
+{
+    return { size.width, kHeight };
+}
+
+void SegmentedControl::endedTracking(const Touch& touch, bool inside)
+{
+    if (!inside)
+        return;
+    int index = segmentAtPoint(touch.locationIn(this));
+    if (index == kNoSegment || index == m_selected)
+        return;
+    m_selected = index;
+    setNeedsDisplay();
+    sendActionsForControlEvents(ControlEventValueChanged);
+}
+
+void SegmentedControl::draw(GraphicsContext& context, const Rect&)
+{
+    Color tint = tintColor().value_or(kSystemTint);
+    Rect box = bounds().insetBy(0.5, 0.5);
+    double width = m_titles.empty() ? 0 : box.width() / numberOfSegments();
+    TextLayout::Options options;
+    options.wrapWidth = width;
+    options.lineLimit = 1;
+    options.alignment = TextAlignment::Center;
+    Font font = Font::system(kTitleSize);
+    for (int i = 0; i < numberOfSegments(); ++i) {
+        Rect segment { box.x() + i * width, box.y(), width, box.height() };
+        bool selected = i == m_selected;
+        if (selected) {
+            context.setFillColor(tint);
+            context.fillRect(segment);
+        }
+        if (i > 0) {
+            context.setFillColor(tint);
+            context.fillRect({ segment.x(), segment.y(), 1, segment.height() });
+        }
+        AttributedString title(m_titles[i], { .font = font, .foregroundColor = selected ? Color::white() : tint });
+        double height = TextLayout(title, options).size().height;
+        context.drawText(title, options, { segment.x(), segment.y() + (segment.height() - height) / 2 });
+    }
+    context.setStrokeColor(tint);
+    context.setLineWidth(1);
+    context.strokeRect(box);
+}
+
+} // namespace morvix::platform
