@@ -3,8 +3,10 @@
 // opened URLs, inactivity, screen protection, patches, rotation, reachability and locale changes,
 // and the time-zone offset against Python's zone data.
 
+#include "services/ClientDialog.h"
 #include "services/MorvixApp.h"
 #include "services/MorvixDevice.h"
+#include "services/Timer.h"
 
 #include "core/MorvixHTTPClient.h"
 #include "core/OSUtil.h"
@@ -378,6 +380,68 @@ TEST_F(ServiceSessionTest, TheApplicationServiceProtectsTheScreenAndInstallsPatc
     EXPECT_TRUE(found->isFileURL()) << found->absoluteString();
     ::unsetenv("XDG_DATA_HOME");
     std::filesystem::remove_all(root);
+}
+
+TEST_F(ServiceSessionTest, TimersRunAndDialogsReportTheirButtons)
+{
+    start();
+    reply(R"({"head":{},"operations":[["create","t1","morvix.Timer",{"delay":1500}],["listen","t1",{"Run":1}],["call","t1","start"],["call","t1","start"],
+        ["create","t2","morvix.Timer",{"delay":0,"repeat":true}],["listen","t2",{"Run":1}],
+        ["create","d1","morvix.ClientDialog",{"title":"Save?","buttonOk":"Yes","buttonCancel":"No","buttonNeutral":"Later"}],
+        ["listen","d1",{"Selection":1,"ClientDialogClose":1}],["call","d1","open"],["call","d1","open"]]})");
+    app()->synchronize();
+    ASSERT_TRUE(settle(2));
+    std::size_t before = posts().size();
+
+    // Started twice, one timer runs: one "Run" at 1.5 s, not at 1.499 s.
+    harness.advance(1.499);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before);
+    harness.advance(0.001);
+    ASSERT_TRUE(settle(before + 1));
+    EXPECT_EQ(operationsFor("t1", before), R"([["notify","t1","Run",{}]])");
+    harness.advance(5);
+    harness.runUntilIdle();
+    EXPECT_EQ(posts().size(), before + 1) << "a one-shot fires once";
+
+    // A repeating timer without a delay fires every 10 ms, never inside "start"; switching its
+    // listener off stops it.
+    auto repeating = std::dynamic_pointer_cast<Timer>(client->objectRegistry()->objectById("t2"));
+    ASSERT_NE(repeating, nullptr);
+    repeating->start(nullptr);
+    EXPECT_EQ(posts().size(), before + 1);
+    harness.advance(0.01);
+    harness.runUntilIdle();
+    Value off = Value::object();
+    off["Run"] = 0;
+    repeating->listenWithProperties(&off);
+    EXPECT_FALSE(repeating->isRunning());
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_EQ(operationsFor("t2", before + 1), R"([["notify","t2","Run",{}]])") << "one expiry in 10 ms, none after the listener went";
+
+    // Opened twice, the dialog shows its three buttons once: neutral, cancel, ok.
+    auto alerts = platform::Application::shared().alerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->buttonTitles(), (std::vector<std::string> { "Later", "No", "Yes" }));
+    EXPECT_EQ(alerts[0]->cancelButtonIndex(), 1);
+    before = posts().size();
+    ASSERT_TRUE(harness.pressAlertButton("Yes"));
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_EQ(operationsFor("d1", before), R"([["notify","d1","Selection",{"buttonType":"buttonOk"}],["notify","d1","ClientDialogClose",{}]])");
+
+    // "close" reports the close but no selection; a destroyed dialog reports nothing.
+    auto dialog = std::dynamic_pointer_cast<ClientDialog>(client->objectRegistry()->objectById("d1"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->open(nullptr);
+    before = posts().size();
+    dialog->close(nullptr);
+    ASSERT_TRUE(settle(before + 1));
+    EXPECT_EQ(operationsFor("d1", before), R"([["notify","d1","ClientDialogClose",{}]])");
+    dialog->open(nullptr);
+    dialog->destroy();
+    harness.runUntilIdle();
+    EXPECT_TRUE(platform::Application::shared().alerts().empty());
+    EXPECT_EQ(posts().size(), before + 1);
 }
 
 } // namespace

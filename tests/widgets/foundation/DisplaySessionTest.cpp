@@ -185,7 +185,10 @@ TEST_F(DisplaySessionTest, FirstRequestReportsTheScreenAndTheCallsAnswer)
     auto first = posts().at(0);
     ASSERT_GE(first["operations"].size(), 2u);
     EXPECT_EQ(first["operations"][0].dump(), R"(["set","w1",{"bounds":[0,0,320,568],"colorDepth":24,"dpi":[163,163]}])");
-    EXPECT_EQ(first["operations"][1][1], "morvix.Device") << "the services' synchronisation follows the display's set";
+    std::vector<std::string> services;
+    for (std::size_t i = 1; i < first["operations"].size(); ++i)
+        services.push_back(first["operations"][i][1].get<std::string>());
+    EXPECT_EQ(services, (std::vector<std::string> { "morvix.App", "morvix.Device" })) << "the services' synchronisation follows the display's set";
     EXPECT_EQ(first["head"]["zub_initialize"], true);
 
     // The answer's calls: "probe" and "measureStrings" do nothing and fail nothing.

@@ -1,0 +1,67 @@
+#include "services/Timer.h"
+
+#include "core/Notification.h"
+#include "core/Notifications.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace morvix {
+
+using platform::Value;
+
+Timer::Timer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(objectId), std::move(client))
+{
+    registerSelector(&Timer::start, "start");
+    registerSelector(&Timer::cancel, "cancel");
+}
+
+const PropertyTable& Timer::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<Timer>(BasicObject::properties())
+                                           .number("delay", &Timer::setDelay, &Timer::delay)
+                                           .flag("repeat", &Timer::m_repeat)
+                                           .boolean("runListener", &Timer::setRunListener, &Timer::runListener);
+    return table;
+}
+
+const PropertyNames& Timer::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(BasicObject::remoteObjectProperties(), { "delay", "repeat" });
+    return names;
+}
+
+void Timer::start(const Value*)
+{
+    m_timer.stop();
+    auto milliseconds = m_delay ? platform::numberValue(*m_delay) : std::nullopt;
+    double seconds = milliseconds && std::isfinite(*milliseconds) ? *milliseconds / 1000.0 : 0;
+    if (m_repeat)
+        seconds = std::max(seconds, kShortestRepeatSeconds);
+    seconds = std::clamp(seconds, 0.0, 1e9);
+    auto interval = std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds));
+    // The callback may outlive nothing: the timer is a member, so destroying the object cancels it.
+    m_timer.start(interval, m_repeat ? platform::Repeat::Yes : platform::Repeat::No,
+        [this] { Notifications::forObject(objectId())->fireEvent("Run"); });
+}
+
+void Timer::cancel(const Value*)
+{
+    m_timer.stop();
+}
+
+void Timer::setRunListener(bool listening)
+{
+    m_runListener = listening;
+    if (!listening)
+        m_timer.stop();
+}
+
+void Timer::destroy()
+{
+    m_timer.stop();
+    RemoteClass::destroy();
+}
+
+} // namespace morvix
