@@ -55,7 +55,7 @@ public:
     std::shared_ptr<WebViewDelegate> delegate() const { return m_delegate.lock(); }
     void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { m_delegate = std::move(delegate); }
     /// The text the placeholder box shows.
-    std::string placeholderText() const;
+    virtual std::string placeholderText() const;
 
     void draw(GraphicsContext& context, const Rect& rect) override;
     bool hasCustomDrawing() const override { return true; }

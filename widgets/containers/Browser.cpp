@@ -1,0 +1,169 @@
+#include "widgets/containers/Browser.h"
+
+#include "core/ClientContext.h"
+#include "core/LogEntry.h"
+#include "core/Notification.h"
+#include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/ObjectDescription.h"
+#include "platform/net/Url.h"
+#include "platform/ui/Application.h"
+#include "widgets/foundation/DelegatingWKView.h"
+
+#include <cassert>
+#include <cmath>
+
+namespace morvix {
+
+using platform::Value;
+
+const PropertyTable& Browser::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<Browser>(Control::properties())
+                                           .string("url", &Browser::setURL, &Browser::url)
+                                           .string("html", &Browser::setHTML, &Browser::html)
+                                           .flag("progressListener", &Browser::m_progressListener)
+                                           .flag("morvixconnectListener", &Browser::m_morvixconnectListener);
+    return table;
+}
+
+const PropertyNames& Browser::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(Control::remoteObjectProperties(), { "url", "html" });
+    return names;
+}
+
+Browser::Browser(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(id), std::move(client))
+{
+    // The headless platform's foundation version is above the threshold, so the older view's
+    // path is never taken and is not built: only the newer view runs scripts the way the
+    // results are reported.
+    bool older = std::floor(platform::DeviceInfo::kFoundationVersionNumber) <= kOlderWebViewFoundationVersion;
+    assert(!older && "the older browser view is not built");
+    (void)older;
+    m_wkView = DelegatingWKView::create({}, { .allowsInlineMediaPlayback = true });
+    registerSelector(&Browser::evaluate, "evaluate");
+}
+
+Browser::~Browser() = default;
+
+void Browser::didConstruct()
+{
+    RemoteClass::didConstruct();
+    auto self = std::static_pointer_cast<Browser>(shared_from_this());
+    m_wkView->setNavigationDelegate(std::static_pointer_cast<platform::WKNavigationDelegate>(self));
+    m_wkView->setLayoutDelegate(self);
+}
+
+std::shared_ptr<platform::View> Browser::view() const
+{
+    return m_wkView;
+}
+
+std::optional<std::string> Browser::url() const
+{
+    return m_wkView->currentURL();
+}
+
+void Browser::setURL(std::optional<std::string> url)
+{
+    m_url = std::move(url);
+    if (m_url)
+        m_html.reset();
+    if (parent())
+        loadURL();
+}
+
+void Browser::setHTML(std::optional<std::string> html)
+{
+    m_html = std::move(html);
+    if (m_html)
+        m_url.reset();
+    if (parent())
+        loadHTML();
+}
+
+void Browser::loadURL()
+{
+    if (!m_url)
+        return;
+    auto client = this->client();
+    std::optional<platform::Url> resolved = client ? client->relativeURLToServer(*m_url) : std::nullopt;
+    if (!resolved) {
+        if (client)
+            client->log(LogEntry("browser " + objectId() + ": cannot resolve the url \"" + *m_url + "\"; nothing loaded",
+                LogEntry::Type::Warning));
+        return;
+    }
+    m_wkView->loadRequest(resolved->absoluteString());
+}
+
+void Browser::loadHTML()
+{
+    if (m_html)
+        m_wkView->loadHTMLString(*m_html);
+}
+
+void Browser::didMoveToSuperview(const std::shared_ptr<platform::View>& superview)
+{
+    RemoteClass::didMoveToSuperview(superview);
+    if (!parent())
+        return;
+    loadHTML();
+    loadURL();
+    auto queue = std::move(m_evaluateQueue);
+    m_evaluateQueue.clear();
+    for (const auto& script : queue)
+        runScript(script);
+}
+
+void Browser::evaluate(const Value* properties)
+{
+    if (!properties || !properties->is_object())
+        return;
+    auto script = properties->find("script");
+    if (script == properties->end() || !script->is_string())
+        return;
+    if (parent())
+        runScript(script->get<std::string>());
+    else
+        m_evaluateQueue.push_back(script->get<std::string>());
+}
+
+void Browser::runScript(const std::string& script)
+{
+    auto self = std::static_pointer_cast<Browser>(shared_from_this());
+    m_wkView->evaluateJavaScript(script, [self](platform::ScriptResult result) {
+        auto notification = self->notificationForObject();
+        if (!notification)
+            return;
+        if (result.value)
+            notification->call("evaluationSucceeded", Value { { "result", Value::array({ platform::objectDescription(*result.value) }) } });
+        else
+            notification->call("evaluationFailed", Value::object());
+    });
+}
+
+platform::NavigationPolicy Browser::decidePolicy(platform::WKView&, const platform::NavigationAction& action)
+{
+    if (action.url.starts_with(kConnectScheme)) {
+        if (m_morvixconnectListener) {
+            if (auto notification = notificationForObject())
+                notification->fireEvent("morvixconnect", Value { { "url", action.url } });
+        }
+        return platform::NavigationPolicy::Cancel;
+    }
+    if (!action.hasTargetFrame)
+        platform::Application::shared().openURL(action.url);
+    return platform::NavigationPolicy::Allow;
+}
+
+void Browser::didFinishNavigation(platform::WKView&)
+{
+    if (!m_progressListener)
+        return;
+    if (auto notification = notificationForObject())
+        notification->fireEvent("Progress", Value::object());
+}
+
+} // namespace morvix

@@ -1,0 +1,83 @@
+#pragma once
+// "zub.widgets.Browser": web content from a URL or an HTML string, with scripts run on request.
+
+#include "platform/ui/WKView.h"
+#include "widgets/foundation/Control.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvix {
+
+class DelegatingWKView;
+
+/// Shows a URL (resolved against the server) or an HTML string in the newer browser view.
+///
+/// - "url" and "html" clear each other. They load only while the browser has a parent: at once
+///   when set, and again, "html" then "url", each time the browser is placed; placing it then
+///   runs the scripts queued by "evaluate" in order.
+/// - The call "evaluate" {"script": string} runs the script at once with a parent, else queues
+///   it; a missing or non-string "script" is ignored. The result goes back as the call
+///   "evaluationSucceeded" {"result": [text]} (the text is `platform::objectDescription` of the
+///   value) or "evaluationFailed" {} when the script gave no value. The completion holds the
+///   browser, so a result may still be reported after destroy.
+/// - A navigation to a URL beginning with "morvix-connect:" is cancelled and, when listened,
+///   reported as "morvixconnect" {"url"}; every other one is allowed, and a link that opens a new
+///   window is also handed to `platform::Application::openURL`. A finished load sends
+///   "Progress" {} when listened.
+/// - "get" of "url" reads the view's current URL (nothing before a load, "about:blank" after
+///   HTML), not the stored string.
+///
+/// Main thread only.
+class Browser : public RemoteClass<Browser, Control>, public platform::WKNavigationDelegate {
+public:
+    static constexpr std::string_view kRemoteType = "zub.widgets.Browser";
+    /// The prefix of the links the browser reports instead of loading.
+    static constexpr std::string_view kConnectScheme = "morvix-connect:";
+    /// The older browser view serves platforms whose foundation version is at most this.
+    static constexpr double kOlderWebViewFoundationVersion = 1047.25;
+
+    static const PropertyTable& properties();
+    /// `Control`'s names plus "url" and "html".
+    static const PropertyNames& remoteObjectProperties();
+
+    Browser(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
+    ~Browser() override;
+
+    std::shared_ptr<platform::View> view() const override;
+    const std::shared_ptr<DelegatingWKView>& webView() const { return m_wkView; }
+
+    std::optional<std::string> url() const;
+    void setURL(std::optional<std::string> url);
+    const std::optional<std::string>& html() const { return m_html; }
+    void setHTML(std::optional<std::string> html);
+
+    /// The call "evaluate".
+    void evaluate(const platform::Value* properties);
+
+    void didMoveToSuperview(const std::shared_ptr<platform::View>& superview) override;
+
+    // WKNavigationDelegate
+    platform::NavigationPolicy decidePolicy(platform::WKView& view, const platform::NavigationAction& action) override;
+    void didFinishNavigation(platform::WKView& view) override;
+
+protected:
+    void didConstruct() override;
+
+private:
+    void loadURL();
+    void loadHTML();
+    void runScript(const std::string& script);
+
+    std::shared_ptr<DelegatingWKView> m_wkView;
+    std::optional<std::string> m_url;
+    std::optional<std::string> m_html;
+    std::vector<std::string> m_evaluateQueue;
+    bool m_progressListener = false;
+    bool m_morvixconnectListener = false;
+};
+
+} // namespace morvix
