@@ -475,13 +475,32 @@ std::shared_ptr<RemoteObject> MorvixClient::pushService()
     return objectById("morvix.CloudPush");
 }
 
+namespace {
+
+std::mutex g_openURLHandlerMutex; // guards g_openURLHandler
+MorvixClient::OpenURLHandler g_openURLHandler;
+
+} // namespace
+
+void MorvixClient::setOpenURLHandler(OpenURLHandler handler)
+{
+    std::lock_guard lock(g_openURLHandlerMutex);
+    g_openURLHandler = std::move(handler);
+}
+
 bool MorvixClient::openURL(const std::string& url, const std::string& sourceApplication, const platform::Value& annotation)
 {
-    (void)url;
     (void)sourceApplication;
     (void)annotation;
-    // FIXME: when the device services land, an "x-callback-url" host goes to the waiting
-    // x-callback object, any other URL to the application service as the opened-with URL.
+    // FIXME: an "x-callback-url" host goes to the waiting x-callback object when x-callback
+    // URLs land; until then it is an opened-with URL like any other.
+    OpenURLHandler handler;
+    {
+        std::lock_guard lock(g_openURLHandlerMutex);
+        handler = g_openURLHandler;
+    }
+    if (handler)
+        handler(*this, url);
     return true;
 }
 

@@ -208,7 +208,11 @@ public:
     std::shared_ptr<RemoteObject> pushService();
 
     // Application events.
-    /// Always true. x-callback URLs and opened-with URLs reach the services when they land.
+    /// What becomes of a URL the application was opened with: the services install it (core
+    /// cannot name them), and the application service reports it to the peer.
+    using OpenURLHandler = std::function<void(MorvixClient& client, const std::string& url)>;
+    static void setOpenURLHandler(OpenURLHandler handler);
+    /// Hands the URL to the installed handler. Always true. Main thread.
     bool openURL(const std::string& url, const std::string& sourceApplication, const platform::Value& annotation);
     /// Keeps the push message the application was launched with: the JSON text of the option
     /// "UIApplicationLaunchOptionsRemoteNotificationKey", or nothing when it is absent.

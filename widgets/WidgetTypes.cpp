@@ -1,16 +1,47 @@
 #include "widgets/WidgetTypes.h"
 
+#include "core/MorvixClient.h"
 #include "core/WidgetRegistry.h"
+#include "services/ClientDialog.h"
+#include "services/MorvixApp.h"
+#include "services/MorvixDevice.h"
+#include "services/PatchManager.h"
+#include "services/TextReplacement.h"
+#include "services/Timer.h"
+#include "shell/Action.h"
 #include "shell/ApplicationFrameRoot.h"
+#include "shell/MorvixUI.h"
+#include "shell/Page.h"
+#include "widgets/containers/Browser.h"
 #include "widgets/containers/Canvas.h"
 #include "widgets/containers/GC.h"
+#include "widgets/containers/Group.h"
+#include "widgets/containers/ImageView.h"
+#include "widgets/containers/Menu.h"
+#include "widgets/containers/MenuItem.h"
+#include "widgets/containers/ScrollBar.h"
+#include "widgets/containers/ScrolledComposite.h"
 #include "widgets/controls/Button.h"
+#include "widgets/controls/Combo.h"
+#include "widgets/controls/DateTime.h"
+#include "widgets/controls/DropDown.h"
+#include "widgets/controls/Label.h"
+#include "widgets/controls/ProgressBar.h"
+#include "widgets/controls/Scale.h"
+#include "widgets/controls/Switch.h"
+#include "widgets/controls/Text.h"
+#include "widgets/controls/TextInput.h"
+#include "widgets/controls/TextView.h"
 #include "widgets/foundation/Animation.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/foundation/Display.h"
 #include "widgets/foundation/Gesture.h"
 #include "widgets/foundation/Shell.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
+#include "widgets/lists/RefreshComposite.h"
+#include "widgets/lists/RefreshHandler.h"
+#include "widgets/lists/Tree.h"
+#include "widgets/lists/TreeItem.h"
 
 namespace morvix {
 
@@ -22,18 +53,51 @@ void registerWidgetTypes()
     registry.addHandler<Shell>();
     registry.addHandler<Composite>();
     registry.addHandler<Gesture>();
+    registry.addHandler<Label>();
     registry.addHandler<Button>();
+    registry.addHandler<Text>();
+    registry.addHandler<ScrolledComposite>();
+    registry.addHandler<Browser>();
+    registry.addHandler<Combo>();
+    registry.addHandler<Tree>();
+    registry.addHandler<TreeItem>();
+    registry.addHandler<ProgressBar>();
+    registry.addHandler<DateTime>();
+    registry.addHandler<Group>();
     registry.addHandler<Canvas>();
     registry.addHandler<GC>();
+    registry.addHandler<Scale>();
+    registry.addHandler<ScrollBar>();
+    registry.addHandler<Menu>();
+    registry.addHandler<MenuItem>();
+    registry.addHandler<MorvixUI>();
+    registry.addHandler<Page>();
+    registry.addHandler<Action>();
+    registry.addHandler<TextReplacement>();
+    registry.addHandler<DropDown>();
+    registry.addHandler<RefreshComposite>();
+    registry.addHandler<ImageView>();
+    registry.addHandler<TextView>();
+    registry.addHandler<TextInput>();
+    registry.addHandler<Switch>();
 
     // Native-access objects.
     registry.addHandler<Animation>();
+    registry.addHandler<RefreshHandler>();
+    registry.addHandler<ClientDialog>();
+    registry.addHandler<Timer>();
 
-    // Services.
+    // Services, in the order sessions synchronise them ("zub.client.ServerPush" is the core's).
     registry.addHandler<TextSizeMeasurement>();
+    registry.addHandler<MorvixApp>();
+    registry.addHandler<MorvixDevice>();
 
     // Sessions with the application frame on make it from the shell's classes.
     ApplicationFrameRoot::install();
+    // Sessions keep their downloadable patches with the services' patch manager.
+    PatchManager::installFactory();
+    // A URL the application was opened with goes to the application service.
+    MorvixClient::setOpenURLHandler([](MorvixClient& client, const std::string& url) { MorvixApp::openedURL(client, url); });
 }
 
 } // namespace morvix

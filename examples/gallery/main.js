@@ -3,10 +3,10 @@
 var morvix = require("morvix");
 
 // The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it.
-var active = "widgetFoundation";
+var active = "controls";
 var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
-    {name: "controls", title: "Basic controls", module: require("./pages/controls")},
+    {name: "controls", title: "Basic controls", module: require("./pages/controls"), height: 1036},
     {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing")},
     {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists")}
 ];
@@ -24,10 +24,22 @@ function content(background) {
 }
 
 var activeId;
+// A page taller than the screen scrolls: its composite sits in a scrolled composite with a
+// vertical scroll bar, and the scrolled composite is the page's control.
+function scrolledContent(height, background) {
+    var scrolled = morvix.create("zub.widgets.ScrolledComposite", {parent: shell.id, style: ["V_SCROLL"],
+        bounds: [0, 0, 320, 568], background: background});
+    var inner = morvix.create("zub.widgets.Composite", {parent: scrolled.id, layoutData: {height: height}, background: background});
+    morvix.create("zub.widgets.ScrollBar", {parent: scrolled.id, style: ["VERTICAL"]});
+    return {control: scrolled, content: inner};
+}
+
 pages.forEach(function (page) {
-    var composite = content([239, 239, 244]);
+    var holder = page.height ? scrolledContent(page.height, [239, 239, 244]) : null;
+    var composite = holder ? holder.content : content([239, 239, 244]);
     var built = page.module.build(composite);
-    var created = morvix.create("morvix.Page", {title: page.title, topLevel: true, control: composite.id, parent: ui.id});
+    var control = holder ? holder.control : composite;
+    var created = morvix.create("morvix.Page", {title: page.title, topLevel: true, control: control.id, parent: ui.id});
     if (page.name === active)
         activeId = created.id;
     console.log(page.title + " page: " + (built && built.length !== undefined ? built.length + " widgets" : "built"));

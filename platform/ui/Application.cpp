@@ -3,11 +3,13 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/PopoverController.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -48,6 +50,29 @@ void Application::removeWindow(const Window& window)
     std::erase_if(m_windows, [&](const auto& entry) { return entry.get() == &window; });
 }
 
+std::vector<std::shared_ptr<Window>> Application::visibleWindowsInLevelOrder() const
+{
+    std::vector<std::shared_ptr<Window>> visible;
+    std::copy_if(m_windows.begin(), m_windows.end(), std::back_inserter(visible), [](const auto& window) { return window->isVisible(); });
+    std::stable_sort(visible.begin(), visible.end(), [](const auto& first, const auto& second) {
+        if (first->level() != second->level())
+            return first->level() < second->level();
+        return first->showOrder() < second->showOrder();
+    });
+    return visible;
+}
+
+void Application::addPopover(const std::shared_ptr<PopoverController>& popover)
+{
+    if (popover && std::find(m_popovers.begin(), m_popovers.end(), popover) == m_popovers.end())
+        m_popovers.push_back(popover);
+}
+
+void Application::removePopover(const PopoverController& popover)
+{
+    std::erase_if(m_popovers, [&](const auto& entry) { return entry.get() == &popover; });
+}
+
 void Application::showAlert(const std::shared_ptr<Alert>& alert)
 {
     assertOnMainThread();
@@ -76,6 +101,18 @@ void Application::simulateMemoryWarning()
     assertOnMainThread();
     NotificationCenter::defaultCenter()->post(kMemoryWarningNotification);
     forEachViewController([](ViewController& controller) { controller.didReceiveMemoryWarning(); });
+}
+
+void Application::simulateWillResignActive()
+{
+    assertOnMainThread();
+    NotificationCenter::defaultCenter()->post(kWillResignActiveNotification);
+}
+
+void Application::simulateDidBecomeActive()
+{
+    assertOnMainThread();
+    NotificationCenter::defaultCenter()->post(kDidBecomeActiveNotification);
 }
 
 void Application::forEachViewController(const std::function<void(ViewController&)>& visit) const
@@ -159,6 +196,12 @@ void Application::resetForTesting()
     m_networkActivity = false;
     m_alerts.clear();
     m_sounds.clear();
+    m_userNotificationTypes.reset();
+    m_badgeNumber = 0;
+    m_supportedOrientations = InterfaceOrientationMask::All;
+    m_popovers.clear();
+    m_openedURLs.clear();
+    m_openURLHandler = nullptr;
 }
 
 } // namespace morvix::platform

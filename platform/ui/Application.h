@@ -6,13 +6,24 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace morvix::platform {
 
+class PopoverController;
+
 /// Interface orientations by the platform's numbers.
 enum class InterfaceOrientation { Unknown = 0, Portrait = 1, PortraitUpsideDown = 2, LandscapeRight = 3, LandscapeLeft = 4 };
+/// Sets of interface orientations: bit n stands for the orientation numbered n.
+namespace InterfaceOrientationMask {
+inline constexpr unsigned Portrait = 1u << 1;
+inline constexpr unsigned PortraitUpsideDown = 1u << 2;
+inline constexpr unsigned LandscapeRight = 1u << 3;
+inline constexpr unsigned LandscapeLeft = 1u << 4;
+inline constexpr unsigned All = Portrait | PortraitUpsideDown | LandscapeRight | LandscapeLeft;
+}
 
 /// What the embedding application tells about itself. It has nothing of its own to answer: parts
 /// of the library that need more of the application look for their own interface on it with
@@ -38,6 +49,8 @@ public:
 
     /// Posted by `simulateMemoryWarning` before the controllers hear of it.
     static constexpr const char* kMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification";
+    /// Posted, without object or user info, before the interface turns to a new orientation.
+    static constexpr const char* kWillChangeStatusBarOrientationNotification = "UIApplicationWillChangeStatusBarOrientationNotification";
 
     /// The embedding application's delegate, held weakly; null until set.
     std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate.lock(); }
@@ -54,6 +67,17 @@ public:
     void setStatusBarFrame(const Rect& frame) { m_statusBarFrame = frame; }
     bool isStatusBarHidden() const { return m_statusBarHidden; }
     void setStatusBarHidden(bool hidden) { m_statusBarHidden = hidden; }
+    /// The visible windows from the bottom up: by level, then in the order they were first shown.
+    std::vector<std::shared_ptr<Window>> visibleWindowsInLevelOrder() const;
+    /// The orientations the interface of `window` may take (`InterfaceOrientationMask` bits);
+    /// all four unless set.
+    unsigned supportedInterfaceOrientations(const Window* window) const { return (void)window, m_supportedOrientations; }
+    void setSupportedInterfaceOrientations(unsigned mask) { m_supportedOrientations = mask; }
+    /// Popovers on show, oldest first; each presents and dismisses itself here.
+    const std::vector<std::shared_ptr<PopoverController>>& popovers() const { return m_popovers; }
+    void addPopover(const std::shared_ptr<PopoverController>& popover);
+    /// No-op when `popover` is not shown.
+    void removePopover(const PopoverController& popover);
     InterfaceOrientation statusBarOrientation() const { return m_orientation; }
     void setStatusBarOrientation(InterfaceOrientation orientation) { m_orientation = orientation; }
     bool isNetworkActivityIndicatorVisible() const { return m_networkActivity; }
@@ -74,9 +98,42 @@ public:
     /// depth first its children and its presented controller.
     void forEachViewController(const std::function<void(ViewController&)>& visit) const;
 
+    // Activity. The headless application is always active: the embedding application (or a
+    // test) plays the system's activity changes with the drivers below.
+
+    /// Posted, without object or user info, by `simulateWillResignActive`.
+    static constexpr const char* kWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
+    /// Posted, without object or user info, by `simulateDidBecomeActive`.
+    static constexpr const char* kDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification";
+    void simulateWillResignActive();
+    void simulateDidBecomeActive();
+
+    /// Notification types the application asked the user for (`UserNotificationTypes` bits);
+    /// recorded, there is no one to ask. Nothing until registered.
+    struct UserNotificationTypes {
+        static constexpr unsigned kBadge = 1;
+        static constexpr unsigned kSound = 2;
+        static constexpr unsigned kAlert = 4;
+    };
+    void registerUserNotificationSettings(unsigned types) { m_userNotificationTypes = types; }
+    std::optional<unsigned> userNotificationSettings() const { return m_userNotificationTypes; }
+    /// The application icon's badge, for the embedding application to show.
+    long applicationIconBadgeNumber() const { return m_badgeNumber; }
+    void setApplicationIconBadgeNumber(long number) { m_badgeNumber = number; }
+
     /// Records a system sound; the headless device has no speaker.
     void playSystemSound(unsigned soundId) { m_sounds.push_back(soundId); }
     const std::vector<unsigned>& playedSystemSounds() const { return m_sounds; }
+
+    /// Records `url` (tests read `openedURLs`) and hands it to the handler the embedding
+    /// application installed; answers whether a handler took it (false without one).
+    bool openURL(const std::string& url)
+    {
+        m_openedURLs.push_back(url);
+        return m_openURLHandler && m_openURLHandler(url);
+    }
+    const std::vector<std::string>& openedURLs() const { return m_openedURLs; }
+    void setOpenURLHandler(std::function<bool(const std::string& url)> handler) { m_openURLHandler = std::move(handler); }
 
     // Background tasks. A headless process is never suspended, so a task only records that work
     // asked to go on; nothing expires by itself. Tests or the embedding application call
@@ -108,6 +165,12 @@ private:
     bool m_networkActivity = false;
     std::vector<std::shared_ptr<Alert>> m_alerts;
     std::vector<unsigned> m_sounds;
+    std::optional<unsigned> m_userNotificationTypes;
+    long m_badgeNumber = 0;
+    unsigned m_supportedOrientations = InterfaceOrientationMask::All;
+    std::vector<std::shared_ptr<PopoverController>> m_popovers;
+    std::vector<std::string> m_openedURLs;
+    std::function<bool(const std::string&)> m_openURLHandler;
 };
 
 } // namespace morvix::platform

@@ -2,11 +2,14 @@
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 namespace morvix::platform {
@@ -23,7 +26,10 @@ constexpr int kKindPin = -1;
 constexpr int kKindPreference = 0;
 constexpr int kKindConstraint = 1;
 constexpr double kOriginWeight = 0.5;
+constexpr double kContentSizeWeight = 0.25;
 constexpr int kMaximumPassRounds = 8;
+// Marks the key of a scroll view's content-size variables apart from its frame variables.
+constexpr std::uint64_t kContentKey = std::uint64_t(1) << 63;
 
 // The frame the layout works with: the untransformed rectangle around the centre.
 Rect layoutFrame(const View& view)
@@ -162,7 +168,56 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         return result;
     };
 
-    auto attribute = [&](View& view, LayoutAttribute attribute, const View& container) -> Expression {
+    // The content area of a scroll view: a constraint between one of its descendants and its
+    // left, right, top or bottom edge binds that edge of the content area (its origin is the
+    // content's origin, its right and bottom the content size's variables), not of its frame;
+    // the solved content size is set on the axes bound. Width, height and centres keep meaning
+    // the frame.
+    struct ContentArea {
+        ScrollView* scrollView;
+        Variables* variables;
+        bool bound[2] = { false, false };
+    };
+    std::vector<ContentArea> contentAreas;
+    auto contentArea = [&](ScrollView& scrollView) -> ContentArea& {
+        for (auto& area : contentAreas) {
+            if (area.scrollView == &scrollView)
+                return area;
+        }
+        auto found = m_variables.find(scrollView.serial() | kContentKey);
+        if (found == m_variables.end()) {
+            std::string prefix = scrollView.debugName().empty() ? std::to_string(scrollView.serial()) : scrollView.debugName();
+            Variables variables { m_solver.newVariable(prefix + ".contentX"), m_solver.newVariable(prefix + ".contentY"),
+                m_solver.newVariable(prefix + ".contentWidth"), m_solver.newVariable(prefix + ".contentHeight"), m_pass };
+            found = m_variables.emplace(scrollView.serial() | kContentKey, variables).first;
+        }
+        found->second.pass = m_pass;
+        return contentAreas.emplace_back(ContentArea { &scrollView, &found->second });
+    };
+    auto contentEdge = [&](View& view, LayoutAttribute attribute, const View* other, const View& container) -> std::optional<Expression> {
+        bool trailing = attribute == LayoutAttribute::Right || attribute == LayoutAttribute::Trailing;
+        bool vertical = attribute == LayoutAttribute::Top || attribute == LayoutAttribute::Bottom;
+        bool leading = attribute == LayoutAttribute::Left || attribute == LayoutAttribute::Leading || attribute == LayoutAttribute::Top;
+        auto* scrollView = dynamic_cast<ScrollView*>(&view);
+        if (!scrollView || !other || !other->isDescendantOf(view) || !(leading || trailing || attribute == LayoutAttribute::Bottom))
+            return std::nullopt;
+        // The content's origin in the installing view's coordinates.
+        Expression result(0.0);
+        if (&view != &container) {
+            result = origin(view, container, vertical);
+            result.add(Expression(vertical ? -view.bounds().y() : -view.bounds().x()));
+        }
+        if (leading)
+            return result;
+        ContentArea& area = contentArea(*scrollView);
+        area.bound[vertical] = true;
+        result.add(Expression(vertical ? area.variables->height : area.variables->width));
+        return result;
+    };
+
+    auto attribute = [&](View& view, LayoutAttribute attribute, const View& container, const View* other) -> Expression {
+        if (auto edge = contentEdge(view, attribute, other, container))
+            return *edge;
         const Geometry& g = geometry(view);
         auto edge = [&](bool vertical, double sizeFactor) {
             return origin(view, container, vertical) + (vertical ? g.height : g.width) * sizeFactor;
@@ -231,10 +286,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     for (const auto& [constraint, installer] : installed) {
         auto first = constraint->firstItem();
         auto second = constraint->secondItem();
-        Expression lhs = attribute(*first, constraint->firstAttribute(), *installer);
+        Expression lhs = attribute(*first, constraint->firstAttribute(), *installer, second.get());
         Expression rhs(constraint->constant());
         if (second && constraint->secondAttribute() != LayoutAttribute::NotAnAttribute)
-            rhs.add(attribute(*second, constraint->secondAttribute(), *installer), constraint->multiplier());
+            rhs.add(attribute(*second, constraint->secondAttribute(), *installer, first.get()), constraint->multiplier());
         Relation relation = constraint->relation() == LayoutRelation::Equal ? Relation::Equal
             : constraint->relation() == LayoutRelation::LessThanOrEqual                ? Relation::LessOrEqual
                                                                                        : Relation::GreaterOrEqual;
@@ -242,6 +297,15 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             constraint.get());
     }
 
+    for (const auto& area : contentAreas) {
+        // A content size that the constraints leave open prefers 0, more weakly than the views'
+        // origins, so that a view tied only by its trailing edge stays at the content's origin.
+        for (int axis = 0; axis < 2; ++axis) {
+            auto variable = axis ? area.variables->height : area.variables->width;
+            want({ kKindPreference, area.scrollView->serial() | kContentKey, axis }, variable, Relation::Equal, 0.0,
+                kContentSizeWeight, "content size preference");
+        }
+    }
     for (const auto& [view, frame] : pinned) {
         const Variables& variables = variablesFor(*view);
         double values[4] = { frame.x(), frame.y(), frame.width(), frame.height() };
@@ -288,7 +352,15 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     // views this pass did not reach belong to views that left the tree (or lost their constraints).
     releaseUnusedVariables();
 
-    // 4. Read the frames.
+    // 4. Read the content sizes and the frames.
+    for (const auto& area : contentAreas) {
+        Size size = area.scrollView->contentSize();
+        if (area.bound[0])
+            size.width = m_solver.value(area.variables->width);
+        if (area.bound[1])
+            size.height = m_solver.value(area.variables->height);
+        area.scrollView->setContentSize(size);
+    }
     std::vector<std::pair<std::shared_ptr<View>, Rect>> frames;
     for (const auto& view : order) {
         if (!isLaid(*view))
@@ -363,7 +435,13 @@ void LayoutEngine::runPass(View& root)
         std::function<void(View&)> layout = [&](View& view) {
             if (view.m_needsLayout) {
                 view.m_needsLayout = false;
+                // The controller whose root view this is hears of the layout around it.
+                auto controller = view.viewController();
+                if (controller)
+                    controller->viewWillLayoutSubviews();
                 view.layoutSubviews();
+                if (controller)
+                    controller->viewDidLayoutSubviews();
             }
             auto subviews = view.subviews();
             for (const auto& subview : subviews)

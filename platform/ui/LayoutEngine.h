@@ -28,6 +28,11 @@ namespace morvix::platform {
 ///    constraints, the frame its autoresizing mask gives for the superview's solved size;
 ///  - an attribute of a view is expressed in the coordinates of the view the constraint is
 ///    installed on (its own left is 0 there), through the origins of the views in between;
+///  - the left, right, top and bottom of a scroll view, in a constraint whose other item is one
+///    of its descendants, are the edges of its content area: the content's origin, and the
+///    origin plus content-size variables that the pass then sets as its content size (only
+///    along the axes so bound; they prefer 0, more weakly than origins); its width, height and
+///    centres stay those of its frame;
 ///  - priority 1000 is required; lower priorities weigh 10^(p/125), so 750 outweighs 250;
 ///  - intrinsic sizes give width <= intrinsic at the hugging priority and width >= intrinsic at
 ///    the compression-resistance priority, per axis;

@@ -11,6 +11,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/MenuController.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Toolbar.h"
@@ -111,9 +112,10 @@ void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Co
     if (item.customView())
         return;
     Rect frame = item.view()->frame();
-    ControlState state = item.isEnabled() ? ControlState::Normal : ControlState::Disabled;
-    Color color = item.titleColor(state).value_or(item.tintColor().value_or(barTint.value_or(kTint)));
-    if (!item.isEnabled())
+    // A disabled item with a title colour of its own for that state shows it as it is.
+    auto disabledColor = item.isEnabled() ? std::nullopt : item.titleColor(ControlState::Disabled);
+    Color color = disabledColor.value_or(item.titleColor(ControlState::Normal).value_or(item.tintColor().value_or(barTint.value_or(kTint))));
+    if (!item.isEnabled() && !disabledColor)
         color = color.withAlpha(color.alpha * 0.35f);
     if (auto image = item.image()) {
         Size size = image->size();
@@ -141,8 +143,16 @@ void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect&
     if (!top)
         return;
     if (!top->titleView()) {
+        // A title wider than its room starts at the room's left edge and is cut at its right one,
+        // rather than running under the items.
         Rect titleRect = bounds.insetBy(std::min(90.0, bounds.width() / 4), 0);
-        drawTextIn(context, top->title(), boldFont(17), bar.titleColor().value_or(Color::black()), titleRect, TextAlignment::Center, Wrap::No);
+        Font font = boldFont(17);
+        TextLayout measured(AttributedString(top->title(), { .font = font }), { .wrapWidth = std::nullopt, .lineLimit = 1 });
+        auto alignment = measured.size().width > titleRect.width() ? TextAlignment::Left : TextAlignment::Center;
+        context.save();
+        context.clipToRect(titleRect);
+        drawTextIn(context, top->title(), font, bar.titleColor().value_or(Color::black()), titleRect, alignment, Wrap::No);
+        context.restore();
     }
     std::optional<Color> tint = bar.tintColor();
     if (auto back = bar.backButton()) {
@@ -160,7 +170,7 @@ void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect&
 
 void drawToolbar(Toolbar& toolbar, GraphicsContext& context, const Rect& bounds)
 {
-    drawBarBackground(context, bounds, std::nullopt, false);
+    drawBarBackground(context, bounds, toolbar.barTintColor(), false);
     for (const auto& item : toolbar.items())
         drawBarItem(context, *item, toolbar.tintColor());
 }
@@ -285,6 +295,29 @@ void drawAlerts(const Window& window, GraphicsContext& context, Size size)
         else
             drawAlertCard(context, *alert, size);
     }
+}
+
+// The shared edit menu, while it shows in this window: a dark rounded bar of its entries.
+void drawEditMenu(const Window& window, GraphicsContext& context)
+{
+    const auto& menu = MenuController::shared();
+    auto target = menu.targetView();
+    if (!menu.isMenuVisible() || !target || target->window().get() != &window)
+        return;
+    Rect bar = menu.barFrame();
+    context.save();
+    context.setFillColor(Color::fromRGBA(0.1f, 0.1f, 0.1f, 0.92f));
+    context.addPath(Path::roundedRect(bar, 8));
+    context.fillPath();
+    auto entries = menu.entryFrames();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        drawTextIn(context, entries[i].title, Font::system(14), Color::white(), entries[i].frame, TextAlignment::Center, Wrap::No);
+        if (i + 1 == entries.size())
+            continue;
+        context.setFillColor(Color::fromRGBA(1, 1, 1, 0.3f));
+        context.fillRect({ entries[i].frame.maxX() - 0.5, bar.y() + 8, 1, bar.height() - 16 });
+    }
+    context.restore();
 }
 
 bool isInvisible(const View& view, TimePoint time)
@@ -447,6 +480,58 @@ void drawComposited(View& view, GraphicsContext& context, TimePoint time)
     context.restore();
 }
 
+// A transform with perspective has no affine map for the whole view. The view is drawn into a
+// picture of its own and shown in narrow vertical strips, each through the affine map that
+// matches the projection at the strip's middle: exact for a turn about the vertical axis,
+// where every vertical line stays straight, and close for gentle tilts otherwise.
+void drawProjected(View& view, GraphicsContext& context, TimePoint time, const Transform3D& transform, Point center)
+{
+    constexpr double kStripWidth = 2;
+    constexpr double kPictureScale = 2;
+    Rect bounds = view.presentationBounds(time);
+    double width = bounds.width();
+    double height = bounds.height();
+    if (width <= 0 || height <= 0)
+        return;
+    ImageContext picture(bounds.size, Opaque::No, kPictureScale);
+    if (!picture.isValid())
+        return;
+    drawComposited(view, picture.context(), time);
+    auto image = picture.image();
+    Point anchor = view.layer().anchorPoint();
+    auto place = [&](double u, double v) {
+        Point projected = transform.project({ u - anchor.x * width, v - anchor.y * height });
+        return Point { projected.x + center.x, projected.y + center.y };
+    };
+    auto inFront = [&](double u, double v) {
+        double w = (u - anchor.x * width) * transform.m14 + (v - anchor.y * height) * transform.m24 + transform.m44;
+        return w > 0;
+    };
+    int strips = std::max(1, static_cast<int>(std::ceil(width / kStripWidth)));
+    for (int strip = 0; strip < strips; ++strip) {
+        double x0 = width * strip / strips;
+        double x1 = width * (strip + 1) / strips;
+        double xm = (x0 + x1) / 2;
+        double ym = height / 2;
+        if (!inFront(x0, 0) || !inFront(x1, 0) || !inFront(x0, height) || !inFront(x1, height))
+            continue;
+        Point left = place(x0, ym), right = place(x1, ym), top = place(xm, 0), bottom = place(xm, height), middle = place(xm, ym);
+        AffineTransform map;
+        map.a = (right.x - left.x) / (x1 - x0);
+        map.b = (right.y - left.y) / (x1 - x0);
+        map.c = (bottom.x - top.x) / height;
+        map.d = (bottom.y - top.y) / height;
+        map.tx = middle.x - xm * map.a - ym * map.c;
+        map.ty = middle.y - xm * map.b - ym * map.d;
+        context.save();
+        context.concat(map);
+        // Half a point of overlap hides the seams between strips.
+        context.clipToRect(Rect(x0 - 0.25, 0, x1 - x0 + 0.5, height));
+        context.drawImage(*image, Rect(0, 0, width, height));
+        context.restore();
+    }
+}
+
 } // namespace
 
 void Renderer::drawView(View& view, GraphicsContext& context, TimePoint time)
@@ -457,10 +542,13 @@ void Renderer::drawView(View& view, GraphicsContext& context, TimePoint time)
     Point center = view.presentationCenter(time);
     if (!isFinite(bounds) || !std::isfinite(center.x) || !std::isfinite(center.y))
         return;
+    Transform3D transform = view.presentationTransform3D(time);
+    if (!transform.isFlat())
+        return drawProjected(view, context, time, transform, center);
     Point anchor = view.layer().anchorPoint();
     context.save();
     context.translate(center.x, center.y);
-    context.concat(view.presentationTransform(time));
+    context.concat(transform.affine());
     context.translate(-anchor.x * bounds.width(), -anchor.y * bounds.height());
     drawComposited(view, context, time);
     context.restore();
@@ -482,8 +570,10 @@ std::shared_ptr<Image> Renderer::render(View& view, const Options& options)
     }
     if (!isInvisible(view, time))
         drawComposited(view, context, time);
-    if (auto* window = dynamic_cast<Window*>(&view))
+    if (auto* window = dynamic_cast<Window*>(&view)) {
+        drawEditMenu(*window, context);
         drawAlerts(*window, context, bounds.size);
+    }
     return image.image();
 }
 
@@ -498,8 +588,35 @@ bool Renderer::renderKeyWindowPNG(const std::string& path, const Options& option
     auto window = Application::shared().keyWindow();
     if (!window)
         return false;
-    window->layoutIfNeeded();
-    return renderPNG(*window, path, options);
+    // Every visible window shows, from the bottom up, so that a sheet's window of the alert
+    // level is drawn over the application's window (and the application's under the sheet).
+    auto windows = Application::shared().visibleWindowsInLevelOrder();
+    if (std::find(windows.begin(), windows.end(), window) == windows.end())
+        windows.insert(windows.begin(), window);
+    for (const auto& each : windows)
+        each->layoutIfNeeded();
+    if (windows.size() == 1)
+        return renderPNG(*window, path, options);
+    TimePoint time = options.time.value_or(Clock::current()->now());
+    Rect canvas = window->frame();
+    ImageContext image(canvas.size, Opaque::No, options.scale);
+    if (!image.isValid())
+        return false;
+    GraphicsContext& context = image.context();
+    if (options.backdrop) {
+        context.setFillColor(*options.backdrop);
+        context.fillRect({ { 0, 0 }, canvas.size });
+    }
+    for (const auto& each : windows) {
+        context.save();
+        context.translate(-canvas.x(), -canvas.y());
+        drawView(*each, context, time);
+        context.restore();
+    }
+    drawEditMenu(*window, context);
+    drawAlerts(*window, context, canvas.size);
+    auto picture = image.image();
+    return picture && picture->writePNG(path);
 }
 
 std::shared_ptr<Image> Renderer::renderFilmStrip(View& view, const std::vector<TimePoint>& times, const Options& options)

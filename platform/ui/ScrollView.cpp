@@ -4,6 +4,7 @@
 #include "platform/ui/PanGestureRecognizer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvix::platform {
 
@@ -104,28 +105,143 @@ void ScrollView::scrollRectToVisible(const Rect& rect, Animated animated)
     setContentOffset(offset, animated);
 }
 
+bool ScrollView::bouncesAlong(bool vertical) const
+{
+    if (!m_bounces)
+        return false;
+    if (vertical ? m_alwaysBounceVertical : m_alwaysBounceHorizontal)
+        return true;
+    return vertical ? m_contentSize.height + m_contentInset.top + m_contentInset.bottom > bounds().height()
+                    : m_contentSize.width + m_contentInset.left + m_contentInset.right > bounds().width();
+}
+
 void ScrollView::panned(PanGestureRecognizer& pan)
 {
     switch (pan.state()) {
     case GestureState::Began:
         m_dragging = true;
         m_dragStartOffset = contentOffset();
+        m_lockedAxis = LockedAxis::None;
         [[fallthrough]];
     case GestureState::Changed: {
         Point translation = pan.translationIn(this);
+        if (m_directionalLock) {
+            // The first movement decides: mostly sideways moves sideways only, mostly up or down
+            // vertically only; an exact diagonal stays free.
+            if (m_lockedAxis == LockedAxis::None && std::abs(translation.x) != std::abs(translation.y))
+                m_lockedAxis = std::abs(translation.x) > std::abs(translation.y) ? LockedAxis::Horizontal : LockedAxis::Vertical;
+            if (m_lockedAxis == LockedAxis::Horizontal)
+                translation.y = 0;
+            else if (m_lockedAxis == LockedAxis::Vertical)
+                translation.x = 0;
+        }
         Point minimum = minimumContentOffset();
         Point maximum = maximumContentOffset();
-        applyOffset({ std::clamp(m_dragStartOffset.x - translation.x, minimum.x, maximum.x),
-            std::clamp(m_dragStartOffset.y - translation.y, minimum.y, maximum.y) });
+        // Past the range the content follows the finger one to one while it may bounce there
+        // (the headless choice: no rubber-band damping).
+        Point wanted { m_dragStartOffset.x - translation.x, m_dragStartOffset.y - translation.y };
+        applyOffset({ bouncesAlong(false) ? wanted.x : std::clamp(wanted.x, minimum.x, maximum.x),
+            bouncesAlong(true) ? wanted.y : std::clamp(wanted.y, minimum.y, maximum.y) });
         return;
     }
     case GestureState::Ended:
     case GestureState::Cancelled:
     case GestureState::Failed:
+        if (m_dragging)
+            endDragging();
+        return;
     case GestureState::Possible:
         m_dragging = false;
         return;
     }
+}
+
+void ScrollView::endDragging()
+{
+    m_dragging = false;
+    Point minimum = minimumContentOffset();
+    Point maximum = maximumContentOffset();
+    Point offset = contentOffset();
+    Point target { std::clamp(offset.x, minimum.x, maximum.x), std::clamp(offset.y, minimum.y, maximum.y) };
+    if (m_pagingEnabled) {
+        Size page = bounds().size;
+        if (page.width > 0)
+            target.x = std::clamp(std::round(offset.x / page.width) * page.width, minimum.x, maximum.x);
+        if (page.height > 0)
+            target.y = std::clamp(std::round(offset.y / page.height) * page.height, minimum.y, maximum.y);
+    }
+    // The headless scroll view does not coast: only a move to a page counts as deceleration.
+    bool decelerates = m_pagingEnabled && target != offset;
+    if (auto delegate = m_delegate.lock())
+        delegate->scrollViewDidEndDragging(*this, decelerates);
+    if (target != offset)
+        setContentOffset(target, Animated::Yes);
+    if (!decelerates)
+        return;
+    if (auto delegate = m_delegate.lock())
+        delegate->scrollViewDidEndDecelerating(*this);
+}
+
+// ---- Zooming ----
+
+double ScrollView::clampedZoom(double scale) const
+{
+    return std::min(std::max(scale, m_minimumZoomScale), m_maximumZoomScale);
+}
+
+void ScrollView::applyZoom()
+{
+    auto delegate = m_delegate.lock();
+    auto view = delegate ? delegate->viewForZooming(*this) : nullptr;
+    if (!view || view->superview().get() != this)
+        return;
+    // Scaling about the top left corner keeps the view's layout frame at the content origin, so
+    // that the layout pass and the zoom agree on where it lies.
+    view->layer().setAnchorPoint({ 0, 0 });
+    view->setCenter({ 0, 0 });
+    view->setTransform(AffineTransform::scale(m_zoomScale, m_zoomScale));
+    Size size = view->bounds().size;
+    m_contentSize = { size.width * m_zoomScale, size.height * m_zoomScale };
+}
+
+void ScrollView::setZoomScale(double scale, Animated animated)
+{
+    if (!std::isfinite(scale))
+        return;
+    m_zoomScale = clampedZoom(scale);
+    if (animated == Animated::No) {
+        applyZoom();
+        return;
+    }
+    Animator::shared().animate(kScrollAnimationDuration, [&] { applyZoom(); });
+}
+
+void ScrollView::zoomToRect(const Rect& rect, Animated animated)
+{
+    if (!(rect.width() > 0) || !(rect.height() > 0))
+        return;
+    double zoom = std::min(bounds().width() / rect.width(), bounds().height() / rect.height());
+    if (!std::isfinite(zoom))
+        return;
+    m_zoomScale = clampedZoom(zoom);
+    auto change = [&] {
+        applyZoom();
+        Point minimum = minimumContentOffset();
+        Point maximum = maximumContentOffset();
+        applyOffset({ std::clamp(rect.x() * m_zoomScale, minimum.x, maximum.x),
+            std::clamp(rect.y() * m_zoomScale, minimum.y, maximum.y) });
+    };
+    if (animated == Animated::No) {
+        change();
+        return;
+    }
+    Animator::shared().animate(kScrollAnimationDuration, change);
+}
+
+void ScrollView::layoutSubviews()
+{
+    View::layoutSubviews();
+    applyZoom();
 }
 
 } // namespace morvix::platform

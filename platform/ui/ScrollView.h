@@ -17,6 +17,12 @@ public:
     virtual ~ScrollViewDelegate() = default;
     /// The content offset changed (by a finger, by code, or by an animation's end value).
     virtual void scrollViewDidScroll(ScrollView& scrollView) { (void)scrollView; }
+    /// The subview that zooming scales; none (the default) means the scroll view does not zoom.
+    virtual std::shared_ptr<View> viewForZooming(ScrollView& scrollView)
+    {
+        (void)scrollView;
+        return nullptr;
+    }
     /// The finger lifted; `willDecelerate` tells whether the content goes on moving by itself
     /// (the headless scroll view does not coast, so it is false unless paging moves it on).
     virtual void scrollViewDidEndDragging(ScrollView& scrollView, bool willDecelerate)
@@ -31,8 +37,13 @@ public:
 /// bounds, so subviews placed in content coordinates move as it changes. A pan recogniser of its
 /// own (`panGestureRecognizer`, attached when the view is first hit-tested, so subclasses need
 /// no set-up of their own) drags the content; the offset then stays within the content size
-/// grown by `contentInset` (at the top left when the content is smaller than the view). Code may
-/// set any offset. Main thread only.
+/// grown by `contentInset` (at the top left when the content is smaller than the view), except
+/// that with `bounces` it follows the finger past the range along an axis whose content is
+/// larger than the view (or always, with that axis's always-bounce flag). When the finger lifts
+/// the delegate hears that the drag ended, and the offset goes back into the range (with paging,
+/// to the nearest multiple of the bounds size, followed by the end of deceleration), animated.
+/// Code may set any offset. The layout pass binds the content size where constraints tie
+/// descendants to the scroll view's edges (see LayoutEngine). Main thread only.
 class ScrollView : public View {
 public:
     static std::shared_ptr<ScrollView> create(const Rect& frame = {});
@@ -80,12 +91,37 @@ public:
     void flashScrollIndicators() { ++m_flashCount; }
     int flashCount() const { return m_flashCount; }
 
+    // ---- Zooming ----
+    // The delegate's `viewForZooming` keeps its bounds and is given the transform scale(z) about
+    // its top left corner (its layer's anchor point becomes (0, 0)), so that its frame is
+    // (0, 0, w * z, h * z) in content coordinates, and the content size becomes (w * z, h * z);
+    // each layout pass of the scroll view applies this again. Without a zooming view the zoom
+    // is only stored.
+    double minimumZoomScale() const { return m_minimumZoomScale; }
+    void setMinimumZoomScale(double scale) { m_minimumZoomScale = scale; }
+    /// 1.0 by default, so a scroll view zooms out at most until its minimum is lowered.
+    double maximumZoomScale() const { return m_maximumZoomScale; }
+    void setMaximumZoomScale(double scale) { m_maximumZoomScale = scale; }
+    double zoomScale() const { return m_zoomScale; }
+    /// Clamped to [minimum, maximum] (the maximum wins when they cross); a scale that is not a
+    /// finite number is ignored. Animated, the change is recorded as a 0.3 s animation.
+    void setZoomScale(double scale, Animated animated = Animated::No);
+    /// Zooms so that `rect` (in the zooming view's own coordinates) fills the view as far as the
+    /// zoom range allows: zoom = min(width / rect width, height / rect height), clamped, then
+    /// the content offset = the rectangle's origin x zoom, clamped to the content range.
+    /// Nothing for a rectangle without area.
+    void zoomToRect(const Rect& rect, Animated animated = Animated::No);
+    bool bouncesZoom() const { return m_bouncesZoom; }
+    void setBouncesZoom(bool bounces) { m_bouncesZoom = bounces; }
+
     std::shared_ptr<ScrollViewDelegate> delegate() const { return m_delegate.lock(); }
     void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { m_delegate = std::move(delegate); }
     const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return m_pan; }
 
     /// Attaches the pan recogniser first (overrides call the base).
     std::shared_ptr<View> hitTest(Point point, const Event* event = nullptr) override;
+    /// Places the zooming view again (see Zooming).
+    void layoutSubviews() override;
 
 protected:
     explicit ScrollView(const Rect& frame);
@@ -94,7 +130,13 @@ private:
     static void panAction(GestureRecognizer& recognizer);
     void attachPanRecognizer();
     void panned(PanGestureRecognizer& pan);
+    /// Whether a drag may pass the range along the axis.
+    bool bouncesAlong(bool vertical) const;
+    /// The finger lifted: back into the range (to the nearest page with paging), animated.
+    void endDragging();
     void applyOffset(Point offset);
+    double clampedZoom(double scale) const;
+    void applyZoom();
 
     Size m_contentSize;
     EdgeInsets m_contentInset;
@@ -104,6 +146,8 @@ private:
     bool m_alwaysBounceVertical = false;
     bool m_directionalLock = false;
     int m_flashCount = 0;
+    enum class LockedAxis { None, Horizontal, Vertical };
+    LockedAxis m_lockedAxis = LockedAxis::None;
     bool m_pagingEnabled = false;
     bool m_showsHorizontal = true;
     bool m_showsVertical = true;
@@ -114,6 +158,10 @@ private:
     Point m_dragStartOffset;
     std::weak_ptr<ScrollViewDelegate> m_delegate;
     std::shared_ptr<PanGestureRecognizer> m_pan;
+    double m_minimumZoomScale = 1;
+    double m_maximumZoomScale = 1;
+    double m_zoomScale = 1;
+    bool m_bouncesZoom = true;
 };
 
 } // namespace morvix::platform

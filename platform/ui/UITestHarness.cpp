@@ -125,10 +125,20 @@ void UITestHarness::rotate(DeviceOrientation orientation)
         NotificationCenter::defaultCenter()->post(kOrientationNotification);
         return;
     }
+    NotificationCenter::defaultCenter()->post(Application::kWillChangeStatusBarOrientationNotification);
     InterfaceOrientation old = application.statusBarOrientation();
-    application.forEachViewController([&](ViewController& controller) {
-        controller.willRotateToInterfaceOrientation(static_cast<int>(interface), 0);
-    });
+    // Each window's root controller hears the calls and passes them on to its children, unless
+    // it forwards them itself.
+    auto roots = [&application] {
+        std::vector<std::shared_ptr<ViewController>> controllers;
+        for (const auto& window : application.windows()) {
+            if (auto root = window->rootViewController())
+                controllers.push_back(root);
+        }
+        return controllers;
+    };
+    for (const auto& root : roots())
+        root->deliverWillRotate(static_cast<int>(interface), 0);
     Rect turned = isLandscape(interface) == wasLandscape ? screen : Rect(0, 0, screen.height(), screen.width());
     Screen::main().setBounds(turned);
     m_window->setFrame(turned);
@@ -137,10 +147,11 @@ void UITestHarness::rotate(DeviceOrientation orientation)
     device.screenWidth = turned.width();
     device.screenHeight = turned.height();
     DeviceInfo::setCurrent(device);
+    for (const auto& root : roots())
+        root->deliverWillAnimateRotation(static_cast<int>(interface), 0);
     m_window->layoutIfNeeded();
-    application.forEachViewController([&](ViewController& controller) {
-        controller.didRotateFromInterfaceOrientation(static_cast<int>(old));
-    });
+    for (const auto& root : roots())
+        root->deliverDidRotate(static_cast<int>(old));
     NotificationCenter::defaultCenter()->post(kOrientationNotification);
 }
 

@@ -41,13 +41,16 @@ public:
     /// Presses a button of the topmost alert that has it; false when none has.
     bool pressAlertButton(const std::string& title);
     /// Turns the device to `orientation` (Unknown: from portrait to landscape left, or from
-    /// landscape back to portrait), in this order:
-    ///  1. every controller hears `willRotateToInterfaceOrientation`;
+    /// landscape back to portrait), in this order (after posting the application's
+    /// will-change-status-bar-orientation notification, for a turn between interface orientations):
+    ///  1. each window's root controller hears `willRotateToInterfaceOrientation`;
     ///  2. the screen's and the window's width and height are swapped when the new orientation
     ///     is of the other kind (portrait or landscape), the status bar's frame and orientation
-    ///     and the device facts (`DeviceInfo`: orientation, screen size) follow, and the window
-    ///     is laid out;
-    ///  3. every controller hears `didRotateFromInterfaceOrientation` with the old orientation;
+    ///     and the device facts (`DeviceInfo`: orientation, screen size) follow, the roots hear
+    ///     `willAnimateRotationToInterfaceOrientation`, and the window is laid out;
+    ///  3. the roots hear `didRotateFromInterfaceOrientation` with the old orientation.
+    ///     A root passes each call on to its children and presented controller
+    ///     (`ViewController::deliverWillRotate` and its siblings) unless it forwards them itself;
     ///  4. the orientation notification is posted (once).
     /// Face up and face down change only the device's orientation and post the notification.
     void rotate(DeviceOrientation orientation = DeviceOrientation::Unknown);

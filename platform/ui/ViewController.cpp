@@ -5,6 +5,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TabBar.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
@@ -100,6 +101,13 @@ std::shared_ptr<NavigationItem> ViewController::navigationItem()
         m_navigationItem = NavigationItem::create(m_title);
     }
     return m_navigationItem;
+}
+
+std::shared_ptr<TabBarItem> ViewController::tabBarItem()
+{
+    if (!m_tabBarItem)
+        m_tabBarItem = TabBarItem::create(m_title);
+    return m_tabBarItem;
 }
 
 void ViewController::setToolbarItems(std::vector<std::shared_ptr<BarButtonItem>> items, Animated)

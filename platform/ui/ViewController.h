@@ -1,6 +1,7 @@
 #pragma once
 // A controller of one view: lazy loading, appearance, containment and modal presentation.
 
+#include "platform/graphics/Size.h"
 #include "platform/ui/Responder.h"
 
 #include <cstdint>
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace morvix::platform {
+
+class RestorationCoder;
+class TabBarItem;
 
 enum class AppearanceState { Disappeared, Appearing, Appeared, Disappearing };
 enum class ModalPresentationStyle { FullScreen = 0, PageSheet = 1, FormSheet = 2, CurrentContext = 3, Custom = 4, OverFullScreen = 5 };
@@ -71,6 +75,8 @@ public:
     virtual void setTitle(std::string title);
     /// The item a navigation bar shows for this controller; made on first use.
     std::shared_ptr<NavigationItem> navigationItem();
+    /// The item a tab bar shows for this controller; made on first use with the title.
+    std::shared_ptr<TabBarItem> tabBarItem();
     const std::vector<std::shared_ptr<BarButtonItem>>& toolbarItems() const { return m_toolbarItems; }
     void setToolbarItems(std::vector<std::shared_ptr<BarButtonItem>> items, Animated animated = Animated::No);
     bool hidesBottomBarWhenPushed() const { return m_hidesBottomBar; }
@@ -86,6 +92,10 @@ public:
     void setEdgesForExtendedLayout(unsigned edges) { m_extendedEdges = edges; }
     bool automaticallyAdjustsScrollViewInsets() const { return m_adjustsInsets; }
     void setAutomaticallyAdjustsScrollViewInsets(bool adjusts) { m_adjustsInsets = adjusts; }
+    /// The size the controller's view would like in a container that asks (a popover); 0 by 0
+    /// means no preference.
+    Size preferredContentSize() const { return m_preferredContentSize; }
+    void setPreferredContentSize(Size size) { m_preferredContentSize = size; }
 
     // ---- Containment ----
     std::shared_ptr<ViewController> parentViewController() const { return m_parent.lock(); }
@@ -114,7 +124,25 @@ public:
     virtual void didReceiveMemoryWarning() { }
     virtual bool shouldAutorotate() const { return true; }
     virtual void willRotateToInterfaceOrientation(int orientation, double duration) { (void)orientation; (void)duration; }
+    virtual void willAnimateRotationToInterfaceOrientation(int orientation, double duration) { (void)orientation; (void)duration; }
     virtual void didRotateFromInterfaceOrientation(int orientation) { (void)orientation; }
+    /// No keeps the rotation calls from the children: the controller passes them on itself.
+    virtual bool shouldAutomaticallyForwardRotationMethods() const { return true; }
+    /// Rotation as the system delivers it: the controller's own call, then the same delivery to
+    /// each child (only when it forwards automatically) and to the controller it presents.
+    void deliverWillRotate(int orientation, double duration);
+    void deliverWillAnimateRotation(int orientation, double duration);
+    void deliverDidRotate(int orientation);
+    /// The controllers whose status-bar style and hidden state stand for this one's; null
+    /// means this one decides.
+    virtual std::shared_ptr<ViewController> childViewControllerForStatusBarStyle() const { return nullptr; }
+    virtual std::shared_ptr<ViewController> childViewControllerForStatusBarHidden() const { return nullptr; }
+
+    // ---- State restoration ----
+    /// Saves what restoring the controller needs; the default saves nothing.
+    virtual void encodeRestorableState(RestorationCoder& coder) { (void)coder; }
+    /// Restores what `encodeRestorableState` saved; the default reads nothing.
+    virtual void decodeRestorableState(RestorationCoder& coder) { (void)coder; }
     virtual bool prefersStatusBarHidden() const { return false; }
     /// Recorded only: counts the calls.
     void setNeedsStatusBarAppearanceUpdate() { ++m_statusBarUpdates; }
@@ -138,6 +166,7 @@ private:
     bool m_appearanceAnimated = false;
     std::string m_title;
     std::shared_ptr<NavigationItem> m_navigationItem;
+    std::shared_ptr<TabBarItem> m_tabBarItem;
     std::vector<std::shared_ptr<BarButtonItem>> m_toolbarItems;
     bool m_hidesBottomBar = false;
     ModalPresentationStyle m_presentationStyle = ModalPresentationStyle::FullScreen;
@@ -145,6 +174,7 @@ private:
     bool m_definesContext = false;
     unsigned m_extendedEdges = 15;
     bool m_adjustsInsets = true;
+    Size m_preferredContentSize;
     std::weak_ptr<ViewController> m_parent;
     std::vector<std::shared_ptr<ViewController>> m_children;
     std::shared_ptr<ViewController> m_presented;

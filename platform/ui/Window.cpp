@@ -5,6 +5,7 @@
 #include "platform/ui/Event.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/MenuController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/ViewController.h"
@@ -53,17 +54,27 @@ void Window::setRootViewController(const std::shared_ptr<ViewController>& contro
         controller->endAppearanceTransition();
 }
 
-void Window::makeKeyAndVisible()
+namespace {
+std::uint64_t s_showCount = 0;
+}
+
+void Window::makeVisible()
 {
     setHidden(false);
-    makeKey();
     if (m_visible)
         return;
     m_visible = true;
+    m_showOrder = ++s_showCount;
     if (m_rootViewController) {
         m_rootViewController->beginAppearanceTransition(true, false);
         m_rootViewController->endAppearanceTransition();
     }
+}
+
+void Window::makeKeyAndVisible()
+{
+    makeKey();
+    makeVisible();
 }
 
 void Window::makeKey()
@@ -106,10 +117,23 @@ void Window::collectRecognizers(Touch& touch)
     touch.setGestureRecognizers(std::move(list));
 }
 
+// A finger coming down anywhere puts the edit menu away before the touch goes anywhere.
+void Window::hideEditMenuOnTouch(const Event& event)
+{
+    auto& menu = MenuController::shared();
+    if (!menu.isMenuVisible())
+        return;
+    bool began = std::any_of(event.allTouches().begin(), event.allTouches().end(),
+        [](const auto& touch) { return touch->phase() == TouchPhase::Began; });
+    if (began)
+        menu.setMenuVisible(false, Animated::Yes);
+}
+
 void Window::sendEvent(const Event& event)
 {
     assertOnMainThread();
     auto keep = std::static_pointer_cast<Window>(shared_from_this());
+    hideEditMenuOnTouch(event);
     m_delivering = true;
     bool newSequence = m_touchesDown.empty();
     std::vector<std::shared_ptr<GestureRecognizer>> previous = newSequence ? m_activeRecognizers : std::vector<std::shared_ptr<GestureRecognizer>> {};

@@ -3,6 +3,7 @@
 
 #include "platform/ui/View.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -30,6 +31,19 @@ public:
     /// Installs `controller`'s view to fill the window (replacing the previous root's view);
     /// on a visible window the controllers get their appearance calls.
     void setRootViewController(const std::shared_ptr<ViewController>& controller);
+
+    /// Window levels: windows of a higher level show above those of a lower one.
+    static constexpr double kLevelNormal = 0;
+    static constexpr double kLevelAlert = 2000;
+    double level() const { return m_level; }
+    void setLevel(double level) { m_level = level; }
+    /// Shown (by `makeKeyAndVisible` or `makeVisible`) and not hidden.
+    bool isVisible() const { return m_visible && !isHidden(); }
+    /// Grows each time a window is first shown: among windows of one level, the latest shown is
+    /// on top. 0 for a window never shown.
+    std::uint64_t showOrder() const { return m_showOrder; }
+    /// Shows the window without making it key.
+    void makeVisible();
 
     /// Makes this the application's key window and shows it.
     void makeKeyAndVisible();
@@ -60,6 +74,7 @@ protected:
 
 private:
     void collectRecognizers(Touch& touch);
+    void hideEditMenuOnTouch(const Event& event);
     void deliverToRecognizers(const Event& event);
     void deliverToViews(const Event& event);
     void finishSequenceIfIdle();
@@ -70,6 +85,8 @@ private:
     TouchSet m_touchesDown;
     bool m_delivering = false;
     bool m_visible = false;
+    double m_level = kLevelNormal;
+    std::uint64_t m_showOrder = 0;
 };
 
 } // namespace morvix::platform

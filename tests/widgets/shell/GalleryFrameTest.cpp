@@ -87,8 +87,8 @@ TEST_F(GalleryFrameTest, EveryPageShowsInTheFrame)
     ASSERT_TRUE(root);
     auto all = pages();
     ASSERT_GE(all.size(), 3u);
-    EXPECT_EQ(root->topViewController(), all.front()->viewController()) << "the widget foundation's page is active";
-    EXPECT_EQ(root->navigationBar()->topItem()->title(), "Widget foundation");
+    EXPECT_EQ(root->topViewController(), all[1]->viewController()) << "the basic controls' page is active";
+    EXPECT_EQ(root->navigationBar()->topItem()->title(), "Basic controls");
     EXPECT_EQ(root->toolbar()->items().size(), 3u) << "low, flexible space, normal";
     EXPECT_FALSE(root->isToolbarHidden());
 
