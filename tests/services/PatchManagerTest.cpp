@@ -67,6 +67,12 @@ protected:
         const char* previous = std::getenv("XDG_DATA_HOME");
         savedDataHome = previous ? std::optional<std::string>(previous) : std::nullopt;
         ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        // Downloads go to a temporary folder of this test's own, so that other test programs
+        // running at the same time cannot change what the test counts there.
+        const char* previousTemporary = std::getenv("TMPDIR");
+        savedTemporary = previousTemporary ? std::optional<std::string>(previousTemporary) : std::nullopt;
+        fs::create_directories(root / "tmp");
+        ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
         auto bundle = platform::BundleInfo::defaults();
         bundle.info["CFBundleIdentifier"] = "com.example.patched";
         bundle.info["CFBundleShortVersionString"] = "1.0";
@@ -83,6 +89,10 @@ protected:
             ::setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
         else
             ::unsetenv("XDG_DATA_HOME");
+        if (savedTemporary)
+            ::setenv("TMPDIR", savedTemporary->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
         std::error_code ignored;
         fs::remove_all(root, ignored);
     }
@@ -125,6 +135,7 @@ protected:
 
     fs::path root;
     std::optional<std::string> savedDataHome;
+    std::optional<std::string> savedTemporary;
 };
 
 TEST_F(PatchManagerTest, InstallsRollBackAndTheSessionFindsPatchedResourcesFromTheNextLoad)
