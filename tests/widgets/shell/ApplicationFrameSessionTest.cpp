@@ -100,6 +100,8 @@ protected:
     void TearDown() override
     {
         m_imageGate->open();
+        // A held image still on its way would be decoded while the process exits: let it land.
+        platform::MainLoop::main().runUntil([] { return ImageViewMorvix::loadsInFlight() == 0; }, std::chrono::seconds(10));
         client.reset();
         harness.runUntilIdle();
         server.stop();
