@@ -8,7 +8,9 @@ var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
     {name: "controls", title: "Basic controls", module: require("./pages/controls"), height: 1036},
     {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing")},
-    {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists")}
+    {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists")},
+    {name: "shell", title: "Application shell and navigation", module: require("./pages/shell")},
+    {name: "services", title: "Device and application services", module: require("./pages/services")}
 ];
 
 console.info("Morvix gallery (morvix script library " + morvix.version + ")");

@@ -1,0 +1,14 @@
+// Application shell and navigation: the samples of the frame's own machinery. Returns the
+// widgets it made.
+var morvix = require("morvix");
+
+exports.build = function (shell) {
+    var made = [];
+    function create(type, properties) {
+        var created = morvix.create(type, properties);
+        made.push(created);
+        return created;
+    }
+
+    return made;
+};
