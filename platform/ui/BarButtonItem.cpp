@@ -5,6 +5,7 @@
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvix::platform {
@@ -92,6 +93,22 @@ void BarButtonItem::setTitleColor(std::optional<Color> color, ControlState state
         m_titleColors.erase(state);
 }
 
+std::shared_ptr<Image> BarButtonItem::backgroundImage(ControlState state) const
+{
+    auto found = m_backgroundImages.find(state);
+    if (found == m_backgroundImages.end() && state != ControlState::Normal)
+        found = m_backgroundImages.find(ControlState::Normal);
+    return found == m_backgroundImages.end() ? nullptr : found->second;
+}
+
+void BarButtonItem::setBackgroundImage(std::shared_ptr<Image> image, ControlState state)
+{
+    if (image)
+        m_backgroundImages[state] = std::move(image);
+    else
+        m_backgroundImages.erase(state);
+}
+
 void BarButtonItem::setTarget(std::weak_ptr<void> owner, Action action)
 {
     m_ownedAction = false;
@@ -116,7 +133,10 @@ double BarButtonItem::layoutWidth() const
         return m_customView->frame().width();
     if (!m_title.empty()) {
         Font font = Font::system(kTitleFontSize, { .bold = m_style == BarButtonStyle::Done });
-        double title = TextLayout(AttributedString(m_title, { .font = font }), {}).size().width;
+        auto measure = [&](const std::string& text) { return TextLayout(AttributedString(text, { .font = font }), {}).size().width; };
+        double title = measure(m_title);
+        for (const auto& possible : m_possibleTitles)
+            title = std::max(title, measure(possible));
         return std::ceil(title) + 2 * kTitleMargin;
     }
     return kDefaultWidth;

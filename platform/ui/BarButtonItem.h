@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace morvix::platform {
@@ -62,6 +63,15 @@ public:
     /// its own for the disabled state is drawn in that colour; otherwise it is drawn dimmed.
     std::optional<Color> titleColor(ControlState state) const;
     void setTitleColor(std::optional<Color> color, ControlState state);
+    /// The titles the item may show; a titled item is as wide as the widest of them and its
+    /// title. Empty by default.
+    const std::set<std::string>& possibleTitles() const { return m_possibleTitles; }
+    void setPossibleTitles(std::set<std::string> titles) { m_possibleTitles = std::move(titles); }
+    /// The picture behind the item in a state (default bar metrics), drawn over the item's
+    /// frame (a resizable image keeps its caps); null for none. A state without one of its own
+    /// shows the normal state's.
+    std::shared_ptr<Image> backgroundImage(ControlState state) const;
+    void setBackgroundImage(std::shared_ptr<Image> image, ControlState state);
 
     /// The action runs while `owner` is alive.
     void setTarget(std::weak_ptr<void> owner, Action action);
@@ -93,6 +103,8 @@ private:
     std::shared_ptr<View> m_view;
     std::optional<Color> m_tintColor;
     std::map<ControlState, Color> m_titleColors;
+    std::set<std::string> m_possibleTitles;
+    std::map<ControlState, std::shared_ptr<Image>> m_backgroundImages;
     bool m_ownedAction = false;
     std::weak_ptr<void> m_owner;
     Action m_action;

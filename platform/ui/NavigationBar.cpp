@@ -1,5 +1,6 @@
 #include "platform/ui/NavigationBar.h"
 
+#include "platform/graphics/Image.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
 
@@ -35,6 +36,12 @@ void NavigationBar::setItems(std::vector<std::shared_ptr<NavigationItem>> items)
 {
     m_items = std::move(items);
     setNeedsLayout();
+}
+
+void NavigationBar::setBackgroundImage(std::shared_ptr<Image> image)
+{
+    m_backgroundImage = std::move(image);
+    setNeedsDisplay();
 }
 
 void NavigationBar::layoutSubviews()

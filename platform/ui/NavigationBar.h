@@ -10,6 +10,12 @@
 
 namespace morvix::platform {
 
+class Image;
+
+/// The look of a bar: the platform's light bar, or the dark one. Recorded; the headless bars
+/// draw both alike.
+enum class BarStyle { Default = 0, Black = 1 };
+
 /// Shows the top item of a stack of navigation items: its title, a back button (titled by the
 /// item below, or "Back" when that title would take more than a third of the bar; unless
 /// hidden), the left items from the left edge and the right items from the right edge, each as
@@ -38,6 +44,12 @@ public:
     void setTitleColor(std::optional<Color> color) { m_titleColor = color; }
     bool isTranslucent() const { return m_translucent; }
     void setTranslucent(bool translucent) { m_translucent = translucent; }
+    /// The picture behind the bar in its default metrics, drawn over the whole bar in place of
+    /// the bar tint (a resizable image keeps its caps); null draws the bar tint.
+    std::shared_ptr<Image> backgroundImage() const { return m_backgroundImage; }
+    void setBackgroundImage(std::shared_ptr<Image> image);
+    BarStyle barStyle() const { return m_barStyle; }
+    void setBarStyle(BarStyle style) { m_barStyle = style; }
 
     Size sizeThatFits(Size size) const override { return { size.width, kHeight }; }
     void layoutSubviews() override;
@@ -57,6 +69,8 @@ private:
     std::optional<Color> m_barTint;
     std::optional<Color> m_titleColor;
     bool m_translucent = true;
+    std::shared_ptr<Image> m_backgroundImage;
+    BarStyle m_barStyle = BarStyle::Default;
 };
 
 } // namespace morvix::platform

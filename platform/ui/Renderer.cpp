@@ -112,6 +112,8 @@ void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Co
     if (item.customView())
         return;
     Rect frame = item.view()->frame();
+    if (auto background = item.backgroundImage(item.isEnabled() ? ControlState::Normal : ControlState::Disabled))
+        context.drawImage(*background, frame);
     // A disabled item with a title colour of its own for that state shows it as it is.
     auto disabledColor = item.isEnabled() ? std::nullopt : item.titleColor(ControlState::Disabled);
     Color color = disabledColor.value_or(item.titleColor(ControlState::Normal).value_or(item.tintColor().value_or(barTint.value_or(kTint))));
@@ -139,6 +141,9 @@ void drawBarBackground(GraphicsContext& context, const Rect& bounds, std::option
 void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect& bounds)
 {
     drawBarBackground(context, bounds, bar.barTintColor(), true);
+    // A background image covers the tint, stretched over the bar by its caps.
+    if (auto background = bar.backgroundImage())
+        context.drawImage(*background, bounds);
     auto top = bar.topItem();
     if (!top)
         return;

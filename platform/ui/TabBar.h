@@ -90,6 +90,8 @@ public:
     void touchesMoved(const TouchSet&, const Event&) override { }
     void touchesCancelled(const TouchSet&, const Event&) override { }
     Size sizeThatFits(Size size) const override { return { size.width, kHeight }; }
+    /// `kHeight` high, with no width of its own.
+    Size intrinsicContentSize() const override { return { kNoIntrinsicMetric, kHeight }; }
     void draw(GraphicsContext& context, const Rect& rect) override;
     bool hasCustomDrawing() const override { return true; }
 
