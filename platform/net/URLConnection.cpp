@@ -1,5 +1,6 @@
 #include "platform/net/URLConnection.h"
 
+#include "platform/net/HTTPRequestCheck.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
 #include "platform/net/MimeTypes.h"
@@ -456,6 +457,9 @@ bool URLConnection::configure()
     m_throttleServed = false;
     ++m_throttleGeneration;
     CURL* handle = m_handle;
+    // A method that is no token would write a second line into the request's head.
+    if (HTTPRequestCheck::validateMethod(m_request.method()))
+        return false;
     if (curl_easy_setopt(handle, CURLOPT_URL, m_request.url()->absoluteString().c_str()) != CURLE_OK)
         return false;
     m_errorBuffer[0] = '\0';
