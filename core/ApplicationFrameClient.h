@@ -34,6 +34,15 @@ public:
     virtual void enableDrawerGesture(bool enabled) { (void)enabled; }
     /// Opens or closes the top-level menu's drawer; nothing by default.
     virtual void toggleTopLevelMenu() { }
+    /// Opens the left drawer, animated; nothing by default.
+    virtual void openDrawer() { }
+    /// Closes the open drawer, animated; nothing by default.
+    virtual void closeDrawer() { }
+    /// The session's drawer object ("morvix.Drawer"), or null; null by default.
+    virtual std::shared_ptr<RemoteObject> drawer() const { return nullptr; }
+    /// Makes `drawer` the session's drawer object (null: none), whose controller becomes the
+    /// left drawer; nothing by default.
+    virtual void setDrawer(std::shared_ptr<RemoteObject> drawer) { (void)drawer; }
 };
 
 } // namespace morvix

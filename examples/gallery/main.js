@@ -36,12 +36,14 @@ function scrolledContent(height, background) {
     return {control: scrolled, content: inner};
 }
 
+var made = [];
 pages.forEach(function (page) {
     var holder = page.height ? scrolledContent(page.height, [239, 239, 244]) : null;
     var composite = holder ? holder.content : content([239, 239, 244]);
     var built = page.module.build(composite);
     var control = holder ? holder.control : composite;
     var created = morvix.create("morvix.Page", {title: page.title, topLevel: true, control: control.id, parent: ui.id});
+    made.push({title: page.title, id: created.id});
     if (page.name === active)
         activeId = created.id;
     console.log(page.title + " page: " + (built && built.length !== undefined ? built.length + " widgets" : "built"));
@@ -52,6 +54,20 @@ ui.on("ShowPage", function (attributes) {
     currentId = attributes.pageId;
 });
 ui.set({activePage: activeId});
+
+// The script peer supplies its own left drawer: one button per page. A button shows its page
+// and closes the drawer; the frame shows the menu button on the top-level pages, and a pan from
+// the left edge opens the drawer too.
+var drawer = morvix.create("morvix.Drawer");
+morvix.create("zub.widgets.Label", {parent: drawer.id, bounds: [16, 24, 248, 24], text: "Morvix gallery"});
+made.forEach(function (page, index) {
+    var button = morvix.create("zub.widgets.Button", {parent: drawer.id, bounds: [16, 60 + index * 48, 248, 40],
+        text: page.title, style: ["FLAT"]});
+    button.on("Selection", function () {
+        ui.set({activePage: page.id});
+        drawer.call("close");
+    });
+});
 
 // Actions: a high-priority one in the navigation bar, a low-priority one at the left of the
 // toolbar and a normal one after it, which opens an ordinary page (with a back button). The

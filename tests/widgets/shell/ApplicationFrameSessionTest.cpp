@@ -21,6 +21,12 @@
 #include "shell/DisplayRootViewController.h"
 #include "shell/Page.h"
 #include "shell/PageViewController.h"
+#include "shell/TopLevelViewController.h"
+#include "shell/drawer/DWDrawerController.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TableViewCell.h"
+#include "widgets/foundation/FontHelper.h"
 #include "tests/core/SessionTestSupport.h"
 #include "widgets/WidgetTypes.h"
 #include "widgets/foundation/BasicWidget.h"
@@ -449,6 +455,105 @@ TEST_F(ApplicationFrameSessionTest, ActionsShowTitleOrImageInTheFramesColours)
     EXPECT_FALSE(root->navigationBar()->barTintColor());
     EXPECT_FALSE(root->toolbar()->tintColor());
     EXPECT_FALSE(root->toolbar()->barTintColor());
+}
+
+TEST_F(ApplicationFrameSessionTest, TheTopLevelMenuListsTheTopLevelPagesAndSwitchesBetweenThem)
+{
+    start();
+    auto frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
+    auto container = frame->drawerController();
+    auto menu = frame->topLevelController();
+    EXPECT_EQ(harness.window()->rootViewController(), container);
+    EXPECT_EQ(container->centerViewController(), root());
+    EXPECT_EQ(container->leftDrawerViewController(), menu) << "the server binding supplies no drawer";
+    EXPECT_EQ(menu->morvixUI(), get<MorvixUI>("ui"));
+    ASSERT_EQ(menu->pages(), (std::vector<std::shared_ptr<Page>> { get<Page>("p1"), get<Page>("p2") }));
+    EXPECT_TRUE(menu->hasChoices());
+    auto table = menu->tableView();
+    EXPECT_EQ(table->numberOfRows(0), 2);
+    EXPECT_FALSE(menu->titleForHeader(*table, 0)) << "no bundle name, no header";
+
+    // Two pages to choose from: the top-level page has the menu button, and a bezel pan opens.
+    auto button = get<Page>("p1")->viewController()->navigationItem()->leftBarButtonItem();
+    ASSERT_TRUE(button);
+    EXPECT_EQ(container->openDrawerGestureModeMask(), 8u);
+    // The frame's background colours the status bar's area.
+    EXPECT_EQ(container->statusBarViewBackgroundColor(), MorvixUI::defaultBackground());
+
+    // Rows: the titles in the active text colour, the loaded icon recoloured in it.
+    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return get<Page>("p1")->loadedImage() != nullptr; }, 10s));
+    harness.runUntilIdle();
+    harness.touches().tapView(*button->view(), { 10, 22 });
+    harness.advance(1);
+    harness.runUntilIdle();
+    EXPECT_EQ(container->openSide(), DWSideLeft);
+    table->layoutIfNeeded();
+    auto first = table->cellForRow(platform::rowPath(0));
+    auto second = table->cellForRow(platform::rowPath(1));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->reuseIdentifier(), TopLevelViewController::kCellIdentifier);
+    EXPECT_EQ(first->frame().height(), 40);
+    EXPECT_EQ(first->textLabel()->text(), "First");
+    EXPECT_EQ(first->textLabel()->textColor(), FontHelper::activeTextColor());
+    auto icon = first->imageView()->image();
+    ASSERT_TRUE(icon);
+    auto pixel = icon->pixelAt(5, 5);
+    auto active = FontHelper::activeTextColor();
+    EXPECT_EQ(pixel.alpha, 255);
+    EXPECT_NEAR(pixel.blue, active.blue * 255, 1);
+    EXPECT_NEAR(pixel.red, active.red * 255, 1);
+    EXPECT_EQ(first->imageView()->contentMode(), platform::ContentMode::ScaleAspectFit);
+    EXPECT_FALSE(second->imageView()->image()) << "a page without an icon";
+
+    // A tap on a row: deselected, the frame switches (ShowPage, twice) and the drawer closes.
+    std::size_t before = posts().size();
+    harness.touches().tapView(*second, { 100, 20 });
+    EXPECT_FALSE(table->indexPathForSelectedRow());
+    auto shown = [&] {
+        int count = 0;
+        auto bodies = posts();
+        for (std::size_t index = before; index < bodies.size(); ++index) {
+            for (const auto& operation : bodies[index]["operations"])
+                count += operation == Value::parse(R"(["notify","ui","ShowPage",{"pageId":"p2"}])") ? 1 : 0;
+        }
+        return count;
+    };
+    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return shown() >= 2; }, 10s));
+    skipPosts();
+    harness.advance(1);
+    harness.runUntilIdle();
+    EXPECT_EQ(container->openSide(), DWSideNone);
+
+    // With one top-level page there is nothing to choose: no button, no opening pan.
+    apply(R"(["destroy","p1"])");
+    harness.advance(0.35);
+    harness.runUntilIdle();
+    EXPECT_FALSE(menu->hasChoices());
+    EXPECT_EQ(menu->pages().size(), 1u);
+    EXPECT_FALSE(get<Page>("p2")->viewController()->navigationItem()->leftBarButtonItem());
+    EXPECT_EQ(container->openDrawerGestureModeMask(), 0u);
+}
+
+TEST(TopLevelMenuImageTest, ARecolouredIconKeepsItsShapeAndTransparency)
+{
+    platform::ImageContext picture({ 4, 2 }, platform::Opaque::No, 2);
+    picture.context().setFillColor(Color::fromRGBA(0, 0, 1, 0.5f));
+    picture.context().fillRect({ 0, 0, 2, 2 });
+    auto source = picture.image();
+    auto recoloured = TopLevelViewController::imageWithColor(*source, Color::fromRGBA(0, 1, 0));
+    ASSERT_TRUE(recoloured);
+    EXPECT_EQ(recoloured->scale(), 2);
+    EXPECT_EQ(recoloured->size(), source->size());
+    for (int x : { 0, 3, 4, 7 }) {
+        auto before = source->pixelAt(x, 1);
+        auto after = recoloured->pixelAt(x, 1);
+        EXPECT_EQ(after.alpha, before.alpha) << x;
+        if (after.alpha == 0)
+            continue;
+        EXPECT_NEAR(after.green, 255, 2);
+        EXPECT_NEAR(after.blue, 0, 2);
+    }
+    EXPECT_EQ(recoloured->pixelAt(7, 1).alpha, 0);
 }
 
 } // namespace

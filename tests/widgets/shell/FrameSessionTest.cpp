@@ -4,6 +4,7 @@
 #include "shell/ApplicationFrameRoot.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/PageViewController.h"
+#include "shell/drawer/DWDrawerController.h"
 
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
@@ -32,7 +33,8 @@ TEST_F(FrameSessionTest, TheDisplayShowsInThePlaceholderPageAndTheRootController
     auto frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
     ASSERT_TRUE(frame);
     auto root = frame->displayRootViewController();
-    EXPECT_EQ(harness.window()->rootViewController(), root);
+    EXPECT_EQ(harness.window()->rootViewController(), frame->drawerController());
+    EXPECT_EQ(frame->drawerController()->centerViewController(), root);
     EXPECT_EQ(client->view(), root->view());
     auto display = std::dynamic_pointer_cast<Display>(object("w1"));
     ASSERT_TRUE(display);

@@ -15,9 +15,13 @@
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
 #include "shell/Action.h"
+#include "shell/ApplicationFrameRoot.h"
 #include "shell/DisplayRootViewController.h"
+#include "shell/Drawer.h"
+#include "shell/DrawerViewController.h"
 #include "shell/Page.h"
 #include "shell/PageViewController.h"
+#include "shell/drawer/DWDrawerController.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/foundation/ImageViewMorvix.h"
 
@@ -130,6 +134,44 @@ TEST_F(GalleryFrameTest, EveryPageShowsInTheFrame)
     EXPECT_TRUE(logged("ShowPreviousPage"));
     EXPECT_NE(root->navigationBar()->topItem()->title(), "Details");
     EXPECT_EQ(pages().size(), all.size()) << "the details page was destroyed";
+}
+
+TEST_F(GalleryFrameTest, TheDrawerHasAButtonPerPageThatShowsItAndCloses)
+{
+    startGallery();
+    auto root = MorvixUI::rootControllerFor(client);
+    auto frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
+    ASSERT_TRUE(root && frame);
+    auto container = frame->drawerController();
+    auto drawer = std::dynamic_pointer_cast<Drawer>(client->drawer());
+    ASSERT_TRUE(drawer);
+    EXPECT_EQ(container->leftDrawerViewController(), drawer->viewController());
+
+    // The menu button shows on the top-level page, and opens the drawer.
+    auto menu = root->topViewController()->navigationItem()->leftBarButtonItem();
+    ASSERT_TRUE(menu);
+    menu->tap();
+    harness.advance(1);
+    harness.runUntilIdle();
+    EXPECT_EQ(container->openSide(), DWSideLeft);
+    auto folder = std::filesystem::path(std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR")
+                                                                         : (std::filesystem::path(::testing::TempDir()) / "morvix-look").string());
+    std::filesystem::create_directories(folder);
+    auto picture = platform::Renderer::render(*harness.window(), { .scale = 2, .backdrop = platform::Color::white() });
+    EXPECT_TRUE(picture && picture->writePNG((folder / "gallery-drawer.png").string()));
+
+    // A title label, then one button per page in the pages' order; a tap on the fourth shows the
+    // lists' page and closes the drawer.
+    auto children = drawer->objects();
+    ASSERT_EQ(children.size(), pages().size() + 1);
+    auto lists = std::dynamic_pointer_cast<BasicWidget>(children[4]);
+    ASSERT_TRUE(lists && lists->view());
+    EXPECT_EQ(lists->view()->superview(), drawer->containerView());
+    harness.touches().tapView(*lists->view(), { 20, 20 });
+    harness.advance(1);
+    harness.runUntilIdle();
+    EXPECT_EQ(root->navigationBar()->topItem()->title(), "Lists, trees and collections");
+    EXPECT_EQ(container->openSide(), DWSideNone);
 }
 
 } // namespace
