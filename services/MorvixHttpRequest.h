@@ -1,0 +1,91 @@
+#pragma once
+// HTTP requests the peer has made for it.
+
+#include "core/BasicObject.h"
+#include "core/RemoteClass.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvix {
+
+class NetHTTPRequestOperation;
+
+namespace platform {
+class Error;
+class HTTPURLResponse;
+class URLRequest;
+}
+
+/// "morvix.HttpRequest": the native side of an HTTP request the peer (in practice the script
+/// peer) wants made through the session's HTTP client (its headers, cookies, certificates and
+/// time-out). "send" {"url", "method", "headers", "data", "timeout" (ms)} builds and starts it;
+/// "abort" cancels it.
+///
+/// Events, each sent at once and only while its listener is on:
+///  - "StateChange" {"state": "loading"}, then {"state": "headers", "code", "message",
+///    "headers"} once per request, when its response arrives (also for a response without
+///    body, just before the end state);
+///  - "DownloadProgress" {"loaded", "total" (0 when unknown), "lengthComputable"} as the body
+///    arrives;
+///  - exactly one end state: "finished" {"response": the body as text}; "error" (a failure, a
+///    status outside 200 to 299, a body that is not text); "timeout" (the time-out ran out);
+///    "aborted" (an "abort" while it ran).
+///
+/// Rules that protect the peer and the user:
+///  1. The method must be an HTTP token, header names tokens and header values free of CR, LF
+///     and NUL (numbers and booleans go as their JSON text, other kinds are refused). Otherwise
+///     "send" raises "Incorrect Parameter" naming the field, nothing is sent and, when
+///     listened, "StateChange" "error" goes first.
+///  2. Only http and https URLs are requested, and the local files a relative "url" resolves to
+///     (the script application's folder, the local resource roots); any other URL ends in
+///     "StateChange" "error" with nothing read.
+///  3. A "timeout" of 1 to 999 ms gives 1 s, larger ones their whole seconds; 0, negative or
+///     not a number keeps the session's time-out. There is never "no time-out".
+///  4. A second "send" cancels the request still running; nothing of a replaced or aborted
+///     request reaches the peer after that ("aborted" is an aborted request's last event).
+///
+/// Destroying the object aborts its request. Main thread.
+class MorvixHttpRequest final : public RemoteClass<MorvixHttpRequest> {
+public:
+    static constexpr std::string_view kRemoteType = "morvix.HttpRequest";
+
+    MorvixHttpRequest(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
+    ~MorvixHttpRequest() override;
+
+    static const PropertyTable& properties();
+
+    // Calls.
+    void send(const platform::Value* properties);
+    void abort(const platform::Value* properties);
+    /// "abort", then the base.
+    void destroy() override;
+
+    /// The time-out in seconds for a "timeout" in milliseconds (see rule 3); nothing keeps the
+    /// session's.
+    static std::optional<double> timeoutSeconds(const platform::Value& milliseconds);
+    bool isRunning() const;
+
+private:
+    void start(platform::URLRequest request);
+    void refuse(const std::string& reason);
+    void reportHeaders(const std::shared_ptr<const platform::HTTPURLResponse>& response);
+    void progress(const std::shared_ptr<const platform::HTTPURLResponse>& response, std::int64_t loaded, std::int64_t expected);
+    void succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response, const std::optional<std::string>& text);
+    void failed(const std::shared_ptr<const platform::HTTPURLResponse>& response, const platform::Error& error);
+    void sendState(platform::Value attributes);
+
+    bool m_stateChangeListener = false;
+    bool m_downloadProgressListener = false;
+    bool m_uploadProgressListener = false; // accepted; no upload progress is reported
+    std::shared_ptr<NetHTTPRequestOperation> m_operation;
+    bool m_didReceiveResponse = false;
+    // Callbacks carry the generation of their request; a later send or an abort moves it on,
+    // so that what an old request still delivers is dropped.
+    std::uint64_t m_generation = 0;
+};
+
+} // namespace morvix
