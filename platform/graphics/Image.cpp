@@ -3,9 +3,13 @@
 #include "platform/graphics/ImageDecoder.h"
 
 #include <cairo.h>
+#include <cstdio> // before jpeglib.h, which needs FILE
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -253,6 +257,82 @@ bool Image::writePNG(const std::string& path) const
     // A full disk often shows only when the buffered bytes are flushed at close.
     file.close();
     return !file.fail();
+}
+
+namespace {
+
+// Everything the encoder reads after its jump point lives in this one object, whose address
+// libjpeg holds, so that a long jump back from an error cannot leave stale copies in registers.
+struct JPEGJob {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    const unsigned char* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    int quality = 100;
+    unsigned char* output = nullptr;
+    unsigned long outputSize = 0;
+    std::vector<JSAMPLE> row;
+};
+
+bool compressJPEG(JPEGJob& job)
+{
+    jpeg_compress_struct info {};
+    info.err = jpeg_std_error(&job.manager);
+    job.manager.error_exit = [](j_common_ptr common) { std::longjmp(reinterpret_cast<JPEGJob*>(common->err)->jump, 1); };
+    job.row.assign(std::size_t(job.width) * 3, 0);
+    if (setjmp(job.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &job.output, &job.outputSize);
+    info.image_width = JDIMENSION(job.width);
+    info.image_height = JDIMENSION(job.height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, job.quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        // Cairo's ARGB32 is a native-endian 32-bit word per pixel, premultiplied.
+        const auto* pixels = reinterpret_cast<const std::uint32_t*>(job.pixels + std::size_t(info.next_scanline) * std::size_t(job.stride));
+        for (std::size_t x = 0; x < std::size_t(job.width); ++x) {
+            job.row[x * 3] = JSAMPLE((pixels[x] >> 16) & 0xFF);
+            job.row[x * 3 + 1] = JSAMPLE((pixels[x] >> 8) & 0xFF);
+            job.row[x * 3 + 2] = JSAMPLE(pixels[x] & 0xFF);
+        }
+        JSAMPROW rows[] = { job.row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> Image::encodeJPEG(double quality) const
+{
+    auto picture = upright();
+    if (!picture)
+        return {};
+    cairo_surface_flush(picture->surface());
+    JPEGJob job;
+    job.pixels = cairo_image_surface_get_data(picture->surface());
+    job.width = picture->pixelWidth();
+    job.height = picture->pixelHeight();
+    job.stride = cairo_image_surface_get_stride(picture->surface());
+    job.quality = int(std::lround((std::isnan(quality) ? 1.0 : std::clamp(quality, 0.0, 1.0)) * 100));
+    if (!job.pixels || job.width < 1 || job.height < 1)
+        return {};
+    bool done = compressJPEG(job);
+    std::vector<std::uint8_t> bytes;
+    if (done && job.output)
+        bytes.assign(job.output, job.output + job.outputSize);
+    std::free(job.output);
+    return bytes;
 }
 
 } // namespace morvix::platform

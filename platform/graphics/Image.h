@@ -114,6 +114,10 @@ public:
     std::vector<std::uint8_t> pngData() const;
     /// Writes the upright picture as a PNG file. False when the file cannot be written.
     [[nodiscard]] bool writePNG(const std::string& path) const;
+    /// The picture as baseline JPEG bytes, upright, at `quality` from 0 (smallest) to 1 (best),
+    /// clamped to that range and mapped to libjpeg's 0 to 100, rounded. JPEG has no alpha:
+    /// translucent pixels come out as if drawn over black. Empty when encoding fails.
+    std::vector<std::uint8_t> encodeJPEG(double quality) const;
 
 private:
     cairo_surface_t* m_surface;
