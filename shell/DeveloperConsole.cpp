@@ -11,6 +11,7 @@
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/ShareSheet.h"
 #include "platform/ui/Toolbar.h"
+#include "shell/LogHUD.h"
 #include "shell/LogView.h"
 
 namespace morvix {
@@ -21,15 +22,23 @@ using platform::Color;
 std::shared_ptr<DeveloperConsole> DeveloperConsole::create(std::weak_ptr<MorvixClient> client)
 {
     std::shared_ptr<DeveloperConsole> console(new DeveloperConsole);
-    console->m_client = std::move(client);
+    console->m_client = client;
+    console->m_logHUD = LogHUD::create(client.lock());
     console->m_logView = LogView::create();
     return console;
 }
 
-DeveloperConsole::~DeveloperConsole() = default;
+DeveloperConsole::~DeveloperConsole()
+{
+    // The flash lives on the session's root view, which outlives the console.
+    if (m_logHUD)
+        m_logHUD->removeFromSuperview();
+}
 
 void DeveloperConsole::log(const LogEntry& entry)
 {
+    if (entry.type() == LogEntry::Type::Error)
+        m_logHUD->log(entry);
     m_logView->log(entry);
 }
 

@@ -40,7 +40,7 @@ public:
     const char* className() const override { return "DeveloperConsole"; }
 
     const std::shared_ptr<LogView>& logView() const { return m_logView; }
-    /// Null when the overlay is not built into this library.
+    /// The error flash, on the session's root view.
     const std::shared_ptr<LogHUD>& logHUD() const { return m_logHUD; }
     HomeImageRenderer& homeImage() { return m_homeImage; }
     /// Null until the view has loaded.

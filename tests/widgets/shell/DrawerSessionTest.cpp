@@ -6,6 +6,7 @@
 #include "shell/DeveloperConsole.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/Drawer.h"
+#include "shell/LogHUD.h"
 #include "shell/DrawerViewController.h"
 #include "shell/LogView.h"
 #include "shell/drawer/DWDrawerController.h"
@@ -252,6 +253,38 @@ TEST_F(DrawerSessionTest, WithoutAnAppManagerTheConsoleHasNoHomeButton)
     client->setDelegate(consoleDelegate);
     EXPECT_FALSE(frame->console());
     EXPECT_FALSE(container->rightDrawerViewController());
+}
+
+TEST_F(DrawerSessionTest, AnErrorFlashesOverTheApplicationForOneAndAHalfSeconds)
+{
+    startFrame("console.warn('careful');", true);
+    auto hud = frame->console()->logHUD();
+    ASSERT_TRUE(hud);
+    EXPECT_EQ(hud->superview(), client->rootView());
+    EXPECT_EQ(hud->alpha(), 0) << "a warning does not flash";
+    EXPECT_FALSE(hud->isUserInteractionEnabled());
+
+    // A view added over the root view later does not cover the flash.
+    auto cover = platform::View::create({ 0, 0, 320, 480 });
+    client->rootView()->addSubview(cover);
+    run("console.error('it broke');");
+    EXPECT_EQ(client->rootView()->subviews().back(), hud);
+    EXPECT_EQ(hud->alpha(), 1) << "shown while the drawer is closed";
+    EXPECT_EQ(container->openSide(), DWSideNone);
+    harness.advance(1.499);
+    harness.runUntilIdle();
+    EXPECT_EQ(hud->alpha(), 1);
+    harness.advance(0.001);
+    harness.runUntilIdle();
+    harness.advance(0.3);
+    harness.runUntilIdle();
+    EXPECT_EQ(hud->alpha(), 0);
+    EXPECT_EQ(hud->superview(), client->rootView()) << "kept for the next flash";
+
+    // Turned off, the console takes its flash with it.
+    consoleDelegate->console = false;
+    client->setDelegate(consoleDelegate);
+    EXPECT_FALSE(hud->superview());
 }
 
 } // namespace
