@@ -13,6 +13,7 @@
 
 #include "core/CommandOperator.h"
 #include "core/RemoteClass.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
@@ -208,7 +209,7 @@ TEST_F(DrawerSessionTest, TheConsoleShowsTheSessionLogAndFlashesNothingButErrors
     EXPECT_FALSE(container->presentedViewController());
 
     // A memory warning shows everything again, in the bar too.
-    console->didReceiveMemoryWarning();
+    platform::Application::shared().simulateMemoryWarning();
     EXPECT_EQ(bar->selectedSegmentIndex(), 0);
     EXPECT_EQ(logView()->logEntries().size(), 6u);
 
