@@ -103,8 +103,7 @@ void ClientStore::load()
     platform::AtomicFile::removeLeftovers(m_path);
     struct stat info {};
     if (::stat(m_path.c_str(), &info) != 0) {
-        std::lock_guard lock(m_mutex);
-        write(m_dictionary);
+        change([](Value&) { });
         return;
     }
     auto bytes = readFile(m_path);
@@ -135,12 +134,16 @@ void ClientStore::warn(const std::string& message) const
     }
 }
 
-void ClientStore::write(const Value& dictionary) const
+void ClientStore::change(const std::function<void(Value&)>& edit)
 {
     std::optional<platform::Error> error;
-    auto bytes = NetPropertyListData(dictionary, NetPropertyListFormat::XML, &error);
-    if (bytes)
-        error = platform::AtomicFile::write(m_path, *bytes);
+    {
+        std::lock_guard lock(m_mutex);
+        edit(m_dictionary);
+        auto bytes = NetPropertyListData(m_dictionary, NetPropertyListFormat::XML, &error);
+        if (bytes)
+            error = platform::AtomicFile::write(m_path, *bytes);
+    }
     if (!error)
         return;
     auto client = this->client();
@@ -174,29 +177,26 @@ void ClientStore::add(const Value* properties)
     single[key->get<std::string>()] = *value;
     if (auto reason = NetUnwritableParametersReason(single, NetBodyFormat::PropertyList))
         RemoteException::throwIncorrectParameter("ClientStore add of \"%@\": %@", key->get<std::string>(), *reason);
-    std::lock_guard lock(m_mutex);
-    m_dictionary[key->get<std::string>()] = *value;
-    write(m_dictionary);
+    change([&](Value& dictionary) { dictionary[key->get<std::string>()] = *value; });
 }
 
 void ClientStore::remove(const Value* properties)
 {
     auto keys = argument(properties, "keys");
-    std::lock_guard lock(m_mutex);
-    if (keys && keys->is_array()) {
+    // The file is written even when nothing was there to remove.
+    change([&](Value& dictionary) {
+        if (!keys || !keys->is_array())
+            return;
         for (const auto& key : *keys) {
             if (key.is_string())
-                m_dictionary.erase(key.get<std::string>());
+                dictionary.erase(key.get<std::string>());
         }
-    }
-    write(m_dictionary);
+    });
 }
 
 void ClientStore::clear(const Value*)
 {
-    std::lock_guard lock(m_mutex);
-    m_dictionary = Value::object();
-    write(m_dictionary);
+    change([](Value& dictionary) { dictionary = Value::object(); });
 }
 
 std::optional<Value> ClientStore::get(const Value* properties)

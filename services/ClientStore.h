@@ -5,6 +5,7 @@
 #include "core/RemoteClass.h"
 #include "core/ServiceObject.h"
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -63,8 +64,9 @@ public:
 private:
     void load();
     void warn(const std::string& message) const;
-    /// Writes `dictionary`; logs why when it cannot. Called with m_mutex held.
-    void write(const platform::Value& dictionary) const;
+    /// Applies `edit` and writes the result, both under the lock; logs why when the file
+    /// cannot be written (the change stays).
+    void change(const std::function<void(platform::Value&)>& edit);
 
     const std::string m_path;
     mutable std::mutex m_mutex; // guards m_dictionary, and each change with its write

@@ -1,4 +1,4 @@
-// The check of a request's method and header fields, and the connection that applies it.
+// The connection refuses a method that would write a second line into the request's head.
 
 #include "platform/net/HTTPRequestCheck.h"
 
@@ -10,23 +10,6 @@
 
 namespace morvix::platform {
 namespace {
-
-TEST(HTTPRequestCheckTest, MethodsMustBeTokensAndFieldsSafe)
-{
-    for (const char* method : { "GET", "PROPFIND", "M-SEARCH", "x~y" })
-        EXPECT_FALSE(HTTPRequestCheck::validateMethod(method)) << method;
-    for (std::string method : { std::string(), std::string("GET\r\nX"), std::string("GET X"), std::string("GE\0T", 4), std::string("G:ET"),
-             std::string("GÉT") }) {
-        auto error = HTTPRequestCheck::validateMethod(method);
-        ASSERT_TRUE(error) << method;
-        EXPECT_EQ(error->code(), kHTTPHeaderErrorInvalidMethod);
-    }
-    // The first refusal in order: the method, then each field.
-    EXPECT_FALSE(HTTPRequestCheck::validate("PUT", { { "X-A", "1" }, { "Accept", "text/plain, */*" } }));
-    EXPECT_EQ(HTTPRequestCheck::validate("PUT", { { "X-A", "1" }, { "X B", "2" } })->code(), kHTTPHeaderErrorInvalidName);
-    EXPECT_EQ(HTTPRequestCheck::validate("PUT", { { "X-A", "1\n" }, { "X B", "2" } })->code(), kHTTPHeaderErrorInvalidValue);
-    EXPECT_EQ(HTTPRequestCheck::validate("P T", { { "X B", "2" } })->code(), kHTTPHeaderErrorInvalidMethod);
-}
 
 TEST(HTTPRequestCheckTest, AConnectionRefusesAMethodThatIsNoTokenWithoutSendingIt)
 {
