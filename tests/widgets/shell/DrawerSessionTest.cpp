@@ -18,7 +18,9 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/ShareSheet.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
@@ -136,6 +138,18 @@ TEST_F(DrawerSessionTest, ThePeersDrawerIsTheLeftDrawerWhileItLives)
     finishAnimation();
     EXPECT_EQ(container->openSide(), DWSideLeft);
     EXPECT_GT(d1->containerView()->bounds().width(), 0);
+    // While it shows, the keyboard makes room below a field in it, through the root controller.
+    auto scroll = d1->viewController()->scrollView();
+    auto field = platform::TextField::create({ 10, 40, 200, 30 });
+    d1->containerView()->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    harness.runUntilIdle();
+    EXPECT_GT(scroll->contentInset().bottom, 0);
+    harness.window()->endEditing(true);
+    harness.advance(1);
+    harness.runUntilIdle();
+    EXPECT_EQ(scroll->contentInset().bottom, 0);
+    field->removeFromSuperview();
     run("client.call('d1', 'close', {});");
     finishAnimation();
     EXPECT_EQ(container->openSide(), DWSideNone);
