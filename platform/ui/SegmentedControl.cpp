@@ -4,6 +4,7 @@
 #include "platform/graphics/Font.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/TextLayout.h"
+#include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/Touch.h"
 
 #include <algorithm>
@@ -26,6 +27,10 @@ SegmentedControl::SegmentedControl(const Rect& frame)
     : Control({ frame.origin, { frame.size.width, kHeight } })
 {
     setOpaque(false);
+    // The row is always its own height: content beside it that keeps its natural size, even
+    // at a high priority, must not stretch or squeeze it.
+    setContentHuggingPriority(LayoutPriority::Required, LayoutAxis::Vertical);
+    setContentCompressionResistancePriority(LayoutPriority::Required, LayoutAxis::Vertical);
 }
 
 void SegmentedControl::removeAllSegments()

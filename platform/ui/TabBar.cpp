@@ -6,6 +6,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/TextLayout.h"
+#include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/Touch.h"
 
 #include <algorithm>
@@ -83,6 +84,10 @@ std::shared_ptr<TabBar> TabBar::create(const Rect& frame)
 TabBar::TabBar(const Rect& frame)
     : View({ frame.origin, { frame.size.width, kHeight } })
 {
+    // The bar is always its own height: content beside it that keeps its natural size, even
+    // at a high priority, must not stretch or squeeze it.
+    setContentHuggingPriority(LayoutPriority::Required, LayoutAxis::Vertical);
+    setContentCompressionResistancePriority(LayoutPriority::Required, LayoutAxis::Vertical);
 }
 
 void TabBar::setItems(std::vector<std::shared_ptr<TabBarItem>> items, Animated)
