@@ -1,0 +1,368 @@
+#include "services/Printer.h"
+
+#include "core/ClientContext.h"
+#include "core/MorvixHTTPClient.h"
+#include "core/Notification.h"
+#include "core/Notifications.h"
+#include "networking/NetHTTPRequestOperation.h"
+#include "platform/foundation/BundleInfo.h"
+#include "platform/foundation/DeviceInfo.h"
+#include "platform/ui/PrintController.h"
+#include "shell/progress/POProgressHUD.h"
+#include "widgets/foundation/Display.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace morvix {
+
+using platform::Value;
+
+namespace {
+
+const Value* argument(const Value& properties, const char* key)
+{
+    auto found = properties.find(key);
+    return found == properties.end() || found->is_null() ? nullptr : &*found;
+}
+
+std::optional<std::string> stringArgument(const Value& properties, const char* key)
+{
+    const Value* value = argument(properties, key);
+    if (!value || !value->is_string())
+        return std::nullopt;
+    return value->get<std::string>();
+}
+
+bool flagArgument(const Value& properties, const char* key)
+{
+    const Value* value = argument(properties, key);
+    return value && platform::boolValue(*value);
+}
+
+std::optional<std::string> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return bytes.str();
+}
+
+int base64Digit(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+Printer::Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(objectId), std::move(client))
+{
+    registerSelector(&Printer::print, "print");
+}
+
+Printer::~Printer() = default;
+
+const PropertyTable& Printer::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<Printer>(BasicObject::properties())
+                                           .string("jobName", &Printer::m_jobName, &Printer::m_jobName)
+                                           .string("printer", &Printer::m_printer, &Printer::m_printer)
+                                           .string("file", &Printer::m_file, &Printer::m_file);
+    return table;
+}
+
+const PropertyNames& Printer::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(BasicObject::remoteObjectProperties(), { "jobName", "printer", "file" });
+    return names;
+}
+
+std::string Printer::jobFileName(const std::string& objectId)
+{
+    std::string name;
+    for (std::size_t i = 0; i < objectId.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(objectId[i]);
+        bool kept = std::isalnum(c) || c == '-' || c == '_' || (c == '.' && i > 0);
+        if (kept) {
+            name += static_cast<char>(c);
+            continue;
+        }
+        char escaped[4];
+        std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+        name += escaped;
+    }
+    return name + ".job";
+}
+
+std::string Printer::jobFilePath() const
+{
+    return (std::filesystem::path(platform::BundleInfo::main().documentsPath) / jobFileName(objectId())).string();
+}
+
+std::optional<std::string> Printer::decodeBase64(std::string_view text)
+{
+    std::string bytes;
+    unsigned buffer = 0;
+    int bits = 0;
+    std::size_t digits = 0;
+    std::size_t padding = 0;
+    for (char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)))
+            continue;
+        if (c == '=') {
+            ++padding;
+            continue;
+        }
+        int digit = base64Digit(c);
+        if (digit < 0 || padding > 0)
+            return std::nullopt; // not Base64, or data after the padding
+        buffer = (buffer << 6) | static_cast<unsigned>(digit);
+        bits += 6;
+        ++digits;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>((buffer >> bits) & 0xff);
+        }
+    }
+    // A lone digit in the last group, or more padding than the group leaves room for, is no
+    // Base64 text.
+    if (digits % 4 == 1 || padding > 2 || (padding > 0 && (digits + padding) % 4 != 0))
+        return std::nullopt;
+    return bytes;
+}
+
+void Printer::print(const Value* properties)
+{
+    static const Value kNone = Value::object();
+    const Value& arguments = properties && properties->is_object() ? *properties : kNone;
+    // The new job is current before anything of the earlier one ends, so the earlier dialog's
+    // end cannot close the dialog this job sets up.
+    auto job = std::make_shared<Job>();
+    m_job = job;
+    stopDownload();
+    closeController();
+    setUpController(arguments);
+    job->printer = m_controller->printInfo()->printerID;
+    job->jobName = m_controller->printInfo()->jobName;
+
+    if (argument(arguments, "url")) {
+        auto client = this->client();
+        auto text = stringArgument(arguments, "url");
+        auto url = client && text ? client->relativeURLToServer(*text) : std::nullopt;
+        if (!url)
+            return fail(job, kCannotPrintMessage);
+        if (!url->isFileURL())
+            return downloadAndPrint(*url, job);
+        auto path = url->decodedPath();
+        auto bytes = path ? readFile(*path) : std::nullopt;
+        if (!bytes)
+            return fail(job, kCannotPrintMessage);
+        return printData(std::move(*bytes), job);
+    }
+    if (argument(arguments, "data")) {
+        auto text = stringArgument(arguments, "data");
+        auto bytes = text ? decodeBase64(*text) : std::nullopt;
+        if (!bytes)
+            return fail(job, kCannotPrintMessage);
+        printData(std::move(*bytes), job);
+    }
+}
+
+void Printer::setUpController(const Value& arguments)
+{
+    m_controller = &platform::PrintController::shared();
+    m_controller->setShowsPageRange(flagArgument(arguments, "showPageRange"));
+    m_controller->setShowsNumberOfCopies(flagArgument(arguments, "showNumberOfCopies"));
+    m_controller->setPrintingItem(std::nullopt);
+    platform::PrintInfo info = platform::PrintInfo::printInfo();
+    auto outputType = stringArgument(arguments, "outputType");
+    if (outputType == "photo")
+        info.outputType = stringArgument(arguments, "quality") == "low" ? platform::PrintOutputType::General : platform::PrintOutputType::Photo;
+    else if (outputType == "grayscale")
+        info.outputType = platform::PrintOutputType::Grayscale;
+    if (auto printer = stringArgument(arguments, "printer"))
+        info.printerID = printer;
+    if (auto jobName = stringArgument(arguments, "jobName"))
+        info.jobName = jobName;
+    info.duplex = flagArgument(arguments, "duplex") ? platform::PrintDuplex::LongEdge : platform::PrintDuplex::None;
+    m_controller->setPrintInfo(info);
+}
+
+void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job)
+{
+    auto client = this->client();
+    auto http = client ? client->httpClient() : nullptr;
+    if (!http)
+        return fail(job, kCannotPrintMessage);
+    deleteJobFile();
+    std::string path = jobFilePath();
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+
+    if (auto view = client->rootView()) {
+        m_hud = POProgressHUD::showHUDAddedTo(view, platform::Animated::Yes);
+        m_hud->setMode(POProgressHUDMode::AnnularDeterminate);
+        m_hud->setRemoveFromSuperViewOnHide(true);
+    }
+    auto weak = std::weak_ptr<Printer>(std::static_pointer_cast<Printer>(shared_from_this()));
+    // Each callback first checks that its job is still the current one: a later "print" or
+    // destroy drops a running download's callbacks.
+    auto current = [weak, job]() -> std::shared_ptr<Printer> {
+        auto self = weak.lock();
+        return self && self->m_job == job ? self : nullptr;
+    };
+    m_download = http->newFileDownloadOperation(
+        url, path,
+        [current, job](auto&, auto&) {
+            if (auto self = current())
+                self->downloadFinished(job, std::nullopt);
+        },
+        [current, job](auto&, auto&, const platform::Error& error) {
+            if (auto self = current())
+                self->downloadFinished(job, error);
+        },
+        [current](std::int64_t read, std::int64_t expected) {
+            if (auto self = current())
+                self->downloadProgress(read, expected);
+        });
+    if (m_download)
+        m_download->start();
+}
+
+void Printer::downloadProgress(std::int64_t read, std::int64_t expected)
+{
+    if (!m_hud)
+        return;
+    // Without a known length there is no share to show: the overlay spins instead.
+    if (expected <= 0) {
+        m_hud->setMode(POProgressHUDMode::Indeterminate);
+        return;
+    }
+    m_hud->setProgress(static_cast<float>(std::clamp(double(read) / double(expected), 0.0, 1.0)));
+}
+
+void Printer::downloadFinished(const std::shared_ptr<Job>& job, const std::optional<platform::Error>& error)
+{
+    m_download.reset();
+    if (auto hud = std::exchange(m_hud, nullptr))
+        hud->hide(platform::Animated::Yes);
+    if (error) {
+        sendEvent("Error", { { "message", error->description() } }, *job);
+        closeController();
+        return;
+    }
+    auto bytes = readFile(jobFilePath());
+    if (!bytes)
+        return fail(job, kCannotPrintMessage);
+    printData(std::move(*bytes), job);
+}
+
+void Printer::printData(std::string bytes, const std::shared_ptr<Job>& job)
+{
+    if (!m_controller || !platform::PrintController::canPrintData(bytes))
+        return fail(job, kCannotPrintMessage);
+    m_controller->setPrintingItem(std::move(bytes));
+    auto weak = std::weak_ptr<Printer>(std::static_pointer_cast<Printer>(shared_from_this()));
+    auto completion = [weak, job](platform::PrintController&, bool completed, const std::optional<platform::Error>& error) {
+        if (auto self = weak.lock())
+            self->jobEnded(job, completed, error);
+    };
+    auto client = this->client();
+    auto view = client ? client->rootView() : nullptr;
+    if (platform::DeviceInfo::current().idiom() == platform::DeviceIdiom::Pad && view) {
+        auto display = std::dynamic_pointer_cast<Display>(client->rootObject());
+        platform::Point point = display ? display->cursorLocation() : platform::Point {};
+        m_controller->presentFromRect({ point.x, point.y, 1, 1 }, view, platform::Animated::Yes, completion);
+        return;
+    }
+    m_controller->present(platform::Animated::Yes, completion);
+}
+
+void Printer::jobEnded(const std::shared_ptr<Job>& job, bool completed, const std::optional<platform::Error>& error)
+{
+    if (m_destroyed)
+        return;
+    if (completed)
+        sendEvent("Success", Value::object(), *job);
+    else if (error)
+        sendEvent("Error", { { "message", error->description() } }, *job);
+    else
+        sendEvent("Cancel", Value::object(), *job);
+    if (m_job == job)
+        closeController();
+}
+
+void Printer::fail(const std::shared_ptr<Job>& job, const std::string& message)
+{
+    sendEvent("Error", { { "message", message } }, *job);
+    if (m_job == job)
+        closeController();
+}
+
+void Printer::sendEvent(const char* event, Value attributes, const Job& job)
+{
+    if (job.printer)
+        attributes["printer"] = *job.printer;
+    if (job.jobName)
+        attributes["jobName"] = *job.jobName;
+    Notifications::forObject(objectId())->fireEvent(event, std::move(attributes));
+}
+
+void Printer::stopDownload()
+{
+    if (auto download = std::exchange(m_download, nullptr))
+        download->cancel();
+    if (auto hud = std::exchange(m_hud, nullptr))
+        hud->hide(platform::Animated::Yes);
+}
+
+void Printer::closeController()
+{
+    // Forgotten first: dismissing ends the shown job, whose end may close again.
+    if (auto* controller = std::exchange(m_controller, nullptr))
+        controller->dismiss(platform::Animated::Yes);
+}
+
+void Printer::deleteJobFile() const
+{
+    std::error_code ignored;
+    std::filesystem::remove(jobFilePath(), ignored);
+}
+
+void Printer::destroy()
+{
+    m_destroyed = true;
+    m_job.reset();
+    stopDownload();
+    if (auto* controller = std::exchange(m_controller, nullptr))
+        controller->dismiss(platform::Animated::No);
+    deleteJobFile();
+    RemoteClass::destroy();
+}
+
+} // namespace morvix

@@ -1,0 +1,101 @@
+#pragma once
+// The service that prints documents the peer names.
+
+#include "core/BasicObject.h"
+#include "core/RemoteClass.h"
+#include "core/ServiceObject.h"
+#include "platform/foundation/Error.h"
+#include "platform/net/Url.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvix {
+
+namespace platform {
+class PrintController;
+}
+class NetHTTPRequestOperation;
+class POProgressHUD;
+
+/// "morvix.Printer": the call "print" sets up the process's print dialog (options and a fresh
+/// print info) and prints the document "url" names, or the Base64 "data" when there is no
+/// "url". A file URL is read at once; any other URL is downloaded into the job file under a ring
+/// overlay on the session's view that fills with the download. The dialog's outcome is sent at
+/// once as "Success", "Cancel" or "Error" {"message"}, each with the job's "printer" and
+/// "jobName" when it had them, and the dialog is closed.
+///
+/// Rules:
+///  1. The job file is the documents folder / the object id with every character but letters,
+///     digits, "-", "_" and "." percent-encoded (a leading "." too), then ".job": no id reaches
+///     outside the folder.
+///  2. A new "print" makes its job the current one, stops a running download of the earlier
+///     job (its callbacks are dropped and its overlay hidden) and closes the earlier dialog, whose
+///     job ends as "Cancel" with its own printer and job name. A job's end closes the dialog only
+///     while that job is still the current one.
+///  3. An unknown or zero expected length shows the spinner instead of the ring; progress is
+///     read / expected clamped to 0..1.
+///  4. A "url" that resolves to nothing, a file that cannot be read, "data" that is not Base64
+///     text and a document the dialog cannot print all give "Error" {"message": "Can not print
+///     the provided url"}.
+///  5. `destroy` stops a download, closes the dialog without reporting and deletes the job file.
+/// Main thread.
+class Printer final : public RemoteClass<Printer>, public ServiceObject {
+public:
+    static constexpr std::string_view kRemoteType = "morvix.Printer";
+    static constexpr const char* kCannotPrintMessage = "Can not print the provided url";
+
+    Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
+    ~Printer() override;
+
+    static const PropertyTable& properties();
+    static const PropertyNames& remoteObjectProperties();
+
+    void synchronize() override { }
+    void print(const platform::Value* properties);
+    void destroy() override;
+
+    /// The job file's path for this object (rule 1).
+    std::string jobFilePath() const;
+    /// The job file's name for an object id (rule 1): "morvix.Printer" gives "morvix.Printer.job".
+    static std::string jobFileName(const std::string& objectId);
+    /// The bytes of Base64 text (standard alphabet, padding optional, white space ignored);
+    /// nothing for any other text.
+    static std::optional<std::string> decodeBase64(std::string_view text);
+
+    /// The overlay of the running download; null when none runs.
+    std::shared_ptr<POProgressHUD> progressHUD() const { return m_hud; }
+
+private:
+    struct Job {
+        std::optional<std::string> printer;
+        std::optional<std::string> jobName;
+    };
+
+    void setUpController(const platform::Value& properties);
+    void downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job);
+    void downloadProgress(std::int64_t read, std::int64_t expected);
+    void downloadFinished(const std::shared_ptr<Job>& job, const std::optional<platform::Error>& error);
+    void printData(std::string bytes, const std::shared_ptr<Job>& job);
+    void jobEnded(const std::shared_ptr<Job>& job, bool completed, const std::optional<platform::Error>& error);
+    void fail(const std::shared_ptr<Job>& job, const std::string& message);
+    void sendEvent(const char* event, platform::Value attributes, const Job& job);
+    void stopDownload();
+    void closeController();
+    void deleteJobFile() const;
+
+    std::optional<std::string> m_jobName;
+    std::optional<std::string> m_printer;
+    std::optional<std::string> m_file;
+
+    platform::PrintController* m_controller = nullptr; // the shared dialog while a job holds it
+    std::shared_ptr<Job> m_job; // the current job
+    std::shared_ptr<NetHTTPRequestOperation> m_download;
+    std::shared_ptr<POProgressHUD> m_hud;
+    bool m_destroyed = false;
+};
+
+} // namespace morvix
