@@ -10,6 +10,7 @@
 #include "core/WidgetRegistry.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
+#include "platform/graphics/Image.h"
 #include "platform/ui/PrintController.h"
 #include "platform/ui/Renderer.h"
 #include "platform/ui/TouchDriver.h"
@@ -264,6 +265,10 @@ TEST_F(PrinterSessionTest, FilesAndDataPrintAtOnceAndWhatCannotBePrintedIsAnErro
     ASSERT_TRUE(dialog.isPresented());
     EXPECT_EQ(dialog.jobs().back().bytes, kPNG);
     EXPECT_EQ(server.requests().size(), requests) << "nothing downloaded";
+    // The shown dialog is drawn as a card over the window.
+    auto picture = platform::Renderer::render(*harness.window());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixelAt(30, 284), (platform::Pixel { 250, 250, 250, 255 }));
     dialog.complete();
     waitForNotification(1);
 
