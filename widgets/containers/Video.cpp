@@ -1,0 +1,381 @@
+#include "widgets/containers/Video.h"
+
+#include "core/ClientContext.h"
+#include "core/LogEntry.h"
+#include "core/Notification.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/net/Url.h"
+#include "platform/ui/Animator.h"
+#include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/MoviePlayer.h"
+#include "widgets/containers/VideoViewController.h"
+#include "widgets/foundation/DelegatingView.h"
+
+namespace morvix {
+
+using platform::MoviePlayer;
+using platform::Value;
+
+namespace {
+
+/// The speed each "playback" word applies; nothing for a word that only is stored.
+std::optional<int> speedForPlayback(const std::string& playback)
+{
+    if (playback == "play" || playback == "pause" || playback == "stop")
+        return 1;
+    if (playback == "fast_forward")
+        return 2;
+    if (playback == "fast_backward")
+        return -2;
+    return std::nullopt;
+}
+
+} // namespace
+
+const PropertyTable& Video::properties()
+{
+    static const PropertyTable table = PropertyTable::extend<Video>(BasicWidget::properties())
+                                           .string("url", &Video::setURL, &Video::url)
+                                           .string("playback", &Video::setPlayback, &Video::playback)
+                                           .number("speed", &Video::setSpeed, &Video::speed)
+                                           .string("presentation", &Video::setPresentation, &Video::presentation)
+                                           .boolean("repeat", &Video::setRepeat, &Video::isRepeat)
+                                           .boolean("controls_visible", &Video::setControlsVisible, &Video::controlsVisible)
+                                           .flag("playbackListener", &Video::m_playbackListener)
+                                           .flag("presentationListener", &Video::m_presentationListener);
+    return table;
+}
+
+const PropertyNames& Video::remoteObjectProperties()
+{
+    static const PropertyNames names = extendPropertyNames(BasicWidget::remoteObjectProperties(),
+        { "enabled", "repeat", "url", "controls_visible", "playback", "presentation", "speed" });
+    return names;
+}
+
+Video::Video(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
+    : RemoteClass(key, std::move(id), std::move(client))
+    , m_container(DelegatingView::create())
+    , m_player(MoviePlayer::create())
+    , m_viewController(VideoViewController::create(m_player))
+{
+    // The player's view is the controller's root view and fills the container.
+    auto playerView = m_viewController->view();
+    playerView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    m_container->addSubview(playerView);
+    using platform::LayoutAttribute;
+    for (auto attribute : { LayoutAttribute::Left, LayoutAttribute::Top, LayoutAttribute::Bottom, LayoutAttribute::Right })
+        m_container->addConstraint(platform::LayoutConstraint::create(playerView, attribute, platform::LayoutRelation::Equal,
+            m_container, attribute, 1.0, 0));
+
+    m_player->setAllowsAirPlay(true);
+    m_player->setScalingMode(platform::MovieScalingMode::AspectFit);
+    forceBackgroundColors();
+    setControlsVisible(true);
+    m_player->setShouldAutoplay(false);
+    setSpeed(Value(1));
+
+    registerSelector(&Video::play, "play");
+    registerSelector(&Video::pause, "pause");
+    registerSelector(&Video::stop, "stop");
+    registerSelector(&Video::stepToTime, "stepToTime");
+}
+
+Video::~Video() = default;
+
+void Video::didConstruct()
+{
+    RemoteClass::didConstruct();
+    m_container->setDelegate(std::static_pointer_cast<Video>(shared_from_this()));
+    observePlayer();
+}
+
+std::shared_ptr<platform::View> Video::view() const
+{
+    return m_container;
+}
+
+void Video::observePlayer()
+{
+    // Each notification is handled one turn later, when the player's state has settled; the
+    // task holds the widget weakly and does nothing once it is disposed.
+    std::weak_ptr<Video> weak = std::static_pointer_cast<Video>(shared_from_this());
+    auto later = [weak](auto handler) {
+        return [weak, handler](const platform::Notification& notification) {
+            Value userInfo = notification.userInfo;
+            platform::MainLoop::main().postAfter(platform::Duration::zero(), [weak, handler, userInfo] {
+                auto self = weak.lock();
+                if (self && !self->isDisposed())
+                    handler(*self, userInfo);
+            });
+        };
+    };
+    auto center = platform::NotificationCenter::defaultCenter();
+    const void* sender = m_player.get();
+    m_observers[0] = center->addObserver(std::string(MoviePlayer::kPlaybackStateDidChange), sender,
+        later([](Video& self, const Value&) { self.playbackStateChanged(); }));
+    m_observers[1] = center->addObserver(std::string(MoviePlayer::kLoadStateDidChange), sender,
+        later([](Video& self, const Value&) { self.loadStateChanged(); }));
+    m_observers[2] = center->addObserver(std::string(MoviePlayer::kPlaybackDidFinish), sender,
+        later([](Video& self, const Value& userInfo) {
+            self.playbackFinished(userInfo.is_object() ? userInfo.value("reason", 0) : 0);
+        }));
+    m_observers[3] = center->addObserver(std::string(MoviePlayer::kDidEnterFullscreen), sender,
+        later([](Video& self, const Value&) { self.fullscreenChanged(true); }));
+    m_observers[4] = center->addObserver(std::string(MoviePlayer::kDidExitFullscreen), sender,
+        later([](Video& self, const Value&) { self.fullscreenChanged(false); }));
+}
+
+// MARK: Properties
+
+std::optional<std::string> Video::url() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_url;
+}
+
+void Video::setURL(std::optional<std::string> url)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_url = url;
+    }
+    if (!url) {
+        m_player->setContentURL(std::nullopt);
+        return;
+    }
+    auto client = this->client();
+    std::optional<platform::Url> resolved = client ? client->relativeURLToServer(*url) : std::nullopt;
+    if (!resolved) {
+        if (client)
+            client->log(LogEntry("video " + objectId() + ": cannot resolve the url \"" + *url + "\"; the movie is unchanged",
+                LogEntry::Type::Warning));
+        return;
+    }
+    m_player->setContentURL(resolved->absoluteString());
+    m_player->prepareToPlay();
+}
+
+std::optional<std::string> Video::playback() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_playback;
+}
+
+void Video::setPlayback(std::optional<std::string> playback)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_playback = playback;
+    }
+    if (!playback)
+        return;
+    auto speed = speedForPlayback(*playback);
+    if (!speed)
+        return;
+    setSpeed(Value(*speed));
+    if (*playback == "pause")
+        m_player->pause();
+    else if (*playback == "stop")
+        m_player->stop();
+    else
+        m_player->play();
+}
+
+void Video::setSpeed(std::optional<Value> speed)
+{
+    if (!speed || !speed->is_number())
+        return;
+    if (speed->get<float>() == static_cast<float>(m_player->currentPlaybackRate()))
+        return;
+    m_speed = speed;
+    m_player->setCurrentPlaybackRate(speed->get<double>());
+}
+
+std::optional<std::string> Video::presentation() const
+{
+    return std::string(m_player->isFullscreen() ? "full_screen" : "embedded");
+}
+
+void Video::setPresentation(std::optional<std::string> presentation)
+{
+    m_fullscreen = presentation == "full_screen";
+    m_player->setFullscreen(m_fullscreen, platform::Animated::Yes);
+    updateControlStyle();
+}
+
+bool Video::isRepeat() const
+{
+    return m_player->repeatMode() == platform::MovieRepeatMode::One;
+}
+
+void Video::setRepeat(bool repeat)
+{
+    m_player->setRepeatMode(repeat ? platform::MovieRepeatMode::One : platform::MovieRepeatMode::None);
+}
+
+void Video::setControlsVisible(bool visible)
+{
+    m_controlsVisible = visible;
+    auto style = m_fullscreen ? platform::MovieControlStyle::Fullscreen
+        : visible             ? platform::MovieControlStyle::Embedded
+                              : platform::MovieControlStyle::None;
+    if (m_player->controlStyle() != style)
+        m_player->setControlStyle(style);
+}
+
+void Video::updateControlStyle()
+{
+    setControlsVisible(m_controlsVisible);
+}
+
+void Video::setBackground(std::optional<platform::Color> color)
+{
+    RemoteClass::setBackground(color);
+    forceBackgroundColors();
+}
+
+void Video::forceBackgroundColors()
+{
+    auto& animator = platform::Animator::shared();
+    animator.begin(std::string(kBackgroundAnimation));
+    animator.setDuration(kBackgroundAnimationDuration);
+    auto color = background();
+    auto playerView = m_player->view();
+    playerView->setBackgroundColor(color);
+    m_player->backgroundView()->setBackgroundColor(color);
+    for (const auto& subview : playerView->subviews())
+        subview->setBackgroundColor(color);
+    animator.commit();
+}
+
+platform::Size Video::intrinsicContentSize()
+{
+    platform::Size size = m_player->naturalSize();
+    if (size.width == 0 && size.height == 0)
+        return { platform::View::kNoIntrinsicMetric, platform::View::kNoIntrinsicMetric };
+    return size;
+}
+
+// MARK: Calls
+
+void Video::play(const Value*)
+{
+    setPlayback("play");
+}
+
+void Video::pause(const Value*)
+{
+    setPlayback("pause");
+}
+
+void Video::stop(const Value*)
+{
+    setPlayback("stop");
+}
+
+void Video::stepToTime(const Value* properties)
+{
+    if (!properties || !properties->is_object())
+        return;
+    auto time = properties->find("time");
+    if (time != properties->end() && time->is_number())
+        m_player->setCurrentPlaybackTime(time->get<double>());
+}
+
+// MARK: The player's notifications
+
+void Video::sendPlayback(const std::string& mode, bool withSpeed)
+{
+    auto notification = notificationForObject();
+    if (!notification)
+        return;
+    if (withSpeed)
+        notification->attributeChanged(m_speed.value_or(Value(nullptr)), "speed");
+    notification->fireEvent("Playback", Value { { "playback", mode } });
+}
+
+void Video::reportMode(const std::string& mode)
+{
+    if (playback() == mode)
+        return;
+    setPlayback(mode);
+    if (m_playbackListener)
+        sendPlayback(mode, true);
+}
+
+void Video::playbackStateChanged()
+{
+    switch (m_player->playbackState()) {
+    case platform::MoviePlaybackState::Playing:
+        return reportMode("play");
+    case platform::MoviePlaybackState::Stopped:
+        return reportMode("stop");
+    case platform::MoviePlaybackState::SeekingForward:
+        return reportMode("fast_forward");
+    case platform::MoviePlaybackState::SeekingBackward:
+        return reportMode("fast_backward");
+    case platform::MoviePlaybackState::Interrupted:
+        return reportMode("interrupt");
+    case platform::MoviePlaybackState::Paused:
+        // A pause while stalled is the one report sent whether or not it is listened.
+        if (m_player->loadState() & platform::MovieLoadStateStalled)
+            return sendPlayback("error", false);
+        return reportMode("pause");
+    }
+}
+
+void Video::loadStateChanged()
+{
+    if (!m_playbackListener)
+        return;
+    unsigned state = m_player->loadState();
+    // A stall is reported and ends the handling; the player itself is left as it is.
+    if (state & platform::MovieLoadStateStalled)
+        return sendPlayback("error", false);
+    if (!(state & platform::MovieLoadStatePlaythroughOK))
+        return;
+    sendPlayback("ready", false);
+    // A "play" asked for before the movie could play takes effect now.
+    setPlayback(playback());
+}
+
+void Video::playbackFinished(int reason)
+{
+    m_fullscreen = false;
+    m_player->setFullscreen(false, platform::Animated::No);
+    if (!m_playbackListener)
+        return;
+    // A movie that could not be loaded or played is reported as the failure it is, not as done.
+    if (reason == static_cast<int>(platform::MovieFinishReason::PlaybackError))
+        return sendPlayback("error", false);
+    if (playback() != "stop" && m_player->contentURL())
+        sendPlayback("done", true);
+}
+
+void Video::fullscreenChanged(bool entered)
+{
+    m_fullscreen = entered;
+    if (!entered)
+        forceBackgroundColors();
+    updateControlStyle();
+    if (!m_presentationListener)
+        return;
+    if (auto notification = notificationForObject())
+        notification->fireEvent("Presentation", Value { { "presentation", entered ? "full_screen" : "embedded" } });
+}
+
+// MARK: Destruction
+
+void Video::destroy()
+{
+    if (isDisposed())
+        return;
+    for (auto& observer : m_observers)
+        observer.reset();
+    m_player->stop();
+    m_player->setFullscreen(false, platform::Animated::No);
+    RemoteClass::destroy();
+}
+
+} // namespace morvix
