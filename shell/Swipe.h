@@ -1,0 +1,117 @@
+#pragma once
+// "morvix.Swipe": a row of pages the user flips through, one widget per page.
+
+#include "platform/ui/PageViewController.h"
+#include "widgets/foundation/BasicWidget.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvix {
+
+class SwipeItemViewController;
+
+/// Shows one widget per item index on a horizontal page view controller, whose view is the
+/// widget's view. The peer places widgets ("add" {"control", "index"}), empties items ("remove"
+/// {"items": [index, ...]}), moves the shown item ("active") and bounds how far a person may
+/// swipe ("itemCount", "lockLeft" / "lockRight" {"index"}, "unlockLeft" / "unlockRight").
+///
+/// - The swipeable range starts at the left lock (0 without one) and ends, exclusive, after the
+///   right lock, else at "itemCount"; it is never negative. Pages outside it are not offered.
+/// - An item without a widget (a placeholder, an index past the end, or an id naming no widget)
+///   shows an empty page that carries its index. Pages of widgets are cached by widget id.
+/// - Every finished turn, completed or abandoned, sets "active" to the shown page's index and
+///   sends "Swipe" {"item": active}, listened or not, unless the widget is disposed.
+/// - "active" turns forward to a higher index and back to a lower one (animated), and shows the
+///   same index again without animation. A negative index in "active", "add" or "remove" is
+///   ignored and logged; "remove" ignores an index past the end.
+/// - A child widget that leaves the swipe (destroyed or moved elsewhere) takes its view off its
+///   page and its page out of the cache; its item keeps the id and shows an empty page until
+///   "add" places a widget there again.
+/// - "get" reads only "active" and "itemCount".
+///
+/// Main thread only; "active" is read and written under the widget's mutex.
+class Swipe final : public RemoteClass<Swipe, BasicWidget>,
+                    public platform::PageViewControllerDataSource,
+                    public platform::PageViewControllerDelegate {
+public:
+    static constexpr std::string_view kRemoteType = "morvix.Swipe";
+
+    static const PropertyTable& properties();
+    /// Only "active" and "itemCount".
+    static const PropertyNames& remoteObjectProperties();
+
+    Swipe(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
+    ~Swipe() override;
+
+    std::shared_ptr<platform::View> view() const override;
+    const std::shared_ptr<platform::PageViewController>& pageViewController() const { return m_controller; }
+    /// Per item index the id placed there, or nothing for a placeholder.
+    const std::vector<std::optional<std::string>>& items() const { return m_items; }
+
+    std::optional<platform::Value> active() const;
+    void setActive(std::optional<platform::Value> active);
+    const std::optional<platform::Value>& itemCount() const { return m_itemCount; }
+    void setItemCount(std::optional<platform::Value> count);
+
+    /// The view fills the parent widget's view, flexible in both sizes.
+    void didMoveToSuperview(const std::shared_ptr<platform::View>& superview) override;
+    /// The base's handling; a child widget's view leaves its page (see the class comment).
+    void removeObject(const RemoteObject& child) override;
+    /// Empties the items and the page cache, then the base's destroy.
+    void destroy() override;
+
+    // PageViewControllerDataSource
+    std::shared_ptr<platform::ViewController> viewControllerBefore(platform::PageViewController& controller,
+        const std::shared_ptr<platform::ViewController>& page) override;
+    std::shared_ptr<platform::ViewController> viewControllerAfter(platform::PageViewController& controller,
+        const std::shared_ptr<platform::ViewController>& page) override;
+    // PageViewControllerDelegate
+    void didFinishAnimating(platform::PageViewController& controller, bool finished,
+        const std::vector<std::shared_ptr<platform::ViewController>>& previous, bool completed) override;
+
+protected:
+    void didConstruct() override;
+
+private:
+    struct Range {
+        long long start = 0;
+        long long end = 0; // exclusive
+        bool contains(long long index) const { return index >= start && index < end; }
+    };
+
+    void add(const platform::Value* properties);
+    void remove(const platform::Value* properties);
+    void lockLeft(const platform::Value* properties);
+    void lockRight(const platform::Value* properties);
+    void unlockLeft(const platform::Value* properties);
+    void unlockRight(const platform::Value* properties);
+
+    Range computeRange() const;
+    std::shared_ptr<platform::ViewController> neighbour(const std::shared_ptr<platform::ViewController>& page, long long step);
+    std::shared_ptr<SwipeItemViewController> controllerForIndex(long long index);
+    std::shared_ptr<SwipeItemViewController> prepareViewControllerForControl(const std::string& id);
+    long long indexForControl(const std::string& id) const;
+    void updatePageViewController();
+    void storeActive(std::optional<long long> active);
+    void logIgnored(const std::string& what);
+
+    std::shared_ptr<platform::PageViewController> m_controller;
+    std::vector<std::optional<std::string>> m_items;
+    std::optional<platform::Value> m_itemCount = platform::Value(0);
+    mutable std::mutex m_activeMutex; // guards m_active
+    std::optional<long long> m_active;
+    std::map<std::string, std::shared_ptr<SwipeItemViewController>> m_swipeControllers;
+    // Ids of children that left the swipe; their items show empty pages until placed again.
+    std::set<std::string> m_departed;
+    std::optional<long long> m_lockLeftIndex;
+    std::optional<long long> m_lockRightIndex;
+};
+
+} // namespace morvix
