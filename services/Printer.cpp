@@ -7,6 +7,7 @@
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/MainLoop.h"
 #include "platform/ui/PrintController.h"
 #include "shell/progress/POProgressHUD.h"
 #include "widgets/foundation/Display.h"
@@ -82,7 +83,12 @@ Printer::Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientCo
     registerSelector(&Printer::print, "print");
 }
 
-Printer::~Printer() = default;
+Printer::~Printer()
+{
+    // A session torn down without destroying its objects leaves no dialog up for the next one.
+    if (m_controller && platform::MainLoop::main().isMainThread())
+        m_controller->dismiss(platform::Animated::No);
+}
 
 const PropertyTable& Printer::properties()
 {

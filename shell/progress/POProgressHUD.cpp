@@ -96,8 +96,16 @@ void POProgressHUD::setUp()
     std::weak_ptr<POProgressHUD> weak = std::static_pointer_cast<POProgressHUD>(self());
     m_orientationObserver = NotificationCenter::defaultCenter()->addObserver(kDidChangeStatusBarOrientationNotification,
         nullptr, [weak](const Notification&) {
+            // Without waiting on another thread: its poster may hold what the main thread needs.
+            if (!MainLoop::main().isMainThread()) {
+                MainLoop::main().post([weak] {
+                    if (auto hud = weak.lock())
+                        hud->deviceOrientationDidChange();
+                });
+                return;
+            }
             if (auto hud = weak.lock())
-                MainLoop::main().runSync([&hud] { hud->deviceOrientationDidChange(); });
+                hud->deviceOrientationDidChange();
         });
 }
 
