@@ -14,6 +14,7 @@
 #include "platform/ui/MenuController.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
+#include "platform/ui/PrintController.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -302,6 +303,28 @@ void drawAlerts(const Window& window, GraphicsContext& context, Size size)
     }
 }
 
+// The print dialog, while a job is shown: a card titled "Print" with the job's name, over a
+// shade on the key window.
+void drawPrintDialog(const Window& window, GraphicsContext& context, Size size)
+{
+    const auto& dialog = PrintController::shared();
+    auto key = Application::shared().keyWindow();
+    if (!dialog.isPresented() || dialog.jobs().empty() || (key && key.get() != &window))
+        return;
+    std::string name = dialog.jobs().back().printInfo.jobName.value_or("");
+    double width = std::min(270.0, size.width - 40);
+    double textWidth = width - 32;
+    double titleHeight = measuredHeight("Print", boldFont(17), textWidth);
+    double nameHeight = measuredHeight(name, Font::system(13), textWidth);
+    double height = 20 + titleHeight + (nameHeight > 0 ? 4 + nameHeight : 0) + 20;
+    context.setFillColor(kShade);
+    context.fillRect({ { 0, 0 }, size });
+    Rect card((size.width - width) / 2, (size.height - height) / 2, width, height);
+    fillCard(context, card);
+    drawTextIn(context, "Print", boldFont(17), Color::black(), { card.x() + 16, card.y() + 20, textWidth, titleHeight });
+    drawTextIn(context, name, Font::system(13), Color::black(), { card.x() + 16, card.y() + 24 + titleHeight, textWidth, nameHeight });
+}
+
 // The shared edit menu, while it shows in this window: a dark rounded bar of its entries.
 void drawEditMenu(const Window& window, GraphicsContext& context)
 {
@@ -578,6 +601,7 @@ std::shared_ptr<Image> Renderer::render(View& view, const Options& options)
     if (auto* window = dynamic_cast<Window*>(&view)) {
         drawEditMenu(*window, context);
         drawAlerts(*window, context, bounds.size);
+        drawPrintDialog(*window, context, bounds.size);
     }
     return image.image();
 }
@@ -620,6 +644,7 @@ bool Renderer::renderKeyWindowPNG(const std::string& path, const Options& option
     }
     drawEditMenu(*window, context);
     drawAlerts(*window, context, canvas.size);
+    drawPrintDialog(*window, context, canvas.size);
     auto picture = image.image();
     return picture && picture->writePNG(path);
 }
