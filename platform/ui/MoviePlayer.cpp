@@ -11,7 +11,8 @@ namespace morvix::platform {
 namespace {
 
 const Color kBoxFill = Color::fromRGBA(0.12f, 0.12f, 0.12f);
-const Color kLabelColor = Color::fromRGBA(0.85f, 0.85f, 0.85f);
+const Color kLightLabel = Color::fromRGBA(0.85f, 0.85f, 0.85f);
+const Color kDarkLabel = Color::fromRGBA(0.3f, 0.3f, 0.3f);
 constexpr double kLabelSize = 12;
 constexpr double kLabelInset = 6;
 
@@ -28,16 +29,17 @@ std::string_view controlStyleName(MovieControlStyle style)
     return "";
 }
 
-/// The player's view: a dark box naming what the player holds, drawn over its subviews' space.
-class MoviePlayerView final : public View {
+/// What the player shows of its movie, above its background view: a box, dark unless the
+/// player's owner colours it, naming the movie and the playback state.
+class MovieContentView final : public View {
 public:
-    static std::shared_ptr<MoviePlayerView> create(const std::shared_ptr<MoviePlayer>& player)
+    static std::shared_ptr<MovieContentView> create(const std::shared_ptr<MoviePlayer>& player)
     {
-        auto view = std::shared_ptr<MoviePlayerView>(new MoviePlayerView());
+        auto view = std::shared_ptr<MovieContentView>(new MovieContentView());
         view->m_player = player;
         return view;
     }
-    const char* className() const override { return "MoviePlayerView"; }
+    const char* className() const override { return "MovieContentView"; }
     bool hasCustomDrawing() const override { return true; }
 
     void draw(GraphicsContext& context, const Rect&) override
@@ -46,14 +48,16 @@ public:
         if (!player)
             return;
         Rect box = bounds();
-        context.setFillColor(backgroundColor().value_or(kBoxFill));
+        Color fill = backgroundColor().value_or(kBoxFill);
+        context.setFillColor(fill);
         context.fillRect(box);
         std::string text = "MoviePlayer: " + player->contentURL().value_or("(no movie)") + "\n"
             + std::string(playbackStateName(player->playbackState())) + ", " + std::string(controlStyleName(player->controlStyle()))
             + (player->isFullscreen() ? ", full screen" : "");
+        bool dark = fill.alpha < 0.5f || 0.3f * fill.red + 0.59f * fill.green + 0.11f * fill.blue < 0.5f;
         TextLayout::Options options;
         options.wrapWidth = box.width() - 2 * kLabelInset;
-        AttributedString label(text, { .font = Font::system(kLabelSize), .foregroundColor = kLabelColor });
+        AttributedString label(text, { .font = Font::system(kLabelSize), .foregroundColor = dark ? kLightLabel : kDarkLabel });
         context.save();
         context.clipToRect(box);
         context.drawText(label, options, { box.x() + kLabelInset, box.y() + kLabelInset });
@@ -61,7 +65,7 @@ public:
     }
 
 private:
-    MoviePlayerView()
+    MovieContentView()
         : View(Rect {})
     {
     }
@@ -92,10 +96,13 @@ std::string_view playbackStateName(MoviePlaybackState state)
 std::shared_ptr<MoviePlayer> MoviePlayer::create()
 {
     auto player = std::shared_ptr<MoviePlayer>(new MoviePlayer());
-    player->m_view = MoviePlayerView::create(player);
+    player->m_view = View::create(Rect {});
     player->m_backgroundView = View::create(Rect {});
-    player->m_backgroundView->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
-    player->m_view->addSubview(player->m_backgroundView);
+    player->m_contentView = MovieContentView::create(player);
+    for (const auto& layer : { player->m_backgroundView, player->m_contentView }) {
+        layer->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
+        player->m_view->addSubview(layer);
+    }
     return player;
 }
 
@@ -117,7 +124,7 @@ void MoviePlayer::post(std::string_view name, Value userInfo)
 
 void MoviePlayer::changed()
 {
-    m_view->setNeedsDisplay();
+    m_contentView->setNeedsDisplay();
 }
 
 void MoviePlayer::setContentURL(std::optional<std::string> url)

@@ -47,8 +47,8 @@ enum class MovieScalingMode { None, AspectFit, AspectFill, Fill };
 /// 4. A new content URL resets the playback state to stopped, the load state to 0 and the
 ///    natural size to 0 x 0.
 ///
-/// `view()` draws a dark box naming the content URL and the playback state; `backgroundView()`
-/// lies under everything else in it. Main thread only.
+/// `view()` holds `backgroundView()` and, above it, a box (dark unless coloured) naming the
+/// content URL, the playback state and the control style, both filling it. Main thread only.
 class MoviePlayer : public std::enable_shared_from_this<MoviePlayer> {
 public:
     static constexpr std::string_view kPlaybackStateDidChange = "morvix.platform.MoviePlayer.PlaybackStateDidChange";
@@ -136,6 +136,7 @@ private:
     MainLoop::TimerId m_fullscreenTimer = 0;
     std::shared_ptr<View> m_view;
     std::shared_ptr<View> m_backgroundView;
+    std::shared_ptr<View> m_contentView;
 };
 
 /// The name of a playback state as the player's box shows it ("stopped", "playing", ...).
