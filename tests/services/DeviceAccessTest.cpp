@@ -22,6 +22,7 @@
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Renderer.h"
 #include "platform/ui/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
 #include "widgets/WidgetTypes.h"
@@ -30,6 +31,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 
 namespace morvix {
@@ -53,6 +55,15 @@ std::string python(const std::string& program)
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
     return text;
+}
+
+// Where pictures for a person go: $MORVIX_RENDER_DIR, else a folder in the test's temporary one.
+std::filesystem::path lookDirectory()
+{
+    const char* chosen = std::getenv("MORVIX_RENDER_DIR");
+    auto directory = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
+    std::filesystem::create_directories(directory);
+    return directory;
 }
 
 class DeviceAccessTest : public ::testing::Test {
@@ -306,7 +317,6 @@ TEST_F(DeviceAccessTest, CameraSendsTheChosenPictureUprightScaledAndEncoded)
 
     // A 400 x 300 picture taken turned right, fitted into 100 x 100: upright at 75 x 100, the
     // stored top-left (red) at the top right. The album gets the picture.
-    platform::Application::shared().resetForTesting();
     peer(R"([["create","cam","morvix.Camera",{}],["call","cam","open",{"sourceType":"photo_library","resolution":[100,100],"saveToAlbum":true}]])");
     auto camera = object<Camera>("cam");
     ASSERT_NE(camera, nullptr);
@@ -355,6 +365,8 @@ TEST_F(DeviceAccessTest, CameraSendsTheChosenPictureUprightScaledAndEncoded)
     EXPECT_TRUE(camera->popover()->isPopoverVisible());
     EXPECT_EQ(camera->popover()->anchorRect(), platform::Rect(160, 0, 1, 1));
     EXPECT_EQ(camera->picker()->sourceType(), platform::ImagePickerSourceType::SavedPhotosAlbum);
+    platform::Application::shared().setKeyWindow(harness.window());
+    EXPECT_TRUE(platform::Renderer::renderKeyWindowPNG((lookDirectory() / "camera-popover-pad.png").string()));
     mark = posts().size();
     camera->popover()->tapOutside();
     ASSERT_TRUE(settle(mark + 1));
