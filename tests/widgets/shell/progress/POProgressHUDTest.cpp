@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -303,6 +305,46 @@ TEST_F(POProgressHUDTest, ChangesFromOtherThreadsApplyOnTheMainLoop)
     ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return !hud->taskInProgress(); }, 10s));
     harness.advance(0.3);
     EXPECT_TRUE(completed);
+}
+
+// Pictures of every mode for a person to look at, written only when MORVIX_RENDER_DIR is set.
+TEST_F(POProgressHUDTest, PicturesOfEveryMode)
+{
+    const char* dir = std::getenv("MORVIX_RENDER_DIR");
+    if (!dir)
+        GTEST_SKIP() << "MORVIX_RENDER_DIR is not set";
+    auto picture = [&](const std::string& name, const std::function<void(POProgressHUD&)>& setUp) {
+        auto hud = addHUD();
+        setUp(*hud);
+        hud->show(Animated::No);
+        harness.window()->layoutIfNeeded();
+        EXPECT_TRUE(platform::Renderer::renderPNG(*harness.window(), std::string(dir) + "/progress-hud-" + name + ".png",
+            { .scale = 2, .backdrop = Color::white() }));
+        hud->removeFromSuperview();
+    };
+    picture("spinner", [](POProgressHUD& hud) { hud.setLabelText("Loading"); });
+    const std::pair<const char*, POProgressHUDMode> determinate[] = { { "pie", POProgressHUDMode::Determinate },
+        { "bar", POProgressHUDMode::DeterminateHorizontalBar }, { "ring", POProgressHUDMode::AnnularDeterminate } };
+    for (const auto& [name, mode] : determinate) {
+        for (float progress : { 0.0f, 0.25f, 0.5f, 1.0f }) {
+            picture(std::string(name) + "-" + std::to_string(int(progress * 100)), [mode, progress](POProgressHUD& hud) {
+                hud.setMode(mode);
+                hud.setProgress(progress);
+            });
+        }
+    }
+    picture("text", [](POProgressHUD& hud) {
+        hud.setMode(POProgressHUDMode::Text);
+        hud.setDetailsLabelText("Something went wrong while saving the document");
+    });
+    picture("labels", [](POProgressHUD& hud) {
+        hud.setLabelText("Downloading");
+        hud.setDetailsLabelText("invoice.pdf, 2 of 3");
+    });
+    picture("dimmed", [](POProgressHUD& hud) {
+        hud.setDimBackground(true);
+        hud.setLabelText("Please wait");
+    });
 }
 
 } // namespace
