@@ -454,6 +454,41 @@ void CollectionView::remapSection(const Batch& batch, int section, std::map<Key,
     }
 }
 
+std::set<int> CollectionView::sectionsOf(const Batch& batch)
+{
+    std::set<int> sections;
+    auto add = [&sections](const std::vector<IndexPath>& paths) {
+        for (const auto& path : paths)
+            sections.insert(path.section);
+    };
+    add(batch.inserts);
+    add(batch.deletes);
+    add(batch.reloads);
+    for (const auto& [from, to] : batch.moves) {
+        sections.insert(from.section);
+        sections.insert(to.section);
+    }
+    return sections;
+}
+
+std::optional<std::map<int, int>> CollectionView::countsAfter(const Batch& batch, const std::set<int>& sections,
+    CollectionViewDataSource& source)
+{
+    std::map<int, int> counts;
+    for (int section : sections) {
+        bool known = section >= 0 && section < numberOfSections();
+        int count = known ? source.numberOfItems(*this, section) : -1;
+        if (!known || !batchFits(batch, section, count)) {
+            std::fprintf(stderr, "collection view: invalid update of section %d: %d items before, %zu inserted, %zu deleted, "
+                                 "but the data source has %d; reloading all items\n",
+                section, numberOfItems(section), batch.inserts.size(), batch.deletes.size(), count);
+            return std::nullopt;
+        }
+        counts.emplace(section, count);
+    }
+    return counts;
+}
+
 void CollectionView::applyBatch(Batch batch)
 {
     auto source = m_dataSource.lock();
@@ -461,31 +496,19 @@ void CollectionView::applyBatch(Batch batch)
         reloadData();
         return;
     }
-    std::set<int> named;
-    for (const auto* paths : { &batch.inserts, &batch.deletes, &batch.reloads })
-        for (const auto& path : *paths)
-            named.insert(path.section);
-    for (const auto& [from, to] : batch.moves)
-        named.insert(from.section), named.insert(to.section);
-    std::map<int, int> counts;
-    for (int section : named) {
-        int count = section >= 0 && section < numberOfSections() ? source->numberOfItems(*this, section) : -1;
-        if (count < 0 || !batchFits(batch, section, count)) {
-            std::fprintf(stderr, "collection view: invalid update of section %d: %d items before, %zu inserted, %zu deleted, "
-                                 "but the data source has %d; reloading all items\n",
-                section, numberOfItems(section), batch.inserts.size(), batch.deletes.size(), count);
-            ++m_fallbacks;
-            reloadData();
-            return;
-        }
-        counts[section] = count;
+    std::set<int> named = sectionsOf(batch);
+    auto counts = countsAfter(batch, named, *source);
+    if (!counts) {
+        ++m_fallbacks;
+        reloadData();
+        return;
     }
     std::map<Key, std::shared_ptr<View>> kept;
     for (int section : named)
         remapSection(batch, section, kept);
     for (auto& [key, cell] : kept)
         m_visible[key] = std::move(cell);
-    for (const auto& [section, count] : counts)
+    for (const auto& [section, count] : *counts)
         m_counts[static_cast<std::size_t>(section)] = count;
     m_touchItem.reset();
     prepareLayout();

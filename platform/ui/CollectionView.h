@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -196,6 +197,11 @@ private:
     void endUpdates(Completion completion);
     void record(const std::function<void(Batch&)>& change);
     void applyBatch(Batch batch);
+    static std::set<int> sectionsOf(const Batch& batch);
+    /// Each named section's count after the batch, asked once; none (after a logged warning)
+    /// when the batch does not fit one of them.
+    std::optional<std::map<int, int>> countsAfter(const Batch& batch, const std::set<int>& sections,
+        CollectionViewDataSource& source);
     bool batchFits(const Batch& batch, int section, int count) const;
     void remapSection(const Batch& batch, int section, std::map<Key, std::shared_ptr<View>>& kept);
     std::optional<IndexPath> itemAtTouch(const TouchSet& touches) const;

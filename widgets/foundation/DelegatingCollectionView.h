@@ -7,8 +7,11 @@
 namespace morvix {
 
 /// `platform::CollectionView` forwarding to its `layoutDelegate` as `Delegating` describes, never
-/// its touches or baseline view; the view of collection widgets.
-/// Main thread only.
+/// its touches or baseline view (the collection view handles its own: highlight and selection of
+/// items); the view of collection widgets. The layout delegate is separate from the collection
+/// view's data source and delegate, which a widget normally is as well. A size change reaches the
+/// layout delegate before the collection view lays out and places its cells, so a widget may
+/// install a new layout for the new size there. Main thread only.
 class DelegatingCollectionView : public Delegating<platform::CollectionView, DelegatedTouches::No> {
 public:
     static std::shared_ptr<DelegatingCollectionView> create(const platform::Rect& frame = {});
