@@ -16,6 +16,7 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "widgets/foundation/CancelKeyboardRecognizer.h"
 #include "widgets/foundation/CursorLocationGestureRecognizer.h"
@@ -326,10 +327,17 @@ void Display::beep(const Value*)
     platform::Application::shared().playSystemSound(kBeepSound);
 }
 
-void Display::presentModalViewController(const std::shared_ptr<platform::ViewController>&, bool)
+void Display::presentModalViewController(const std::shared_ptr<platform::ViewController>& controller, bool animated)
 {
-    if (auto client = this->client())
-        client->log(LogEntry("Display cannot present a modal view controller: the session has no root view controller", LogEntry::Type::Warning));
+    auto client = this->client();
+    auto frame = frameOf(client);
+    auto root = frame ? frame->rootController() : nullptr;
+    if (!root) {
+        if (client)
+            client->log(LogEntry("Display cannot present a modal view controller: the session has no root view controller", LogEntry::Type::Warning));
+        return;
+    }
+    root->presentViewController(controller, animated ? platform::Animated::Yes : platform::Animated::No);
 }
 
 // MARK: Lifetime

@@ -105,7 +105,8 @@ public:
     const std::shared_ptr<CursorLocationGestureRecognizer>& cursorLocationRecognizer() const { return m_cursorLocationRecognizer; }
     const std::shared_ptr<CancelKeyboardRecognizer>& cancelKeyboardRecognizer() const { return m_cancelKeyboardRecognizer; }
 
-    /// Refused and logged: there is no root view controller to present it.
+    /// The session's root controller presents `controller`, without completion; a session
+    /// without one (no application frame) refuses and logs.
     void presentModalViewController(const std::shared_ptr<platform::ViewController>& controller, bool animated = true);
 
     // Recogniser actions and notifications.

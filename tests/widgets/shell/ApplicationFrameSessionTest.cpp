@@ -30,6 +30,7 @@
 #include "tests/core/SessionTestSupport.h"
 #include "widgets/WidgetTypes.h"
 #include "widgets/foundation/BasicWidget.h"
+#include "widgets/foundation/Display.h"
 #include "widgets/foundation/ImageViewMorvix.h"
 
 #include <gtest/gtest.h>
@@ -383,6 +384,23 @@ TEST_F(ApplicationFrameSessionTest, ControlsAndIdsOfTheWrongKind)
     EXPECT_FALSE(held->loadedImage());
     EXPECT_EQ(p1->viewController()->navigationItem()->rightBarButtonItems(),
         (std::vector<std::shared_ptr<platform::BarButtonItem>> { item("a2") }));
+}
+
+TEST_F(ApplicationFrameSessionTest, TheDisplayPresentsThroughTheRootController)
+{
+    // Pickers, composers and the search screen go up through the Display: with the frame on,
+    // the root controller presents them.
+    start();
+    auto display = get<Display>("w1");
+    ASSERT_TRUE(display);
+    auto sheet = platform::ViewController::create();
+    display->presentModalViewController(sheet, false);
+    harness.runUntilIdle();
+    EXPECT_EQ(sheet->presentingViewController(), client->applicationFrameController()->windowRootController());
+    EXPECT_TRUE(sheet->view()->window());
+    sheet->dismissViewController(platform::Animated::No);
+    harness.runUntilIdle();
+    EXPECT_FALSE(sheet->presentingViewController());
 }
 
 TEST_F(ApplicationFrameSessionTest, ActionsShowTitleOrImageInTheFramesColours)
