@@ -100,7 +100,9 @@ void ClientStore::load()
 {
     auto folder = platform::BundleInfo::main().documentsPath;
     makeFolder(folder);
-    platform::AtomicFile::removeLeftovers(m_path);
+    // Another process sharing the documents folder may be writing its store right now: only
+    // temporary files a minute old are leftovers of a write that died.
+    platform::AtomicFile::removeLeftovers(m_path, std::chrono::minutes(1));
     struct stat info {};
     if (::stat(m_path.c_str(), &info) != 0) {
         change([](Value&) { });

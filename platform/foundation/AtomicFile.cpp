@@ -125,15 +125,22 @@ bool AtomicFile::isTemporaryFileOf(std::string_view fileName, std::string_view t
         && fileName.substr(targetName.size(), kTemporaryInfix.size()) == kTemporaryInfix;
 }
 
-std::size_t AtomicFile::removeLeftovers(const std::string& path)
+std::size_t AtomicFile::removeLeftovers(const std::string& path, std::chrono::seconds minimumAge)
 {
     auto [folder, name] = splitPath(path);
     DIR* directory = ::opendir(folder.c_str());
     if (!directory)
         return 0;
     std::size_t removed = 0;
+    auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     while (const dirent* entry = ::readdir(directory)) {
-        if (isTemporaryFileOf(entry->d_name, name) && ::unlink((folder + "/" + entry->d_name).c_str()) == 0)
+        if (!isTemporaryFileOf(entry->d_name, name))
+            continue;
+        std::string leftover = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (minimumAge.count() > 0 && (::stat(leftover.c_str(), &info) != 0 || now - info.st_mtime < minimumAge.count()))
+            continue;
+        if (::unlink(leftover.c_str()) == 0)
             ++removed;
     }
     ::closedir(directory);

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,8 +39,11 @@ public:
         mode_t newFileMode = kDefaultNewFileMode);
 
     /// Deletes the temporary files that interrupted writes of `path` left in its folder; other
-    /// files are left alone. Answers how many went.
-    static std::size_t removeLeftovers(const std::string& path);
+    /// files are left alone. A temporary file changed less than `minimumAge` ago is kept: it may
+    /// be the write of another process that shares the folder, still under way. Answers how
+    /// many went.
+    static std::size_t removeLeftovers(const std::string& path,
+        std::chrono::seconds minimumAge = std::chrono::seconds(0));
 
     /// Whether `fileName` (a name, not a path) is a temporary file of a write of `targetName`.
     static bool isTemporaryFileOf(std::string_view fileName, std::string_view targetName);

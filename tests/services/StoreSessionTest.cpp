@@ -288,11 +288,15 @@ TEST_F(StoreSessionTest, StoreFilesOfOtherProgramsAreReadAndDamagedOnesKeptAside
     ASSERT_EQ(std::system(("python3 -c \"import plistlib; plistlib.dump({'t':'x','d':b'foobar','i':-3,'r':0.25},open('" + storeFile().string()
                               + "','wb'),fmt=plistlib.FMT_BINARY)\"").c_str()),
         0);
-    // A write a crash interrupted left its temporary file behind.
+    // A write a crash interrupted an hour ago left its temporary file behind; one just begun
+    // belongs to another process's write still under way.
     std::ofstream(documents / "morvix.ClientStore.tmp-Ab12Cd") << "half";
+    fs::last_write_time(documents / "morvix.ClientStore.tmp-Ab12Cd", fs::file_time_type::clock::now() - std::chrono::hours(1));
+    std::ofstream(documents / "morvix.ClientStore.tmp-Ef34Gh") << "busy";
     start();
     EXPECT_EQ(operationsFor("morvix.ClientStore"), R"([["call","morvix.ClientStore","synchronize",{"d":"Zm9vYmFy","i":-3,"r":0.25,"t":"x"}]])");
     EXPECT_FALSE(fs::exists(documents / "morvix.ClientStore.tmp-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(documents / "morvix.ClientStore.tmp-Ef34Gh"));
 
     // Damaged files: an empty store, a warning naming the file, the bytes kept aside, and the
     // next "add" writes a whole file again.
