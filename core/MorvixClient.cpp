@@ -11,8 +11,10 @@
 #include "core/ObjectRegistry.h"
 #include "core/PatchStore.h"
 #include "core/ProtocolTransport.h"
+#include "core/RemoteNotificationReceiver.h"
 #include "core/RemoteObject.h"
 #include "core/ServerBinding.h"
+#include "core/URLCallbackReceiver.h"
 #include "core/WidgetRegistry.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Error.h"
@@ -24,6 +26,7 @@
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -82,7 +85,7 @@ MorvixClient::~MorvixClient()
     m_orientationObserver.reset();
     if (m_frameController) {
         auto window = m_window.lock();
-        if (window && window->rootViewController() == m_frameController->rootController())
+        if (window && window->rootViewController() == m_frameController->windowRootController())
             window->setRootViewController(nullptr);
     }
     if (m_view)
@@ -101,17 +104,16 @@ void MorvixClient::initializeClient(std::vector<BindingFactory> bindings)
         });
     platform::DeviceInfo::beginGeneratingOrientationNotifications();
     auto window = m_window.lock();
-    // FIXME: with the application frame on, the drawer container, the top-level controller and
-    // the developer console install here when they land; until then the root controller is the
-    // window's root view controller. With the frame off (or no frame installed), the plain root
-    // view fills the window.
+    // With the application frame on, the frame's drawer container (the root controller in its
+    // centre, the top-level menu as its left drawer) is the window's root view controller, and
+    // the root controller's view is the session's view. With the frame off (or no frame
+    // installed), the plain root view fills the window.
     if (m_frame == ApplicationFrame::On)
         m_frameController = ApplicationFrameController::make(std::weak_ptr<ApplicationFrameClient>(shared_from_this()));
     if (m_frameController) {
-        auto root = m_frameController->rootController();
-        m_view = root->view();
+        m_view = m_frameController->rootController()->view();
         if (window)
-            window->setRootViewController(root);
+            window->setRootViewController(m_frameController->windowRootController());
     } else {
         m_view = platform::View::create(window ? window->bounds() : platform::Rect {});
         m_view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
@@ -171,8 +173,85 @@ bool MorvixClient::isInTestMode()
 void MorvixClient::setDelegate(std::weak_ptr<MorvixClientDelegate> delegate)
 {
     m_delegate = std::move(delegate);
-    // FIXME: the application frame's drawer, bezel panning, developer console and status-bar
-    // background follow the delegate's settings here when the application shell lands.
+    setDrawer(nullptr);
+    updateBezelPanning();
+    if (m_frameController)
+        m_frameController->setShowsStatusBarBackground(!statusBarHidden());
+}
+
+bool MorvixClient::supportsCustomDrawer() const
+{
+    if (!m_dispatcher)
+        return false;
+    auto all = m_dispatcher->bindings();
+    return std::any_of(all.begin(), all.end(), [](const auto& binding) { return binding->supportsCustomDrawer(); });
+}
+
+void MorvixClient::setDrawer(std::shared_ptr<RemoteObject> drawer)
+{
+    m_drawer = std::move(drawer);
+    if (m_frameController)
+        m_frameController->setLeftDrawer(m_drawer, supportsCustomDrawer());
+}
+
+bool MorvixClient::topLevelMenuHasChoices() const
+{
+    return m_frameController && m_frameController->topLevelMenuHasChoices();
+}
+
+void MorvixClient::enableDrawerGesture(bool enabled)
+{
+    bool console = enableDeveloperConsole();
+    bool open = supportsCustomDrawer() ? (m_drawer || console) : (enabled || console);
+    if (m_frameController)
+        m_frameController->setOpenDrawerGestureEnabled(open);
+}
+
+bool MorvixClient::isDrawerGestureEnabled() const
+{
+    return m_frameController && m_frameController->isOpenDrawerGestureEnabled();
+}
+
+void MorvixClient::updateBezelPanning()
+{
+    enableDrawerGesture(isDrawerGestureEnabled());
+    if (m_frameController)
+        m_frameController->setDeveloperConsoleEnabled(enableDeveloperConsole());
+}
+
+void MorvixClient::toggleTopLevelMenu()
+{
+    if (m_frameController)
+        m_frameController->toggleDrawer(FrameDrawerSide::Left);
+}
+
+void MorvixClient::openDrawer()
+{
+    if (m_frameController)
+        m_frameController->openLeftDrawer();
+}
+
+void MorvixClient::closeDrawer()
+{
+    if (m_frameController)
+        m_frameController->closeDrawer();
+}
+
+void MorvixClient::showDeveloperConsole()
+{
+    if (m_frameController)
+        m_frameController->toggleDrawer(FrameDrawerSide::Right);
+}
+
+std::shared_ptr<platform::ViewController> MorvixClient::developerConsole() const
+{
+    return m_frameController ? m_frameController->developerConsole() : nullptr;
+}
+
+void MorvixClient::setStatusBarBackgroundColor(const std::optional<platform::Color>& color)
+{
+    if (m_frameController)
+        m_frameController->setStatusBarBackgroundColor(color);
 }
 
 std::string MorvixClient::serverURL() const
@@ -294,8 +373,7 @@ void MorvixClient::load()
     platform::assertOnMainThread();
     m_startTime = platform::Clock::current()->now();
     auto url = serverURL();
-    // FIXME: the top-level controller resets and the developer console clears here when they
-    // land.
+    // The frame's reset covers the root controller, the top-level menu and the console.
     if (m_frameController)
         m_frameController->reset();
     m_dispatcher->reset();
@@ -404,8 +482,15 @@ void MorvixClient::removeObjectById(const std::string& id)
 
 void MorvixClient::log(const LogEntry& entry)
 {
-    // FIXME: the developer console shows the entry (on the main loop) when the application
-    // shell lands; until then only the application's observer sees it.
+    // The frame is made once, at construction, so reading it here is safe on any thread; the
+    // console itself is only touched on the main loop.
+    if (m_frameController) {
+        platform::MainLoop::main().post([weak = weak_from_this(), entry] {
+            auto self = weak.lock();
+            if (self && self->m_frameController)
+                self->m_frameController->logToConsole(entry);
+        });
+    }
     std::shared_ptr<const LogObserver> observer;
     {
         std::lock_guard lock(m_logObserverMutex);
@@ -479,6 +564,8 @@ namespace {
 
 std::mutex g_openURLHandlerMutex; // guards g_openURLHandler
 MorvixClient::OpenURLHandler g_openURLHandler;
+std::mutex g_launchPushMessageHandlerMutex; // guards g_launchPushMessageHandler
+MorvixClient::LaunchPushMessageHandler g_launchPushMessageHandler;
 
 } // namespace
 
@@ -492,8 +579,16 @@ bool MorvixClient::openURL(const std::string& url, const std::string& sourceAppl
 {
     (void)sourceApplication;
     (void)annotation;
-    // FIXME: an "x-callback-url" host goes to the waiting x-callback object when x-callback
-    // URLs land; until then it is an opened-with URL like any other.
+    // An answer to an x-callback request goes to the object that asked, named by the first path
+    // segment; every other URL (an id that names no such object included) is an opened-with URL.
+    if (auto parsed = platform::Url::parse(url)) {
+        auto segments = URLCallbackReceiver::pathSegments(*parsed);
+        auto object = segments.empty() ? nullptr : objectById(segments.front());
+        if (auto* receiver = dynamic_cast<URLCallbackReceiver*>(object.get())) {
+            receiver->callbackWithURL(*parsed);
+            return true;
+        }
+    }
     OpenURLHandler handler;
     {
         std::lock_guard lock(g_openURLHandlerMutex);
@@ -513,7 +608,46 @@ void MorvixClient::didFinishLaunchingWithOptions(const platform::Value& options)
         m_launchPushMessage = options[kRemoteNotificationKey].dump();
     else
         m_launchPushMessage = std::nullopt;
-    // FIXME: the cloud-push service takes this message (`setMessage`) when it lands.
+    LaunchPushMessageHandler handler;
+    {
+        std::lock_guard lock(g_launchPushMessageHandlerMutex);
+        handler = g_launchPushMessageHandler;
+    }
+    if (handler)
+        handler(m_launchPushMessage);
+}
+
+void MorvixClient::setLaunchPushMessageHandler(LaunchPushMessageHandler handler)
+{
+    std::lock_guard lock(g_launchPushMessageHandlerMutex);
+    g_launchPushMessageHandler = std::move(handler);
+}
+
+namespace {
+
+std::shared_ptr<RemoteNotificationReceiver> pushReceiver(MorvixClient& client)
+{
+    return std::dynamic_pointer_cast<RemoteNotificationReceiver>(client.pushService());
+}
+
+} // namespace
+
+void MorvixClient::didRegisterForRemoteNotificationsWithDeviceToken(const std::vector<std::uint8_t>& token)
+{
+    if (auto receiver = pushReceiver(*this))
+        receiver->didRegisterForRemoteNotificationsWithDeviceToken(token);
+}
+
+void MorvixClient::didFailToRegisterForRemoteNotificationsWithError(const platform::Error& error)
+{
+    if (auto receiver = pushReceiver(*this))
+        receiver->didFailToRegisterForRemoteNotificationsWithError(error);
+}
+
+void MorvixClient::didReceiveRemoteNotification(const platform::Value& payload)
+{
+    if (auto receiver = pushReceiver(*this))
+        receiver->didReceiveRemoteNotification(payload);
 }
 
 void MorvixClient::changeBaseURL(const std::string& url)

@@ -218,12 +218,48 @@ public:
     /// "UIApplicationLaunchOptionsRemoteNotificationKey", or nothing when it is absent.
     void didFinishLaunchingWithOptions(const platform::Value& options);
     std::optional<std::string> launchPushMessage() const { return m_launchPushMessage; }
+    /// Where `didFinishLaunchingWithOptions` hands the launch push message (or nothing): the
+    /// push service keeps it (core cannot name it). Process-wide; any thread.
+    using LaunchPushMessageHandler = std::function<void(const std::optional<std::string>& message)>;
+    static void setLaunchPushMessageHandler(LaunchPushMessageHandler handler);
+    /// The platform's push hooks, which the embedding application forwards: each goes to the
+    /// "morvix.CloudPush" service when the session has one (looked up, never created).
+    void didRegisterForRemoteNotificationsWithDeviceToken(const std::vector<std::uint8_t>& token);
+    void didFailToRegisterForRemoteNotificationsWithError(const platform::Error& error);
+    void didReceiveRemoteNotification(const platform::Value& payload);
 
     /// The largest response body the session takes from its server, counted after the body's
     /// content encoding is undone. A response that grows past it is cancelled and reported as a
     /// response that could not be parsed. Any thread; requests started afterwards use it.
     std::size_t maximumResponseSize() const { return m_maximumResponseSize.load(); }
     void setMaximumResponseSize(std::size_t bytes) { m_maximumResponseSize = bytes; }
+
+    // The application frame's drawers. Without a frame (or one without a drawer container)
+    // the requests do nothing.
+    /// True when any binding supplies the left drawer itself (the rest are not asked).
+    bool supportsCustomDrawer() const override;
+    /// The session's drawer object ("morvix.Drawer"), or null.
+    std::shared_ptr<RemoteObject> drawer() const override { return m_drawer; }
+    /// Stores the drawer object (none: null); the left drawer becomes its controller, or the
+    /// default left drawer: none when `supportsCustomDrawer`, else the top-level menu.
+    void setDrawer(std::shared_ptr<RemoteObject> drawer) override;
+    bool hasDrawer() const override { return m_drawer != nullptr; }
+    bool topLevelMenuHasChoices() const override;
+    /// The open gesture is the bezel pan, or none: with a custom drawer, the pan when a drawer
+    /// object exists or the developer console is enabled; otherwise when `enabled` or the
+    /// developer console is enabled.
+    void enableDrawerGesture(bool enabled) override;
+    bool isDrawerGestureEnabled() const;
+    /// Toggles the left drawer, animated.
+    void toggleTopLevelMenu() override;
+    void openDrawer() override;
+    void closeDrawer() override;
+    /// Toggles the right drawer (the developer console), animated.
+    void showDeveloperConsole();
+    /// The developer console, when the delegate enables it; null otherwise.
+    std::shared_ptr<platform::ViewController> developerConsole() const;
+    /// The drawer container's status-bar area colour; none gives the interface's default.
+    void setStatusBarBackgroundColor(const std::optional<platform::Color>& color) override;
 
     // CommandOperator::Session.
     std::shared_ptr<ClientContext> clientContext() override { return shared_from_this(); }
@@ -245,6 +281,9 @@ private:
     void initializeClient(std::vector<BindingFactory> bindings);
     void startFramework();
     std::shared_ptr<MorvixClientErrorDelegate> errorPresenter();
+    /// The open gesture follows its own state again, and the developer console is made anew
+    /// (or dropped) from the delegate's setting.
+    void updateBezelPanning();
 
     std::weak_ptr<platform::Window> m_window;
     ApplicationFrame m_frame;
@@ -259,6 +298,7 @@ private:
     std::shared_ptr<const LogObserver> m_logObserver;
     std::shared_ptr<platform::View> m_view;
     std::shared_ptr<ApplicationFrameController> m_frameController;
+    std::shared_ptr<RemoteObject> m_drawer;
     std::shared_ptr<ObjectRegistry> m_objectRegistry;
     std::shared_ptr<CommandOperator> m_commandOperator;
     mutable std::mutex m_httpClientMutex; // guards m_httpClient, which `load` replaces while other threads read it

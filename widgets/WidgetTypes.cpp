@@ -2,16 +2,26 @@
 
 #include "core/MorvixClient.h"
 #include "core/WidgetRegistry.h"
+#include "services/AppLauncher.h"
+#include "services/Camera.h"
 #include "services/ClientDialog.h"
+#include "services/ClientStore.h"
+#include "services/CloudPush.h"
+#include "services/Geolocation.h"
 #include "services/MorvixApp.h"
 #include "services/MorvixDevice.h"
+#include "services/MorvixHttpRequest.h"
 #include "services/PatchManager.h"
+#include "services/Printer.h"
 #include "services/TextReplacement.h"
 #include "services/Timer.h"
+#include "services/XCallback.h"
 #include "shell/Action.h"
 #include "shell/ApplicationFrameRoot.h"
+#include "shell/Drawer.h"
 #include "shell/MorvixUI.h"
 #include "shell/Page.h"
+#include "shell/Swipe.h"
 #include "widgets/containers/Browser.h"
 #include "widgets/containers/Canvas.h"
 #include "widgets/containers/GC.h"
@@ -21,6 +31,11 @@
 #include "widgets/containers/MenuItem.h"
 #include "widgets/containers/ScrollBar.h"
 #include "widgets/containers/ScrolledComposite.h"
+#include "widgets/containers/TabFolder.h"
+#include "widgets/containers/TabItem.h"
+#include "widgets/containers/ToolBar.h"
+#include "widgets/containers/ToolItem.h"
+#include "widgets/containers/Video.h"
 #include "widgets/controls/Button.h"
 #include "widgets/controls/Combo.h"
 #include "widgets/controls/DateTime.h"
@@ -38,8 +53,11 @@
 #include "widgets/foundation/Gesture.h"
 #include "widgets/foundation/Shell.h"
 #include "widgets/foundation/TextSizeMeasurement.h"
+#include "widgets/lists/CollectionView.h"
+#include "widgets/lists/List.h"
 #include "widgets/lists/RefreshComposite.h"
 #include "widgets/lists/RefreshHandler.h"
+#include "widgets/lists/SearchAction.h"
 #include "widgets/lists/Tree.h"
 #include "widgets/lists/TreeItem.h"
 
@@ -57,40 +75,58 @@ void registerWidgetTypes()
     registry.addHandler<Button>();
     registry.addHandler<Text>();
     registry.addHandler<ScrolledComposite>();
+    registry.addHandler<TabFolder>();
+    registry.addHandler<TabItem>();
     registry.addHandler<Browser>();
     registry.addHandler<Combo>();
     registry.addHandler<Tree>();
     registry.addHandler<TreeItem>();
+    registry.addHandler<ToolBar>();
+    registry.addHandler<ToolItem>();
     registry.addHandler<ProgressBar>();
     registry.addHandler<DateTime>();
     registry.addHandler<Group>();
     registry.addHandler<Canvas>();
     registry.addHandler<GC>();
+    registry.addHandler<List>();
+    registry.addHandler<Video>();
     registry.addHandler<Scale>();
+    registry.addHandler<Camera>();
     registry.addHandler<ScrollBar>();
+    registry.addHandler<Swipe>();
     registry.addHandler<Menu>();
     registry.addHandler<MenuItem>();
     registry.addHandler<MorvixUI>();
     registry.addHandler<Page>();
     registry.addHandler<Action>();
+    registry.addHandler<SearchAction>();
     registry.addHandler<TextReplacement>();
     registry.addHandler<DropDown>();
     registry.addHandler<RefreshComposite>();
     registry.addHandler<ImageView>();
+    registry.addHandler<CollectionView>();
     registry.addHandler<TextView>();
     registry.addHandler<TextInput>();
+    registry.addHandler<Drawer>();
     registry.addHandler<Switch>();
 
     // Native-access objects.
     registry.addHandler<Animation>();
+    registry.addHandler<Geolocation>();
+    registry.addHandler<AppLauncher>();
+    registry.addHandler<XCallback>();
     registry.addHandler<RefreshHandler>();
     registry.addHandler<ClientDialog>();
     registry.addHandler<Timer>();
+    registry.addHandler<MorvixHttpRequest>();
 
     // Services, in the order sessions synchronise them ("zub.client.ServerPush" is the core's).
     registry.addHandler<TextSizeMeasurement>();
     registry.addHandler<MorvixApp>();
+    registry.addHandler<ClientStore>();
     registry.addHandler<MorvixDevice>();
+    registry.addHandler<Printer>();
+    registry.addHandler<CloudPush>();
 
     // Sessions with the application frame on make it from the shell's classes.
     ApplicationFrameRoot::install();
@@ -98,6 +134,8 @@ void registerWidgetTypes()
     PatchManager::installFactory();
     // A URL the application was opened with goes to the application service.
     MorvixClient::setOpenURLHandler([](MorvixClient& client, const std::string& url) { MorvixApp::openedURL(client, url); });
+    // The push message the application was launched with waits for the push service.
+    MorvixClient::setLaunchPushMessageHandler([](const std::optional<std::string>& message) { CloudPush::setMessage(message); });
 }
 
 } // namespace morvix

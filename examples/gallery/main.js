@@ -1,5 +1,5 @@
 // The gallery: an application frame ("morvix.UI") with one top-level page per part of the widget
-// set, each holding one composite that its page module fills, and three actions.
+// set, each holding one composite that its page module fills, three actions and a search action.
 var morvix = require("morvix");
 
 // The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it.
@@ -7,8 +7,8 @@ var active = "controls";
 var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
     {name: "controls", title: "Basic controls", module: require("./pages/controls"), height: 1036},
-    {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing")},
-    {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists")},
+    {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing"), height: 1380},
+    {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists"), height: 960},
     {name: "shell", title: "Application shell and navigation", module: require("./pages/shell")},
     {name: "services", title: "Device and application services", module: require("./pages/services")}
 ];
@@ -83,6 +83,19 @@ function action(properties) {
 action({title: "Add", placementPriority: "HIGH"});
 action({title: "Info", placementPriority: "LOW"});
 var details = action({title: "Details"});
+
+// The search action: each "Modify" offers the words of a fixed list that begin with the query,
+// and "Search" is logged.
+var words = ["apple", "apricot", "avocado", "banana", "blackberry", "blueberry", "cherry", "grape", "lemon",
+    "lime", "mango", "melon", "orange", "peach", "pear", "plum"];
+var search = morvix.create("morvix.SearchAction", {title: "Search", message: "Find a fruit", parent: ui.id});
+search.on("Modify", function (attributes) {
+    var query = attributes.query.toLowerCase();
+    search.set({proposals: query ? words.filter(function (word) { return word.indexOf(query) === 0; }) : []});
+});
+search.on("Search", function (attributes) {
+    console.log("Search: " + attributes.query);
+});
 
 var detailsPage = null;
 details.on("Selection", function () {

@@ -19,6 +19,9 @@
 #include "core/RemoteObject.h"
 #include "core/ServerBinding.h"
 #include "networking/NetURLConnectionOperation.h"
+#include "platform/device/DeviceLocation.h"
+#include "platform/device/LocationManager.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Error.h"
@@ -26,10 +29,13 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Timer.h"
 #include "platform/graphics/Color.h"
+#include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/ImagePickerController.h"
+#include "platform/ui/PrintController.h"
 #include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
 #include "widgets/WidgetTypes.h"
@@ -38,6 +44,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -80,10 +87,21 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
                    (alone: idle for 500 ms, as with --idle-ms 500)
   --no-frame       run without the application frame: the display fills the plain root
                    view instead of the root controller's page
+  --console        enable the developer console: the session log in the frame's right
+                   drawer, error entries flashing over the application for 1.5 s
+  --show-console   open the console's drawer once the session is idle (before --png
+                   draws); with --console
   --device KIND    the device to be: phone (the default) or pad
   --locale ID      the device's locale, an identifier such as de_CH (default en_US)
+  --documents DIR  the application's documents folder, where the peer's client store
+                   lives (made when missing; default: $HOME/Documents)
   --time-zone ID   the device's time zone, an IANA id such as Europe/Zurich (default:
                    the host's)
+  --location LAT,LON  switch location services on (authorised) and answer every location
+                   request with this position (degrees, such as 47.3769,8.5417)
+  --pick-image FILE  answer every picture picker with this picture (PNG or JPEG)
+  --print-to DIR   answer every print dialog by writing the job to DIR (made when
+                   missing) as <n>-<job name>.pdf (or .png, .jpg), then completing it
   --help           print this text
 
 Exit status: 0 when the session ran; 1 for a usage error; 2 when an error reached the
@@ -121,9 +139,15 @@ struct Options {
     bool strict = true;
     std::string png;
     bool frame = true;
+    bool console = false;
+    bool showConsole = false;
     std::optional<platform::DeviceIdiom> device;
     std::string locale;
     std::string timeZone;
+    std::optional<platform::Coordinate> location;
+    std::string pickImage;
+    std::string documents;
+    std::string printTo;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -180,6 +204,10 @@ Options parseOptions(int argc, char** argv)
             options.strict = false;
         } else if (argument == "--png") {
             options.png = value();
+        } else if (argument == "--console") {
+            options.console = true;
+        } else if (argument == "--show-console") {
+            options.showConsole = true;
         } else if (argument == "--no-frame") {
             options.frame = false;
         } else if (argument == "--device") {
@@ -189,6 +217,25 @@ Options parseOptions(int argc, char** argv)
             options.device = kind == "pad" ? platform::DeviceIdiom::Pad : platform::DeviceIdiom::Phone;
         } else if (argument == "--locale") {
             options.locale = value();
+        } else if (argument == "--documents") {
+            options.documents = std::filesystem::absolute(value()).lexically_normal().string();
+        } else if (argument == "--location") {
+            std::string text = value();
+            auto comma = text.find(',');
+            if (comma == std::string::npos)
+                usageError("--location expects LAT,LON, got \"" + text + "\"");
+            auto parse = [](const std::string& s, std::size_t* n) { return std::stod(s, n); };
+            double latitude = parseNumber<double>("--location", text.substr(0, comma), parse);
+            double longitude = parseNumber<double>("--location", text.substr(comma + 1), parse);
+            if (!(std::abs(latitude) <= 90 && std::abs(longitude) <= 180))
+                usageError("--location " + text + ": not a position on the earth");
+            options.location = platform::Coordinate { latitude, longitude };
+        } else if (argument == "--pick-image") {
+            options.pickImage = value();
+            if (!platform::Image::readFile(options.pickImage))
+                usageError("--pick-image " + options.pickImage + ": not a picture");
+        } else if (argument == "--print-to") {
+            options.printTo = std::filesystem::absolute(value()).lexically_normal().string();
         } else if (argument == "--time-zone") {
             options.timeZone = value();
             if (!platform::TimeZone::withIdentifier(options.timeZone))
@@ -369,6 +416,7 @@ public:
     void clientDidBecomeReady(MorvixClient& client) override { client.load(); }
     std::optional<bool> useSSLStrict() override { return m_options.strict; }
     std::optional<bool> logRequests() override { return m_options.logFile ? std::optional<bool>(true) : std::nullopt; }
+    std::optional<bool> enableDeveloperConsole() override { return m_options.console; }
 
 private:
     const Options& m_options;
@@ -503,6 +551,32 @@ private:
 
 } // namespace
 
+// Plays the device's user for --location and --pick-image: every few moments each running
+// location manager gets the position (timestamped now) and each waiting picker the picture.
+// Without those options nobody answers, as on the headless device.
+void answerDeviceRequests(const Options& options, platform::Timer& timer)
+{
+    if (options.location) {
+        platform::DeviceLocation::setLocationServicesEnabled(true);
+        platform::DeviceLocation::setAuthorizationStatus(platform::LocationAuthorizationStatus::AuthorizedWhenInUse);
+    }
+    auto picture = options.pickImage.empty() ? nullptr : platform::Image::readFile(options.pickImage);
+    if (!options.location && !picture)
+        return;
+    timer.start(std::chrono::milliseconds(250), platform::Repeat::Yes, [position = options.location, picture] {
+        if (position && !platform::DeviceLocation::updatingManagers().empty()) {
+            platform::Location location;
+            location.coordinate = *position;
+            location.horizontalAccuracy = 10;
+            location.verticalAccuracy = 10;
+            location.timestamp = platform::Date::now();
+            platform::DeviceLocation::deliver(location);
+        }
+        for (const auto& picker : picture ? platform::ImagePickerController::waitingPickers() : std::vector<std::shared_ptr<platform::ImagePickerController>> {})
+            picker->pick(picture);
+    });
+}
+
 int main(int argc, char** argv)
 {
     auto options = parseOptions(argc, argv);
@@ -518,6 +592,15 @@ int main(int argc, char** argv)
     if (!options.timeZone.empty())
         device.timeZone = options.timeZone;
     platform::DeviceInfo::setCurrent(device);
+    if (!options.documents.empty()) {
+        auto bundle = platform::BundleInfo::main();
+        bundle.documentsPath = options.documents;
+        platform::BundleInfo::setMain(bundle);
+    }
+    if (!options.printTo.empty())
+        platform::PrintController::shared().setOutputFolder(options.printTo);
+    platform::Timer deviceAnswers;
+    answerDeviceRequests(options, deviceAnswers);
     auto window = platform::Window::create({ 0, 0, device.screenWidth, device.screenHeight });
     auto client = MorvixClient::create(window, chooseBindings(options),
         options.frame ? MorvixClient::ApplicationFrame::On : MorvixClient::ApplicationFrame::Off);
@@ -567,6 +650,8 @@ int main(int argc, char** argv)
     if (watchdog)
         watchdog->expectBackBy(std::chrono::steady_clock::now() + 10s + kGracePeriod);
 
+    if (options.showConsole && !failed())
+        client->showDeveloperConsole();
     if (!options.png.empty() && !errors->failed) {
         waitUntilSettled(deadline);
         platform::RenderOptions renderOptions;

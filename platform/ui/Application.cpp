@@ -8,6 +8,7 @@
 #include "platform/ui/Window.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -197,11 +198,31 @@ void Application::resetForTesting()
     m_alerts.clear();
     m_sounds.clear();
     m_userNotificationTypes.reset();
+    m_notificationRegistrations.clear();
     m_badgeNumber = 0;
     m_supportedOrientations = InterfaceOrientationMask::All;
     m_popovers.clear();
     m_openedURLs.clear();
     m_openURLHandler = nullptr;
+    m_openableSchemes.clear();
+}
+
+bool Application::canOpenURL(const std::string& url) const
+{
+    auto colon = url.find(':');
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0])))
+        return false;
+    auto isSchemeCharacter = [](unsigned char c) { return std::isalnum(c) || c == '+' || c == '-' || c == '.'; };
+    std::string scheme;
+    for (unsigned char c : url.substr(0, colon)) {
+        if (!isSchemeCharacter(c))
+            return false;
+        scheme.push_back(static_cast<char>(std::tolower(c)));
+    }
+    return std::any_of(m_openableSchemes.begin(), m_openableSchemes.end(), [&](const std::string& declared) {
+        return std::equal(declared.begin(), declared.end(), scheme.begin(), scheme.end(),
+            [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    });
 }
 
 } // namespace morvix::platform

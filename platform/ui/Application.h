@@ -51,6 +51,8 @@ public:
     static constexpr const char* kMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification";
     /// Posted, without object or user info, before the interface turns to a new orientation.
     static constexpr const char* kWillChangeStatusBarOrientationNotification = "UIApplicationWillChangeStatusBarOrientationNotification";
+    /// Posted, without object or user info, once the interface has turned to a new orientation.
+    static constexpr const char* kDidChangeStatusBarOrientationNotification = "UIApplicationDidChangeStatusBarOrientationNotification";
 
     /// The embedding application's delegate, held weakly; null until set.
     std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate.lock(); }
@@ -115,8 +117,24 @@ public:
         static constexpr unsigned kSound = 2;
         static constexpr unsigned kAlert = 4;
     };
-    void registerUserNotificationSettings(unsigned types) { m_userNotificationTypes = types; }
+    /// One registration the application asked for: notification settings (types and category
+    /// names), or remote notifications (a push token, which the embedding application or a test
+    /// answers through the session's push hooks).
+    struct NotificationRegistration {
+        enum class Kind { Settings, RemoteNotifications };
+        Kind kind = Kind::Settings;
+        unsigned types = 0;
+        std::vector<std::string> categories;
+    };
+    void registerUserNotificationSettings(unsigned types, std::vector<std::string> categories = {})
+    {
+        m_userNotificationTypes = types;
+        m_notificationRegistrations.push_back({ NotificationRegistration::Kind::Settings, types, std::move(categories) });
+    }
     std::optional<unsigned> userNotificationSettings() const { return m_userNotificationTypes; }
+    /// Recorded after the settings registrations, in the order asked; nobody answers by itself.
+    void registerForRemoteNotifications() { m_notificationRegistrations.push_back({ NotificationRegistration::Kind::RemoteNotifications, 0, {} }); }
+    const std::vector<NotificationRegistration>& notificationRegistrations() const { return m_notificationRegistrations; }
     /// The application icon's badge, for the embedding application to show.
     long applicationIconBadgeNumber() const { return m_badgeNumber; }
     void setApplicationIconBadgeNumber(long number) { m_badgeNumber = number; }
@@ -134,6 +152,11 @@ public:
     }
     const std::vector<std::string>& openedURLs() const { return m_openedURLs; }
     void setOpenURLHandler(std::function<bool(const std::string& url)> handler) { m_openURLHandler = std::move(handler); }
+    /// Whether some application opens `url`: true when its scheme (compared without regard to
+    /// case) is one the embedding application declared with `setOpenableSchemes`; none is by
+    /// default, and a text without a scheme never is.
+    bool canOpenURL(const std::string& url) const;
+    void setOpenableSchemes(std::vector<std::string> schemes) { m_openableSchemes = std::move(schemes); }
 
     // Background tasks. A headless process is never suspended, so a task only records that work
     // asked to go on; nothing expires by itself. Tests or the embedding application call
@@ -166,11 +189,13 @@ private:
     std::vector<std::shared_ptr<Alert>> m_alerts;
     std::vector<unsigned> m_sounds;
     std::optional<unsigned> m_userNotificationTypes;
+    std::vector<NotificationRegistration> m_notificationRegistrations;
     long m_badgeNumber = 0;
     unsigned m_supportedOrientations = InterfaceOrientationMask::All;
     std::vector<std::shared_ptr<PopoverController>> m_popovers;
     std::vector<std::string> m_openedURLs;
     std::function<bool(const std::string&)> m_openURLHandler;
+    std::vector<std::string> m_openableSchemes;
 };
 
 } // namespace morvix::platform

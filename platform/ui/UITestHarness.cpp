@@ -152,6 +152,7 @@ void UITestHarness::rotate(DeviceOrientation orientation)
     m_window->layoutIfNeeded();
     for (const auto& root : roots())
         root->deliverDidRotate(static_cast<int>(old));
+    NotificationCenter::defaultCenter()->post(Application::kDidChangeStatusBarOrientationNotification);
     NotificationCenter::defaultCenter()->post(kOrientationNotification);
 }
 

@@ -77,6 +77,10 @@ protected:
         auto bundle = platform::BundleInfo::defaults();
         bundle.info["CFBundleIdentifier"] = "com.example.services";
         bundle.info["CFBundleShortVersionString"] = "4.2";
+        // The client store lives in a documents folder of the test's own, empty at start.
+        m_documents = (std::filesystem::temp_directory_path() / "morvix-services-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(m_documents.data()), nullptr);
+        bundle.documentsPath = m_documents;
         platform::BundleInfo::setMain(bundle);
         OSUtil::resetForTesting();
         MorvixApp::setOpenWithURL(std::nullopt);
@@ -107,6 +111,8 @@ protected:
         platform::BundleInfo::resetForTesting();
         OSUtil::resetForTesting();
         MorvixApp::setOpenWithURL(std::nullopt);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_documents, ignored);
     }
 
     void start()
@@ -166,6 +172,7 @@ protected:
     std::shared_ptr<MorvixClient> client;
 
 private:
+    std::string m_documents;
     std::mutex m_mutex; // guards m_replies
     std::deque<std::string> m_replies;
 };
@@ -275,7 +282,8 @@ TEST_F(ServiceSessionTest, TheApplicationServiceReportsIdentityOpenedURLsAndInac
     auto first = posts().at(0)["operations"];
     EXPECT_EQ(first[0][1], "w1") << "the display's set comes first";
     EXPECT_EQ(first[1].dump(), R"(["set","morvix.App",{"morvixVersion":"2.0.0","id":"com.example.services","version":"4.2","openUrl":"shop://item/7"}])");
-    EXPECT_EQ(first[2][1], "morvix.Device");
+    EXPECT_EQ(first[2].dump(), R"(["call","morvix.ClientStore","synchronize",{}])") << "the services in their order";
+    EXPECT_EQ(first[3][1], "morvix.Device");
     EXPECT_EQ(MorvixApp::openWithURL(), std::nullopt) << "acknowledged by the successful exchange";
     app()->synchronize();
     ASSERT_TRUE(settle(2));

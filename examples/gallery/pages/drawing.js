@@ -86,5 +86,64 @@ exports.build = function (shell) {
         morvix.create("morvix.ImageView", {parent: shell.id, bounds: [16 + index * 58, 460, 52, 36],
             background: [255, 255, 255], scaleMode: mode, image: ["images/checker.png", 16, 16]});
     });
+    // Tab folders: one with the tab bar at the bottom (a badge on its second tab, and paging, so
+    // that a swipe turns the pages too) and a small one with segments on top. Each tab shows a
+    // label of its folder; the folders log the tabs people choose.
+    function tabFolder(properties, tabs) {
+        var folder = morvix.create("zub.widgets.TabFolder", properties);
+        tabs.forEach(function (tab, index) {
+            var page = morvix.create("zub.widgets.Label", {parent: folder.id, text: tab[1], background: tab[2],
+                alignment: "center"});
+            morvix.create("zub.widgets.TabItem", {parent: folder.id, index: index, text: tab[0], control: page.id,
+                data: tab[3] ? {badgeValue: tab[3]} : {}});
+        });
+        folder.on("Selection", function (attributes) {
+            console.log("Tab: " + attributes.selection);
+        });
+        return folder;
+    }
+    tabFolder({parent: shell.id, bounds: [16, 510, 288, 200], data: {paging: true}}, [
+        ["&Inbox", "The inbox: swipe or tap a tab", [255, 255, 255]],
+        ["Sent", "Sent mail", [232, 244, 255], "3"],
+        ["Drafts", "Drafts", [255, 246, 224]]]);
+    tabFolder({parent: shell.id, bounds: [16, 722, 288, 130], style: ["TOP"], foreground: [0, 122, 255]}, [
+        ["Day", "Today", [255, 255, 255]],
+        ["Week", "This week", [255, 255, 255]]]);
+
+    // Tool bars: a flat one in plain colours with a title between its buttons and a separator,
+    // and a plain one with its buttons on the left.
+    function toolBar(properties, items) {
+        var bar = morvix.create("zub.widgets.ToolBar", properties);
+        items.forEach(function (item, index) {
+            var tool = morvix.create("zub.widgets.ToolItem", {parent: bar.id, index: index, text: item[0],
+                style: [item[1] || "PUSH"], data: item[1] === "TITLE" ? {title: true} : {}});
+            tool.on("Selection", function () {
+                console.log("Tool: " + item[0]);
+            });
+        });
+        return bar;
+    }
+    toolBar({parent: shell.id, bounds: [16, 864, 288, 44], style: ["FLAT"], background: [0, 122, 255],
+        foreground: [255, 255, 255]}, [["&Back"], ["", "SEPARATOR"], ["Mail", "TITLE"], ["Edit"]]);
+    toolBar({parent: shell.id, bounds: [16, 920, 288, 44]}, [["New"], ["Open"], ["", "SEPARATOR"], ["Share"]]);
+
+    // Media: a group whose titled area holds two labels, a browser showing an HTML string (the
+    // headless browser shows a box naming what it holds), and a video of a movie beside the
+    // gallery (the headless player shows a box with the movie's address and its state).
+    var group = morvix.create("zub.widgets.Group", {parent: shell.id, bounds: [16, 976, 288, 110], text: "Group",
+        background: [255, 255, 255]});
+    morvix.create("zub.widgets.Label", {parent: group.id, bounds: [12, 12, 264, 24], text: "A label in the group"});
+    morvix.create("zub.widgets.Label", {parent: group.id, bounds: [12, 44, 264, 24], text: "And another one",
+        foreground: [0, 122, 255]});
+    var browser = morvix.create("zub.widgets.Browser", {parent: shell.id, bounds: [16, 1098, 288, 90],
+        html: "<h1>Hello</h1><p>An HTML string in the browser.</p>"});
+    browser.on("Progress", function () {
+        console.log("Browser: loaded");
+    });
+    var video = morvix.create("morvix.widgets.Video", {parent: shell.id, bounds: [16, 1200, 288, 162],
+        background: [0, 0, 0], url: "movies/sample.mp4"});
+    video.on("Playback", function (attributes) {
+        console.log("Video: " + attributes.playback);
+    });
     return [canvas, gc, scrolled, menu, open, refresh];
 };

@@ -58,5 +58,52 @@ exports.build = function (shell) {
     rows.on("Selection", function (attributes) {
         console.log("Rows: Selection " + JSON.stringify(attributes));
     });
+
+    // The list: the names of the months with a vertical scroll bar (without one it would not
+    // scroll), a title bar and a detail button on every row.
+    var months = ["January", "February", "March", "April", "May", "June", "July", "August", "September",
+        "October", "November", "December"];
+    var list = create("zub.widgets.List", {parent: shell.id, bounds: [0, 484, 320, 220], items: months,
+        toolTip: "Months", data: {altSelection: "all"}});
+    create("zub.widgets.ScrollBar", {parent: list.id, style: ["VERTICAL"]});
+    list.on("Selection", function (attributes) {
+        console.log("List: Selection " + JSON.stringify(attributes));
+    });
+
+    // The collection view: thirty items, every fifth a taller heading, in cells that hold labels
+    // this script creates when a cell first needs one and fills whenever a cell shows an item.
+    // The view asks with "requestinfo", "createitem" and "populateitem" and reads the answers
+    // ("describeItem", "addItem") as soon as each event has been sent, which the script peer
+    // allows; these are questions, not listened events, so they are taken here before the
+    // library's own dispatch.
+    var collection = create("morvix.CollectionView", {parent: shell.id, bounds: [0, 712, 320, 240],
+        itemHeight: 36, background: [255, 255, 255]});
+    var answers = {
+        requestinfo: function (attributes) {
+            collection.call("describeItem", attributes.index % 5 ? {type: 0} : {type: 1, height: 52});
+        },
+        createitem: function (attributes) {
+            var heading = attributes.type === 1;
+            var label = create("zub.widgets.Label", {parent: collection.id,
+                font: [["Helvetica"], heading ? 17 : 14, heading, false],
+                background: heading ? [230, 236, 250] : [255, 255, 255]});
+            collection.call("addItem", {widget: label.id});
+        },
+        populateitem: function (attributes) {
+            var index = attributes.index;
+            var text = index % 5 ? "  Item " + index : "  Group " + (index / 5 + 1);
+            morvix._client.set(attributes.widget, {text: text});
+        }
+    };
+    var dispatch = morvix._notify;
+    morvix._notify = function (id, event, attributes) {
+        if (id === collection.id && answers[event])
+            return answers[event](attributes);
+        return dispatch(id, event, attributes);
+    };
+    collection.on("selection", function (attributes) {
+        console.log("Collection: selection " + JSON.stringify(attributes));
+    });
+    collection.call("reload", {items: 30});
     return made;
 };

@@ -418,7 +418,7 @@ TEST_F(ControlTest, CollectionViewPlacesTheCellsOfItsDataSourceInRowsPerSection)
             return cell;
         }
     };
-    auto collection = CollectionView::create({ 0, 0, 200, 100 });
+    auto collection = CollectionView::create({ 0, 0, 200, 150 });
     collection->setLayout({ { 50, 40 }, 10, 10, { 5, 5, 5, 5 } });
     auto source = std::make_shared<Source>();
     collection->setDataSource(source);

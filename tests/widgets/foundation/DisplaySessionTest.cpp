@@ -188,7 +188,8 @@ TEST_F(DisplaySessionTest, FirstRequestReportsTheScreenAndTheCallsAnswer)
     std::vector<std::string> services;
     for (std::size_t i = 1; i < first["operations"].size(); ++i)
         services.push_back(first["operations"][i][1].get<std::string>());
-    EXPECT_EQ(services, (std::vector<std::string> { "morvix.App", "morvix.Device" })) << "the services' synchronisation follows the display's set";
+    EXPECT_EQ(services, (std::vector<std::string> { "morvix.App", "morvix.ClientStore", "morvix.Device" }))
+        << "the services' synchronisation follows the display's set";
     EXPECT_EQ(first["head"]["zub_initialize"], true);
 
     // The answer's calls: "probe" and "measureStrings" do nothing and fail nothing.

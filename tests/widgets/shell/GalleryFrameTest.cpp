@@ -22,12 +22,14 @@
 #include "shell/Page.h"
 #include "shell/PageViewController.h"
 #include "shell/drawer/DWDrawerController.h"
+#include "platform/foundation/BundleInfo.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/foundation/ImageViewMorvix.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdlib.h>
 
 namespace morvix {
 namespace {
@@ -40,6 +42,13 @@ protected:
     {
         auto gallery = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "examples" / "gallery";
         delegate->url = "file://" + gallery.string() + "/";
+        // The gallery counts its starts in the client store: in a documents folder of the test's
+        // own, not the user's.
+        m_documents = (std::filesystem::temp_directory_path() / "morvix-gallery-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(m_documents.data()), nullptr);
+        auto bundle = platform::BundleInfo::main();
+        bundle.documentsPath = m_documents;
+        platform::BundleInfo::setMain(bundle);
         client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::On);
         ASSERT_NE(client, nullptr);
         client->setDelegate(delegate);
@@ -80,8 +89,19 @@ protected:
     }
     bool logged(const std::string& line) const { return std::find(console.begin(), console.end(), line) != console.end(); }
 
+    void TearDown() override
+    {
+        ScriptSessionFixture::TearDown();
+        platform::BundleInfo::resetForTesting();
+        if (!m_documents.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_documents, ignored);
+        }
+    }
+
     std::shared_ptr<MorvixUI> ui;
     std::vector<std::string> console;
+    std::string m_documents;
 };
 
 TEST_F(GalleryFrameTest, EveryPageShowsInTheFrame)
@@ -93,7 +113,7 @@ TEST_F(GalleryFrameTest, EveryPageShowsInTheFrame)
     ASSERT_GE(all.size(), 3u);
     EXPECT_EQ(root->topViewController(), all[1]->viewController()) << "the basic controls' page is active";
     EXPECT_EQ(root->navigationBar()->topItem()->title(), "Basic controls");
-    EXPECT_EQ(root->toolbar()->items().size(), 3u) << "low, flexible space, normal";
+    EXPECT_EQ(root->toolbar()->items().size(), 4u) << "low, flexible space, normal, the search action";
     EXPECT_FALSE(root->isToolbarHidden());
 
     auto folder = std::filesystem::path(std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR")
