@@ -18,15 +18,18 @@ using platform::TextAttributes;
 
 namespace {
 
+// The fonts are never destroyed: the rendering queue may still be laying out an entry while the
+// process exits and runs the destructors of function statics.
 const Font& regularFont()
 {
-    static const Font font = Font::withName("Menlo-Regular", LogView::kFontSize).value_or(Font::system(LogView::kFontSize));
+    static const Font& font = *new Font(Font::withName("Menlo-Regular", LogView::kFontSize).value_or(Font::system(LogView::kFontSize)));
     return font;
 }
 
 const Font& boldFont()
 {
-    static const Font font = Font::withName("Menlo-Bold", LogView::kFontSize).value_or(Font::system(LogView::kFontSize, { .bold = true }));
+    static const Font& font
+        = *new Font(Font::withName("Menlo-Bold", LogView::kFontSize).value_or(Font::system(LogView::kFontSize, { .bold = true })));
     return font;
 }
 
