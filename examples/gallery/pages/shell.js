@@ -17,7 +17,7 @@ exports.build = function (shell) {
     console.warn("Shell page: a warning");
     console.error("Shell page: an error");
     console.debug("Shell page: a debug entry");
-    var logError = create("zub.widgets.Button", {parent: shell.id, bounds: [16, 488, 288, 40], text: "Log an error"});
+    var logError = create("zub.widgets.Button", {parent: shell.id, bounds: [16, 192, 288, 40], text: "Log an error"});
     logError.on("Selection", function () {
         console.error("Log an error: Selection");
     });
