@@ -111,6 +111,7 @@ void DeveloperConsole::createFilterBar()
     int index = 0;
     for (const char* title : { "All", "Log", "Info", "Warning", "Error", "Debug" })
         m_filterBar->insertSegmentWithTitle(title, index++);
+    m_filterBar->setApportionsSegmentWidthsByContent(true);
     m_filterBar->setSelectedSegmentIndex(0);
     m_filterBar->setBackgroundColor(Color::white());
     std::weak_ptr<DeveloperConsole> weak = consoleSelf();

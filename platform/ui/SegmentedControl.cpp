@@ -60,13 +60,47 @@ void SegmentedControl::setSelectedSegmentIndex(int index)
     setNeedsDisplay();
 }
 
+void SegmentedControl::setApportionsSegmentWidthsByContent(bool byContent)
+{
+    m_widthsByContent = byContent;
+    setNeedsDisplay();
+}
+
+std::vector<Rect> SegmentedControl::segmentFrames() const
+{
+    Rect box = bounds();
+    std::vector<double> widths(m_titles.size(), m_titles.empty() ? 0 : box.width() / numberOfSegments());
+    if (m_widthsByContent && !m_titles.empty()) {
+        Font font = Font::system(kTitleSize);
+        double needed = 0;
+        for (std::size_t i = 0; i < m_titles.size(); ++i) {
+            widths[i] = TextLayout(AttributedString(m_titles[i], { .font = font }), {}).size().width + 2 * kContentPadding;
+            needed += widths[i];
+        }
+        double spare = box.width() - needed;
+        for (auto& width : widths)
+            width = spare >= 0 ? width + spare / numberOfSegments() : width * box.width() / needed;
+    }
+    std::vector<Rect> frames;
+    double x = box.x();
+    for (double width : widths) {
+        frames.push_back({ x, box.y(), width, box.height() });
+        x += width;
+    }
+    return frames;
+}
+
 int SegmentedControl::segmentAtPoint(Point point) const
 {
     Rect box = bounds();
     if (m_titles.empty() || box.width() <= 0 || point.x < box.x() || point.x >= box.maxX() || point.y < box.y() || point.y >= box.maxY())
         return kNoSegment;
-    int index = int((point.x - box.x()) / (box.width() / numberOfSegments()));
-    return std::clamp(index, 0, numberOfSegments() - 1);
+    auto frames = segmentFrames();
+    for (int i = 0; i < numberOfSegments(); ++i) {
+        if (point.x < frames[i].maxX())
+            return i;
+    }
+    return numberOfSegments() - 1;
 }
 
 Size SegmentedControl::intrinsicContentSize() const
@@ -95,14 +129,14 @@ void SegmentedControl::draw(GraphicsContext& context, const Rect&)
 {
     Color tint = tintColor().value_or(kSystemTint);
     Rect box = bounds().insetBy(0.5, 0.5);
-    double width = m_titles.empty() ? 0 : box.width() / numberOfSegments();
+    auto frames = segmentFrames();
     TextLayout::Options options;
-    options.wrapWidth = width;
     options.lineLimit = 1;
     options.alignment = TextAlignment::Center;
     Font font = Font::system(kTitleSize);
     for (int i = 0; i < numberOfSegments(); ++i) {
-        Rect segment { box.x() + i * width, box.y(), width, box.height() };
+        Rect segment { frames[i].x(), box.y(), frames[i].width(), box.height() };
+        options.wrapWidth = segment.width();
         bool selected = i == m_selected;
         if (selected) {
             context.setFillColor(tint);

@@ -63,6 +63,39 @@ TEST(SwitcherTest, SegmentedControlSendsValueChangedOnlyForATapThatChangesTheSel
     EXPECT_EQ(control->numberOfSegments(), 0);
 }
 
+TEST(SwitcherTest, SegmentWidthsByContentFollowTheTitlesAndTheirTaps)
+{
+    UITestHarness harness;
+    auto control = SegmentedControl::create({ 0, 0, 320, 29 });
+    harness.window()->addSubview(control);
+    int index = 0;
+    for (const char* title : { "All", "Log", "Warning" })
+        control->insertSegmentWithTitle(title, index++);
+    // Equal widths stay the default.
+    auto equal = control->segmentFrames();
+    ASSERT_EQ(equal.size(), 3u);
+    EXPECT_DOUBLE_EQ(equal[0].width(), equal[2].width());
+
+    control->setApportionsSegmentWidthsByContent(true);
+    auto frames = control->segmentFrames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_GT(frames[2].width(), frames[0].width()) << "the longest title gets the widest segment";
+    EXPECT_NEAR(frames[2].maxX(), 320, 1e-9) << "the segments fill the row";
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        EXPECT_DOUBLE_EQ(frames[i].x(), frames[i - 1].maxX());
+    // A tap just inside the third segment's left edge selects it, where equal widths would not.
+    double x = frames[2].x() + 1;
+    ASSERT_LT(x, equal[2].x());
+    harness.touches().tapView(*control, { x, 15 });
+    EXPECT_EQ(control->selectedSegmentIndex(), 2);
+
+    // Too narrow for the titles: every segment shrinks in proportion and the row still fits.
+    control->setFrame({ 0, 0, 60, 29 });
+    auto narrow = control->segmentFrames();
+    EXPECT_NEAR(narrow[2].maxX(), 60, 1e-9);
+    EXPECT_GT(narrow[2].width(), narrow[0].width());
+}
+
 TEST(SwitcherTest, TabBarTellsItsDelegateOfTapsOnEnabledItems)
 {
     UITestHarness harness;

@@ -205,8 +205,11 @@ TEST_F(DrawerSessionTest, TheConsoleShowsTheSessionLogAndFlashesNothingButErrors
     EXPECT_EQ(console->logView()->frame().maxY(), console->toolbar()->frame().minY());
 
     // "Error", tapped: only errors.
-    double segment = bar->bounds().width() / 6;
-    harness.touches().tapView(*bar, { segment * 4.5, bar->bounds().height() / 2 });
+    // The filter bar's segments take widths by their titles.
+    auto segments = bar->segmentFrames();
+    ASSERT_EQ(segments.size(), 6u);
+    EXPECT_GT(segments[3].width(), segments[0].width()) << "\"Warning\" is wider than \"All\"";
+    harness.touches().tapView(*bar, { segments[4].midX(), bar->bounds().height() / 2 });
     EXPECT_EQ(logView()->filter(), 4u);
     EXPECT_EQ(shownLog(), "\u2298 d\n");
 
@@ -228,7 +231,7 @@ TEST_F(DrawerSessionTest, TheConsoleShowsTheSessionLogAndFlashesNothingButErrors
     EXPECT_EQ(logView()->logEntries().size(), 6u);
 
     // Trash empties the log and selects "All".
-    harness.touches().tapView(*bar, { segment * 2.5, bar->bounds().height() / 2 });
+    harness.touches().tapView(*bar, { segments[2].midX(), bar->bounds().height() / 2 });
     EXPECT_EQ(logView()->filter(), 2u);
     auto trash = console->toolbar()->items().back();
     harness.touches().tapView(*trash->view(), { 5, 5 });
