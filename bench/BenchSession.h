@@ -2,10 +2,10 @@
 // The session as the command operator and remote objects see it, without transport or views: a
 // registry, and a count of the failures the session log would show.
 
-#include "core/ClientContext.h"
-#include "core/CommandOperator.h"
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/protocol/CommandOperator.h"
 
 #include <memory>
 #include <string>

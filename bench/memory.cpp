@@ -4,13 +4,13 @@
 
 #include "bench/BenchSession.h"
 #include "bench/HeapCounter.h"
-#include "core/BasicObject.h"
-#include "core/ClientContext.h"
-#include "core/CommandOperator.h"
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
-#include "core/RemoteClass.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/protocol/CommandOperator.h"
 #include "platform/foundation/MainLoop.h"
 
 #include <cstdio>

@@ -2,10 +2,10 @@
 // request body, against the JSON generator writing the already-merged body on its own.
 
 #include "bench/RatioReporter.h"
-#include "core/Notifications.h"
-#include "core/NotificationsDispatcher.h"
-#include "core/ServerBinding.h"
-#include "core/ServerMessage.h"
+#include "core/outgoing/Notifications.h"
+#include "core/outgoing/NotificationsDispatcher.h"
+#include "core/outgoing/ServerBinding.h"
+#include "core/outgoing/ServerMessage.h"
 
 #include <benchmark/benchmark.h>
 #include <yajl/yajl_gen.h>

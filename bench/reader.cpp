@@ -6,14 +6,14 @@
 
 #include "bench/BenchSession.h"
 #include "bench/RatioReporter.h"
-#include "core/BasicObject.h"
-#include "core/ClientContext.h"
-#include "core/CommandOperator.h"
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
-#include "core/ProtocolReader.h"
-#include "core/RemoteClass.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/protocol/CommandOperator.h"
+#include "core/protocol/ProtocolReader.h"
 #include "platform/foundation/MainLoop.h"
 
 #include <benchmark/benchmark.h>

@@ -5,14 +5,14 @@
 // since a round trip spans the main thread, the network thread and the server.
 
 #include "bench/RatioReporter.h"
-#include "core/BasicObject.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/Notifications.h"
-#include "core/NotificationsDispatcher.h"
-#include "core/ObjectRegistry.h"
-#include "core/RemoteClass.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/outgoing/Notifications.h"
+#include "core/outgoing/NotificationsDispatcher.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/MorvixClientDelegate.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/Window.h"
 

@@ -6,14 +6,14 @@
 #include "bench/BenchSession.h"
 #include "bench/HeapCounter.h"
 #include "bench/RatioReporter.h"
-#include "core/ClientContext.h"
-#include "core/CommandOperator.h"
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/protocol/CommandOperator.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/View.h"
-#include "widgets/WidgetTypes.h"
 #include "widgets/foundation/Composite.h"
 
 #include <benchmark/benchmark.h>
@@ -130,7 +130,7 @@ double bytesPerComposite(Placement placement)
 int main(int argc, char** argv)
 {
     platform::MainLoop::main().bindToCurrentThread();
-    registerWidgetTypes();
+    registerRemoteTypes();
     benchmark::Initialize(&argc, argv);
     bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,10 +1,10 @@
 # Installs the library as a package: the headers under include/morvix (included as from the
-# source tree, "core/MorvixClient.h"), the archive, a CMake package (`find_package(Morvix)`,
+# source tree; "library/Morvix.h" brings what an application needs), the archive, a CMake package (`find_package(Morvix)`,
 # target `Morvix::morvix`) and a pkg-config file (`morvix.pc`).
 
 include(CMakePackageConfigHelpers)
 
-foreach(dir platform core networking widgets shell Libraries services)
+foreach(dir platform core networking Libraries widgets shell services library)
     if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
         install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}
             DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvix

@@ -5,8 +5,8 @@
 //
 // Input: byte 0 seeds the chunk sizes (1 to 64 bytes); the rest is the body.
 
-#include "core/CommandOperator.h"
-#include "core/ProtocolReader.h"
+#include "core/protocol/CommandOperator.h"
+#include "core/protocol/ProtocolReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "networking/NetActivityIndicatorViewNotificationObserver.h"
 #include "networking/NetViewStateTable.h"
-#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/controls/ActivityIndicatorView.h"
 
 namespace morvix {
 

@@ -9,7 +9,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OperationQueue.h"
-#include "platform/ui/Button.h"
+#include "platform/ui/controls/Button.h"
 
 #include <array>
 #include <mutex>

@@ -8,7 +8,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OperationQueue.h"
-#include "platform/ui/ImageView.h"
+#include "platform/ui/controls/ImageView.h"
 
 #include <mutex>
 

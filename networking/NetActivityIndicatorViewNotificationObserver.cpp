@@ -2,7 +2,7 @@
 
 #include "networking/NetURLConnectionOperation.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/controls/ActivityIndicatorView.h"
 
 namespace morvix {
 

@@ -1,8 +1,8 @@
 #include "networking/NetHTTPResponseSerializer.h"
 
 #include "networking/NetArchiving.h"
-#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/net/HTTPURLResponse.h"
 
 namespace morvix {

@@ -3,7 +3,7 @@
 #include "networking/NetURLConnectionOperation.h"
 #include "networking/NetViewStateTable.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/ProgressView.h"
+#include "platform/ui/controls/ProgressView.h"
 
 namespace morvix {
 

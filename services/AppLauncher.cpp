@@ -1,8 +1,8 @@
 #include "services/AppLauncher.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Strings.h"
+#include "core/base/LogEntry.h"
+#include "core/base/Strings.h"
+#include "core/objects/ClientContext.h"
 #include "platform/device/Geocoder.h"
 #include "platform/device/MapItem.h"
 #include "platform/ui/Application.h"

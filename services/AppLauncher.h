@@ -1,12 +1,12 @@
 #pragma once
 // Hands work to other applications and the system's composers.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/device/Geocoder.h"
-#include "platform/ui/MailComposer.h"
-#include "platform/ui/MessageComposer.h"
-#include "platform/ui/SocialComposer.h"
+#include "platform/screens/MailComposer.h"
+#include "platform/screens/MessageComposer.h"
+#include "platform/screens/SocialComposer.h"
 
 #include <string_view>
 

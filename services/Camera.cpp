@@ -1,16 +1,16 @@
 #include "services/Camera.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
-#include "core/Notifications.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/device/PhotoAlbum.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/View.h"
 #include "services/Base64.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/ImageHelper.h"
+#include "widgets/images/ImageHelper.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #pragma once
 // Pictures from the device's camera and albums for the peer.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Size.h"
-#include "platform/ui/ImagePickerController.h"
+#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/PopoverController.h"
 
 #include <optional>

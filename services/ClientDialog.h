@@ -1,8 +1,8 @@
 #pragma once
 // Alerts the peer opens.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/ui/AlertView.h"
 
 #include <map>

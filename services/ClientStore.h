@@ -1,9 +1,9 @@
 #pragma once
 // The peer's key-value store on the device.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
-#include "core/ServiceObject.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/ServiceObject.h"
 
 #include <functional>
 #include <mutex>

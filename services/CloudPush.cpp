@@ -1,8 +1,8 @@
 #include "services/CloudPush.h"
 
-#include "core/Notification.h"
-#include "core/Notifications.h"
-#include "core/ProtocolTransport.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
+#include "core/session/ProtocolTransport.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"

@@ -1,10 +1,10 @@
 #pragma once
 // The peer's push registration and push messages.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
-#include "core/RemoteNotificationReceiver.h"
-#include "core/ServiceObject.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/ServiceObject.h"
+#include "core/session/RemoteNotificationReceiver.h"
 
 #include <cstdint>
 #include <optional>

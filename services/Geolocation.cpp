@@ -1,7 +1,7 @@
 #include "services/Geolocation.h"
 
-#include "core/Notification.h"
-#include "core/Notifications.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/foundation/DateFormatter.h"
 
 #include <cmath>

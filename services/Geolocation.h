@@ -1,8 +1,8 @@
 #pragma once
 // Positions for the peer.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/device/LocationManager.h"
 #include "platform/foundation/Date.h"
 

@@ -1,17 +1,17 @@
 #include "services/MorvixDevice.h"
 
-#include "core/ClientContext.h"
-#include "core/MorvixHTTPClient.h"
-#include "core/Notification.h"
-#include "core/Notifications.h"
-#include "core/OSUtil.h"
+#include "core/base/OSUtil.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
+#include "core/session/MorvixHTTPClient.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Locale.h"
 #include "platform/foundation/TimeZone.h"
+#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/ImagePickerController.h"
 #include "platform/ui/Screen.h"
 
 #include <cmath>

@@ -1,9 +1,9 @@
 #pragma once
 // The service that tells the peer what device the client runs on.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
-#include "core/ServiceObject.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/ServiceObject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Size.h"
 #include "widgets/foundation/OrientationReporter.h"

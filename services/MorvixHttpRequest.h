@@ -1,8 +1,8 @@
 #pragma once
 // HTTP requests the peer has made for it.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "services/PatchManager.h"
 
-#include "core/ClientContext.h"
-#include "core/MorvixHTTPClient.h"
-#include "core/Strings.h"
+#include "core/base/Strings.h"
+#include "core/objects/ClientContext.h"
+#include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/Date.h"

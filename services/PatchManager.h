@@ -1,7 +1,7 @@
 #pragma once
 // Downloadable patches that override the application's resources.
 
-#include "core/PatchStore.h"
+#include "core/session/PatchStore.h"
 
 #include <cstdint>
 #include <mutex>

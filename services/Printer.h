@@ -1,9 +1,9 @@
 #pragma once
 // The service that prints documents the peer names.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
-#include "core/ServiceObject.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
+#include "core/objects/ServiceObject.h"
 #include "platform/foundation/Error.h"
 #include "platform/net/Url.h"
 

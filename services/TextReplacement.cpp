@@ -1,8 +1,8 @@
 #include "services/TextReplacement.h"
 
-#include "core/LogEntry.h"
-#include "core/MorvixClient.h"
-#include "core/ObjectRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/session/MorvixClient.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/Utf16.h"
 #include "widgets/controls/DropDown.h"

@@ -1,7 +1,7 @@
 #pragma once
 // "morvix.TextReplacement": shortcuts that a text widget offers to replace by their texts.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "widgets/controls/TextReplacer.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "services/Timer.h"
 
-#include "core/Notification.h"
-#include "core/Notifications.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 // The peer's timers.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/foundation/Timer.h"
 
 #include <string_view>

@@ -1,11 +1,11 @@
 #include "services/XCallback.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
-#include "core/Notifications.h"
-#include "core/OSUtil.h"
-#include "core/Strings.h"
+#include "core/base/LogEntry.h"
+#include "core/base/OSUtil.h"
+#include "core/base/Strings.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/ui/Application.h"
 
 namespace morvix {

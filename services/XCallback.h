@@ -1,9 +1,9 @@
 #pragma once
 // Requests to other applications through x-callback URLs, and their answers.
 
-#include "core/BasicObject.h"
-#include "core/RemoteClass.h"
-#include "core/URLCallbackReceiver.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/RemoteClass.h"
+#include "core/session/URLCallbackReceiver.h"
 
 #include <string_view>
 

@@ -1,11 +1,11 @@
 #include "shell/Action.h"
 
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/ImageView.h"
+#include "platform/ui/controls/ImageView.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/MorvixUI.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 namespace morvix {
 
@@ -81,7 +81,7 @@ void Action::setImage(std::optional<Value> image)
         ImageViewMorvix::cancelImageRequestOperation(*m_imageHolder);
         return;
     }
-    MorvixUI::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
+    ImageViewMorvix::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
         static_cast<Action&>(self).showLoadedImage(std::move(loaded));
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A button of the application frame, shown in its navigation bar or toolbar.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Rect.h"
 #include "shell/FrameAction.h"

@@ -1,6 +1,6 @@
 #include "shell/ApplicationFrameRoot.h"
 
-#include "core/MorvixClient.h"
+#include "core/session/MorvixClient.h"
 #include "shell/DeveloperConsole.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/Drawer.h"
@@ -8,7 +8,7 @@
 #include "shell/PageViewController.h"
 #include "shell/TopLevelViewController.h"
 #include "shell/drawer/DWDrawerController.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The application frame a session makes when it runs with the frame on.
 
-#include "core/ApplicationFrame.h"
+#include "core/session/ApplicationFrame.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "shell/DisplayRootViewController.h"
 
-#include "core/ApplicationFrameClient.h"
+#include "core/session/ApplicationFrameClient.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Animator.h"

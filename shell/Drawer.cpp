@@ -1,11 +1,11 @@
 #include "shell/Drawer.h"
 
-#include "core/ApplicationFrameClient.h"
-#include "core/ClientContext.h"
+#include "core/objects/ClientContext.h"
+#include "core/session/ApplicationFrameClient.h"
 #include "platform/ui/ScrollView.h"
 #include "shell/DrawerViewController.h"
-#include "widgets/foundation/FontHelper.h"
 #include "widgets/foundation/Widget.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

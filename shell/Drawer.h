@@ -1,7 +1,7 @@
 #pragma once
 // The peer's own left drawer.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 
 #include <memory>
 #include <string_view>

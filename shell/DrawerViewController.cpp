@@ -1,11 +1,11 @@
 #include "shell/DrawerViewController.h"
 
-#include "core/ApplicationFrameClient.h"
+#include "core/session/ApplicationFrameClient.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "shell/DisplayRootViewController.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

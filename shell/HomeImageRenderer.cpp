@@ -2,7 +2,7 @@
 
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
-#include "shell/IconDrawing.h"
+#include "widgets/images/IconDrawing.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "shell/LogHUD.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
 
 namespace morvix {
 

@@ -1,10 +1,10 @@
 #pragma once
 // The developer console's log: styled, folded, filtered entries.
 
-#include "core/LogEntry.h"
+#include "core/base/LogEntry.h"
 #include "platform/foundation/Utf16.h"
 #include "platform/graphics/AttributedString.h"
-#include "platform/ui/TextView.h"
+#include "platform/ui/controls/TextView.h"
 
 #include <cstddef>
 #include <memory>

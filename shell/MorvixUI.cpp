@@ -1,8 +1,8 @@
 #include "shell/MorvixUI.h"
 
-#include "core/ApplicationFrame.h"
-#include "core/MorvixClient.h"
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
+#include "core/session/ApplicationFrame.h"
+#include "core/session/MorvixClient.h"
 #include "platform/foundation/Error.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/Toolbar.h"
@@ -11,8 +11,8 @@
 #include "shell/DisplayRootViewController.h"
 #include "shell/Page.h"
 #include "shell/PageViewController.h"
-#include "widgets/foundation/ImageViewMorvix.h"
 #include "widgets/foundation/Widget.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
 
@@ -86,19 +86,6 @@ std::shared_ptr<TopLevelMenu> MorvixUI::topLevelMenuFor(const std::shared_ptr<Cl
 {
     auto frame = frameControllerOf(client);
     return frame ? frame->topLevelMenu() : nullptr;
-}
-
-void MorvixUI::loadIcon(BasicObject& object, const std::shared_ptr<platform::ImageView>& holder, const Value& value,
-    std::function<void(BasicObject&, std::shared_ptr<platform::Image>)> show)
-{
-    auto finish = [weak = object.weak_from_this(), show = std::move(show)](std::shared_ptr<platform::Image> image) {
-        auto self = weak.lock();
-        if (self && !self->isDisposed())
-            show(*self, std::move(image));
-    };
-    ImageViewMorvix::setImageWithProperties(holder, value, object.client(),
-        [finish](const auto&, const auto&, const std::shared_ptr<platform::Image>& loaded) { finish(loaded); },
-        [finish](const auto&, const auto&, const platform::Error&) { finish(nullptr); });
 }
 
 std::shared_ptr<DisplayRootViewController> MorvixUI::rootController() const

@@ -1,7 +1,7 @@
 #pragma once
 // The application frame object: pages, actions, bar colours.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Color.h"
 
 #include <functional>
@@ -78,10 +78,6 @@ public:
     static std::shared_ptr<DisplayRootViewController> rootControllerFor(const std::shared_ptr<ClientContext>& client);
     /// The session's top-level menu; null without one.
     static std::shared_ptr<TopLevelMenu> topLevelMenuFor(const std::shared_ptr<ClientContext>& client);
-    /// Loads the icon `value` into `holder` for `object`'s session: `show` receives the image,
-    /// or null after a failure, unless `object` has been destroyed by then.
-    static void loadIcon(BasicObject& object, const std::shared_ptr<platform::ImageView>& holder, const platform::Value& value,
-        std::function<void(BasicObject& object, std::shared_ptr<platform::Image> image)> show);
 
     const std::optional<std::string>& activePage() const { return m_activePage; }
     /// Stores the id; a top-level page is switched to (and "ShowPage" sent), another page is

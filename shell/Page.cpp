@@ -1,13 +1,13 @@
 #include "shell/Page.h"
 
-#include "core/ClientContext.h"
-#include "platform/ui/ImageView.h"
+#include "core/objects/ClientContext.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/controls/ImageView.h"
 #include "shell/MorvixUI.h"
 #include "shell/PageViewController.h"
-#include "widgets/foundation/ImageViewMorvix.h"
 #include "widgets/foundation/Widget.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
 
@@ -142,7 +142,7 @@ void Page::setImage(std::optional<Value> image)
         return;
     }
     m_loadedImage.reset();
-    MorvixUI::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
+    ImageViewMorvix::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
         static_cast<Page&>(self).showLoadedImage(std::move(loaded));
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 // One screen of the application frame.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "shell/FramePage.h"
 
 #include <memory>

@@ -1,13 +1,13 @@
 #include "shell/PageViewController.h"
 
-#include "core/ApplicationFrameClient.h"
+#include "core/session/ApplicationFrameClient.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/FramePage.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 

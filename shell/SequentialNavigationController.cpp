@@ -1,7 +1,7 @@
 #include "shell/SequentialNavigationController.h"
 
-#include "core/ApplicationFrameClient.h"
-#include "core/ClientProvider.h"
+#include "core/session/ApplicationFrameClient.h"
+#include "core/session/ClientProvider.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"

@@ -1,11 +1,11 @@
 #include "shell/Swipe.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/View.h"
 #include "shell/SwipeItemViewController.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 

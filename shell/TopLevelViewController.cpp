@@ -1,15 +1,15 @@
 #include "shell/TopLevelViewController.h"
 
-#include "core/ApplicationFrameClient.h"
+#include "core/session/ApplicationFrameClient.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/TableViewCell.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/tables/TableViewCell.h"
 #include "shell/Page.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 

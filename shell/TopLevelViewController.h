@@ -2,7 +2,7 @@
 // The top-level page menu: the default left drawer of the application frame.
 
 #include "platform/graphics/Color.h"
-#include "platform/ui/TableViewController.h"
+#include "platform/ui/tables/TableViewController.h"
 #include "shell/MorvixUI.h"
 
 #include <memory>

@@ -6,12 +6,12 @@
 #include "platform/graphics/Font.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/PickerView.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/pickers/PickerView.h"
 
 namespace morvix {
 

@@ -2,14 +2,7 @@
 // its command line, prints the session log, and quits once the server's first message has been
 // applied (or when the session reports an error).
 
-#include "core/BasicObject.h"
-#include "core/LogEntry.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "platform/foundation/MainLoop.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/Window.h"
-#include "widgets/WidgetTypes.h"
+#include "library/Morvix.h"
 
 #include <chrono>
 #include <cstdio>
@@ -42,7 +35,7 @@ int main(int argc, char** argv)
     }
     auto& loop = morvix::platform::MainLoop::main();
     loop.bindToCurrentThread();
-    morvix::registerWidgetTypes(); // the remote-object classes of the widget modules
+    morvix::registerRemoteTypes(); // every remote-object class of the library
 
     auto window = morvix::platform::Window::create({ 0, 0, 320, 568 });
     auto client = morvix::MorvixClient::create(window); // null on a system that is too old

@@ -4,42 +4,42 @@
 // gives the server URL and the settings, and the main loop. Scripts use its options; keep them
 // stable.
 
-#include "core/Binding.h"
-#include "core/ClientProvider.h"
-#include "core/JSBinding.h"
-#include "core/LogEntry.h"
-#include "core/Message.h"
-#include "core/MessageOperation.h"
-#include "core/Notification.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/MorvixClientErrorDelegate.h"
-#include "core/NotificationsDispatcher.h"
-#include "core/ObjectRegistry.h"
-#include "core/RemoteObject.h"
-#include "core/ServerBinding.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteObject.h"
+#include "core/outgoing/Binding.h"
+#include "core/outgoing/Message.h"
+#include "core/outgoing/MessageOperation.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/NotificationsDispatcher.h"
+#include "core/outgoing/ServerBinding.h"
+#include "core/script/JSBinding.h"
+#include "core/session/ClientProvider.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/MorvixClientDelegate.h"
+#include "core/session/MorvixClientErrorDelegate.h"
+#include "library/RemoteTypes.h"
 #include "networking/NetURLConnectionOperation.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/device/LocationManager.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
-#include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Timer.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
+#include "platform/screens/ImagePickerController.h"
+#include "platform/screens/PrintController.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/ImagePickerController.h"
-#include "platform/ui/PrintController.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
-#include "widgets/WidgetTypes.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
 #include <atomic>
@@ -580,7 +580,7 @@ void answerDeviceRequests(const Options& options, platform::Timer& timer)
 int main(int argc, char** argv)
 {
     auto options = parseOptions(argc, argv);
-    registerWidgetTypes();
+    registerRemoteTypes();
     auto& loop = platform::MainLoop::main();
     loop.bindToCurrentThread();
 

@@ -1,11 +1,11 @@
 #pragma once
 // A rectangle of the user interface: the node of the view tree.
 
+#include "platform/foundation/Clock.h"
 #include "platform/graphics/AffineTransform.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Rect.h"
 #include "platform/graphics/Transform3D.h"
-#include "platform/foundation/Clock.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/Responder.h"
 

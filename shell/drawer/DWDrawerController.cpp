@@ -5,9 +5,9 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PanGestureRecognizer.h"
-#include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
 #include "shell/drawer/DWDrawerCenterContainerView.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 // The drawn three-bar menu button.
 
-#include "platform/ui/Button.h"
+#include "platform/ui/controls/Button.h"
 
 #include <memory>
 #include <optional>

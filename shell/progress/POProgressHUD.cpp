@@ -4,9 +4,9 @@
 #include "platform/foundation/ThreadPool.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/TextLayout.h"
-#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/Label.h"
+#include "platform/ui/controls/ActivityIndicatorView.h"
+#include "platform/ui/controls/Label.h"
 #include "shell/progress/POBarProgressView.h"
 #include "shell/progress/PORoundProgressView.h"
 

@@ -2,13 +2,13 @@
 // What the session tests share: a configurable delegate, an error recorder, and a fixture with a
 // fresh main loop, notification centre, application and window.
 
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/MorvixClientErrorDelegate.h"
-#include "core/NotificationsDispatcher.h"
-#include "core/OSUtil.h"
-#include "core/ProtocolTransport.h"
-#include "core/UserAgent.h"
+#include "core/base/OSUtil.h"
+#include "core/outgoing/NotificationsDispatcher.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/MorvixClientDelegate.h"
+#include "core/session/MorvixClientErrorDelegate.h"
+#include "core/session/ProtocolTransport.h"
+#include "core/session/UserAgent.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Error.h"

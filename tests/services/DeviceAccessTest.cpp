@@ -8,12 +8,13 @@
 #include "services/Geolocation.h"
 #include "services/XCallback.h"
 
-#include "core/LogEntry.h"
-#include "core/Notification.h"
-#include "core/Notifications.h"
-#include "core/OSUtil.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/base/OSUtil.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
+#include "library/RemoteTypes.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/device/Geocoder.h"
 #include "platform/device/MapItem.h"
@@ -22,10 +23,9 @@
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ protected:
         bundle.info["CFBundleDisplayName"] = "Access";
         platform::BundleInfo::setMain(bundle);
         OSUtil::resetForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::string body = R"({"head":{},"operations":[]})";
             std::lock_guard lock(m_mutex);

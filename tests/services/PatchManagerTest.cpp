@@ -3,9 +3,9 @@
 
 #include "services/PatchManager.h"
 
-#include "core/MorvixHTTPClient.h"
-#include "core/OSUtil.h"
-#include "core/PatchStore.h"
+#include "core/base/OSUtil.h"
+#include "core/session/MorvixHTTPClient.h"
+#include "core/session/PatchStore.h"
 #include "platform/net/Url.h"
 #include "tests/core/SessionTestSupport.h"
 

@@ -4,22 +4,22 @@
 
 #include "services/Printer.h"
 
-#include "core/CommandOperator.h"
-#include "core/MorvixClient.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/protocol/CommandOperator.h"
+#include "core/session/MorvixClient.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/graphics/Image.h"
-#include "platform/ui/PrintController.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/TouchDriver.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/screens/PrintController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/gestures/TouchDriver.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "shell/progress/POProgressHUD.h"
 #include "shell/progress/PORoundProgressView.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 #include "widgets/foundation/Display.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,7 @@ protected:
         auto bundle = platform::BundleInfo::defaults();
         bundle.documentsPath = (folder / "Documents").string();
         platform::BundleInfo::setMain(bundle);
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("/docs/held.pdf", [this](const RecordedRequest&, ResponseWriter& writer) {
             bool withLength = lengthKnown;
             testing::TestHeaders headers { { "Content-Type", "application/pdf" } };

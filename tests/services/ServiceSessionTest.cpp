@@ -8,22 +8,22 @@
 #include "services/MorvixDevice.h"
 #include "services/Timer.h"
 
-#include "core/MorvixHTTPClient.h"
-#include "core/OSUtil.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/OSUtil.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/session/MorvixHTTPClient.h"
+#include "library/RemoteTypes.h"
 #include "networking/NetHTTPRequestOperationManager.h"
 #include "networking/NetNetworkReachabilityManager.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Locale.h"
 #include "platform/net/FakeReachabilitySource.h"
-#include "platform/ui/ImagePickerController.h"
-#include "platform/ui/TouchDriver.h"
+#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/View.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/ui/gestures/TouchDriver.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,7 @@ protected:
         platform::BundleInfo::setMain(bundle);
         OSUtil::resetForTesting();
         MorvixApp::setOpenWithURL(std::nullopt);
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::string body = kEmptyBody;
             std::lock_guard lock(m_mutex);

@@ -8,14 +8,14 @@
 #include "services/MorvixApp.h"
 #include "services/MorvixHttpRequest.h"
 
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/net/URLRequest.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ protected:
         auto bundle = platform::BundleInfo::defaults();
         bundle.documentsPath = documents.string();
         platform::BundleInfo::setMain(bundle);
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::string body = kEmptyBody;
             std::lock_guard lock(m_mutex);

@@ -1,13 +1,13 @@
 #include "widgets/containers/Browser.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/ObjectDescription.h"
 #include "platform/net/Url.h"
 #include "platform/ui/Application.h"
-#include "widgets/foundation/DelegatingWKView.h"
+#include "widgets/delegating/DelegatingWKView.h"
 
 #include <cassert>
 #include <cmath>

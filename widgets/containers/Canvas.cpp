@@ -1,7 +1,7 @@
 #include "widgets/containers/Canvas.h"
 
 #include "widgets/containers/CanvasView.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
 

@@ -1,9 +1,9 @@
 #include "widgets/containers/ClientCanvasView.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
-#include "core/TypeConverter.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/TypeConverter.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/Format.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/ui/Touch.h"

@@ -1,10 +1,10 @@
 #include "widgets/containers/GC.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/RemoteException.h"
-#include "core/Strings.h"
-#include "core/TypeConverter.h"
+#include "core/base/LogEntry.h"
+#include "core/base/Strings.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
+#include "core/objects/TypeConverter.h"
 #include "platform/foundation/Format.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/GraphicsContext.h"
@@ -12,10 +12,10 @@
 #include "platform/graphics/TextLayout.h"
 #include "platform/ui/Screen.h"
 #include "widgets/containers/Canvas.h"
-#include "widgets/foundation/CoreTexts.h"
-#include "widgets/foundation/FontHelper.h"
-#include "widgets/foundation/FontResolver.h"
-#include "widgets/foundation/Mnemonics.h"
+#include "widgets/text/CoreTexts.h"
+#include "widgets/text/FontHelper.h"
+#include "widgets/text/FontResolver.h"
+#include "widgets/text/Mnemonics.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,7 +1,7 @@
 #pragma once
 // The drawing context of a canvas: an offscreen bitmap drawn by operation lists.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Size.h"
 #include "widgets/containers/GCLinearGradient.h"

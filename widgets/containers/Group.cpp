@@ -1,8 +1,8 @@
 #include "widgets/containers/Group.h"
 
-#include "platform/ui/Label.h"
-#include "widgets/foundation/DelegatingView.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Label.h"
+#include "widgets/delegating/DelegatingView.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "widgets/containers/ImageView.h"
 
 #include "platform/graphics/Image.h"
-#include "widgets/foundation/DelegatingImageView.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "widgets/delegating/DelegatingImageView.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 namespace morvix {
 

@@ -1,11 +1,11 @@
 #include "widgets/containers/Menu.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "widgets/containers/MenuItem.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/Mnemonics.h"
+#include "widgets/text/Mnemonics.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The pop-up menu shown as an action sheet at a point.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Rect.h"
 #include "platform/ui/ActionSheet.h"
 #include "widgets/foundation/ContextMenu.h"

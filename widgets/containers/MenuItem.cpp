@@ -1,7 +1,7 @@
 #include "widgets/containers/MenuItem.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "widgets/containers/Menu.h"
 #include "widgets/containers/StyleWords.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // One entry of a pop-up menu.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Rect.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in for a scrollable widget's horizontal or vertical bar.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 
 #include <memory>
 #include <mutex>

@@ -1,11 +1,11 @@
 #include "widgets/containers/ScrolledComposite.h"
 
-#include "core/Notification.h"
-#include "core/Notifications.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "widgets/containers/ScrollBar.h"
-#include "widgets/foundation/DelegatingScrollView.h"
+#include "widgets/delegating/DelegatingScrollView.h"
 
 #include <cmath>
 #include <limits>

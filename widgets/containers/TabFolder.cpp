@@ -1,12 +1,12 @@
 #include "widgets/containers/TabFolder.h"
 
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/controls/SegmentedControl.h"
 #include "widgets/containers/StyleWords.h"
 #include "widgets/containers/TabItem.h"
 #include "widgets/containers/TabItemViewController.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingView.h"
 
 #include <algorithm>
 

@@ -1,16 +1,15 @@
 #include "widgets/containers/TabItem.h"
 
-#include "core/ClientContext.h"
+#include "core/objects/ClientContext.h"
 #include "platform/graphics/Image.h"
-#include "platform/ui/ImageView.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/TabBar.h"
 #include "platform/ui/View.h"
-#include "shell/MorvixUI.h"
+#include "platform/ui/controls/ImageView.h"
 #include "widgets/containers/TabFolder.h"
 #include "widgets/containers/TabItemViewController.h"
-#include "widgets/foundation/ImageViewMorvix.h"
-#include "widgets/foundation/Mnemonics.h"
+#include "widgets/images/ImageViewMorvix.h"
+#include "widgets/text/Mnemonics.h"
 
 namespace morvix {
 
@@ -82,7 +81,7 @@ void TabItem::setImage(std::optional<Value> image)
         showImage(nullptr);
         return;
     }
-    MorvixUI::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
+    ImageViewMorvix::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
         static_cast<TabItem&>(self).showImage(loaded);
     });
 }

@@ -6,8 +6,8 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
 #include "widgets/containers/ToolItem.h"
-#include "widgets/foundation/DelegatingNavigationBar.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingNavigationBar.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <vector>

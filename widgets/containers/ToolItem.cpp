@@ -1,14 +1,13 @@
 #include "widgets/containers/ToolItem.h"
 
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/ImageView.h"
-#include "shell/MorvixUI.h"
+#include "platform/ui/controls/ImageView.h"
 #include "widgets/containers/SeparatorImageRenderer.h"
 #include "widgets/containers/ToolBar.h"
-#include "widgets/foundation/ImageViewMorvix.h"
-#include "widgets/foundation/Mnemonics.h"
+#include "widgets/images/ImageViewMorvix.h"
+#include "widgets/text/Mnemonics.h"
 
 namespace morvix {
 
@@ -91,7 +90,7 @@ void ToolItem::setImage(std::optional<Value> image)
         showImage(nullptr);
         return;
     }
-    MorvixUI::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
+    ImageViewMorvix::loadIcon(*this, m_imageHolder, *image, [](BasicObject& self, std::shared_ptr<platform::Image> loaded) {
         static_cast<ToolItem&>(self).showImage(loaded);
     });
 }

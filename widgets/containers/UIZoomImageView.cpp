@@ -1,10 +1,10 @@
 #include "widgets/containers/UIZoomImageView.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/ui/ImageView.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "platform/ui/TapGestureRecognizer.h"
-#include "widgets/foundation/ImageHelper.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
+#include "widgets/images/ImageHelper.h"
 
 #include <algorithm>
 

@@ -1,15 +1,15 @@
 #include "widgets/containers/Video.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/Url.h"
+#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "platform/ui/MoviePlayer.h"
 #include "widgets/containers/VideoViewController.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
 

@@ -1,6 +1,6 @@
 #include "widgets/containers/VideoViewController.h"
 
-#include "platform/ui/MoviePlayer.h"
+#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/View.h"
 
 namespace morvix {

@@ -3,7 +3,7 @@
 
 #include "platform/graphics/EdgeInsets.h"
 #include "platform/graphics/Font.h"
-#include "platform/ui/Button.h"
+#include "platform/ui/controls/Button.h"
 #include "widgets/foundation/Control.h"
 
 #include <memory>

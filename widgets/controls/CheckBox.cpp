@@ -1,7 +1,7 @@
 #include "widgets/controls/CheckBox.h"
 
 #include "widgets/controls/CheckImageRenderer.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,10 +1,10 @@
 #include "widgets/controls/CheckableButton.h"
 
-#include "platform/ui/Button.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,15 +1,15 @@
 #include "widgets/controls/Combo.h"
 
 #include "Libraries/SheetPicker/Pickers/SheetStringPicker.h"
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Utf16.h"
 #include "platform/graphics/Image.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/controls/Scale.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,15 +1,15 @@
 #include "widgets/controls/DateTime.h"
 
 #include "Libraries/SheetPicker/Pickers/SheetDatePicker.h"
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/Calendar.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/DeviceInfo.h"
-#include "platform/ui/Label.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/controls/Combo.h"
 #include "widgets/controls/Scale.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <vector>

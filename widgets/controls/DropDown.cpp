@@ -1,10 +1,10 @@
 #include "widgets/controls/DropDown.h"
 
-#include "core/ClientContext.h"
-#include "core/RemoteException.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/KeyInput.h"
 #include "platform/ui/MenuController.h"
+#include "platform/ui/controls/KeyInput.h"
 #include "widgets/controls/DropDownActionHook.h"
 #include "widgets/controls/MorvixTextField.h"
 #include "widgets/controls/MorvixTextView.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A list of strings offered in the edit menu above the caret of a text widget.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <functional>

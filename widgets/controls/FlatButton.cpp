@@ -1,8 +1,8 @@
 #include "widgets/controls/FlatButton.h"
 
-#include "platform/ui/Button.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Button.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

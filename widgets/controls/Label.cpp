@@ -1,15 +1,15 @@
 #include "widgets/controls/Label.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/containers/UIZoomImageView.h"
 #include "widgets/controls/TextView.h"
-#include "widgets/foundation/DelegatingView.h"
-#include "widgets/foundation/FontHelper.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "widgets/delegating/DelegatingView.h"
+#include "widgets/images/ImageViewMorvix.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <cmath>

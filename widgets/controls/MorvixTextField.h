@@ -1,7 +1,7 @@
 #pragma once
 // The native one-line text field of the text widgets.
 
-#include "platform/ui/TextField.h"
+#include "platform/ui/controls/TextField.h"
 #include "widgets/controls/NativeTextInput.h"
 
 #include <memory>

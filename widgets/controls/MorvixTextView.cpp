@@ -1,6 +1,6 @@
 #include "widgets/controls/MorvixTextView.h"
 
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

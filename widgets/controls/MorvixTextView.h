@@ -1,7 +1,7 @@
 #pragma once
 // The native multi-line text view of the text widgets.
 
-#include "platform/ui/TextView.h"
+#include "platform/ui/controls/TextView.h"
 #include "widgets/controls/NativeTextInput.h"
 
 #include <memory>

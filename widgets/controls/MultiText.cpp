@@ -1,6 +1,6 @@
 #include "widgets/controls/MultiText.h"
 
-#include "core/ClientContext.h"
+#include "core/objects/ClientContext.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "widgets/controls/MorvixTextView.h"
 #include "widgets/controls/MultiTextInput.h"

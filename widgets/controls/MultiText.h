@@ -2,7 +2,7 @@
 // The multi-line kind of "zub.widgets.Text" (style "MULTI").
 
 #include "platform/foundation/Timer.h"
-#include "platform/ui/TextView.h"
+#include "platform/ui/controls/TextView.h"
 #include "widgets/controls/Text.h"
 
 #include <memory>

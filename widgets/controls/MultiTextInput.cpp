@@ -1,6 +1,6 @@
 #include "widgets/controls/MultiTextInput.h"
 
-#include "core/ClientContext.h"
+#include "core/objects/ClientContext.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/Screen.h"
 #include "widgets/controls/MorvixTextView.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The multi-line kind of "morvix.TextInput" (type "multiline").
 
-#include "platform/ui/TextView.h"
+#include "platform/ui/controls/TextView.h"
 #include "widgets/controls/TextInput.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // What the native text field and text view of the text widgets have in common.
 
 #include "widgets/controls/DropDownActionHook.h"
-#include "widgets/foundation/Delegating.h"
+#include "widgets/delegating/Delegating.h"
 
 #include <memory>
 #include <string>

@@ -1,12 +1,12 @@
 #include "widgets/controls/ProgressBar.h"
 
 #include "platform/graphics/AffineTransform.h"
-#include "platform/ui/ActivityIndicatorView.h"
-#include "platform/ui/ProgressView.h"
+#include "platform/ui/controls/ActivityIndicatorView.h"
+#include "platform/ui/controls/ProgressView.h"
 #include "widgets/containers/StyleWords.h"
 #include "widgets/controls/Scale.h"
-#include "widgets/foundation/DelegatingView.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingView.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,9 +1,9 @@
 #include "widgets/controls/PushButton.h"
 
-#include "platform/ui/Button.h"
-#include "widgets/foundation/Colors.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Button.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/Colors.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,8 +1,8 @@
 #include "widgets/controls/RadioButton.h"
 
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "widgets/controls/RadioImageRenderer.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <vector>
 

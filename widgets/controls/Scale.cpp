@@ -1,7 +1,7 @@
 #include "widgets/controls/Scale.h"
 
-#include "core/Notification.h"
-#include "widgets/foundation/DelegatingSlider.h"
+#include "core/outgoing/Notification.h"
+#include "widgets/delegating/DelegatingSlider.h"
 
 namespace morvix {
 

@@ -2,7 +2,7 @@
 // The one-line kind of "zub.widgets.Text".
 
 #include "platform/foundation/Timer.h"
-#include "platform/ui/TextField.h"
+#include "platform/ui/controls/TextField.h"
 #include "widgets/controls/Text.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The one-line kind of "morvix.TextInput".
 
-#include "platform/ui/TextField.h"
+#include "platform/ui/controls/TextField.h"
 #include "widgets/controls/TextInput.h"
 
 #include <memory>

@@ -1,8 +1,8 @@
 #include "widgets/controls/Switch.h"
 
-#include "core/Notification.h"
-#include "core/TypeConverter.h"
-#include "widgets/foundation/DelegatingSwitch.h"
+#include "core/objects/TypeConverter.h"
+#include "core/outgoing/Notification.h"
+#include "widgets/delegating/DelegatingSwitch.h"
 
 namespace morvix {
 

@@ -1,16 +1,16 @@
 #include "widgets/controls/Text.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "core/RemoteException.h"
-#include "platform/ui/KeyInput.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
+#include "core/outgoing/Notification.h"
+#include "platform/ui/controls/KeyInput.h"
 #include "widgets/controls/MultiText.h"
 #include "widgets/controls/SingleText.h"
 #include "widgets/controls/TextDefaultSelectionListener.h"
 #include "widgets/controls/TextEditing.h"
 #include "widgets/controls/TextReplacer.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The base of the editable text widgets.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Utf16.h"
 #include "widgets/foundation/Control.h"

@@ -1,9 +1,9 @@
 #include "widgets/controls/TextDefaultSelectionListener.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "platform/ui/KeyInput.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/View.h"
+#include "platform/ui/controls/KeyInput.h"
 #include "widgets/controls/Text.h"
 
 namespace morvix {

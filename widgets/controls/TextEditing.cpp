@@ -1,11 +1,11 @@
 #include "widgets/controls/TextEditing.h"
 
-#include "core/MorvixClient.h"
+#include "core/session/MorvixClient.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/TextField.h"
-#include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/controls/TextField.h"
+#include "platform/ui/controls/TextView.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/TextLayout.h"
-#include "platform/ui/KeyInput.h"
+#include "platform/ui/controls/KeyInput.h"
 
 #include <functional>
 #include <memory>

@@ -1,14 +1,14 @@
 #include "widgets/controls/TextInput.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "core/RemoteException.h"
-#include "platform/ui/KeyInput.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
+#include "core/outgoing/Notification.h"
+#include "platform/ui/controls/KeyInput.h"
 #include "widgets/controls/MultiTextInput.h"
 #include "widgets/controls/SingleTextInput.h"
 #include "widgets/controls/TextEditing.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

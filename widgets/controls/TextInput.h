@@ -1,7 +1,7 @@
 #pragma once
 // "morvix.TextInput": the product's own text-entry widget.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Utf16.h"
 #include "widgets/foundation/Control.h"

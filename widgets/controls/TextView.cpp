@@ -1,8 +1,8 @@
 #include "widgets/controls/TextView.h"
 
-#include "widgets/foundation/AttributedStrings.h"
-#include "widgets/foundation/DelegatingLabel.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingLabel.h"
+#include "widgets/text/AttributedStrings.h"
+#include "widgets/text/FontHelper.h"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
 #include "widgets/controls/ToggleButton.h"
 
 #include "platform/ui/Animator.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/Label.h"
-#include "widgets/foundation/Colors.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/Label.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/text/Colors.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

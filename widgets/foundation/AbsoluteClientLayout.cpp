@@ -1,9 +1,9 @@
 #include "widgets/foundation/AbsoluteClientLayout.h"
 
 #include "platform/ui/Animator.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/foundation/LayoutAttributes.h"
 
 namespace morvix {

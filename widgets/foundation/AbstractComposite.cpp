@@ -1,6 +1,6 @@
 #include "widgets/foundation/AbstractComposite.h"
 
-#include "core/ClientContext.h"
+#include "core/objects/ClientContext.h"
 #include "platform/ui/View.h"
 
 namespace morvix {

@@ -1,18 +1,18 @@
 #include "widgets/foundation/BasicWidget.h"
 
-#include "core/ClientContext.h"
-#include "core/RemoteException.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
+#include "platform/ui/controls/ImageView.h"
 #include "widgets/foundation/ClientLayout.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/ImageViewMorvix.h"
 #include "widgets/foundation/LayoutNotAnimatable.h"
 #include "widgets/foundation/WidgetContainer.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 #include <cmath>
 #include <unordered_set>

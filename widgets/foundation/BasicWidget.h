@@ -1,10 +1,10 @@
 #pragma once
 // The base class of every remote object with a view on screen.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Rect.h"
-#include "widgets/foundation/ViewDelegate.h"
+#include "widgets/delegating/ViewDelegate.h"
 #include "widgets/foundation/Widget.h"
 
 #include <memory>

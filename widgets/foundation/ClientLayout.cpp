@@ -2,8 +2,8 @@
 
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/View.h"
+#include "widgets/delegating/DelegatingScrollView.h"
 #include "widgets/foundation/AbsoluteClientLayout.h"
-#include "widgets/foundation/DelegatingScrollView.h"
 #include "widgets/foundation/RelativeClientLayout.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "widgets/foundation/Composite.h"
 
 #include "platform/ui/View.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
 

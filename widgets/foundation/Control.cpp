@@ -1,10 +1,10 @@
 #include "widgets/foundation/Control.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "platform/ui/LongPressGestureRecognizer.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
+#include "platform/ui/gestures/LongPressGestureRecognizer.h"
 #include "widgets/foundation/ContextMenu.h"
 #include "widgets/foundation/MouseListener.h"
 #include "widgets/foundation/ShowTouchGestureRecognizer.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The window recogniser that reports where every touch begins, ends or is cancelled.
 
-#include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
 
 #include <functional>
 #include <memory>

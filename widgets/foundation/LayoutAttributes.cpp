@@ -1,7 +1,7 @@
 #include "widgets/foundation/LayoutAttributes.h"
 
-#include "core/ClientContext.h"
-#include "core/RemoteObject.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteObject.h"
 #include "platform/ui/View.h"
 #include "widgets/foundation/Widget.h"
 

@@ -1,8 +1,8 @@
 #include "widgets/foundation/MouseListener.h"
 
-#include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
+#include "platform/ui/gestures/LongPressGestureRecognizer.h"
 #include "widgets/foundation/Control.h"
 #include "widgets/foundation/MouseDown.h"
 #include "widgets/foundation/MouseListenerDelegate.h"

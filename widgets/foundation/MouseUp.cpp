@@ -1,7 +1,7 @@
 #include "widgets/foundation/MouseUp.h"
 
 #include "platform/ui/PanGestureRecognizer.h"
-#include "platform/ui/SwipeGestureRecognizer.h"
+#include "platform/ui/gestures/SwipeGestureRecognizer.h"
 
 namespace morvix {
 

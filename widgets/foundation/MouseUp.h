@@ -1,7 +1,7 @@
 #pragma once
 // The mouse listener's one-finger tap.
 
-#include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
 
 #include <memory>
 

@@ -1,19 +1,19 @@
 #include "widgets/foundation/Shell.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "core/TypeConverter.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/TypeConverter.h"
+#include "core/outgoing/Notification.h"
 #include "platform/graphics/AffineTransform.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
-#include "shell/ShellImageRenderer.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/foundation/AnimationOrigin.h"
 #include "widgets/foundation/Display.h"
-#include "widgets/foundation/FontHelper.h"
 #include "widgets/foundation/ShadeView.h"
+#include "widgets/images/ShellImageRenderer.h"
+#include "widgets/text/FontHelper.h"
 
 #include <cmath>
 #include <cstdint>

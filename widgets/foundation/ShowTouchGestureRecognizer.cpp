@@ -4,11 +4,11 @@
 #include "platform/ui/Animator.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Layer.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "widgets/foundation/BasicWidget.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <cmath>
 

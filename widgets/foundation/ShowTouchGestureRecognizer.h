@@ -2,7 +2,7 @@
 // The tinted overlay shown over a widget while a finger rests on it.
 
 #include "platform/graphics/Point.h"
-#include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 // One text or image of a row template, placed in the row by edge attachments.
 
-#include "core/TypeConverter.h"
+#include "core/objects/TypeConverter.h"
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Color.h"
 

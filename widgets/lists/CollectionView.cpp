@@ -1,18 +1,18 @@
 #include "widgets/lists/CollectionView.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/Notification.h"
-#include "core/RemoteException.h"
-#include "core/TypeConverter.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
+#include "core/objects/TypeConverter.h"
+#include "core/outgoing/Notification.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/RefreshControl.h"
-#include "widgets/foundation/DelegatingCollectionView.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/RefreshControl.h"
+#include "widgets/delegating/DelegatingCollectionView.h"
 #include "widgets/lists/CollectionViewListCell.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 // "morvix.CollectionView": a vertical list of cells whose widgets the peer makes and fills.
 
-#include "platform/ui/CollectionViewFlowLayout.h"
+#include "platform/ui/tables/CollectionViewFlowLayout.h"
 #include "widgets/foundation/Control.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "widgets/lists/CollectionViewListCell.h"
 
-#include "core/RemoteObject.h"
+#include "core/objects/RemoteObject.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "widgets/foundation/Widget.h"
 

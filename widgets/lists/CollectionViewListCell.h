@@ -1,7 +1,7 @@
 #pragma once
 // The cell of a collection view widget: it hosts one widget that the peer made for it.
 
-#include "platform/ui/CollectionViewCell.h"
+#include "platform/ui/tables/CollectionViewCell.h"
 
 #include <memory>
 #include <string>

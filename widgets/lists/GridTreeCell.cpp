@@ -1,11 +1,11 @@
 #include "widgets/lists/GridTreeCell.h"
 
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
-#include "widgets/foundation/AttributedStrings.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
+#include "widgets/images/ImageViewMorvix.h"
 #include "widgets/lists/Tree.h"
 #include "widgets/lists/TreeItem.h"
+#include "widgets/text/AttributedStrings.h"
 
 namespace morvix {
 

@@ -2,7 +2,7 @@
 // The default row of a tree level: title, detail line, image and accessory of an item.
 
 #include "platform/graphics/Font.h"
-#include "platform/ui/TableViewCell.h"
+#include "platform/ui/tables/TableViewCell.h"
 
 #include <memory>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "widgets/lists/ImageCell.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/ui/ImageView.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "platform/ui/controls/ImageView.h"
+#include "widgets/images/ImageViewMorvix.h"
 #include "widgets/lists/TreeItem.h"
 
 namespace morvix {

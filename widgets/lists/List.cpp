@@ -1,13 +1,13 @@
 #include "widgets/lists/List.h"
 
-#include "core/Notification.h"
-#include "core/Notifications.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/NavigationBar.h"
-#include "platform/ui/TableView.h"
+#include "platform/ui/tables/TableView.h"
 #include "widgets/containers/ScrollBar.h"
-#include "widgets/foundation/FontHelper.h"
 #include "widgets/lists/ListController.h"
+#include "widgets/text/FontHelper.h"
 
 #include <algorithm>
 #include <cmath>

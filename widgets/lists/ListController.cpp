@@ -1,10 +1,10 @@
 #include "widgets/lists/ListController.h"
 
-#include "platform/ui/Label.h"
-#include "platform/ui/LongPressGestureRecognizer.h"
-#include "widgets/foundation/AttributedStrings.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/gestures/LongPressGestureRecognizer.h"
 #include "widgets/lists/List.h"
+#include "widgets/text/AttributedStrings.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The table controller that shows a list's strings.
 
-#include "platform/ui/TableViewController.h"
+#include "platform/ui/tables/TableViewController.h"
 
 #include <memory>
 

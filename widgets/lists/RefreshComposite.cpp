@@ -1,6 +1,6 @@
 #include "widgets/lists/RefreshComposite.h"
 
-#include "core/Notification.h"
+#include "core/outgoing/Notification.h"
 #include "widgets/lists/RefreshView.h"
 
 namespace morvix {

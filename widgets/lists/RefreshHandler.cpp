@@ -1,8 +1,8 @@
 #include "widgets/lists/RefreshHandler.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
-#include "platform/ui/RefreshControl.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
+#include "platform/ui/controls/RefreshControl.h"
 #include "widgets/lists/RefreshHandlerReceiver.h"
 
 namespace morvix {

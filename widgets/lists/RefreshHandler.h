@@ -1,7 +1,7 @@
 #pragma once
 // The relay that gives another widget pull-to-refresh controls.
 
-#include "core/RemoteClass.h"
+#include "core/objects/RemoteClass.h"
 
 #include <memory>
 #include <optional>

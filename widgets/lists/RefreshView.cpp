@@ -1,7 +1,7 @@
 #include "widgets/lists/RefreshView.h"
 
 #include "platform/graphics/AttributedString.h"
-#include "platform/ui/RefreshControl.h"
+#include "platform/ui/controls/RefreshControl.h"
 #include "widgets/foundation/Control.h"
 
 #include <algorithm>

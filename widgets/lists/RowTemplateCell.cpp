@@ -1,6 +1,6 @@
 #include "widgets/lists/RowTemplateCell.h"
 
-#include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
 #include "widgets/lists/Cell.h"
 #include "widgets/lists/Template.h"
 #include "widgets/lists/TreeItem.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A row of a tree level drawn by a row template.
 
-#include "platform/ui/TableViewCell.h"
+#include "platform/ui/tables/TableViewCell.h"
 
 #include <map>
 #include <memory>

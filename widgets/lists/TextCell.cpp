@@ -1,10 +1,10 @@
 #include "widgets/lists/TextCell.h"
 
-#include "platform/ui/Label.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "widgets/foundation/AttributedStrings.h"
-#include "widgets/foundation/FontHelper.h"
+#include "platform/ui/controls/Label.h"
 #include "widgets/lists/TreeItem.h"
+#include "widgets/text/AttributedStrings.h"
+#include "widgets/text/FontHelper.h"
 
 namespace morvix {
 

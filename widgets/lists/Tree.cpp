@@ -1,15 +1,15 @@
 #include "widgets/lists/Tree.h"
 
-#include "core/ClientContext.h"
-#include "core/Notification.h"
+#include "core/objects/ClientContext.h"
+#include "core/outgoing/Notification.h"
 #include "platform/ui/NavigationBar.h"
-#include "platform/ui/TableView.h"
+#include "platform/ui/tables/TableView.h"
 #include "widgets/containers/ScrollBar.h"
-#include "widgets/foundation/AttributedStrings.h"
 #include "widgets/lists/RefreshHandler.h"
 #include "widgets/lists/Template.h"
 #include "widgets/lists/TreeController.h"
 #include "widgets/lists/TreeItem.h"
+#include "widgets/text/AttributedStrings.h"
 
 #include <algorithm>
 

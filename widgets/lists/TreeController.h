@@ -2,7 +2,7 @@
 // The table controller that shows one level of a tree.
 
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/TableViewController.h"
+#include "platform/ui/tables/TableViewController.h"
 #include "widgets/lists/TreeMapping.h"
 
 #include <memory>

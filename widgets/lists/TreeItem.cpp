@@ -1,14 +1,14 @@
 #include "widgets/lists/TreeItem.h"
 
-#include "core/ClientContext.h"
-#include "core/RemoteException.h"
-#include "core/TypeConverter.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/RemoteException.h"
+#include "core/objects/TypeConverter.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/RefreshControl.h"
-#include "widgets/foundation/AttributedStrings.h"
+#include "platform/ui/controls/RefreshControl.h"
 #include "widgets/lists/RefreshHandler.h"
 #include "widgets/lists/Tree.h"
 #include "widgets/lists/TreeController.h"
+#include "widgets/text/AttributedStrings.h"
 
 #include <algorithm>
 #include <cmath>

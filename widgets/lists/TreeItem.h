@@ -2,7 +2,7 @@
 // One row of a tree, and the parent of the level below it.
 
 #include "platform/graphics/AttributedString.h"
-#include "platform/ui/TableView.h"
+#include "platform/ui/tables/TableView.h"
 #include "widgets/foundation/Control.h"
 
 #include <memory>

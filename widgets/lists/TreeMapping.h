@@ -1,7 +1,7 @@
 #pragma once
 // Turns the rows of children removed one after another into the rows the table had before.
 
-#include "platform/ui/TableView.h"
+#include "platform/ui/tables/TableView.h"
 
 #include <map>
 #include <vector>

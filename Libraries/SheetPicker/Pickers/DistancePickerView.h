@@ -1,8 +1,8 @@
 #pragma once
 // A picker view with unit labels inside some of its wheels.
 
-#include "platform/ui/Label.h"
-#include "platform/ui/PickerView.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/pickers/PickerView.h"
 
 #include <map>
 #include <memory>

@@ -2,7 +2,7 @@
 // What a custom sheet picker asks of its delegate.
 
 #include "Libraries/SheetPicker/SheetPickerOrigin.h"
-#include "platform/ui/PickerView.h"
+#include "platform/ui/pickers/PickerView.h"
 
 namespace morvix {
 

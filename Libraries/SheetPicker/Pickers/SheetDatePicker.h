@@ -6,7 +6,7 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Locale.h"
 #include "platform/foundation/TimeZone.h"
-#include "platform/ui/DatePicker.h"
+#include "platform/ui/pickers/DatePicker.h"
 
 #include <memory>
 #include <optional>

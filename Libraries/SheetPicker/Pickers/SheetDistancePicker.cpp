@@ -3,7 +3,7 @@
 #include "Libraries/SheetPicker/Pickers/DistancePickerView.h"
 #include "platform/foundation/SystemLog.h"
 #include "platform/graphics/Font.h"
-#include "platform/ui/Label.h"
+#include "platform/ui/controls/Label.h"
 
 namespace morvix {
 

@@ -2,7 +2,7 @@
 // A distance in a big and a small unit, one wheel per decimal digit.
 
 #include "Libraries/SheetPicker/AbstractSheetPicker.h"
-#include "platform/ui/PickerView.h"
+#include "platform/ui/pickers/PickerView.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Locale.h"
 #include "platform/graphics/Font.h"
-#include "platform/ui/Label.h"
+#include "platform/ui/controls/Label.h"
 
 #include <algorithm>
 

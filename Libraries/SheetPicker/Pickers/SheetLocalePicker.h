@@ -3,7 +3,7 @@
 
 #include "Libraries/SheetPicker/AbstractSheetPicker.h"
 #include "platform/foundation/TimeZone.h"
-#include "platform/ui/PickerView.h"
+#include "platform/ui/pickers/PickerView.h"
 
 #include <functional>
 #include <map>

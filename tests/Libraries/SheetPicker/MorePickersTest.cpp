@@ -5,9 +5,9 @@
 #include "Libraries/SheetPicker/Pickers/SheetLocalePicker.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/SystemLog.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

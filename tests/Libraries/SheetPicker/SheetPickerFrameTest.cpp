@@ -7,14 +7,14 @@
 #include "platform/foundation/SystemLog.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/PickerView.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/Toolbar.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/pickers/PickerView.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

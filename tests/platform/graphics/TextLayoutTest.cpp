@@ -40,7 +40,7 @@ bool ellipsized(const AttributedString& string, const TextLayout::Options& optio
 // Expected widths are those of `pango-view --dpi=72 --margin=0 --hinting=none
 // --subpixel-positions` on the same text, font and width (the picture's width is the logical
 // width rounded up). Heights are the lines' ascent + descent from the face's own metrics, not
-// rounded per line as with hinted metrics. tests/widgets/foundation/PangoViewComparisonTest.cpp
+// rounded per line as with hinted metrics. tests/widgets/text/PangoViewComparisonTest.cpp
 // runs pango-view itself.
 TEST(TextLayoutTest, SingleLineSizeMatchesPangoView)
 {

@@ -1,8 +1,8 @@
 #include "platform/foundation/Clock.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -4,13 +4,13 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Layer.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/RestorationCoder.h"
 #include "platform/ui/TimeInterval.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

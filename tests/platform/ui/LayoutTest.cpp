@@ -1,9 +1,9 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/LayoutEngine.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Image.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/TextField.h"
-#include "platform/ui/TextView.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/TextField.h"
+#include "platform/ui/controls/TextView.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // at the ends where there is no neighbour.
 
 #include "platform/ui/PageViewController.h"
-#include "platform/ui/TouchDriver.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/gestures/TouchDriver.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

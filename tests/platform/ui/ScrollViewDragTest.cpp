@@ -5,8 +5,8 @@
 #include "platform/ui/Animator.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/ScrollView.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -7,12 +7,12 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/TextLayout.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

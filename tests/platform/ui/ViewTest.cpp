@@ -1,10 +1,10 @@
 #include "platform/ui/Animator.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/Responder.h"
-#include "platform/ui/TreeDump.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/TreeDump.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

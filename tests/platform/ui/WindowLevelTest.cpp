@@ -2,12 +2,12 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Button.h"
 #include "platform/ui/PopoverController.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

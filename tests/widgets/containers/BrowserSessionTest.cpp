@@ -6,7 +6,7 @@
 
 #include "platform/ui/Application.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
-#include "widgets/foundation/DelegatingWKView.h"
+#include "widgets/delegating/DelegatingWKView.h"
 
 namespace morvix {
 namespace {

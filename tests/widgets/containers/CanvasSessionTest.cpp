@@ -3,9 +3,9 @@
 #include "widgets/containers/Canvas.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/TouchDriver.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/gestures/TouchDriver.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/containers/CanvasView.h"
 #include "widgets/containers/ClientCanvasView.h"

@@ -2,15 +2,15 @@
 
 #include "widgets/containers/GC.h"
 
-#include "core/ClientContext.h"
-#include "core/LogEntry.h"
-#include "core/ObjectRegistry.h"
-#include "core/RemoteException.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteException.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Screen.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/text/FontHelper.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "widgets/containers/Group.h"
 
 #include "platform/graphics/Image.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/Renderer.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 
 #include <algorithm>

@@ -2,23 +2,23 @@
 // A real session against a loopback server that serves the application's first message and the
 // images it names, on the headless screen with a manual clock.
 
-#include "core/CommandOperator.h"
-#include "core/ObjectRegistry.h"
-#include "core/ProtocolTransport.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/protocol/CommandOperator.h"
+#include "core/session/ProtocolTransport.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
 #include "tests/support/TestHttpServer.h"
-#include "widgets/WidgetTypes.h"
 #include "widgets/foundation/BasicWidget.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "widgets/images/ImageViewMorvix.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ protected:
     {
         platform::NotificationCenter::resetDefaultForTesting();
         ProtocolTransport::resetWasActiveForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         auto png = [](platform::Size size, platform::Color color) {
             return TestResponse().withHeader("Content-Type", "image/png").withBody(solidPNG(size, color));
         };

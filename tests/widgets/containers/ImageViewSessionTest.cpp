@@ -3,14 +3,14 @@
 
 #include "widgets/containers/ImageView.h"
 
-#include "platform/ui/ImageView.h"
 #include "platform/ui/ScrollView.h"
-#include "platform/ui/TouchDriver.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/gestures/TouchDriver.h"
 #include "tests/widgets/containers/ImageSessionFixture.h"
 #include "widgets/containers/UIZoomImageView.h"
 #include "widgets/controls/Label.h"
-#include "widgets/foundation/DelegatingImageView.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingImageView.h"
+#include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
 namespace {

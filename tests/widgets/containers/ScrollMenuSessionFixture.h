@@ -3,18 +3,18 @@
 // clock, for the scrolling, menu and refresh widgets: the test sets what the first answer
 // creates, hands the session further operations and reads every POST's operations.
 
-#include "core/Binding.h"
-#include "core/MorvixClient.h"
-#include "core/Notifications.h"
-#include "core/NotificationsDispatcher.h"
-#include "core/ObjectRegistry.h"
-#include "core/ProtocolTransport.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/outgoing/Binding.h"
+#include "core/outgoing/Notifications.h"
+#include "core/outgoing/NotificationsDispatcher.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/ProtocolTransport.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/UITestHarness.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ protected:
     {
         platform::NotificationCenter::resetDefaultForTesting();
         ProtocolTransport::resetWasActiveForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::string body = R"({"head":{},"operations":[]})";
             std::lock_guard lock(m_mutex);

@@ -7,7 +7,7 @@
 #include "platform/ui/ScrollView.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 #include "widgets/containers/ScrollBar.h"
-#include "widgets/foundation/DelegatingScrollView.h"
+#include "widgets/delegating/DelegatingScrollView.h"
 
 #include <limits>
 

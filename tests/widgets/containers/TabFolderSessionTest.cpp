@@ -4,10 +4,10 @@
 
 #include "widgets/containers/TabFolder.h"
 
-#include "core/Notifications.h"
+#include "core/outgoing/Notifications.h"
 #include "platform/ui/PageViewController.h"
-#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TabBar.h"
+#include "platform/ui/controls/SegmentedControl.h"
 #include "tests/widgets/containers/ImageSessionFixture.h"
 #include "widgets/containers/TabItem.h"
 #include "widgets/containers/TabItemViewController.h"

@@ -11,7 +11,7 @@
 #include "tests/widgets/containers/ImageSessionFixture.h"
 #include "widgets/containers/SeparatorImageRenderer.h"
 #include "widgets/containers/ToolItem.h"
-#include "widgets/foundation/DelegatingNavigationBar.h"
+#include "widgets/delegating/DelegatingNavigationBar.h"
 
 #include <cmath>
 

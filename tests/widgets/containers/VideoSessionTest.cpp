@@ -3,7 +3,7 @@
 
 #include "widgets/containers/Video.h"
 
-#include "platform/ui/MoviePlayer.h"
+#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/View.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 

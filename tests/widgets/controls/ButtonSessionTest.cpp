@@ -2,24 +2,24 @@
 
 #include "widgets/controls/Button.h"
 
-#include "core/TypeConverter.h"
+#include "core/objects/TypeConverter.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/controls/CheckBox.h"
 #include "widgets/controls/FlatButton.h"
 #include "widgets/controls/PushButton.h"
 #include "widgets/controls/RadioButton.h"
 #include "widgets/controls/ToggleButton.h"
-#include "widgets/foundation/Colors.h"
-#include "widgets/foundation/DelegatingButton.h"
-#include "widgets/foundation/FontHelper.h"
-#include "widgets/foundation/ImageViewMorvix.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/images/ImageViewMorvix.h"
+#include "widgets/text/Colors.h"
+#include "widgets/text/FontHelper.h"
 
 #include <gtest/gtest.h>
 

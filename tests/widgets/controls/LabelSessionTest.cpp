@@ -3,14 +3,14 @@
 
 #include "widgets/controls/Label.h"
 
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/LayoutConstraint.h"
-#include "platform/ui/TreeDump.h"
+#include "platform/ui/controls/ImageView.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/TreeDump.h"
 #include "tests/widgets/containers/ImageSessionFixture.h"
 #include "widgets/controls/TextView.h"
-#include "widgets/foundation/DelegatingLabel.h"
-#include "widgets/foundation/DelegatingView.h"
+#include "widgets/delegating/DelegatingLabel.h"
+#include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
 namespace {

@@ -11,13 +11,13 @@
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/DatePicker.h"
-#include "platform/ui/PickerView.h"
 #include "platform/ui/PopoverController.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/ViewController.h"
+#include "platform/ui/pickers/DatePicker.h"
+#include "platform/ui/pickers/PickerView.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
-#include "widgets/foundation/DelegatingButton.h"
+#include "widgets/delegating/DelegatingButton.h"
 
 #include <gtest/gtest.h>
 

@@ -4,17 +4,17 @@
 
 #include "widgets/controls/Text.h"
 
-#include "core/ObjectRegistry.h"
-#include "core/RemoteException.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteException.h"
+#include "core/objects/WidgetRegistry.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/ui/KeyboardTyping.h"
 #include "platform/ui/MenuController.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
+#include "platform/ui/controls/KeyboardTyping.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "services/TextReplacement.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 #include "widgets/controls/DropDown.h"
 #include "widgets/controls/MorvixTextField.h"
 #include "widgets/controls/MorvixTextView.h"
@@ -44,7 +44,7 @@ protected:
         platform::NotificationCenter::resetDefaultForTesting();
         ProtocolTransport::resetWasActiveForTesting();
         MenuController::shared().resetForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::lock_guard lock(m_mutex);
             writer.respond(200, request.method == "GET" ? m_firstBody : R"({"head":{},"operations":[]})");

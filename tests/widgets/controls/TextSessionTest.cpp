@@ -3,12 +3,12 @@
 
 #include "widgets/controls/Text.h"
 
-#include "core/RemoteException.h"
+#include "core/objects/RemoteException.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/KeyboardTyping.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/KeyboardTyping.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/controls/DropDownActionHook.h"
 #include "widgets/controls/MorvixTextField.h"

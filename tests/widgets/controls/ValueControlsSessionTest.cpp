@@ -5,12 +5,12 @@
 #include "widgets/controls/Scale.h"
 #include "widgets/controls/Switch.h"
 
-#include "platform/ui/ActivityIndicatorView.h"
-#include "platform/ui/ProgressView.h"
+#include "platform/ui/controls/ActivityIndicatorView.h"
+#include "platform/ui/controls/ProgressView.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
-#include "widgets/foundation/DelegatingSlider.h"
-#include "widgets/foundation/DelegatingSwitch.h"
-#include "widgets/foundation/FontHelper.h"
+#include "widgets/delegating/DelegatingSlider.h"
+#include "widgets/delegating/DelegatingSwitch.h"
+#include "widgets/text/FontHelper.h"
 
 #include <gtest/gtest.h>
 

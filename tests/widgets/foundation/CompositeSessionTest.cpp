@@ -2,21 +2,21 @@
 
 #include "widgets/foundation/Composite.h"
 
-#include "core/JSBinding.h"
-#include "core/MessageOperation.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/Notification.h"
+#include "core/outgoing/MessageOperation.h"
+#include "core/outgoing/Notification.h"
+#include "core/script/JSBinding.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/MorvixClientDelegate.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Renderer.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
-#include "tests/core/JSTestSupport.h"
-#include "widgets/WidgetTypes.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/rendering/UITestHarness.h"
+#include "tests/core/script/JSTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +82,7 @@ protected:
     void SetUp() override
     {
         platform::NotificationCenter::resetDefaultForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         folder.write("node_modules/morvix/index.js", kLibrary);
     }
     void TearDown() override

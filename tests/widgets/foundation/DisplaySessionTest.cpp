@@ -3,18 +3,18 @@
 
 #include "widgets/foundation/Display.h"
 
-#include "core/Binding.h"
-#include "core/LogEntry.h"
-#include "core/MessageOperation.h"
-#include "core/Notification.h"
-#include "core/Notifications.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
-#include "platform/ui/TextField.h"
-#include "platform/ui/UITestHarness.h"
+#include "core/base/LogEntry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/outgoing/Binding.h"
+#include "core/outgoing/MessageOperation.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/Notifications.h"
+#include "library/RemoteTypes.h"
 #include "platform/ui/View.h"
+#include "platform/ui/controls/TextField.h"
+#include "platform/ui/rendering/UITestHarness.h"
 #include "tests/core/SessionTestSupport.h"
-#include "widgets/WidgetTypes.h"
 #include "widgets/foundation/CancelKeyboardRecognizer.h"
 #include "widgets/foundation/Control.h"
 #include "widgets/foundation/OrientationReporter.h"
@@ -93,7 +93,7 @@ protected:
     {
         platform::NotificationCenter::resetDefaultForTesting();
         ProtocolTransport::resetWasActiveForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         WidgetRegistry::instance().addHandler<TestTextInput>();
         server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
             std::string body = kEmptyBody;

@@ -2,19 +2,19 @@
 // A real session driven by a small script application on the headless screen, with every
 // outgoing operation recorded in its wire form.
 
-#include "core/JSBinding.h"
-#include "core/Message.h"
-#include "core/MessageOperation.h"
-#include "core/MorvixClient.h"
-#include "core/MorvixClientDelegate.h"
-#include "core/Notification.h"
-#include "core/ObjectRegistry.h"
-#include "core/WidgetRegistry.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/WidgetRegistry.h"
+#include "core/outgoing/Message.h"
+#include "core/outgoing/MessageOperation.h"
+#include "core/outgoing/Notification.h"
+#include "core/script/JSBinding.h"
+#include "core/session/MorvixClient.h"
+#include "core/session/MorvixClientDelegate.h"
+#include "library/RemoteTypes.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
-#include "tests/core/JSTestSupport.h"
-#include "widgets/WidgetTypes.h"
+#include "platform/ui/rendering/UITestHarness.h"
+#include "tests/core/script/JSTestSupport.h"
 #include "widgets/foundation/BasicWidget.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ protected:
     void SetUp() override
     {
         platform::NotificationCenter::resetDefaultForTesting();
-        registerWidgetTypes();
+        registerRemoteTypes();
         folder.write("node_modules/morvix/index.js", R"(
             var morvix = window.morvix;
             morvix.version = "1.0.0";

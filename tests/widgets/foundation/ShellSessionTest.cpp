@@ -2,14 +2,14 @@
 
 #include "widgets/foundation/Shell.h"
 
-#include "core/LogEntry.h"
+#include "core/base/LogEntry.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/Label.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/Label.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/foundation/ShadeView.h"
 

@@ -3,14 +3,14 @@
 #include "widgets/foundation/CancelKeyboardRecognizer.h"
 #include "widgets/foundation/CursorLocationGestureRecognizer.h"
 
-#include "platform/ui/Button.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/ScrollView.h"
-#include "platform/ui/TapGestureRecognizer.h"
-#include "platform/ui/TextField.h"
-#include "platform/ui/UITestHarness.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/TextField.h"
+#include "platform/ui/gestures/TapGestureRecognizer.h"
+#include "platform/ui/rendering/UITestHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -3,15 +3,15 @@
 
 #include "widgets/lists/CollectionView.h"
 
-#include "core/RemoteException.h"
+#include "core/objects/RemoteException.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
-#include "platform/ui/RefreshControl.h"
-#include "platform/ui/Renderer.h"
 #include "platform/ui/TimeInterval.h"
+#include "platform/ui/controls/RefreshControl.h"
+#include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 #include "tests/widgets/foundation/ScriptSessionFixture.h"
-#include "widgets/foundation/DelegatingCollectionView.h"
+#include "widgets/delegating/DelegatingCollectionView.h"
 #include "widgets/lists/CollectionViewListCell.h"
 
 #include <cstdlib>

@@ -3,8 +3,8 @@
 
 #include "widgets/lists/RefreshComposite.h"
 
-#include "core/TypeConverter.h"
-#include "platform/ui/RefreshControl.h"
+#include "core/objects/TypeConverter.h"
+#include "platform/ui/controls/RefreshControl.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 #include "widgets/lists/RefreshHandler.h"
 #include "widgets/lists/RefreshHandlerReceiver.h"

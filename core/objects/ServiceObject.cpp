@@ -1,0 +1,1 @@
+#include "core/objects/ServiceObject.h"

@@ -1,0 +1,38 @@
+#pragma once
+// The standard message builder for one target.
+
+#include "core/outgoing/Notification.h"
+
+namespace morvix {
+
+/// The `Notification` that `Notifications` hands out. See `Notification` for the rules.
+class NotificationImpl final : public Notification {
+public:
+    static std::shared_ptr<NotificationImpl> create(std::string target);
+
+    NotificationImpl& attributeChanged(platform::Value value, const std::string& key) override;
+    NotificationImpl& call(const std::string& method, platform::Value parameters = nullptr) override;
+    NotificationImpl& fireEvent(const std::string& event, platform::Value attributes = nullptr) override;
+    NotificationImpl& fireSelection() override;
+    NotificationImpl& fireDefaultSelection() override;
+
+    const std::vector<std::shared_ptr<MessageOperation>>& getMessageOperations() const override { return m_operations; }
+    const std::string& getTarget() const override { return m_target; }
+
+    /// The recorded operations' descriptions, one per line, for debugging.
+    std::string description() const;
+
+    // Public for std::make_shared only: the key cannot be made outside this class.
+    class Key {
+        friend class NotificationImpl;
+        Key() = default;
+    };
+    NotificationImpl(Key, std::string target);
+
+private:
+
+    std::string m_target;
+    std::vector<std::shared_ptr<MessageOperation>> m_operations;
+};
+
+} // namespace morvix

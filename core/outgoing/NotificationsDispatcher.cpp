@@ -1,0 +1,137 @@
+#include "core/outgoing/NotificationsDispatcher.h"
+
+#include "core/outgoing/Message.h"
+
+#include <algorithm>
+
+namespace morvix {
+
+std::shared_ptr<NotificationsDispatcher> NotificationsDispatcher::create(std::shared_ptr<platform::NotificationCenter> center)
+{
+    auto dispatcher = std::shared_ptr<NotificationsDispatcher>(new NotificationsDispatcher(std::move(center)));
+    dispatcher->observe();
+    return dispatcher;
+}
+
+NotificationsDispatcher::NotificationsDispatcher(std::shared_ptr<platform::NotificationCenter> center)
+    : m_center(std::move(center))
+{
+}
+
+void NotificationsDispatcher::observe()
+{
+    // The observers hold the dispatcher weakly: a post on another thread may still be running
+    // one of them while the dispatcher is being destroyed.
+    auto observe = [this](const char* name, void (Binding::*handler)(const std::shared_ptr<Message>&)) {
+        m_observers.push_back(m_center->addObserver(name, nullptr,
+            [weak = weak_from_this(), handler](const platform::Notification& notification) {
+                if (auto self = weak.lock())
+                    self->dispatch(notification, handler);
+            }));
+    };
+    observe(Message::kStoreNotification, &Binding::storeMessage);
+    observe(Message::kScheduleNotification, &Binding::scheduleMessage);
+    observe(Message::kSendNotification, &Binding::sendMessage);
+}
+
+void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
+{
+    std::lock_guard lock(m_bindingsMutex);
+    if (!binding || std::find(m_bindings->begin(), m_bindings->end(), binding) != m_bindings->end())
+        return;
+    auto bindings = std::make_shared<BindingList>(*m_bindings);
+    bindings->push_back(std::move(binding));
+    m_bindings = std::move(bindings);
+}
+
+void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& binding)
+{
+    std::lock_guard lock(m_bindingsMutex);
+    auto bindings = std::make_shared<BindingList>(*m_bindings);
+    std::erase(*bindings, binding);
+    m_bindings = std::move(bindings);
+}
+
+void NotificationsDispatcher::dispatch(const platform::Notification& notification,
+    void (Binding::*handler)(const std::shared_ptr<Message>&))
+{
+    // Only messages travel on these names; anything else posted under them is not ours to pass.
+    const auto* message = std::any_cast<std::shared_ptr<Message>>(&notification.object);
+    if (!message || !*message)
+        return;
+    std::lock_guard lock(m_mutex);
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
+        (binding.get()->*handler)(*message);
+}
+
+std::shared_ptr<const NotificationsDispatcher::BindingList> NotificationsDispatcher::snapshot() const
+{
+    // A binding call may add or remove a binding; the walk goes on over the list it started with.
+    std::lock_guard lock(m_bindingsMutex);
+    return m_bindings;
+}
+
+void NotificationsDispatcher::forEachBinding(void (Binding::*operation)())
+{
+    std::lock_guard lock(m_mutex);
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
+        (binding.get()->*operation)();
+}
+
+void NotificationsDispatcher::start()
+{
+    forEachBinding(&Binding::start);
+}
+
+void NotificationsDispatcher::suspend()
+{
+    forEachBinding(&Binding::suspend);
+}
+
+void NotificationsDispatcher::resume()
+{
+    forEachBinding(&Binding::resume);
+}
+
+void NotificationsDispatcher::retry()
+{
+    forEachBinding(&Binding::retry);
+}
+
+void NotificationsDispatcher::stop()
+{
+    forEachBinding(&Binding::stop);
+}
+
+void NotificationsDispatcher::reset()
+{
+    forEachBinding(&Binding::reset);
+}
+
+bool NotificationsDispatcher::isActive()
+{
+    std::lock_guard lock(m_mutex);
+    auto bindings = snapshot();
+    if (bindings->empty())
+        return false;
+    return std::all_of(bindings->begin(), bindings->end(), [](const auto& binding) { return binding->isActive(); });
+}
+
+bool NotificationsDispatcher::isProcessing()
+{
+    std::lock_guard lock(m_mutex);
+    auto bindings = snapshot();
+    return std::any_of(bindings->begin(), bindings->end(), [](const auto& binding) { return binding->isProcessing(); });
+}
+
+void NotificationsDispatcher::receivedRequestCounter(std::int64_t counter)
+{
+    std::lock_guard lock(m_mutex);
+    auto bindings = snapshot();
+    for (const auto& binding : *bindings)
+        binding->receivedRequestCounter(counter);
+}
+
+} // namespace morvix

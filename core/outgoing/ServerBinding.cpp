@@ -1,0 +1,397 @@
+#include "core/outgoing/ServerBinding.h"
+
+#include "core/outgoing/CallOperation.h"
+#include "core/outgoing/HeadNotification.h"
+#include "core/outgoing/MessageOperation.h"
+#include "core/outgoing/Notification.h"
+#include "core/outgoing/NotificationImpl.h"
+#include "core/outgoing/NotifyOperation.h"
+#include "core/outgoing/ServerMessage.h"
+#include "core/outgoing/SetOperation.h"
+
+#include <optional>
+#include <typeinfo>
+#include <utility>
+
+namespace morvix {
+
+namespace {
+
+constexpr const char* kProcessingFinished = "com.zerivoquastel.morvix.ProcessingFinished";
+
+bool sameSetTarget(const WireOperation& a, const WireOperation& b)
+{
+    return a.isSet() && b.isSet() && a.target == b.target;
+}
+
+// Whether the queued block `tail` may be melded with the new operations: position by position,
+// a set matches a set on the same target, anything else only its equal.
+bool isBlockSimilar(std::span<const WireOperation> tail, std::span<const WireOperation> operations)
+{
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i].isSet() ? !sameSetTarget(tail[i], operations[i]) : !tail[i].isEquivalent(operations[i]))
+            return false;
+    }
+    return true;
+}
+
+// Appends `operation` to an already folded queue, folding it into the last operation when both
+// are sets on one target (the new values win, the keys of both are kept). Appending one by one
+// to a folded queue gives the same result as folding the whole queue again.
+void appendFolding(std::vector<WireOperation>& queue, WireOperation operation)
+{
+    if (queue.empty() || !sameSetTarget(queue.back(), operation))
+        return queue.push_back(std::move(operation));
+    auto& properties = queue.back().map;
+    for (auto& [key, value] : operation.map.get_ref<platform::Value::object_t&>())
+        properties[key] = std::move(value);
+}
+
+// The wire form of one recorded operation. The three kinds the notifications record are read
+// directly, without building their array first.
+std::optional<WireOperation> wireOperation(const MessageOperation& recorded, const std::string& target)
+{
+    WireOperation operation;
+    const std::type_info& type = typeid(recorded);
+    if (type == typeid(SetOperation)) {
+        operation.kind = WireOperation::Kind::Set;
+        operation.map = static_cast<const SetOperation&>(recorded).getAttributes();
+    } else if (type == typeid(NotifyOperation)) {
+        const auto& notify = static_cast<const NotifyOperation&>(recorded);
+        operation.kind = WireOperation::Kind::Notify;
+        operation.name = notify.name();
+        operation.map = notify.getAttributes();
+    } else if (type == typeid(CallOperation)) {
+        const auto& call = static_cast<const CallOperation&>(recorded);
+        operation.kind = WireOperation::Kind::Call;
+        operation.name = call.name();
+        operation.map = call.getAttributes();
+    } else {
+        auto array = recorded.toOperationArray(target);
+        if (array.is_null())
+            return std::nullopt;
+        return WireOperation::fromArray(std::move(array));
+    }
+    if (!operation.map.is_object())
+        return WireOperation::fromArray(recorded.toOperationArray(target));
+    operation.target = target;
+    return operation;
+}
+
+// The properties of a message that holds one property change and nothing else; null otherwise.
+const platform::Value* singleSetProperties(const Notification& notification)
+{
+    const auto& recorded = notification.getMessageOperations();
+    if (recorded.size() != 1 || !recorded[0] || typeid(*recorded[0]) != typeid(SetOperation))
+        return nullptr;
+    const auto& properties = static_cast<const SetOperation&>(*recorded[0]).getAttributes();
+    return properties.is_object() ? &properties : nullptr;
+}
+
+// Folds `properties` of a set on `target` straight into the queue's last operation when that is a
+// set on the same target: what the merge rules make of such a message, without a copy of the
+// map on the way. False when the last operation is something else.
+bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target, const platform::Value& properties)
+{
+    if (queue.empty() || !queue.back().isSet() || queue.back().target != target)
+        return false;
+    auto& folded = queue.back().map;
+    for (const auto& [key, value] : properties.get_ref<const platform::Value::object_t&>())
+        folded[key] = value;
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<ServerBinding> ServerBinding::create(std::weak_ptr<MorvixClient> client,
+    TransportFactory makeTransport, ServerURLProvider serverURL)
+{
+    auto binding = std::shared_ptr<ServerBinding>(
+        new ServerBinding(std::move(client), std::move(makeTransport), std::move(serverURL)));
+    binding->observeProcessingFinished();
+    return binding;
+}
+
+ServerBinding::ServerBinding(std::weak_ptr<MorvixClient> client, TransportFactory makeTransport, ServerURLProvider serverURL)
+    : m_client(std::move(client))
+    , m_makeTransport(std::move(makeTransport))
+    , m_serverURL(std::move(serverURL))
+{
+}
+
+ServerBinding::~ServerBinding()
+{
+    cancelDelayedFlush();
+}
+
+void ServerBinding::observeProcessingFinished()
+{
+    m_processingFinished = platform::NotificationCenter::defaultCenter()->addObserver(kProcessingFinished, nullptr,
+        [weak = weak_from_this()](const platform::Notification&) {
+            if (auto self = weak.lock())
+                self->processingFinished();
+        });
+}
+
+void ServerBinding::processingFinished()
+{
+    cancelDelayedFlush();
+    flush();
+}
+
+std::shared_ptr<ServerTransport> ServerBinding::currentTransport()
+{
+    std::lock_guard lock(m_mutex);
+    return m_transport;
+}
+
+void ServerBinding::start()
+{
+    auto transport = m_makeTransport ? m_makeTransport(m_client) : nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        m_transport = transport;
+    }
+    if (transport)
+        transport->newSession(m_serverURL ? m_serverURL() : std::string());
+}
+
+void ServerBinding::suspend()
+{
+    if (auto transport = currentTransport())
+        transport->suspend();
+}
+
+void ServerBinding::resume()
+{
+    if (auto transport = currentTransport())
+        transport->resume();
+}
+
+void ServerBinding::retry()
+{
+    if (auto transport = currentTransport())
+        transport->retry();
+}
+
+void ServerBinding::stop()
+{
+    if (auto transport = currentTransport())
+        transport->sendShutdown();
+}
+
+void ServerBinding::storeMessage(const std::shared_ptr<Message>& message)
+{
+    resolve(message);
+}
+
+void ServerBinding::scheduleMessage(const std::shared_ptr<Message>& message)
+{
+    resolve(message);
+    scheduleDelayedFlush();
+}
+
+void ServerBinding::sendMessage(const std::shared_ptr<Message>& message)
+{
+    resolve(message);
+    flush();
+}
+
+void ServerBinding::reset()
+{
+    cancelDelayedFlush();
+    std::shared_ptr<ServerTransport> transport;
+    {
+        std::lock_guard lock(m_mutex);
+        m_operations.clear();
+        m_headAttributes = platform::Value::object();
+        transport = std::move(m_transport);
+        m_transport = nullptr;
+    }
+    if (transport)
+        transport->destroy();
+}
+
+bool ServerBinding::isActive()
+{
+    auto transport = currentTransport();
+    return transport && transport->wasActive();
+}
+
+bool ServerBinding::isProcessing()
+{
+    auto transport = currentTransport();
+    return transport && transport->busy();
+}
+
+void ServerBinding::receivedRequestCounter(std::int64_t counter)
+{
+    if (auto transport = currentTransport())
+        transport->setRequestCounter(counter);
+}
+
+bool ServerBinding::isEmpty()
+{
+    std::lock_guard lock(m_mutex);
+    return m_operations.empty() && m_headAttributes.empty();
+}
+
+std::vector<platform::Value> ServerBinding::queuedOperations()
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<platform::Value> arrays;
+    arrays.reserve(m_operations.size());
+    for (const auto& operation : m_operations)
+        arrays.push_back(operation.toArray());
+    return arrays;
+}
+
+platform::Value ServerBinding::queuedHead()
+{
+    std::lock_guard lock(m_mutex);
+    return m_headAttributes;
+}
+
+void ServerBinding::flush()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_flushing) {
+            m_flushAgain = true; // the flushing thread looks again before it returns
+            return;
+        }
+        m_flushing = true;
+    }
+    // Cleared however this ends, so that a transport that throws does not stop every later
+    // flush.
+    auto done = [this] {
+        std::lock_guard lock(m_mutex);
+        if (std::exchange(m_flushAgain, false))
+            return false;
+        m_flushing = false;
+        return true;
+    };
+    try {
+        do
+            sendQueue();
+        while (!done());
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_flushing = m_flushAgain = false;
+        throw;
+    }
+}
+
+void ServerBinding::sendQueue()
+{
+    auto transport = currentTransport();
+    if (transport && transport->busy())
+        return; // the next "ProcessingFinished" flushes again
+    std::optional<ServerMessage> message;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_transport != transport) {
+            m_flushAgain = true; // started or reset meanwhile: ask the new transport
+            return;
+        }
+        if (!m_operations.empty() || !m_headAttributes.empty())
+            message.emplace(std::exchange(m_headAttributes, platform::Value::object()), std::exchange(m_operations, {}));
+    }
+    // Without a transport (after a reset, before the next start) the content is dropped.
+    if (!transport)
+        return;
+    if (!message)
+        return transport->queueFlushed();
+    transport->sendMessage(std::move(*message));
+}
+
+void ServerBinding::resolve(const std::shared_ptr<Message>& message)
+{
+    // The usual message is the standard builder's; its exact type is cheaper to test than a cast.
+    const bool standard = typeid(*message) == typeid(NotificationImpl);
+    if (auto* head = standard ? nullptr : dynamic_cast<HeadNotification*>(message.get())) {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [key, value] : head->getAttributes().items())
+            m_headAttributes[key] = value;
+        return;
+    }
+    auto* notification = standard ? static_cast<NotificationImpl*>(message.get()) : dynamic_cast<Notification*>(message.get());
+    if (!notification)
+        return;
+    if (const auto* properties = singleSetProperties(*notification)) {
+        std::lock_guard lock(m_mutex);
+        if (foldIntoLast(m_operations, notification->getTarget(), *properties))
+            return;
+    }
+    std::vector<WireOperation> operations;
+    operations.reserve(notification->getMessageOperations().size());
+    for (const auto& recorded : notification->getMessageOperations()) {
+        if (!recorded)
+            continue;
+        if (auto operation = wireOperation(*recorded, notification->getTarget()))
+            operations.push_back(std::move(*operation));
+    }
+    std::lock_guard lock(m_mutex);
+    resolveInto(std::move(operations), m_operations);
+}
+
+void ServerBinding::resolveInto(std::vector<WireOperation> operations, std::vector<WireOperation>& queue)
+{
+    // The queue is kept folded, so folding only where new operations join it gives the same
+    // queue as folding it all again.
+    if (operations.size() > queue.size() || !isBlockSimilar(std::span(queue).last(operations.size()), operations)) {
+        for (auto& operation : operations)
+            appendFolding(queue, std::move(operation));
+        return;
+    }
+    // Meld the matching tail with the new block: each set of the tail goes before the new set
+    // on the same target, an older notify or call equal to the new one is dropped.
+    if (operations.size() == 1) { // the usual case, without a copy of the tail
+        WireOperation older = std::move(queue.back());
+        queue.pop_back();
+        if (operations[0].isSet())
+            appendFolding(queue, std::move(older));
+        appendFolding(queue, std::move(operations[0]));
+        return;
+    }
+    std::size_t start = queue.size() - operations.size();
+    std::vector<WireOperation> tail(std::make_move_iterator(queue.begin() + start), std::make_move_iterator(queue.end()));
+    queue.resize(start);
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i].isSet())
+            appendFolding(queue, std::move(tail[i]));
+        appendFolding(queue, std::move(operations[i]));
+    }
+}
+
+void ServerBinding::cancelDelayedFlush()
+{
+    std::lock_guard lock(m_timerMutex);
+    if (m_delayedFlush)
+        platform::MainLoop::main().cancel(m_delayedFlush);
+    m_delayedFlush = 0;
+}
+
+void ServerBinding::scheduleDelayedFlush()
+{
+    // Always on the main loop: a thread that schedules may have no loop of its own turning, and
+    // a cancel from another thread must reach the pending flush.
+    std::lock_guard lock(m_timerMutex);
+    if (m_delayedFlush)
+        platform::MainLoop::main().cancel(m_delayedFlush);
+    auto generation = ++m_delayedFlushGeneration;
+    m_delayedFlush = platform::MainLoop::main().postAfter(kFlushDelay, [weak = weak_from_this(), generation] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        {
+            // A schedule racing with this call has armed a newer flush, which stays pending.
+            std::lock_guard lock(self->m_timerMutex);
+            if (self->m_delayedFlushGeneration == generation)
+                self->m_delayedFlush = 0;
+        }
+        self->flush();
+    });
+}
+
+} // namespace morvix

@@ -1,0 +1,268 @@
+#include "core/protocol/CommandOperator.h"
+
+#include "core/base/LogEntry.h"
+#include "core/objects/BasicObject.h"
+#include "core/objects/ClientContext.h"
+#include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteException.h"
+#include "core/objects/RemoteObject.h"
+#include "core/objects/WidgetRegistry.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SystemLog.h"
+
+#include <cxxabi.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+#include <typeinfo>
+
+namespace morvix {
+
+using platform::Value;
+
+namespace {
+
+// An operation array that cannot be applied at all: reported like any failed operation.
+class MalformedOperation final : public std::exception {
+public:
+    explicit MalformedOperation(std::string reason)
+        : m_reason(std::move(reason))
+    {
+    }
+    const char* what() const noexcept override { return m_reason.c_str(); }
+
+private:
+    std::string m_reason;
+};
+
+std::string typeName(const std::exception& exception)
+{
+    const char* mangled = typeid(exception).name();
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : mangled;
+    std::free(demangled);
+    return name;
+}
+
+const Value* propertiesAt(const Value& operation, std::size_t index)
+{
+    if (index >= operation.size() || !operation[index].is_object())
+        return nullptr;
+    return &operation[index];
+}
+
+const std::string& stringAt(const Value& operation, std::size_t index, std::string_view what)
+{
+    if (index >= operation.size() || !operation[index].is_string())
+        throw MalformedOperation(platform::format("operation %@ has no %@", operation, what));
+    return operation[index].get_ref<const std::string&>();
+}
+
+// A request counter is an integer from 0 to 2^53, the largest integer that a peer's numbers
+// (doubles, in a script) hold exactly; a counter beyond it could never be answered again.
+std::optional<long> requestCounterValue(const Value& value)
+{
+    constexpr std::uint64_t kLargest = std::uint64_t(1) << 53;
+    if (value.is_number_unsigned()) {
+        auto counter = value.get<std::uint64_t>();
+        return counter <= kLargest ? std::optional(static_cast<long>(counter)) : std::nullopt;
+    }
+    if (value.is_number_integer()) {
+        auto counter = value.get<std::int64_t>();
+        return counter >= 0 && static_cast<std::uint64_t>(counter) <= kLargest ? std::optional(static_cast<long>(counter))
+                                                                               : std::nullopt;
+    }
+    if (value.is_number_float()) {
+        double counter = value.get<double>();
+        if (counter >= 0 && counter <= static_cast<double>(kLargest) && counter == std::trunc(counter))
+            return static_cast<long>(counter);
+    }
+    return std::nullopt;
+}
+
+// What a caller that cannot be abandoned hands over.
+const std::atomic<bool> kNeverAbandoned = false;
+
+} // namespace
+
+std::shared_ptr<CommandOperator> CommandOperator::create(std::weak_ptr<Session> session)
+{
+    return std::shared_ptr<CommandOperator>(new CommandOperator(std::move(session)));
+}
+
+CommandOperator::CommandOperator(std::weak_ptr<Session> session)
+    : m_session(std::move(session))
+{
+}
+
+void CommandOperator::log(std::string_view name, std::string_view reason)
+{
+    std::string line = platform::format("catching '%@' reason '%@'", name, reason);
+    platform::systemLog(line);
+    auto session = m_session.lock();
+    if (auto client = session ? session->clientContext() : nullptr)
+        client->log(LogEntry(std::move(line), LogEntry::Type::Error));
+}
+
+// Runs `function` on the main thread and logs whatever it throws (rule 3). The guard and the
+// abandoned flag are tested inside the main-thread task (rule 5), so nothing has to cross the
+// hand-off and a reload that runs while the task waits in the queue still stops it.
+template<typename Function>
+auto CommandOperator::guarded(const std::atomic<bool>& abandoned, Function&& function) -> decltype(function())
+{
+    using Result = decltype(function());
+    auto task = [this, &abandoned, &function]() -> Result {
+        if (abandoned.load(std::memory_order_acquire))
+            return Result();
+        try {
+            return function();
+        } catch (const platform::Exception& exception) {
+            log(exception.name(), exception.reason());
+        } catch (const std::exception& exception) {
+            log(typeName(exception), exception.what());
+        }
+        return Result();
+    };
+    try {
+        return platform::MainLoop::main().runSync(task);
+    } catch (const std::exception&) {
+        // The main loop has quit: the process is shutting down and nothing can be applied.
+        return Result();
+    }
+}
+
+std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key)
+{
+    return processHead(value, key, kNeverAbandoned);
+}
+
+std::optional<Value> CommandOperator::processOperation(const Value& operation)
+{
+    return processOperation(operation, kNeverAbandoned);
+}
+
+std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key,
+    const std::atomic<bool>& abandoned)
+{
+    if (key == "error")
+        return value.is_string() ? std::optional(value.get<std::string>()) : std::nullopt;
+    auto session = m_session.lock();
+    if (!session)
+        return std::nullopt;
+    guarded(abandoned, [&] { applyHead(*session, value, key); });
+    return std::nullopt;
+}
+
+void CommandOperator::applyHead(Session& session, const Value& value, const std::string& key)
+{
+    if (key == "url") {
+        if (!value.is_string())
+            RemoteException::throwIncorrectParameter("head key '%@' expects a string but got '%@'", key, value);
+        session.changeBaseURL(value.get_ref<const std::string&>());
+    } else if (key == "requestCounter") {
+        auto counter = requestCounterValue(value);
+        if (!counter)
+            RemoteException::throwIncorrectParameter("head key '%@' expects an integer from 0 to 2^53 but got '%@'", key,
+                value);
+        session.receivedRequestCounter(*counter);
+    } else if (key == "morvix.UI") {
+        if (!platform::isNumber(value))
+            RemoteException::throwIncorrectParameter("head key '%@' expects a number but got '%@'", key, value);
+        session.setMorvixUIActive(platform::numberValue(value).value_or(0) != 0);
+    }
+}
+
+std::optional<Value> CommandOperator::processOperation(const Value& operation, const std::atomic<bool>& abandoned)
+{
+    try {
+        return apply(operation, abandoned);
+    } catch (const MalformedOperation& exception) {
+        log(RemoteException::kIncorrectParameter, exception.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<Value> CommandOperator::apply(const Value& operation, const std::atomic<bool>& abandoned)
+{
+    if (!operation.is_array())
+        throw MalformedOperation(platform::format("operation %@ is not an array", operation));
+    const std::string& name = stringAt(operation, 0, "name");
+    const std::string& id = stringAt(operation, 1, "id");
+    auto object = objectById(id, abandoned);
+    if (!object) {
+        if (name == "create")
+            createObject(stringAt(operation, 2, "type name"), propertiesAt(operation, 3), id, abandoned);
+        return std::nullopt;
+    }
+    const std::string* method = &name;
+    const Value* properties = nullptr;
+    if (name == "call") {
+        method = &stringAt(operation, 2, "call name");
+        properties = propertiesAt(operation, 3);
+    } else if (name == "get") {
+        method = &stringAt(operation, 2, "property name");
+    } else {
+        static const std::string kNoMethod;
+        method = &kNoMethod;
+        properties = propertiesAt(operation, 2);
+    }
+    return guarded(abandoned, [&] { return object->dispatchType(name, *method, properties); });
+}
+
+std::shared_ptr<RemoteObject> CommandOperator::objectById(const std::string& id)
+{
+    return objectById(id, kNeverAbandoned);
+}
+
+std::shared_ptr<RemoteObject> CommandOperator::objectById(const std::string& id, const std::atomic<bool>& abandoned)
+{
+    auto session = m_session.lock();
+    auto registry = session ? session->objectRegistry() : nullptr;
+    if (!registry)
+        return nullptr;
+    if (auto object = registry->objectById(id))
+        return object;
+    if (!WidgetRegistry::instance().getHandler(id))
+        return nullptr;
+    createObject(id, nullptr, id, abandoned);
+    return registry->objectById(id);
+}
+
+void CommandOperator::createObject(const std::string& type, const Value* properties, const std::string& id,
+    const std::atomic<bool>& abandoned)
+{
+    auto handler = WidgetRegistry::instance().getHandler(type);
+    if (!handler)
+        return noteUnknownType(type);
+    guarded(abandoned, [&] {
+        auto session = m_session.lock();
+        if (!session)
+            return;
+        auto registry = session->objectRegistry();
+        auto object = handler->create(id, properties, session->clientContext());
+        if (!object || !registry)
+            return;
+        object->dispatchType("set", {}, properties);
+        registry->addObject(object);
+    });
+}
+
+void CommandOperator::noteUnknownType(const std::string& type)
+{
+    {
+        // A peer choosing endless type names must not make the set grow without end.
+        std::lock_guard lock(m_unknownTypesMutex);
+        if (m_unknownTypes.size() >= kMaximumNotedTypes || !m_unknownTypes.insert(type).second)
+            return;
+    }
+    auto session = m_session.lock();
+    if (auto client = session ? session->clientContext() : nullptr)
+        client->log(LogEntry(platform::format("create of unknown type '%@' skipped: no class is registered for it", type),
+            LogEntry::Type::Debug));
+}
+
+} // namespace morvix

@@ -1,0 +1,20 @@
+#include "core/protocol/ProtocolHead.h"
+
+#include "core/protocol/ProtocolProcessor.h"
+
+namespace morvix {
+
+void ProtocolHead::completedItem(platform::Value value)
+{
+    auto key = takeKey();
+    if (key && processor())
+        processor()->processHead(value, *key);
+    platform::dismantle(value);
+}
+
+std::optional<platform::Value> ProtocolHead::nativeCollection()
+{
+    return std::nullopt;
+}
+
+} // namespace morvix

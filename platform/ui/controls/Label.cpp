@@ -1,0 +1,239 @@
+#include "platform/ui/controls/Label.h"
+
+#include "platform/graphics/FontBackend.h"
+#include "platform/graphics/GraphicsContext.h"
+
+#include <pango/pango.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace morvix::platform {
+
+namespace {
+
+// The grey of a disabled label's text.
+constexpr float kDisabledGrey = 0.56f;
+
+TextTruncation truncationFor(LineBreakMode mode)
+{
+    switch (mode) {
+    case LineBreakMode::WordWrap:
+    case LineBreakMode::CharWrap:
+    case LineBreakMode::Clip:
+        return TextTruncation::None;
+    case LineBreakMode::TruncateHead:
+        return TextTruncation::Head;
+    case LineBreakMode::TruncateTail:
+        return TextTruncation::Tail;
+    case LineBreakMode::TruncateMiddle:
+        return TextTruncation::Middle;
+    }
+    return TextTruncation::None;
+}
+
+} // namespace
+
+std::shared_ptr<Label> Label::create(const Rect& frame)
+{
+    return std::shared_ptr<Label>(new Label(frame));
+}
+
+Label::Label(const Rect& frame)
+    : View(frame)
+    , m_font(Font::system(kDefaultFontSize))
+{
+    setUserInteractionEnabled(false);
+    setOpaque(false);
+}
+
+void Label::textChanged()
+{
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+void Label::setText(std::string text)
+{
+    m_text = AttributedString(std::move(text));
+    textChanged();
+}
+
+AttributedString Label::attributedText() const
+{
+    AttributedString result = m_text;
+    for (const auto& run : m_text.runs()) {
+        if (!run.attributes.font)
+            result.setFont(m_font, run.location, run.length);
+        if (!run.attributes.foregroundColor)
+            result.setForegroundColor(m_textColor, run.location, run.length);
+    }
+    return result;
+}
+
+void Label::setAttributedText(AttributedString text)
+{
+    m_text = std::move(text);
+    textChanged();
+}
+
+void Label::setFont(Font font)
+{
+    m_font = std::move(font);
+    textChanged();
+}
+
+void Label::setTextColor(Color color)
+{
+    m_textColor = color;
+    setNeedsDisplay();
+}
+
+void Label::setTextAlignment(TextAlignment alignment)
+{
+    m_alignment = alignment;
+    setNeedsDisplay();
+}
+
+void Label::setNumberOfLines(int lines)
+{
+    m_numberOfLines = std::max(lines, 0);
+    textChanged();
+}
+
+void Label::setLineBreakMode(LineBreakMode mode)
+{
+    m_lineBreakMode = mode;
+    textChanged();
+}
+
+void Label::setPreferredMaxLayoutWidth(double width)
+{
+    m_preferredMaxLayoutWidth = std::max(width, 0.0);
+    textChanged();
+}
+
+void Label::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    setNeedsDisplay();
+}
+
+TextLayout::Options Label::layoutOptions(std::optional<double> wrapWidth, int lines) const
+{
+    TextLayout::Options options;
+    options.wrapWidth = wrapWidth;
+    options.lineLimit = lines;
+    options.alignment = m_alignment;
+    options.wrap = m_lineBreakMode == LineBreakMode::CharWrap ? TextWrap::Character : TextWrap::Word;
+    options.truncation = truncationFor(m_lineBreakMode);
+    return options;
+}
+
+Size Label::textSize(std::optional<double> wrapWidth, int lines) const
+{
+    if (m_text.empty())
+        return {};
+    TextLayout::Options options = layoutOptions(wrapWidth, lines);
+    return TextLayout(tailTruncated(attributedText(), options), options).size();
+}
+
+AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options) const
+{
+    if (m_lineBreakMode != LineBreakMode::TruncateTail || options.lineLimit <= 0 || text.empty())
+        return text;
+    // Pango shortens each paragraph on its own, so a text whose later paragraphs fall past the
+    // line limit would show no ellipsis at all. The text shown then ends where the last shown
+    // line ends, followed by "…"; pango shortens that line further when the ellipsis does not
+    // fit beside it.
+    std::size_t end = 0;
+    {
+        auto lock = FontBackend::lock();
+        PangoLayout* layout = TextLayout::createPangoLayout(text, options);
+        bool cut = pango_layout_get_line_count(layout) > options.lineLimit;
+        if (cut) {
+            PangoLayoutLine* line = pango_layout_get_line_readonly(layout, options.lineLimit - 1);
+            end = static_cast<std::size_t>(line->start_index + line->length);
+        }
+        g_object_unref(layout);
+        if (!cut)
+            return text;
+    }
+    const std::string& characters = text.string();
+    end = std::min(end, characters.size());
+    while (end > 0 && (characters[end - 1] == '\n' || characters[end - 1] == '\r'))
+        --end;
+    AttributedString shown = text;
+    shown.erase(end, shown.length() - end);
+    shown.append("\u2026", text.attributesAt(end > 0 ? end - 1 : 0));
+    return shown;
+}
+
+Rect Label::textRect(const Rect& rect, int lines) const
+{
+    std::optional<double> wrap;
+    if (rect.width() > 0)
+        wrap = rect.width();
+    Size size = textSize(wrap, std::max(lines, 0));
+    return { rect.origin, { std::min(size.width, std::max(rect.width(), 0.0)), std::min(size.height, std::max(rect.height(), 0.0)) } };
+}
+
+Size Label::intrinsicContentSize() const
+{
+    std::optional<double> wrap;
+    if (m_numberOfLines != 1 && m_preferredMaxLayoutWidth > 0)
+        wrap = m_preferredMaxLayoutWidth;
+    Size size = textSize(wrap, m_numberOfLines);
+    return { std::ceil(size.width), std::ceil(size.height) };
+}
+
+Size Label::sizeThatFits(Size size) const
+{
+    std::optional<double> wrap;
+    if (m_numberOfLines != 1 && size.width > 0)
+        wrap = size.width;
+    Size text = textSize(wrap, m_numberOfLines);
+    return { std::ceil(text.width), std::ceil(text.height) };
+}
+
+double Label::baselineOffsetFromBottom() const
+{
+    // The text is centred vertically: the first line's baseline lies one ascent below its top.
+    double height = bounds().height();
+    double textHeight = textSize(bounds().width() > 0 ? std::optional<double>(bounds().width()) : std::nullopt, m_numberOfLines).height;
+    if (m_text.empty())
+        textHeight = m_font.lineHeight();
+    double top = (height - textHeight) / 2;
+    double ascent = m_text.empty() ? m_font.ascent() : attributedText().attributesAt(0).font.value_or(m_font).ascent();
+    return height - (top + ascent);
+}
+
+void Label::draw(GraphicsContext& context, const Rect& rect)
+{
+    (void)rect;
+    if (m_text.empty())
+        return;
+    Rect box = bounds();
+    std::optional<double> wrap;
+    if (box.width() > 0)
+        wrap = box.width();
+    AttributedString text = attributedText();
+    if (!m_enabled)
+        text.setForegroundColor(Color::fromRGBA(kDisabledGrey, kDisabledGrey, kDisabledGrey), 0, text.length());
+    TextLayout::Options options = layoutOptions(wrap, m_numberOfLines);
+    if (m_lineBreakMode == LineBreakMode::Clip && m_numberOfLines == 1) {
+        // A clipped single line runs on past the edge instead of losing its last words; one that
+        // fits keeps the wrap width, which alignment needs.
+        TextLayout::Options unwrapped = layoutOptions(std::nullopt, 1);
+        if (TextLayout(text, unwrapped).size().width > box.width())
+            options = unwrapped;
+    }
+    text = tailTruncated(text, options);
+    double textHeight = TextLayout(text, options).size().height;
+    context.save();
+    context.clipToRect(box);
+    context.drawText(text, options, { box.x(), box.y() + (box.height() - textHeight) / 2 });
+    context.restore();
+}
+
+} // namespace morvix::platform

@@ -1,0 +1,163 @@
+// The command-line client, run as a program against a scripted server.
+
+#include "platform/foundation/Value.h"
+#include "tests/core/script/JSTestSupport.h"
+#include "tests/support/SourceTree.h"
+#include "tests/support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#ifdef MORVIX_RUN_PATH
+
+namespace morvix::testing {
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string output;
+};
+
+Run run(const std::string& arguments)
+{
+    Run result;
+    // The safety net kills a run that never ends, so that such a fault fails instead of hanging.
+    std::string command = "timeout -s KILL 120 " + std::string(MORVIX_RUN_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, read);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::filesystem::path helloSample()
+{
+    return testing::sourceRoot() / "examples" / "hello";
+}
+
+// A script application in a temporary folder: the hello sample's script library and a main
+// module "main.js".
+class ScriptApp {
+public:
+    explicit ScriptApp(const std::string& main)
+    {
+        std::filesystem::copy(helloSample() / "node_modules", folder.path() / "node_modules", std::filesystem::copy_options::recursive);
+        folder.write("package.json", R"({"main": "main.js"})");
+        folder.write("main.js", main);
+    }
+    ScriptFolder folder;
+};
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(MorvixRunTest, RunsASessionLogsTrafficAndTerminates)
+{
+    TestHttpServer server;
+    server.handle("*", [](const RecordedRequest& request, ResponseWriter& writer) {
+        writer.respond(200, request.method == "GET" ? R"({"head":{"requestCounter":1},"operations":[]})" : R"({"head":{},"operations":[]})");
+    });
+    server.start();
+    auto result = run("--server " + server.url("/app") + " --log-traffic --tree --terminate --idle-ms 100 --seconds 20");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("> GET " + server.url("/app")), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find(R"({"head":{"requestCounter":1},"operations":[]})"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("(the object tree is empty)"), std::string::npos) << result.output;
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(platform::valuesEqual(platform::Value::parse(requests[1].body), platform::Value::parse(R"({"head":{"requestCounter":1,"shutdown":true},"operations":[]})")))
+        << requests[1].body;
+}
+
+TEST(MorvixRunTest, ErrorReachingTheHandlerIsPrintedAndEndsWithStatusTwo)
+{
+    TestHttpServer server;
+    server.route("*", TestResponse().withHeader("com.zerivoquastel.morvix.server.id", "stranger").withBody(R"({"head":{},"operations":[]})"));
+    server.start();
+    auto result = run("--server " + server.url("/") + " --idle-ms 100 --seconds 20");
+    EXPECT_EQ(result.status, 2) << result.output;
+    EXPECT_NE(result.output.find("domain=com.zerivoquastel.morvix code=417 title=\"Unauthorized Access\""), std::string::npos)
+        << result.output;
+}
+
+TEST(MorvixRunTest, ScriptApplicationThatCannotStartEndsWithStatusFour)
+{
+    struct Case {
+        const char* name;
+        const char* main;
+        const char* packageFile; // nullptr: the default one
+        const char* logged;
+    };
+    const Case cases[] = {
+        { "throws", "throw new Error('broken on purpose');", nullptr, "[error] Could not load main module: Error: broken on purpose" },
+        { "syntax", "var = ;", nullptr, "[error] Could not load main module: Error: Could not parse ./main.js:SyntaxError" },
+        { "package", "", "{\"main\": ", "[error] Could not load main module: Error: Could not parse ./package.json" },
+    };
+    for (const Case& failure : cases) {
+        SCOPED_TRACE(failure.name);
+        ScriptApp app(failure.main);
+        if (failure.packageFile)
+            app.folder.write("package.json", failure.packageFile);
+        auto result = run("--script " + app.folder.path().string() + " --idle-ms 100 --seconds 20");
+        EXPECT_EQ(result.status, 4) << result.output;
+        EXPECT_TRUE(contains(result.output, failure.logged)) << result.output;
+        EXPECT_TRUE(contains(result.output, "morvix-run: the script application could not start")) << result.output;
+    }
+}
+
+TEST(MorvixRunTest, ScriptThatNeverReturnsIsStoppedAfterTheTimeLimitWithWhatItLogged)
+{
+    ScriptApp app("console.log('about to spin'); while (true) {}");
+    auto result = run("--script " + app.folder.path().string() + " --seconds 0.5");
+    EXPECT_EQ(result.status, 3) << result.output;
+    EXPECT_TRUE(contains(result.output, "[log] about to spin")) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: the session did not come back after the time limit")) << result.output;
+}
+
+TEST(MorvixRunTest, TimeLimitEndingARunWithARequestInFlightIsAFailure)
+{
+    TestGate never;
+    TestHttpServer server;
+    server.handle("*", [&](const RecordedRequest&, ResponseWriter& writer) { writer.waitFor(never); });
+    server.start();
+    auto result = run("--server " + server.url("/app") + " --idle-ms 100 --seconds 0.5");
+    EXPECT_EQ(result.status, 5) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: the time limit ended the run with a request still in flight")) << result.output;
+}
+
+TEST(MorvixRunTest, PngAloneWaitsForTheSessionToBeIdleThenWritesThePicture)
+{
+    ScriptFolder output;
+    auto picture = output.path() / "window.png";
+    auto result = run("--script " + helloSample().string() + " --png " + picture.string());
+    EXPECT_EQ(result.status, 0) << result.output;
+    std::ifstream file(picture, std::ios::binary);
+    std::string signature(8, '\0');
+    file.read(signature.data(), 8);
+    EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
+}
+
+TEST(MorvixRunTest, UnknownOptionIsAUsageError)
+{
+    auto result = run("--server http://127.0.0.1:1/ --bogus");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.output.find("usage: morvix-run"), std::string::npos);
+}
+
+} // namespace
+} // namespace morvix::testing
+
+#endif

@@ -1,0 +1,15 @@
+#pragma once
+// Where the source tree is, for tests that run the samples or read files kept beside them.
+
+#include <filesystem>
+
+namespace morvix::testing {
+
+/// The root of the source tree (the folder that holds tests/), found from this header's own
+/// path, so that a test reads the same files wherever its own source file sits.
+inline std::filesystem::path sourceRoot()
+{
+    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+}
+
+} // namespace morvix::testing
