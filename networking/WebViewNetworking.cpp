@@ -9,7 +9,7 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/StringEncoding.h"
-#include "platform/screens/WebView.h"
+#include "platform/ui/screens/WebView.h"
 
 #include <unicode/ucnv.h>
 

@@ -4,9 +4,9 @@
 #include "core/objects/BasicObject.h"
 #include "core/objects/RemoteClass.h"
 #include "platform/device/Geocoder.h"
-#include "platform/screens/MailComposer.h"
-#include "platform/screens/MessageComposer.h"
-#include "platform/screens/SocialComposer.h"
+#include "platform/ui/screens/MailComposer.h"
+#include "platform/ui/screens/MessageComposer.h"
+#include "platform/ui/screens/SocialComposer.h"
 
 #include <string_view>
 

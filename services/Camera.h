@@ -4,8 +4,8 @@
 #include "core/objects/BasicObject.h"
 #include "core/objects/RemoteClass.h"
 #include "platform/graphics/Size.h"
-#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/PopoverController.h"
+#include "platform/ui/screens/ImagePickerController.h"
 
 #include <optional>
 #include <string_view>

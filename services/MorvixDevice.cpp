@@ -10,9 +10,9 @@
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/Locale.h"
 #include "platform/foundation/TimeZone.h"
-#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/screens/ImagePickerController.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/MainLoop.h"
-#include "platform/screens/PrintController.h"
+#include "platform/ui/screens/PrintController.h"
 #include "shell/progress/POProgressHUD.h"
 #include "widgets/foundation/Display.h"
 

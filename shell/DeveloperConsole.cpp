@@ -5,12 +5,12 @@
 #include "core/protocol/CommandOperator.h"
 #include "core/session/MorvixClient.h"
 #include "platform/foundation/DeviceInfo.h"
-#include "platform/screens/ShareSheet.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/controls/SegmentedControl.h"
+#include "platform/ui/screens/ShareSheet.h"
 #include "shell/LogHUD.h"
 #include "shell/LogView.h"
 

@@ -1,11 +1,9 @@
 #include "shell/DrawerViewController.h"
 
 #include "core/session/ApplicationFrameClient.h"
-#include "platform/ui/Keyboard.h"
-#include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "shell/DisplayRootViewController.h"
-#include "widgets/text/FontHelper.h"
+#include "shell/PageViewController.h"
 
 namespace morvix {
 
@@ -26,42 +24,25 @@ std::shared_ptr<platform::ScrollView> DrawerViewController::scrollView()
 
 void DrawerViewController::loadView()
 {
-    auto scroll = platform::ScrollView::create(platform::Screen::main().bounds());
+    auto scroll = PageViewController::makeScrollView();
     scroll->setTranslatesAutoresizingMaskIntoConstraints(true);
-    scroll->setAlpha(1.0);
-    scroll->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
-    scroll->setBounces(false);
-    scroll->setCanCancelContentTouches(true);
-    scroll->setClipsToBounds(true);
-    scroll->setDelaysContentTouches(false);
-    scroll->setMultipleTouchEnabled(true);
-    scroll->setBackgroundColor(FontHelper::backgroundColor());
     setView(scroll);
 }
 
 void DrawerViewController::viewDidAppear(bool animated)
 {
-    // Once per appearance, however often the platform reports it.
-    if (!m_keyboardShows.isActive()) {
-        auto center = platform::NotificationCenter::defaultCenter();
-        std::weak_ptr<DrawerViewController> weak = std::static_pointer_cast<DrawerViewController>(shared_from_this());
-        m_keyboardShows = center->addObserver(platform::Keyboard::kWillShowNotification, nullptr, [weak](const platform::Notification& notification) {
-            if (auto self = weak.lock())
-                self->keyboardWillChange(notification, true);
-        });
-        m_keyboardHides = center->addObserver(platform::Keyboard::kWillHideNotification, nullptr, [weak](const platform::Notification& notification) {
-            if (auto self = weak.lock())
-                self->keyboardWillChange(notification, false);
-        });
-    }
+    std::weak_ptr<DrawerViewController> weak = std::static_pointer_cast<DrawerViewController>(shared_from_this());
+    m_keyboard.start([weak](const platform::Notification& notification, KeyboardChange change) {
+        if (auto self = weak.lock())
+            self->keyboardWillChange(notification, change);
+    });
     ViewController::viewDidAppear(animated);
 }
 
 void DrawerViewController::viewDidDisappear(bool animated)
 {
     ViewController::viewDidDisappear(animated);
-    m_keyboardShows.reset();
-    m_keyboardHides.reset();
+    m_keyboard.stop();
 }
 
 bool DrawerViewController::prefersStatusBarHidden() const
@@ -70,16 +51,12 @@ bool DrawerViewController::prefersStatusBarHidden() const
     return client && client->statusBarHidden();
 }
 
-void DrawerViewController::keyboardWillChange(const platform::Notification& notification, bool shows)
+void DrawerViewController::keyboardWillChange(const platform::Notification& notification, KeyboardChange change)
 {
     auto client = m_client.lock();
     auto root = client ? std::dynamic_pointer_cast<DisplayRootViewController>(client->rootController()) : nullptr;
-    if (!root)
-        return;
-    if (shows)
-        root->keyboardWillBeShown(notification, *scrollView());
-    else
-        root->keyboardWillBeHidden(notification, *scrollView());
+    if (root)
+        KeyboardRelay::handOver(*root, notification, change, *scrollView());
 }
 
 } // namespace morvix

@@ -1,8 +1,8 @@
 #pragma once
 // The controller behind a drawer object.
 
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ViewController.h"
+#include "shell/KeyboardRelay.h"
 
 #include <memory>
 
@@ -36,11 +36,10 @@ public:
 
 private:
     DrawerViewController() = default;
-    void keyboardWillChange(const platform::Notification& notification, bool shows);
+    void keyboardWillChange(const platform::Notification& notification, KeyboardChange change);
 
     std::weak_ptr<ApplicationFrameClient> m_client;
-    platform::ObserverToken m_keyboardShows;
-    platform::ObserverToken m_keyboardHides;
+    KeyboardRelay m_keyboard;
 };
 
 } // namespace morvix

@@ -1,7 +1,6 @@
 #include "shell/PageViewController.h"
 
 #include "core/session/ApplicationFrameClient.h"
-#include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
@@ -50,7 +49,7 @@ bool PageViewController::wasNavigatedBackByUser() const
     return std::none_of(stack.begin(), stack.end(), [this](const auto& controller) { return controller.get() == this; });
 }
 
-void PageViewController::loadView()
+std::shared_ptr<platform::ScrollView> PageViewController::makeScrollView()
 {
     auto scroll = platform::ScrollView::create(platform::Screen::main().bounds());
     scroll->setAlpha(1.0);
@@ -61,7 +60,12 @@ void PageViewController::loadView()
     scroll->setDelaysContentTouches(false);
     scroll->setMultipleTouchEnabled(true);
     scroll->setBackgroundColor(FontHelper::backgroundColor());
-    setView(scroll);
+    return scroll;
+}
+
+void PageViewController::loadView()
+{
+    setView(makeScrollView());
 }
 
 void PageViewController::viewWillAppear(bool animated)
@@ -102,8 +106,7 @@ void PageViewController::viewWillDisappear(bool animated)
 void PageViewController::viewDidDisappear(bool animated)
 {
     ViewController::viewDidDisappear(animated);
-    m_keyboardShows.reset();
-    m_keyboardHides.reset();
+    m_keyboard.stop();
     if (auto page = this->page(); page && m_wasRemoved)
         page->controllerDidDisappear(*this);
 }
@@ -124,31 +127,17 @@ bool PageViewController::prefersStatusBarHidden() const
 
 void PageViewController::observeKeyboard()
 {
-    // Once per appearance, however often the platform reports it.
-    if (m_keyboardShows.isActive())
-        return;
-    auto center = platform::NotificationCenter::defaultCenter();
     std::weak_ptr<PageViewController> weak = std::static_pointer_cast<PageViewController>(shared_from_this());
-    m_keyboardShows = center->addObserver(platform::Keyboard::kWillShowNotification, nullptr, [weak](const platform::Notification& notification) {
+    m_keyboard.start([weak](const platform::Notification& notification, KeyboardChange change) {
         if (auto self = weak.lock())
-            self->keyboardWillBeShown(notification);
-    });
-    m_keyboardHides = center->addObserver(platform::Keyboard::kWillHideNotification, nullptr, [weak](const platform::Notification& notification) {
-        if (auto self = weak.lock())
-            self->keyboardWillBeHidden(notification);
+            self->keyboardWillChange(notification, change);
     });
 }
 
-void PageViewController::keyboardWillBeShown(const platform::Notification& notification)
+void PageViewController::keyboardWillChange(const platform::Notification& notification, KeyboardChange change)
 {
     if (auto root = displayRootViewController())
-        root->keyboardWillBeShown(notification, *scrollView());
-}
-
-void PageViewController::keyboardWillBeHidden(const platform::Notification& notification)
-{
-    if (auto root = displayRootViewController())
-        root->keyboardWillBeHidden(notification, *scrollView());
+        KeyboardRelay::handOver(*root, notification, change, *scrollView());
 }
 
 } // namespace morvix

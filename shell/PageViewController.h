@@ -1,8 +1,8 @@
 #pragma once
 // The controller of one page of the application frame.
 
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ViewController.h"
+#include "shell/KeyboardRelay.h"
 
 #include <memory>
 
@@ -28,6 +28,10 @@ public:
     static std::shared_ptr<PageViewController> create();
     /// A page's controller; the page is held weakly.
     static std::shared_ptr<PageViewController> create(std::weak_ptr<FramePage> page);
+    /// A new scroll view such as a page shows its content in (the drawer shows its content in
+    /// one too): the screen's size, resizing with its superview, without bouncing, clipping its
+    /// content, passing touches to the content at once, in the application's background colour.
+    static std::shared_ptr<platform::ScrollView> makeScrollView();
     const char* className() const override { return "PageViewController"; }
 
     std::shared_ptr<FramePage> page() const { return m_page.lock(); }
@@ -57,13 +61,11 @@ protected:
 
 private:
     void observeKeyboard();
-    void keyboardWillBeShown(const platform::Notification& notification);
-    void keyboardWillBeHidden(const platform::Notification& notification);
+    void keyboardWillChange(const platform::Notification& notification, KeyboardChange change);
 
     std::weak_ptr<FramePage> m_page;
     bool m_wasRemoved = false;
-    platform::ObserverToken m_keyboardShows;
-    platform::ObserverToken m_keyboardHides;
+    KeyboardRelay m_keyboard;
 };
 
 } // namespace morvix

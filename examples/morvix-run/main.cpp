@@ -33,12 +33,12 @@
 #include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
-#include "platform/screens/ImagePickerController.h"
-#include "platform/screens/PrintController.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/screens/ImagePickerController.h"
+#include "platform/ui/screens/PrintController.h"
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>

@@ -15,7 +15,6 @@
 #include "platform/graphics/ImageContext.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLResponse.h"
-#include "platform/screens/WebView.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
@@ -25,6 +24,7 @@
 #include "platform/ui/controls/ProgressView.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/WebView.h"
 #include "tests/support/TestHttpServer.h"
 
 #include <gtest/gtest.h>

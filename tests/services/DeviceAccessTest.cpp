@@ -19,18 +19,18 @@
 #include "platform/device/Geocoder.h"
 #include "platform/device/MapItem.h"
 #include "platform/device/PhotoAlbum.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <mutex>
 
@@ -38,8 +38,6 @@ namespace morvix {
 namespace {
 
 using platform::Value;
-using testing::RecordedRequest;
-using testing::ResponseWriter;
 
 // 2025-01-15 12:00 UTC: winter time in Zurich.
 constexpr long kStart = 1736942400;
@@ -66,12 +64,15 @@ std::filesystem::path lookDirectory()
     return directory;
 }
 
-class DeviceAccessTest : public ::testing::Test {
+class DeviceAccessTest : public testing::LoopbackSessionFixture {
 protected:
+    DeviceAccessTest()
+        : LoopbackSessionFixture(Options().withScreen({ 320, 568 }, 1).withFlushOnSettle())
+    {
+    }
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
+        LoopbackSessionFixture::SetUp();
         platform::DeviceLocation::resetForTesting();
         platform::ImagePickerController::resetAvailabilityForTesting();
         auto device = platform::DeviceInfo::current();
@@ -85,33 +86,16 @@ protected:
         bundle.info["CFBundleDisplayName"] = "Access";
         platform::BundleInfo::setMain(bundle);
         OSUtil::resetForTesting();
-        registerRemoteTypes();
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::string body = R"({"head":{},"operations":[]})";
-            std::lock_guard lock(m_mutex);
-            if (request.method == "GET")
-                body = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}]]})";
-            else if (!m_replies.empty())
-                body = m_replies.front(), m_replies.pop_front();
-            writer.respond(200, body);
-        });
-        server.start();
-        delegate->url = server.url("/app/");
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
-        client->setDelegate(delegate);
+        ASSERT_NO_FATAL_FAILURE(createClient());
         client->setLogObserver([this](const LogEntry& entry) {
             std::lock_guard lock(m_mutex);
             m_log.push_back(entry.message());
         }, MorvixClient::LogDelivery::AnyThread);
-        client->load();
-        ASSERT_TRUE(settle(1));
+        loadSession();
     }
     void TearDown() override
     {
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
-        WidgetRegistry::instance().resetForTesting();
+        LoopbackSessionFixture::TearDown();
         platform::DeviceInfo::resetForTesting();
         platform::DeviceLocation::resetForTesting();
         platform::ImagePickerController::resetAvailabilityForTesting();
@@ -123,50 +107,10 @@ protected:
         OSUtil::resetForTesting();
     }
 
-    // Lets the scheduled messages go out (0.3 s) and waits until `count` POSTs were answered.
-    bool settle(std::size_t count)
-    {
-        harness.advance(0.3);
-        return platform::MainLoop::main().runUntil(
-            [&] { return posts().size() >= count && !client->notificationsDispatcher()->isProcessing(); }, std::chrono::seconds(10));
-    }
     // Sends `operations` to the session as the answer to a POST it is made to send.
     void peer(const std::string& operations)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_replies.push_back(R"({"head":{},"operations":)" + operations + "}");
-        }
-        std::size_t before = posts().size();
-        Notifications::forType("morvix.App")->call("ping");
-        ASSERT_TRUE(settle(before + 1));
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
-    }
-    // The operations addressing `target` in the POSTs from `index` on.
-    Value operationsFor(const std::string& target, std::size_t index) const
-    {
-        Value found = Value::array();
-        auto bodies = posts();
-        for (std::size_t i = index; i < bodies.size(); ++i) {
-            for (const auto& operation : bodies[i]["operations"]) {
-                if (operation[1] == target)
-                    found.push_back(operation);
-            }
-        }
-        return found;
-    }
-    template<typename T>
-    std::shared_ptr<T> object(const std::string& id) const
-    {
-        return std::dynamic_pointer_cast<T>(client->objectRegistry()->objectById(id));
+        answerNextPost(operations, [] { Notifications::forType("morvix.App")->call("ping"); });
     }
     std::vector<std::string> log() const
     {
@@ -174,14 +118,8 @@ protected:
         return m_log;
     }
 
-    platform::UITestHarness harness { { 320, 568 }, 1 };
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
-
 private:
-    mutable std::mutex m_mutex; // guards m_replies and m_log
-    std::deque<std::string> m_replies;
+    mutable std::mutex m_mutex; // guards m_log
     std::vector<std::string> m_log;
 };
 

@@ -6,8 +6,9 @@
 #include "core/base/OSUtil.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "core/session/PatchStore.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/net/Url.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -12,14 +12,14 @@
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/graphics/Image.h"
-#include "platform/screens/PrintController.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/gestures/TouchDriver.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/PrintController.h"
 #include "shell/progress/POProgressHUD.h"
 #include "shell/progress/PORoundProgressView.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 #include "widgets/foundation/Display.h"
 
 #include <gtest/gtest.h>
@@ -27,10 +27,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
 namespace morvix {
@@ -41,9 +39,6 @@ using platform::PrintController;
 using platform::Value;
 using testing::RecordedRequest;
 using testing::ResponseWriter;
-
-constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
-constexpr const char* kFirstBody = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}]]})";
 
 // A small document of each kind the dialog knows, by its signature.
 const std::string kPDF = std::string("%PDF-1.4\n") + std::string(4000, 'x') + "\n%%EOF\n";
@@ -78,21 +73,10 @@ std::string base64(const std::string& bytes)
     return text;
 }
 
-class PrinterSessionTest : public ::testing::Test {
+class PrinterSessionTest : public testing::LoopbackSessionFixture {
 protected:
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        PrintController::shared().resetForTesting();
-        auto device = platform::DeviceInfo::current();
-        device.setIdiom(platform::DeviceIdiom::Phone);
-        platform::DeviceInfo::setCurrent(device);
-        folder = fs::temp_directory_path() / ("printer-test-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        auto bundle = platform::BundleInfo::defaults();
-        bundle.documentsPath = (folder / "Documents").string();
-        platform::BundleInfo::setMain(bundle);
-        registerRemoteTypes();
         server.handle("/docs/held.pdf", [this](const RecordedRequest&, ResponseWriter& writer) {
             bool withLength = lengthKnown;
             testing::TestHeaders headers { { "Content-Type", "application/pdf" } };
@@ -104,25 +88,25 @@ protected:
             writer.write(kPDF.substr(kPDF.size() / 2));
         });
         server.route("/docs/missing.pdf", testing::TestResponse().withStatus(404).withBody("gone"));
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::lock_guard lock(m_mutex);
-            writer.respond(200, request.method == "GET" ? kFirstBody : kEmptyBody);
-        });
-        server.start();
-        delegate->url = server.url("/app/");
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
-        client->setDelegate(delegate);
+        LoopbackSessionFixture::SetUp();
+        PrintController::shared().resetForTesting();
+        auto device = platform::DeviceInfo::current();
+        device.setIdiom(platform::DeviceIdiom::Phone);
+        platform::DeviceInfo::setCurrent(device);
+        folder = fs::temp_directory_path() / ("printer-test-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        auto bundle = platform::BundleInfo::defaults();
+        bundle.documentsPath = (folder / "Documents").string();
+        platform::BundleInfo::setMain(bundle);
+        ASSERT_NO_FATAL_FAILURE(createClient());
         client->load();
-        ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return printer() != nullptr; }, std::chrono::seconds(10)));
+        ASSERT_TRUE(waitUntil([&] { return printer() != nullptr; }));
     }
     void TearDown() override
     {
         gate->open();
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
+        LoopbackSessionFixture::TearDown();
         PrintController::shared().resetForTesting();
-        WidgetRegistry::instance().resetForTesting();
         platform::DeviceInfo::resetForTesting();
         platform::BundleInfo::resetForTesting();
         fs::remove_all(folder);
@@ -159,21 +143,10 @@ protected:
         EXPECT_TRUE(arrived) << "notification " << count << " never came";
         return arrived ? notifications().at(count - 1) : Value();
     }
-    bool waitUntil(const std::function<bool()>& done)
-    {
-        return platform::MainLoop::main().runUntil(done, std::chrono::seconds(10));
-    }
 
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
     std::shared_ptr<testing::TestGate> gate = std::make_shared<testing::TestGate>();
     std::atomic<bool> lengthKnown = true;
     fs::path folder;
-
-private:
-    std::mutex m_mutex;
 };
 
 TEST_F(PrinterSessionTest, DownloadFillsARingThenPrintsWithTheJobsSettingsAndReportsTheAnswer)

@@ -16,14 +16,16 @@
 #include "networking/NetHTTPRequestOperationManager.h"
 #include "networking/NetNetworkReachabilityManager.h"
 #include "platform/device/DeviceLocation.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Locale.h"
 #include "platform/net/FakeReachabilitySource.h"
-#include "platform/screens/ImagePickerController.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/View.h"
 #include "platform/ui/gestures/TouchDriver.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/SessionTestSupport.h"
+#include "platform/ui/screens/ImagePickerController.h"
+#include "tests/support/LoopbackSessionFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +33,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <deque>
-#include <mutex>
 #include <sys/utsname.h>
 
 namespace morvix {
@@ -41,9 +41,6 @@ namespace {
 using platform::Value;
 using testing::RecordedRequest;
 using testing::ResponseWriter;
-
-constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
-constexpr const char* kFirstBody = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}]]})";
 
 std::string python(const std::string& expression)
 {
@@ -58,12 +55,15 @@ std::string python(const std::string& expression)
     return text;
 }
 
-class ServiceSessionTest : public ::testing::Test {
+class ServiceSessionTest : public testing::LoopbackSessionFixture {
 protected:
+    ServiceSessionTest()
+        : LoopbackSessionFixture(Options().withFlushOnSettle())
+    {
+    }
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
+        LoopbackSessionFixture::SetUp();
         platform::DeviceLocation::resetForTesting();
         platform::ImagePickerController::resetAvailabilityForTesting();
         auto device = platform::DeviceInfo::current();
@@ -84,27 +84,10 @@ protected:
         platform::BundleInfo::setMain(bundle);
         OSUtil::resetForTesting();
         MorvixApp::setOpenWithURL(std::nullopt);
-        registerRemoteTypes();
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::string body = kEmptyBody;
-            std::lock_guard lock(m_mutex);
-            if (request.method == "GET") {
-                body = kFirstBody;
-            } else if (!m_replies.empty()) {
-                body = m_replies.front();
-                m_replies.pop_front();
-            }
-            writer.respond(200, body);
-        });
-        server.start();
-        delegate->url = server.url("/app/");
     }
     void TearDown() override
     {
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
-        WidgetRegistry::instance().resetForTesting();
+        LoopbackSessionFixture::TearDown();
         platform::DeviceInfo::resetForTesting();
         platform::DeviceLocation::resetForTesting();
         platform::ImagePickerController::resetAvailabilityForTesting();
@@ -115,50 +98,10 @@ protected:
         std::filesystem::remove_all(m_documents, ignored);
     }
 
-    void start()
-    {
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
-        client->setDelegate(delegate);
-        client->load();
-        ASSERT_TRUE(settle(1));
-    }
-    // Lets the scheduled messages go out (0.3 s) and waits until `count` POSTs were answered.
-    bool settle(std::size_t count)
-    {
-        harness.advance(0.3);
-        return platform::MainLoop::main().runUntil(
-            [&] { return posts().size() >= count && !client->notificationsDispatcher()->isProcessing(); }, std::chrono::seconds(10));
-    }
-    void reply(std::string body)
-    {
-        std::lock_guard lock(m_mutex);
-        m_replies.push_back(std::move(body));
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
-    }
-    // The operations addressing `target` in the POSTs from `index` on.
-    std::string operationsFor(const char* target, std::size_t index) const
-    {
-        Value found = Value::array();
-        auto bodies = posts();
-        for (std::size_t i = index; i < bodies.size(); ++i) {
-            for (const auto& operation : bodies[i]["operations"]) {
-                if (operation[1] == target)
-                    found.push_back(operation);
-            }
-        }
-        return found.dump();
-    }
+    std::string operationsFor(const std::string& target, std::size_t index) const { return LoopbackSessionFixture::operationsFor(target, index).dump(); }
     std::string deviceOperations(std::size_t index) const { return operationsFor("morvix.Device", index); }
     std::string appOperations(std::size_t index) const { return operationsFor("morvix.App", index); }
-    std::shared_ptr<MorvixApp> app() const { return std::dynamic_pointer_cast<MorvixApp>(client->objectRegistry()->objectById("morvix.App")); }
+    std::shared_ptr<MorvixApp> app() const { return object<MorvixApp>("morvix.App"); }
     void postReachability(long status)
     {
         Value info = Value::object();
@@ -166,15 +109,8 @@ protected:
         platform::NotificationCenter::defaultCenter()->post(MorvixHTTPClient::kReachabilityDidChangeNotification, nullptr, info);
     }
 
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
-
 private:
     std::string m_documents;
-    std::mutex m_mutex; // guards m_replies
-    std::deque<std::string> m_replies;
 };
 
 TEST_F(ServiceSessionTest, TellsThePeerAboutTheDeviceAndKeepsItCurrent)

@@ -14,13 +14,13 @@
 #include "library/RemoteTypes.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/net/URLRequest.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -38,9 +38,6 @@ using platform::Value;
 using testing::RecordedRequest;
 using testing::ResponseWriter;
 using testing::TestResponse;
-
-constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
-constexpr const char* kFirstBody = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}]]})";
 
 std::string run(const std::string& command)
 {
@@ -63,33 +60,14 @@ std::string fileBytes(const fs::path& path)
     return bytes.str();
 }
 
-class StoreSessionTest : public ::testing::Test {
+class StoreSessionTest : public testing::LoopbackSessionFixture {
 protected:
+    StoreSessionTest()
+        : LoopbackSessionFixture(Options().withFlushOnSettle())
+    {
+    }
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
-        CloudPush::resetForTesting();
-        MorvixApp::setOpenWithURL(std::nullopt);
-        std::string pattern = (fs::temp_directory_path() / "morvix-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        documents = root / "Documents";
-        auto bundle = platform::BundleInfo::defaults();
-        bundle.documentsPath = documents.string();
-        platform::BundleInfo::setMain(bundle);
-        registerRemoteTypes();
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::string body = kEmptyBody;
-            std::lock_guard lock(m_mutex);
-            if (request.method == "GET") {
-                body = kFirstBody;
-            } else if (!m_replies.empty()) {
-                body = m_replies.front();
-                m_replies.pop_front();
-            }
-            writer.respond(200, body);
-        });
         server.handle("/data/chunked", [](const RecordedRequest&, ResponseWriter& writer) {
             writer.writeHead(200, { { "Transfer-Encoding", "chunked" }, { "X-Part", "a" }, { "Content-Type", "text/plain" }, { "x-part", "b" } });
             for (const char* chunk : { "one ", "two ", "three" })
@@ -106,16 +84,21 @@ protected:
             writer.waitFor(gate);
         });
         server.route("/data/echo", TestResponse().withBody("ok"));
-        server.start();
-        delegate->url = server.url("/app/");
+        LoopbackSessionFixture::SetUp();
+        CloudPush::resetForTesting();
+        MorvixApp::setOpenWithURL(std::nullopt);
+        std::string pattern = (fs::temp_directory_path() / "morvix-store-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        documents = root / "Documents";
+        auto bundle = platform::BundleInfo::defaults();
+        bundle.documentsPath = documents.string();
+        platform::BundleInfo::setMain(bundle);
     }
     void TearDown() override
     {
         gate.open();
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
-        WidgetRegistry::instance().resetForTesting();
+        LoopbackSessionFixture::TearDown();
         platform::BundleInfo::resetForTesting();
         CloudPush::resetForTesting();
         platform::Application::shared().resetForTesting();
@@ -126,44 +109,21 @@ protected:
     // launch does.
     void start(const std::function<void(MorvixClient&)>& launch = {})
     {
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
-        client->setDelegate(delegate);
+        ASSERT_NO_FATAL_FAILURE(createClient());
         if (launch)
             launch(*client);
         client->setLogObserver([this](const LogEntry& entry) {
             std::lock_guard lock(m_mutex);
             m_log.push_back(entry.message());
         }, MorvixClient::LogDelivery::AnyThread);
-        client->load();
-        ASSERT_TRUE(settle(1));
+        loadSession();
     }
-    // Lets the scheduled messages go out (0.3 s) and waits until `count` POSTs were answered.
-    bool settle(std::size_t count)
-    {
-        harness.advance(0.3);
-        return waitFor([&] { return posts().size() >= count && !client->notificationsDispatcher()->isProcessing(); });
-    }
-    bool waitFor(const std::function<bool()>& done) { return platform::MainLoop::main().runUntil(done, std::chrono::seconds(10)); }
+    bool waitFor(const std::function<bool()>& done) { return waitUntil(done); }
     // Plays the peer: `operations` come back in the answer to the next POST, which a
     // synchronisation of the application service provokes.
-    void peer(std::string operations)
+    void peer(const std::string& operations)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_replies.push_back(R"({"head":{},"operations":)" + operations + "}");
-        }
-        std::size_t count = posts().size();
-        std::dynamic_pointer_cast<ServiceObject>(client->objectById("morvix.App"))->synchronize();
-        ASSERT_TRUE(settle(count + 1));
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
+        answerNextPost(operations, [this] { std::dynamic_pointer_cast<ServiceObject>(client->objectById("morvix.App"))->synchronize(); });
     }
     std::vector<RecordedRequest> requestsTo(const std::string& path) const
     {
@@ -174,18 +134,9 @@ protected:
         }
         return found;
     }
-    // The operations addressing `target` in the POSTs from `index` on.
-    std::string operationsFor(const char* target, std::size_t index = 0) const
+    std::string operationsFor(const std::string& target, std::size_t index = 0) const
     {
-        Value found = Value::array();
-        auto bodies = posts();
-        for (std::size_t i = index; i < bodies.size(); ++i) {
-            for (const auto& operation : bodies[i]["operations"]) {
-                if (operation[1] == target)
-                    found.push_back(operation);
-            }
-        }
-        return found.dump();
+        return LoopbackSessionFixture::operationsFor(target, index).dump();
     }
     // The "state" of each "StateChange" and the name of every other event of `target`.
     std::string events(const char* target, std::size_t index) const
@@ -211,17 +162,12 @@ protected:
     std::shared_ptr<ClientStore> store() const { return std::dynamic_pointer_cast<ClientStore>(client->objectById("morvix.ClientStore")); }
     fs::path storeFile() const { return documents / "morvix.ClientStore"; }
 
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
     testing::TestGate gate;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
     fs::path root;
     fs::path documents;
 
 private:
-    std::mutex m_mutex; // guards m_replies and m_log
-    std::deque<std::string> m_replies;
+    std::mutex m_mutex; // guards m_log
     std::vector<std::string> m_log;
 };
 

@@ -27,7 +27,7 @@
 #include "shell/PageViewController.h"
 #include "shell/TopLevelViewController.h"
 #include "shell/drawer/DWDrawerController.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 #include "widgets/foundation/BasicWidget.h"
 #include "widgets/foundation/Display.h"
 #include "widgets/images/ImageViewMorvix.h"
@@ -49,7 +49,6 @@ using platform::Value;
 using testing::RecordedRequest;
 using testing::ResponseWriter;
 
-constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
 // Two top-level pages, an ordinary one, and actions: HIGH twice, LOW, "MEDIUM", an invisible
 // one, and a normal one whose image the server holds back.
 constexpr const char* kFirstBody = R"({"head":{"morvix.UI":true},"operations":[
@@ -86,63 +85,40 @@ std::filesystem::path lookFolder()
     return directory;
 }
 
-class ApplicationFrameSessionTest : public ::testing::Test {
+class ApplicationFrameSessionTest : public testing::LoopbackSessionFixture {
 protected:
+    ApplicationFrameSessionTest()
+        : LoopbackSessionFixture(Options().withApplicationFrame())
+    {
+    }
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
-        registerRemoteTypes();
         server.route("/icon.png", testing::TestResponse().withHeader("Content-Type", "image/png").withBody(pngOf(Color::fromRGBA(1, 0, 0))));
         server.handle("/held.png", [this](const RecordedRequest&, ResponseWriter& writer) {
             writer.waitFor(*m_imageGate);
             writer.respond(200, pngOf(Color::fromRGBA(0, 0, 1)), { { "Content-Type", "image/png" } });
         });
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            writer.respond(200, request.method == "GET" ? kFirstBody : kEmptyBody);
-        });
-        server.start();
-        delegate->url = server.url("/app/");
+        setFirstAnswer(kFirstBody);
+        LoopbackSessionFixture::SetUp();
     }
     void TearDown() override
     {
         m_imageGate->open();
         // A held image still on its way would be decoded while the process exits: let it land.
-        platform::MainLoop::main().runUntil([] { return ImageViewMorvix::loadsInFlight() == 0; }, std::chrono::seconds(10));
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
-        WidgetRegistry::instance().resetForTesting();
+        waitUntil([] { return ImageViewMorvix::loadsInFlight() == 0; });
+        LoopbackSessionFixture::TearDown();
     }
 
     // Loads the session and lets the first request go out and be answered.
     void start()
     {
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::On);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
+        ASSERT_NO_FATAL_FAILURE(createClient());
         client->load();
         // The display's first report is scheduled: it goes out 0.3 s after the answer.
-        ASSERT_TRUE(platform::MainLoop::main().runUntil(
-            [&] { return object("a6") && !client->notificationsDispatcher()->isProcessing(); }, 10s));
+        ASSERT_TRUE(waitUntil([&] { return object("a6") && !client->notificationsDispatcher()->isProcessing(); }));
         harness.advance(0.3);
         ASSERT_TRUE(settle(1));
         harness.runUntilIdle();
-    }
-    // Turns the loop until the server has seen `count` POSTs and the session has handled them.
-    bool settle(std::size_t count)
-    {
-        return platform::MainLoop::main().runUntil(
-            [&] { return posts().size() >= count && !client->notificationsDispatcher()->isProcessing(); }, 10s);
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
     }
     // Applies one operation as if it had come from the server.
     void apply(const char* operation) { client->commandOperator()->processOperation(Value::parse(operation)); }
@@ -174,9 +150,8 @@ protected:
         harness.runUntilIdle();
     }
 
-    std::shared_ptr<RemoteObject> object(const std::string& id) const { return client->objectRegistry()->objectById(id); }
     template<typename T>
-    std::shared_ptr<T> get(const std::string& id) const { return std::dynamic_pointer_cast<T>(object(id)); }
+    std::shared_ptr<T> get(const std::string& id) const { return object<T>(id); }
     std::shared_ptr<DisplayRootViewController> root() const { return MorvixUI::rootControllerFor(client); }
     std::shared_ptr<platform::ViewController> placeholder() const
     {
@@ -184,11 +159,6 @@ protected:
     }
     std::shared_ptr<platform::BarButtonItem> item(const std::string& id) const { return get<Action>(id)->barButtonItem(); }
     std::vector<std::shared_ptr<platform::BarButtonItem>> toolbarItems() const { return root()->toolbar()->items(); }
-
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
 
 private:
     std::shared_ptr<testing::TestGate> m_imageGate = std::make_shared<testing::TestGate>();

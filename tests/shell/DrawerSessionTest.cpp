@@ -13,7 +13,6 @@
 
 #include "core/objects/RemoteClass.h"
 #include "core/protocol/CommandOperator.h"
-#include "platform/screens/ShareSheet.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationBar.h"
@@ -23,7 +22,8 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/controls/SegmentedControl.h"
 #include "platform/ui/controls/TextField.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "platform/ui/screens/ShareSheet.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/text/FontHelper.h"
 
 #include <gtest/gtest.h>
@@ -65,14 +65,11 @@ class DrawerSessionTest : public testing::ScriptSessionFixture {
 protected:
     void startFrame(const std::string& script, bool console = false)
     {
-        folder.write("index.js", "var client = window.morvix._client;\nclient.create('w1', 'zub.widgets.Display', {});\n" + script);
+        writeApplication(kDisplayLine + script);
         consoleDelegate->url = folder.url();
         consoleDelegate->console = console;
-        client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::On);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(consoleDelegate);
-        client->load();
-        harness.runUntilIdle();
+        ASSERT_NO_FATAL_FAILURE(createClient(MorvixClient::ApplicationFrame::On, consoleDelegate));
+        loadSession();
         frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
         ASSERT_TRUE(frame);
         container = frame->drawerController();

@@ -8,7 +8,7 @@
 
 #include "platform/ui/Window.h"
 #include "platform/ui/controls/TextField.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/foundation/Display.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +22,8 @@ class FrameSessionTest : public testing::ScriptSessionFixture { };
 
 TEST_F(FrameSessionTest, TheDisplayShowsInThePlaceholderPageAndTheRootControllerKeepsTheFocus)
 {
-    folder.write("index.js", "var client = window.morvix._client;\nclient.create('w1', 'zub.widgets.Display', {});\n");
-    delegate->url = folder.url();
-    client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::On);
+    startWithDisplay("", MorvixClient::ApplicationFrame::On);
     ASSERT_NE(client, nullptr);
-    client->setDelegate(delegate);
-    client->load();
-    harness.runUntilIdle();
 
     auto frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
     ASSERT_TRUE(frame);

@@ -23,8 +23,8 @@
 #include "shell/Page.h"
 #include "shell/PageViewController.h"
 #include "shell/drawer/DWDrawerController.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "tests/support/SourceTree.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +50,9 @@ protected:
         auto bundle = platform::BundleInfo::main();
         bundle.documentsPath = m_documents;
         platform::BundleInfo::setMain(bundle);
-        client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::On);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
+        ASSERT_NO_FATAL_FAILURE(createClient(MorvixClient::ApplicationFrame::On));
         client->setLogObserver([this](const LogEntry& entry) { console.push_back(entry.message()); });
-        client->load();
-        harness.runUntilIdle();
+        loadSession();
         ASSERT_TRUE(platform::MainLoop::main().runUntil([] { return ImageViewMorvix::loadsInFlight() == 0; }, 10s));
         harness.advance(1);
         harness.runUntilIdle();

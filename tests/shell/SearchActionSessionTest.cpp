@@ -16,7 +16,7 @@
 #include "shell/ApplicationFrameRoot.h"
 #include "shell/DisplayRootViewController.h"
 #include "shell/SearchViewController.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/foundation/Display.h"
 
 #include <gtest/gtest.h>
@@ -45,13 +45,9 @@ class SearchActionSessionTest : public testing::ScriptSessionFixture {
 protected:
     void startFrame(const std::string& script = kFrame)
     {
-        folder.write("index.js", std::string("var client = window.morvix._client;\n") + script);
-        delegate->url = folder.url();
-        client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::On);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
-        client->load();
-        harness.runUntilIdle();
+        writeApplication(script);
+        ASSERT_NO_FATAL_FAILURE(createClient(MorvixClient::ApplicationFrame::On));
+        loadSession();
         harness.advance(1);
         auto frame = std::dynamic_pointer_cast<ApplicationFrameRoot>(client->applicationFrameController());
         ASSERT_TRUE(frame);

@@ -1,7 +1,7 @@
 #pragma once
 // "zub.widgets.Browser": web content from a URL or an HTML string, with scripts run on request.
 
-#include "platform/screens/WKView.h"
+#include "platform/ui/screens/WKView.h"
 #include "widgets/foundation/Control.h"
 
 #include <memory>

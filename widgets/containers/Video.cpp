@@ -5,9 +5,9 @@
 #include "core/outgoing/Notification.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/net/Url.h"
-#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/screens/MoviePlayer.h"
 #include "widgets/containers/VideoViewController.h"
 #include "widgets/delegating/DelegatingView.h"
 

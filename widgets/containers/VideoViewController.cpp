@@ -1,7 +1,7 @@
 #include "widgets/containers/VideoViewController.h"
 
-#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/View.h"
+#include "platform/ui/screens/MoviePlayer.h"
 
 namespace morvix {
 

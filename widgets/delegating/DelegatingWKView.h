@@ -1,7 +1,7 @@
 #pragma once
 // A WKView that forwards its layout hooks to its widget.
 
-#include "platform/screens/WKView.h"
+#include "platform/ui/screens/WKView.h"
 #include "widgets/delegating/Delegating.h"
 
 namespace morvix {

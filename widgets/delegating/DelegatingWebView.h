@@ -1,7 +1,7 @@
 #pragma once
 // A WebView that forwards its layout hooks to its widget.
 
-#include "platform/screens/WebView.h"
+#include "platform/ui/screens/WebView.h"
 #include "widgets/delegating/Delegating.h"
 
 namespace morvix {

@@ -5,7 +5,6 @@
 #include "platform/graphics/ImageContext.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/TextLayout.h"
-#include "platform/screens/PrintController.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -18,6 +17,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/controls/ImageView.h"
+#include "platform/ui/screens/PrintController.h"
 
 #include <cairo.h>
 

@@ -14,6 +14,9 @@ namespace morvix::platform {
 
 namespace {
 
+// A batch names each item at most once on each side.
+constexpr BatchUpdateCheck kBatchCheck("collection view", "items", BatchUpdateCheck::Repeats::Refused);
+
 std::string itemName(IndexPath path)
 {
     if (path.section == 0)
@@ -377,118 +380,6 @@ void CollectionView::moveItem(IndexPath from, IndexPath to)
     record([&](Batch& batch) { batch.moves.emplace_back(from, to); });
 }
 
-bool CollectionView::batchFits(const Batch& batch, int section, int count) const
-{
-    int before = numberOfItems(section);
-    // Each side of the batch names an item at most once, and only items that exist on it.
-    std::set<int> oldSide, newSide;
-    auto claim = [section](std::set<int>& side, IndexPath path, int items) {
-        if (path.section != section)
-            return true;
-        return path.item >= 0 && path.item < items && side.insert(path.item).second;
-    };
-    int inserted = 0, deleted = 0;
-    for (const auto& path : batch.deletes) {
-        deleted += path.section == section;
-        if (!claim(oldSide, path, before))
-            return false;
-    }
-    for (const auto& path : batch.inserts) {
-        inserted += path.section == section;
-        if (!claim(newSide, path, count))
-            return false;
-    }
-    for (const auto& [from, to] : batch.moves) {
-        if (!claim(oldSide, from, before) || !claim(newSide, to, count))
-            return false;
-    }
-    std::set<int> reloaded;
-    for (const auto& path : batch.reloads) {
-        if (!claim(reloaded, path, before))
-            return false;
-    }
-    return count == before + inserted - deleted;
-}
-
-void CollectionView::remapSection(const Batch& batch, int section, std::map<Key, std::shared_ptr<View>>& kept)
-{
-    std::set<int> gone, reloaded, taken;
-    std::map<int, int> moved;
-    for (const auto& path : batch.deletes)
-        if (path.section == section)
-            gone.insert(path.item);
-    for (const auto& path : batch.reloads)
-        if (path.section == section)
-            reloaded.insert(path.item);
-    for (const auto& path : batch.inserts)
-        if (path.section == section)
-            taken.insert(path.item);
-    for (const auto& [from, to] : batch.moves) {
-        if (from.section == section && to.section == section) {
-            moved[from.item] = to.item;
-            taken.insert(to.item);
-        } else if (from.section == section) {
-            gone.insert(from.item);
-        } else if (to.section == section) {
-            taken.insert(to.item);
-        }
-    }
-    // The items that stay keep their order and fill the new places nothing was inserted or
-    // moved to; a moved item goes where it was moved.
-    std::map<int, int> places = moved;
-    int next = 0;
-    for (int item = 0; item < numberOfItems(section); ++item) {
-        if (gone.count(item) || moved.count(item))
-            continue;
-        while (taken.count(next))
-            ++next;
-        places[item] = next++;
-    }
-    for (auto it = m_visible.lower_bound({ section, 0 }); it != m_visible.end() && it->first.first == section;) {
-        auto place = places.find(it->first.second);
-        if (place != places.end() && !reloaded.count(it->first.second))
-            kept[{ section, place->second }] = it->second;
-        else
-            enqueue(it->second);
-        it = m_visible.erase(it);
-    }
-}
-
-std::set<int> CollectionView::sectionsOf(const Batch& batch)
-{
-    std::set<int> sections;
-    auto add = [&sections](const std::vector<IndexPath>& paths) {
-        for (const auto& path : paths)
-            sections.insert(path.section);
-    };
-    add(batch.inserts);
-    add(batch.deletes);
-    add(batch.reloads);
-    for (const auto& [from, to] : batch.moves) {
-        sections.insert(from.section);
-        sections.insert(to.section);
-    }
-    return sections;
-}
-
-std::optional<std::map<int, int>> CollectionView::countsAfter(const Batch& batch, const std::set<int>& sections,
-    CollectionViewDataSource& source)
-{
-    std::map<int, int> counts;
-    for (int section : sections) {
-        bool known = section >= 0 && section < numberOfSections();
-        int count = known ? source.numberOfItems(*this, section) : -1;
-        if (!known || !batchFits(batch, section, count)) {
-            std::fprintf(stderr, "collection view: invalid update of section %d: %d items before, %zu inserted, %zu deleted, "
-                                 "but the data source has %d; reloading all items\n",
-                section, numberOfItems(section), batch.inserts.size(), batch.deletes.size(), count);
-            return std::nullopt;
-        }
-        counts.emplace(section, count);
-    }
-    return counts;
-}
-
 void CollectionView::applyBatch(Batch batch)
 {
     auto source = m_dataSource.lock();
@@ -496,16 +387,20 @@ void CollectionView::applyBatch(Batch batch)
         reloadData();
         return;
     }
-    std::set<int> named = sectionsOf(batch);
-    auto counts = countsAfter(batch, named, *source);
+    auto counts = kBatchCheck.countsAfter(batch, numberOfSections(),
+        [this](int section) { return numberOfItems(section); },
+        [this, &source](int section) { return source->numberOfItems(*this, section); });
     if (!counts) {
         ++m_fallbacks;
         reloadData();
         return;
     }
+    // Items that stay and items moved within their section keep their cells.
     std::map<Key, std::shared_ptr<View>> kept;
-    for (int section : named)
-        remapSection(batch, section, kept);
+    for (const auto& [section, count] : *counts) {
+        auto places = BatchUpdateCheck::placesAfter(batch, section, numberOfItems(section), BatchUpdateCheck::Moves::Kept);
+        BatchUpdateCheck::takeCells(batch, section, places, m_visible, kept, [this](const auto& cell) { enqueue(cell); });
+    }
     for (auto& [key, cell] : kept)
         m_visible[key] = std::move(cell);
     for (const auto& [section, count] : *counts)

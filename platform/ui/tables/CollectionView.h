@@ -3,12 +3,13 @@
 
 #include "platform/graphics/EdgeInsets.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/tables/BatchUpdateCheck.h"
+#include "platform/ui/tables/IndexPath.h"
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,14 +19,6 @@ namespace morvix::platform {
 class CollectionView;
 class CollectionViewCell;
 class CollectionViewFlowLayout;
-
-/// The position of an item: its section and its index in the section.
-struct IndexPath {
-    int section = 0;
-    int item = 0;
-
-    bool operator==(const IndexPath&) const = default;
-};
 
 /// Supplies a collection view's items. Held weakly. Main thread.
 class CollectionViewDataSource {
@@ -102,12 +95,7 @@ inline constexpr unsigned Right = 32;
 class CollectionView : public ScrollView {
 public:
     /// One applied batch, for tests.
-    struct Batch {
-        std::vector<IndexPath> inserts;
-        std::vector<IndexPath> deletes;
-        std::vector<IndexPath> reloads;
-        std::vector<std::pair<IndexPath, IndexPath>> moves;
-    };
+    using Batch = BatchUpdate;
     using CellFactory = std::function<std::shared_ptr<CollectionViewCell>()>;
     using Completion = std::function<void(bool finished)>;
 
@@ -197,13 +185,6 @@ private:
     void endUpdates(Completion completion);
     void record(const std::function<void(Batch&)>& change);
     void applyBatch(Batch batch);
-    static std::set<int> sectionsOf(const Batch& batch);
-    /// Each named section's count after the batch, asked once; none (after a logged warning)
-    /// when the batch does not fit one of them.
-    std::optional<std::map<int, int>> countsAfter(const Batch& batch, const std::set<int>& sections,
-        CollectionViewDataSource& source);
-    bool batchFits(const Batch& batch, int section, int count) const;
-    void remapSection(const Batch& batch, int section, std::map<Key, std::shared_ptr<View>>& kept);
     std::optional<IndexPath> itemAtTouch(const TouchSet& touches) const;
     void endTouch(bool selects, const TouchSet& touches);
 

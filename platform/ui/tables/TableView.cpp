@@ -5,12 +5,14 @@
 #include "platform/ui/controls/RefreshControl.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 namespace morvix::platform {
 
 namespace {
+
+// A batch may name a row more than once on one side.
+constexpr BatchUpdateCheck kBatchCheck("table view", "rows", BatchUpdateCheck::Repeats::Allowed);
 
 const Color kHeaderBackground = Color::fromRGBA(0.94f, 0.94f, 0.96f);
 
@@ -486,31 +488,6 @@ void TableView::moveRow(IndexPath from, IndexPath to)
     endUpdates();
 }
 
-bool TableView::batchFits(const Batch& batch, int section, int count) const
-{
-    int before = numberOfRows(section);
-    auto inSection = [section](const IndexPath& path) { return path.section == section; };
-    auto ofSection = [&](const std::vector<IndexPath>& paths) {
-        return static_cast<int>(std::count_if(paths.begin(), paths.end(), inSection));
-    };
-    if (count != before + ofSection(batch.inserts) - ofSection(batch.deletes))
-        return false;
-    auto within = [section](const IndexPath& path, int rows) { return path.section != section || (path.item >= 0 && path.item < rows); };
-    for (const auto& path : batch.deletes)
-        if (!within(path, before))
-            return false;
-    for (const auto& path : batch.reloads)
-        if (!within(path, before))
-            return false;
-    for (const auto& path : batch.inserts)
-        if (!within(path, count))
-            return false;
-    for (const auto& [from, to] : batch.moves)
-        if (!within(from, before) || !within(to, count))
-            return false;
-    return true;
-}
-
 void TableView::applyBatch(Batch batch)
 {
     auto source = m_dataSource.lock();
@@ -518,71 +495,25 @@ void TableView::applyBatch(Batch batch)
         reloadData();
         return;
     }
-    std::set<int> named;
-    for (const auto* paths : { &batch.inserts, &batch.deletes, &batch.reloads })
-        for (const auto& path : *paths)
-            named.insert(path.section);
-    for (const auto& [from, to] : batch.moves)
-        named.insert(from.section), named.insert(to.section);
-    std::map<int, int> counts;
-    for (int section : named) {
-        int count = section >= 0 && section < numberOfSections() ? source->numberOfRows(*this, section) : -1;
-        if (count < 0 || !batchFits(batch, section, count)) {
-            std::fprintf(stderr, "table view: invalid update of section %d: %d rows before, %zu inserted, %zu deleted, "
-                                 "but the data source has %d; reloading all rows\n",
-                section, numberOfRows(section), batch.inserts.size(), batch.deletes.size(), count);
-            ++m_fallbacks;
-            reloadData();
-            return;
-        }
-        counts[section] = count;
+    auto counts = kBatchCheck.countsAfter(batch, numberOfSections(),
+        [this](int section) { return numberOfRows(section); },
+        [this, &source](int section) { return source->numberOfRows(*this, section); });
+    if (!counts) {
+        ++m_fallbacks;
+        reloadData();
+        return;
     }
     std::map<RowKey, std::shared_ptr<TableViewCell>> kept;
     std::optional<IndexPath> selected = m_selected;
-    for (int section : named) {
-        std::set<int> deleted, reloaded, movedFrom, inserted, movedTo;
-        for (const auto& path : batch.deletes)
-            if (path.section == section)
-                deleted.insert(path.item);
-        for (const auto& path : batch.reloads)
-            if (path.section == section)
-                reloaded.insert(path.item);
-        for (const auto& path : batch.inserts)
-            if (path.section == section)
-                inserted.insert(path.item);
-        for (const auto& [from, to] : batch.moves) {
-            if (from.section == section)
-                movedFrom.insert(from.item);
-            if (to.section == section)
-                movedTo.insert(to.item);
-        }
-        // Rows that stay keep their order; they fill the new rows nobody inserted or moved to.
-        std::map<int, int> mapping;
-        int next = 0;
-        for (int row = 0; row < numberOfRows(section); ++row) {
-            if (deleted.count(row) || movedFrom.count(row))
-                continue;
-            while (inserted.count(next) || movedTo.count(next))
-                ++next;
-            mapping[row] = next++;
-        }
-        for (auto it = m_visible.begin(); it != m_visible.end();) {
-            if (it->first.first != section) {
-                ++it;
-                continue;
-            }
-            auto found = mapping.find(it->first.second);
-            if (found != mapping.end() && !reloaded.count(it->first.second))
-                kept[{ section, found->second }] = it->second;
-            else
-                enqueue(it->second);
-            it = m_visible.erase(it);
-        }
+    for (const auto& [section, count] : *counts) {
+        // Moved rows are asked for again, like inserted ones.
+        auto places = BatchUpdateCheck::placesAfter(batch, section, numberOfRows(section), BatchUpdateCheck::Moves::Dropped);
+        BatchUpdateCheck::takeCells(batch, section, places, m_visible, kept, [this](const auto& cell) { enqueue(cell); });
         if (selected && selected->section == section) {
-            auto found = mapping.find(selected->item);
-            selected = found == mapping.end() ? std::nullopt : std::optional<IndexPath>(rowPath(found->second, section));
+            auto place = places.find(selected->item);
+            selected = place == places.end() ? std::nullopt : std::optional<IndexPath>(rowPath(place->second, section));
         }
-        m_sections[section].rowHeights.assign(static_cast<std::size_t>(counts[section]), m_rowHeight);
+        m_sections[section].rowHeights.assign(static_cast<std::size_t>(count), m_rowHeight);
     }
     for (auto& [key, cell] : kept)
         m_visible[key] = std::move(cell);

@@ -2,7 +2,8 @@
 // A scrolling list of rows in sections, with cells supplied by a data source and reused.
 
 #include "platform/ui/ScrollView.h"
-#include "platform/ui/tables/CollectionView.h"
+#include "platform/ui/tables/BatchUpdateCheck.h"
+#include "platform/ui/tables/IndexPath.h"
 #include "platform/ui/tables/TableViewCell.h"
 
 #include <functional>
@@ -93,11 +94,7 @@ public:
     static constexpr double kSectionHeaderHeight = 28;
 
     /// One applied batch, for tests.
-    struct Batch {
-        std::vector<IndexPath> inserts;
-        std::vector<IndexPath> deletes;
-        std::vector<IndexPath> reloads;
-        std::vector<std::pair<IndexPath, IndexPath>> moves;
+    struct Batch : BatchUpdate {
         TableViewRowAnimation animation = TableViewRowAnimation::None;
     };
     using CellFactory = std::function<std::shared_ptr<TableViewCell>()>;
@@ -206,7 +203,6 @@ private:
     void enqueue(const std::shared_ptr<TableViewCell>& cell);
     void dropAllCells();
     void applyBatch(Batch batch);
-    bool batchFits(const Batch& batch, int section, int count) const;
     void record(std::function<void(Batch&)> change, TableViewRowAnimation animation);
     std::optional<IndexPath> rowAtTouch(const TouchSet& touches);
     void accessoryTapped(TableViewCell& cell);

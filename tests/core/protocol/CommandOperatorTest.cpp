@@ -1,6 +1,6 @@
 #include "core/protocol/CommandOperator.h"
 
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
 #include "core/base/LogEntry.h"
 #include "core/objects/BasicObject.h"

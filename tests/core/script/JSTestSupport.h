@@ -13,11 +13,11 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/Url.h"
+#include "tests/support/ScriptFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -187,34 +187,6 @@ public:
     std::optional<std::string> version() const { return s_version; }
 
     static inline std::string s_version = "1.0.0";
-};
-
-/// A temporary folder of script files, removed with the object.
-class ScriptFolder {
-public:
-    ScriptFolder()
-    {
-        char pattern[] = "/tmp/morvix-js-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~ScriptFolder() { std::filesystem::remove_all(m_path); }
-    ScriptFolder(const ScriptFolder&) = delete;
-    ScriptFolder& operator=(const ScriptFolder&) = delete;
-
-    /// Writes `text` to `name` (folders made as needed); returns the file's path.
-    std::filesystem::path write(const std::string& name, const std::string& text) const
-    {
-        auto file = m_path / name;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-        return file;
-    }
-    const std::filesystem::path& path() const { return m_path; }
-    /// "file://<folder>/", the base that relative paths resolve against.
-    std::string url() const { return "file://" + m_path.string() + "/"; }
-
-private:
-    std::filesystem::path m_path;
 };
 
 /// The folder of the script fixture trees.

@@ -1,10 +1,12 @@
 // The session HTTP client against loopback servers: the headers of every request, gzip bodies,
 // time-outs, trailing slashes, resource resolution, cookies, and certificates strict and lax.
 
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
+#include "core/base/OSUtil.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Image.h"
 #include "platform/net/HTTPURLResponse.h"

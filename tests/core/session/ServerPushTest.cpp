@@ -9,7 +9,7 @@
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/net/DispatchGroup.h"
 #include "platform/net/URLError.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
 using namespace morvix;
 using namespace morvix::testing;

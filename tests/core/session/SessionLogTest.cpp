@@ -1,7 +1,8 @@
 #include "core/base/LogEntry.h"
 #include "core/session/MorvixClient.h"
+#include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/Error.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

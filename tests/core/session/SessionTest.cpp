@@ -2,7 +2,7 @@
 // POST of every message, the request counter, the single repeat, reload and error reporting,
 // the server identity, suspend, resume and terminate.
 
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/SessionFixture.h"
 
 #include "core/base/LogEntry.h"
 #include "core/outgoing/Notifications.h"
@@ -12,6 +12,8 @@
 #include "platform/foundation/SystemLog.h"
 #include "platform/foundation/Value.h"
 #include "platform/ui/AlertView.h"
+#include "tests/support/RecordingErrorDelegate.h"
+#include "tests/support/SessionNotificationCounter.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -8,8 +8,8 @@
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
-#include "platform/screens/ImagePickerController.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/screens/ImagePickerController.h"
 
 #include <gtest/gtest.h>
 

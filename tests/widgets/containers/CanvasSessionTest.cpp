@@ -6,7 +6,7 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/gestures/TouchDriver.h"
 #include "platform/ui/rendering/Renderer.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/containers/CanvasView.h"
 #include "widgets/containers/ClientCanvasView.h"
 #include "widgets/containers/GC.h"

@@ -5,7 +5,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/controls/Label.h"
 #include "platform/ui/rendering/Renderer.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,6 +6,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 #include "widgets/foundation/Display.h"

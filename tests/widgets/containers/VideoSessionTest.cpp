@@ -3,8 +3,8 @@
 
 #include "widgets/containers/Video.h"
 
-#include "platform/screens/MoviePlayer.h"
 #include "platform/ui/View.h"
+#include "platform/ui/screens/MoviePlayer.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
 
 namespace morvix {

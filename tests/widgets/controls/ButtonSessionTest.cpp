@@ -10,7 +10,7 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/controls/Label.h"
 #include "platform/ui/rendering/Renderer.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/controls/CheckBox.h"
 #include "widgets/controls/FlatButton.h"
 #include "widgets/controls/PushButton.h"
@@ -37,36 +37,6 @@ using platform::Value;
 
 class ButtonSessionTest : public testing::ScriptSessionFixture {
 protected:
-    void SetUp() override
-    {
-        ScriptSessionFixture::SetUp();
-        const std::pair<const char*, const char*> kinds[] = { { Message::kSendNotification, "send" },
-            { Message::kScheduleNotification, "schedule" }, { Message::kStoreNotification, "store" } };
-        for (auto [name, kind] : kinds)
-            m_tokens.push_back(platform::NotificationCenter::defaultCenter()->addObserver(name, nullptr,
-                [this, kind = std::string(kind)](const platform::Notification& posted) { record(kind, posted); }));
-    }
-    void TearDown() override
-    {
-        m_tokens.clear();
-        ScriptSessionFixture::TearDown();
-    }
-
-    // Every message since the last call, one entry each: ["send", [operation, ...]].
-    std::vector<Value> messages()
-    {
-        sent();
-        auto recorded = std::move(m_messages);
-        m_messages.clear();
-        return recorded;
-    }
-    static Value message(const char* kind, std::initializer_list<const char*> operations)
-    {
-        Value list = Value::array();
-        for (const char* operation : operations)
-            list.push_back(Value::parse(operation));
-        return Value::array({ kind, list });
-    }
     std::shared_ptr<Button> button(const std::string& id) { return std::dynamic_pointer_cast<Button>(object(id)); }
     // A tap in the middle of the widget's view.
     void tap(const std::string& id)
@@ -74,22 +44,6 @@ protected:
         auto view = widget(id)->view();
         harness.touches().tapView(*view, view->bounds().center());
     }
-
-private:
-    void record(const std::string& kind, const platform::Notification& posted)
-    {
-        auto posting = std::any_cast<std::shared_ptr<Message>>(&posted.object);
-        auto notification = posting ? std::dynamic_pointer_cast<Notification>(*posting) : nullptr;
-        if (!notification)
-            return;
-        Value operations = Value::array();
-        for (const auto& operation : notification->getMessageOperations())
-            operations.push_back(operation->toOperationArray(notification->getTarget()));
-        m_messages.push_back(Value::array({ kind, operations }));
-    }
-
-    std::vector<Value> m_messages;
-    std::vector<platform::ObserverToken> m_tokens;
 };
 
 TEST_F(ButtonSessionTest, KindsComeFromTheStyleAndPushButtonsReportByTheirListeners)

@@ -16,7 +16,7 @@
 #include "platform/ui/ViewController.h"
 #include "platform/ui/pickers/DatePicker.h"
 #include "platform/ui/pickers/PickerView.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/delegating/DelegatingButton.h"
 
 #include <gtest/gtest.h>

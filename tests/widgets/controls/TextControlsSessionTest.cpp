@@ -14,7 +14,7 @@
 #include "platform/ui/controls/KeyboardTyping.h"
 #include "platform/ui/rendering/UITestHarness.h"
 #include "services/TextReplacement.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 #include "widgets/controls/DropDown.h"
 #include "widgets/controls/MorvixTextField.h"
 #include "widgets/controls/MorvixTextView.h"
@@ -26,7 +26,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 
 namespace morvix {
 namespace {
@@ -34,65 +33,27 @@ namespace {
 using platform::KeyboardTyping;
 using platform::MenuController;
 using platform::Value;
-using testing::RecordedRequest;
-using testing::ResponseWriter;
 
-class TextControlsSessionTest : public ::testing::Test {
+class TextControlsSessionTest : public testing::LoopbackSessionFixture {
 protected:
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
+        LoopbackSessionFixture::SetUp();
         MenuController::shared().resetForTesting();
-        registerRemoteTypes();
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::lock_guard lock(m_mutex);
-            writer.respond(200, request.method == "GET" ? m_firstBody : R"({"head":{},"operations":[]})");
-        });
-        server.start();
-        delegate->url = server.url("/app/");
     }
     void TearDown() override
     {
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
+        LoopbackSessionFixture::TearDown();
         MenuController::shared().resetForTesting();
-        WidgetRegistry::instance().resetForTesting();
     }
 
     // Loads a session whose first response creates the display "w1", then `operations`, and
     // lets the first POST go out.
     void start(const std::string& operations)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_firstBody = R"({"head":{},"operations":[["create","w1","zub.widgets.Display",{}],)" + operations + "]}";
-        }
-        client = MorvixClient::create(harness.window(), { MorvixClient::serverBinding() }, MorvixClient::ApplicationFrame::Off);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
-        client->load();
-        ASSERT_TRUE(settle(0));
-        harness.advance(0.3);
-        ASSERT_TRUE(settle(1));
+        setFirstAnswer(answerWithDisplay(operations));
+        LoopbackSessionFixture::start();
         m_seen = posts().size();
-    }
-    // Turns the loop until the server has seen `count` POSTs and nothing is in flight.
-    bool settle(std::size_t count)
-    {
-        return platform::MainLoop::main().runUntil(
-            [&] { return posts().size() >= count && server.requestCount() > 0 && !client->notificationsDispatcher()->isProcessing(); },
-            std::chrono::seconds(10));
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
     }
     // The operations of the POSTs since the last call, without the touch locations the display
     // keeps for every touch; empty when none went out.
@@ -126,7 +87,6 @@ protected:
             parsed.push_back(Value::parse(operation));
         return parsed;
     }
-    std::shared_ptr<RemoteObject> object(const std::string& id) const { return client->objectRegistry()->objectById(id); }
     std::shared_ptr<platform::View> input(const std::string& id) const
     {
         if (auto text = std::dynamic_pointer_cast<Text>(object(id)))
@@ -137,14 +97,7 @@ protected:
     platform::KeyInput& keys(const std::string& id) const { return dynamic_cast<platform::KeyInput&>(*input(id)); }
     void tap(const std::string& id) { harness.touches().tapView(*input(id), { 5, 5 }); }
 
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
-    std::shared_ptr<MorvixClient> client;
-
 private:
-    std::mutex m_mutex; // guards m_firstBody
-    std::string m_firstBody;
     std::size_t m_seen = 0;
 };
 

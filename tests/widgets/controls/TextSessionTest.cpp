@@ -9,7 +9,7 @@
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/controls/KeyboardTyping.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/controls/DropDownActionHook.h"
 #include "widgets/controls/MorvixTextField.h"
 #include "widgets/controls/MorvixTextView.h"
@@ -138,13 +138,7 @@ protected:
                  { Message::kStoreNotification, "store" } })
             m_kindTokens.push_back(platform::NotificationCenter::defaultCenter()->addObserver(name, nullptr,
                 [this, kind = std::string(kind)](const platform::Notification&) { kinds.push_back(kind); }));
-        folder.write("index.js", "var client = window.morvix._client;\nclient.create('w1', 'zub.widgets.Display', {});\n" + main);
-        delegate->url = folder.url();
-        client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::Off);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
-        client->load();
-        harness.runUntilIdle();
+        ASSERT_NO_FATAL_FAILURE(startWithDisplay(main));
         ASSERT_NE(object("w1"), nullptr);
         sent();
         kinds.clear();

@@ -7,7 +7,7 @@
 
 #include "platform/ui/controls/ActivityIndicatorView.h"
 #include "platform/ui/controls/ProgressView.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/delegating/DelegatingSlider.h"
 #include "widgets/delegating/DelegatingSwitch.h"
 #include "widgets/text/FontHelper.h"

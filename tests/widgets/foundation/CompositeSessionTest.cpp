@@ -2,12 +2,7 @@
 
 #include "widgets/foundation/Composite.h"
 
-#include "core/outgoing/MessageOperation.h"
-#include "core/outgoing/Notification.h"
 #include "core/script/JSBinding.h"
-#include "core/session/MorvixClient.h"
-#include "core/session/MorvixClientDelegate.h"
-#include "library/RemoteTypes.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
@@ -16,7 +11,7 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/script/JSTestSupport.h"
+#include "tests/support/ScriptSessionFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +22,6 @@ namespace morvix {
 namespace {
 
 using platform::Value;
-using testing::ScriptFolder;
 
 // The script library as far as these applications use it; events reach the script too.
 constexpr const char* kLibrary = R"(
@@ -40,85 +34,15 @@ constexpr const char* kLibrary = R"(
     morvix._notify = function (id, event) { events.push(id + ' ' + event); };
     module.exports = morvix;)";
 
-class ScriptDelegate final : public MorvixClientDelegate {
-public:
-    std::string serverURL() override { return url; }
-    void clientDidBecomeReady(MorvixClient&) override { }
-    std::string url;
-};
-
-// Sees every outgoing operation in its wire form; the script binding beside it sees events only.
-class RecordingBinding final : public Binding {
-public:
-    explicit RecordingBinding(std::vector<std::string>& wire) : m_wire(wire) { }
-    void start() override { }
-    void suspend() override { }
-    void resume() override { }
-    void retry() override { }
-    void stop() override { }
-    void sendMessage(const std::shared_ptr<Message>& message) override { record(message); }
-    void scheduleMessage(const std::shared_ptr<Message>& message) override { record(message); }
-    void storeMessage(const std::shared_ptr<Message>& message) override { record(message); }
-    void reset() override { }
-    bool isActive() override { return true; }
-    bool isProcessing() override { return false; }
-    void receivedRequestCounter(std::int64_t) override { }
-    bool supportsCustomDrawer() override { return false; }
-
-private:
-    void record(const std::shared_ptr<Message>& message)
-    {
-        auto notification = std::dynamic_pointer_cast<Notification>(message);
-        if (!notification)
-            return;
-        for (const auto& operation : notification->getMessageOperations())
-            m_wire.push_back(operation->toOperationArray(notification->getTarget()).dump());
-    }
-    std::vector<std::string>& m_wire;
-};
-
-class CompositeSessionTest : public ::testing::Test {
+// A script session on the library above.
+class CompositeSessionTest : public testing::ScriptSessionFixture {
 protected:
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        registerRemoteTypes();
+        ScriptSessionFixture::SetUp();
         folder.write("node_modules/morvix/index.js", kLibrary);
     }
-    void TearDown() override
-    {
-        client.reset();
-        harness.runUntilIdle();
-        WidgetRegistry::instance().resetForTesting();
-    }
 
-    // Runs `main` as the application; its root composite "w1" is put on the session's root view
-    // (the display's place, until there is one).
-    void start(const std::string& main)
-    {
-        folder.write("index.js", "var client = window.morvix._client;\n" + main);
-        delegate->url = folder.url();
-        std::vector<BindingFactory> bindings { JSBinding::factory(),
-            [this](std::weak_ptr<MorvixClient>) { return std::make_shared<RecordingBinding>(wire); } };
-        client = MorvixClient::create(harness.window(), bindings, MorvixClient::ApplicationFrame::Off);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
-        client->load();
-        harness.runUntilIdle();
-        auto root = widget("w1");
-        ASSERT_NE(root, nullptr);
-        client->view()->addSubview(root->view());
-        harness.runUntilIdle();
-    }
-    void run(const std::string& script)
-    {
-        std::dynamic_pointer_cast<JSBinding>(client->bindings().at(0))->execute("var client = window.morvix._client;\n" + script);
-        harness.runUntilIdle();
-    }
-    std::shared_ptr<BasicWidget> widget(const std::string& id)
-    {
-        return std::dynamic_pointer_cast<BasicWidget>(client->objectRegistry()->objectById(id));
-    }
     std::vector<std::string> subviewNames(const std::string& id)
     {
         std::vector<std::string> names;
@@ -126,19 +50,14 @@ protected:
             names.push_back(view->debugName());
         return names;
     }
-    // The wire operations sent since the last call.
+    // The wire operations sent since the last call, as text.
     std::vector<std::string> sent()
     {
-        auto operations = std::move(wire);
-        wire.clear();
+        std::vector<std::string> operations;
+        for (const auto& operation : ScriptSessionFixture::sent())
+            operations.push_back(operation.dump());
         return operations;
     }
-
-    platform::UITestHarness harness;
-    ScriptFolder folder;
-    std::shared_ptr<ScriptDelegate> delegate = std::make_shared<ScriptDelegate>();
-    std::shared_ptr<MorvixClient> client;
-    std::vector<std::string> wire;
 };
 
 TEST_F(CompositeSessionTest, CompositesShowOnceTheirMessageIsAppliedAndFadeWhenDisabled)

@@ -11,10 +11,12 @@
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
 #include "library/RemoteTypes.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 #include "platform/ui/controls/TextField.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/LoopbackSessionFixture.h"
 #include "widgets/foundation/CancelKeyboardRecognizer.h"
 #include "widgets/foundation/Control.h"
 #include "widgets/foundation/OrientationReporter.h"
@@ -22,18 +24,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <deque>
-#include <mutex>
-
 namespace morvix {
 namespace {
 
 using platform::Value;
-using testing::RecordedRequest;
-using testing::ResponseWriter;
 
-constexpr const char* kEmptyBody = R"({"head":{},"operations":[]})";
 constexpr const char* kFirstBody = R"({"head":{},"operations":[
     ["create","w1","zub.widgets.Display",{}],
     ["create","w5","test.TextInput",{"parent":"w1","bounds":[10,10,200,30]}]]})";
@@ -87,87 +82,27 @@ public:
     std::vector<std::string> scheduled;
 };
 
-class DisplaySessionTest : public ::testing::Test {
+class DisplaySessionTest : public testing::LoopbackSessionFixture {
 protected:
     void SetUp() override
     {
-        platform::NotificationCenter::resetDefaultForTesting();
-        ProtocolTransport::resetWasActiveForTesting();
-        registerRemoteTypes();
+        setFirstAnswer(kFirstBody);
+        LoopbackSessionFixture::SetUp();
         WidgetRegistry::instance().addHandler<TestTextInput>();
-        server.handle("*", [this](const RecordedRequest& request, ResponseWriter& writer) {
-            std::string body = kEmptyBody;
-            std::lock_guard lock(m_mutex);
-            if (request.method == "GET") {
-                ++m_gets;
-                body = kFirstBody;
-            } else if (!m_replies.empty()) {
-                body = m_replies.front();
-                m_replies.pop_front();
-            }
-            writer.respond(200, body);
-        });
-        server.start();
-        delegate->url = server.url("/app/");
-    }
-    void TearDown() override
-    {
-        client.reset();
-        harness.runUntilIdle();
-        server.stop();
-        WidgetRegistry::instance().resetForTesting();
     }
 
     // Loads the session, then lets the first request go out and be answered.
     void start()
     {
-        std::vector<BindingFactory> bindings { MorvixClient::serverBinding(),
-            [this](std::weak_ptr<MorvixClient>) { return recorder; } };
-        client = MorvixClient::create(harness.window(), bindings, MorvixClient::ApplicationFrame::Off);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
+        ASSERT_NO_FATAL_FAILURE(createClient({ [this](std::weak_ptr<MorvixClient>) { return recorder; } }));
         client->setLogObserver([this](const LogEntry& entry) { log.push_back(entry.message()); });
-        client->load();
-        ASSERT_TRUE(settle(0));
-        harness.advance(0.3);
-        ASSERT_TRUE(settle(1));
-    }
-    // Turns the loop until the server has seen `count` POSTs and the session has handled the
-    // answers.
-    bool settle(std::size_t count)
-    {
-        return platform::MainLoop::main().runUntil(
-            [&] { return posts().size() >= count && m_gets > 0 && !client->notificationsDispatcher()->isProcessing(); },
-            std::chrono::seconds(10));
-    }
-    void reply(std::string body)
-    {
-        std::lock_guard lock(m_mutex);
-        m_replies.push_back(std::move(body));
-    }
-    std::vector<Value> posts() const
-    {
-        std::vector<Value> bodies;
-        for (const auto& request : server.requests()) {
-            if (request.method == "POST")
-                bodies.push_back(Value::parse(request.body));
-        }
-        return bodies;
+        loadSession();
     }
     std::shared_ptr<Display> display() const { return std::dynamic_pointer_cast<Display>(client->objectRegistry()->objectById("w1")); }
     std::shared_ptr<platform::View> field() const { return client->objectRegistry()->objectById("w5") ? harness.find("w5") : nullptr; }
 
-    platform::UITestHarness harness;
-    testing::TestHttpServer server;
-    std::shared_ptr<testing::TestClientDelegate> delegate = std::make_shared<testing::TestClientDelegate>();
     std::shared_ptr<ScheduleRecorder> recorder = std::make_shared<ScheduleRecorder>();
-    std::shared_ptr<MorvixClient> client;
     std::vector<std::string> log;
-
-private:
-    std::mutex m_mutex; // guards m_replies
-    std::deque<std::string> m_replies;
-    std::atomic<int> m_gets = 0;
 };
 
 TEST_F(DisplaySessionTest, FirstRequestReportsTheScreenAndTheCallsAnswer)

@@ -10,7 +10,7 @@
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/Label.h"
 #include "platform/ui/rendering/Renderer.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/foundation/ShadeView.h"
 
 #include <gtest/gtest.h>
@@ -31,14 +31,10 @@ class ShellSessionTest : public testing::ScriptSessionFixture {
 protected:
     void start(const std::string& main = {})
     {
-        folder.write("index.js", "var client = window.morvix._client;\nclient.create('w1', 'zub.widgets.Display', {});\n" + main);
-        delegate->url = folder.url();
-        client = MorvixClient::create(harness.window(), { JSBinding::factory() }, MorvixClient::ApplicationFrame::Off);
-        ASSERT_NE(client, nullptr);
-        client->setDelegate(delegate);
+        writeApplication(kDisplayLine + main);
+        ASSERT_NO_FATAL_FAILURE(createClient());
         client->setLogObserver([](const LogEntry& entry) { ADD_FAILURE() << entry.message(); });
-        client->load();
-        harness.runUntilIdle();
+        loadSession();
         ASSERT_NE(object("w1"), nullptr);
     }
     void frameOff() { client->setMorvixUIActive(false); }

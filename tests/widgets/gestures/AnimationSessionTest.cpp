@@ -7,7 +7,7 @@
 #include "platform/ui/Animator.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/rendering/Renderer.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 
 #include <gtest/gtest.h>
 

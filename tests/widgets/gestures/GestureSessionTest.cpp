@@ -5,7 +5,7 @@
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/foundation/CursorLocationGestureRecognizer.h"
 #include "widgets/gestures/MorvixGestureRecognizer.h"
 

@@ -17,7 +17,7 @@
 #include "platform/ui/controls/ImageView.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
-#include "tests/core/SessionTestSupport.h"
+#include "tests/support/TestClientDelegate.h"
 #include "tests/support/TestHttpServer.h"
 #include "widgets/foundation/Composite.h"
 #include "widgets/images/MemoryImageCache.h"

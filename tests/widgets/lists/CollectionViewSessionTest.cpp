@@ -3,14 +3,16 @@
 
 #include "widgets/lists/CollectionView.h"
 
+#include "core/base/LogEntry.h"
 #include "core/objects/RemoteException.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/TimeInterval.h"
+#include "platform/ui/Window.h"
 #include "platform/ui/controls/RefreshControl.h"
 #include "platform/ui/rendering/Renderer.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
 #include "widgets/delegating/DelegatingCollectionView.h"
 #include "widgets/lists/CollectionViewListCell.h"
 

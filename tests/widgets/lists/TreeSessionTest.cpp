@@ -14,7 +14,7 @@
 #include "platform/ui/controls/Label.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/tables/TableView.h"
-#include "tests/widgets/foundation/ScriptSessionFixture.h"
+#include "tests/support/ScriptSessionFixture.h"
 #include "widgets/lists/GridTreeCell.h"
 #include "widgets/lists/RowTemplateCell.h"
 #include "widgets/lists/Template.h"
@@ -55,37 +55,6 @@ const char* kSmallTree = R"(
 
 class TreeSessionTest : public testing::ScriptSessionFixture {
 protected:
-    void SetUp() override
-    {
-        ScriptSessionFixture::SetUp();
-        const std::pair<const char*, const char*> kinds[] = { { Message::kSendNotification, "send" },
-            { Message::kScheduleNotification, "schedule" }, { Message::kStoreNotification, "store" } };
-        for (auto [name, kind] : kinds)
-            m_tokens.push_back(platform::NotificationCenter::defaultCenter()->addObserver(name, nullptr,
-                [this, kind = std::string(kind)](const platform::Notification& posted) { record(kind, posted); }));
-    }
-    void TearDown() override
-    {
-        m_tokens.clear();
-        ScriptSessionFixture::TearDown();
-    }
-
-    // Every message since the last call as [kind, [operation, ...]].
-    std::vector<Value> messages()
-    {
-        sent();
-        auto recorded = std::move(m_messages);
-        m_messages.clear();
-        return recorded;
-    }
-    static Value message(const char* kind, std::initializer_list<const char*> operations)
-    {
-        Value list = Value::array();
-        for (const char* operation : operations)
-            list.push_back(Value::parse(operation));
-        return Value::array({ kind, list });
-    }
-
     std::shared_ptr<Tree> tree() { return std::dynamic_pointer_cast<Tree>(object("w3")); }
     std::shared_ptr<TreeItem> item(const std::string& id) { return std::dynamic_pointer_cast<TreeItem>(object(id)); }
     std::shared_ptr<platform::TableView> level(const std::shared_ptr<TreeItem>& parent)
@@ -115,22 +84,6 @@ protected:
             titles.push_back(controller->title());
         return titles;
     }
-
-private:
-    void record(const std::string& kind, const platform::Notification& posted)
-    {
-        auto posting = std::any_cast<std::shared_ptr<Message>>(&posted.object);
-        auto notification = posting ? std::dynamic_pointer_cast<Notification>(*posting) : nullptr;
-        if (!notification)
-            return;
-        Value operations = Value::array();
-        for (const auto& operation : notification->getMessageOperations())
-            operations.push_back(operation->toOperationArray(notification->getTarget()));
-        m_messages.push_back(Value::array({ kind, operations }));
-    }
-
-    std::vector<Value> m_messages;
-    std::vector<platform::ObserverToken> m_tokens;
 };
 
 TEST_F(TreeSessionTest, TapsSelectLeavesOpenBranchesAndBackNavigationCollapses)

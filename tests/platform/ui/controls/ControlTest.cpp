@@ -1,5 +1,4 @@
 #include "platform/graphics/Image.h"
-#include "platform/screens/WKView.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -14,6 +13,7 @@
 #include "platform/ui/gestures/TapGestureRecognizer.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/WKView.h"
 #include "platform/ui/tables/CollectionView.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "platform/graphics/Image.h"
-#include "platform/screens/WebView.h"
 #include "platform/ui/controls/ActivityIndicatorView.h"
 #include "platform/ui/controls/ProgressView.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/WebView.h"
 
 #include <gtest/gtest.h>
 

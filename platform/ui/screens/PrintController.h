@@ -3,8 +3,8 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/graphics/Rect.h"
-#include "platform/screens/PrintInfo.h"
 #include "platform/ui/Forward.h"
+#include "platform/ui/screens/PrintInfo.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // The movie player stand-in: requests are only recorded, drivers set state and post for their
 // own player, and full screen is a presentation whose notification follows its transition.
 
-#include "platform/screens/MoviePlayer.h"
+#include "platform/ui/screens/MoviePlayer.h"
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/View.h"

@@ -1,7 +1,7 @@
-#include "platform/screens/SocialComposer.h"
+#include "platform/ui/screens/SocialComposer.h"
 
-#include "platform/screens/SystemSheetView.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/screens/SystemSheetView.h"
 
 #include <atomic>
 

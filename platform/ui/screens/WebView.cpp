@@ -1,4 +1,4 @@
-#include "platform/screens/WebView.h"
+#include "platform/ui/screens/WebView.h"
 
 #include "platform/graphics/GraphicsContext.h"
 

@@ -2,7 +2,7 @@
 // scripts answer on a later turn from the responder or the engine, whose context each allowed
 // navigation resets.
 
-#include "platform/screens/WKView.h"
+#include "platform/ui/screens/WKView.h"
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/rendering/UITestHarness.h"

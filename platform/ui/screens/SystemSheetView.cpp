@@ -1,4 +1,4 @@
-#include "platform/screens/SystemSheetView.h"
+#include "platform/ui/screens/SystemSheetView.h"
 
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Path.h"

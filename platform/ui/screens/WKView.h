@@ -2,7 +2,7 @@
 // The stand-in of the newer embedded browser view.
 
 #include "platform/foundation/Value.h"
-#include "platform/screens/WebView.h"
+#include "platform/ui/screens/WebView.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "platform/screens/WKView.h"
+#include "platform/ui/screens/WKView.h"
 
 #include "platform/foundation/MainLoop.h"
 

@@ -1,7 +1,7 @@
-#include "platform/screens/ImagePickerController.h"
+#include "platform/ui/screens/ImagePickerController.h"
 
-#include "platform/screens/SystemSheetView.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/screens/SystemSheetView.h"
 
 #include <array>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/screens/ShareSheet.h"
+#include "platform/ui/screens/ShareSheet.h"
 
 namespace morvix::platform {
 

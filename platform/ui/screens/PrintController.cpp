@@ -1,4 +1,4 @@
-#include "platform/screens/PrintController.h"
+#include "platform/ui/screens/PrintController.h"
 
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/SystemLog.h"

@@ -1,4 +1,4 @@
-#include "platform/screens/MoviePlayer.h"
+#include "platform/ui/screens/MoviePlayer.h"
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/GraphicsContext.h"
