@@ -37,7 +37,9 @@ test: test-plain test-sanitized test-threads
 
 # The sample script application, run by the library's own script peer: its console log, the
 # messages the session sends it, the object tree, and the window as a picture in $(BUILD)/hello.png.
-demo: build
+# Only the library and morvix-run are built for it, not the tests or benchmarks.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target morvix-run
 	$(BUILD)/examples/morvix-run --script examples/hello --idle-ms 500 --log-traffic --tree --png $(BUILD)/hello.png
 
 clean:
