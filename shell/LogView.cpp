@@ -206,6 +206,7 @@ void LogView::clear()
     std::lock_guard lock(m_mutex);
     setFilter(0);
     m_entries.clear();
+    m_runEnd.reset();
     ++m_generation;
     onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this()))] {
         if (auto self = weak.lock())
@@ -250,6 +251,7 @@ void LogView::render()
 {
     // Merges posted before this render carry an older generation and are dropped.
     ++m_generation;
+    m_runEnd.reset();
     unsigned generation = m_generation;
     onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this())), generation] {
         auto self = weak.lock();
@@ -269,6 +271,8 @@ void LogView::printEntry(std::size_t index)
     if (m_filter != 0 && m_filter != static_cast<unsigned>(entry.type()))
         return;
     unsigned long count = countOccurrences(index);
+    m_runEnd = index;
+    m_runCount = count;
     LogText line = createLogEntryLine(entry, count);
     unsigned generation = m_generation;
     onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this())), line = std::move(line), count,
@@ -280,18 +284,12 @@ void LogView::printEntry(std::size_t index)
 
 unsigned long LogView::countOccurrences(std::size_t index) const
 {
-    // The run of equal entries that ends with this one, counting only what the filter shows.
-    const LogEntry& entry = m_entries[index];
-    unsigned long count = 1;
-    for (std::size_t earlier = index; earlier-- > 0;) {
-        const LogEntry& other = m_entries[earlier];
-        if (m_filter != 0 && m_filter != static_cast<unsigned>(other.type()))
-            continue;
-        if (!other.isEqualToLogEntry(entry))
-            break;
-        ++count;
-    }
-    return count;
+    // The run of equal entries that ends with this one, counting only what the filter shows:
+    // one more than the run that ended at the last entry shown, when that one is equal. Kept
+    // as it goes, so that a long run of repeats costs no more than other entries.
+    if (m_runEnd && *m_runEnd < index && m_entries[*m_runEnd].isEqualToLogEntry(m_entries[index]))
+        return m_runCount + 1;
+    return 1;
 }
 
 void LogView::merge(LogText line, unsigned long count, unsigned generation)
@@ -302,8 +300,10 @@ void LogView::merge(LogText line, unsigned long count, unsigned generation)
             return;
     }
     double height = m_layoutWidth > 0 ? layoutLine(line, m_layoutWidth).height : 0;
+    std::size_t length = platform::utf16::length(line.text.string());
     if (count >= 2 && !m_lines.empty()) {
         m_textHeight -= m_lineHeights.back();
+        m_textLength -= m_lastEntry.length;
         m_lines.back() = std::move(line);
         m_lineHeights.back() = height;
     } else {
@@ -311,6 +311,8 @@ void LogView::merge(LogText line, unsigned long count, unsigned generation)
         m_lineHeights.push_back(height);
     }
     m_textHeight += height;
+    m_textLength += length;
+    m_lastEntry = { m_textLength - length, length };
     showText();
 }
 
@@ -319,16 +321,13 @@ void LogView::removeLines()
     m_lines.clear();
     m_lineHeights.clear();
     m_textHeight = 0;
+    m_textLength = 0;
+    m_lastEntry = {};
     showText();
 }
 
 void LogView::showText()
 {
-    std::size_t total = 0;
-    for (const auto& line : m_lines)
-        total += platform::utf16::length(line.text.string());
-    std::size_t last = m_lines.empty() ? 0 : platform::utf16::length(m_lines.back().text.string());
-    m_lastEntry = { total - last, last };
     setContentSize({ bounds().width(), m_textHeight });
     setNeedsDisplay();
 }

@@ -127,6 +127,9 @@ private:
     std::vector<LogEntry> m_entries;
     unsigned m_filter = 0;
     unsigned m_generation = 0;
+    // The last entry the filter showed and the length of the run of equal entries it ends.
+    std::optional<std::size_t> m_runEnd;
+    unsigned long m_runCount = 0;
     bool m_autoScroll = true;
     // Main thread only: the rendered lines, their heights at the width they were laid out at,
     // the last line's place.
@@ -134,6 +137,7 @@ private:
     std::vector<double> m_lineHeights;
     double m_layoutWidth = 0;
     double m_textHeight = 0;
+    std::size_t m_textLength = 0; // UTF-16 units of all lines
     platform::TextRange m_lastEntry;
     std::shared_ptr<platform::SerialQueue> m_queue;
 };
