@@ -4,6 +4,8 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -71,15 +73,24 @@ bool convert(plist_t node, int depth, platform::Value& out)
         return true;
     }
     case PLIST_ARRAY: {
+        // The iterator walks the members in turn. Asking for each by index would not: libplist
+        // finds a member of an array read from a binary list by walking to it from the front.
         out = platform::Value::array();
-        uint32_t count = plist_array_get_size(node);
-        for (uint32_t index = 0; index < count; ++index) {
+        plist_array_iter iterator = nullptr;
+        plist_array_new_iter(node, &iterator);
+        bool ok = true;
+        while (ok) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, iterator, &item);
+            if (!item)
+                break;
             platform::Value element;
-            if (!convert(plist_array_get_item(node, index), depth + 1, element))
-                return false;
-            out.push_back(std::move(element));
+            ok = convert(item, depth + 1, element);
+            if (ok)
+                out.push_back(std::move(element));
         }
-        return true;
+        std::free(iterator);
+        return ok;
     }
     case PLIST_DICT: {
         out = platform::Value::object();
@@ -202,17 +213,26 @@ bool binaryStringsAreSafe(const BinaryList& list)
     return true;
 }
 
-// libplist reads nested containers recursively, so a deep enough list overflows the stack
-// before the tree could be checked. These pre-scans bound the nesting without building
-// anything: `convert` refuses a node deeper than kNetMaxNestingDepth, and so do they.
+// libplist reads nested containers recursively, and copies a shared member into every
+// container that names it, so a deep list overflows the stack and a small list of shared
+// members (an array holding the same array twice, nested a few dozen times) expands to
+// billions of nodes before the tree could be checked. This pre-scan bounds both without
+// building anything: `convert` refuses a node deeper than kNetMaxNestingDepth, and so does it;
+// and it adds up what the expanded tree would cost, each object's cost worked out once.
 
-// One container being walked: its member references and the deepest member seen so far.
+// What one node of the expanded tree costs, besides the bytes of its string or data: about
+// what libplist's node and our Value take for it.
+constexpr std::uint64_t kExpandedNodeCost = 64;
+
+// One container being walked: its member references, the deepest member seen so far and the
+// cost of the container with the members seen so far.
 struct ContainerWalk {
     std::uint64_t object = 0;
     std::size_t references = 0; // where the member references start
     std::uint64_t memberCount = 0;
     std::uint64_t next = 0;
     int height = 0;
+    std::uint64_t cost = kExpandedNodeCost;
 };
 
 // The members of the container at `offset`, or nothing for another kind of object; false in
@@ -231,14 +251,43 @@ std::optional<ContainerWalk> containerAt(const BinaryList& list, std::uint64_t o
     return ContainerWalk { object, counted->second, members, 0, 0 };
 }
 
-// Walks the references from the top object depth first, each container once (a list may share
+// The cost of an object that holds no members: its node and, for data and strings, the bytes
+// it reads to (a UTF-16 unit may take three bytes of UTF-8); nothing when it runs outside the
+// data.
+std::optional<std::uint64_t> leafCost(const BinaryList& list, std::size_t offset)
+{
+    unsigned type = static_cast<std::uint8_t>(list.data[offset]) >> 4;
+    if (type != 0x4 && type != 0x5 && type != 0x6)
+        return kExpandedNodeCost;
+    auto counted = list.countAt(offset);
+    if (!counted)
+        return std::nullopt;
+    auto [length, at] = *counted;
+    std::uint64_t unitSize = type == 0x6 ? 2 : 1;
+    if (length > (list.trailer - at) / unitSize)
+        return std::nullopt;
+    return kExpandedNodeCost + length * (type == 0x6 ? 3 : 1);
+}
+
+// What the expanded tree of `data` may cost: as much as a list of that size without shared
+// members could (every object takes at least one byte and one offset-table byte, and reads to
+// no more than its node and half again its bytes), and at least kNetMaxExpandedPropertyList.
+std::uint64_t expansionBound(std::string_view data)
+{
+    return std::max<std::uint64_t>(kNetMaxExpandedPropertyList, kExpandedNodeCost * data.size());
+}
+
+// Walks the references from the top object depth first, each object once (a list may share
 // one member between many containers), with a stack no deeper than the limit. False for a
-// list nested too deep, a reference cycle, or a reference outside the object table.
-bool binaryNestingIsBounded(const BinaryList& list)
+// list nested too deep, one whose expanded tree would cost more than `expansionBound`, a
+// reference cycle, or a reference or an object outside the data.
+bool binaryTreeIsBounded(const BinaryList& list)
 {
     constexpr std::int16_t kUnknown = -1;
     constexpr std::int16_t kOnPath = -2;
+    const std::uint64_t bound = expansionBound(list.data);
     std::vector<std::int16_t> heights(list.objectCount, kUnknown);
+    std::vector<std::uint64_t> costs(list.objectCount, 0);
     std::vector<ContainerWalk> path;
     auto enter = [&](std::uint64_t object) -> std::optional<int> {
         auto offset = list.offsetOf(object);
@@ -248,21 +297,36 @@ bool binaryNestingIsBounded(const BinaryList& list)
         auto walk = containerAt(list, object, *offset, readable);
         if (!readable)
             return std::nullopt;
-        if (!walk || walk->memberCount == 0)
+        if (!walk || walk->memberCount == 0) {
+            auto cost = walk ? std::optional<std::uint64_t>(kExpandedNodeCost) : leafCost(list, *offset);
+            if (!cost)
+                return std::nullopt;
+            costs[object] = *cost;
             return heights[object] = 0;
+        }
         heights[object] = kOnPath;
         path.push_back(*walk);
         return kOnPath;
+    };
+    // Adds a finished member to the container on top of the path; false past a bound. Costs
+    // are at most `bound` each, so the sum cannot overflow before it is refused.
+    auto addMember = [&](std::uint64_t member) {
+        auto& walk = path.back();
+        walk.height = std::max(walk.height, heights[member] + 1);
+        walk.cost += costs[member];
+        return walk.height <= kNetMaxNestingDepth && walk.cost <= bound;
     };
     if (!enter(list.topObject))
         return false;
     while (!path.empty()) {
         auto& walk = path.back();
         if (walk.next == walk.memberCount) {
-            int height = heights[walk.object] = static_cast<std::int16_t>(walk.height);
+            std::uint64_t object = walk.object;
+            heights[object] = static_cast<std::int16_t>(walk.height);
+            costs[object] = walk.cost;
             path.pop_back();
-            if (!path.empty())
-                path.back().height = std::max(path.back().height, height + 1);
+            if (!path.empty() && !addMember(object))
+                return false;
             continue;
         }
         std::uint64_t member = readBigEndian(list.data, walk.references + walk.next++ * list.referenceSize, list.referenceSize);
@@ -277,11 +341,10 @@ bool binaryNestingIsBounded(const BinaryList& list)
             if (*entered == kOnPath)
                 continue;
         }
-        path.back().height = std::max(path.back().height, heights[member] + 1);
-        if (path.back().height > kNetMaxNestingDepth)
+        if (!addMember(member))
             return false;
     }
-    return heights[list.topObject] <= kNetMaxNestingDepth;
+    return heights[list.topObject] <= kNetMaxNestingDepth && costs[list.topObject] <= bound;
 }
 
 // Element nesting of an XML list, counted from its tags: the <plist> element and a leaf's own
@@ -362,7 +425,7 @@ std::optional<platform::Value> NetPropertyListWithData(std::string_view data, un
     auto length = static_cast<uint32_t>(data.size());
     bool binary = plist_is_binary(data.data(), length) != 0;
     BinaryList list;
-    if (binary && !(list.read(data) && binaryStringsAreSafe(list) && binaryNestingIsBounded(list)))
+    if (binary && !(list.read(data) && binaryStringsAreSafe(list) && binaryTreeIsBounded(list)))
         return fail();
     if (!binary && !xmlNestingIsBounded(data))
         return fail();

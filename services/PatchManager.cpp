@@ -1,11 +1,13 @@
 #include "services/PatchManager.h"
 
+#include "core/base/LogEntry.h"
 #include "core/base/Strings.h"
 #include "core/objects/ClientContext.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/UUID.h"
 #include "platform/net/Url.h"
@@ -80,6 +82,29 @@ std::string folderNameForVersion(const std::string& version)
     bool unusable = version.empty() || version == "." || version == ".." || version.find('/') != std::string::npos
         || version.find('\0') != std::string::npos;
     return unusable ? "v-" + Strings::MD5(version) : version;
+}
+
+// What a folder holds, links not followed.
+struct Usage {
+    std::uint64_t bytes = 0;
+    std::uint64_t entries = 0;
+};
+
+Usage usageOf(const fs::path& folder)
+{
+    Usage usage;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end; !error && it != end;
+         it.increment(error)) {
+        ++usage.entries;
+        std::error_code entryError;
+        if (!fs::is_regular_file(it->symlink_status(entryError)) || entryError)
+            continue;
+        auto size = it->file_size(entryError);
+        if (!entryError)
+            usage.bytes += size;
+    }
+    return usage;
 }
 
 void removeStagingFolders(const fs::path& folder)
@@ -254,8 +279,9 @@ void PatchManager::apply(const std::string& archivePath, const SuccessBlock& suc
         fs::create_directories(*base, error);
         fs::path staging = fs::path(*base) / (kStagingPrefix + platform::UUID::createString());
         if (!error && fs::create_directory(staging, error) && !error) {
-            installed = ZAZipArchive::unzipFileAtPath(archivePath, staging.string(), true, {}, nullptr);
+            installed = unpack(archivePath, staging.string());
             if (installed) {
+                makeRoomFor(*base, staging.string());
                 fs::rename(staging, fs::path(*base) / nextTimeStamp(*base), error);
                 installed = !error;
             }
@@ -271,6 +297,60 @@ void PatchManager::apply(const std::string& archivePath, const SuccessBlock& suc
     }
     if (success)
         success(latestDescription());
+}
+
+bool PatchManager::unpack(const std::string& archivePath, const std::string& staging) const
+{
+    // A file URL may name anything: a named pipe would block the main thread in the zip
+    // reader's open, and a device would be read without end.
+    std::error_code statusError;
+    auto status = fs::status(archivePath, statusError);
+    auto size = fs::is_regular_file(status) ? fs::file_size(archivePath, statusError) : 0;
+    if (statusError || !fs::is_regular_file(status) || size > static_cast<std::uintmax_t>(kMaxDownloadBytes)) {
+        log("patch archive \"" + archivePath + "\" not installed: it is no regular file of at most " + std::to_string(kMaxDownloadBytes) + " bytes");
+        return false;
+    }
+    platform::Error error;
+    ZAZipArchive::UnzipOptions options;
+    options.error = &error;
+    options.limits.maxTotalBytes = m_limits.maxBytes;
+    options.limits.maxEntries = m_limits.maxEntries;
+    if (ZAZipArchive::unzipFileAtPath(archivePath, staging, options))
+        return true;
+    log("patch archive \"" + archivePath + "\" not installed: " + error.description());
+    return false;
+}
+
+void PatchManager::makeRoomFor(const std::string& baseFolder, const std::string& staging)
+{
+    // Newest first: once a patch does not fit beside the newer ones, it and every older one go,
+    // so that what stays is always the newest layers.
+    Usage total = usageOf(staging);
+    std::size_t count = 1;
+    bool full = false;
+    for (auto& folder : patchFolders(baseFolder)) {
+        Usage usage = full ? Usage() : usageOf(folder);
+        full = full || count >= m_limits.maxPatches || total.bytes + usage.bytes > m_limits.maxBytes
+            || total.entries + usage.entries > m_limits.maxEntries;
+        if (!full) {
+            total.bytes += usage.bytes;
+            total.entries += usage.entries;
+            ++count;
+            continue;
+        }
+        std::error_code error;
+        fs::remove_all(folder, error);
+        log("patch \"" + folder.string() + "\" removed: the patches of this server may hold " + std::to_string(m_limits.maxPatches)
+            + " patches, " + std::to_string(m_limits.maxBytes) + " bytes and " + std::to_string(m_limits.maxEntries) + " files");
+    }
+}
+
+void PatchManager::log(const std::string& message) const
+{
+    auto client = m_client.lock();
+    auto entry = LogEntry::entryWithWarning(message);
+    if (client && entry)
+        client->log(*entry);
 }
 
 void PatchManager::rollBack()

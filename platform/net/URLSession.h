@@ -41,7 +41,10 @@ class Url;
 ///     the delegate's `downloadTaskDidFinishDownloading` returns.
 ///  6. A task from resume data sends "Range" and "If-Range"; a 206 answer continues the partial
 ///     file, any other success starts it again. The delegate hears the offset (0 when starting
-///     again) and the expected total.
+///     again) and the expected total. Only a download file of the session's kind is continued
+///     (after resolving links, a regular file directly in the caches folder whose name starts
+///     "URLSessionDownload-"); resume data naming anything else starts afresh, without a range,
+///     and leaves the named path alone.
 ///  7. Background configurations run in the process like any other; the delegate hears that
 ///     background events have finished only when the application reports it.
 ///

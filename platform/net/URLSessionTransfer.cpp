@@ -43,19 +43,47 @@ int statusOf(const std::shared_ptr<const URLResponse>& response)
     return http ? http->statusCode() : 200;
 }
 
-// A new empty file in the caches folder; nothing when none can be made.
-std::optional<std::string> makeTemporaryFile(int& descriptor)
+constexpr const char* kDownloadPrefix = "URLSessionDownload-";
+
+// Where downloads keep their files: the caches folder, or the temporary folder without one.
+std::filesystem::path downloadFolder()
 {
     std::filesystem::path folder = BundleInfo::main().cachesPath;
     if (folder.empty())
         folder = std::filesystem::temp_directory_path();
+    return folder;
+}
+
+// A new empty file in the download folder; nothing when none can be made.
+std::optional<std::string> makeTemporaryFile(int& descriptor)
+{
+    std::filesystem::path folder = downloadFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    std::string pattern = (folder / "URLSessionDownload-XXXXXX").string();
+    std::string pattern = (folder / (std::string(kDownloadPrefix) + "XXXXXX")).string();
     descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0)
         return std::nullopt;
     return pattern;
+}
+
+// The partial file that resume data names, with its links resolved, when it is one of the
+// files downloads make: a regular file directly in the download folder whose name carries
+// their prefix, and no other name for the same file. Resume data comes from outside, and
+// resuming truncates, appends to or deletes the file, so nothing else may be taken for one.
+std::optional<std::string> ownPartialFile(const std::string& path)
+{
+    std::error_code error;
+    auto folder = std::filesystem::canonical(downloadFolder(), error);
+    if (error)
+        return std::nullopt;
+    auto resolved = std::filesystem::canonical(path, error);
+    if (error || resolved.parent_path() != folder || !resolved.filename().string().starts_with(kDownloadPrefix))
+        return std::nullopt;
+    struct stat info {};
+    if (::lstat(resolved.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return std::nullopt;
+    return resolved.string();
 }
 
 } // namespace
@@ -89,15 +117,20 @@ void URLSessionTransfer::start(std::shared_ptr<InputStream> bodyStream)
     if (bodyStream)
         request.setBodyStream(std::move(bodyStream));
     if (m_resume) {
+        auto partialFile = ownPartialFile(m_resume->partialFilePath);
         struct stat info {};
-        bool partialFileIsWhole = ::stat(m_resume->partialFilePath.c_str(), &info) == 0 && info.st_size >= m_resume->bytesReceived;
+        bool partialFileIsWhole = partialFile && ::stat(partialFile->c_str(), &info) == 0 && info.st_size >= m_resume->bytesReceived;
         if (partialFileIsWhole && m_resume->bytesReceived > 0) {
+            m_resume->partialFilePath = *partialFile;
             (void)request.setValueForHeader("bytes=" + std::to_string(m_resume->bytesReceived) + "-", "Range");
             if (auto validator = m_resume->entityTag ? m_resume->entityTag : m_resume->lastModified)
                 (void)request.setValueForHeader(*validator, "If-Range");
         } else {
-            ::unlink(m_resume->partialFilePath.c_str());
-            m_resume.reset(); // nothing to continue: start again
+            // Nothing to continue: start again. A file of our own goes; any other file named
+            // there is not ours to touch.
+            if (partialFile)
+                ::unlink(partialFile->c_str());
+            m_resume.reset();
         }
     }
     {
@@ -298,8 +331,11 @@ bool URLSessionTransfer::openDownloadFile(const std::shared_ptr<const URLRespons
     auto length = response->expectedContentLength();
     std::int64_t offset = 0;
     if (m_resume && statusOf(response) == 206) {
-        m_file = ::open(m_resume->partialFilePath.c_str(), O_WRONLY | O_CLOEXEC);
-        if (m_file >= 0 && ::ftruncate(m_file, m_resume->bytesReceived) == 0 && ::lseek(m_file, 0, SEEK_END) == m_resume->bytesReceived) {
+        // The file was checked when the task started; it must still be that regular file.
+        m_file = ::open(m_resume->partialFilePath.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        struct stat info {};
+        bool regular = m_file >= 0 && ::fstat(m_file, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+        if (regular && ::ftruncate(m_file, m_resume->bytesReceived) == 0 && ::lseek(m_file, 0, SEEK_END) == m_resume->bytesReceived) {
             m_filePath = m_resume->partialFilePath;
             offset = m_resume->bytesReceived;
         } else {

@@ -1,20 +1,26 @@
 // Downloadable patches: installs per version and server, rollback, garbage collection, atomic
-// installs that survive being killed, and the session's resource lookup finding patched files.
+// installs that survive being killed, the limits of a server's patches, and the session's
+// resource lookup finding patched files.
 
 #include "services/PatchManager.h"
 
+#include "core/base/LogEntry.h"
 #include "core/base/OSUtil.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "core/session/PatchStore.h"
 #include "platform/foundation/BundleInfo.h"
+#include "platform/foundation/MainLoop.h"
 #include "platform/net/Url.h"
+#include "services/ZipArchive/ZAZipArchive.h"
 #include "tests/support/SessionFixture.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +61,17 @@ std::string makeArchive(const fs::path& folder, const std::string& name, const s
     fs::path archive = folder / name;
     EXPECT_EQ(std::system(("python3 " + (folder / "make.py").string() + " " + archive.string()).c_str()), 0);
     return readFile(archive);
+}
+
+/// A zip archive written by the library's own writer, entries given as name and content.
+std::string writeArchive(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    ZAZipArchive archive(path.string());
+    EXPECT_TRUE(archive.open());
+    for (const auto& [entry, content] : entries)
+        EXPECT_TRUE(archive.writeData(std::vector<std::uint8_t>(content.begin(), content.end()), entry));
+    EXPECT_TRUE(archive.close());
+    return readFile(path);
 }
 
 class PatchManagerTest : public SessionFixture {
@@ -240,6 +257,67 @@ TEST_F(PatchManagerTest, AnInstallKilledHalfWayLeavesThePreviousPatchesUsable)
     for (const auto& entry : fs::directory_iterator(base))
         left.push_back(entry.path().filename().string());
     EXPECT_EQ(left.size(), 1u) << "the staging folder is gone";
+}
+
+TEST_F(PatchManagerTest, AServersPatchesStayWithinTheirLimitsNewestFirst)
+{
+    for (int index = 1; index <= 5; ++index) {
+        std::string name = "p" + std::to_string(index) + ".zip";
+        server.route("/" + name, TestResponse().withBody(writeArchive(root / name, { { "patch.json", std::to_string(index) }, { "res/a.txt", std::string(40000, 'a') } })));
+    }
+    server.route("/huge.zip", TestResponse().withBody(writeArchive(root / "huge.zip", { { "patch.json", "huge" }, { "big.txt", std::string(150000, 'b') } })));
+    server.start();
+    makeClient();
+    auto messages = std::make_shared<std::vector<std::string>>(); // logged on the main loop
+    client->setLogObserver([messages](const LogEntry& entry) { messages->push_back(entry.message()); });
+    auto logged = [&](const std::string& part) {
+        platform::MainLoop::main().runUntilIdle();
+        return std::any_of(messages->begin(), messages->end(), [&](const std::string& message) { return message.find(part) != std::string::npos; });
+    };
+    auto store = PatchManager::create(client, "1.0");
+    store->activate(server.url("/app"));
+    store->setLimits({ 100000, 100, 3 });
+    auto folderBytes = [](const fs::path& folder) {
+        std::uintmax_t bytes = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            bytes += entry.is_regular_file() ? entry.file_size() : 0;
+        return bytes;
+    };
+    auto descriptions = [&](const fs::path& base) {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(base))
+            found.push_back(readFile(entry.path() / "patch.json"));
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+
+    // A file URL naming a pipe, a device or a folder is refused without being read.
+    ASSERT_EQ(::mkfifo((root / "pipe.zip").c_str(), 0600), 0);
+    for (const fs::path& special : { root / "pipe.zip", fs::path("/dev/zero"), root }) {
+        EXPECT_EQ(install(*store, platform::Url::fileURL(special.string()).absoluteString()).failure, std::string(PatchManager::kInstallFailed));
+        EXPECT_TRUE(logged("\"" + special.string() + "\" not installed: it is no regular file")) << special;
+    }
+
+    // Each install fits alone; the third pushes the oldest out, whether it was active or not.
+    for (int index = 1; index <= 3; ++index)
+        EXPECT_EQ(install(*store, server.url("/p" + std::to_string(index) + ".zip")).description, std::to_string(index));
+    fs::path base = fs::directory_iterator(versionFolder())->path();
+    EXPECT_LE(folderBytes(base), 100000u);
+    EXPECT_EQ(descriptions(base), (std::vector<std::string> { "2", "3" }));
+    EXPECT_TRUE(logged("removed: the patches of this server may hold 3 patches, 100000 bytes"));
+
+    // An archive larger than the limits alone is refused and leaves the active patches alone.
+    store->activate(server.url("/app"));
+    ASSERT_EQ(store->patches().size(), 2u);
+    EXPECT_EQ(install(*store, server.url("/huge.zip")).failure, std::string(PatchManager::kInstallFailed));
+    EXPECT_TRUE(logged("not installed: zip file exceeds the unpacking limits"));
+    EXPECT_EQ(descriptions(base), (std::vector<std::string> { "2", "3" }));
+
+    // Small ones: no more than three patches are kept.
+    store->setLimits({ 1000000, 100, 3 });
+    for (int index = 4; index <= 5; ++index)
+        EXPECT_EQ(install(*store, server.url("/p" + std::to_string(index) + ".zip")).description, std::to_string(index));
+    EXPECT_EQ(descriptions(base), (std::vector<std::string> { "3", "4", "5" }));
 }
 
 } // namespace
