@@ -26,5 +26,13 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/MorvixConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/MorvixConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/MorvixConfigVersion.cmake
     DESTINATION ${MORVIX_CMAKE_DIR})
 
+# The pkg-config file finds the prefix from its own place, so that it holds wherever the package
+# is installed (`cmake --install --prefix` included).
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(MORVIX_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH pc_to_prefix "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+    set(MORVIX_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/morvix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/morvix.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/morvix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -30,8 +30,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <string_view>
 
 namespace morvix {
+
+static_assert(std::string_view(MorvixClient::kOperationFailedNotification) == ProtocolTransport::kOperationFailed);
 
 namespace {
 

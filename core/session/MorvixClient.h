@@ -77,6 +77,10 @@ public:
 
     static constexpr const char* kDidEnterBackgroundNotification = "com.zerivoquastel.morvix.DidEnterBackground";
     static constexpr const char* kOrientationNotification = platform::DeviceInfo::kOrientationDidChangeNotification;
+    /// Posted when an exchange with the peer failed; the session repeats it once before the
+    /// error reaches the error delegate. The notification that a message has been applied
+    /// (`BasicObject::kProcessingFinished`) follows either way.
+    static constexpr const char* kOperationFailedNotification = "com.zerivoquastel.morvix.OperationFailed";
     static constexpr const char* kTooOldMessage = "*** This iOS version is too old to run Morvix. ***";
     static constexpr std::int64_t kDefaultRequestTimeout = 90;
     static constexpr std::size_t kDefaultMaximumResponseSize = std::size_t(256) * 1024 * 1024;

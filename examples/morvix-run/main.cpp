@@ -58,6 +58,8 @@
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+
 namespace {
 
 using namespace morvix;
@@ -109,7 +111,9 @@ error handler (printed with its domain, code, title and text); 3 when the sessio
 not come back within 2 seconds of the --seconds limit (a script that does not return;
 what it logged until then is printed); 4 when the script application could not start
 (its main module or the morvix library threw, did not parse or was not found); 5 when
-the --seconds limit ended the run with a request still in flight.
+the --seconds limit ended the run with a request still in flight; 6 when the --png
+picture could not be written; 7 when an interrupt (SIGINT, SIGTERM) ended the run, after
+the picture and the tree asked for were written (a second interrupt stops at once).
 )";
 
 // How long the session has after the --seconds limit to come back before the watchdog ends
@@ -125,7 +129,33 @@ enum ExitStatus {
     kExitNotReturned = 3,
     kExitScriptFailed = 4,
     kExitInFlight = 5,
+    kExitNotWritten = 6,
+    kExitInterrupted = 7,
 };
+
+// The longest --seconds limit: about three years, far inside the clock's range.
+constexpr double kMaximumSeconds = 1e8;
+
+// Set by the first SIGINT or SIGTERM; the main loop notices it within its polling interval.
+std::atomic<bool> interrupted { false };
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void noteInterrupt(int)
+{
+    interrupted.store(true);
+}
+
+// The first interrupt ends the session in order; the handler is reset by it, so a second one
+// stops the process as usual (a script that never returns cannot notice the first).
+void catchInterrupts()
+{
+    struct sigaction action {};
+    action.sa_handler = noteInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 struct Options {
     std::string server;
@@ -156,17 +186,20 @@ struct Options {
     std::exit(kExitUsage);
 }
 
+// Reads the whole of `text` as a number from `minimum` to `maximum`; anything else is a usage
+// error that says what the option expects.
 template<typename Number>
-Number parseNumber(const char* option, const std::string& text, Number (*convert)(const std::string&, std::size_t*))
+Number parseNumber(const char* option, const std::string& text, Number (*convert)(const std::string&, std::size_t*),
+    Number minimum, Number maximum, const char* expected)
 {
     try {
         std::size_t used = 0;
         Number value = convert(text, &used);
-        if (used == text.size() && value >= 0)
+        if (used == text.size() && value >= minimum && value <= maximum)
             return value;
     } catch (const std::exception&) {
     }
-    usageError(std::string(option) + " expects a number, got \"" + text + "\"");
+    usageError(std::string(option) + " expects " + expected + ", got \"" + text + "\"");
 }
 
 Options parseOptions(int argc, char** argv)
@@ -189,9 +222,11 @@ Options parseOptions(int argc, char** argv)
         } else if (argument == "--server") {
             options.server = value();
         } else if (argument == "--seconds") {
-            options.seconds = parseNumber<double>("--seconds", value(), [](const std::string& s, std::size_t* n) { return std::stod(s, n); });
+            options.seconds = parseNumber<double>("--seconds", value(), [](const std::string& s, std::size_t* n) { return std::stod(s, n); },
+                0, kMaximumSeconds, "a number of seconds from 0 to 100000000 (decimals allowed)");
         } else if (argument == "--idle-ms") {
-            options.idleMs = parseNumber<long>("--idle-ms", value(), [](const std::string& s, std::size_t* n) { return std::stol(s, n); });
+            options.idleMs = parseNumber<long>("--idle-ms", value(), [](const std::string& s, std::size_t* n) { return std::stol(s, n); },
+                0, static_cast<long>(kMaximumSeconds) * 1000, "a whole number of milliseconds, 0 or more");
         } else if (argument == "--log-traffic") {
             options.logTraffic = true;
         } else if (argument == "--tree") {
@@ -225,10 +260,10 @@ Options parseOptions(int argc, char** argv)
             if (comma == std::string::npos)
                 usageError("--location expects LAT,LON, got \"" + text + "\"");
             auto parse = [](const std::string& s, std::size_t* n) { return std::stod(s, n); };
-            double latitude = parseNumber<double>("--location", text.substr(0, comma), parse);
-            double longitude = parseNumber<double>("--location", text.substr(comma + 1), parse);
-            if (!(std::abs(latitude) <= 90 && std::abs(longitude) <= 180))
-                usageError("--location " + text + ": not a position on the earth");
+            double latitude = parseNumber<double>("--location", text.substr(0, comma), parse, -90, 90,
+                "LAT,LON in degrees, the latitude from -90 to 90");
+            double longitude = parseNumber<double>("--location", text.substr(comma + 1), parse, -180, 180,
+                "LAT,LON in degrees, the longitude from -180 to 180");
             options.location = platform::Coordinate { latitude, longitude };
         } else if (argument == "--pick-image") {
             options.pickImage = value();
@@ -580,6 +615,7 @@ void answerDeviceRequests(const Options& options, platform::Timer& timer)
 int main(int argc, char** argv)
 {
     auto options = parseOptions(argc, argv);
+    catchInterrupts();
     registerRemoteTypes();
     auto& loop = platform::MainLoop::main();
     loop.bindToCurrentThread();
@@ -645,24 +681,27 @@ int main(int argc, char** argv)
     // Wakes the loop regularly so that idleness is noticed without any other task.
     platform::Timer poll;
     poll.start(10ms, platform::Repeat::Yes, [] { });
-    bool ended = runUntil([&] { return failed() || idleEnough(); }, deadline);
+    bool ended = runUntil([&] { return failed() || interrupted.load() || idleEnough(); }, deadline);
     bool inFlight = !ended && !isIdle(*client);
     if (watchdog)
         watchdog->expectBackBy(std::chrono::steady_clock::now() + 10s + kGracePeriod);
 
     if (options.showConsole && !failed())
         client->showDeveloperConsole();
+    bool notWritten = false;
     if (!options.png.empty() && !errors->failed) {
-        waitUntilSettled(deadline);
+        if (!interrupted.load())
+            waitUntilSettled(deadline);
         platform::RenderOptions renderOptions;
         renderOptions.scale = device.screenScale;
         renderOptions.backdrop = platform::Color::white();
-        if (!platform::Renderer::renderPNG(*window, options.png, renderOptions))
+        notWritten = !platform::Renderer::renderPNG(*window, options.png, renderOptions);
+        if (notWritten)
             std::fprintf(stderr, "morvix-run: could not write %s\n", options.png.c_str());
     }
     if (options.tree)
         printTree(*client);
-    if (options.terminate && !failed() && !inFlight) {
+    if (options.terminate && !failed() && !inFlight && !interrupted.load()) {
         client->terminate();
         runUntil([&] { return errors->failed || isIdle(*client); }, std::chrono::steady_clock::now() + 10s);
     }
@@ -672,6 +711,12 @@ int main(int argc, char** argv)
     if (printer->startFailed()) {
         std::fprintf(stderr, "morvix-run: the script application could not start\n");
         return kExitScriptFailed;
+    }
+    if (notWritten)
+        return kExitNotWritten;
+    if (interrupted.load()) {
+        std::fprintf(stderr, "morvix-run: interrupted\n");
+        return kExitInterrupted;
     }
     if (inFlight) {
         std::fprintf(stderr, "morvix-run: the time limit ended the run with a request still in flight\n");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the built library into a scratch prefix, builds examples/embed against the installed
-# package as a separate CMake project, and runs it against a loopback server that answers every
-# request with an empty message.
+# package twice, as a separate CMake project and with pkg-config alone, and runs both against a
+# loopback server whose first message makes a display and a shell (later requests get empty
+# messages); then runs one against a host that cannot be resolved, which must fail.
 set -euo pipefail
 build_dir=$1
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -26,9 +27,9 @@ step cmake -S "$source_dir/examples/embed" -B "$scratch/build" -G Ninja -DCMAKE_
     -DCMAKE_PREFIX_PATH="$scratch/prefix"
 step cmake --build "$scratch/build"
 
-# The pkg-config file names every library the archive needs.
-PKG_CONFIG_PATH="$scratch/prefix/lib/pkgconfig:$scratch/prefix/lib/x86_64-linux-gnu/pkgconfig" \
-    pkg-config --libs morvix | grep -q -- "-lmorvix"
+# The pkg-config file names every library the archive needs, and the prefix it was installed to.
+export PKG_CONFIG_PATH="$scratch/prefix/lib/pkgconfig:$scratch/prefix/lib/x86_64-linux-gnu/pkgconfig"
+step c++ -std=c++20 -o "$scratch/embed-pc" "$source_dir/examples/embed/main.cpp" $(pkg-config --cflags --libs morvix)
 
 python3 - "$scratch/port" > "$scratch/server.log" 2>&1 <<'PY' &
 import http.server, sys
@@ -38,6 +39,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if length:
             self.rfile.read(length)
         body = b'{"head":{},"operations":[]}'
+        if self.command == "GET":
+            body = (b'{"head":{"requestCounter":1},"operations":[["create","w1","zub.widgets.Display",{}],'
+                    b'["create","w2","zub.widgets.Shell",{"parent":"w1"}]]}')
         self.send_response(200)
         self.send_header("Content-Type", "application/json; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
@@ -59,6 +63,21 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 port=$(cat "$scratch/port")
-output=$(timeout 60 "$scratch/build/embed" "http://127.0.0.1:$port/app")
+for program in "$scratch/build/embed" "$scratch/embed-pc"; do
+    output=$(timeout 60 "$program" "http://127.0.0.1:$port/app")
+    echo "$output"
+    grep -q "first message applied" <<< "$output"
+    grep -q "w2 zub.widgets.Shell in w1" <<< "$output"
+done
+
+# A server that cannot be reached is an error, not an applied message.
+if output=$(timeout 60 "$scratch/build/embed" "http://no-such-host.invalid/app" 2>&1); then
+    echo "$output"
+    echo "failed: embed succeeded without a server"
+    exit 1
+fi
 echo "$output"
-grep -q "first message applied" <<< "$output"
+if grep -q "first message applied" <<< "$output"; then
+    echo "failed: embed reported an applied message without a server"
+    exit 1
+fi

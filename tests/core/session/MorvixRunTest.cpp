@@ -24,11 +24,12 @@ struct Run {
     std::string output;
 };
 
-Run run(const std::string& arguments)
+// `prefix` goes before the program, such as a command that interrupts it.
+Run run(const std::string& arguments, const std::string& prefix = "")
 {
     Run result;
     // The safety net kills a run that never ends, so that such a fault fails instead of hanging.
-    std::string command = "timeout -s KILL 120 " + std::string(MORVIX_RUN_PATH) + " " + arguments + " 2>&1";
+    std::string command = "timeout -s KILL 120 " + prefix + std::string(MORVIX_RUN_PATH) + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return result;
@@ -150,11 +151,41 @@ TEST(MorvixRunTest, PngAloneWaitsForTheSessionToBeIdleThenWritesThePicture)
     EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
 }
 
-TEST(MorvixRunTest, UnknownOptionIsAUsageError)
+TEST(MorvixRunTest, UsageErrorsSayWhatTheOptionExpects)
 {
     auto result = run("--server http://127.0.0.1:1/ --bogus");
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.output.find("usage: morvix-run"), std::string::npos);
+    for (const char* seconds : { "-1", "inf", "nan", "1e300" }) {
+        result = run("--server http://127.0.0.1:1/ --seconds " + std::string(seconds));
+        EXPECT_EQ(result.status, 1) << seconds;
+        EXPECT_TRUE(contains(result.output, "--seconds expects a number of seconds from 0 to 100000000 (decimals allowed), got \"" +
+                                                std::string(seconds) + "\""))
+            << result.output;
+    }
+    result = run("--server http://127.0.0.1:1/ --location 47,200");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.output, "--location expects LAT,LON in degrees, the longitude from -180 to 180, got \"200\""))
+        << result.output;
+}
+
+// What was asked is written or reported: a picture that cannot be written fails the run, and an
+// interrupt ends a run that has no limit of its own after writing the picture and the tree.
+TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
+{
+    ScriptFolder output;
+    auto result = run("--script " + helloSample().string() + " --png " + (output.path() / "missing" / "window.png").string());
+    EXPECT_EQ(result.status, 6) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: could not write")) << result.output;
+
+    auto picture = output.path() / "window.png";
+    result = run("--script " + helloSample().string() + " --tree --idle-ms 600000 --png " + picture.string(),
+        "timeout --preserve-status -s INT 3 ");
+    EXPECT_EQ(result.status, 7) << result.output;
+    EXPECT_TRUE(contains(result.output, "w4 zub.widgets.Button w2")) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
+    EXPECT_TRUE(std::filesystem::is_regular_file(picture));
+    EXPECT_GT(std::filesystem::file_size(picture), 1000u);
 }
 
 } // namespace
