@@ -1,5 +1,6 @@
 #include "services/MorvixApp.h"
 
+#include "core/base/LogEntry.h"
 #include "core/base/OSUtil.h"
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
@@ -7,7 +8,9 @@
 #include "core/session/MorvixHTTPClient.h"
 #include "core/session/PatchStore.h"
 #include "core/session/ProtocolTransport.h"
+#include "platform/foundation/Format.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/net/Url.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/Application.h"
@@ -15,11 +18,10 @@
 #include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "services/PatchManager.h"
 #include "widgets/foundation/CursorLocationGestureRecognizer.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <limits>
 
 namespace morvix {
@@ -42,6 +44,9 @@ OpenedURL& opened()
 
 constexpr double kHideDuration = 1.5;
 constexpr double kShowDuration = 1.0;
+
+// The longest inactivity time, in milliseconds: the longest delay a peer may ask of any timer.
+constexpr double kLongestInactivityMilliseconds = platform::WireNumber::kMaximumDelaySeconds * 1000;
 
 } // namespace
 
@@ -194,11 +199,10 @@ void MorvixApp::openedURL(ClientContext& client, const std::string& url)
 
 std::optional<long> MorvixApp::inactivitySeconds(const std::optional<Value>& milliseconds)
 {
-    auto number = milliseconds ? platform::numberValue(*milliseconds) : std::nullopt;
-    if (!number || !std::isfinite(*number) || *number <= 0)
+    auto number = milliseconds ? platform::WireNumber::clampedNumber(*milliseconds, 0, kLongestInactivityMilliseconds) : std::nullopt;
+    if (!number || *number <= 0)
         return std::nullopt;
-    double whole = std::trunc(std::min(*number, double(std::numeric_limits<long>::max())));
-    return std::max(1L, static_cast<long>(whole) / 1000);
+    return std::max(1L, static_cast<long>(*number) / 1000);
 }
 
 void MorvixApp::startInactivityTimer(const Value* properties)
@@ -210,7 +214,16 @@ void MorvixApp::startInactivityTimer(const Value* properties)
         stopInactivityTimer(nullptr);
         return;
     }
-    m_inactivityMilliseconds = static_cast<long>(std::trunc(std::min(*platform::numberValue(*time), double(std::numeric_limits<long>::max()))));
+    // Kept as it governs the timer: a time beyond the longest delay is clamped to it.
+    double milliseconds = *platform::numberValue(*time);
+    if (milliseconds > kLongestInactivityMilliseconds) {
+        milliseconds = kLongestInactivityMilliseconds;
+        if (auto client = this->client())
+            client->log(LogEntry(platform::format("morvix.App waits at most %@ ms for inactivity: inactivityTime %@ is clamped",
+                                     kLongestInactivityMilliseconds, *time),
+                LogEntry::Type::Warning));
+    }
+    m_inactivityMilliseconds = static_cast<long>(milliseconds);
     m_timer.stop();
     startTimer();
     installActivityRecognizer();
@@ -228,7 +241,7 @@ void MorvixApp::startTimer()
     auto seconds = inactivitySeconds(inactivityTime());
     if (!seconds)
         return;
-    m_timer.start(std::chrono::seconds(*seconds), platform::Repeat::No, [this] { timerFired(); });
+    m_timer.start(platform::WireNumber::seconds(double(*seconds)), platform::Repeat::No, [this] { timerFired(); });
 }
 
 void MorvixApp::timerFired()
@@ -350,11 +363,9 @@ void MorvixApp::showScreen()
 
 void MorvixApp::setBadgeNumber(std::optional<Value> number)
 {
-    auto value = number ? platform::numberValue(*number) : std::nullopt;
-    double clamped = value && std::isfinite(*value)
-        ? std::clamp(std::trunc(*value), double(std::numeric_limits<long>::min()), double(std::numeric_limits<long>::max()))
-        : 0.0;
-    m_badgeNumber = static_cast<long>(clamped);
+    // Clamped before the conversion: LONG_MAX as a double is 2^63, which no long holds.
+    auto value = number ? platform::WireNumber::clampedCount(*number, std::numeric_limits<long>::min(), std::numeric_limits<long>::max()) : std::nullopt;
+    m_badgeNumber = value ? static_cast<long>(*value) : 0;
     auto& application = platform::Application::shared();
     using Types = platform::Application::UserNotificationTypes;
     application.registerUserNotificationSettings(Types::kBadge | Types::kSound | Types::kAlert);
@@ -382,6 +393,17 @@ void MorvixApp::installPatch(const Value* properties)
     auto patches = client->patchStore();
     if (!url || !patches)
         return;
+    // A local archive is read only from the folders a peer may read, as a regular file within
+    // the download cap (the refusal is logged by the lookup).
+    if (url->isFileURL()) {
+        auto http = client->httpClient();
+        auto file = http ? http->locateLocalFile(*url, MorvixHTTPClient::kMaximumDownloadSize) : platform::ConfinedFile::Result();
+        if (!http || !file) {
+            reportPatchInstall("error", Value(PatchManager::kInstallFailed));
+            return;
+        }
+        url = platform::Url::fileURL(file.path);
+    }
     std::weak_ptr<MorvixApp> weak = std::static_pointer_cast<MorvixApp>(shared_from_this());
     patches->installFromURL(*url,
         [weak](const std::optional<std::string>& description) {

@@ -79,8 +79,9 @@ public:
     /// The server URL with every "/package.json" removed.
     std::optional<std::string> resourceBaseUrl() const;
 
-    /// The whole seconds of an inactivity time in milliseconds, at least 1; nothing for a
-    /// missing, non-numeric or non-positive time (which stops the timer instead).
+    /// The whole seconds of an inactivity time in milliseconds, at least 1 and at most the
+    /// longest delay of a timer (`WireNumber::kMaximumDelaySeconds`); nothing for a missing,
+    /// non-numeric or non-positive time (which stops the timer instead).
     static std::optional<long> inactivitySeconds(const std::optional<platform::Value>& milliseconds);
 
 private:

@@ -7,7 +7,9 @@
 #include "core/outgoing/Notifications.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
+#include "platform/foundation/ConfinedFile.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/net/HTTPRequestCheck.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
@@ -15,6 +17,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace morvix {
 
@@ -108,38 +111,22 @@ void MorvixHttpRequest::send(const Value* properties)
             refuse("\"method\" must be text, got " + given->dump());
         method = given->get<std::string>();
     }
-    std::vector<platform::HTTPHeaders::Field> fields;
-    if (auto headers = present(properties, "headers")) {
-        if (!headers->is_object())
-            refuse("\"headers\" must be an object, got " + headers->dump());
-        for (const auto& [name, value] : headers->items()) {
-            if (value.is_string())
-                fields.emplace_back(name, value.get<std::string>());
-            else if (value.is_number() || value.is_boolean())
-                fields.emplace_back(name, value.dump());
-            else
-                refuse("the header \"" + name + "\" must be text, a number or a boolean, got " + value.dump());
-        }
-    }
+    auto fields = headerFields(present(properties, "headers"));
     if (auto error = platform::HTTPRequestCheck::validate(method, fields))
         refuse(error->failureReason().value_or(error->description()));
     auto data = present(properties, "data");
     if (data && !data->is_string())
         refuse("\"data\" must be text, got " + data->dump());
+    std::uint64_t limit = bodyLimit(present(properties, "maxResponseSize"), *http);
 
-    // A server must not read the user's files through the client: only a path the session
-    // resolved to its own local files may be a file URL.
-    if (!resolved->isHTTP() && !(resolved->isFileURL() && !hasOwnScheme(url->get<std::string>()))) {
-        if (auto entry = LogEntry::entryWithWarning("HttpRequest " + objectId() + " refused \"" + resolved->absoluteString()
-                + "\": only http and https URLs and the application's own files are requested"))
-            client->log(*entry);
+    auto target = requestedURL(*resolved, url->get<std::string>(), limit);
+    if (!target) {
         Value state = Value::object();
         state["state"] = "error";
         sendState(std::move(state));
         return;
     }
-
-    auto request = http->requestWithURL(*resolved);
+    auto request = http->requestWithURL(*target);
     request.setMethod(method);
     for (auto& [name, value] : fields)
         (void)request.setValueForHeader(std::move(value), name); // validated above
@@ -149,7 +136,83 @@ void MorvixHttpRequest::send(const Value* properties)
         if (auto seconds = timeoutSeconds(*timeout))
             request.setTimeoutInterval(*seconds);
     }
-    start(std::move(request));
+    start(std::move(request), limit);
+}
+
+std::vector<platform::HTTPHeaders::Field> MorvixHttpRequest::headerFields(const Value* headers)
+{
+    std::vector<platform::HTTPHeaders::Field> fields;
+    if (!headers)
+        return fields;
+    if (!headers->is_object())
+        refuse("\"headers\" must be an object, got " + headers->dump());
+    for (const auto& [name, value] : headers->items()) {
+        if (isReservedHeader(name)) {
+            warn("the header \"" + name + "\" is the HTTP layer's own and is not sent");
+            continue;
+        }
+        if (value.is_string())
+            fields.emplace_back(name, value.get<std::string>());
+        else if (value.is_number() || value.is_boolean())
+            fields.emplace_back(name, value.dump());
+        else
+            refuse("the header \"" + name + "\" must be text, a number or a boolean, got " + value.dump());
+    }
+    return fields;
+}
+
+bool MorvixHttpRequest::isReservedHeader(std::string_view name)
+{
+    static constexpr std::string_view kReserved[] = { "Host", "Connection", "Keep-Alive", "TE", "Trailer", "Transfer-Encoding", "Upgrade" };
+    constexpr std::string_view kProxyPrefix = "Proxy-";
+    for (auto reserved : kReserved) {
+        if (platform::HTTPHeaders::namesEqual(name, reserved))
+            return true;
+    }
+    return name.size() >= kProxyPrefix.size() && platform::HTTPHeaders::namesEqual(name.substr(0, kProxyPrefix.size()), kProxyPrefix);
+}
+
+std::uint64_t MorvixHttpRequest::bodyLimit(const Value* given, const MorvixHTTPClient& http)
+{
+    std::uint64_t maximum = http.maximumResponseSize();
+    if (!given)
+        return maximum;
+    auto bytes = platform::WireNumber::count(*given, 0, std::numeric_limits<std::int64_t>::max());
+    if (!bytes)
+        refuse("\"maxResponseSize\" must be a number of bytes from 0 on, got " + given->dump());
+    if (static_cast<std::uint64_t>(*bytes) <= maximum)
+        return static_cast<std::uint64_t>(*bytes);
+    warn("\"maxResponseSize\" " + given->dump() + " is clamped to the session's maximum response size " + std::to_string(maximum));
+    return maximum;
+}
+
+std::optional<platform::Url> MorvixHttpRequest::requestedURL(const platform::Url& resolved, const std::string& given, std::uint64_t limit)
+{
+    if (resolved.isHTTP())
+        return resolved;
+    // A server must not read the user's files through the client: only a path the session
+    // resolved to its own local files may be a file URL, and only inside the folders a peer
+    // may read (the HTTP client logs what it refuses there).
+    if (!resolved.isFileURL() || hasOwnScheme(given)) {
+        warn("refused \"" + resolved.absoluteString() + "\": only http and https URLs and the application's own files are requested");
+        return std::nullopt;
+    }
+    auto client = this->client();
+    auto http = client ? client->httpClient() : nullptr;
+    auto file = http ? http->locateLocalFile(resolved, limit) : platform::ConfinedFile::Result();
+    if (!http || !file)
+        return std::nullopt;
+    // The file checked is the file read: its resolved path, links and all undone.
+    return platform::Url::fileURL(file.path);
+}
+
+void MorvixHttpRequest::warn(const std::string& text)
+{
+    auto client = this->client();
+    if (!client)
+        return;
+    if (auto entry = LogEntry::entryWithWarning("HttpRequest " + objectId() + " " + text))
+        client->log(*entry);
 }
 
 void MorvixHttpRequest::refuse(const std::string& reason)
@@ -161,7 +224,7 @@ void MorvixHttpRequest::refuse(const std::string& reason)
     RemoteException::throwIncorrectParameter("HttpRequest %@ send: %@", objectId(), reason);
 }
 
-void MorvixHttpRequest::start(platform::URLRequest request)
+void MorvixHttpRequest::start(platform::URLRequest request, std::uint64_t maximumBodySize)
 {
     auto client = this->client();
     auto http = client ? client->httpClient() : nullptr;
@@ -187,7 +250,8 @@ void MorvixHttpRequest::start(platform::URLRequest request)
         [current](const platform::URLRequest&, const Response& response, std::int64_t loaded, std::int64_t expected) {
             if (auto self = current())
                 self->progress(response, loaded, expected);
-        });
+        },
+        maximumBodySize);
     m_operation->start();
 }
 

@@ -3,15 +3,19 @@
 
 #include "core/objects/BasicObject.h"
 #include "core/objects/RemoteClass.h"
+#include "platform/net/HTTPHeaders.h"
+#include "platform/net/Url.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvix {
 
+class MorvixHTTPClient;
 class NetHTTPRequestOperation;
 
 namespace platform {
@@ -22,8 +26,8 @@ class URLRequest;
 
 /// "morvix.HttpRequest": the native side of an HTTP request the peer (in practice the script
 /// peer) wants made through the session's HTTP client (its headers, cookies, certificates and
-/// time-out). "send" {"url", "method", "headers", "data", "timeout" (ms)} builds and starts it;
-/// "abort" cancels it.
+/// time-out). "send" {"url", "method", "headers", "data", "timeout" (ms), "maxResponseSize"
+/// (bytes)} builds and starts it; "abort" cancels it.
 ///
 /// Events, each sent at once and only while its listener is on:
 ///  - "StateChange" {"state": "loading"}, then {"state": "headers", "code", "message",
@@ -41,11 +45,19 @@ class URLRequest;
 ///     "send" raises "Incorrect Parameter" naming the field, nothing is sent and, when
 ///     listened, "StateChange" "error" goes first.
 ///  2. Only http and https URLs are requested, and the local files a relative "url" resolves to
-///     (the script application's folder, the local resource roots); any other URL ends in
-///     "StateChange" "error" with nothing read.
+///     when they are regular files inside the folders a peer may read (the script application's
+///     folder, the local resource roots; escapes undone and links resolved first); any other URL
+///     ends in "StateChange" "error" with nothing read, and the refusal is logged.
 ///  3. A "timeout" of 1 to 999 ms gives 1 s, larger ones their whole seconds; 0, negative or
 ///     not a number keeps the session's time-out. There is never "no time-out".
-///  4. A second "send" cancels the request still running; nothing of a replaced or aborted
+///  4. The response body is kept up to "maxResponseSize" bytes, by default and at most the
+///     session's maximum response size (a larger number is clamped, and logged; a negative one
+///     or one that is no number raises "Incorrect Parameter" as in rule 1). A larger body, or
+///     file, ends in "StateChange" "error" and nothing of it reaches the peer.
+///  5. "Host" and the hop-by-hop header fields (Connection, Keep-Alive, Proxy-*, TE, Trailer,
+///     Transfer-Encoding, Upgrade) belong to the HTTP layer: given by the peer they are left
+///     out, and logged; the other fields are sent.
+///  6. A second "send" cancels the request still running; nothing of a replaced or aborted
 ///     request reaches the peer after that ("aborted" is an aborted request's last event).
 ///
 /// Destroying the object aborts its request. Main thread.
@@ -69,9 +81,16 @@ public:
     static std::optional<double> timeoutSeconds(const platform::Value& milliseconds);
     bool isRunning() const;
 
+    /// Whether the peer may not set the header field `name` (rule 5); any case.
+    static bool isReservedHeader(std::string_view name);
+
 private:
-    void start(platform::URLRequest request);
-    void refuse(const std::string& reason);
+    std::vector<platform::HTTPHeaders::Field> headerFields(const platform::Value* headers);
+    std::uint64_t bodyLimit(const platform::Value* given, const MorvixHTTPClient& http);
+    std::optional<platform::Url> requestedURL(const platform::Url& resolved, const std::string& given, std::uint64_t limit);
+    void start(platform::URLRequest request, std::uint64_t maximumBodySize);
+    [[noreturn]] void refuse(const std::string& reason);
+    void warn(const std::string& text);
     void reportHeaders(const std::shared_ptr<const platform::HTTPURLResponse>& response);
     void progress(const std::shared_ptr<const platform::HTTPURLResponse>& response, std::int64_t loaded, std::int64_t expected);
     void succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response, const std::optional<std::string>& text);

@@ -6,6 +6,7 @@
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/BundleInfo.h"
+#include "platform/foundation/ConfinedFile.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/screens/PrintController.h"
@@ -19,8 +20,6 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace morvix {
 
@@ -46,18 +45,6 @@ bool flagArgument(const Value& properties, const char* key)
 {
     const Value* value = argument(properties, key);
     return value && platform::boolValue(*value);
-}
-
-std::optional<std::string> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return bytes.str();
 }
 
 int base64Digit(char c)
@@ -181,11 +168,12 @@ void Printer::print(const Value* properties)
             return fail(job, kCannotPrintMessage);
         if (!url->isFileURL())
             return downloadAndPrint(*url, job);
-        auto path = url->decodedPath();
-        auto bytes = path ? readFile(*path) : std::nullopt;
-        if (!bytes)
+        // The peer names the file, so it must lie where a peer may read (refusals are logged).
+        auto http = client->httpClient();
+        auto file = http ? http->readLocalFile(*url, m_maximumDocumentSize) : platform::ConfinedFile::Result();
+        if (!http || !file)
             return fail(job, kCannotPrintMessage);
-        return printData(std::move(*bytes), job);
+        return printData(std::move(file.bytes), job);
     }
     if (argument(arguments, "data")) {
         auto text = stringArgument(arguments, "data");
@@ -255,7 +243,8 @@ void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<J
         [current](std::int64_t read, std::int64_t expected) {
             if (auto self = current())
                 self->downloadProgress(read, expected);
-        });
+        },
+        m_maximumDocumentSize);
     if (m_download)
         m_download->start();
 }
@@ -278,14 +267,16 @@ void Printer::downloadFinished(const std::shared_ptr<Job>& job, const std::optio
     if (auto hud = std::exchange(m_hud, nullptr))
         hud->hide(platform::Animated::Yes);
     if (error) {
+        // What a failed download left (up to the cap) is never printed.
+        deleteJobFile();
         sendEvent("Error", { { "message", error->description() } }, *job);
         closeController();
         return;
     }
-    auto bytes = readFile(jobFilePath());
-    if (!bytes)
+    auto file = platform::ConfinedFile::readRegularFile(jobFilePath(), m_maximumDocumentSize);
+    if (!file)
         return fail(job, kCannotPrintMessage);
-    printData(std::move(*bytes), job);
+    printData(std::move(file.bytes), job);
 }
 
 void Printer::printData(std::string bytes, const std::shared_ptr<Job>& job)

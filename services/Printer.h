@@ -4,6 +4,7 @@
 #include "core/objects/BasicObject.h"
 #include "core/objects/RemoteClass.h"
 #include "core/objects/ServiceObject.h"
+#include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/Error.h"
 #include "platform/net/Url.h"
 
@@ -41,12 +42,21 @@ class POProgressHUD;
 ///  4. A "url" that resolves to nothing, a file that cannot be read, "data" that is not Base64
 ///     text and a document the dialog cannot print all give "Error" {"message": "Can not print
 ///     the provided url"}.
-///  5. `destroy` stops a download, closes the dialog without reporting and deletes the job file.
+///  5. A file is printed only when it is a regular file inside the folders a peer may read (the
+///     application's folder and the local resource roots, links resolved) of at most
+///     `maximumDocumentSize` bytes; anything else is the error of rule 4, and the refusal is
+///     logged. A download that grows past `maximumDocumentSize` is cancelled and ends in "Error"
+///     with the download's error, as any failed download; a failed download's job file is
+///     deleted.
+///  6. `destroy` stops a download, closes the dialog without reporting and deletes the job file.
 /// Main thread.
 class Printer final : public RemoteClass<Printer>, public ServiceObject {
 public:
     static constexpr std::string_view kRemoteType = "morvix.Printer";
     static constexpr const char* kCannotPrintMessage = "Can not print the provided url";
+    /// The largest document printed from a file or a download: the cap of every download a
+    /// peer starts.
+    static constexpr std::uint64_t kMaximumDocumentSize = MorvixHTTPClient::kMaximumDownloadSize;
 
     Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
     ~Printer() override;
@@ -65,6 +75,11 @@ public:
     /// The bytes of Base64 text (standard alphabet, padding optional, white space ignored);
     /// nothing for any other text.
     static std::optional<std::string> decodeBase64(std::string_view text);
+
+    /// The largest document printed from a file or a download (rule 5); kMaximumDocumentSize
+    /// unless the application sets another. A download already running keeps its cap.
+    std::uint64_t maximumDocumentSize() const { return m_maximumDocumentSize; }
+    void setMaximumDocumentSize(std::uint64_t bytes) { m_maximumDocumentSize = bytes; }
 
     /// The overlay of the running download; null when none runs.
     std::shared_ptr<POProgressHUD> progressHUD() const { return m_hud; }
@@ -96,6 +111,7 @@ private:
     std::shared_ptr<NetHTTPRequestOperation> m_download;
     std::shared_ptr<POProgressHUD> m_hud;
     bool m_destroyed = false;
+    std::uint64_t m_maximumDocumentSize = kMaximumDocumentSize;
 };
 
 } // namespace morvix

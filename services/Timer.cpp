@@ -1,9 +1,13 @@
 #include "services/Timer.h"
 
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/WireNumber.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 
 namespace morvix {
@@ -39,8 +43,14 @@ void Timer::start(const Value*)
     double seconds = milliseconds && std::isfinite(*milliseconds) ? *milliseconds / 1000.0 : 0;
     if (m_repeat)
         seconds = std::max(seconds, kShortestRepeatSeconds);
-    seconds = std::clamp(seconds, 0.0, 1e9);
-    auto interval = std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds));
+    // Clamped to the longest delay a peer may ask for, as every timer a peer starts is.
+    auto interval = platform::WireNumber::seconds(seconds);
+    if (seconds > platform::WireNumber::kMaximumDelaySeconds) {
+        if (auto client = this->client())
+            client->log(LogEntry(platform::format("morvix.Timer %@ waits at most %@ s: delay %@ is clamped", objectId(),
+                                     platform::WireNumber::kMaximumDelaySeconds, *m_delay),
+                LogEntry::Type::Warning));
+    }
     // The callback may outlive nothing: the timer is a member, so destroying the object cancels it.
     m_timer.start(interval, m_repeat ? platform::Repeat::Yes : platform::Repeat::No,
         [this] { Notifications::forObject(objectId())->fireEvent("Run"); });

@@ -6,6 +6,7 @@
 #include "platform/ui/controls/ImageView.h"
 #include "shell/MorvixUI.h"
 #include "shell/PageViewController.h"
+#include "widgets/foundation/ViewPlacement.h"
 #include "widgets/foundation/Widget.h"
 #include "widgets/images/ImageViewMorvix.h"
 
@@ -93,9 +94,15 @@ std::shared_ptr<RemoteObject> Page::controlWidget() const
 
 void Page::setControl(std::optional<std::string> id)
 {
+    auto scrollView = m_viewController->scrollView();
+    // The page shows its content inside its own scroll view: content whose view holds the page's
+    // (the display, an ancestor of a page shown inside a widget) is refused before anything moves.
+    auto client = this->client();
+    auto candidate = client && id ? client->objectById(*id) : nullptr;
+    if (auto* candidateWidget = asWidget(candidate); candidateWidget && candidateWidget != asWidget(m_controlWidget))
+        ViewPlacement::check(candidateWidget->view().get(), scrollView.get(), client.get(), "control", *id, objectId());
     m_control = std::move(id);
     auto widget = controlWidget();
-    auto scrollView = m_viewController->scrollView();
     // The old content goes back to the peer, which owns it: out of the page, destroyable again.
     if (m_controlWidget && m_controlWidget != widget) {
         auto old = asWidget(m_controlWidget)->view();

@@ -3,8 +3,10 @@
 #include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/ui/View.h"
 #include "shell/SwipeItemViewController.h"
+#include "widgets/foundation/ViewPlacement.h"
 #include "widgets/text/FontHelper.h"
 
 #include <algorithm>
@@ -13,17 +15,18 @@ namespace morvix {
 
 using platform::Value;
 using platform::ViewController;
+using platform::WireNumber;
 
 namespace {
 
-/// An item index from the wire: a number (a boolean counts as one), cut to a whole number.
+constexpr long long kMaximumIndex = WireNumber::kMaximumItemCount - 1;
+
+/// An item index from the wire: a number (a boolean counts as one), cut to a whole number and
+/// clamped to a range far inside the index type's, so that a step to a neighbour or past a lock
+/// never overflows. Callers refuse what lies outside [0, kMaximumIndex].
 std::optional<long long> indexFrom(const Value& value)
 {
-    if (value.is_boolean())
-        return value.get<bool>() ? 1 : 0;
-    if (!value.is_number())
-        return std::nullopt;
-    return static_cast<long long>(value.get<double>());
+    return WireNumber::clampedCount(value, -WireNumber::kMaximumItemCount, WireNumber::kMaximumItemCount);
 }
 
 std::optional<long long> indexIn(const Value* properties, const char* key)
@@ -121,6 +124,8 @@ void Swipe::setActive(std::optional<Value> value)
     }
     if (*index < 0)
         return logIgnored("active " + std::to_string(*index) + " is negative; ignored");
+    if (*index > kMaximumIndex)
+        return logIgnored("active " + value->dump() + " is past the last item index " + std::to_string(kMaximumIndex) + "; ignored");
     storeActive(index);
     auto target = controllerForIndex(*index);
     const auto& shown = m_controller->viewControllers();
@@ -149,7 +154,16 @@ void Swipe::add(const Value* properties)
         return;
     if (*index < 0)
         return logIgnored("add at " + std::to_string(*index) + " is negative; ignored");
+    if (*index > kMaximumIndex)
+        return logIgnored("add at " + properties->at("index").dump() + " is past the last item index " + std::to_string(kMaximumIndex)
+            + "; ignored");
     std::string id = control->get<std::string>();
+    // The page goes into this swipe's view: a widget whose view holds it (the swipe itself, an
+    // ancestor) or the root view is refused before anything moves.
+    auto client = this->client();
+    auto object = client ? client->objectById(id) : nullptr;
+    if (auto* widget = dynamic_cast<Widget*>(object.get()))
+        ViewPlacement::check(widget->view().get(), view().get(), client.get(), "control", id, objectId());
     if (m_items.size() <= static_cast<std::size_t>(*index))
         m_items.resize(static_cast<std::size_t>(*index) + 1);
     m_items[static_cast<std::size_t>(*index)] = id;
@@ -229,13 +243,22 @@ std::shared_ptr<SwipeItemViewController> Swipe::controllerForIndex(long long ind
 
 std::shared_ptr<SwipeItemViewController> Swipe::prepareViewControllerForControl(const std::string& id)
 {
-    if (auto cached = m_swipeControllers.find(id); cached != m_swipeControllers.end())
-        return cached->second;
+    auto client = this->client();
     long long index = indexForControl(id);
+    if (auto cached = m_swipeControllers.find(id); cached != m_swipeControllers.end()) {
+        // This swipe may have moved into the page's widget since the page was made.
+        if (!ViewPlacement::isRefused(cached->second->view().get(), view().get(), client.get()))
+            return cached->second;
+        logIgnored("the page of " + id + " holds the swipe; an empty page shows instead");
+        return SwipeItemViewController::create(nullptr, index);
+    }
     if (m_departed.contains(id))
         return SwipeItemViewController::create(nullptr, index);
-    auto client = this->client();
     auto widget = client ? std::dynamic_pointer_cast<BasicWidget>(client->objectById(id)) : nullptr;
+    if (widget && ViewPlacement::isRefused(widget->view().get(), view().get(), client.get())) {
+        logIgnored("the view of " + id + " holds the swipe; an empty page shows instead");
+        return SwipeItemViewController::create(nullptr, index);
+    }
     auto controller = SwipeItemViewController::create(std::move(widget), index);
     m_swipeControllers[id] = controller;
     return controller;

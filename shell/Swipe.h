@@ -30,7 +30,13 @@ class SwipeItemViewController;
 ///   sends "Swipe" {"item": active}, listened or not, unless the widget is disposed.
 /// - "active" turns forward to a higher index and back to a lower one (animated), and shows the
 ///   same index again without animation. A negative index in "active", "add" or "remove" is
-///   ignored and logged; "remove" ignores an index past the end.
+///   ignored and logged, and so is one in "active" or "add" at or past
+///   `WireNumber::kMaximumItemCount`, so that no index sizes the items beyond that; "remove"
+///   ignores an index past the end. Lock indexes and "itemCount" are read within the same
+///   bound.
+/// - "add" refuses with "Incorrect Parameter", before anything moves, a control whose view
+///   holds this swipe's view (the swipe itself, an ancestor) or is the session's root view. A
+///   page whose widget came to hold the swipe later (the swipe moved into it) shows empty.
 /// - A child widget that leaves the swipe (destroyed or moved elsewhere) takes its view off its
 ///   page and its page out of the cache; its item keeps the id and shows an empty page until
 ///   "add" places a widget there again.

@@ -11,7 +11,8 @@ class BasicWidget;
 
 /// A page of `Swipe`: the item index it stands for and, unless the page is empty, the widget it
 /// shows. Made with a widget, it holds the widget and moves the widget's view from wherever it
-/// is into its own view, whose background is clear. Main thread only.
+/// is into its own view, whose background is clear; the swipe checks first that the widget's
+/// view may move there (`ViewPlacement`). Main thread only.
 class SwipeItemViewController final : public platform::ViewController {
 public:
     /// `widget` may be null: an empty page.

@@ -111,8 +111,9 @@ void JSBinding::loadDeclaredResources(const std::optional<std::string>& serverUR
 
 void JSBinding::loadDeclaredResource(const std::optional<std::string>& path)
 {
-    auto session = m_session.lock();
-    auto url = path && session ? session->relativeURLToServer(*path) : std::nullopt;
+    // The path comes from the served JSON, so it is resolved and confined as the script's own
+    // loads are: a local file only inside the application folder, in any session.
+    auto url = path ? bridge()->resolve(*path) : std::nullopt;
     auto text = url ? contentOfFile(*url) : std::nullopt;
     if (!text) {
         showCouldNotLoadResourceError(path);

@@ -31,6 +31,9 @@ class Message;
 ///     missing).
 ///  2. An unreadable declared script logs "Could not load Resource:\n<path>"; a "morvix" member
 ///     that is not text counts as no path ("<undefined>"). The built-in script then does not run.
+///     The declared path is resolved and confined as the bridge's `load` does (`JSBridge::resolve`):
+///     a local file, in any session, only inside the application folder, so a session served
+///     over http runs no local file at all; a refused one counts as unreadable.
 ///  3. `storeMessage`, `scheduleMessage` and `sendMessage` are one and the same: each event of the
 ///     message is fired, in order (each followed by "ProcessingFinished"), then
 ///     "com.zerivoquastel.morvix.OperationSucceeded" is posted once, whatever the message held.
@@ -100,7 +103,8 @@ public:
     std::shared_ptr<JSBridge> bridge() const;
 
     /// The text at `url`, its encoding taken from a byte-order mark, else UTF-8, else
-    /// Windows-1252; nothing when it cannot be read.
+    /// Windows-1252; nothing when it cannot be read. Not confined: for URLs the application
+    /// gave or `JSBridge::resolve` let through.
     std::optional<std::string> contentOfFile(const std::string& url) const;
 
 private:

@@ -3,6 +3,8 @@
 #include "core/base/LogEntry.h"
 #include "core/protocol/CommandOperator.h"
 #include "core/script/JSValues.h"
+#include "core/session/MorvixHTTPClient.h"
+#include "platform/foundation/ConfinedFile.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/HTTPURLResponse.h"
@@ -13,7 +15,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 
 namespace morvix {
 
@@ -380,30 +381,22 @@ std::optional<std::string> JSBridge::resolve(const std::string& path) const
 {
     auto session = m_session.lock();
     auto url = session ? session->relativeURLToServer(path) : std::nullopt;
-    return url ? confineToApplicationFolder(*url, session->serverURL()) : std::nullopt;
-}
-
-std::optional<std::string> JSBridge::confineToApplicationFolder(const std::string& url, const std::optional<std::string>& serverURL)
-{
-    auto parsed = platform::Url::parse(url);
+    auto parsed = url ? platform::Url::parse(*url) : std::nullopt;
     if (!parsed || !parsed->isFileURL())
         return url;
-    auto server = serverURL ? platform::Url::parse(*serverURL) : std::nullopt;
-    if (!server || !server->isFileURL())
+    auto serverURL = session->serverURL();
+    auto folder = serverURL ? MorvixHTTPClient::applicationFolder(*serverURL) : std::nullopt;
+    if (!folder)
         return std::nullopt; // no application folder on this machine
-    auto folder = platform::Url::resolve(*server, ".");
-    auto folderPath = folder ? folder->decodedPath() : std::nullopt;
-    auto path = parsed->decodedPath();
-    if (!folderPath || !path)
-        return std::nullopt;
-    // Decoded first, then normalised, then checked: the file read is the one checked.
-    std::string root = std::filesystem::path(*folderPath).lexically_normal().string();
-    std::string normal = std::filesystem::path(*path).lexically_normal().string();
-    if (root.empty() || root.back() != '/')
-        root += '/';
-    if (normal.compare(0, root.size(), root) != 0)
-        return std::nullopt;
-    return platform::Url::fileURL(normal).absoluteString();
+    auto file = platform::ConfinedFile::locate(*url, { *folder }, platform::ConfinedFile::kDefaultMaximumSize);
+    if (file)
+        return platform::Url::fileURL(file.path).absoluteString();
+    // A module search probes many names that are missing, folders or outside the application;
+    // those are simply not found. What is there but must not be read is worth a word.
+    using Refusal = platform::ConfinedFile::Refusal;
+    if (file.refusal == Refusal::SpecialFile || file.refusal == Refusal::TooLarge)
+        session->log(LogEntry("refused a local file: " + file.reason, LogEntry::Type::Warning));
+    return std::nullopt;
 }
 
 std::optional<std::string> JSBridge::loadStringFromURL(const std::string& url) const
@@ -420,9 +413,16 @@ std::optional<std::string> JSBridge::readData(const std::string& url, double tim
     auto parsed = platform::Url::parse(url);
     if (!parsed)
         return std::nullopt;
-    // Files come through the loader too: a directory or another special file is an error, so a
-    // module path that names a directory falls through to its index or package file.
-    if (!parsed->isHTTP() && !parsed->isFileURL())
+    // A directory or another special file is no content, so a module path that names a
+    // directory falls through to its index or package file.
+    if (parsed->isFileURL()) {
+        auto path = platform::ConfinedFile::decodeReference(url);
+        auto file = path ? platform::ConfinedFile::readRegularFile(*path, platform::ConfinedFile::kDefaultMaximumSize) : platform::ConfinedFile::Result();
+        if (!path || !file)
+            return std::nullopt;
+        return std::move(file.bytes);
+    }
+    if (!parsed->isHTTP())
         return std::nullopt;
     platform::URLRequest request(*parsed);
     request.setTimeoutInterval(timeout);

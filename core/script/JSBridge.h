@@ -34,9 +34,10 @@ class LogEntry;
 /// become {}; the listen flag is taken by truthiness. A boolean result comes back as a script
 /// boolean; nothing comes back as undefined. Paths are resolved against the server URL. The
 /// application folder (the server URL's folder, when that is a file URL) is a boundary: a local
-/// file, or "file" URL, whose path (escapes undone, then normalised) lies outside it is not
-/// found, and the file read is the one at the normalised path. "http" and "https" URLs are read
-/// wherever they point.
+/// file, or "file" URL, whose path (escapes undone, then resolved: "..", "." and symbolic links)
+/// lies outside it is not found, and the file read is the resolved one. Only regular files of
+/// at most 256 MiB are read; what is there but refused for its kind or size is logged as a
+/// warning. "http" and "https" URLs are read wherever they point.
 ///
 /// Events travel the other way: `fireEvent` calls "morvix._notify" (taken at `start`) with
 /// (object id, event name, attributes).
@@ -101,12 +102,18 @@ public:
     /// The text at `url` read synchronously as UTF-8 ("file" or "http(s)"); nothing when it
     /// cannot be read or is not UTF-8.
     std::optional<std::string> loadStringFromURL(const std::string& url) const;
-    /// The bytes at `url`: a regular file for "file" URLs, the body of a response below status
-    /// 400 for "http(s)" (read with `timeout` seconds of idle time); nothing otherwise.
+    /// The bytes at `url`: a regular file of at most 256 MiB for "file" URLs (not confined: see
+    /// `resolve`), the body of a response below status 400 for "http(s)" (read with `timeout`
+    /// seconds of idle time); nothing otherwise.
     static std::optional<std::string> readData(const std::string& url, double timeout);
     /// False without text; true when the URL's path extension is "js" or "json" (any case);
     /// otherwise true unless the text begins with "<" (an HTML error page).
     static bool isJavaScript(const std::optional<std::string>& text, const std::string& url);
+
+    /// The URL `path` names relative to the server URL, as `load` and `loadAndExecute` read it:
+    /// a local file only inside the application folder, by its resolved path; nothing when
+    /// there is none or it is refused (see the class comment).
+    std::optional<std::string> resolve(const std::string& path) const;
 
     /// The context, for tests and for the binding's own evaluations. Owned by the bridge.
     JSGlobalContextRef context() const { return m_context; }
@@ -129,8 +136,6 @@ private:
 
     JSValueRef loadAndExecute(const std::string& path, const std::string& prefix, const std::string& postfix, JSValueRef* exception);
     JSValueRef load(const std::string& path);
-    std::optional<std::string> resolve(const std::string& path) const;
-    static std::optional<std::string> confineToApplicationFolder(const std::string& url, const std::optional<std::string>& serverURL);
     JSValueRef operate(const platform::Value& operation);
 
     std::weak_ptr<CommandOperator> m_commandOperator;

@@ -1,5 +1,7 @@
 #include "core/session/MorvixHTTPClient.h"
 
+#include "core/base/LogEntry.h"
+#include "core/session/CappedOutputStream.h"
 #include "core/session/MorvixClient.h"
 #include "core/session/UserAgent.h"
 #include "networking/NetHTTPRequestOperation.h"
@@ -14,6 +16,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/net/FileOutputStream.h"
 #include "platform/net/HTTPURLResponse.h"
+#include "platform/net/MemoryOutputStream.h"
 #include "platform/net/NetworkThread.h"
 #include "platform/net/OperationQueue.h"
 #include "platform/net/URLConnection.h"
@@ -110,6 +113,7 @@ std::shared_ptr<MorvixHTTPClient> MorvixHTTPClient::create(std::string baseURL, 
 MorvixHTTPClient::MorvixHTTPClient(std::string baseURL, std::weak_ptr<MorvixClient> client)
     : m_client(std::move(client))
     , m_baseURL(std::move(baseURL))
+    , m_applicationFolder(applicationFolder(m_baseURL))
 {
 }
 
@@ -256,10 +260,12 @@ std::shared_ptr<platform::Operation> MorvixHTTPClient::newOperationFromOperation
 }
 
 std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newOperationWithRequestAndProgress(URLRequest request,
-    TextSuccessBlock success, FailureBlock failure, ProgressBlock progress) const
+    TextSuccessBlock success, FailureBlock failure, ProgressBlock progress, std::optional<std::uint64_t> maximumBodySize) const
 {
     auto operation = NetHTTPRequestOperation::create(std::move(request));
     operation->setSecurityPolicy(newSecurityPolicy());
+    std::uint64_t limit = std::min(maximumBodySize.value_or(maximumResponseSize()), maximumResponseSize());
+    operation->setOutputStream(CappedOutputStream::create(platform::MemoryOutputStream::create(), limit));
     operation->setCompletionBlockWithSuccess(
         [success = std::move(success)](const std::shared_ptr<NetHTTPRequestOperation>& done, const std::any&) {
             if (success)
@@ -280,9 +286,9 @@ std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newOperationWithReque
 }
 
 std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newFileDownloadOperation(const Url& source, const std::string& destinationPath,
-    SuccessBlock success, FailureBlock failure, FileProgressBlock progress) const
+    SuccessBlock success, FailureBlock failure, FileProgressBlock progress, std::uint64_t maximumSize) const
 {
-    auto output = platform::FileOutputStream::create(destinationPath, platform::FileMode::Truncate);
+    auto output = CappedOutputStream::create(platform::FileOutputStream::create(destinationPath, platform::FileMode::Truncate), maximumSize);
     auto operation = newOperationWithRequestAndOutput(requestWithURL(source), std::move(success), std::move(failure), std::move(output));
     if (progress) {
         operation->setDownloadProgressBlock([progress = std::move(progress)](std::int64_t, std::int64_t total, std::int64_t expected) {
@@ -342,16 +348,6 @@ std::optional<Url> MorvixHTTPClient::localLookup(const std::string& path) const
     return lookup(path, platform::BundleInfo::main().resourcePath, *roots);
 }
 
-namespace {
-
-// Whether `path` is `folder` or lies inside it; both canonical.
-bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder)
-{
-    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
-}
-
-} // namespace
-
 std::optional<Url> MorvixHTTPClient::lookup(const std::string& path, const std::string& appRoot, const std::vector<std::string>& roots)
 {
     namespace fs = std::filesystem;
@@ -364,7 +360,7 @@ std::optional<Url> MorvixHTTPClient::lookup(const std::string& path, const std::
         // Symbolic links are resolved before the check: a path that leaves its root, by "..",
         // by being absolute or through a link, finds nothing there.
         auto candidate = fs::weakly_canonical(base / path, error);
-        if (error || !isWithin(candidate, base))
+        if (error || !platform::ConfinedFile::isInside(candidate, base))
             continue;
         if (fs::exists(candidate, error))
             return Url::fileURL(candidate.string());
@@ -380,15 +376,71 @@ std::optional<Url> MorvixHTTPClient::resolveToBaseURL(const std::string& text) c
     return Url::resolve(*base, text);
 }
 
+std::optional<std::string> MorvixHTTPClient::applicationFolder(const std::string& serverURL)
+{
+    auto server = Url::parse(serverURL);
+    if (!server || !server->isFileURL())
+        return std::nullopt;
+    auto folder = Url::resolve(*server, ".");
+    return folder ? platform::ConfinedFile::decodeReference(folder->absoluteString()) : std::nullopt;
+}
+
+std::vector<std::string> MorvixHTTPClient::readableFolders() const
+{
+    std::vector<std::string> folders;
+    std::string resources = platform::BundleInfo::main().resourcePath;
+    if (m_applicationFolder)
+        folders.push_back(*m_applicationFolder);
+    if (auto client = m_client.lock()) {
+        for (const auto& root : client->localResourceRoots().value_or(std::vector<std::string>())) {
+            bool absolute = std::filesystem::path(root).is_absolute();
+            folders.push_back(absolute ? root : (std::filesystem::path(resources) / root).string());
+        }
+    }
+    if (!resources.empty())
+        folders.push_back(std::move(resources));
+    return folders;
+}
+
+platform::ConfinedFile::Result MorvixHTTPClient::locateLocalFile(const Url& url, std::uint64_t maximumSize) const
+{
+    auto result = platform::ConfinedFile::locate(url.absoluteString(), readableFolders(), maximumSize);
+    logRefusal(result);
+    return result;
+}
+
+platform::ConfinedFile::Result MorvixHTTPClient::readLocalFile(const Url& url, std::uint64_t maximumSize) const
+{
+    auto result = platform::ConfinedFile::read(url.absoluteString(), readableFolders(), maximumSize);
+    logRefusal(result);
+    return result;
+}
+
+void MorvixHTTPClient::logRefusal(const platform::ConfinedFile::Result& result) const
+{
+    auto client = m_client.lock();
+    if (result || !client)
+        return;
+    if (auto entry = LogEntry::entryWithWarning("refused a local file: " + result.reason))
+        client->log(*entry);
+}
+
+std::uint64_t MorvixHTTPClient::maximumResponseSize() const
+{
+    auto client = m_client.lock();
+    return client ? client->maximumResponseSize() : MorvixClient::kDefaultMaximumResponseSize;
+}
+
 std::shared_ptr<platform::Image> MorvixHTTPClient::imageFromPath(const std::string& path) const
 {
     auto url = relativeURLToServer(path);
     if (!url)
         return nullptr;
-    // Resources found in a local root are files, read with the image reader's size cap.
+    // Local files are read only inside the readable folders, and then with the image reader's
+    // size cap.
     if (url->isFileURL()) {
-        auto path = url->decodedPath();
-        return path ? platform::Image::readFile(*path) : nullptr;
+        auto file = locateLocalFile(*url, platform::ConfinedFile::kDefaultMaximumSize);
+        return file ? platform::Image::readFile(file.path) : nullptr;
     }
     auto result = platform::URLConnection::sendSynchronousRequest(requestWithURL(*url));
     if (result.error || result.data.empty())

@@ -1,6 +1,7 @@
 #pragma once
 // The session's gateway to the HTTP layer.
 
+#include "platform/foundation/ConfinedFile.h"
 #include "platform/foundation/Error.h"
 #include "platform/net/URLRequest.h"
 #include "platform/net/Url.h"
@@ -43,6 +44,10 @@ class NetSecurityPolicy;
 /// The session's GET and POSTs go to the base URL without a trailing slash; relative resources
 /// resolve against the base URL as it is. The session makes a new client on every load.
 ///
+/// The peer is not trusted with the machine's files: a file it names is read only when it is a
+/// regular file inside `readableFolders` (after its escapes are undone and its links resolved)
+/// and no larger than the place allows, and every download it starts is capped.
+///
 /// Thread safety: made and configured on the main thread. The base URL is guarded, so
 /// operations may be made on any thread; their callbacks run on the main loop.
 class MorvixHTTPClient final : public std::enable_shared_from_this<MorvixHTTPClient> {
@@ -65,6 +70,9 @@ public:
     /// value, which the HTTP layer takes as "none".
     static constexpr double kInfiniteTimeout = 3.4028234663852886e38;
     static constexpr double kDefaultTimeout = 90;
+    /// The most a file download a peer starts may bring (256 MiB), unless the place asks for
+    /// less.
+    static constexpr std::uint64_t kMaximumDownloadSize = platform::ConfinedFile::kDefaultMaximumSize;
 
     /// A client for `baseURL` (may be empty: a session without a server yet). The session is
     /// held weakly; without one the defaults apply. Main thread.
@@ -104,11 +112,16 @@ public:
         SuccessBlock success, FailureBlock failure, std::shared_ptr<platform::OutputStream> output) const;
 
     // Operations for services; not started.
+    /// Keeps the response body in memory, at most `maximumBodySize` bytes of it and never more
+    /// than `maximumResponseSize` (nothing: that size). A larger body cancels the transfer and
+    /// fails the operation with a POSIX EFBIG error.
     std::shared_ptr<NetHTTPRequestOperation> newOperationWithRequestAndProgress(platform::URLRequest request, TextSuccessBlock success,
-        FailureBlock failure, ProgressBlock progress) const;
-    /// Downloads `source` into the file `destinationPath` (overwritten).
+        FailureBlock failure, ProgressBlock progress, std::optional<std::uint64_t> maximumBodySize = std::nullopt) const;
+    /// Downloads `source` into the file `destinationPath` (overwritten). A download that grows
+    /// past `maximumSize` bytes is cancelled and fails with a POSIX EFBIG error; the file then
+    /// holds no more than that.
     std::shared_ptr<NetHTTPRequestOperation> newFileDownloadOperation(const platform::Url& source, const std::string& destinationPath,
-        SuccessBlock success, FailureBlock failure, FileProgressBlock progress) const;
+        SuccessBlock success, FailureBlock failure, FileProgressBlock progress, std::uint64_t maximumSize = kMaximumDownloadSize) const;
     /// Uploads the file `fileURL` names to `targetPath` (resolved as `relativeURLToServer`): a
     /// multipart POST from the manager's request serializer with one part "file" (the file's
     /// name and MIME type, streamed from the file), configured as every session request, made
@@ -129,8 +142,26 @@ public:
     /// relative one under `appRoot`.
     static std::optional<platform::Url> lookup(const std::string& path, const std::string& appRoot, const std::vector<std::string>& roots);
     std::optional<platform::Url> resolveToBaseURL(const std::string& text) const;
-    /// Fetches and decodes the image at `path` (resolved as `relativeURLToServer`). Blocks the
-    /// calling thread, which must not be the network thread; null on any failure.
+    /// The application's folder on this machine: the folder of a "file" server URL ("file:///a/"
+    /// and "file:///a/app.json" give "/a/"); nothing for any other URL.
+    static std::optional<std::string> applicationFolder(const std::string& serverURL);
+    /// The folders whose files a peer may have read: the application's folder (of the base URL
+    /// the client was made with, the session's server URL, which the application gives; where
+    /// the peer moves the base URL later does not count), the session's local resource roots
+    /// (relative ones under the resource folder, as `localLookup` finds them) and the bundle's
+    /// resource folder. Any thread.
+    std::vector<std::string> readableFolders() const;
+    /// The file `url` names (a "file" URL), when it is a regular file inside `readableFolders`
+    /// of at most `maximumSize` bytes; not opened. A refusal is logged to the session.
+    platform::ConfinedFile::Result locateLocalFile(const platform::Url& url, std::uint64_t maximumSize) const;
+    /// `locateLocalFile`, then the file's bytes.
+    platform::ConfinedFile::Result readLocalFile(const platform::Url& url, std::uint64_t maximumSize) const;
+    /// The largest response body the session takes (its `maximumResponseSize`; the default
+    /// without a session).
+    std::uint64_t maximumResponseSize() const;
+    /// Fetches and decodes the image at `path` (resolved as `relativeURLToServer`; a file only
+    /// inside `readableFolders`). Blocks the calling thread, which must not be the network
+    /// thread; null on any failure.
     std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const;
 
     // Housekeeping.
@@ -159,10 +190,12 @@ private:
     std::optional<platform::Url> baseURLValue() const;
     std::optional<platform::Url> sessionURL() const;
     platform::URLRequest jsonRequest(const char* method) const;
+    void logRefusal(const platform::ConfinedFile::Result& result) const;
 
     std::weak_ptr<MorvixClient> m_client;
     mutable std::mutex m_mutex; // guards m_baseURL
     std::string m_baseURL;
+    const std::optional<std::string> m_applicationFolder; // of the base URL given at construction
     std::shared_ptr<NetHTTPRequestOperationManager> m_manager;
 };
 

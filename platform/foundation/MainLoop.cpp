@@ -1,5 +1,6 @@
 #include "platform/foundation/MainLoop.h"
 
+#include "platform/foundation/SaturatingTime.h"
 #include "platform/foundation/SystemLog.h"
 
 #include <unistd.h>
@@ -15,6 +16,9 @@ namespace morvix::platform {
 namespace {
 
 constexpr auto kRunUntilPollInterval = std::chrono::milliseconds(5);
+// The due time of a delay too long for the clock: even a clock standing at its last moment
+// never reaches it, or a repeating timer there would fire without end.
+constexpr TimePoint kNever = TimePoint::max();
 
 bool isInitialThread()
 {
@@ -105,7 +109,8 @@ void MainLoop::runGuarded(QueuedTask& task)
 MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task, std::source_location origin)
 {
     assertBound();
-    TimePoint due = Clock::current()->now() + delay;
+    // A delay too long for the clock never falls due rather than wrapping into the past.
+    TimePoint due = saturatingAdd(Clock::current()->now(), delay);
     TimerId id;
     {
         std::lock_guard lock(m_mutex);
@@ -139,7 +144,7 @@ std::size_t MainLoop::runDueTimers(TimePoint now)
     {
         std::lock_guard lock(m_mutex);
         for (const auto& [key, timer] : m_timers) {
-            if (now < key.due)
+            if (now < key.due || key.due == kNever)
                 break;
             due.push_back(timer.id);
         }
@@ -203,10 +208,10 @@ void MainLoop::advanceBy(Duration by)
     assert(clock && "advanceBy needs a manual clock installed");
     if (!clock)
         return;
-    TimePoint target = clock->now() + by;
+    TimePoint target = saturatingAdd(clock->now(), by);
     runUntilIdle();
     TimePoint due;
-    while (nextDueTime(due) && due <= target) {
+    while (nextDueTime(due) && due <= target && due != kNever) {
         if (clock->now() < due)
             clock->set(due);
         runUntilIdle();
@@ -230,7 +235,11 @@ void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
 
 bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout)
 {
-    auto deadline = std::chrono::steady_clock::now() + realTimeout;
+    // Milliseconds reach further than the clock's ticks: clamped first, the conversion stays
+    // defined, and the sum saturates.
+    constexpr auto kLongest = std::chrono::duration_cast<std::chrono::milliseconds>(Duration::max());
+    auto ticks = std::chrono::duration_cast<Duration>(std::clamp(realTimeout, -kLongest, kLongest));
+    auto deadline = saturatingAdd(std::chrono::steady_clock::now(), ticks);
     while (true) {
         runUntilIdle();
         if (done())

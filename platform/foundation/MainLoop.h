@@ -58,8 +58,9 @@ public:
     /// Queues a task for a later turn of the loop. Any thread, once the loop is bound. `origin`
     /// names the poster in the report of a task that throws.
     void post(Task task, std::source_location origin = std::source_location::current());
-    /// Queues a task to run once `delay` has passed on `Clock::current()`. Any thread, once the
-    /// loop is bound.
+    /// Queues a task to run once `delay` has passed on `Clock::current()`. A delay that would
+    /// take the due time to the end of the clock's range or past it never falls due: the task
+    /// waits until it is cancelled. Any thread, once the loop is bound.
     TimerId postAfter(Duration delay, Task task, std::source_location origin = std::source_location::current());
     /// Cancels a delayed task; false when it already ran or was cancelled. Any thread.
     bool cancel(TimerId id);
@@ -94,7 +95,8 @@ public:
     /// Turns the loop, waiting for tasks from other threads (and, with a real clock, for delayed
     /// tasks), until `done` holds or `realTimeout` of real time has passed. Returns `done()`.
     /// `done` is asked after every turn and at least every few milliseconds, so it may watch
-    /// state that another thread changes without posting a task.
+    /// state that another thread changes without posting a task. A timeout past the end of the
+    /// clock's range waits until `done` holds or the loop quits.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout);
 
     /// Turns the loop until `quit()`. Main thread.

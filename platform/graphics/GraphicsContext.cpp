@@ -60,15 +60,45 @@ cairo_matrix_t cairoMatrix(const AffineTransform& t)
     return { t.a, t.b, t.c, t.d, t.tx, t.ty };
 }
 
-// Sets up user space so that the image's stored pixel grid maps onto `rect` upright.
-void transformToImage(cairo_t* cr, const Image& image, const Rect& rect)
+// Whether cairo takes the matrix and inverts it into finite numbers: within the bounds of
+// rule 6. NaN fails every comparison, so it is refused with the rest.
+bool isUsable(const cairo_matrix_t& m)
+{
+    for (double factor : { m.xx, m.yx, m.xy, m.yy }) {
+        if (!(std::abs(factor) <= GraphicsContext::kLargestFactor))
+            return false;
+    }
+    if (!(std::abs(m.x0) <= GraphicsContext::kLargestOffset) || !(std::abs(m.y0) <= GraphicsContext::kLargestOffset))
+        return false;
+    return std::abs(m.xx * m.yy - m.yx * m.xy) >= GraphicsContext::kSmallestArea;
+}
+
+// Applies `change` before the current transform, as cairo_transform does, when the outcome is
+// usable; otherwise leaves the transform as it was and answers false.
+[[nodiscard]] bool transformIfUsable(cairo_t* cr, const cairo_matrix_t& change)
+{
+    cairo_matrix_t current;
+    cairo_get_matrix(cr, &current);
+    cairo_matrix_t result;
+    cairo_matrix_multiply(&result, &change, &current);
+    if (!isUsable(result))
+        return false;
+    cairo_set_matrix(cr, &result);
+    return true;
+}
+
+// Sets up user space so that the image's stored pixel grid maps onto `rect` upright; false,
+// with the transform half set, when that mapping leaves the usable range. Inside a save.
+[[nodiscard]] bool transformToImage(cairo_t* cr, const Image& image, const Rect& rect)
 {
     double uprightWidth = image.isTilted() ? image.pixelHeight() : image.pixelWidth();
     double uprightHeight = image.isTilted() ? image.pixelWidth() : image.pixelHeight();
-    cairo_translate(cr, rect.x(), rect.y());
-    cairo_scale(cr, rect.width() / uprightWidth, rect.height() / uprightHeight);
+    cairo_matrix_t place;
+    cairo_matrix_init_translate(&place, rect.x(), rect.y());
+    cairo_matrix_t stretch;
+    cairo_matrix_init_scale(&stretch, rect.width() / uprightWidth, rect.height() / uprightHeight);
     cairo_matrix_t orientation = cairoMatrix(orientationTransform(image.orientation(), image.pixelWidth(), image.pixelHeight()));
-    cairo_transform(cr, &orientation);
+    return transformIfUsable(cr, place) && transformIfUsable(cr, stretch) && transformIfUsable(cr, orientation);
 }
 
 // Splits [0, length] into a start cap, a middle and an end cap; caps that do not fit shrink in
@@ -81,6 +111,17 @@ std::array<double, 4> capBoundaries(double origin, double length, double startCa
         endCap *= length / caps;
     }
     return { origin, origin + startCap, origin + length - endCap, origin + length };
+}
+
+// The largest point size among the runs of `text`; a run without a font takes the size the
+// text layout gives it.
+double largestPointSize(const AttributedString& text)
+{
+    constexpr double kLayoutPointSize = 12;
+    double largest = 0;
+    for (const auto& run : text.runs())
+        largest = std::max(largest, run.attributes.font ? run.attributes.font->pointSize() : kLayoutPointSize);
+    return largest;
 }
 
 // Paints (or outlines with the current source) the layout's lines up to the limit, with the
@@ -148,29 +189,44 @@ void GraphicsContext::restore()
 
 void GraphicsContext::translate(double x, double y)
 {
-    cairo_translate(m_cairo, x, y);
+    transformBy(AffineTransform::translation(x, y));
 }
 
 void GraphicsContext::scale(double sx, double sy)
 {
-    // cairo refuses singular matrices and puts the context into an error state for good; a
-    // zero scale draws nothing instead, so it is clamped to a tiny one.
-    auto nonZero = [](double value) { return value == 0 ? 1e-9 : value; };
-    cairo_scale(m_cairo, nonZero(sx), nonZero(sy));
+    transformBy(AffineTransform::scale(sx, sy));
 }
 
 void GraphicsContext::rotate(double radians)
 {
-    cairo_rotate(m_cairo, radians);
+    cairo_matrix_t rotation;
+    cairo_matrix_init_rotate(&rotation, radians);
+    transformBy({ rotation.xx, rotation.yx, rotation.xy, rotation.yy, rotation.x0, rotation.y0 });
 }
 
 void GraphicsContext::concat(const AffineTransform& transform)
 {
-    double determinant = transform.a * transform.d - transform.b * transform.c;
-    if (determinant == 0 || !std::isfinite(determinant))
-        return scale(0, 0);
-    cairo_matrix_t matrix = cairoMatrix(transform);
-    cairo_transform(m_cairo, &matrix);
+    transformBy(transform);
+}
+
+// cairo refuses a matrix it cannot invert and puts the context into an error state for good,
+// so the outcome is checked first; a degenerate transform draws nothing instead.
+void GraphicsContext::transformBy(const AffineTransform& change)
+{
+    if (m_state.collapsed)
+        return;
+    if (!transformIfUsable(m_cairo, cairoMatrix(change)))
+        collapse();
+}
+
+void GraphicsContext::collapse()
+{
+    m_state.collapsed = true;
+    // An empty clip stops every drawing, this class's and that of callers drawing through
+    // cairo() themselves, until the restore that brings the state back.
+    PathKeeper keeper(m_cairo);
+    cairo_rectangle(m_cairo, 0, 0, 0, 0);
+    cairo_clip(m_cairo);
 }
 
 AffineTransform GraphicsContext::ctm() const
@@ -178,6 +234,12 @@ AffineTransform GraphicsContext::ctm() const
     cairo_matrix_t m;
     cairo_get_matrix(m_cairo, &m);
     return { m.xx, m.yx, m.xy, m.yy, m.x0, m.y0 };
+}
+
+double GraphicsContext::stretch() const
+{
+    AffineTransform transform = ctm();
+    return std::max(std::hypot(transform.a, transform.b), std::hypot(transform.c, transform.d));
 }
 
 void GraphicsContext::setLineWidth(double width)
@@ -241,11 +303,15 @@ void GraphicsContext::beginPath()
 
 void GraphicsContext::moveTo(Point point)
 {
+    if (m_state.collapsed)
+        return;
     cairo_move_to(m_cairo, point.x, point.y);
 }
 
 void GraphicsContext::lineTo(Point point)
 {
+    if (m_state.collapsed)
+        return;
     if (!hasCurrentPoint())
         return moveTo(point);
     cairo_line_to(m_cairo, point.x, point.y);
@@ -253,6 +319,8 @@ void GraphicsContext::lineTo(Point point)
 
 void GraphicsContext::curveTo(Point control1, Point control2, Point end)
 {
+    if (m_state.collapsed)
+        return;
     if (!hasCurrentPoint())
         moveTo(control1);
     cairo_curve_to(m_cairo, control1.x, control1.y, control2.x, control2.y, end.x, end.y);
@@ -260,6 +328,8 @@ void GraphicsContext::curveTo(Point control1, Point control2, Point end)
 
 void GraphicsContext::quadCurveTo(Point control, Point end)
 {
+    if (m_state.collapsed)
+        return;
     if (!hasCurrentPoint())
         moveTo(control);
     Path path;
@@ -272,7 +342,7 @@ void GraphicsContext::quadCurveTo(Point control, Point end)
 void GraphicsContext::arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction)
 {
     // cairo never returns from an arc of infinite radius.
-    if (!(radius >= 0) || !std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
+    if (m_state.collapsed || !(radius >= 0) || !std::isfinite(radius) || !std::isfinite(startAngle) || !std::isfinite(endAngle))
         return;
     if (direction == ArcDirection::IncreasingAngle)
         cairo_arc(m_cairo, center.x, center.y, radius, startAngle, endAngle);
@@ -282,11 +352,15 @@ void GraphicsContext::arc(Point center, double radius, double startAngle, double
 
 void GraphicsContext::addRect(const Rect& rect)
 {
+    if (m_state.collapsed)
+        return;
     cairo_rectangle(m_cairo, rect.x(), rect.y(), rect.width(), rect.height());
 }
 
 void GraphicsContext::addEllipse(const Rect& rect)
 {
+    if (m_state.collapsed)
+        return;
     addPath(Path::ellipse(rect));
 }
 
@@ -425,6 +499,10 @@ void GraphicsContext::paintShadow(void* shapePattern, const Shadow& shadow)
         return;
     Size offset = m_baseTransform.apply(shadow.offset);
     double blur = std::max(0.0, shadow.blur) * std::hypot(m_baseTransform.a, m_baseTransform.b);
+    // A shadow thrown that far falls nowhere, and its pattern matrix could not be inverted.
+    auto isWithinReach = [](double distance) { return std::abs(distance) <= kLargestOffset; };
+    if (!isWithinReach(offset.width) || !isWithinReach(offset.height) || !isWithinReach(blur))
+        return;
     cairo_save(m_cairo);
     cairo_identity_matrix(m_cairo);
     cairo_push_group(m_cairo);
@@ -491,14 +569,17 @@ void GraphicsContext::clearRect(const Rect& rect)
 
 void GraphicsContext::drawImage(const Image& image, const Rect& rect)
 {
-    if (rect.width() == 0 || rect.height() == 0)
+    if (m_state.collapsed || rect.width() == 0 || rect.height() == 0)
         return;
     if (image.capInsets())
         return drawResizableImage(image, rect);
     PathKeeper keeper(m_cairo);
     drawWithShadow([&] {
         cairo_save(m_cairo);
-        transformToImage(m_cairo, image, rect);
+        if (!transformToImage(m_cairo, image, rect)) {
+            cairo_restore(m_cairo);
+            return;
+        }
         cairo_set_source_surface(m_cairo, image.surface(), 0, 0);
         // Padding keeps the edge pixels crisp when scaled; the rectangle bounds the picture.
         cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_PAD);
@@ -550,8 +631,14 @@ void GraphicsContext::drawTiledImage(const Image& image, const Rect& rect)
     cairo_save(m_cairo);
     addRect(rect);
     cairo_clip(m_cairo);
-    cairo_translate(m_cairo, rect.x(), rect.y());
-    cairo_scale(m_cairo, 1 / tile->scale(), 1 / tile->scale());
+    cairo_matrix_t place;
+    cairo_matrix_init_translate(&place, rect.x(), rect.y());
+    cairo_matrix_t pointSize;
+    cairo_matrix_init_scale(&pointSize, 1 / tile->scale(), 1 / tile->scale());
+    if (!transformIfUsable(m_cairo, place) || !transformIfUsable(m_cairo, pointSize)) {
+        cairo_restore(m_cairo);
+        return;
+    }
     cairo_set_source_surface(m_cairo, tile->surface(), 0, 0);
     cairo_pattern_set_extend(cairo_get_source(m_cairo), CAIRO_EXTEND_REPEAT);
     cairo_pattern_set_filter(cairo_get_source(m_cairo), cairoFilter(m_state.interpolation));
@@ -565,7 +652,8 @@ void GraphicsContext::paintGradient(void* opaquePattern, const Gradient& gradien
     auto* pattern = static_cast<cairo_pattern_t*>(opaquePattern);
     for (const auto& stop : gradient.stops) {
         const Color& c = stop.color;
-        cairo_pattern_add_color_stop_rgba(pattern, std::clamp(stop.location, 0.0, 1.0), c.red, c.green, c.blue, c.alpha * m_state.alpha);
+        double location = std::isnan(stop.location) ? 0 : std::clamp(stop.location, 0.0, 1.0);
+        cairo_pattern_add_color_stop_rgba(pattern, location, c.red, c.green, c.blue, c.alpha * m_state.alpha);
     }
     cairo_pattern_set_extend(pattern, extent == GradientExtent::None ? CAIRO_EXTEND_NONE : CAIRO_EXTEND_PAD);
     cairo_set_source(m_cairo, pattern);
@@ -619,7 +707,10 @@ void GraphicsContext::drawRadialGradient(const Gradient& gradient, Point startCe
 
 void GraphicsContext::drawText(const AttributedString& text, const TextLayout::Options& options, Point origin, TextDrawingMode mode)
 {
-    if (text.empty())
+    if (text.empty() || m_state.collapsed)
+        return;
+    // Glyphs far beyond any surface would only make the font engine fail (rule 7).
+    if (!(largestPointSize(text) * stretch() <= kLargestGlyphPixels))
         return;
     PathKeeper keeper(m_cairo);
     auto lock = FontBackend::lock();
@@ -682,11 +773,16 @@ void GraphicsContext::endTransparencyLayerWithMask(const Image& mask, const Rect
     PathKeeper keeper(m_cairo);
     cairo_pop_group_to_source(m_cairo);
     auto upright = mask.upright();
-    if (upright && maskRect.width() != 0 && maskRect.height() != 0) {
-        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(upright->surface());
-        cairo_matrix_t matrix;
+    cairo_matrix_t matrix;
+    bool shows = upright && maskRect.width() != 0 && maskRect.height() != 0;
+    if (shows) {
         cairo_matrix_init_scale(&matrix, upright->pixelWidth() / maskRect.width(), upright->pixelHeight() / maskRect.height());
         cairo_matrix_translate(&matrix, -maskRect.x(), -maskRect.y());
+        // A mask rectangle too small, too large or too far for cairo shows nothing of the layer.
+        shows = isUsable(matrix);
+    }
+    if (shows) {
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(upright->surface());
         cairo_pattern_set_matrix(pattern, &matrix);
         cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
         // Pad inside the rectangle so that the mask's edge pixels do not fade into nothing

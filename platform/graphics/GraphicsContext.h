@@ -63,10 +63,27 @@ enum class ArcDirection { IncreasingAngle, DecreasingAngle };
 ///    in the normal mode.
 /// 5. A shadow is cast by fills, strokes, drawImage and text, each drawing casting its own. No
 ///    shadow is cast while the blend mode is SourceIn.
+/// 6. A transform that would leave the usable range (a length stretched or shrunk by more than
+///    kLargestFactor, an area shrunk below kSmallestArea, the origin moved beyond kLargestOffset
+///    pixels, or anything not finite) collapses the context instead: until the restore of the
+///    state it was set in, nothing is drawn, no path is built and further transforms are
+///    ignored, as a degenerate transform draws nothing. cairo itself is never handed such a
+///    matrix, since it would refuse it and stop drawing for good. Images, masks and gradients
+///    whose own mapping would leave the range draw nothing.
+/// 7. Text whose largest font, stretched by the transform, would be drawn larger than
+///    kLargestGlyphPixels draws nothing: the font engine refuses such sizes, and its refusal
+///    would stop cairo for good and spoil the next text drawn anywhere in the process.
 ///
 /// Not copyable. Used on one thread at a time (the thread that owns the target surface).
 class GraphicsContext final {
 public:
+    /// The bounds of a usable transform (rule 6), in device pixels per unit of user space.
+    static constexpr double kLargestFactor = 1e12;
+    static constexpr double kSmallestArea = 1e-24;
+    static constexpr double kLargestOffset = 1e15;
+    /// The largest size, in device pixels, at which glyphs are drawn (rule 7).
+    static constexpr double kLargestGlyphPixels = 32768;
+
     /// Draws through `cr`, taking a reference of its own. The context's current state at this
     /// moment is the base state; restore() never goes below it.
     explicit GraphicsContext(cairo_t* cr);
@@ -87,8 +104,14 @@ public:
     void rotate(double radians);
     /// Applies `transform` before the current transform (the usual "concatenate").
     void concat(const AffineTransform& transform);
-    /// The current transform from user space to device pixels.
+    /// The current transform from user space to device pixels; while collapsed, the last usable
+    /// one.
     AffineTransform ctm() const;
+    /// True from a transform that left the usable range until the restore of its state.
+    bool isCollapsed() const { return m_state.collapsed; }
+    /// The largest factor by which the current transform stretches a length: the longer of the
+    /// images of the two unit axes.
+    double stretch() const;
 
     void setFillColor(const Color& color) { m_state.fillColor = color; }
     const Color& fillColor() const { return m_state.fillColor; }
@@ -122,7 +145,9 @@ public:
     void arc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction);
     void addRect(const Rect& rect);
     void addEllipse(const Rect& rect);
-    /// Adds a path given in user space.
+    /// Adds a path given in user space. Unlike the other path calls it adds even while the
+    /// context is collapsed (in the user space of the last usable transform), so that a caller
+    /// can put back a path it copied out.
     void addPath(const Path& path);
     void closePath();
     bool hasCurrentPoint() const;
@@ -179,7 +204,13 @@ private:
         Interpolation interpolation = Interpolation::Medium;
         BlendMode blendMode = BlendMode::Normal;
         std::optional<Shadow> shadow;
+        // The transform left the usable range: nothing draws until this state is restored.
+        bool collapsed = false;
     };
+    // Applies `change` before the current transform, or collapses the context when the outcome
+    // would leave the usable range.
+    void transformBy(const AffineTransform& change);
+    void collapse();
     void setSourceColor(const Color& color);
     void paintGradient(void* pattern, const Gradient& gradient, GradientExtent extent);
     void leaveLayer();

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
 
 namespace morvix::platform {
 
@@ -16,31 +19,52 @@ guint16 colorChannel(float component)
     return static_cast<guint16>(std::lround(std::clamp(component, 0.0f, 1.0f) * 65535));
 }
 
-void addAttribute(PangoAttrList* list, PangoAttribute* attribute, const AttributedString::Run& run)
+// A stretch of the text's bytes, from `begin` up to `end`.
+struct Stretch {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+void addAttribute(PangoAttrList* list, PangoAttribute* attribute, std::size_t start, std::size_t end)
 {
-    attribute->start_index = static_cast<guint>(run.location);
-    attribute->end_index = static_cast<guint>(run.location + run.length);
+    attribute->start_index = static_cast<guint>(start);
+    attribute->end_index = static_cast<guint>(end);
     pango_attr_list_insert(list, attribute);
 }
 
-PangoAttrList* attributeList(const AttributedString& text)
+void addAttributes(PangoAttrList* list, const TextAttributes& attributes, std::size_t start, std::size_t end)
+{
+    if (attributes.font)
+        addAttribute(list, pango_attr_font_desc_new(attributes.font->pangoDescription()), start, end);
+    if (const auto& color = attributes.foregroundColor) {
+        addAttribute(list, pango_attr_foreground_new(colorChannel(color->red), colorChannel(color->green), colorChannel(color->blue)), start, end);
+        addAttribute(list, pango_attr_foreground_alpha_new(colorChannel(color->alpha)), start, end);
+    }
+    if (attributes.underlineStyle && *attributes.underlineStyle != 0) {
+        // A style of 9 asks for a double line; every other style draws a single one.
+        auto underline = *attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE;
+        addAttribute(list, pango_attr_underline_new(underline), start, end);
+    }
+    if (attributes.strikethroughStyle && *attributes.strikethroughStyle != 0)
+        addAttribute(list, pango_attr_strikethrough_new(TRUE), start, end);
+}
+
+// The attributes of the stretches laid end to end. The runs of each stretch are found by
+// bisection, so that a piece of a text with many runs costs only the runs it covers.
+PangoAttrList* attributeList(const AttributedString& text, const std::vector<Stretch>& stretches)
 {
     PangoAttrList* list = pango_attr_list_new();
-    for (const auto& run : text.runs()) {
-        const TextAttributes& attributes = run.attributes;
-        if (attributes.font)
-            addAttribute(list, pango_attr_font_desc_new(attributes.font->pangoDescription()), run);
-        if (const auto& color = attributes.foregroundColor) {
-            addAttribute(list, pango_attr_foreground_new(colorChannel(color->red), colorChannel(color->green), colorChannel(color->blue)), run);
-            addAttribute(list, pango_attr_foreground_alpha_new(colorChannel(color->alpha)), run);
+    const auto& runs = text.runs();
+    std::size_t offset = 0;
+    for (const Stretch& stretch : stretches) {
+        auto run = std::partition_point(runs.begin(), runs.end(),
+            [&](const AttributedString::Run& each) { return each.location + each.length <= stretch.begin; });
+        for (; run != runs.end() && run->location < stretch.end; ++run) {
+            std::size_t start = std::max(run->location, stretch.begin) - stretch.begin + offset;
+            std::size_t end = std::min(run->location + run->length, stretch.end) - stretch.begin + offset;
+            addAttributes(list, run->attributes, start, end);
         }
-        if (attributes.underlineStyle && *attributes.underlineStyle != 0) {
-            // A style of 9 asks for a double line; every other style draws a single one.
-            auto underline = *attributes.underlineStyle == 9 ? PANGO_UNDERLINE_DOUBLE : PANGO_UNDERLINE_SINGLE;
-            addAttribute(list, pango_attr_underline_new(underline), run);
-        }
-        if (attributes.strikethroughStyle && *attributes.strikethroughStyle != 0)
-            addAttribute(list, pango_attr_strikethrough_new(TRUE), run);
+        offset += stretch.end - stretch.begin;
     }
     return list;
 }
@@ -83,14 +107,215 @@ PangoEllipsizeMode pangoEllipsize(TextTruncation truncation)
     return PANGO_ELLIPSIZE_NONE;
 }
 
-} // namespace
+// ---- How much of a text is laid out ----
 
-PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const Options& options)
+// Pango's work on one layout grows with the square of its paragraphs and of the lines it
+// breaks a paragraph into. Paragraphs are measured in groups of at most this many bytes and
+// paragraphs, and a longer paragraph in windows of about as many bytes.
+constexpr std::size_t kPieceBytes = 4096;
+constexpr std::size_t kPieceParagraphs = 32;
+// What one line can hold: no character that shows is narrower than a tenth of its font's size
+// or longer than four bytes (a line of zero-width characters is cut short, which is fine). An
+// unwrapped line is laid out as far as several screens' width.
+constexpr double kNarrowestCharacter = 0.1;
+constexpr double kBytesPerCharacter = 4;
+constexpr double kSmallestFontSize = 1;
+constexpr double kUnwrappedLineWidth = 8192;
+constexpr std::size_t kMinimumLineBytes = 256;
+constexpr std::size_t kMaximumLineBytes = std::size_t(1) << 20;
+
+std::size_t saturatingProduct(std::size_t a, std::size_t b)
 {
+    if (a != 0 && b > std::numeric_limits<std::size_t>::max() / a)
+        return std::numeric_limits<std::size_t>::max();
+    return a * b;
+}
+
+// `at` moved back to the start of the UTF-8 sequence it falls inside.
+std::size_t characterStart(const std::string& text, std::size_t at)
+{
+    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
+// Where the paragraph starting at `from` ends: at its delimiter (as pango's: a line feed, a
+// carriage return, both, or U+2029), or at the end of the text.
+std::size_t paragraphEnd(const std::string& text, std::size_t from)
+{
+    for (std::size_t at = from; at < text.size(); ++at) {
+        char byte = text[at];
+        if (byte == '\n' || byte == '\r')
+            return at;
+        if (byte == '\xE2' && text.compare(at, 3, "\u2029") == 0)
+            return at;
+    }
+    return text.size();
+}
+
+// Just past the paragraph delimiter at `at`.
+std::size_t delimiterEnd(const std::string& text, std::size_t at)
+{
+    if (text[at] == '\r')
+        return at + 1 < text.size() && text[at + 1] == '\n' ? at + 2 : at + 1;
+    return text[at] == '\n' ? at + 1 : at + 3;
+}
+
+// The bytes that one line `width` points wide can hold in the text's smallest font.
+std::size_t lineBytes(const AttributedString& text, double width)
+{
+    double smallest = std::numeric_limits<double>::infinity();
+    for (const auto& run : text.runs())
+        smallest = std::min(smallest, run.attributes.font ? run.attributes.font->pointSize() : 12.0);
+    if (!(smallest >= kSmallestFontSize))
+        smallest = kSmallestFontSize;
+    double bytes = std::ceil(width / (smallest * kNarrowestCharacter)) * kBytesPerCharacter;
+    if (!(bytes >= double(kMinimumLineBytes)))
+        return kMinimumLineBytes;
+    return bytes >= double(kMaximumLineBytes) ? kMaximumLineBytes : static_cast<std::size_t>(bytes);
+}
+
+bool isWrapped(const TextLayout::Options& options)
+{
+    return pangoWrapWidth(options.wrapWidth) > 0;
+}
+
+bool ellipsizes(const TextLayout::Options& options)
+{
+    return options.truncation != TextTruncation::None && isWrapped(options) && options.lineLimit > 0;
+}
+
+std::size_t lineBytes(const AttributedString& text, const TextLayout::Options& options)
+{
+    return lineBytes(text, isWrapped(options) ? std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) : kUnwrappedLineWidth);
+}
+
+// The part of a text that is laid out: stretches of it laid end to end, and whether anything
+// was left out. Offsets "into the excerpt" count the bytes of the stretches laid end to end.
+class Excerpt {
+public:
+    void add(std::size_t begin, std::size_t end)
+    {
+        if (begin >= end)
+            return;
+        m_length += end - begin;
+        if (!m_stretches.empty() && m_stretches.back().end == begin) {
+            m_stretches.back().end = end;
+            return;
+        }
+        m_starts.push_back(m_length - (end - begin));
+        m_stretches.push_back({ begin, end });
+    }
+    const std::vector<Stretch>& stretches() const { return m_stretches; }
+    std::string text(const std::string& source) const
+    {
+        std::string joined;
+        joined.reserve(m_length);
+        for (const Stretch& stretch : m_stretches)
+            joined.append(source, stretch.begin, stretch.end - stretch.begin);
+        return joined;
+    }
+    // The text's offset of the excerpt's `offset` taken as where something starts (at a junction
+    // of two stretches, the start of the later one) or ends (the end of the earlier one).
+    std::size_t start(std::size_t offset) const { return original(offset, false); }
+    std::size_t end(std::size_t offset) const { return original(offset, true); }
+    // The stretches of the text that the excerpt's bytes from `from` up to `to` come from.
+    std::vector<Stretch> part(std::size_t from, std::size_t to) const
+    {
+        std::vector<Stretch> found;
+        for (std::size_t i = stretchAt(from, false); i < m_stretches.size() && m_starts[i] < to; ++i) {
+            std::size_t begin = m_stretches[i].begin + (std::max(from, m_starts[i]) - m_starts[i]);
+            std::size_t end = m_stretches[i].begin + (std::min(to, m_starts[i] + length(i)) - m_starts[i]);
+            if (begin < end)
+                found.push_back({ begin, end });
+        }
+        return found;
+    }
+
+    bool cut = false;
+
+private:
+    std::size_t length(std::size_t index) const { return m_stretches[index].end - m_stretches[index].begin; }
+    std::size_t stretchAt(std::size_t offset, bool atEnd) const
+    {
+        auto after = atEnd ? std::lower_bound(m_starts.begin(), m_starts.end(), offset) : std::upper_bound(m_starts.begin(), m_starts.end(), offset);
+        return after == m_starts.begin() ? 0 : std::size_t(after - m_starts.begin()) - 1;
+    }
+    std::size_t original(std::size_t offset, bool atEnd) const
+    {
+        if (m_stretches.empty())
+            return 0;
+        std::size_t index = stretchAt(std::min(offset, m_length), atEnd);
+        return m_stretches[index].begin + std::min(offset - std::min(offset, m_starts[index]), length(index));
+    }
+
+    std::vector<Stretch> m_stretches;
+    std::vector<std::size_t> m_starts;
+    std::size_t m_length = 0;
+};
+
+// What of `text` can show with `options` (see the class comment). The delimiter after each
+// paragraph kept stays, so that an empty last paragraph takes the height of its own font.
+Excerpt excerptOf(const AttributedString& text, const TextLayout::Options& options)
+{
+    Excerpt excerpt;
+    const std::string& string = text.string();
+    bool wrapped = isWrapped(options);
+    std::size_t limit = options.lineLimit > 0 ? std::size_t(options.lineLimit) : 0;
+    if (wrapped && limit == 0) {
+        excerpt.add(0, string.size());
+        return excerpt;
+    }
+    std::size_t line = lineBytes(text, options);
+    bool keepsEnds = ellipsizes(options) && options.truncation != TextTruncation::Tail;
+    std::size_t budget = wrapped ? saturatingProduct(limit, line) : 0;
+    std::size_t position = 0;
+    for (std::size_t paragraphs = 0; position < string.size() && (limit == 0 || paragraphs < limit); ++paragraphs) {
+        std::size_t end = paragraphEnd(string, position);
+        std::size_t length = end - position;
+        if (!wrapped) {
+            // One line per paragraph.
+            excerpt.add(position, characterStart(string, position + std::min(length, line)));
+            excerpt.cut |= length > line;
+        } else if (keepsEnds) {
+            // The last line shown stands for the rest of its paragraph, shortened at its start or
+            // middle: it needs the paragraph's end.
+            std::size_t head = budget;
+            if (length <= head || length - head <= line) {
+                excerpt.add(position, end);
+            } else {
+                excerpt.add(position, characterStart(string, position + head));
+                excerpt.add(characterStart(string, end - line), end);
+            }
+        } else {
+            std::size_t kept = std::min(length, budget);
+            excerpt.add(position, characterStart(string, position + kept));
+            budget -= kept;
+            if (kept < length || budget == 0) {
+                // A last line shortened with an ellipsis stands for the rest of its paragraph.
+                position = kept < length && !ellipsizes(options) ? position + kept : end;
+                break;
+            }
+        }
+        position = end;
+        if (end < string.size()) {
+            position = delimiterEnd(string, end);
+            excerpt.add(end, position);
+        }
+    }
+    excerpt.cut |= position < string.size();
+    return excerpt;
+}
+
+PangoLayout* newLayout(const AttributedString& text, const std::vector<Stretch>& stretches, const TextLayout::Options& options)
+{
+    std::string joined;
+    for (const Stretch& stretch : stretches)
+        joined.append(text.string(), stretch.begin, stretch.end - stretch.begin);
     PangoLayout* layout = pango_layout_new(FontBackend::context());
     pango_layout_set_font_description(layout, Font::system(12).pangoDescription());
-    pango_layout_set_text(layout, text.string().data(), static_cast<int>(text.length()));
-    PangoAttrList* attributes = attributeList(text);
+    pango_layout_set_text(layout, joined.data(), static_cast<int>(joined.size()));
+    PangoAttrList* attributes = attributeList(text, stretches);
     if (options.wrap == TextWrap::Character) {
         // Breaking after any character means no hyphen where a word is split.
         pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
@@ -100,7 +325,7 @@ PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const O
     pango_layout_set_wrap(layout, options.wrap == TextWrap::Character ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
     int width = pangoWrapWidth(options.wrapWidth);
     pango_layout_set_width(layout, width);
-    if (options.truncation != TextTruncation::None && width > 0 && options.lineLimit > 0) {
+    if (ellipsizes(options)) {
         // A negative height is a number of lines per paragraph; the last of them is ellipsized.
         pango_layout_set_ellipsize(layout, pangoEllipsize(options.truncation));
         pango_layout_set_height(layout, -options.lineLimit);
@@ -109,27 +334,197 @@ PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const O
     return layout;
 }
 
-TextLayout::TextLayout(const AttributedString& text, const Options& options)
+// A line of one pango layout: its bytes in the layout's text and its metrics.
+struct LaidOutLine {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    double width = 0;
+    double height = 0;
+    double baseline = 0; // below the line's top
+};
+
+std::vector<LaidOutLine> linesOf(PangoLayout* layout)
 {
-    if (text.empty())
-        return;
-    auto lock = FontBackend::lock();
-    PangoLayout* layout = createPangoLayout(text, options);
+    std::vector<LaidOutLine> lines;
     PangoLayoutIter* iterator = pango_layout_get_iter(layout);
     do {
-        if (options.lineLimit > 0 && m_lines.size() >= static_cast<std::size_t>(options.lineLimit))
-            break;
         PangoRectangle logical;
         pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
         int top = 0;
         int bottom = 0;
         pango_layout_iter_get_line_yrange(iterator, &top, &bottom);
-        m_lines.push_back({ double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE,
-            double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE });
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+        lines.push_back({ static_cast<std::size_t>(std::max(line->start_index, 0)), static_cast<std::size_t>(std::max(line->length, 0)),
+            double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE,
+            double(pango_layout_iter_get_baseline(iterator) - top) / PANGO_SCALE });
     } while (pango_layout_iter_next_line(iterator));
     pango_layout_iter_free(iterator);
-    g_object_unref(layout);
+    return lines;
+}
 
+// Measures an excerpt piece by piece (see kPieceBytes). A long wrapped paragraph goes in
+// windows: every line of a window but its last is as the whole paragraph would have it, since
+// lines break greedily, and the next window starts where that last line starts.
+class Measurement {
+public:
+    Measurement(const AttributedString& text, const Excerpt& excerpt, const TextLayout::Options& options)
+        : m_text(text)
+        , m_excerpt(excerpt)
+        , m_options(options)
+        , m_joined(excerpt.text(text.string()))
+        , m_limit(options.lineLimit > 0 ? std::size_t(options.lineLimit) : 0)
+        , m_lineBytes(lineBytes(text, options))
+    {
+    }
+
+    void run()
+    {
+        std::size_t size = m_joined.size();
+        std::size_t position = 0;
+        while (position < size && hasRoom()) {
+            std::size_t end = paragraphEnd(m_joined, position);
+            if (isWrapped(m_options) && end - position > kPieceBytes) {
+                measureLongParagraph(position, end);
+                position = end < size ? delimiterEnd(m_joined, end) : size;
+                if (end < size && position == size)
+                    addLastOf(end, size); // the empty paragraph after a final line break
+                continue;
+            }
+            std::size_t next = end < size ? delimiterEnd(m_joined, end) : size;
+            for (std::size_t count = 1; next < size && count < kPieceParagraphs; ++count) {
+                std::size_t nextEnd = paragraphEnd(m_joined, next);
+                if (nextEnd - position > kPieceBytes)
+                    break;
+                next = nextEnd < size ? delimiterEnd(m_joined, nextEnd) : size;
+            }
+            // The group takes its last line break along, so that an empty paragraph takes the
+            // height of its own font; the empty line pango makes after it belongs to the next
+            // group, unless the text ends there.
+            addAll(position, next, next < size);
+            position = next;
+        }
+        cut |= position < size;
+    }
+
+    std::vector<TextLayout::Line> lines;
+    bool cut = false;
+
+private:
+    bool hasRoom() const { return m_limit == 0 || lines.size() < m_limit; }
+
+    std::vector<LaidOutLine> layOut(const std::vector<Stretch>& stretches, const TextLayout::Options& options) const
+    {
+        PangoLayout* layout = newLayout(m_text, stretches, options);
+        auto laidOut = linesOf(layout);
+        g_object_unref(layout);
+        return laidOut;
+    }
+
+    void add(const LaidOutLine& line, std::size_t from, std::optional<std::size_t> end = std::nullopt)
+    {
+        std::size_t start = from + line.start;
+        lines.push_back({ line.width, line.height, m_top + line.baseline, m_excerpt.start(start),
+            m_excerpt.end(end.value_or(start + line.length)) });
+        m_top += line.height;
+    }
+
+    void addAll(std::size_t from, std::size_t to, bool dropLast)
+    {
+        auto laidOut = layOut(m_excerpt.part(from, to), m_options);
+        if (dropLast)
+            laidOut.pop_back();
+        for (const auto& line : laidOut) {
+            if (!hasRoom()) {
+                cut = true;
+                return;
+            }
+            add(line, from);
+        }
+    }
+
+    // Only the last line of the excerpt's bytes from `from` up to `to`.
+    void addLastOf(std::size_t from, std::size_t to)
+    {
+        if (!hasRoom()) {
+            cut = true;
+            return;
+        }
+        auto laidOut = layOut(m_excerpt.part(from, to), m_options);
+        add(laidOut.back(), from);
+    }
+
+    void measureLongParagraph(std::size_t from, std::size_t to)
+    {
+        TextLayout::Options plain = m_options;
+        plain.truncation = TextTruncation::None;
+        std::size_t window = std::max(kPieceBytes, 2 * m_lineBytes);
+        std::size_t shown = 0;
+        for (std::size_t start = from; start < to;) {
+            std::size_t stop = to - start <= window ? to : characterStart(m_joined, start + window);
+            auto laidOut = layOut(m_excerpt.part(start, stop), plain);
+            std::size_t complete = stop == to ? laidOut.size() : laidOut.size() - 1;
+            if (complete == 0) {
+                window *= 2; // one line longer than the window
+                continue;
+            }
+            for (std::size_t i = 0; i < complete; ++i, ++shown) {
+                if (!hasRoom()) {
+                    cut = true;
+                    return;
+                }
+                if (ellipsizes(m_options) && shown + 1 == m_limit) {
+                    addShortenedRest(start + laidOut[i].start, to);
+                    return;
+                }
+                add(laidOut[i], start);
+            }
+            if (stop == to)
+                return;
+            start += laidOut[complete].start;
+        }
+    }
+
+    // The paragraph's last line allowed: the rest of it on one line, shortened with an ellipsis
+    // (pango leaves a rest that fits as it is). Only what can show of the rest is laid out.
+    void addShortenedRest(std::size_t from, std::size_t to)
+    {
+        TextLayout::Options oneLine = m_options;
+        oneLine.lineLimit = 1;
+        std::size_t head = std::min(to, from + m_lineBytes);
+        std::vector<Stretch> stretches = m_excerpt.part(from, characterStart(m_joined, head));
+        if (m_options.truncation != TextTruncation::Tail && head < to) {
+            auto tail = m_excerpt.part(std::max(head, characterStart(m_joined, to - std::min(to - from, m_lineBytes))), to);
+            stretches.insert(stretches.end(), tail.begin(), tail.end());
+        }
+        add(layOut(stretches, oneLine).front(), from, to);
+    }
+
+    const AttributedString& m_text;
+    const Excerpt& m_excerpt;
+    TextLayout::Options m_options;
+    std::string m_joined;
+    std::size_t m_limit;
+    std::size_t m_lineBytes;
+    double m_top = 0;
+};
+
+} // namespace
+
+PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const Options& options)
+{
+    return newLayout(text, excerptOf(text, options).stretches(), options);
+}
+
+TextLayout::TextLayout(const AttributedString& text, const Options& options)
+{
+    if (text.empty())
+        return;
+    Excerpt excerpt = excerptOf(text, options);
+    auto lock = FontBackend::lock();
+    Measurement measurement(text, excerpt, options);
+    measurement.run();
+    m_lines = std::move(measurement.lines);
+    m_cut = excerpt.cut || measurement.cut;
     for (const auto& line : m_lines) {
         m_size.width = std::max(m_size.width, line.width);
         m_size.height += line.height;

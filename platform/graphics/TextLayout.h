@@ -4,6 +4,7 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Size.h"
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -21,9 +22,16 @@ enum class TextTruncation { None, Head, Middle, Tail };
 /// Lays out an attributed string once, on construction, and keeps the results: the lines'
 /// widths and heights and the logical size of the whole. Text breaks at line ends and, with a
 /// wrap width, as `Options::wrap` says; `Options::truncation` ellipsizes what the line limit
-/// cuts off. Runs without a
-/// font take `Font::system(12)`. Widths are fractional and independent of any output device
-/// (see `FontBackend`). Plain value type; any thread.
+/// cuts off. Runs without a font take `Font::system(12)`. Widths are fractional and independent
+/// of any output device (see `FontBackend`).
+///
+/// Only as much of the text is laid out as can show: with a line limit, the first `lineLimit`
+/// paragraphs and, of those, about as many bytes as that many lines of the wrap width could
+/// hold in the smallest font of the text; without a wrap width, each paragraph (one line) is cut
+/// to what a line of several screens' width could hold. A text shortened at its start or middle
+/// keeps its end as well. Long texts are measured in pieces, so that the work grows with the
+/// text and not faster: paragraphs in small groups, a long wrapped paragraph in windows of a few
+/// lines. Plain value type; any thread.
 class TextLayout {
 public:
     struct Options {
@@ -46,6 +54,10 @@ public:
         double height = 0;
         /// The line's baseline below the top of the layout box.
         double baseline = 0;
+        /// The bytes of the text the line stands for, from `start` up to `end`; the last line
+        /// shortened with an ellipsis stands for the rest of its paragraph as laid out.
+        std::size_t start = 0;
+        std::size_t end = 0;
     };
 
     TextLayout(const AttributedString& text, const Options& options);
@@ -55,18 +67,24 @@ public:
     Size size() const { return m_size; }
     const std::vector<Line>& lines() const { return m_lines; }
     std::size_t lineCount() const { return m_lines.size(); }
+    /// Whether text was left out after the last line: lines past the line limit, or the part of
+    /// a long text beyond what can show. False for an empty text and for one laid out whole.
+    bool isCut() const { return m_cut; }
 
     static constexpr double kMaximumWrapWidth = 1000000;
 
-    /// A new pango layout of `text` set up exactly as this class measures it (shared context,
-    /// base font, attributes, wrapping, alignment), so that drawing matches measuring. The
-    /// caller holds `FontBackend::lock()` while it uses the layout and releases it with
-    /// `g_object_unref`.
+    /// A new pango layout of the part of `text` that can show, set up exactly as this class
+    /// measures it (shared context, base font, attributes, wrapping, alignment), so that drawing
+    /// matches measuring. Byte indices into the layout are indices into `text` up to where a
+    /// text shortened at its start or middle leaves some out, and the layout's text may end
+    /// before `text` does. The caller holds `FontBackend::lock()` while it uses the layout and
+    /// releases it with `g_object_unref`.
     static _PangoLayout* createPangoLayout(const AttributedString& text, const Options& options);
 
 private:
     std::vector<Line> m_lines;
     Size m_size;
+    bool m_cut = false;
 };
 
 } // namespace morvix::platform

@@ -654,12 +654,21 @@ bool ConstraintSolver::insert(ConstraintId id, const Constraint& constraint)
 void ConstraintSolver::rebuildWithout(ConstraintId failed)
 {
     m_tableau = std::make_unique<Tableau>();
+    std::vector<ConstraintId> lost;
     for (const auto& [id, constraint] : m_constraints) {
         if (id == failed)
             continue;
-        [[maybe_unused]] bool added = insert(id, constraint);
-        assert(added && "a previously accepted constraint failed on rebuild");
+        // A constraint accepted before fails again only when rounding made it conflict; it is
+        // dropped rather than left half in the tableau.
+        if (!insert(id, constraint))
+            lost.push_back(id);
     }
+    for (ConstraintId id : lost) {
+        countUses(m_constraints.at(id), false);
+        m_constraints.erase(id);
+    }
+    if (!lost.empty())
+        rebuildWithout(0);
     m_valuesValid = false;
 }
 
@@ -685,12 +694,15 @@ void ConstraintSolver::remove(ConstraintId id)
         t.takeRow(tag.marker);
     } else {
         Key leaving = t.markerLeavingRow(tag.marker);
-        assert(leaving && "constraint marker not found in the tableau");
-        if (leaving) {
-            Row row = t.takeRow(leaving);
-            row.solveFor(leaving, tag.marker);
-            t.substitute(tag.marker, row);
+        if (!leaving) {
+            // Rounding has lost the constraint's marker: the tableau no longer stands for the
+            // constraints, so it is built again from those that remain.
+            rebuildWithout(0);
+            return;
         }
+        Row row = t.takeRow(leaving);
+        row.solveFor(leaving, tag.marker);
+        t.substitute(tag.marker, row);
     }
     // Only the removed row held the constraint's own symbols.
     t.dropColumnIfUnused(tag.marker);

@@ -45,6 +45,29 @@ struct AxisShares {
     double size = 0;
 };
 
+// The largest constant or coefficient a constraint may bring to the solver: a billion points
+// is far beyond any screen, and the solver's elimination stays exact enough below it.
+constexpr double kLargestSolverNumber = 1e9;
+
+// The solver's arithmetic with an infinity or NaN in it would poison every variable the
+// constraint meets, and numbers near the float range wreck its elimination (rows it keeps lose
+// the symbols it looks for), so such a constraint never reaches it.
+bool isSolvable(const Expression& expression)
+{
+    if (!(std::fabs(expression.constant) <= kLargestSolverNumber))
+        return false;
+    for (const auto& term : expression.terms) {
+        if (!(std::fabs(term.coefficient) <= kLargestSolverNumber))
+            return false;
+    }
+    return true;
+}
+
+bool isFinite(const Rect& frame)
+{
+    return std::isfinite(frame.x()) && std::isfinite(frame.y()) && std::isfinite(frame.width()) && std::isfinite(frame.height());
+}
+
 AxisShares autoresizingShares(double margin, double size, double trailing, bool flexMargin, bool flexSize, bool flexTrailing)
 {
     double flexible = (flexMargin ? margin : 0) + (flexSize ? size : 0) + (flexTrailing ? trailing : 0);
@@ -260,7 +283,14 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     auto want = [&](Key key, const Expression& lhs, Relation relation, const Expression& rhs, double weight, const char* label,
                     const LayoutConstraint* source = nullptr) {
         SolverConstraint constraint { lhs.normalized(), relation, rhs.normalized(), weight };
-        wanted.emplace(key, Entry { std::move(constraint), 0, {}, label, source });
+        Entry entry { std::move(constraint), 0, {}, label, source };
+        if (!isSolvable(entry.constraint.lhs) || !isSolvable(entry.constraint.rhs) || std::isnan(weight)) {
+            // Kept as an empty entry that never reaches the solver: it compares equal from pass
+            // to pass (NaN never does), so that it is noted once, not on every pass.
+            entry.constraint = SolverConstraint { {}, Relation::Equal, {}, 0 };
+            entry.unsolvable = true;
+        }
+        wanted.emplace(key, std::move(entry));
     };
     for (const auto& view : order) {
         if (!isLaid(*view))
@@ -330,8 +360,8 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         if (m_entries.count(key))
             continue;
         describe(entry);
-        entry.id = m_solver.add(entry.constraint);
-        if (!entry.id && key.kind == kKindPin)
+        entry.id = entry.unsolvable ? 0 : m_solver.add(entry.constraint);
+        if (!entry.id && key.kind == kKindPin && !entry.unsolvable)
             pinRefused = true;
         else if (!entry.id)
             noteDropped(entry);
@@ -342,6 +372,8 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     if (pinRefused) {
         m_solver.clear();
         for (auto& [key, entry] : m_entries) {
+            if (entry.unsolvable)
+                continue;
             entry.id = m_solver.add(entry.constraint);
             if (!entry.id)
                 noteDropped(entry);
@@ -355,10 +387,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     // 4. Read the content sizes and the frames.
     for (const auto& area : contentAreas) {
         Size size = area.scrollView->contentSize();
-        if (area.bound[0])
-            size.width = m_solver.value(area.variables->width);
-        if (area.bound[1])
-            size.height = m_solver.value(area.variables->height);
+        if (double width = m_solver.value(area.variables->width); area.bound[0] && std::isfinite(width))
+            size.width = width;
+        if (double height = m_solver.value(area.variables->height); area.bound[1] && std::isfinite(height))
+            size.height = height;
         area.scrollView->setContentSize(size);
     }
     std::vector<std::pair<std::shared_ptr<View>, Rect>> frames;
@@ -366,8 +398,10 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         if (!isLaid(*view))
             continue;
         const Variables& variables = variablesFor(*view);
-        frames.emplace_back(view, Rect(m_solver.value(variables.x), m_solver.value(variables.y),
-                                      m_solver.value(variables.width), m_solver.value(variables.height)));
+        Rect frame(m_solver.value(variables.x), m_solver.value(variables.y), m_solver.value(variables.width),
+            m_solver.value(variables.height));
+        if (isFinite(frame))
+            frames.emplace_back(view, frame);
     }
     return frames;
 }

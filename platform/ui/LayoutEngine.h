@@ -42,7 +42,9 @@ namespace morvix::platform {
 ///  - a required constraint that cannot hold with those added before it is dropped and logged;
 ///    earlier constraints win, and fixed frames win over every constraint (when a moved frame
 ///    contradicts a constraint kept from an earlier pass, the system is built again in order,
-///    so a pass gives what laying the tree out afresh would).
+///    so a pass gives what laying the tree out afresh would);
+///  - a constraint with a multiplier or constant that is not finite never reaches the solver:
+///    it is dropped and logged once, and a solved frame that is not finite is not applied.
 ///
 /// Results are not rounded to pixels. Main thread only.
 class LayoutEngine final {
@@ -65,7 +67,8 @@ public:
     /// only what the current tree needs.
     std::vector<std::pair<std::shared_ptr<View>, Rect>> solve(View& root);
 
-    /// Descriptions of the required constraints dropped so far, in order.
+    /// Descriptions of the required constraints dropped so far, and of the constraints with
+    /// numbers that are not finite, in order.
     const std::vector<std::string>& droppedConstraints() const { return m_dropped; }
     const ConstraintSolver& solver() const { return m_solver; }
 
@@ -96,6 +99,8 @@ private:
         // What the description is written from, during the pass that builds the entry.
         const char* label = nullptr;
         const LayoutConstraint* source = nullptr;
+        // A constraint with a number that is not finite: dropped, and never given to the solver.
+        bool unsolvable = false;
     };
     struct Variables {
         ConstraintSolver::Variable x, y, width, height;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 
 namespace morvix::platform {
@@ -40,6 +41,24 @@ std::pair<double, double> resizeAxis(double origin, double length, double oldCon
     double total = (flexLeading ? origin : 0) + (flexSize ? length : 0) + (flexTrailing ? trailing : 0);
     double delta = newContainer - oldContainer;
     return { origin + delta * shareOf(origin, flexLeading, total, count), length + delta * shareOf(length, flexSize, total, count) };
+}
+
+// A geometry value that is not finite would spread to every frame computed from it (a
+// superview's autoresizing, constraints that mention the view, the renderer), so the geometry
+// setters keep what they had instead.
+bool isFinite(const Rect& rect)
+{
+    return std::isfinite(rect.x()) && std::isfinite(rect.y()) && std::isfinite(rect.width()) && std::isfinite(rect.height());
+}
+
+bool isFinite(const Transform3D& t)
+{
+    for (double entry :
+        { t.m11, t.m12, t.m13, t.m14, t.m21, t.m22, t.m23, t.m24, t.m31, t.m32, t.m33, t.m34, t.m41, t.m42, t.m43, t.m44 }) {
+        if (!std::isfinite(entry))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -94,7 +113,7 @@ void View::setFrame(const Rect& frame)
 void View::setBounds(const Rect& bounds)
 {
     assertOnMainThread();
-    if (bounds == m_bounds)
+    if (bounds == m_bounds || !isFinite(bounds))
         return;
     Animator::shared().recordChange(*this, AnimatableProperty::Bounds, m_bounds, bounds);
     Size oldSize = m_bounds.size;
@@ -108,7 +127,7 @@ void View::setBounds(const Rect& bounds)
 void View::setCenter(Point center)
 {
     assertOnMainThread();
-    if (center == m_center)
+    if (center == m_center || !std::isfinite(center.x) || !std::isfinite(center.y))
         return;
     Animator::shared().recordChange(*this, AnimatableProperty::Center, m_center, center);
     m_center = center;
@@ -123,7 +142,7 @@ void View::setTransform(const AffineTransform& transform)
 void View::setTransform3D(const Transform3D& transform)
 {
     assertOnMainThread();
-    if (transform == m_transform)
+    if (transform == m_transform || !isFinite(transform))
         return;
     // Flat transforms keep animating as affine values, which is what tests and dumps read.
     if (transform.isFlat() && m_transform.isFlat() && transform.m33 == 1 && m_transform.m33 == 1)

@@ -41,9 +41,11 @@ struct MotionEffect {
 
 /// A node of the view tree. Geometry: `center` (in the superview), `bounds` (size, and an origin
 /// that is the scroll offset of the contents), `transform` around the layer's anchor point;
-/// `frame()` is derived from them. Appearance: alpha, hidden, background colour or pattern image,
-/// clipping and the layer's properties, read by the renderer. Layout: autoresizing masks, layout
-/// constraints solved by the window's layout pass, intrinsic size and `layoutSubviews`.
+/// `frame()` is derived from them. A centre, bounds or transform that is not finite (NaN or an
+/// infinity) is ignored, so that every frame stays finite. Appearance: alpha, hidden, background
+/// colour or pattern image, clipping and the layer's properties, read by the renderer. Layout:
+/// autoresizing masks, layout constraints solved by the window's layout pass, intrinsic size and
+/// `layoutSubviews`.
 ///
 /// Ownership: a view holds its subviews, gesture recognisers and installed constraints strongly;
 /// its superview and view controller weakly. Views are made by `create()` (or a subclass's

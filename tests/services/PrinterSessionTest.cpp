@@ -97,6 +97,7 @@ protected:
         fs::remove_all(folder);
         auto bundle = platform::BundleInfo::defaults();
         bundle.documentsPath = (folder / "Documents").string();
+        bundle.resourcePath = (folder / "Resources").string();
         platform::BundleInfo::setMain(bundle);
         ASSERT_NO_FATAL_FAILURE(createClient());
         client->load();
@@ -230,10 +231,12 @@ TEST_F(PrinterSessionTest, UnknownLengthSpinsAndAFailedDownloadReportsAnError)
 TEST_F(PrinterSessionTest, FilesAndDataPrintAtOnceAndWhatCannotBePrintedIsAnError)
 {
     auto& dialog = PrintController::shared();
-    fs::create_directories(folder);
-    std::ofstream(folder / "picture.png", std::ios::binary) << kPNG;
+    // A peer may name only files of the application's own, here its resource folder.
+    fs::path resources = folder / "Resources";
+    fs::create_directories(resources);
+    std::ofstream(resources / "picture.png", std::ios::binary) << kPNG;
     std::size_t requests = server.requests().size();
-    print({ { "url", "file://" + (folder / "picture.png").string() } });
+    print({ { "url", "file://" + (resources / "picture.png").string() } });
     EXPECT_EQ(printer()->progressHUD(), nullptr);
     ASSERT_TRUE(dialog.isPresented());
     EXPECT_EQ(dialog.jobs().back().bytes, kPNG);
@@ -247,7 +250,7 @@ TEST_F(PrinterSessionTest, FilesAndDataPrintAtOnceAndWhatCannotBePrintedIsAnErro
 
     const std::string cannot = R"({"message":"Can not print the provided url"})";
     for (const auto& bad : { Value { { "data", base64("hello") } }, Value { { "data", "not *base64*" } }, Value { { "data", 42 } },
-             Value { { "url", "file://" + (folder / "absent.pdf").string() } } }) {
+             Value { { "url", "file://" + (resources / "absent.pdf").string() } } }) {
         SCOPED_TRACE(bad.dump());
         std::size_t count = notifications().size();
         print(bad);

@@ -327,6 +327,14 @@ TEST_F(ServiceSessionTest, TheApplicationServiceProtectsTheScreenAndInstallsPatc
     app->synchronize();
     ASSERT_TRUE(settle(before + 2));
     EXPECT_NE(appOperations(before).find(R"("patchInstall",{"error":)"), std::string::npos) << appOperations(before);
+    // A local archive outside the folders a peer may read is refused unread, though it is a patch.
+    before = posts().size();
+    reply(R"({"head":{},"operations":[["call","morvix.App","installPatch",{"url":"file://)" + archive + R"("}]]})");
+    app->synchronize();
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_NE(appOperations(before).find(R"(["notify","morvix.App","patchInstall",{"error":"Error installing Patch."}])"),
+        std::string::npos)
+        << appOperations(before);
     before = posts().size();
     reply(R"({"head":{},"operations":[["call","morvix.App","installPatch",{"url":"patch.zip"}]]})");
     app->synchronize();

@@ -329,6 +329,14 @@ TEST_F(ApplicationFrameSessionTest, ControlsAndIdsOfTheWrongKind)
     EXPECT_EQ(get<BasicWidget>("c4")->view()->superview(), p1->viewController()->view());
     EXPECT_TRUE(get<BasicWidget>("c4")->omitDestroy());
 
+    // Content that holds the page's own view (the display) is refused before anything moves.
+    auto display = get<BasicWidget>("w1")->view();
+    auto displayParent = display->superview();
+    apply(R"(["set","p1",{"control":"w1"}])");
+    EXPECT_EQ(display->superview(), displayParent);
+    EXPECT_EQ(get<BasicWidget>("c4")->view()->superview(), p1->viewController()->view());
+    EXPECT_EQ(Value(p1->getWithMethod("control").value_or(Value())), Value("c4"));
+
     // Ids that name an object of the wrong kind name nothing.
     apply(R"(["set","p1",{"control":"a1"}])");
     EXPECT_FALSE(get<BasicWidget>("c4")->view()->superview());

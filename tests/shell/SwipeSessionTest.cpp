@@ -1,12 +1,15 @@
 // Swipe widgets in a real session: pages placed by "add", swiped by a person within the range
 // the locks and the item count allow, moved by "active", and emptied by "remove" and by children
-// that go away.
+// that go away; indexes and pages a peer may not ask for.
 
 #include "shell/Swipe.h"
 
+#include "core/base/LogEntry.h"
 #include "platform/ui/View.h"
 #include "shell/SwipeItemViewController.h"
 #include "tests/widgets/containers/ScrollMenuSessionFixture.h"
+
+#include <algorithm>
 
 namespace morvix {
 namespace {
@@ -141,6 +144,53 @@ TEST_F(SwipeSessionTest, ActiveRemoveAndChildrenThatGo)
     deliver(R"([["set","w13",{"parent":"w2"}],["set","w10",{"active":2}]])");
     EXPECT_EQ(labelView("w13")->superview(), object<BasicWidget>("w2")->view());
     EXPECT_EQ(shownPage()->widget(), nullptr);
+}
+
+TEST_F(SwipeSessionTest, IndexesPastTheLimitAndPagesThatWouldHoldTheSwipeAreRefused)
+{
+    start(R"([["create","w1","zub.widgets.Display",{}],
+        ["create","w2","zub.widgets.Composite",{"parent":"w1","bounds":[0,0,200,300]}],
+        ["create","w10","morvix.Swipe",{"parent":"w2","itemCount":5,"bounds":[0,0,200,300]}],
+        ["create","w11","zub.widgets.Label",{"parent":"w10","text":"One"}],
+        ["create","n","zub.widgets.Composite",{"parent":"w1","bounds":[0,0,200,300]}]])");
+    ASSERT_NE(swipe(), nullptr);
+    std::vector<std::string> log;
+    client->setLogObserver([&](const LogEntry& entry) { log.push_back(entry.message()); });
+    auto logged = [&](const std::string& start) {
+        harness.runUntilIdle();
+        auto count = std::count_if(log.begin(), log.end(), [&](const auto& line) { return line.starts_with(start); });
+        log.clear();
+        return count;
+    };
+
+    // An index past the largest item count sizes nothing; a boolean counts as a number, and a
+    // lock or an "active" far out of range is read within the same bound.
+    deliver(R"([["call","w10","add",{"control":"w11","index":2e6}],["call","w10","add",{"control":"w11","index":1e12}],
+        ["set","w10",{"active":1e12}],["call","w10","lockRight",{"index":1e300}],["set","w10",{"itemCount":-1e300}]])");
+    EXPECT_EQ(logged("swipe w10: add at "), 2);
+    EXPECT_TRUE(swipe()->items().empty());
+    EXPECT_EQ(shownIndex(), 0);
+    deliver(R"([["call","w10","add",{"control":"w11","index":true}],["call","w10","unlockRight",{}],["set","w10",{"itemCount":3}]])");
+    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { std::nullopt, "w11" }));
+    EXPECT_EQ(swipeBy(PageNavigationDirection::Forward, true), R"([["notify","w10","Swipe",{"item":1}]])");
+
+    // A page goes inside the swipe's view: the swipe itself, its ancestors and the display are
+    // refused before anything moves.
+    deliver(R"([["call","w10","add",{"control":"w10","index":2}],["call","w10","add",{"control":"w2","index":2}],
+        ["call","w10","add",{"control":"w1","index":0}]])");
+    EXPECT_EQ(logged("catching 'Incorrect Parameter'"), 3);
+    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { std::nullopt, "w11" }));
+    EXPECT_EQ(swipe()->view()->superview(), object<BasicWidget>("w2")->view());
+    EXPECT_EQ(object<BasicWidget>("w2")->view()->superview(), client->view());
+    EXPECT_EQ(client->view()->window(), harness.window());
+
+    // A widget that took the swipe in after its page was made shows as an empty page.
+    deliver(R"([["call","w10","add",{"control":"n","index":2}],["set","w10",{"parent":"n"}],["set","w10",{"active":2}]])");
+    EXPECT_EQ(swipe()->view()->superview(), object<BasicWidget>("n")->view());
+    EXPECT_EQ(shownIndex(), 2);
+    EXPECT_EQ(shownPage()->widget(), nullptr);
+    EXPECT_EQ(logged("swipe w10: the page of n holds the swipe"), 1);
+    EXPECT_FALSE(swipe()->view()->isDescendantOf(*shownPage()->view()));
 }
 
 } // namespace

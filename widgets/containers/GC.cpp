@@ -6,6 +6,7 @@
 #include "core/objects/RemoteException.h"
 #include "core/objects/TypeConverter.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
@@ -18,6 +19,7 @@
 #include "widgets/text/Mnemonics.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace morvix {
@@ -27,12 +29,8 @@ using platform::Value;
 namespace {
 
 constexpr double kFullTurn = 2 * std::numbers::pi;
-
-// The largest factor by which the transform stretches a length.
-double stretch(const platform::AffineTransform& transform)
-{
-    return std::max(std::hypot(transform.a, transform.b), std::hypot(transform.c, transform.d));
-}
+// The largest magnitude a drawing number may have: it is drawn in single precision.
+constexpr double kLargestSingle = std::numeric_limits<float>::max();
 
 // An arc sweeps at most one full turn in its direction, as on a canvas.
 double clampedEndAngle(double start, double end, platform::ArcDirection direction)
@@ -111,8 +109,8 @@ void GC::initialize(const Value* properties)
         return (*properties)[key];
     };
     m_bitmap.reset();
-    float width = static_cast<float>(platform::numberValue(get("width")).value_or(0));
-    float height = static_cast<float>(platform::numberValue(get("height")).value_or(0));
+    float width = platform::WireNumber::singlePrecision(platform::numberValue(get("width")).value_or(0));
+    float height = platform::WireNumber::singlePrecision(platform::numberValue(get("height")).value_or(0));
     double pixelWidth = std::trunc(width * m_scale);
     double pixelHeight = std::trunc(height * m_scale);
     bool fits = std::isfinite(pixelWidth) && std::isfinite(pixelHeight) && pixelWidth >= 1 && pixelHeight >= 1
@@ -248,13 +246,13 @@ const Value& GC::argument(const Value& operation, std::size_t index)
 
 float GC::number(const Value& operation, std::size_t index)
 {
-    auto value = platform::numberValue(argument(operation, index));
-    if (!value)
+    const Value& value = argument(operation, index);
+    if (!platform::isNumber(value))
         fail(operation, index, "is not a number");
-    auto single = static_cast<float>(*value);
-    if (!std::isfinite(single))
+    auto single = platform::WireNumber::number(value, -kLargestSingle, kLargestSingle);
+    if (!single)
         fail(operation, index, "is not a finite number");
-    return single;
+    return static_cast<float>(*single);
 }
 
 bool GC::flag(const Value& operation, std::size_t index)
@@ -285,9 +283,9 @@ void GC::keepPathWhileExecuting(const std::function<void(platform::GraphicsConte
 void GC::checkArcRadius(const Value& operation, double radius) const
 {
     auto* context = this->context();
-    if (context && radius * stretch(context->ctm()) > kMaximumArcRadius)
+    if (context && radius * context->stretch() > kMaximumArcRadius)
         RemoteException::throwIncorrectParameter("GC operation %@ has a radius of %@ pixels, more than the %@ drawn",
-            operation[0], radius * stretch(context->ctm()), kMaximumArcRadius);
+            operation[0], radius * context->stretch(), kMaximumArcRadius);
 }
 
 void GC::beginPath(const Value&)
@@ -376,19 +374,25 @@ void GC::addColorStop(const Value& operation)
     const Value& indexValue = argument(operation, 1);
     if (!platform::isNumber(indexValue))
         fail(operation, 1, "is not a number");
-    auto index = static_cast<std::int32_t>(platform::numberValue(indexValue).value_or(0));
     const Value& colorValue = argument(operation, 2);
     auto color = TypeConverter::toUIColor(colorValue);
     if (!color || colorValue.size() > 4)
         fail(operation, 2, "is not a colour of three or four numbers");
     if (!m_linearGradient)
         return;
-    if (index < 0 || std::size_t(index) > m_linearGradient->stopCount())
+    auto stopCount = static_cast<std::int64_t>(m_linearGradient->stopCount());
+    auto index = platform::WireNumber::count(indexValue, 0, stopCount);
+    if (!index)
         fail(operation, 1, "is not a stop index of the gradient");
-    auto component = [&](std::size_t at) { return static_cast<float>(colorValue[at].get<double>()); };
+    if (m_linearGradient->stopCount() >= GCLinearGradient::kMaximumStopCount)
+        fail(operation, 1, "has no room: the gradient holds as many stops as it can");
+    // Components are numbers (booleans among them), as the colour check above read them.
+    auto component = [&](std::size_t at) {
+        return platform::WireNumber::singlePrecision(platform::numberValue(colorValue[at]).value_or(0));
+    };
     m_linearGradient->addColorStop({ component(0), component(1), component(2),
                                        colorValue.size() == 4 ? component(3) : 255.0f },
-        std::size_t(index));
+        std::size_t(*index));
 }
 
 void GC::fillStyle(const Value& operation)
@@ -559,8 +563,8 @@ void GC::font(const Value& operation)
             if (family.is_string())
                 families.push_back(family.get<std::string>());
     }
-    auto size = platform::numberValue(font[1]);
-    if (!size || !std::isfinite(static_cast<float>(*size)))
+    auto size = platform::WireNumber::number(font[1], -kLargestSingle, kLargestSingle);
+    if (!size)
         fail(operation, 1, "has no font size");
     m_font = FontHelper::getFont(families, static_cast<float>(*size), platform::boolValue(font[2]),
         platform::boolValue(font[3]));

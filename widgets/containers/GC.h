@@ -38,6 +38,12 @@ namespace morvix {
 ///     drawing-state records, gradient and font and draw nothing.
 ///  4. The top record is the truth for colours, line width, cap and join: "beginPath" and every
 ///     fill or stroke that keeps the path apply it to the bitmap's context again.
+///  5. A "scale", "translate" or "rotate" that leaves the transform degenerate or beyond what
+///     can be drawn (see `platform::GraphicsContext`, rule 6) draws nothing until the "restore"
+///     of its "save"; what follows that restore draws as usual.
+///  6. "addColorStop" with an index outside 0 to the stop count, or beyond
+///     `GCLinearGradient::kMaximumStopCount` stops, throws "Incorrect Parameter"; colour
+///     components are numbers, booleans among them.
 ///
 /// Coordinates are points with y growing downward; arcs with the anticlockwise flag run through
 /// decreasing angles. Main thread only; the bitmap is guarded by a monitor held over a whole

@@ -14,6 +14,10 @@ namespace morvix {
 /// green, blue, alpha, 0 to 255). Plain value type; main thread only.
 class GCLinearGradient final {
 public:
+    /// The most stops a gradient takes: each insertion moves the stops after it, so a list of
+    /// stops without end would cost time growing with its square.
+    static constexpr std::size_t kMaximumStopCount = 1024;
+
     GCLinearGradient(platform::Point startPoint, platform::Point endPoint)
         : m_startPoint(startPoint)
         , m_endPoint(endPoint)
@@ -21,7 +25,8 @@ public:
     }
 
     /// Inserts a stop before the one at `index`; `index` equal to `stopCount()` appends. The
-    /// caller checks that the index lies in 0 to `stopCount()`.
+    /// caller checks that the index lies in 0 to `stopCount()` and that there is room for one
+    /// more stop.
     void addColorStop(const std::array<float, 4>& color, std::size_t index);
     std::size_t stopCount() const { return m_colors.size() / 4; }
     const std::vector<float>& colors() const { return m_colors; }

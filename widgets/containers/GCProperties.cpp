@@ -1,5 +1,7 @@
 #include "widgets/containers/GCProperties.h"
 
+#include "platform/foundation/WireNumber.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -35,7 +37,7 @@ platform::LineJoin GCProperties::cgLineJoin() const
 float GCProperties::lineWidthValue() const
 {
     auto width = platform::numberValue(lineWidth);
-    return width ? static_cast<float>(*width) : 1.0f;
+    return width ? platform::WireNumber::singlePrecision(*width) : 1.0f;
 }
 
 float GCProperties::globalAlphaValue() const
@@ -43,7 +45,7 @@ float GCProperties::globalAlphaValue() const
     auto alpha = platform::numberValue(globalAlpha);
     if (!alpha || std::isnan(*alpha))
         return 1;
-    return std::clamp(static_cast<float>(*alpha), 0.0f, 1.0f);
+    return static_cast<float>(std::clamp(*alpha, 0.0, 1.0));
 }
 
 } // namespace morvix

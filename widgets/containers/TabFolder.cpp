@@ -1,5 +1,7 @@
 #include "widgets/containers/TabFolder.h"
 
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/controls/SegmentedControl.h"
@@ -7,6 +9,7 @@
 #include "widgets/containers/TabItem.h"
 #include "widgets/containers/TabItemViewController.h"
 #include "widgets/delegating/DelegatingView.h"
+#include "widgets/foundation/ViewPlacement.h"
 
 #include <algorithm>
 
@@ -126,7 +129,7 @@ void TabFolder::addObject(std::shared_ptr<RemoteObject> child)
     m_items.insert(m_items.begin() + std::ptrdiff_t(position), item);
     updateItems();
     if (!m_selection || *m_selection == item->objectId())
-        setSelection(item->objectId());
+        select(item->objectId());
 }
 
 void TabFolder::removeObject(const RemoteObject& child)
@@ -192,7 +195,22 @@ void TabFolder::updateItems()
     m_tabBar->setSelectedItem(selected ? m_items[*selected]->tabBarItem() : nullptr);
 }
 
+bool TabFolder::canShow(const TabItem& item) const
+{
+    return !ViewPlacement::isRefused(item.view().get(), m_pageViewController->view().get(), client().get());
+}
+
 void TabFolder::setSelection(std::optional<std::string> selection)
+{
+    for (const auto& item : m_items) {
+        if (selection && item->objectId() == *selection)
+            ViewPlacement::check(item->view().get(), m_pageViewController->view().get(), client().get(), "selection", *selection,
+                objectId());
+    }
+    select(std::move(selection));
+}
+
+void TabFolder::select(std::optional<std::string> selection)
 {
     m_selection = std::move(selection);
     if (auto index = indexOfSelection())
@@ -202,6 +220,13 @@ void TabFolder::setSelection(std::optional<std::string> selection)
 void TabFolder::reveal(std::size_t index)
 {
     const auto& item = m_items[index];
+    // The folder may have moved into its item's control since the control was named.
+    if (!canShow(*item)) {
+        if (auto client = this->client())
+            client->log(LogEntry("tab folder " + objectId() + ": the page of " + item->objectId() + " holds the folder; not shown",
+                LogEntry::Type::Warning));
+        return;
+    }
     m_pageViewController->setViewControllers({ item->controller() }, platform::PageNavigationDirection::Forward, platform::Animated::No);
     item->controller()->view()->setHidden(false);
     if (m_segmentedControl)
@@ -231,7 +256,9 @@ void TabFolder::tabBarDidSelectItem(platform::TabBar&, const std::shared_ptr<pla
 void TabFolder::activateTab(std::size_t index)
 {
     auto item = m_items[index];
-    setSelection(item->objectId());
+    if (!canShow(*item))
+        return;
+    select(item->objectId());
     selectedController(item->controller());
 }
 
@@ -268,7 +295,7 @@ std::shared_ptr<platform::ViewController> TabFolder::viewControllerBefore(platfo
     const std::shared_ptr<platform::ViewController>& page)
 {
     auto index = indexOfController(page.get());
-    if (!index || *index == 0)
+    if (!index || *index == 0 || !canShow(*m_items[*index - 1]))
         return nullptr;
     return m_items[*index - 1]->controller();
 }
@@ -277,7 +304,7 @@ std::shared_ptr<platform::ViewController> TabFolder::viewControllerAfter(platfor
     const std::shared_ptr<platform::ViewController>& page)
 {
     auto index = indexOfController(page.get());
-    if (!index || *index + 1 >= m_items.size())
+    if (!index || *index + 1 >= m_items.size() || !canShow(*m_items[*index + 1]))
         return nullptr;
     return m_items[*index + 1]->controller();
 }

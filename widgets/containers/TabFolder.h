@@ -33,6 +33,9 @@ class TabItem;
 ///     once. Without a listener nothing is queued.
 ///  3. Child widgets show only as the pages of the items that name them ("control"); the folder
 ///     never places their views itself.
+///  4. A page whose view holds the folder's (the folder moved into its item's control after the
+///     control was named) is never shown: "selection" naming it raises "Incorrect Parameter",
+///     a person's switch to it does nothing, paging skips it, and otherwise it is logged.
 ///
 /// The page view controller's data source and delegate and the tab bar's delegate are the
 /// folder, held weakly. Main thread only.
@@ -67,7 +70,8 @@ public:
     const std::shared_ptr<platform::TabBar>& tabBar() const { return m_tabBar; }
 
     const std::optional<std::string>& selection() const { return m_selection; }
-    /// Stores the id and shows the item it names, if there is one yet.
+    /// Stores the id and shows the item it names, if there is one yet; an item whose page
+    /// cannot be shown (rule 4) raises "Incorrect Parameter" and changes nothing.
     void setSelection(std::optional<std::string> selection);
 
     /// Takes `widget` off every item that shows it.
@@ -110,7 +114,11 @@ private:
     void segmentedControlSelected();
     void activateTab(std::size_t index);
     void selectedController(const std::shared_ptr<platform::ViewController>& controller);
+    /// Stores the id and shows the item it names, if it can (rule 4).
+    void select(std::optional<std::string> selection);
     void reveal(std::size_t index);
+    /// Whether the page of `item` can go into the page view without holding it (rule 4).
+    bool canShow(const TabItem& item) const;
     /// The position of the item whose controller is `page`; none for another page.
     std::optional<std::size_t> indexOfController(const platform::ViewController* page) const;
     std::optional<std::size_t> indexOfSelection() const;

@@ -8,6 +8,7 @@
 #include "platform/ui/controls/ImageView.h"
 #include "widgets/containers/TabFolder.h"
 #include "widgets/containers/TabItemViewController.h"
+#include "widgets/foundation/ViewPlacement.h"
 #include "widgets/images/ImageViewMorvix.h"
 #include "widgets/text/Mnemonics.h"
 
@@ -104,13 +105,41 @@ std::optional<std::string> TabItem::control() const
     return m_widgetId;
 }
 
+void TabItem::checkControl(const Widget& widget, const std::string& controlId, const TabFolder* folder,
+    const ClientContext* client, const std::string& itemId)
+{
+    // The page shows inside the folder's view: a control whose view holds that view (the folder
+    // itself, one of its ancestors) would be put inside itself, and the root view never moves.
+    auto host = folder ? folder->view() : nullptr;
+    ViewPlacement::check(widget.view().get(), host.get(), client, "control", controlId, itemId);
+}
+
+std::shared_ptr<BasicObject> TabItem::create(const std::string& id, const Value* properties, std::shared_ptr<ClientContext> client)
+{
+    // "parent" is applied after "control", so a create that names both is checked here, before
+    // the item takes the control's view.
+    if (client && properties && properties->is_object()) {
+        auto parentId = properties->find("parent");
+        auto controlId = properties->find("control");
+        if (parentId != properties->end() && parentId->is_string() && controlId != properties->end() && controlId->is_string()) {
+            auto folder = std::dynamic_pointer_cast<TabFolder>(client->objectById(parentId->get<std::string>()));
+            auto widget = std::dynamic_pointer_cast<Widget>(client->objectById(controlId->get<std::string>()));
+            if (folder && widget)
+                checkControl(*widget, controlId->get<std::string>(), folder.get(), client.get(), id);
+        }
+    }
+    return BasicObject::construct<TabItem>(id, std::move(client));
+}
+
 void TabItem::setControl(std::optional<std::string> id)
 {
     auto client = this->client();
     auto object = client && id ? client->objectById(*id) : nullptr;
     auto widget = std::dynamic_pointer_cast<Widget>(object);
     if (widget) {
-        if (auto* folder = dynamic_cast<TabFolder*>(parent().get()))
+        auto* folder = dynamic_cast<TabFolder*>(parent().get());
+        checkControl(*widget, *id, folder, client.get(), objectId());
+        if (folder)
             folder->unlinkWidget(*widget);
     }
     m_widgetId = widget ? *id : std::string();

@@ -18,6 +18,7 @@ class ImageView;
 class LayoutConstraint;
 class TabBarItem;
 }
+class TabFolder;
 class TabItemViewController;
 
 /// "zub.widgets.TabItem": a page of a "zub.widgets.TabFolder". Its view is its controller's
@@ -25,13 +26,23 @@ class TabItemViewController;
 /// view without one. A widget shows on one item at a time: naming it here takes it off the
 /// folder's other items. The item's text (without its mnemonic marker), image, enabled flag and
 /// data "badgeValue" ("" or none: no badge) go to both its own tab-bar entry, which the folder's
-/// tab bar shows, and its controller's. Main thread only.
+/// tab bar shows, and its controller's.
+///
+/// A control whose view holds the folder's view (the folder itself, one of its ancestors), or
+/// that is the session's root view, would put the page inside itself: "control" refuses it with
+/// "Incorrect Parameter" before anything moves, in a create that names the folder too (whose
+/// "parent" is applied last) before the item exists. Main thread only.
 class TabItem : public RemoteClass<TabItem, Composite>, public TabItemViewControllerDelegate {
 public:
     static constexpr std::string_view kRemoteType = "zub.widgets.TabItem";
 
     TabItem(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~TabItem() override;
+
+    /// Constructs the item, unless the create's "control" would enclose its "parent" folder
+    /// (see the class comment).
+    static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
+        std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
     /// `Composite`'s names plus "text" and "image".
@@ -55,7 +66,8 @@ public:
     /// The id of the widget shown; none when there is none (or it has gone).
     std::optional<std::string> control() const;
     /// Shows the widget `id` names as the page, taking it off the folder's other items; an id
-    /// that names no widget leaves the page empty.
+    /// that names no widget leaves the page empty. A widget that would enclose the page raises
+    /// "Incorrect Parameter" and changes nothing.
     void setControl(std::optional<std::string> id);
     /// Whether the page shows `widget`.
     bool showsWidget(const Widget& widget) const;
@@ -76,6 +88,10 @@ protected:
     void didConstruct() override;
 
 private:
+    /// Raises "Incorrect Parameter" when showing `widget` in `folder` (null: not in one yet)
+    /// would put a view inside itself or move the root view.
+    static void checkControl(const Widget& widget, const std::string& controlId, const TabFolder* folder,
+        const ClientContext* client, const std::string& itemId);
     void showImage(const std::shared_ptr<platform::Image>& image);
 
     std::shared_ptr<TabItemViewController> m_controller;

@@ -1,10 +1,10 @@
 #include "widgets/foundation/AbsoluteClientLayout.h"
 
+#include "platform/foundation/WireNumber.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 #include "platform/ui/controls/Label.h"
-#include "widgets/foundation/LayoutAttributes.h"
 
 namespace morvix {
 
@@ -20,7 +20,7 @@ double floatEntry(const platform::Value& data, const char* key)
 {
     auto entry = data.find(key);
     auto number = entry == data.end() ? std::nullopt : platform::numberValue(*entry);
-    return number ? LayoutAttributes::singlePrecision(*number) : 0;
+    return number ? platform::WireNumber::singlePrecision(*number) : 0;
 }
 
 } // namespace

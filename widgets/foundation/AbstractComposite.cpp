@@ -2,6 +2,7 @@
 
 #include "core/objects/ClientContext.h"
 #include "platform/ui/View.h"
+#include "widgets/foundation/ViewPlacement.h"
 
 namespace morvix {
 
@@ -36,8 +37,7 @@ void AbstractComposite::addWidgetView(BasicWidget& child)
 
 void AbstractComposite::removeWidgetView(const Widget& child)
 {
-    if (auto childView = child.view())
-        childView->removeFromSuperview();
+    ViewPlacement::takeOut(child.view(), client().get());
 }
 
 void AbstractComposite::removeObject(const RemoteObject& child)

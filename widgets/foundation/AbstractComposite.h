@@ -35,6 +35,7 @@ public:
     // WidgetContainer
     /// Adds the child's view on top, then restacks.
     void addWidgetView(BasicWidget& child) override;
+    /// Takes the child's view out of its superview; never the session's root view.
     void removeWidgetView(const Widget& child) override;
 
     /// Takes a widget child's view out, then the base's removal from the child list.

@@ -2,6 +2,7 @@
 
 #include "core/objects/ClientContext.h"
 #include "core/objects/RemoteException.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
@@ -11,6 +12,7 @@
 #include "widgets/foundation/ClientLayout.h"
 #include "widgets/foundation/Display.h"
 #include "widgets/foundation/LayoutNotAnimatable.h"
+#include "widgets/foundation/ViewPlacement.h"
 #include "widgets/foundation/WidgetContainer.h"
 #include "widgets/images/ImageViewMorvix.h"
 
@@ -20,13 +22,15 @@
 namespace morvix {
 
 using platform::Value;
+using platform::WireNumber;
 
 namespace {
 
 constexpr double kEnableFadeDuration = 0.3;
 constexpr double kDisabledAlpha = 0.7;
 
-// The number under `key` of the transform dictionary as a 32-bit float; nothing when absent.
+// The number under `key` of the transform dictionary as a 32-bit float, saturated at the float
+// range; nothing when absent.
 std::optional<float> transformComponent(const Value& transform, const char* key, const std::string& objectId)
 {
     auto entry = transform.find(key);
@@ -36,7 +40,15 @@ std::optional<float> transformComponent(const Value& transform, const char* key,
     if (!number)
         RemoteException::throwIncorrectParameter("property 'transform' of widget '%@' expects a number for '%@' but got %@",
             objectId, key, *entry);
-    return static_cast<float>(*number);
+    return WireNumber::singlePrecision(*number);
+}
+
+// `dividend / divisor` as the 32-bit division gives it, saturated instead of overflowing. A
+// double quotient rounded to float is the float quotient (double carries more than twice the
+// bits), so only the overflow differs.
+float saturatedQuotient(float dividend, float divisor)
+{
+    return WireNumber::singlePrecision(static_cast<double>(dividend) / static_cast<double>(divisor));
 }
 
 } // namespace
@@ -93,6 +105,10 @@ void BasicWidget::setParent(std::shared_ptr<RemoteObject> parent)
     // has moved, so that a refused parent leaves everything as it was.
     if (parent && isInSubtree(*parent))
         return RemoteClass::setParent(parent);
+    // The view trees may nest where the object tree does not (a tab item's control, a swipe's
+    // page): the view's new place is checked too, before anything moves.
+    if (parent)
+        ViewPlacement::check(view().get(), hostViewOf(*parent).get(), client().get(), "parent", parent->objectId(), objectId());
     if (current)
         disconnectFromParent(*current);
     RemoteClass::setParent(parent);
@@ -113,12 +129,19 @@ bool BasicWidget::isInSubtree(const RemoteObject& object) const
     return false;
 }
 
+std::shared_ptr<platform::View> BasicWidget::hostViewOf(RemoteObject& parent)
+{
+    if (auto* display = dynamic_cast<Display*>(&parent))
+        return display->screen();
+    auto* container = dynamic_cast<WidgetContainer*>(&parent);
+    return container ? container->view() : nullptr;
+}
+
 void BasicWidget::disconnectFromParent(RemoteObject& parent)
 {
     if (!dynamic_cast<WidgetContainer*>(&parent))
         return;
-    if (auto view = this->view())
-        view->removeFromSuperview();
+    ViewPlacement::takeOut(view(), client().get());
     didMoveToSuperview(nullptr);
 }
 
@@ -251,7 +274,7 @@ void BasicWidget::setOpacity(std::optional<Value> opacity)
 {
     auto number = opacity ? platform::numberValue(*opacity) : std::nullopt;
     if (auto view = this->view())
-        view->setAlpha(static_cast<float>(number.value_or(0)));
+        view->setAlpha(WireNumber::singlePrecision(number.value_or(0)));
 }
 
 void BasicWidget::setTransform(std::optional<Value> value)
@@ -281,7 +304,8 @@ void BasicWidget::setTransform(std::optional<Value> value)
             transform.ty = ty;
         } else {
             if (translates)
-                transform = transform.concatenated(platform::AffineTransform::translation(tx / sx, ty / sy));
+                transform = transform.concatenated(
+                    platform::AffineTransform::translation(saturatedQuotient(tx, sx), saturatedQuotient(ty, sy)));
             if (scales)
                 transform = transform.concatenated(platform::AffineTransform::scale(sx, sy));
         }
@@ -294,23 +318,23 @@ std::optional<Value> BasicWidget::transform() const
 {
     auto view = this->view();
     platform::AffineTransform t = view ? view->transform() : platform::AffineTransform { 0, 0, 0, 0, 0, 0 };
-    float a = static_cast<float>(t.a), b = static_cast<float>(t.b), c = static_cast<float>(t.c), d = static_cast<float>(t.d);
-    float scaleX = std::sqrt(a * a + c * c);
-    float scaleY = std::sqrt(b * b + d * d);
+    // Worked out in double: squaring a finite float scale may leave the float range.
+    double scaleX = std::hypot(t.a, t.c);
+    double scaleY = std::hypot(t.b, t.d);
     // A zero scale leaves one axis without a direction: the rotation comes from the other one.
-    float rotation = 0;
+    double rotation = 0;
     if (scaleX != 0 && scaleY != 0)
-        rotation = std::atan2(b / scaleY, a / scaleX);
+        rotation = std::atan2(t.b / scaleY, t.a / scaleX);
     else if (scaleY != 0)
-        rotation = std::atan2(b, d);
+        rotation = std::atan2(t.b, t.d);
     else if (scaleX != 0)
-        rotation = std::atan2(-c, a);
+        rotation = std::atan2(-t.c, t.a);
     Value result = Value::object();
-    result["scaleX"] = scaleX;
-    result["scaleY"] = scaleY;
-    result["translationX"] = static_cast<float>(t.tx);
-    result["translationY"] = static_cast<float>(t.ty);
-    result["rotation"] = rotation;
+    result["scaleX"] = WireNumber::singlePrecision(scaleX);
+    result["scaleY"] = WireNumber::singlePrecision(scaleY);
+    result["translationX"] = WireNumber::singlePrecision(t.tx);
+    result["translationY"] = WireNumber::singlePrecision(t.ty);
+    result["rotation"] = WireNumber::singlePrecision(rotation);
     return result;
 }
 
@@ -325,16 +349,22 @@ void BasicWidget::setLayoutData(std::optional<Value> layoutData)
 platform::Rect BasicWidget::bounds() const
 {
     auto view = this->view();
-    return view ? view->frame() : platform::Rect();
+    if (!view)
+        return {};
+    // A frame may grow past the float range (a huge scale, a huge percentage); it reads back
+    // saturated, as the wire's floats can carry it.
+    platform::Rect frame = view->frame();
+    return { WireNumber::singlePrecision(frame.x()), WireNumber::singlePrecision(frame.y()),
+        WireNumber::singlePrecision(frame.width()), WireNumber::singlePrecision(frame.height()) };
 }
 
 void BasicWidget::setBounds(platform::Rect bounds)
 {
     Value data = Value::object();
-    data["left"] = static_cast<float>(bounds.x());
-    data["top"] = static_cast<float>(bounds.y());
-    data["width"] = static_cast<float>(bounds.width());
-    data["height"] = static_cast<float>(bounds.height());
+    data["left"] = WireNumber::singlePrecision(bounds.x());
+    data["top"] = WireNumber::singlePrecision(bounds.y());
+    data["width"] = WireNumber::singlePrecision(bounds.width());
+    data["height"] = WireNumber::singlePrecision(bounds.height());
     m_layoutData = std::move(data);
     replaceLayout(true);
 }

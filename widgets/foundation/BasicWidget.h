@@ -61,7 +61,9 @@ public:
     // RemoteObject
     /// Moves the view from the old parent's view to the new one's (see the class comment).
     /// Nothing when `parent` is the current one. A parent refused by the base (this widget or
-    /// one of its descendants) leaves the view where it was.
+    /// one of its descendants), or a container or display whose view would end up inside this
+    /// widget's view (see `ViewPlacement`), raises "Incorrect Parameter" and leaves the view
+    /// where it was.
     void setParent(std::shared_ptr<RemoteObject> parent) override;
     /// Ends editing in the view, disposes of the layout object, then the base's destroy.
     void destroy() override;
@@ -115,26 +117,27 @@ public:
 
     /// The view's alpha as a 32-bit float number.
     std::optional<platform::Value> opacity() const;
-    /// The view's alpha becomes the number as a 32-bit float; null gives 0.
+    /// The view's alpha becomes the number as a 32-bit float (saturated); null gives 0.
     void setOpacity(std::optional<platform::Value> opacity);
     /// {"scaleX", "scaleY", "translationX", "translationY", "rotation"} decomposed from the
-    /// view's transform, each a 32-bit float; never NaN or infinite (a zero scale takes the
-    /// rotation from the other axis).
+    /// view's transform in double, each then a 32-bit float saturated at the float range; never
+    /// NaN or infinite (a zero scale takes the rotation from the other axis).
     std::optional<platform::Value> transform() const;
     /// Rotates, then translates by (translationX / scaleX, translationY / scaleY), then scales,
-    /// in 32-bit floats, so that the view ends up moved by exactly the translation. A zero scale
-    /// takes the limit. A value that is not a number raises "Incorrect Parameter"; null gives
-    /// the identity.
+    /// in 32-bit floats, so that the view ends up moved by exactly the translation. Components
+    /// and quotients beyond the float range saturate at its ends, so the transform is always
+    /// finite. A zero scale takes the limit. A value that is not a number raises "Incorrect
+    /// Parameter"; null gives the identity.
     void setTransform(std::optional<platform::Value> transform);
 
     const std::optional<platform::Value>& layoutData() const { return m_layoutData; }
     /// Stores the dictionary and replaces the layout object: absolute for exactly the four
     /// numbers "left", "top", "width", "height", relative otherwise; then lays out.
     void setLayoutData(std::optional<platform::Value> layoutData);
-    /// The view's frame.
+    /// The view's frame, each number saturated at the float range.
     platform::Rect bounds() const;
-    /// Stores {"left", "top", "width", "height"} as 32-bit floats as "layoutData" and lays out
-    /// with an absolute layout.
+    /// Stores {"left", "top", "width", "height"} as 32-bit floats (saturated) as "layoutData"
+    /// and lays out with an absolute layout.
     virtual void setBounds(platform::Rect bounds);
     const std::shared_ptr<ClientLayout>& clientLayout() const { return m_clientLayout; }
 
@@ -163,6 +166,9 @@ protected:
     virtual void connectToParent(RemoteObject& parent);
 
 private:
+    /// The view a parent puts its widgets' views in: a display's screen, a container's view;
+    /// null for any other parent.
+    static std::shared_ptr<platform::View> hostViewOf(RemoteObject& parent);
     void replaceLayout(bool absolute);
     /// Whether `object` is this widget or lies below it.
     bool isInSubtree(const RemoteObject& object) const;

@@ -3,6 +3,7 @@
 #include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/objects/ObjectRegistry.h"
+#include "core/objects/RemoteException.h"
 #include "core/objects/ServiceObject.h"
 #include "core/outgoing/Notifications.h"
 #include "core/protocol/CommandOperator.h"
@@ -71,6 +72,31 @@ Display::Display(CreationKey key, std::string id, std::shared_ptr<ClientContext>
 }
 
 Display::~Display() = default;
+
+std::shared_ptr<BasicObject> Display::create(const std::string& id, const Value* properties, std::shared_ptr<ClientContext> client)
+{
+    // Checked before construction: a Display takes the session's root view and window over as
+    // it is made, and a refused one must leave them alone.
+    if (properties && properties->is_object()) {
+        auto parent = properties->find("parent");
+        if (parent != properties->end() && !parent->is_null())
+            refuseParent(id, *parent);
+    }
+    return BasicObject::construct<Display>(id, std::move(client));
+}
+
+void Display::setParent(std::shared_ptr<RemoteObject> parent)
+{
+    if (parent)
+        refuseParent(objectId(), Value(parent->objectId()));
+    RemoteClass::setParent(std::move(parent));
+}
+
+void Display::refuseParent(const std::string& id, const Value& parent)
+{
+    RemoteException::throwIncorrectParameter("parent %@ of display '%@' refused: the display's view is the session's root view",
+        parent, id);
+}
 
 const PropertyTable& Display::properties()
 {

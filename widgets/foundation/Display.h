@@ -47,6 +47,10 @@ class ViewController;
 /// Without a root view controller the Display's `view` and `screen` are both the session's root
 /// view, it keeps the active text field itself, and a modal presentation is refused and logged.
 ///
+/// A Display takes no parent: its view is the session's root view, which no other view may hold.
+/// A "parent" other than null raises "Incorrect Parameter", in a create before the Display
+/// exists, so that the refused one never touches the root view or the window.
+///
 /// Main thread only.
 class Display : public RemoteClass<Display, AbstractComposite>, public platform::AlertViewDelegate {
 public:
@@ -62,6 +66,9 @@ public:
     Display(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~Display() override;
 
+    /// Constructs the Display, unless `properties` names a parent (see the class comment).
+    static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
+        std::shared_ptr<ClientContext> client);
     static const PropertyTable& properties();
 
     /// The session's root view (a view always exists while the session has one).
@@ -76,6 +83,8 @@ public:
     static double statusBarHeight();
 
     // RemoteObject
+    /// Null only; any other parent raises "Incorrect Parameter".
+    void setParent(std::shared_ptr<RemoteObject> parent) override;
     /// Reports the screen, synchronises the services and schedules "zub_initialize".
     void registered() override;
     /// Takes both recognisers off the window, stops observing, cancels pending focus reports,
@@ -130,6 +139,7 @@ private:
     void synchronizeServiceObjects();
     void sendScreenSize(const platform::Value& bounds);
     void focusOnControl(const std::string& id, platform::MainLoop::TimerId report);
+    [[noreturn]] static void refuseParent(const std::string& id, const platform::Value& parent);
     platform::Value boundsValue() const;
 
     std::optional<std::string> m_focusControl;

@@ -2,28 +2,18 @@
 
 #include "core/objects/ClientContext.h"
 #include "core/objects/RemoteObject.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/ui/View.h"
 #include "widgets/foundation/Widget.h"
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace morvix {
 
 using platform::LayoutAttribute;
 using platform::LayoutConstraint;
 using platform::LayoutRelation;
-
-// The peer's numbers are doubles; the layout reads them as single-precision values. Out of the
-// float range the conversion would be undefined, so it saturates instead.
-float LayoutAttributes::singlePrecision(double value)
-{
-    constexpr double kMaximum = std::numeric_limits<float>::max();
-    if (std::isnan(value))
-        return 0;
-    return static_cast<float>(std::clamp(value, -kMaximum, kMaximum));
-}
+using platform::WireNumber;
 
 LayoutAttributes::LayoutAttributes(const platform::Value& value, std::shared_ptr<platform::View> view,
     std::weak_ptr<ClientContext> client)
@@ -31,7 +21,7 @@ LayoutAttributes::LayoutAttributes(const platform::Value& value, std::shared_ptr
     , m_client(std::move(client))
 {
     if (auto number = platform::numberValue(value))
-        m_offset = singlePrecision(*number);
+        m_offset = WireNumber::singlePrecision(*number);
     else if (value.is_string())
         m_reference = referenceByObjectId(value.get<std::string>());
     else if (value.is_array())
@@ -43,13 +33,13 @@ void LayoutAttributes::parseArray(const platform::Value& array)
     if (!array.empty()) {
         const platform::Value& first = array[0];
         if (auto number = platform::numberValue(first); number && std::trunc(*number) != 0)
-            m_percentage = singlePrecision(*number);
+            m_percentage = WireNumber::singlePrecision(*number);
         else if (first.is_string())
             m_reference = referenceByObjectId(first.get<std::string>());
     }
     if (array.size() > 1) {
         if (auto number = platform::numberValue(array[1]))
-            m_offset = singlePrecision(*number);
+            m_offset = WireNumber::singlePrecision(*number);
     }
 }
 

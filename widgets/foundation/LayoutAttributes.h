@@ -24,13 +24,11 @@ class View;
 ///  - anything else (null included): offset 0, nothing else.
 /// The reference is resolved when the attributes are made: a registered `Widget`'s view; an
 /// unknown id, or one naming something other than a widget, gives no reference. Offsets and
-/// percentages are single-precision values, as the layout computes with them. Main thread only.
+/// percentages are single-precision values, as the layout computes with them, saturated at the
+/// float range (`platform::WireNumber::singlePrecision`). Main thread only.
 class LayoutAttributes final {
 public:
     LayoutAttributes(const platform::Value& value, std::shared_ptr<platform::View> view, std::weak_ptr<ClientContext> client);
-
-    /// `value` as a single-precision number, saturated at the float range (NaN gives 0).
-    static float singlePrecision(double value);
 
     const std::shared_ptr<platform::View>& view() const { return m_view; }
     float offset() const { return m_offset; }

@@ -7,6 +7,7 @@
 #include "core/outgoing/Notification.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/controls/RefreshControl.h"
@@ -37,33 +38,55 @@ std::optional<double> numberIn(const Value* arguments, const char* key)
     return found->is_boolean() ? (found->get<bool>() ? 1.0 : 0.0) : found->get<double>();
 }
 
-/// The items of consecutive (start, count) pairs; a trailing number is ignored, and so is a pair
-/// whose count is below 1 or that is not two numbers. Starts are truncated toward zero.
-std::vector<std::int64_t> itemsOfPairs(const Value* pairs)
-{
-    std::vector<std::int64_t> items;
-    if (!pairs || !pairs->is_array())
-        return items;
-    for (std::size_t index = 0; index + 1 < pairs->size(); index += 2) {
-        const Value& start = (*pairs)[index];
-        const Value& count = (*pairs)[index + 1];
-        if (!start.is_number() || !count.is_number())
-            continue;
-        double first = std::trunc(start.get<double>());
-        double length = std::trunc(count.get<double>());
-        // A count of more items than a view can hold is as wrong as a start past the end: the
-        // first item past the range is enough to make the batch fail its check.
-        length = std::min(length, static_cast<double>(std::numeric_limits<std::int32_t>::max()) + 1);
-        if (!std::isfinite(first) || length < 1)
-            continue;
-        first = std::clamp(first, -1.0, static_cast<double>(std::numeric_limits<std::int32_t>::max()) + 1);
-        for (double item = first; item < first + length; ++item) {
-            items.push_back(static_cast<std::int64_t>(item));
-            if (item < 0 || item > std::numeric_limits<std::int32_t>::max())
-                break;
-        }
+// Starts and counts of update pairs are clamped here first: far past any count a view may hold,
+// and small enough that sums of them cannot overflow.
+constexpr std::int64_t kLargestRun = std::int64_t(1) << 40;
+
+/// The (start, count) pairs of one key of an "update", read but not expanded: a peer names a
+/// million items with two numbers, so the pairs are checked by their bounds before any item is
+/// listed.
+struct Runs {
+    std::vector<std::pair<std::int64_t, std::int64_t>> pairs;
+    std::int64_t total = 0; // the items of every pair, saturated at kLargestRun
+
+    /// Every pair lies within [0, count), and together they name no more than `count` items
+    /// (more would name one twice, which a batch refuses).
+    bool within(std::int64_t count) const
+    {
+        return total <= count && std::all_of(pairs.begin(), pairs.end(), [count](const auto& pair) {
+            return pair.first >= 0 && pair.first + pair.second <= count;
+        });
     }
-    return items;
+    std::vector<IndexPath> paths() const
+    {
+        std::vector<IndexPath> result;
+        result.reserve(static_cast<std::size_t>(total));
+        for (const auto& [first, count] : pairs)
+            for (std::int64_t item = first; item < first + count; ++item)
+                result.push_back({ 0, static_cast<int>(item) });
+        return result;
+    }
+};
+
+/// The consecutive (start, count) pairs under `key`; a trailing number is ignored, and so is a
+/// pair whose count is below 1 or that is not two numbers (a boolean counts as a number). Starts
+/// and counts are truncated toward zero.
+Runs runsOfPairs(const Value& arguments, const char* key)
+{
+    Runs runs;
+    auto found = arguments.is_object() ? arguments.find(key) : arguments.end();
+    if (found == arguments.end() || !found->is_array())
+        return runs;
+    const Value& pairs = *found;
+    for (std::size_t index = 0; index + 1 < pairs.size(); index += 2) {
+        auto first = platform::WireNumber::clampedCount(pairs[index], -1, kLargestRun);
+        auto count = platform::WireNumber::clampedCount(pairs[index + 1], 0, kLargestRun);
+        if (!first || !count || *count < 1)
+            continue;
+        runs.pairs.emplace_back(*first, *count);
+        runs.total = std::min(runs.total + *count, kLargestRun);
+    }
+    return runs;
 }
 
 } // namespace
@@ -148,6 +171,16 @@ void CollectionView::warn(const std::string& message)
         client->log(LogEntry(message, LogEntry::Type::Warning));
 }
 
+double CollectionView::boundedItemHeight(double height, const char* what)
+{
+    // Negative heights have always meant no height; they pass without a word.
+    bool none = std::isnan(height) || height <= 0;
+    double bounded = none ? 0 : platform::WireNumber::clampedNumber(Value(height), 1.0, kMaximumItemHeight).value_or(0);
+    if (bounded != height && !(height < 0))
+        warn(platform::format("collection view %@: %@ %@ clamped to %@", objectId(), what, Value(height), Value(bounded)));
+    return bounded;
+}
+
 void CollectionView::fireEvent(const std::string& event, Value attributes)
 {
     if (auto notification = notificationForObject())
@@ -159,8 +192,8 @@ void CollectionView::fireEvent(const std::string& event, Value attributes)
 void CollectionView::setItemHeight(std::optional<Value> height)
 {
     m_itemHeight.reset();
-    if (height && TypeConverter::isNumber(*height))
-        m_itemHeight = height->is_boolean() ? (height->get<bool>() ? 1.0 : 0.0) : height->get<double>();
+    if (auto number = height ? platform::numberValue(*height) : std::nullopt)
+        m_itemHeight = boundedItemHeight(*number, "item height");
     invalidateLayout();
 }
 
@@ -289,17 +322,18 @@ void CollectionView::describeItem(const Value* arguments)
 {
     m_itemType = numberIn(arguments, "type");
     m_currentItemHeight = numberIn(arguments, "height");
+    if (m_currentItemHeight)
+        m_currentItemHeight = boundedItemHeight(*m_currentItemHeight, "height of an item");
 }
 
 void CollectionView::reload(const Value* arguments)
 {
-    double count = numberIn(arguments, "items").value_or(0);
-    if (std::isnan(count) || count < 0)
-        count = 0;
-    count = std::trunc(count);
-    if (count > std::numeric_limits<std::int32_t>::max())
-        RemoteException::throwIncorrectParameter("collection view %@ cannot hold %@ items", objectId(), Value(count));
-    applyOutsideLayout([items = static_cast<std::int64_t>(count)](CollectionView& widget) {
+    // Negative counts and what is no number count as 0; counts past what a view may hold fail.
+    Value asked = arguments && arguments->is_object() ? arguments->value("items", Value()) : Value();
+    auto count = platform::WireNumber::clampedCount(asked, 0, std::numeric_limits<std::int64_t>::max());
+    if (count.value_or(0) > platform::WireNumber::kMaximumItemCount)
+        RemoteException::throwIncorrectParameter("collection view %@ cannot hold %@ items", objectId(), asked);
+    applyOutsideLayout([items = count.value_or(0)](CollectionView& widget) {
         widget.m_itemCount = items;
         widget.m_collectionView->reloadData();
     });
@@ -338,54 +372,50 @@ void CollectionView::performUpdates()
 
 void CollectionView::performUpdate(const Value& arguments)
 {
-    auto pairs = [&arguments](const char* key) -> std::vector<std::int64_t> {
-        auto found = arguments.is_object() ? arguments.find(key) : arguments.end();
-        return itemsOfPairs(found != arguments.end() ? &*found : nullptr);
-    };
-    auto reloads = pairs("reload");
-    auto removals = pairs("remove");
-    auto inserts = pairs("insert");
+    auto reloads = runsOfPairs(arguments, "reload");
+    auto removals = runsOfPairs(arguments, "remove");
+    auto inserts = runsOfPairs(arguments, "insert");
     std::int64_t before = m_itemCount;
-    std::int64_t after = std::max<std::int64_t>(0, before - static_cast<std::int64_t>(removals.size()) + static_cast<std::int64_t>(inserts.size()));
-    auto within = [](const std::vector<std::int64_t>& items, std::int64_t count) {
-        return std::all_of(items.begin(), items.end(), [count](std::int64_t item) { return item >= 0 && item < count; });
-    };
-    bool fits = within(reloads, before) && within(removals, before) && within(inserts, after);
+    std::int64_t counted = std::max<std::int64_t>(0, before - removals.total + inserts.total);
+    std::int64_t after = std::min(counted, platform::WireNumber::kMaximumItemCount);
+    bool fits = counted == after && reloads.within(before) && removals.within(before) && inserts.within(after);
     std::optional<std::pair<int, int>> move;
     auto moveValue = arguments.is_object() ? arguments.find("move") : arguments.end();
     if (moveValue != arguments.end() && moveValue->is_array() && moveValue->size() == 2) {
         const Value& from = (*moveValue)[0];
         const Value& to = (*moveValue)[1];
-        auto whole = [](const Value& value, std::int64_t count) {
-            return value.is_number() && std::trunc(value.get<double>()) == value.get<double>() && value.get<double>() >= 0
-                && value.get<double>() < static_cast<double>(count);
+        // An item of the view on its side: a whole number (a boolean counts) in [0, count).
+        auto whole = [](const Value& value, std::int64_t count) -> std::optional<int> {
+            auto number = platform::WireNumber::number(value, 0, static_cast<double>(count) - 1);
+            if (!number || std::trunc(*number) != *number)
+                return std::nullopt;
+            return static_cast<int>(*number);
         };
-        if (whole(from, before) && whole(to, after))
-            move = { static_cast<int>(from.get<double>()), static_cast<int>(to.get<double>()) };
+        auto first = whole(from, before);
+        auto second = whole(to, after);
+        if (first && second)
+            move = { *first, *second };
     }
     m_itemCount = after;
     if (!fits) {
-        warn(platform::format("collection view %@: update %@ names items outside its %@ items; reloading all %@",
-            objectId(), arguments, Value(before), Value(after)));
+        // The arguments are logged by their size only: the peer chose them, and they can be long.
+        warn(platform::format("collection view %@: update naming %@ reloads, %@ removals and %@ inserts lies outside its "
+                              "%@ items; reloading all %@",
+            objectId(), Value(reloads.total), Value(removals.total), Value(inserts.total), Value(before), Value(after)));
         m_collectionView->reloadData();
         return;
     }
-    auto paths = [](const std::vector<std::int64_t>& items) {
-        std::vector<IndexPath> result;
-        for (auto item : items)
-            result.push_back({ 0, static_cast<int>(item) });
-        return result;
-    };
+    // Checked: every list below is no longer than the items the view holds.
     auto& view = *m_collectionView;
     view.performBatchUpdates([&] {
         if (move)
             view.moveItem({ 0, move->first }, { 0, move->second });
-        if (!reloads.empty())
-            view.reloadItems(paths(reloads));
-        if (!removals.empty())
-            view.deleteItems(paths(removals));
-        if (!inserts.empty())
-            view.insertItems(paths(inserts));
+        if (!reloads.pairs.empty())
+            view.reloadItems(reloads.paths());
+        if (!removals.pairs.empty())
+            view.deleteItems(removals.paths());
+        if (!inserts.pairs.empty())
+            view.insertItems(inserts.paths());
     });
 }
 
@@ -445,7 +475,7 @@ std::optional<platform::Size> CollectionView::sizeForItem(platform::CollectionVi
     AskingScope asking(*this);
     fireEvent("requestinfo", Value { { "index", indexPath.item } });
     double height = m_currentItemHeight && m_itemType ? *m_currentItemHeight : m_itemHeight.value_or(0);
-    return platform::Size { view.bounds().width(), static_cast<float>(height) };
+    return platform::Size { view.bounds().width(), platform::WireNumber::singlePrecision(height) };
 }
 
 std::optional<platform::EdgeInsets> CollectionView::insetForSection(platform::CollectionView&,

@@ -38,7 +38,11 @@ class RefreshControl;
 ///
 /// Ordering rules:
 ///  1. "update" arguments queue until the widget has a parent; each becomes one batch of the
-///     view, in arrival order: the move, then reloads, removals and inserts.
+///     view, in arrival order: the move, then reloads, removals and inserts. Its (start, count)
+///     pairs are checked by their bounds before any item is listed: an update that names items
+///     outside the view, more items on one side than the view holds, or a count past
+///     `platform::WireNumber::kMaximumItemCount` is logged and reloads the view instead, with
+///     the count it leaves (clamped to that limit).
 ///  2. "reload", "update" and "reveal" that arrive while the view is asking the widget (that is,
 ///     while a peer answers one of the events above) are applied on the next turn of the main
 ///     loop, in order, so that the view never changes in the middle of its layout. Their
@@ -57,6 +61,10 @@ public:
     static constexpr std::string_view kRemoteType = "morvix.CollectionView";
     /// The highlight animation's length.
     static constexpr double kHighlightDuration = 0.1;
+    /// The tallest item a peer may ask for ("itemHeight" and the "height" of "describeItem" are
+    /// clamped to it, and logged). An item with any height at all is at least a point tall, so
+    /// that a screen never shows more items than it has points.
+    static constexpr double kMaximumItemHeight = 10000.0;
 
     static const PropertyTable& properties();
     /// `Control`'s names, then "itemHeight", "refreshEnabled", "refreshIndicator", "refreshMessage".
@@ -90,7 +98,7 @@ public:
     // Calls.
     void addItem(const platform::Value* arguments);
     void describeItem(const platform::Value* arguments);
-    /// Fails as "Incorrect Parameter" for a count past 2^31 - 1.
+    /// Fails as "Incorrect Parameter" for a count past `platform::WireNumber::kMaximumItemCount`.
     void reload(const platform::Value* arguments);
     void update(const platform::Value* arguments);
     void reveal(const platform::Value* arguments);
@@ -129,6 +137,9 @@ private:
     void animateHighlight(platform::IndexPath indexPath, std::optional<platform::Color> color);
     void refreshRequested();
     void warn(const std::string& message);
+    /// `height` within [0, kMaximumItemHeight], a height above 0 at least 1; NaN gives 0. Logs
+    /// what it changes; `what` names the value in the log.
+    double boundedItemHeight(double height, const char* what);
 
     std::shared_ptr<DelegatingCollectionView> m_collectionView;
     std::int64_t m_itemCount = 0;

@@ -6,6 +6,7 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/tables/TableView.h"
 #include "widgets/containers/ScrollBar.h"
+#include "widgets/lists/ItemHeight.h"
 #include "widgets/lists/ListController.h"
 #include "widgets/text/FontHelper.h"
 
@@ -191,8 +192,7 @@ void List::setFocusIndex(std::optional<Value> index)
 
 void List::setItemHeight(std::optional<Value> height)
 {
-    auto number = height ? platform::numberValue(*height) : std::nullopt;
-    double stored = std::max(number.value_or(0), kMinimumItemHeight);
+    double stored = ItemHeight::bounded(height, *this, "list");
     if (stored == m_itemHeight)
         return;
     m_itemHeight = stored;

@@ -3,6 +3,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/NavigationController.h"
+#include "widgets/lists/ItemHeight.h"
 #include "widgets/foundation/Control.h"
 
 #include <memory>
@@ -39,7 +40,10 @@ class ListController;
 class List : public RemoteClass<List, Control>, public platform::NavigationControllerDelegate {
 public:
     static constexpr std::string_view kRemoteType = "zub.widgets.List";
-    static constexpr double kMinimumItemHeight = 44.0;
+    /// The lowest and the tallest rows a peer may ask for ("itemHeight" is clamped to them, and
+    /// logged above the tallest).
+    static constexpr double kMinimumItemHeight = ItemHeight::kMinimum;
+    static constexpr double kMaximumItemHeight = ItemHeight::kMaximum;
 
     List(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~List() override;

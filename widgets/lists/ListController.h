@@ -45,6 +45,8 @@ public:
 
     // TableViewDataSource and delegate
     int numberOfRows(platform::TableView& tableView, int section) override;
+    /// No: every row is the list's item height.
+    bool sizesRows(platform::TableView&) override { return false; }
     std::shared_ptr<platform::TableViewCell> cellForRow(platform::TableView& tableView, platform::IndexPath indexPath) override;
     void didSelectRow(platform::TableView& tableView, platform::IndexPath indexPath) override;
     void accessoryButtonTapped(platform::TableView& tableView, platform::IndexPath indexPath) override;

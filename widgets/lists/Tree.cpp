@@ -5,6 +5,7 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/tables/TableView.h"
 #include "widgets/containers/ScrollBar.h"
+#include "widgets/lists/ItemHeight.h"
 #include "widgets/lists/RefreshHandler.h"
 #include "widgets/lists/Template.h"
 #include "widgets/lists/TreeController.h"
@@ -161,8 +162,7 @@ void Tree::setItemCount(std::optional<Value> count)
 
 void Tree::setItemHeight(std::optional<Value> height)
 {
-    double value = height && platform::isNumber(*height) ? height->get<double>() : 0;
-    double stored = std::max(value, kMinimumItemHeight);
+    double stored = ItemHeight::bounded(height, *this, "tree");
     if (stored == m_itemHeight)
         return;
     m_itemHeight = stored;

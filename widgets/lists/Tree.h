@@ -3,6 +3,7 @@
 
 #include "platform/ui/NavigationController.h"
 #include "widgets/foundation/AbstractComposite.h"
+#include "widgets/lists/ItemHeight.h"
 #include "widgets/lists/RefreshHandlerReceiver.h"
 
 #include <memory>
@@ -39,7 +40,10 @@ class Tree : public RemoteClass<Tree, AbstractComposite>,
              public platform::NavigationControllerDelegate {
 public:
     static constexpr std::string_view kRemoteType = "zub.widgets.Grid";
-    static constexpr double kMinimumItemHeight = 44.0;
+    /// The lowest and the tallest rows a peer may ask for ("itemHeight" is clamped to them, and
+    /// logged above the tallest).
+    static constexpr double kMinimumItemHeight = ItemHeight::kMinimum;
+    static constexpr double kMaximumItemHeight = ItemHeight::kMaximum;
 
     Tree(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~Tree() override;

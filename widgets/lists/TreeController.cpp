@@ -133,10 +133,10 @@ std::vector<IndexPath> TreeController::addToUpdate(const std::vector<IndexPath>&
     startUpdate();
     std::vector<IndexPath> passed;
     for (const auto& path : paths) {
-        auto key = std::make_pair(path.section, path.item);
-        if (!force && m_updating.count(key))
+        auto& changed = m_updating[path.section];
+        if (!force && changed.contains(path.item))
             continue;
-        m_updating.insert(key);
+        changed.add(path.item);
         passed.push_back(path);
     }
     return passed;
@@ -161,6 +161,39 @@ void TreeController::reload(const std::vector<IndexPath>& paths)
     auto passed = addToUpdate(paths, false);
     if (!passed.empty())
         tableView()->reloadRows(passed, platform::TableViewRowAnimation::None);
+}
+
+void TreeController::insertRange(long first, long count)
+{
+    std::lock_guard lock(m_updateMutex);
+    startUpdate();
+    if (count < 1)
+        return;
+    m_updating[0].add(first, count);
+    tableView()->insertRowRange({ 0, static_cast<int>(first), static_cast<int>(count) }, platform::TableViewRowAnimation::Middle);
+}
+
+void TreeController::removeRange(long first, long count)
+{
+    std::lock_guard lock(m_updateMutex);
+    startUpdate();
+    if (count < 1)
+        return;
+    auto mapped = m_treeMapping.removeRange(first, count);
+    m_updating[0].add(mapped.first, mapped.count);
+    tableView()->deleteRowRange(mapped, platform::TableViewRowAnimation::Middle);
+}
+
+void TreeController::reloadRows(long first, long end)
+{
+    std::lock_guard lock(m_updateMutex);
+    std::vector<IndexPath> shown;
+    for (const auto& path : tableView()->indexPathsForVisibleRows()) {
+        if (path.section == 0 && path.item >= first && path.item < end)
+            shown.push_back(path);
+    }
+    if (!shown.empty())
+        reload(shown);
 }
 
 void TreeController::move(const std::vector<IndexPath>& paths, IndexPath target)

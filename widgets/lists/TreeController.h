@@ -2,12 +2,13 @@
 // The table controller that shows one level of a tree.
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/tables/IndexRuns.h"
 #include "platform/ui/tables/TableViewController.h"
 #include "widgets/lists/TreeMapping.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <vector>
 
 namespace morvix {
@@ -25,7 +26,10 @@ class LongPressGestureRecognizer;
 ///
 /// Batches. Items open a batch (`startUpdate`) before they change their children, and name the
 /// changed rows through `insert`, `remove` (mapped by `TreeMapping` to the rows before the batch),
-/// `reload` (each row at most once per batch) and `move`. While the batch is open the table is
+/// `reload` (each row at most once per batch) and `move`; runs of rows that come or go together
+/// (a count that changes) are named as runs, and rows that change from one row to the end are
+/// named only where the table shows them, so that a batch costs what the shown rows cost. The
+/// table asks nothing per row of the controller. While the batch is open the table is
 /// told the number of entries the list had when it opened, except while the controller itself
 /// begins or ends the batch, when it is told the declared "itemCount": so the table checks the
 /// batch against the declared count. "ProcessingFinished" closes the batch; it may be posted on
@@ -59,6 +63,13 @@ public:
     void remove(const std::vector<platform::IndexPath>& paths);
     void reload(const std::vector<platform::IndexPath>& paths);
     void move(const std::vector<platform::IndexPath>& paths, platform::IndexPath target);
+    /// The `count` rows from `first` on are new, as one run.
+    void insertRange(long first, long count);
+    /// The `count` rows from `first` on went, the last first, as one run.
+    void removeRange(long first, long count);
+    /// The rows from `first` up to `end` show something else now: those the table shows are
+    /// reloaded (each at most once per batch); the others have no cells to redo.
+    void reloadRows(long first, long end);
     /// Opens a batch when none is open.
     void startUpdate();
     /// Closes the open batch; nothing when none is open.
@@ -94,6 +105,8 @@ public:
 
     // TableViewDataSource and delegate
     int numberOfRows(platform::TableView& tableView, int section) override;
+    /// No: every row of a level is the tree's item height.
+    bool sizesRows(platform::TableView&) override { return false; }
     std::shared_ptr<platform::TableViewCell> cellForRow(platform::TableView& tableView, platform::IndexPath indexPath) override;
     void didSelectRow(platform::TableView& tableView, platform::IndexPath indexPath) override;
     void accessoryButtonTapped(platform::TableView& tableView, platform::IndexPath indexPath) override;
@@ -122,7 +135,7 @@ private:
     // Guards the open batch, m_updating and m_treeMapping; the table calls back into the
     // controller while it is held, hence recursive.
     mutable std::recursive_mutex m_updateMutex;
-    std::set<std::pair<int, int>> m_updating;
+    std::map<int, platform::IndexRuns> m_updating; // the rows changed in the batch, by section
     TreeMapping m_treeMapping;
     bool m_transactionStarted = false;
     long m_beforeItemCount = 0;

@@ -1,9 +1,12 @@
 #include "widgets/lists/TreeItem.h"
 
+#include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/objects/RemoteException.h"
 #include "core/objects/TypeConverter.h"
+#include "platform/foundation/Format.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/ui/controls/RefreshControl.h"
 #include "widgets/lists/RefreshHandler.h"
 #include "widgets/lists/Tree.h"
@@ -12,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace morvix {
 
@@ -66,14 +68,19 @@ std::shared_ptr<Tree> TreeItem::tree() const
     return nullptr;
 }
 
-long TreeItem::declaredCount() const
+long TreeItem::boundedCount(const Value& count) const
 {
-    if (!platform::isNumber(m_itemCount))
-        return 0;
-    double count = m_itemCount.get<double>();
-    if (!std::isfinite(count))
-        return 0;
-    return static_cast<long>(std::clamp(count, -1.0, static_cast<double>(std::numeric_limits<int>::max())));
+    using platform::WireNumber;
+    auto bounded = WireNumber::clampedCount(count, 0, WireNumber::kMaximumItemCount);
+    auto number = platform::numberValue(count);
+    if (number && *number > static_cast<double>(WireNumber::kMaximumItemCount)) {
+        if (auto client = this->client()) {
+            client->log(LogEntry(platform::format("tree item %@ declares %@ rows; keeping the first %@", objectId(), count,
+                                     Value(WireNumber::kMaximumItemCount)),
+                LogEntry::Type::Warning));
+        }
+    }
+    return static_cast<long>(bounded.value_or(0));
 }
 
 // MARK: Joining a tree
@@ -90,8 +97,9 @@ void TreeItem::setParent(std::shared_ptr<RemoteObject> parent)
     if (list && list.get() != this) {
         long row = validatedIndex(m_index, false);
         const auto& entries = list->m_subItems;
-        bool replaces = list->m_virtualTreeItem && row < static_cast<long>(entries.size()) && !entries[row];
-        if (!replaces && row > static_cast<long>(entries.size()))
+        long length = static_cast<long>(entries.size());
+        bool replaces = list->m_virtualTreeItem && row < length && !entries[static_cast<std::size_t>(row)];
+        if (!replaces && row > length)
             RemoteException::throwIncorrectParameter("index %ld is beyond the %zu rows of %s", row, entries.size(),
                 list->objectId().c_str());
     }
@@ -123,10 +131,11 @@ long TreeItem::validatedIndex(const Value& index, bool) const
         return 0;
     if (!platform::isNumber(index))
         RemoteException::throwIncorrectParameter("index of %s is not a number", objectId().c_str());
-    double value = index.get<double>();
-    if (!std::isfinite(value) || value < 0 || value != std::floor(value) || value > std::numeric_limits<int>::max())
+    // No level has more rows than the largest count it may declare.
+    auto value = platform::WireNumber::number(index, 0, static_cast<double>(platform::WireNumber::kMaximumItemCount));
+    if (!value || *value != std::floor(*value))
         RemoteException::throwIncorrectParameter("index %s of %s is not a row", index.dump().c_str(), objectId().c_str());
-    return static_cast<long>(value);
+    return static_cast<long>(*value);
 }
 
 void TreeItem::destroy()
@@ -161,22 +170,20 @@ void TreeItem::addSubItem(const std::shared_ptr<TreeItem>& child)
     child->setData(data());
     long length = static_cast<long>(m_subItems.size());
     long row = std::min(validatedIndex(child->m_index, false), length);
-    if (m_virtualTreeItem && row < length && !m_subItems[row]) {
-        m_subItems[row] = child;
+    auto slot = static_cast<std::size_t>(row);
+    if (m_virtualTreeItem && row < length && !m_subItems[slot]) {
+        m_subItems.replace(slot, child);
         if (m_treeController)
             m_treeController->reload({ platform::rowPath(static_cast<int>(row)) });
         return;
     }
-    m_subItems.insert(m_subItems.begin() + row, child);
+    m_subItems.insert(slot, child);
     if (m_virtualTreeItem && m_subItems.size() >= 2) {
         // The list keeps its declared length: the last entry goes again, and every row from the
         // insertion down shows something else now.
-        m_subItems.pop_back();
-        std::vector<IndexPath> changed;
-        for (long moved = row; moved < static_cast<long>(m_subItems.size()); ++moved)
-            changed.push_back(platform::rowPath(static_cast<int>(moved)));
-        if (m_treeController && !changed.empty())
-            m_treeController->reload(changed);
+        m_subItems.resize(m_subItems.size() - 1);
+        if (m_treeController)
+            m_treeController->reloadRows(row, static_cast<long>(m_subItems.size()));
         return;
     }
     if (m_treeController)
@@ -185,15 +192,15 @@ void TreeItem::addSubItem(const std::shared_ptr<TreeItem>& child)
 
 void TreeItem::removeSubItem(const TreeItem& child)
 {
-    auto found = std::find_if(m_subItems.begin(), m_subItems.end(), [&](const auto& entry) { return entry.get() == &child; });
-    if (found == m_subItems.end())
+    auto found = m_subItems.rowOf(child);
+    if (!found)
         return;
     if (m_treeController)
         m_treeController->startUpdate();
-    int row = static_cast<int>(found - m_subItems.begin());
-    m_subItems.erase(found);
+    int row = static_cast<int>(*found);
+    m_subItems.erase(*found);
     if (m_virtualTreeItem) {
-        m_subItems.push_back(nullptr);
+        m_subItems.resize(m_subItems.size() + 1);
         if (m_treeController)
             m_treeController->move({ platform::rowPath(row) }, platform::rowPath(static_cast<int>(m_subItems.size()) - 1));
         return;
@@ -204,23 +211,19 @@ void TreeItem::removeSubItem(const TreeItem& child)
 
 void TreeItem::updateVirtualItemCount(long count)
 {
-    long difference = std::max(count, 0L) - static_cast<long>(m_subItems.size());
-    std::vector<IndexPath> paths;
-    if (difference > 0) {
-        for (long added = 0; added < difference; ++added) {
-            m_subItems.push_back(nullptr);
-            paths.push_back(platform::rowPath(static_cast<int>(m_subItems.size()) - 1));
-        }
-        if (m_treeController)
-            m_treeController->insert(paths);
+    // The rows come and go as runs: placeholders are only counted, and the table is told of a
+    // run at once, so that a long list costs what a short one does.
+    long length = static_cast<long>(m_subItems.size());
+    count = std::max(count, 0L);
+    if (count == length)
         return;
-    }
-    for (long removed = 0; removed < -difference; ++removed) {
-        m_subItems.pop_back();
-        paths.push_back(platform::rowPath(static_cast<int>(m_subItems.size())));
-    }
-    if (m_treeController && !paths.empty())
-        m_treeController->remove(paths);
+    m_subItems.resize(static_cast<std::size_t>(count));
+    if (!m_treeController)
+        return;
+    if (count > length)
+        m_treeController->insertRange(length, count - length);
+    else
+        m_treeController->removeRange(count, length - count);
 }
 
 // MARK: Properties
@@ -235,6 +238,7 @@ void TreeItem::setItemCount(std::optional<Value> count)
     Value value = count.value_or(Value(0));
     if (platform::valuesEqual(value, m_itemCount))
         return;
+    m_declaredCount = boundedCount(value);
     m_itemCount = std::move(value);
     if (m_treeController)
         m_treeController->startUpdate();
@@ -248,8 +252,7 @@ void TreeItem::setVirtualTreeItem(bool isVirtual)
     if (!isVirtual)
         return;
     // No table is told: the level reads the list when it first shows.
-    long count = std::max(declaredCount(), 0L);
-    m_subItems.resize(static_cast<std::size_t>(std::max<long>(count, 0)));
+    m_subItems.resize(static_cast<std::size_t>(std::max(declaredCount(), 0L)));
 }
 
 Value TreeItem::texts() const
@@ -351,8 +354,7 @@ std::optional<platform::Color> TreeItem::backgroundForColumn(std::size_t column)
 
 IndexPath TreeItem::currentItemIndexPath(const TreeItem& child) const
 {
-    auto found = std::find_if(m_subItems.begin(), m_subItems.end(), [&](const auto& entry) { return entry.get() == &child; });
-    return platform::rowPath(found == m_subItems.end() ? 0 : static_cast<int>(found - m_subItems.begin()));
+    return platform::rowPath(static_cast<int>(m_subItems.rowOf(child).value_or(0)));
 }
 
 void TreeItem::selectedWithAttributes(Value attributes)
@@ -407,7 +409,7 @@ void TreeItem::childObjectChanged(RemoteObject& child)
     if (creationPhase())
         return;
     auto* item = dynamic_cast<TreeItem*>(&child);
-    if (!item || std::none_of(m_subItems.begin(), m_subItems.end(), [&](const auto& entry) { return entry.get() == item; }))
+    if (!item || !m_subItems.contains(*item))
         return;
     std::weak_ptr<TreeItem> weakChild = std::static_pointer_cast<TreeItem>(item->shared_from_this());
     std::weak_ptr<TreeItem> weakParent = std::static_pointer_cast<TreeItem>(shared_from_this());
@@ -421,8 +423,7 @@ void TreeItem::update(const std::weak_ptr<TreeItem>& weakChild, const std::weak_
     auto parent = weakParent.lock();
     if (!child || !parent || !parent->m_treeController)
         return;
-    const auto& entries = parent->m_subItems;
-    if (std::find(entries.begin(), entries.end(), child) == entries.end())
+    if (!parent->m_subItems.contains(*child))
         return;
     auto controller = parent->m_treeController;
     controller->reload({ parent->currentItemIndexPath(*child) });
@@ -441,9 +442,7 @@ long TreeItem::rowIndex() const
         list = tree->root();
     if (!list)
         return 0;
-    const auto& entries = list->m_subItems;
-    auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.get() == this; });
-    return found == entries.end() ? 0 : static_cast<long>(found - entries.begin());
+    return static_cast<long>(list->m_subItems.rowOf(*this).value_or(0));
 }
 
 long TreeItem::rowIndexRecursive() const
@@ -466,7 +465,8 @@ bool TreeItem::isUpdating() const
 {
     if (m_treeController && m_treeController->isUpdating())
         return true;
-    return std::any_of(m_subItems.begin(), m_subItems.end(), [](const auto& entry) { return entry && entry->isUpdating(); });
+    auto entries = m_subItems.items();
+    return std::any_of(entries.begin(), entries.end(), [](const auto& entry) { return entry->isUpdating(); });
 }
 
 // MARK: Walks
@@ -475,11 +475,9 @@ template<typename Function>
 void TreeItem::forEachItem(Function&& function)
 {
     function(*this);
-    auto entries = m_subItems;
-    for (const auto& entry : entries) {
-        if (entry)
-            entry->forEachItem(function);
-    }
+    // A copy: the function may change the list.
+    for (const auto& entry : m_subItems.items())
+        entry->forEachItem(function);
 }
 
 void TreeItem::itemHeightChanged()

@@ -4,6 +4,7 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/ui/tables/TableView.h"
 #include "widgets/foundation/Control.h"
+#include "widgets/lists/SubItemList.h"
 
 #include <memory>
 #include <mutex>
@@ -20,19 +21,21 @@ class TreeController;
 
 /// "zub.widgets.GridItem": a row of a `Tree` with texts, images and colours per column, the number
 /// of children the peer declared ("itemCount") and its children in row order (`subItems`). In a
-/// virtual tree (style "VIRTUAL") the list holds a null placeholder in every row the peer has not
-/// filled yet, so that the level shows the declared count at once. Every item owns the
+/// virtual tree (style "VIRTUAL") the list has a placeholder in every row the peer has not filled
+/// yet, so that the level shows the declared count at once; placeholders are only counted, so a
+/// large count costs what the rows shown cost. The declared count is clamped to
+/// [0, `platform::WireNumber::kMaximumItemCount`] (logged above it). Every item owns the
 /// `TreeController` of the level that shows its children; it gets it on joining a tree. The item
 /// has no view.
 ///
 /// Rules of the child list:
 ///  1. Placeholders (virtual items only): a count above the length appends placeholders as new
-///     last rows; a count below it drops the last entries, whatever they hold, each row named by
-///     the list's length after its removal.
+///     last rows; a count below it drops the last entries, whatever they hold. The level's table
+///     is told of the rows that came or went as one run.
 ///  2. A child goes to row "index" (0 without one). In a virtual item a placeholder there is
 ///     replaced and the row reloaded; otherwise the child is inserted and, with two or more
 ///     entries, the last entry dropped again so that the declared length holds (announced as
-///     reloads of the rows from the index to the end).
+///     reloads of the shown rows from the index to the end).
 ///  3. An "index" that is negative, not a whole number or beyond the list (where no placeholder
 ///     is replaced) fails the operation with "Incorrect Parameter" before the child joins.
 ///  4. A removed child of a virtual item leaves a placeholder at the end; of another item its row
@@ -69,7 +72,8 @@ public:
     void setIndex(std::optional<platform::Value> index);
     const platform::Value& itemCount() const { return m_itemCount; }
     /// Stores a changed count, opens the level's batch and, for a virtual item with a parent,
-    /// runs the placeholder rule.
+    /// runs the placeholder rule. A count past the largest a level may have is clamped to it
+    /// and logged; booleans count as 0 and 1, what is no number as 0.
     void setItemCount(std::optional<platform::Value> count);
     platform::Value texts() const;
     void setTexts(std::optional<platform::Value> texts);
@@ -93,12 +97,13 @@ public:
     void setVirtualTreeItem(bool isVirtual);
 
     // The level.
-    const std::vector<std::shared_ptr<TreeItem>>& subItems() const { return m_subItems; }
+    const SubItemList& subItems() const { return m_subItems; }
     const std::shared_ptr<TreeController>& treeController() const { return m_treeController; }
     /// The first `Tree` up the parents, starting with the parent.
     std::shared_ptr<Tree> tree() const;
-    /// `itemCount` as a whole number (0 for none).
-    long declaredCount() const;
+    /// `itemCount` as a whole number in [0, `platform::WireNumber::kMaximumItemCount`] (0 for
+    /// none).
+    long declaredCount() const { return m_declaredCount; }
 
     // Per-column lookups; none fail.
     platform::AttributedString textForColumn(std::size_t column) const;
@@ -140,6 +145,8 @@ private:
     template<typename Function>
     void forEachItem(Function&& function);
     void updateVirtualItemCount(long count);
+    /// The row count `count` declares, clamped to what a level may have; logs a clamp.
+    long boundedCount(const platform::Value& count) const;
     long validatedIndex(const platform::Value& index, bool replacesPlaceholder) const;
     static void update(const std::weak_ptr<TreeItem>& child, const std::weak_ptr<TreeItem>& parent);
     void delayedPush();
@@ -148,7 +155,8 @@ private:
 
     platform::Value m_index = 0;
     platform::Value m_itemCount = 0;
-    std::vector<std::shared_ptr<TreeItem>> m_subItems;
+    long m_declaredCount = 0;
+    SubItemList m_subItems;
     platform::Value m_texts = platform::Value::array();
     std::vector<platform::AttributedString> m_attributedTexts;
     platform::Value m_images = platform::Value::array();

@@ -29,4 +29,12 @@ std::vector<platform::IndexPath> TreeMapping::removeAtIndexPaths(const std::vect
     return mapped;
 }
 
+platform::IndexRange TreeMapping::removeRange(long first, long count)
+{
+    platform::IndexRange range { 0, indexPathFor(first).item, static_cast<int>(count) };
+    if (count > 0)
+        addOffset(-count, first);
+    return range;
+}
+
 } // namespace morvix

@@ -25,6 +25,11 @@ public:
     platform::IndexPath removeAtIndex(long index);
     /// `removeAtIndex` of each path's row, in order.
     std::vector<platform::IndexPath> removeAtIndexPaths(const std::vector<platform::IndexPath>& paths);
+    /// The removal of the `count` model indices from `first` on, last first (as a list cut at its
+    /// end shrinks), as one run of table rows starting at `indexPathFor(first)`, recorded as one
+    /// offset of -count under `first`: a run costs what one removal costs. Rows past the run map
+    /// as they would after each removal on its own.
+    platform::IndexRange removeRange(long first, long count);
 
 private:
     std::map<long, long> m_offsets;

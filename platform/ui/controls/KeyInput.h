@@ -110,8 +110,15 @@ protected:
     /// The caret before `offset` in the text as drawn with `font` and `options` at `origin`
     /// (secure text as its bullets).
     Rect caretRectInLayout(std::size_t offset, const Font& font, const TextLayout::Options& options, Point origin) const;
+    /// Texts longer than this are not given to pango whole to place a caret.
+    static constexpr std::size_t kWholeLayoutBytes = 4096;
 
 private:
+    /// The caret before byte `index` of `shown`, from one pango layout of it.
+    static Rect caretRectInText(const std::string& shown, std::size_t index, const Font& font, const TextLayout::Options& options, Point origin);
+    /// The same for a text longer than `kWholeLayoutBytes`, in work that grows with the text.
+    static Rect caretRectInLongText(const std::string& shown, std::size_t index, const Font& font, const TextLayout::Options& options, Point origin);
+
     std::string m_text;
     TextRange m_selectedRange;
     KeyboardType m_keyboardType = KeyboardType::Default;

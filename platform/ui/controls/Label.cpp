@@ -1,12 +1,10 @@
 #include "platform/ui/controls/Label.h"
 
-#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/GraphicsContext.h"
-
-#include <pango/pango.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace morvix::platform {
 
@@ -49,6 +47,7 @@ Label::Label(const Rect& frame)
 
 void Label::textChanged()
 {
+    m_measured.clear();
     invalidateIntrinsicContentSize();
     setNeedsDisplay();
 }
@@ -134,8 +133,16 @@ Size Label::textSize(std::optional<double> wrapWidth, int lines) const
 {
     if (m_text.empty())
         return {};
+    for (const auto& measured : m_measured) {
+        if (measured.wrapWidth == wrapWidth && measured.lines == lines)
+            return measured.size;
+    }
     TextLayout::Options options = layoutOptions(wrapWidth, lines);
-    return TextLayout(tailTruncated(attributedText(), options), options).size();
+    Size size = TextLayout(tailTruncated(attributedText(), options), options).size();
+    if (m_measured.size() == kMeasuredSizes)
+        m_measured.erase(m_measured.begin());
+    m_measured.push_back({ wrapWidth, lines, size });
+    return size;
 }
 
 AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options) const
@@ -146,21 +153,11 @@ AttributedString Label::tailTruncated(const AttributedString& text, const TextLa
     // line limit would show no ellipsis at all. The text shown then ends where the last shown
     // line ends, followed by "…"; pango shortens that line further when the ellipsis does not
     // fit beside it.
-    std::size_t end = 0;
-    {
-        auto lock = FontBackend::lock();
-        PangoLayout* layout = TextLayout::createPangoLayout(text, options);
-        bool cut = pango_layout_get_line_count(layout) > options.lineLimit;
-        if (cut) {
-            PangoLayoutLine* line = pango_layout_get_line_readonly(layout, options.lineLimit - 1);
-            end = static_cast<std::size_t>(line->start_index + line->length);
-        }
-        g_object_unref(layout);
-        if (!cut)
-            return text;
-    }
+    TextLayout layout(text, options);
+    if (!layout.isCut() || layout.lines().empty())
+        return text;
     const std::string& characters = text.string();
-    end = std::min(end, characters.size());
+    std::size_t end = std::min(layout.lines().back().end, characters.size());
     while (end > 0 && (characters[end - 1] == '\n' || characters[end - 1] == '\r'))
         --end;
     AttributedString shown = text;
@@ -208,19 +205,43 @@ double Label::baselineOffsetFromBottom() const
     return height - (top + ascent);
 }
 
+int Label::drawnLineCount(const AttributedString& text, std::optional<double> wrapWidth, double height) const
+{
+    // No line is shorter than its font's size: more lines than this never show.
+    double smallest = std::numeric_limits<double>::infinity();
+    for (const auto& run : text.runs())
+        smallest = std::min(smallest, run.attributes.font.value_or(m_font).pointSize());
+    double most = std::ceil(height / std::max(smallest, 1.0)) + 1;
+    int probe = most < double(std::numeric_limits<int>::max()) ? static_cast<int>(most) : std::numeric_limits<int>::max();
+    if (m_numberOfLines != 0 && m_numberOfLines <= probe)
+        return m_numberOfLines;
+    TextLayout::Options options = layoutOptions(wrapWidth, probe);
+    options.truncation = TextTruncation::None;
+    TextLayout layout(text, options);
+    if (!layout.isCut())
+        return m_numberOfLines;
+    // A line shows when at least half of it lies inside the bounds.
+    int fitting = 0;
+    double top = 0;
+    for (const auto& line : layout.lines()) {
+        if (top + line.height / 2 > height)
+            break;
+        top += line.height;
+        ++fitting;
+    }
+    return std::max(fitting, 1);
+}
+
 void Label::draw(GraphicsContext& context, const Rect& rect)
 {
     (void)rect;
-    if (m_text.empty())
-        return;
     Rect box = bounds();
-    std::optional<double> wrap;
-    if (box.width() > 0)
-        wrap = box.width();
+    if (m_text.empty() || !(box.width() > 0) || !(box.height() > 0))
+        return;
     AttributedString text = attributedText();
     if (!m_enabled)
         text.setForegroundColor(Color::fromRGBA(kDisabledGrey, kDisabledGrey, kDisabledGrey), 0, text.length());
-    TextLayout::Options options = layoutOptions(wrap, m_numberOfLines);
+    TextLayout::Options options = layoutOptions(box.width(), drawnLineCount(text, box.width(), box.height()));
     if (m_lineBreakMode == LineBreakMode::Clip && m_numberOfLines == 1) {
         // A clipped single line runs on past the edge instead of losing its last words; one that
         // fits keeps the wrap width, which alignment needs.

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvix::platform {
 
@@ -25,13 +26,16 @@ enum class LineBreakMode { WordWrap = 0, CharWrap = 1, Clip = 2, TruncateHead = 
 /// Shows a plain or attributed text in lines laid out by the fonts layer. The text is drawn
 /// vertically centred in the bounds, aligned horizontally by `textAlignment`, wrapped at the
 /// bounds' width and cut after `numberOfLines` lines (0: no limit) as `lineBreakMode` says
-/// (a tail ellipsis by default).
+/// (a tail ellipsis by default). A text with more lines than the bounds could show in its
+/// smallest font is cut, the same way, after the lines that fit (each at least half inside),
+/// so that drawing lays out only what shows.
 ///
 /// Plain text takes `font` and `textColor`; setting `attributedText` replaces the plain text, and
 /// runs without a font or colour of their own take `font` and `textColor`. The natural size is
 /// the text's size, rounded up to whole points, wrapped at `preferredMaxLayoutWidth` when that is
 /// set (for several lines); an empty text has the natural size 0 by 0. The baseline is that of the
-/// first line. Main thread only.
+/// first line. Natural sizes are kept per width and line count until the text or its layout
+/// settings change. Main thread only.
 class Label : public View {
 public:
     static constexpr double kDefaultFontSize = 17;
@@ -79,6 +83,8 @@ protected:
 
 private:
     Size textSize(std::optional<double> wrapWidth, int lines) const;
+    /// The lines `draw` lays out in `height` (see the class comment).
+    int drawnLineCount(const AttributedString& text, std::optional<double> wrapWidth, double height) const;
     /// `text` as shown with the options: with truncate-tail and a line limit that cuts lines
     /// off, it ends where the last shown line ends, followed by "…".
     AttributedString tailTruncated(const AttributedString& text, const TextLayout::Options& options) const;
@@ -93,6 +99,16 @@ private:
     LineBreakMode m_lineBreakMode = LineBreakMode::TruncateTail;
     double m_preferredMaxLayoutWidth = 0;
     bool m_enabled = true;
+
+    /// Sizes measured since the text last changed, the latest last: layout passes ask for the
+    /// same few again and again.
+    struct MeasuredSize {
+        std::optional<double> wrapWidth;
+        int lines = 0;
+        Size size;
+    };
+    static constexpr std::size_t kMeasuredSizes = 4;
+    mutable std::vector<MeasuredSize> m_measured;
 };
 
 } // namespace morvix::platform

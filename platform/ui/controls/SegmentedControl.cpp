@@ -74,7 +74,8 @@ std::vector<Rect> SegmentedControl::segmentFrames() const
         Font font = Font::system(kTitleSize);
         double needed = 0;
         for (std::size_t i = 0; i < m_titles.size(); ++i) {
-            widths[i] = TextLayout(AttributedString(m_titles[i], { .font = font }), {}).size().width + 2 * kContentPadding;
+            // As drawn: the first line.
+            widths[i] = TextLayout(AttributedString(m_titles[i], { .font = font }), { .wrapWidth = std::nullopt, .lineLimit = 1 }).size().width + 2 * kContentPadding;
             needed += widths[i];
         }
         double spare = box.width() - needed;

@@ -180,12 +180,15 @@ Rect TextField::textBox() const
     return box;
 }
 
-TextLayout::Options TextField::textOptions(const Rect& box) const
+TextLayout::Options TextField::textOptions(const Rect& box, const std::string& shown) const
 {
     TextLayout::Options options;
-    options.wrapWidth = box.width() > 0 ? std::optional<double>(box.width()) : std::nullopt;
     options.lineLimit = 1;
     options.alignment = m_alignment;
+    // One line, never broken: a text wider than the box runs on past its edge. One that fits
+    // keeps the box's width, which alignment needs.
+    if (box.width() > 0 && TextLayout(AttributedString(shown, { .font = m_font }), options).size().width <= box.width())
+        options.wrapWidth = box.width();
     return options;
 }
 
@@ -193,7 +196,8 @@ Rect TextField::caretRect(std::size_t offset) const
 {
     Rect box = textBox();
     double lineHeight = std::ceil(m_font.lineHeight());
-    return caretRectInLayout(offset, m_font, textOptions(box), { box.x(), box.y() + (box.height() - lineHeight) / 2 });
+    TextLayout::Options options = textOptions(box, displayedText(text(), isSecureTextEntry()));
+    return caretRectInLayout(offset, m_font, options, { box.x(), box.y() + (box.height() - lineHeight) / 2 });
 }
 
 void TextField::draw(GraphicsContext& context, const Rect& rect)
@@ -208,7 +212,7 @@ void TextField::draw(GraphicsContext& context, const Rect& rect)
         return;
     Rect box = textBox();
     AttributedString attributed(shown, { .font = m_font, .foregroundColor = showsPlaceholder ? kPlaceholderColor : m_textColor });
-    TextLayout::Options options = textOptions(box);
+    TextLayout::Options options = textOptions(box, shown);
     double height = TextLayout(attributed, options).size().height;
     context.save();
     context.clipToRect(box);

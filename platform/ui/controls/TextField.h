@@ -40,9 +40,10 @@ enum class TextFieldViewMode { Never = 0, WhileEditing = 1, UnlessEditing = 2, A
 /// A one-line text input: a key-input responder that the user focuses with a tap and types into
 /// (see `KeyInput` for the text, the selection, the traits and the typing calls, which the
 /// keyboard stand-in `KeyboardTyping` sends while the field is the first responder). A tap (a
-/// touch lifted inside) on an enabled field makes it the first responder. The text is drawn
-/// vertically centred, the placeholder in grey while the text is empty, secure text as bullets,
-/// with the border style's border.
+/// touch lifted inside) on an enabled field makes it the first responder. The text is drawn on
+/// one line, vertically centred (a text wider than the field is cut at its edge), the
+/// placeholder in grey while the text is empty, secure text as bullets, with the border style's
+/// border.
 ///
 /// Order of callbacks:
 ///  1. Becoming the first responder (a tap or code): the delegate's should-begin (false: nothing
@@ -113,7 +114,8 @@ private:
     void drawBorder(GraphicsContext& context) const;
     /// Where the text is drawn: the bounds, less the padding inside a border.
     Rect textBox() const;
-    TextLayout::Options textOptions(const Rect& box) const;
+    /// How `shown` is laid out in `box`: on one line.
+    TextLayout::Options textOptions(const Rect& box, const std::string& shown) const;
 
     std::weak_ptr<TextFieldDelegate> m_delegate;
     std::string m_placeholder;

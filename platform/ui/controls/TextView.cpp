@@ -5,6 +5,10 @@
 #include "platform/ui/Touch.h"
 #include "platform/ui/controls/TextField.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace morvix::platform {
 
 std::shared_ptr<TextView> TextView::create(const Rect& frame)
@@ -132,8 +136,14 @@ void TextView::draw(GraphicsContext& context, const Rect& rect)
         return;
     EdgeInsets inset = contentInset();
     Rect box = bounds();
+    double room = box.height() - inset.top;
+    if (!(room > 0))
+        return;
     AttributedString attributed(displayedText(text(), isSecureTextEntry()), { .font = m_font, .foregroundColor = m_textColor });
     TextLayout::Options options = textOptions();
+    // Only the lines that can show are laid out: no line is shorter than the font's size.
+    double lines = std::ceil(room / std::max(m_font.pointSize(), 1.0)) + 1;
+    options.lineLimit = lines < double(std::numeric_limits<int>::max()) ? static_cast<int>(lines) : std::numeric_limits<int>::max();
     context.save();
     context.clipToRect(box);
     context.drawText(attributed, options, { box.x() + inset.left, box.y() + inset.top });

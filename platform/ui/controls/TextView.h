@@ -86,6 +86,8 @@ public:
     bool canPerformAction(const std::string& action, const void* sender) override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
 
+    /// The wrapped text from the top of the bounds, inside the content inset; only the lines
+    /// that can show there are laid out.
     void draw(GraphicsContext& context, const Rect& rect) override;
     bool hasCustomDrawing() const override { return true; }
 

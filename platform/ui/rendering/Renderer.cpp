@@ -46,16 +46,33 @@ Font boldFont(double size)
 
 enum class Wrap { No, Yes };
 
+// The most lines of `font` that fit `height`, at least one: a card never grows past the screen
+// for its texts, and they are laid out only as far as they show.
+int linesThatFit(double height, const Font& font)
+{
+    constexpr double kMostLines = 10000;
+    double lines = std::floor(height / font.lineHeight());
+    if (!(lines >= 1))
+        return 1;
+    return static_cast<int>(std::min(lines, kMostLines));
+}
+
+TextLayout::Options wrappedIn(double width, int lines, TextAlignment alignment)
+{
+    return { .wrapWidth = width, .lineLimit = lines, .alignment = alignment, .truncation = TextTruncation::Tail };
+}
+
 // One block of text in `rect`, centred vertically and aligned horizontally; wrapped at the
-// rectangle's width, or on one line that may run past it (bar items are often narrower than
-// their titles). Returns the height the text takes.
+// rectangle's width in at most `lines` lines, the last shortened with "…" when more would follow,
+// or on one line that may run past it (bar items are often narrower than their titles). Returns
+// the height the text takes.
 double drawTextIn(GraphicsContext& context, const std::string& text, const Font& font, const Color& color,
-    const Rect& rect, TextAlignment alignment = TextAlignment::Center, Wrap wrap = Wrap::Yes)
+    const Rect& rect, TextAlignment alignment = TextAlignment::Center, Wrap wrap = Wrap::Yes, int lines = 1)
 {
     if (text.empty())
         return 0;
     AttributedString string(text, { .font = font, .foregroundColor = color });
-    TextLayout::Options options { .wrapWidth = rect.width(), .lineLimit = 0, .alignment = alignment };
+    TextLayout::Options options = wrappedIn(rect.width(), lines, alignment);
     if (wrap == Wrap::No)
         options = { .wrapWidth = std::nullopt, .lineLimit = 1, .alignment = TextAlignment::Left };
     TextLayout layout(string, options);
@@ -69,13 +86,11 @@ double drawTextIn(GraphicsContext& context, const std::string& text, const Font&
     return layout.size().height;
 }
 
-double measuredHeight(const std::string& text, const Font& font, double width)
+double measuredHeight(const std::string& text, const Font& font, double width, int lines)
 {
     if (text.empty())
         return 0;
-    return TextLayout(AttributedString(text, { .font = font }), { .wrapWidth = width, .lineLimit = 0, .alignment = TextAlignment::Center })
-        .size()
-        .height;
+    return TextLayout(AttributedString(text, { .font = font }), wrappedIn(width, lines, TextAlignment::Center)).size().height;
 }
 
 const char* systemItemText(BarButtonSystemItem item)
@@ -210,8 +225,9 @@ void drawCardButtons(GraphicsContext& context, const std::vector<CardButton>& bu
         if (sideBySide && i > 0)
             context.fillRect({ cell.x(), cell.y(), 0.5, cell.height() });
         const CardButton& button = buttons[i];
-        drawTextIn(context, button.title, button.bold ? boldFont(17) : Font::system(17),
-            button.destructive ? kDestructive : kTint, cell.insetBy(8, 0));
+        Font font = button.bold ? boldFont(17) : Font::system(17);
+        drawTextIn(context, button.title, font, button.destructive ? kDestructive : kTint, cell.insetBy(8, 0),
+            TextAlignment::Center, Wrap::Yes, linesThatFit(cell.height(), font));
     }
 }
 
@@ -232,16 +248,24 @@ void drawAlertCard(GraphicsContext& context, const Alert& alert, Size screen)
     for (int i = 0; i < int(alert.buttonTitles().size()); ++i)
         buttons.push_back({ alert.buttonTitle(i), i == alert.cancelButtonIndex(), false });
     bool sideBySide = buttons.size() == 2;
-    double titleHeight = measuredHeight(alert.title(), boldFont(17), textWidth);
-    double messageHeight = measuredHeight(alert.message(), Font::system(13), textWidth);
-    double textHeight = 20 + titleHeight + (messageHeight > 0 ? 4 + messageHeight : 0) + 20;
     double buttonsHeight = buttons.empty() ? 0 : kRowHeight * (sideBySide ? 1 : double(buttons.size()));
+    // The texts take what the screen leaves beside the buttons and the card's margins, the
+    // title leaving a line to the message.
+    double room = screen.height - (20 + 4 + 20) - buttonsHeight;
+    double messageLine = alert.message().empty() ? 0 : Font::system(13).lineHeight();
+    int titleLines = linesThatFit(room - messageLine, boldFont(17));
+    double titleHeight = measuredHeight(alert.title(), boldFont(17), textWidth, titleLines);
+    int messageLines = linesThatFit(room - titleHeight, Font::system(13));
+    double messageHeight = measuredHeight(alert.message(), Font::system(13), textWidth, messageLines);
+    double textHeight = 20 + titleHeight + (messageHeight > 0 ? 4 + messageHeight : 0) + 20;
     Rect card((screen.width - width) / 2, (screen.height - textHeight - buttonsHeight) / 2, width, textHeight + buttonsHeight);
     fillCard(context, card);
     double y = card.y() + 20;
-    drawTextIn(context, alert.title(), boldFont(17), Color::black(), { card.x() + 16, y, textWidth, titleHeight });
+    drawTextIn(context, alert.title(), boldFont(17), Color::black(), { card.x() + 16, y, textWidth, titleHeight },
+        TextAlignment::Center, Wrap::Yes, titleLines);
     y += titleHeight + 4;
-    drawTextIn(context, alert.message(), Font::system(13), Color::black(), { card.x() + 16, y, textWidth, messageHeight });
+    drawTextIn(context, alert.message(), Font::system(13), Color::black(), { card.x() + 16, y, textWidth, messageHeight },
+        TextAlignment::Center, Wrap::Yes, messageLines);
     drawCardButtons(context, buttons, { card.x(), card.y() + textHeight, card.width(), buttonsHeight }, sideBySide);
 }
 
@@ -259,20 +283,24 @@ void drawActionSheetCard(GraphicsContext& context, const ActionSheet& sheet, Siz
         else
             buttons.push_back(button);
     }
-    double titleHeight = sheet.title().empty() ? 0 : measuredHeight(sheet.title(), Font::system(13), width - 32) + 28;
+    double rowsHeight = kRowHeight * double(buttons.size()) + (cancel ? kRowHeight + kMargin : 0);
+    int titleLines = linesThatFit(screen.height - 2 * kMargin - 28 - rowsHeight, Font::system(13));
+    double titleHeight = sheet.title().empty() ? 0 : measuredHeight(sheet.title(), Font::system(13), width - 32, titleLines) + 28;
     double mainHeight = titleHeight + kRowHeight * double(buttons.size());
     double bottom = screen.height - kMargin;
     if (cancel) {
         Rect cancelCard(kMargin, bottom - kRowHeight, width, kRowHeight);
         fillCard(context, cancelCard);
-        drawTextIn(context, cancel->title, boldFont(17), kTint, cancelCard);
+        drawTextIn(context, cancel->title, boldFont(17), kTint, cancelCard, TextAlignment::Center, Wrap::Yes,
+            linesThatFit(kRowHeight, boldFont(17)));
         bottom = cancelCard.y() - kMargin;
     }
     if (mainHeight <= 0)
         return;
     Rect card(kMargin, bottom - mainHeight, width, mainHeight);
     fillCard(context, card);
-    drawTextIn(context, sheet.title(), Font::system(13), kSecondaryText, { card.x() + 16, card.y(), width - 32, titleHeight });
+    drawTextIn(context, sheet.title(), Font::system(13), kSecondaryText, { card.x() + 16, card.y(), width - 32, titleHeight },
+        TextAlignment::Center, Wrap::Yes, titleLines);
     auto rows = buttons;
     // The first row has no separator above it when there is no title.
     drawCardButtons(context, rows, { card.x(), card.y() + titleHeight, width, kRowHeight * double(rows.size()) }, false);
@@ -314,15 +342,17 @@ void drawPrintDialog(const Window& window, GraphicsContext& context, Size size)
     std::string name = dialog.jobs().back().printInfo.jobName.value_or("");
     double width = std::min(270.0, size.width - 40);
     double textWidth = width - 32;
-    double titleHeight = measuredHeight("Print", boldFont(17), textWidth);
-    double nameHeight = measuredHeight(name, Font::system(13), textWidth);
+    double titleHeight = measuredHeight("Print", boldFont(17), textWidth, 1);
+    int nameLines = linesThatFit(size.height - (20 + 4 + 20) - titleHeight, Font::system(13));
+    double nameHeight = measuredHeight(name, Font::system(13), textWidth, nameLines);
     double height = 20 + titleHeight + (nameHeight > 0 ? 4 + nameHeight : 0) + 20;
     context.setFillColor(kShade);
     context.fillRect({ { 0, 0 }, size });
     Rect card((size.width - width) / 2, (size.height - height) / 2, width, height);
     fillCard(context, card);
     drawTextIn(context, "Print", boldFont(17), Color::black(), { card.x() + 16, card.y() + 20, textWidth, titleHeight });
-    drawTextIn(context, name, Font::system(13), Color::black(), { card.x() + 16, card.y() + 24 + titleHeight, textWidth, nameHeight });
+    drawTextIn(context, name, Font::system(13), Color::black(), { card.x() + 16, card.y() + 24 + titleHeight, textWidth, nameHeight },
+        TextAlignment::Center, Wrap::Yes, nameLines);
 }
 
 // The shared edit menu, while it shows in this window: a dark rounded bar of its entries.

@@ -62,8 +62,11 @@ public:
     /// command-line client's `--png FILE` writes once a session has gone idle. Every other
     /// visible window is drawn too, in level order (`Application::visibleWindowsInLevelOrder`),
     /// the key window under them when it is not visible itself; the picture is the key
-    /// window's frame. Alerts and action sheets on show are drawn over it all. False when there is no key window or the picture
-    /// cannot be made or written. This name and signature are kept stable for that client.
+    /// window's frame. Alerts and action sheets on show are drawn over it all, as cards that
+    /// keep within the window: a title, message or button title too long for its room is cut
+    /// after the lines that fit, the last ending with "…". False when there is no key window or
+    /// the picture cannot be made or written. This name and signature are kept stable for that
+    /// client.
     [[nodiscard]] static bool renderKeyWindowPNG(const std::string& path, const Options& options = {});
     /// Pictures of the view at several moments side by side, left to right, 4 points apart
     /// (the gap in the backdrop colour); for looking at an animation. Null without moments.

@@ -5,15 +5,15 @@
 
 namespace morvix::platform {
 
-namespace {
-
-int countIn(const std::vector<IndexPath>& paths, int section)
+std::int64_t BatchUpdateCheck::countIn(const std::vector<IndexPath>& paths, const std::vector<IndexRange>& ranges, int section)
 {
-    return static_cast<int>(std::count_if(paths.begin(), paths.end(),
-        [section](const IndexPath& path) { return path.section == section; }));
+    std::int64_t count = std::count_if(paths.begin(), paths.end(), [section](const IndexPath& path) { return path.section == section; });
+    for (const auto& range : ranges) {
+        if (range.section == section)
+            count += std::max(range.count, 0);
+    }
+    return count;
 }
-
-} // namespace
 
 std::optional<std::map<int, int>> BatchUpdateCheck::countsAfter(const BatchUpdate& batch, int sections,
     const Count& before, const Count& after) const
@@ -22,10 +22,11 @@ std::optional<std::map<int, int>> BatchUpdateCheck::countsAfter(const BatchUpdat
     for (int section : sectionsOf(batch)) {
         int count = section >= 0 && section < sections ? after(section) : -1;
         if (count < 0 || !fits(batch, section, before(section), count)) {
-            std::fprintf(stderr, "%s: invalid update of section %d: %d %s before, %zu inserted, %zu deleted, "
+            std::fprintf(stderr, "%s: invalid update of section %d: %d %s before, %lld inserted, %lld deleted, "
                                  "but the data source has %d; reloading all %s\n",
-                m_viewName, section, before(section), m_itemsName, batch.inserts.size(), batch.deletes.size(), count,
-                m_itemsName);
+                m_viewName, section, before(section), m_itemsName,
+                static_cast<long long>(countIn(batch.inserts, batch.insertedRanges, section)),
+                static_cast<long long>(countIn(batch.deletes, batch.deletedRanges, section)), count, m_itemsName);
             return std::nullopt;
         }
         counts.emplace(section, count);
@@ -35,27 +36,33 @@ std::optional<std::map<int, int>> BatchUpdateCheck::countsAfter(const BatchUpdat
 
 bool BatchUpdateCheck::fits(const BatchUpdate& batch, int section, int before, int after) const
 {
-    if (after != before + countIn(batch.inserts, section) - countIn(batch.deletes, section))
+    std::int64_t inserted = countIn(batch.inserts, batch.insertedRanges, section);
+    std::int64_t deleted = countIn(batch.deletes, batch.deletedRanges, section);
+    if (after != before + inserted - deleted)
         return false;
     // Each side of the batch names only items that exist on it; a side that refuses repeats
-    // remembers what it was given.
-    std::set<int> oldSide, newSide, reloaded;
-    auto claims = [&](std::set<int>& side, IndexPath path, int items) {
-        if (path.section != section)
+    // remembers what it was given, as runs, so that a long run costs no more than one item.
+    IndexRuns oldSide, newSide, reloaded;
+    auto claims = [&](IndexRuns& side, int pathSection, std::int64_t first, std::int64_t count, int items) {
+        if (pathSection != section)
             return true;
-        if (path.item < 0 || path.item >= items)
+        if (first < 0 || count < 0 || first + count > items)
             return false;
-        return m_repeats == Repeats::Allowed || side.insert(path.item).second;
+        return m_repeats == Repeats::Allowed || !side.add(first, count);
     };
-    auto allClaim = [&](std::set<int>& side, const std::vector<IndexPath>& paths, int items) {
-        return std::all_of(paths.begin(), paths.end(), [&](IndexPath path) { return claims(side, path, items); });
+    auto allClaim = [&](IndexRuns& side, const std::vector<IndexPath>& paths, const std::vector<IndexRange>& ranges, int items) {
+        return std::all_of(paths.begin(), paths.end(), [&](IndexPath path) { return claims(side, path.section, path.item, 1, items); })
+            && std::all_of(ranges.begin(), ranges.end(),
+                [&](const IndexRange& range) { return claims(side, range.section, range.first, range.count, items); });
     };
     auto movesClaim = [&] {
-        return std::all_of(batch.moves.begin(), batch.moves.end(),
-            [&](const auto& move) { return claims(oldSide, move.first, before) && claims(newSide, move.second, after); });
+        return std::all_of(batch.moves.begin(), batch.moves.end(), [&](const auto& move) {
+            return claims(oldSide, move.first.section, move.first.item, 1, before)
+                && claims(newSide, move.second.section, move.second.item, 1, after);
+        });
     };
-    return allClaim(oldSide, batch.deletes, before) && allClaim(newSide, batch.inserts, after) && movesClaim()
-        && allClaim(reloaded, batch.reloads, before);
+    return allClaim(oldSide, batch.deletes, batch.deletedRanges, before) && allClaim(newSide, batch.inserts, batch.insertedRanges, after)
+        && movesClaim() && allClaim(reloaded, batch.reloads, {}, before);
 }
 
 std::set<int> BatchUpdateCheck::sectionsOf(const BatchUpdate& batch)
@@ -64,6 +71,9 @@ std::set<int> BatchUpdateCheck::sectionsOf(const BatchUpdate& batch)
     for (const auto* paths : { &batch.inserts, &batch.deletes, &batch.reloads })
         for (const auto& path : *paths)
             sections.insert(path.section);
+    for (const auto* ranges : { &batch.insertedRanges, &batch.deletedRanges })
+        for (const auto& range : *ranges)
+            sections.insert(range.section);
     for (const auto& [from, to] : batch.moves) {
         sections.insert(from.section);
         sections.insert(to.section);
@@ -80,28 +90,37 @@ std::set<int> BatchUpdateCheck::itemsOf(const std::vector<IndexPath>& paths, int
     return items;
 }
 
-std::map<int, int> BatchUpdateCheck::placesAfter(const BatchUpdate& batch, int section, int before, Moves moves)
+BatchUpdateCheck::Places::Places(const BatchUpdate& batch, int section, Moves moves)
 {
-    std::set<int> gone = itemsOf(batch.deletes, section);
-    std::set<int> taken = itemsOf(batch.inserts, section);
-    std::map<int, int> places;
+    auto gather = [section](IndexRuns& runs, const std::vector<IndexPath>& paths, const std::vector<IndexRange>& ranges) {
+        for (const auto& path : paths)
+            if (path.section == section)
+                runs.add(path.item);
+        for (const auto& range : ranges)
+            if (range.section == section)
+                runs.add(range.first, range.count);
+    };
+    gather(m_gone, batch.deletes, batch.deletedRanges);
+    gather(m_taken, batch.inserts, batch.insertedRanges);
     for (const auto& [from, to] : batch.moves) {
         if (from.section == section)
-            gone.insert(from.item);
+            m_gone.add(from.item);
         if (to.section == section)
-            taken.insert(to.item);
+            m_taken.add(to.item);
         if (moves == Moves::Kept && from.section == section && to.section == section)
-            places[from.item] = to.item;
+            m_moved[from.item] = to.item;
     }
-    int next = 0;
-    for (int item = 0; item < before; ++item) {
-        if (gone.count(item))
-            continue;
-        while (taken.count(next))
-            ++next;
-        places[item] = next++;
-    }
-    return places;
+}
+
+std::optional<int> BatchUpdateCheck::Places::placeOf(int item) const
+{
+    if (auto moved = m_moved.find(item); moved != m_moved.end())
+        return moved->second;
+    if (item < 0 || m_gone.contains(item))
+        return std::nullopt;
+    // The item is the n-th that stays, and takes the n-th place nothing was inserted or moved to.
+    std::int64_t rank = item - m_gone.countBelow(item);
+    return static_cast<int>(m_taken.nthAbsent(rank));
 }
 
 } // namespace morvix::platform

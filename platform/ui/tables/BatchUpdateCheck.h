@@ -2,7 +2,9 @@
 // The check a table or collection view makes of a batch of changes before it applies it.
 
 #include "platform/ui/tables/IndexPath.h"
+#include "platform/ui/tables/IndexRuns.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -12,20 +14,34 @@
 
 namespace morvix::platform {
 
+/// The items [first, first + count) of one section.
+struct IndexRange {
+    int section = 0;
+    int first = 0;
+    int count = 0;
+
+    bool operator==(const IndexRange&) const = default;
+};
+
 /// The changes of one batch: deleted, reloaded and moved-from items are named as the view had
-/// them before the batch, inserted and moved-to items as it has them after.
+/// them before the batch, inserted and moved-to items as it has them after. Runs of inserted and
+/// deleted items stand for each item in them, so that a batch that adds or drops a million rows
+/// costs what it names rather than what it counts.
 struct BatchUpdate {
     std::vector<IndexPath> inserts;
     std::vector<IndexPath> deletes;
     std::vector<IndexPath> reloads;
     std::vector<std::pair<IndexPath, IndexPath>> moves;
+    std::vector<IndexRange> insertedRanges;
+    std::vector<IndexRange> deletedRanges;
 };
 
 /// Checks a batch against a view's item counts before and after it, and says where the items
 /// that stay go. A table view and a collection view each have one, which carries what sets them
 /// apart: the names in the warning and whether a batch may name an item twice. What a view does
-/// after a failed check is its own. Keeps nothing from one batch to the next. Main thread (the
-/// counts after a batch come from the view's data source).
+/// after a failed check is its own. Keeps nothing from one batch to the next; the work grows with
+/// what the batch names, never with the counts. Main thread (the counts after a batch come from
+/// the view's data source).
 class BatchUpdateCheck final {
 public:
     /// Whether one side of a batch may name an item more than once.
@@ -34,6 +50,22 @@ public:
     enum class Moves { Dropped, Kept };
     /// A section's item count.
     using Count = std::function<int(int section)>;
+
+    /// Where the items of one section that stay go after a batch that fits it: they keep their
+    /// order and fill the places nothing was inserted or moved to. Deleted and moved-away items
+    /// have no place, except that with `Moves::Kept` an item moved within the section goes where
+    /// it was moved. Reloaded items keep their places.
+    class Places final {
+    public:
+        Places(const BatchUpdate& batch, int section, Moves moves);
+        /// The place of the old `item`; none for an item that goes.
+        std::optional<int> placeOf(int item) const;
+
+    private:
+        IndexRuns m_gone;
+        IndexRuns m_taken;
+        std::map<int, int> m_moved;
+    };
 
     /// `viewName` and `itemsName` name the view and its items in the warning: "table view",
     /// "rows". Both are string literals, kept for the life of the check.
@@ -59,16 +91,13 @@ public:
     static std::set<int> sectionsOf(const BatchUpdate& batch);
     /// The items of `section` among `paths`.
     static std::set<int> itemsOf(const std::vector<IndexPath>& paths, int section);
-    /// Where each of the `before` old items of `section` that stays goes after a batch that fits:
-    /// the items that stay keep their order and fill the places nothing was inserted or moved
-    /// to. Deleted and moved-away items have no place, except that with `Moves::Kept` an item
-    /// moved within the section goes where it was moved. Reloaded items keep their places.
-    static std::map<int, int> placesAfter(const BatchUpdate& batch, int section, int before, Moves moves);
+    /// How many items of `section` the paths and the runs name together.
+    static std::int64_t countIn(const std::vector<IndexPath>& paths, const std::vector<IndexRange>& ranges, int section);
     /// Takes the cells of `section` out of `visible` (keyed by section and item), in item order:
-    /// a cell whose item has a place in `places` and was not reloaded goes into `kept` under that
-    /// place; every other one is handed to `drop`.
+    /// a cell whose item has a place and was not reloaded goes into `kept` under that place;
+    /// every other one is handed to `drop`.
     template <class Cell, class Drop>
-    static void takeCells(const BatchUpdate& batch, int section, const std::map<int, int>& places,
+    static void takeCells(const BatchUpdate& batch, int section, const Places& places,
         std::map<std::pair<int, int>, Cell>& visible, std::map<std::pair<int, int>, Cell>& kept, Drop drop);
 
 private:
@@ -78,14 +107,14 @@ private:
 };
 
 template <class Cell, class Drop>
-void BatchUpdateCheck::takeCells(const BatchUpdate& batch, int section, const std::map<int, int>& places,
+void BatchUpdateCheck::takeCells(const BatchUpdate& batch, int section, const Places& places,
     std::map<std::pair<int, int>, Cell>& visible, std::map<std::pair<int, int>, Cell>& kept, Drop drop)
 {
     std::set<int> reloaded = itemsOf(batch.reloads, section);
     for (auto it = visible.lower_bound({ section, 0 }); it != visible.end() && it->first.first == section;) {
-        auto place = places.find(it->first.second);
-        if (place != places.end() && !reloaded.count(it->first.second))
-            kept[{ section, place->second }] = it->second;
+        auto place = places.placeOf(it->first.second);
+        if (place && !reloaded.count(it->first.second))
+            kept[{ section, *place }] = it->second;
         else
             drop(it->second);
         it = visible.erase(it);

@@ -398,7 +398,7 @@ void CollectionView::applyBatch(Batch batch)
     // Items that stay and items moved within their section keep their cells.
     std::map<Key, std::shared_ptr<View>> kept;
     for (const auto& [section, count] : *counts) {
-        auto places = BatchUpdateCheck::placesAfter(batch, section, numberOfItems(section), BatchUpdateCheck::Moves::Kept);
+        BatchUpdateCheck::Places places(batch, section, BatchUpdateCheck::Moves::Kept);
         BatchUpdateCheck::takeCells(batch, section, places, m_visible, kept, [this](const auto& cell) { enqueue(cell); });
     }
     for (auto& [key, cell] : kept)

@@ -194,7 +194,7 @@ void TableView::loadSections()
         int sections = std::max(source->numberOfSections(*this), 0);
         for (int index = 0; index < sections; ++index) {
             Section section;
-            section.rowHeights.resize(static_cast<std::size_t>(std::max(source->numberOfRows(*this, index), 0)));
+            section.rowCount = std::max(source->numberOfRows(*this, index), 0);
             section.title = source->titleForHeader(*this, index);
             if (section.title) {
                 auto header = Label::create();
@@ -213,6 +213,8 @@ void TableView::loadSections()
 void TableView::computeGeometry()
 {
     auto delegate = m_tableDelegate.lock();
+    bool asksRows = delegate && delegate->sizesRows(*this);
+    double uniform = uniformRowHeight();
     double width = bounds().width();
     m_laidOutWidth = width;
     double y = 0;
@@ -227,15 +229,18 @@ void TableView::computeGeometry()
             section.header->setFrame({ 0, y, width, kSectionHeaderHeight });
             y += kSectionHeaderHeight;
         }
-        section.rowTops.resize(section.rowHeights.size());
-        for (std::size_t row = 0; row < section.rowHeights.size(); ++row) {
-            std::optional<double> height;
-            if (delegate)
-                height = delegate->heightForRow(*this, rowPath(static_cast<int>(row), static_cast<int>(index)));
-            section.rowHeights[row] = std::max(0.0, height.value_or(m_rowHeight));
-            section.rowTops[row] = y;
-            y += section.rowHeights[row];
+        section.rowsTop = y;
+        section.sizedRows.clear();
+        section.totalShift = 0;
+        for (int row = 0; asksRows && row < section.rowCount; ++row) {
+            auto asked = delegate->heightForRow(*this, rowPath(row, static_cast<int>(index)));
+            double height = asked ? std::max(0.0, *asked) : uniform;
+            if (height == uniform)
+                continue;
+            section.sizedRows.push_back({ row, height, section.totalShift });
+            section.totalShift += height - uniform;
         }
+        y += section.rowCount * uniform + section.totalShift;
     }
     if (m_footerView) {
         m_footerView->setFrame({ 0, y, width, m_footerView->frame().height() });
@@ -244,11 +249,56 @@ void TableView::computeGeometry()
     setContentSize({ width, y });
 }
 
+double TableView::uniformRowHeight() const
+{
+    // Also 0 for NaN.
+    return m_rowHeight > 0 ? m_rowHeight : 0;
+}
+
+double TableView::rowTop(const Section& section, int row) const
+{
+    auto sized = std::lower_bound(section.sizedRows.begin(), section.sizedRows.end(), row,
+        [](const SizedRow& entry, int wanted) { return entry.row < wanted; });
+    double shift = sized == section.sizedRows.end() ? section.totalShift : sized->shift;
+    return section.rowsTop + row * uniformRowHeight() + shift;
+}
+
+double TableView::rowHeightOf(const Section& section, int row) const
+{
+    auto sized = std::lower_bound(section.sizedRows.begin(), section.sizedRows.end(), row,
+        [](const SizedRow& entry, int wanted) { return entry.row < wanted; });
+    return sized != section.sizedRows.end() && sized->row == row ? sized->height : uniformRowHeight();
+}
+
+int TableView::lastRowStartingBy(const Section& section, double y) const
+{
+    // Row tops never go back up: a binary search over the rows finds the first one below `y`.
+    int low = 0;
+    int high = section.rowCount;
+    while (low < high) {
+        int middle = low + (high - low) / 2;
+        if (rowTop(section, middle) <= y)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low - 1;
+}
+
+int TableView::nextRowWithHeight(const Section& section, int row) const
+{
+    if (uniformRowHeight() > 0)
+        return row + 1;
+    auto sized = std::upper_bound(section.sizedRows.begin(), section.sizedRows.end(), row,
+        [](int wanted, const SizedRow& entry) { return wanted < entry.row; });
+    return sized == section.sizedRows.end() ? section.rowCount : sized->row;
+}
+
 int TableView::numberOfRows(int section) const
 {
     if (section < 0 || section >= numberOfSections())
         return 0;
-    return static_cast<int>(m_sections[section].rowHeights.size());
+    return m_sections[section].rowCount;
 }
 
 bool TableView::hasRow(IndexPath indexPath) const
@@ -261,7 +311,7 @@ Rect TableView::rectForRow(IndexPath indexPath) const
     if (!hasRow(indexPath))
         return {};
     const Section& section = m_sections[indexPath.section];
-    return { 0, section.rowTops[indexPath.item], bounds().width(), section.rowHeights[indexPath.item] };
+    return { 0, rowTop(section, indexPath.item), bounds().width(), rowHeightOf(section, indexPath.item) };
 }
 
 std::optional<IndexPath> TableView::indexPathForRowAt(Point point) const
@@ -269,12 +319,11 @@ std::optional<IndexPath> TableView::indexPathForRowAt(Point point) const
     if (point.x < 0 || point.x >= bounds().width())
         return std::nullopt;
     for (int section = 0; section < numberOfSections(); ++section) {
-        const auto& tops = m_sections[section].rowTops;
-        auto after = std::upper_bound(tops.begin(), tops.end(), point.y);
-        if (after == tops.begin())
+        const Section& rows = m_sections[section];
+        int row = lastRowStartingBy(rows, point.y);
+        if (row < 0)
             continue;
-        int row = static_cast<int>(after - tops.begin()) - 1;
-        if (point.y < tops[row] + m_sections[section].rowHeights[row])
+        if (point.y < rowTop(rows, row) + rowHeightOf(rows, row))
             return rowPath(row, section);
     }
     return std::nullopt;
@@ -319,12 +368,14 @@ void TableView::tileCells()
     Rect visible = bounds();
     std::set<RowKey> shown;
     for (int section = 0; section < numberOfSections(); ++section) {
-        const auto& tops = m_sections[section].rowTops;
-        const auto& heights = m_sections[section].rowHeights;
-        auto first = std::upper_bound(tops.begin(), tops.end(), visible.y());
-        int row = first == tops.begin() ? 0 : static_cast<int>(first - tops.begin()) - 1;
-        for (; row < static_cast<int>(tops.size()) && tops[row] < visible.maxY(); ++row) {
-            if (heights[row] > 0 && tops[row] + heights[row] > visible.y())
+        const Section& rows = m_sections[section];
+        for (int row = std::max(lastRowStartingBy(rows, visible.y()), 0); row < rows.rowCount;
+             row = nextRowWithHeight(rows, row)) {
+            double top = rowTop(rows, row);
+            if (top >= visible.maxY())
+                break;
+            double height = rowHeightOf(rows, row);
+            if (height > 0 && top + height > visible.y())
                 shown.insert({ section, row });
         }
     }
@@ -481,6 +532,20 @@ void TableView::reloadRows(const std::vector<IndexPath>& paths, TableViewRowAnim
     record([&](Batch& batch) { batch.reloads.insert(batch.reloads.end(), paths.begin(), paths.end()); }, animation);
 }
 
+void TableView::insertRowRange(IndexRange range, TableViewRowAnimation animation)
+{
+    if (range.count < 1)
+        return;
+    record([&](Batch& batch) { batch.insertedRanges.push_back(range); }, animation);
+}
+
+void TableView::deleteRowRange(IndexRange range, TableViewRowAnimation animation)
+{
+    if (range.count < 1)
+        return;
+    record([&](Batch& batch) { batch.deletedRanges.push_back(range); }, animation);
+}
+
 void TableView::moveRow(IndexPath from, IndexPath to)
 {
     beginUpdates();
@@ -507,13 +572,13 @@ void TableView::applyBatch(Batch batch)
     std::optional<IndexPath> selected = m_selected;
     for (const auto& [section, count] : *counts) {
         // Moved rows are asked for again, like inserted ones.
-        auto places = BatchUpdateCheck::placesAfter(batch, section, numberOfRows(section), BatchUpdateCheck::Moves::Dropped);
+        BatchUpdateCheck::Places places(batch, section, BatchUpdateCheck::Moves::Dropped);
         BatchUpdateCheck::takeCells(batch, section, places, m_visible, kept, [this](const auto& cell) { enqueue(cell); });
         if (selected && selected->section == section) {
-            auto place = places.find(selected->item);
-            selected = place == places.end() ? std::nullopt : std::optional<IndexPath>(rowPath(place->second, section));
+            auto place = places.placeOf(selected->item);
+            selected = place ? std::optional<IndexPath>(rowPath(*place, section)) : std::nullopt;
         }
-        m_sections[section].rowHeights.assign(static_cast<std::size_t>(count), m_rowHeight);
+        m_sections[section].rowCount = count;
     }
     for (auto& [key, cell] : kept)
         m_visible[key] = std::move(cell);

@@ -48,7 +48,15 @@ public:
 /// Held weakly. Main thread.
 class TableViewDelegate : public ScrollViewDelegate {
 public:
-    /// The row's height; none takes the table's `rowHeight`.
+    /// Whether `heightForRow` may answer. Sizing rows one by one asks about every row whenever
+    /// the table places them; a delegate that never sizes rows says no, and the table then asks
+    /// nothing per row, so that a long table costs what its visible rows cost.
+    virtual bool sizesRows(TableView& tableView)
+    {
+        (void)tableView;
+        return true;
+    }
+    /// The row's height; none takes the table's `rowHeight`. Asked only while `sizesRows` says so.
     virtual std::optional<double> heightForRow(TableView& tableView, IndexPath indexPath)
     {
         (void)tableView, (void)indexPath;
@@ -61,7 +69,9 @@ public:
 /// A scroll view that shows the rows of its data source, section after section, below
 /// `tableHeaderView` and above `tableFooterView`; a section with a header title starts with a
 /// header of `kSectionHeaderHeight`. Rows are `rowHeight` high unless the delegate says
-/// otherwise; the content size follows.
+/// otherwise; the content size follows. The table keeps a count per section and the heights of
+/// the rows the delegate sized otherwise, nothing per row: placing, finding and showing rows
+/// costs what the visible rows (and the rows sized otherwise) cost, whatever the count.
 ///
 /// Cells: only rows whose rectangle meets the visible bounds with a positive area have cells,
 /// asked of the data source when they come into view; a cell scrolled out goes to the pool of its
@@ -70,8 +80,10 @@ public:
 ///
 /// Batches (`beginUpdates` / `endUpdates`, which nest; outside a batch each change is a batch of
 /// its own): deleted, reloaded and moved-from rows are named as the table had them before the
-/// batch, inserted and moved-to rows as it will have them after. While a batch is open the table
-/// asks its data source nothing and keeps its old rows. At the outermost end:
+/// batch, inserted and moved-to rows as it will have them after; a run of rows
+/// (`insertRowRange`, `deleteRowRange`) counts as each of its rows, at the cost of one. While a
+/// batch is open the table asks its data source nothing and keeps its old rows. At the outermost
+/// end:
 ///  1. A table that never loaded just loads.
 ///  2. For each section the batch names, the count is asked once; the batch is applied when that
 ///     count is the old one plus the inserts less the deletes and every named row exists on its
@@ -154,6 +166,9 @@ public:
     bool isUpdating() const { return m_batchDepth > 0; }
     void insertRows(const std::vector<IndexPath>& paths, TableViewRowAnimation animation);
     void deleteRows(const std::vector<IndexPath>& paths, TableViewRowAnimation animation);
+    /// Inserts or deletes every row of `range` as one run; nothing for an empty run.
+    void insertRowRange(IndexRange range, TableViewRowAnimation animation);
+    void deleteRowRange(IndexRange range, TableViewRowAnimation animation);
     void reloadRows(const std::vector<IndexPath>& paths, TableViewRowAnimation animation);
     void moveRow(IndexPath from, IndexPath to);
 
@@ -182,18 +197,35 @@ protected:
     explicit TableView(const Rect& frame);
 
 private:
+    /// A row whose height differs from the table's, with the sum of the differences of the
+    /// sized rows before it.
+    struct SizedRow {
+        int row = 0;
+        double height = 0;
+        double shift = 0;
+    };
     struct Section {
         std::optional<std::string> title;
         std::shared_ptr<View> header;
-        double top = 0;           // where the section starts (its header, if any)
-        std::vector<double> rowTops; // content y of each row
-        std::vector<double> rowHeights;
+        double top = 0;     // where the section starts (its header, if any)
+        double rowsTop = 0; // where its first row starts
+        int rowCount = 0;
+        std::vector<SizedRow> sizedRows; // in row order
+        double totalShift = 0;           // the sum of every sized row's difference
     };
     using RowKey = std::pair<int, int>; // section, row
     class ScrollRelay;
 
     void loadSections();
     void computeGeometry();
+    /// `rowHeight`, or 0 when it is not positive.
+    double uniformRowHeight() const;
+    double rowTop(const Section& section, int row) const;
+    double rowHeightOf(const Section& section, int row) const;
+    /// The last row of the section that starts at or above `y`; -1 when none does.
+    int lastRowStartingBy(const Section& section, double y) const;
+    /// The row after `row` that can have a height: with a zero `rowHeight` only sized rows can.
+    int nextRowWithHeight(const Section& section, int row) const;
     void tileCells();
     void placeCell(const std::shared_ptr<TableViewCell>& cell, RowKey key);
     /// A drag that pulls the content `RefreshControl::kTriggerDistance` past its top begins the

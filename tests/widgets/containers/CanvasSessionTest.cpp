@@ -2,6 +2,7 @@
 
 #include "widgets/containers/Canvas.h"
 
+#include "core/base/LogEntry.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/gestures/TouchDriver.h"
@@ -11,7 +12,10 @@
 #include "widgets/containers/ClientCanvasView.h"
 #include "widgets/containers/GC.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace morvix {
 namespace {
@@ -64,6 +68,49 @@ TEST_F(CanvasSessionTest, TheCanvasShowsItsFirstDrawingContextFoundAfresh)
     run("client.destroy('g1');");
     EXPECT_EQ(CanvasView::currentGC(canvas), nullptr);
     EXPECT_EQ(picture()->pixelAt(20, 20).alpha, 0);
+}
+
+TEST_F(CanvasSessionTest, DegenerateScalesHugeTextAndOddStopsNeitherStopTheContextNorEscapeAsOtherErrors)
+{
+    std::vector<std::string> logged;
+    client->setLogObserver([&](const LogEntry& entry) { logged.push_back(entry.message()); }, MorvixClient::LogDelivery::AnyThread);
+    // Six tiny scales, then six huge ones, each undone by its restore; a shape built while the
+    // transform is degenerate is not drawn, one built before survives a fill meanwhile.
+    run(R"(client.create('g1', 'zub.widgets.GC', {parent: 'w5'});
+        client.call('g1', 'init', {width: 100, height: 80});
+        function times(operation) { var list = []; for (var i = 0; i < 6; ++i) list.push(operation); return list; }
+        client.call('g1', 'draw', {operations: [['fillStyle', [255, 0, 0]], ['save']].concat(times(['scale', 1e-30, 1e-30]),
+            [['rect', 0, 0, 100, 80], ['fill'], ['restore'], ['save']], times(['scale', 1e30, 1e30]),
+            [['restore'], ['beginPath'], ['rect', 10, 10, 20, 20], ['fill'],
+             ['beginPath'], ['rect', 10, 40, 20, 20], ['save'], ['scale', 0, 0], ['fill'], ['restore'], ['fill']])});)");
+    auto gc = CanvasView::currentGC(canvas);
+    ASSERT_NE(gc, nullptr);
+    double scale = gc->scale();
+    auto pixel = [&](double x, double y) { return gc->image()->pixelAt(int(x * scale), int(y * scale)); };
+    EXPECT_EQ(pixel(50, 70).alpha, 0) << "the shape under the tiny scale is not drawn";
+    EXPECT_EQ(pixel(20, 20), (platform::Pixel { 255, 0, 0, 255 })) << "drawing goes on after the restore";
+    EXPECT_EQ(pixel(20, 50), (platform::Pixel { 255, 0, 0, 255 })) << "the path kept through the collapsed fill";
+
+    // Booleans are numbers in a colour stop; a stop index beyond 32 bits is refused as any
+    // other index past the end, and ends its list.
+    run(R"(client.call('g1', 'draw', {operations: [['createLinearGradient', 0, 0, 1, 0],
+            ['addColorStop', 0, [true, false, 0, 255]], ['fillStyle', 'gradient'], ['beginPath'], ['rect', 40, 10, 20, 20], ['fill']]});
+        client.call('g1', 'draw', {operations: [['addColorStop', 4294967296, [0, 0, 255]], ['fillStyle', [0, 0, 255]],
+            ['beginPath'], ['rect', 70, 10, 10, 10], ['fill']]});)");
+    EXPECT_EQ(pixel(50, 20), (platform::Pixel { 1, 0, 0, 255 }));
+    EXPECT_EQ(pixel(75, 15).alpha, 0);
+
+    // Text scaled far beyond what the font engine draws is left out; drawing goes on.
+    run(R"(client.call('g1', 'draw', {operations: [['font', [['DejaVu Sans'], 100, false, false]], ['save'], ['scale', 1000, 1000],
+            ['fillText', 'Hi', false, false, false, 0, 0], ['strokeText', 'Hi', false, false, false, 0, 0], ['restore'],
+            ['fillStyle', [0, 255, 0]], ['beginPath'], ['rect', 85, 60, 10, 10], ['fill']]});)");
+    EXPECT_EQ(pixel(90, 65), (platform::Pixel { 0, 255, 0, 255 }));
+    auto mentions = [&](const std::string& part) {
+        return std::any_of(logged.begin(), logged.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    };
+    EXPECT_TRUE(mentions("catching 'Incorrect Parameter' reason 'GC operation addColorStop argument 1 is not a stop index"));
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(), [](const std::string& line) { return line.starts_with("catching"); }), 1)
+        << "only the index was refused";
 }
 
 TEST_F(CanvasSessionTest, ATapIsDrawnAndSentAsADiamond)

@@ -268,6 +268,36 @@ TEST_P(GCTest, AFailingOperationEndsTheListAndKeepsWhatWasDrawn)
     EXPECT_TRUE(fails(R"([["scale",1e6,1e6],["arc",0,0,100,0,1,false]])"));
 }
 
+TEST_P(GCTest, GradientsHoldABoundedNumberOfStopsAndNumbersStayWithinSinglePrecision)
+{
+    auto gc = makeGC();
+    auto refusal = [&](const std::string& operations) -> std::string {
+        try {
+            draw(*gc, operations.c_str());
+        } catch (const RemoteException& exception) {
+            return exception.isIncorrectParameter() ? exception.reason() : "";
+        }
+        return "";
+    };
+    // Stops inserted at the front move every later one: the count is capped, so that a long
+    // list costs no more than a bounded amount per stop.
+    std::string stops = R"([["createLinearGradient",0,0,1,0])";
+    for (std::size_t i = 0; i < GCLinearGradient::kMaximumStopCount; ++i)
+        stops += R"(,["addColorStop",0,[0,0,255]])";
+    EXPECT_EQ(refusal(stops + "]"), "");
+    EXPECT_EQ(refusal(R"([["addColorStop",0,[255,0,0]],["fillStyle","g"],["rect",0,0,10,10],["fill"]])"),
+        "GC operation addColorStop argument 1 has no room: the gradient holds as many stops as it can");
+    EXPECT_EQ(refusal(R"([["fillStyle","g"],["beginPath"],["rect",0,0,10,10],["fill"]])"), "");
+    EXPECT_EQ(at(*gc, 5, 5), kBlue) << "the full gradient still paints";
+
+    // Numbers beyond single precision are refused (or make no bitmap), not converted.
+    EXPECT_EQ(refusal(R"([["lineWidth",1e300]])"), "GC operation lineWidth argument 1 is not a finite number");
+    EXPECT_EQ(refusal(R"([["font",[["DejaVu Sans"],-1e39,false,false]]])"), "GC operation font argument 1 has no font size");
+    Value init = { { "width", 1e300 }, { "height", 10 } };
+    gc->callWithProperties(&init, "init");
+    EXPECT_EQ(gc->image(), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, GCTest, ::testing::Values(1.0, 2.0));
 
 } // namespace

@@ -1,9 +1,10 @@
 // Tab folders in a real session against a loopback server: the switcher of each style, what a
-// person's switch reports, selections that wait for their item, paging, and controls moving
-// between items.
+// person's switch reports, selections that wait for their item, paging, controls moving
+// between items, and pages that would hold their own folder.
 
 #include "widgets/containers/TabFolder.h"
 
+#include "core/base/LogEntry.h"
 #include "core/outgoing/Notifications.h"
 #include "platform/ui/PageViewController.h"
 #include "platform/ui/TabBar.h"
@@ -11,6 +12,8 @@
 #include "tests/widgets/containers/ImageSessionFixture.h"
 #include "widgets/containers/TabItem.h"
 #include "widgets/containers/TabItemViewController.h"
+
+#include <algorithm>
 
 namespace morvix {
 namespace {
@@ -243,6 +246,58 @@ TEST_F(TabFolderSessionTest, AControlShowsOnOneItemAtATime)
     EXPECT_EQ(item("w4")->control(), std::nullopt);
     EXPECT_NE(item("w4")->controller()->view(), label);
     EXPECT_EQ(label->superview(), nullptr);
+}
+
+// A page goes inside the folder's view, so no item may show the folder, one of its ancestors or
+// the display, and a folder moved into a control later never shows that control's page.
+TEST_F(TabFolderSessionTest, NoPageEverHoldsItsOwnFolder)
+{
+    startFolder(R"("bounds":[0,0,320,400])", R"(,["create","k","zub.widgets.Composite",{"parent":"w1","bounds":[0,0,320,568]}],
+        ["create","m","zub.widgets.Composite",{"parent":"w1","bounds":[0,0,320,568]}])");
+    std::vector<std::string> log;
+    client->setLogObserver([&](const LogEntry& entry) { log.push_back(entry.message()); }, MorvixClient::LogDelivery::AnyThread);
+    auto refusals = [&] {
+        auto count = std::count_if(log.begin(), log.end(),
+            [](const auto& line) { return line.starts_with("catching 'Incorrect Parameter'"); });
+        log.clear();
+        return count;
+    };
+    auto label = widget("l3")->view();
+    auto pages = folder->pageViewController()->view();
+
+    apply(R"(["set","w3",{"control":"w2"}])");
+    apply(R"(["set","w4",{"control":"w1"}])");
+    apply(R"(["create","w6","zub.widgets.TabItem",{"parent":"w2","control":"w2"}])");
+    apply(R"(["set","w2",{"parent":"k"}])");
+    apply(R"(["set","w5",{"control":"k"}])");
+    apply(R"(["create","w7","zub.widgets.TabItem",{"parent":"w2","control":"k"}])");
+    EXPECT_EQ(refusals(), 5);
+    EXPECT_EQ(widget("w6"), nullptr);
+    EXPECT_EQ(widget("w7"), nullptr);
+    EXPECT_EQ(item("w3")->control(), "l3");
+    EXPECT_EQ(item("w4")->control(), "l4");
+    EXPECT_EQ(item("w5")->control(), "l5");
+    EXPECT_EQ(label->superview(), pages) << "the shown page stayed";
+    EXPECT_EQ(folder->view()->superview(), widget("k")->view());
+    EXPECT_EQ(client->view()->window(), harness.window());
+    EXPECT_EQ(widget("w1")->view()->viewController(), nullptr) << "the display's view never became a page";
+
+    // A control that held nothing of the folder when it was named, and then took the folder in.
+    apply(R"(["set","w5",{"control":"m"}])");
+    apply(R"(["set","w2",{"parent":"m"}])");
+    EXPECT_EQ(refusals(), 0);
+    ASSERT_EQ(folder->view()->superview(), widget("m")->view());
+    apply(R"(["set","w2",{"selection":"w5"}])");
+    EXPECT_EQ(refusals(), 1);
+    EXPECT_EQ(folder->selection(), "w3");
+    harness.touches().tap({ 320.0 * 5 / 6, 400 - platform::TabBar::kHeight / 2 });
+    harness.runUntilIdle();
+    EXPECT_EQ(shownItem(), "w3") << "a person's switch to that page does nothing";
+    EXPECT_EQ(label->superview(), pages);
+    EXPECT_EQ(widget("m")->view()->superview(), client->view());
+    harness.touches().tap({ 160, 400 - platform::TabBar::kHeight / 2 });
+    harness.runUntilIdle();
+    EXPECT_EQ(shownItem(), "w4") << "while the other pages still switch";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "core/base/LogEntry.h"
 #include "core/objects/RemoteException.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/TimeInterval.h"
@@ -211,6 +212,56 @@ TEST_F(CollectionViewSessionTest, UpdatesBecomeOneCheckedBatchEachAndWaitForAPar
     run(R"(client.set("c2", {parent: "w1"});)");
     EXPECT_EQ(orphan->itemCount(), 5);
     EXPECT_EQ(orphan->collectionView()->appliedBatches().size(), 1u);
+}
+
+TEST_F(CollectionViewSessionTest, UpdatePairsAreCheckedByTheirBoundsBeforeAnyItemIsListed)
+{
+    log();
+    int reloads = view->fullReloadCount();
+    int fallbacks = view->fallbackCount();
+    auto batches = view->appliedBatches().size();
+    // Two hundred million items named by two numbers: refused and logged, with the count it leaves.
+    run(R"(client.call("c1", "update", {remove: [0, 2e8]});)");
+    EXPECT_EQ(collection->itemCount(), 0);
+    // Pairs that each lie inside the view but together name more items than it has: refused
+    // before the view is told, so its own check never sees them.
+    run(R"(client.call("c1", "reload", {items: 40}); client.call("c1", "update", {remove: [0, 30, 10, 30]});)");
+    EXPECT_EQ(collection->itemCount(), 0);
+    EXPECT_EQ(view->fallbackCount(), fallbacks);
+    EXPECT_EQ(view->fullReloadCount(), reloads + 3);
+    EXPECT_EQ(view->appliedBatches().size(), batches);
+    EXPECT_EQ(count(log(), "collection view c1: update"), 2);
+
+    // Booleans count as numbers.
+    run(R"(client.call("c1", "reload", {items: 40}); client.call("c1", "update", {insert: [true, true]});)");
+    EXPECT_EQ(collection->itemCount(), 41);
+    ASSERT_EQ(view->appliedBatches().size(), batches + 1);
+    EXPECT_EQ(view->appliedBatches().back().inserts, (std::vector<IndexPath> { { 0, 1 } }));
+
+    // A view holds no more items than the limit.
+    Value tooMany { { "items", platform::WireNumber::kMaximumItemCount + 1 } };
+    EXPECT_THROW(collection->reload(&tooMany), RemoteException);
+    EXPECT_EQ(collection->itemCount(), 41);
+}
+
+TEST_F(CollectionViewSessionTest, ItemHeightsAreAtLeastAPointAndAtMostAFewScreens)
+{
+    log();
+    // A sliver of a height would put every item on the first screen, each asking for a cell.
+    run(R"(client.set("c1", {itemHeight: 1e-9});)");
+    EXPECT_EQ(collection->itemHeight(), 1);
+    EXPECT_EQ(view->frameForItem({ 0, 0 })->height(), 1);
+    EXPECT_EQ(view->frameForItem({ 0, 1 })->height(), 80) << "the item's own height stands";
+    EXPECT_LE(visibleItems().size(), 10u);
+    run(R"(client.set("c1", {itemHeight: 1e300});)");
+    EXPECT_EQ(view->frameForItem({ 0, 0 })->height(), CollectionView::kMaximumItemHeight);
+    EXPECT_EQ(count(log(), "collection view c1: item height"), 2);
+    // No height stays no height, without a word; a boolean is a number.
+    run(R"(client.set("c1", {itemHeight: -5});)");
+    EXPECT_EQ(view->frameForItem({ 0, 0 })->height(), 0);
+    run(R"(client.set("c1", {itemHeight: true});)");
+    EXPECT_EQ(view->frameForItem({ 0, 0 })->height(), 1);
+    EXPECT_EQ(count(log(), "collection view c1: item height"), 0);
 }
 
 TEST_F(CollectionViewSessionTest, ReloadsAskedDuringALayoutLandOnTheNextTurnAndCountsAreChecked)

@@ -133,7 +133,10 @@ TEST_F(ListSessionTest, PropertiesSelectScrollSizeAndTitleTheTableAndAVerticalBa
     EXPECT_EQ(get("selectionIndices"), platform::Value::array());
     EXPECT_FALSE(table->indexPathForSelectedRow());
     EXPECT_EQ(table->rowHeight(), 50);
-    deliver(R"([["set","w4",{"itemHeight":44}]])");
+    deliver(R"([["set","w4",{"itemHeight":1e300}]])");
+    EXPECT_EQ(table->rowHeight(), List::kMaximumItemHeight) << "a few screens at most";
+    deliver(R"([["set","w4",{"itemHeight":true}]])");
+    EXPECT_EQ(table->rowHeight(), 44) << "a boolean is a number";
 
     // The bar shows for every title but the empty string.
     auto navigation = list()->navigationController();

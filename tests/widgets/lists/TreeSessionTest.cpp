@@ -2,8 +2,10 @@
 
 #include "widgets/lists/Tree.h"
 
+#include "core/base/LogEntry.h"
 #include "core/outgoing/Notifications.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/ImageContext.h"
@@ -15,6 +17,7 @@
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/tables/TableView.h"
 #include "tests/support/ScriptSessionFixture.h"
+#include "widgets/images/ImageViewMorvix.h"
 #include "widgets/lists/GridTreeCell.h"
 #include "widgets/lists/RowTemplateCell.h"
 #include "widgets/lists/Template.h"
@@ -27,6 +30,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace morvix {
@@ -461,11 +465,18 @@ TEST_F(TreeSessionTest, PicturesOfDefaultTemplateAndVirtualLevels)
         client.create('v0', 'zub.widgets.GridItem', {parent: 'w4', index: 0, texts: ['Filled 0'], images: [['dot.png', 16, 16]]});
         client.create('v2', 'zub.widgets.GridItem', {parent: 'w4', index: 2, texts: ['Filled 2'], background: [230, 240, 255]});)");
     harness.advance(0.5);
-    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] {
+    // A row's image view shows a placeholder first, which lays nothing out; only the loaded
+    // image places the image view. A row reloaded meanwhile (its items' changes arrive on later
+    // turns) starts a load of its own, so the picture waits until the loop is idle with no load
+    // left.
+    auto settled = [&] {
         auto cell = rootLevel()->cellForRow(rowPath(0));
-        return cell && cell->imageView()->image();
-    }, std::chrono::seconds(10)));
-    harness.runUntilIdle();
+        return cell && cell->imageView()->image() && ImageViewMorvix::loadsInFlight() == 0;
+    };
+    do {
+        ASSERT_TRUE(platform::MainLoop::main().runUntil(settled, std::chrono::seconds(10)));
+        harness.runUntilIdle();
+    } while (!settled());
     auto cell = rootLevel()->cellForRow(rowPath(0));
     EXPECT_EQ(cell->imageView()->frame().width(), 16);
     EXPECT_GT(cell->textLabel()->frame().x(), cell->imageView()->frame().maxX());
@@ -480,6 +491,73 @@ TEST_F(TreeSessionTest, PicturesOfDefaultTemplateAndVirtualLevels)
     auto directory = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
     std::filesystem::create_directories(directory);
     EXPECT_TRUE(picture->writePNG((directory / "trees.png").string()));
+}
+
+TEST_F(TreeSessionTest, DeclaredCountsAreClampedAndRowsNotYetMadeCostNothing)
+{
+    start(treeScript("{style: ['VIRTUAL'], itemCount: 20}", R"(
+        client.create('r2', 'zub.widgets.GridItem', {parent: 'w3', index: 2, texts: ['Row 2']});)"));
+    std::mutex mutex;
+    std::vector<std::string> warnings;
+    client->setLogObserver([&](const LogEntry& entry) {
+        std::lock_guard lock(mutex);
+        warnings.push_back(entry.message());
+    }, MorvixClient::LogDelivery::AnyThread);
+    auto logged = [&](const std::string& text) {
+        std::lock_guard lock(mutex);
+        return std::any_of(warnings.begin(), warnings.end(), [&](const auto& entry) { return entry.find(text) != std::string::npos; });
+    };
+    constexpr auto kLimit = platform::WireNumber::kMaximumItemCount;
+    auto table = rootLevel();
+
+    // A count far past the limit is clamped and logged; the new rows reach the table as one run,
+    // and only the row the peer filled holds an item.
+    run("client.set('w3', {itemCount: 2147483647});");
+    EXPECT_TRUE(logged("declares 2147483647 rows"));
+    EXPECT_EQ(table->numberOfRows(0), kLimit);
+    EXPECT_EQ(tree()->root()->subItems().size(), static_cast<std::size_t>(kLimit));
+    EXPECT_EQ(tree()->root()->subItems().itemCount(), 1u);
+    EXPECT_EQ(table->appliedBatches().back().insertedRanges,
+        (std::vector<platform::IndexRange> { { 0, 20, static_cast<int>(kLimit) - 20 } }));
+    EXPECT_EQ(table->fallbackCount(), 0);
+    table->scrollToRow(rowPath(static_cast<int>(kLimit) - 1), platform::TableViewScrollPosition::Bottom, platform::Animated::No);
+    EXPECT_EQ(table->visibleCells().size(), 10u);
+    EXPECT_EQ(titleOf(table, static_cast<int>(kLimit) - 1), "");
+
+    // A child pushed in above the others changes every row below it: only the shown rows are
+    // named in the batch.
+    table->setContentOffset({ 0, 0 });
+    auto before = table->appliedBatches().size();
+    run("client.create('n2', 'zub.widgets.GridItem', {parent: 'w3', index: 2, texts: ['New 2']});");
+    ASSERT_GT(table->appliedBatches().size(), before);
+    for (auto batch = table->appliedBatches().begin() + static_cast<long>(before); batch != table->appliedBatches().end(); ++batch)
+        EXPECT_LE(batch->reloads.size(), 11u);
+    EXPECT_EQ(titleOf(table, 2), "New 2");
+    EXPECT_EQ(titleOf(table, 3), "Row 2");
+    EXPECT_EQ(tree()->root()->subItems().size(), static_cast<std::size_t>(kLimit));
+
+    // Booleans are numbers: an item counting true children is a branch, an index of true is row 1.
+    run("client.set('n2', {itemCount: true, texts: ['New 2!']});"
+        "client.create('n1', 'zub.widgets.GridItem', {parent: 'w3', index: true, texts: ['One']});");
+    EXPECT_EQ(item("n2")->declaredCount(), 1);
+    EXPECT_EQ(std::dynamic_pointer_cast<GridTreeCell>(table->cellForRow(rowPath(2)))->accessoryType(),
+        platform::TableViewCellAccessory::DisclosureIndicator);
+    EXPECT_EQ(titleOf(table, 1), "One");
+
+    // Cutting the count drops the rows past it as one run, items and all.
+    run("client.set('w3', {itemCount: 3});");
+    EXPECT_EQ(table->numberOfRows(0), 3);
+    EXPECT_EQ(tree()->root()->subItems().itemCount(), 2u) << "n1 and n2 stay, r2 went with row 3";
+    EXPECT_EQ(table->appliedBatches().back().deletedRanges,
+        (std::vector<platform::IndexRange> { { 0, 3, static_cast<int>(kLimit) - 3 } }));
+    EXPECT_EQ(table->fallbackCount(), 0);
+
+    // Row heights: a boolean is the smallest height, a huge one is clamped and logged.
+    run("client.set('w3', {itemHeight: true});");
+    EXPECT_EQ(table->rowHeight(), Tree::kMinimumItemHeight);
+    run("client.set('w3', {itemHeight: 1e300});");
+    EXPECT_EQ(table->rowHeight(), Tree::kMaximumItemHeight);
+    EXPECT_TRUE(logged("item height"));
 }
 
 } // namespace
