@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -63,25 +62,6 @@ Error streamWriteError(const OutputStream& stream)
     if (stream.streamError())
         return *stream.streamError();
     return Error(POSIXErrorDomain, EIO, "the response body could not be written to its output stream");
-}
-
-// Whether a partial response's Content-Range ("bytes <first>-<last>/<length>") begins at
-// `offset`; false when it has none or it cannot be read.
-bool contentRangeStartsAt(const HTTPURLResponse& response, std::int64_t offset)
-{
-    auto range = response.valueForHeader("Content-Range");
-    if (!range)
-        return false;
-    constexpr std::string_view kUnit = "bytes ";
-    std::string_view text = *range;
-    if (text.size() < kUnit.size() || !HTTPHeaders::namesEqual(text.substr(0, kUnit.size()), kUnit))
-        return false;
-    text.remove_prefix(kUnit.size());
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    std::int64_t first = -1;
-    auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), first);
-    return failure == std::errc() && end != text.data() + text.size() && *end == '-' && first == offset;
 }
 
 // The in-memory stream an operation makes when the caller gives none. It keeps the bytes
@@ -706,7 +686,7 @@ void NetURLConnectionOperation::connectionDidReceiveResponse(URLConnection& conn
     m_streamHoldsPartialBody = false;
     auto http = std::dynamic_pointer_cast<const HTTPURLResponse>(response);
     bool partial = http && http->statusCode() == kPartialContent;
-    if (partial && contentRangeStartsAt(*http, m_resumeOffset))
+    if (partial && http->contentRangeStartsAt(m_resumeOffset))
         return;
     if (!outputStream()->discardContents()) {
         connection.cancel();

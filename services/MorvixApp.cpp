@@ -391,7 +391,11 @@ void MorvixApp::installPatch(const Value* properties)
         return;
     auto url = client->relativeURLToServer((*properties)["url"].get<std::string>());
     auto patches = client->patchStore();
-    if (!url || !patches)
+    if (!patches) {
+        reportPatchInstall("error", Value(PatchManager::kNotInitialized));
+        return;
+    }
+    if (!url)
         return;
     // A local archive is read only from the folders a peer may read, as a regular file within
     // the download cap (the refusal is logged by the lookup).

@@ -156,9 +156,8 @@ void Printer::print(const Value* properties)
     m_job = job;
     stopDownload();
     closeController();
-    setUpController(arguments);
-    job->printer = m_controller->printInfo()->printerID;
-    job->jobName = m_controller->printInfo()->jobName;
+    readSettings(arguments, *job);
+    setUpController(*job);
 
     if (argument(arguments, "url")) {
         auto client = this->client();
@@ -184,12 +183,10 @@ void Printer::print(const Value* properties)
     }
 }
 
-void Printer::setUpController(const Value& arguments)
+void Printer::readSettings(const Value& arguments, Job& job)
 {
-    m_controller = &platform::PrintController::shared();
-    m_controller->setShowsPageRange(flagArgument(arguments, "showPageRange"));
-    m_controller->setShowsNumberOfCopies(flagArgument(arguments, "showNumberOfCopies"));
-    m_controller->setPrintingItem(std::nullopt);
+    job.showsPageRange = flagArgument(arguments, "showPageRange");
+    job.showsNumberOfCopies = flagArgument(arguments, "showNumberOfCopies");
     platform::PrintInfo info = platform::PrintInfo::printInfo();
     auto outputType = stringArgument(arguments, "outputType");
     if (outputType == "photo")
@@ -201,7 +198,18 @@ void Printer::setUpController(const Value& arguments)
     if (auto jobName = stringArgument(arguments, "jobName"))
         info.jobName = jobName;
     info.duplex = flagArgument(arguments, "duplex") ? platform::PrintDuplex::LongEdge : platform::PrintDuplex::None;
-    m_controller->setPrintInfo(info);
+    job.printer = info.printerID;
+    job.jobName = info.jobName;
+    job.info = std::move(info);
+}
+
+void Printer::setUpController(const Job& job)
+{
+    m_controller = &platform::PrintController::shared();
+    m_controller->setShowsPageRange(job.showsPageRange);
+    m_controller->setShowsNumberOfCopies(job.showsNumberOfCopies);
+    m_controller->setPrintingItem(std::nullopt);
+    m_controller->setPrintInfo(job.info);
 }
 
 void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job)
@@ -283,6 +291,8 @@ void Printer::printData(std::string bytes, const std::shared_ptr<Job>& job)
 {
     if (!m_controller || !platform::PrintController::canPrintData(bytes))
         return fail(job, kCannotPrintMessage);
+    // Another printer object may have set the dialog up since this job began.
+    setUpController(*job);
     m_controller->setPrintingItem(std::move(bytes));
     auto weak = std::weak_ptr<Printer>(std::static_pointer_cast<Printer>(shared_from_this()));
     auto completion = [weak, job](platform::PrintController&, bool completed, const std::optional<platform::Error>& error) {

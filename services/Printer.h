@@ -7,6 +7,7 @@
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/Error.h"
 #include "platform/net/Url.h"
+#include "platform/ui/screens/PrintInfo.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,12 +86,20 @@ public:
     std::shared_ptr<POProgressHUD> progressHUD() const { return m_hud; }
 
 private:
+    // One "print": its dialog's settings travel with it, since the print dialog is one for the
+    // whole application and another printer object may set it up while this job downloads.
     struct Job {
         std::optional<std::string> printer;
         std::optional<std::string> jobName;
+        platform::PrintInfo info;
+        bool showsPageRange = false;
+        bool showsNumberOfCopies = false;
     };
 
-    void setUpController(const platform::Value& properties);
+    /// The job's settings from the call's arguments.
+    static void readSettings(const platform::Value& properties, Job& job);
+    /// Sets the print dialog up with the job's settings.
+    void setUpController(const Job& job);
     void downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job);
     void downloadProgress(std::int64_t read, std::int64_t expected);
     void downloadFinished(const std::shared_ptr<Job>& job, const std::optional<platform::Error>& error);

@@ -70,6 +70,11 @@ void XCallback::call(const Value* properties)
 {
     setWithProperties(properties);
     std::string url = requestURL();
+    // The answers come back to the application's own scheme, its bundle identifier; without one
+    // they have no scheme and no answer can come back.
+    if (auto client = this->client(); client && OSUtil::appId().empty())
+        client->log(LogEntry("XCallback: the application has no bundle identifier, so no answer to " + url + " can come back",
+            LogEntry::Type::Warning));
     auto& application = platform::Application::shared();
     if (application.canOpenURL(url)) {
         application.openURL(url);

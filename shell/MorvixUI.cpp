@@ -133,8 +133,14 @@ void MorvixUI::removeObject(const RemoteObject& child)
 void MorvixUI::childObjectChanged(RemoteObject& child)
 {
     if (auto* page = dynamic_cast<Page*>(&child)) {
-        if (auto menu = topLevelMenuFor(client()))
-            menu->updatePage(*page);
+        // The menu lists the pages that are top-level now, so that no row names one that is not.
+        auto menu = topLevelMenuFor(client());
+        if (!menu)
+            return;
+        if (page->isTopLevel())
+            menu->addPage(std::static_pointer_cast<Page>(page->shared_from_this()));
+        else
+            menu->removePage(*page);
         return;
     }
     if (dynamic_cast<Action*>(&child))

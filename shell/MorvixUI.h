@@ -34,10 +34,10 @@ public:
     /// The frame whose pages the menu shows (held weakly); null when none.
     virtual std::shared_ptr<MorvixUI> morvixUI() const = 0;
     virtual void setMorvixUI(std::weak_ptr<MorvixUI> frame) = 0;
+    /// Lists the page, once; adding a listed page again shows a change of its title or icon.
     virtual void addPage(const std::shared_ptr<Page>& page) = 0;
+    /// Takes the page off the list; nothing when it is not listed.
     virtual void removePage(const Page& page) = 0;
-    /// The page's title or icon changed.
-    virtual void updatePage(const Page& page) = 0;
 };
 
 /// "morvix.UI": the application frame, parent of the pages ("morvix.Page") and actions

@@ -4,6 +4,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/controls/ImageView.h"
+#include "shell/DisplayRootViewController.h"
 #include "shell/MorvixUI.h"
 #include "shell/PageViewController.h"
 #include "widgets/foundation/ViewPlacement.h"
@@ -11,6 +12,7 @@
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace morvix {
 
@@ -83,6 +85,12 @@ void Page::setTitle(std::optional<std::string> title)
 {
     m_viewController->setTitle(title.value_or(std::string()));
     notifyObjectChange();
+}
+
+void Page::setTopLevel(bool topLevel)
+{
+    if (std::exchange(m_topLevel, topLevel) != topLevel)
+        notifyObjectChange();
 }
 
 std::shared_ptr<RemoteObject> Page::controlWidget() const
@@ -215,8 +223,14 @@ void Page::destroy()
     }
     m_destroyRequested = true;
     bool onStack = isOnStack(*m_viewController);
-    if (auto frame = this->frame())
+    if (auto frame = this->frame()) {
         frame->removeObject(*this);
+    } else if (onStack) {
+        // Shown by "activePage" without being the frame's child: nothing else takes it off the
+        // stack, and its controller's leaving finishes the destroy.
+        if (auto root = MorvixUI::rootControllerFor(client()))
+            root->removeViewController(m_viewController, platform::Animated::Yes);
+    }
     if (!onStack)
         destroyNow();
 }

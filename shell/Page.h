@@ -59,7 +59,8 @@ public:
     void setControl(std::optional<std::string> id);
     const std::optional<platform::Value>& styleValue() const { return m_style; }
     void setStyle(std::optional<platform::Value> style) { m_style = std::move(style); }
-    void setTopLevel(bool topLevel) { m_topLevel = topLevel; }
+    /// A change reaches the frame, whose menu lists the top-level pages.
+    void setTopLevel(bool topLevel);
     const std::optional<platform::Value>& image() const { return m_image; }
     /// Loads the icon; null clears it at once. Each outcome tells the parent.
     void setImage(std::optional<platform::Value> image);

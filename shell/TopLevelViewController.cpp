@@ -48,7 +48,7 @@ void TopLevelViewController::reset()
 
 void TopLevelViewController::addPage(const std::shared_ptr<Page>& page)
 {
-    if (page)
+    if (page && std::find(m_pages.begin(), m_pages.end(), page) == m_pages.end())
         m_pages.push_back(page);
     tableView()->reloadData();
 }
@@ -56,11 +56,6 @@ void TopLevelViewController::addPage(const std::shared_ptr<Page>& page)
 void TopLevelViewController::removePage(const Page& page)
 {
     std::erase_if(m_pages, [&](const auto& listed) { return listed.get() == &page; });
-    tableView()->reloadData();
-}
-
-void TopLevelViewController::updatePage(const Page&)
-{
     tableView()->reloadData();
 }
 

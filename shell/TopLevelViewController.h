@@ -45,11 +45,10 @@ public:
     // TopLevelMenu
     std::shared_ptr<MorvixUI> morvixUI() const override { return m_morvixUI.lock(); }
     void setMorvixUI(std::weak_ptr<MorvixUI> frame) override { m_morvixUI = std::move(frame); }
-    /// At the end; the table reloads.
+    /// At the end, once; the table reloads.
     void addPage(const std::shared_ptr<Page>& page) override;
     /// The table reloads; a page that is not listed changes nothing else.
     void removePage(const Page& page) override;
-    void updatePage(const Page& page) override;
 
     // TableViewDataSource and TableViewDelegate
     int numberOfSections(platform::TableView& tableView) override;

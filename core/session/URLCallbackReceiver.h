@@ -24,13 +24,28 @@ public:
     /// An answer addressed to this object.
     virtual void callbackWithURL(const platform::Url& url) = 0;
 
-    /// The decoded path segments of an x-callback URL (host "x-callback-url"): for
+    /// Whether `host` is "x-callback-url", in any case (hosts are case-insensitive).
+    static bool isCallbackHost(std::string_view host)
+    {
+        if (host.size() != kHost.size())
+            return false;
+        for (std::size_t index = 0; index < host.size(); ++index) {
+            char c = host[index];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            if (c != kHost[index])
+                return false;
+        }
+        return true;
+    }
+
+    /// The decoded path segments of an x-callback URL (host "x-callback-url", in any case): for
     /// "app://x-callback-url/d%201/x-success" they are "d 1" and "x-success". Empty for any other
     /// URL or an empty path.
     static std::vector<std::string> pathSegments(const platform::Url& url)
     {
         std::vector<std::string> segments;
-        if (url.host() != kHost)
+        if (!isCallbackHost(url.host()))
             return segments;
         std::string_view path = url.path();
         while (!path.empty()) {

@@ -133,6 +133,9 @@ enum ExitStatus {
     kExitInterrupted = 7,
 };
 
+// The application's bundle identifier when no bundle information gives one.
+constexpr const char* kBundleIdentifier = "com.zerivoquastel.morvix.run";
+
 // The longest --seconds limit: about three years, far inside the clock's range.
 constexpr double kMaximumSeconds = 1e8;
 
@@ -628,9 +631,17 @@ int main(int argc, char** argv)
     if (!options.timeZone.empty())
         device.timeZone = options.timeZone;
     platform::DeviceInfo::setCurrent(device);
-    if (!options.documents.empty()) {
+    {
         auto bundle = platform::BundleInfo::main();
-        bundle.documentsPath = options.documents;
+        if (!options.documents.empty())
+            bundle.documentsPath = options.documents;
+        // The identifier is the scheme other applications answer x-callback requests through,
+        // and names the folder patches are kept in.
+        std::string identifier(platform::BundleInfo::kIdentifierKey);
+        if (!bundle.info.is_object())
+            bundle.info = platform::Value::object();
+        if (!bundle.info.contains(identifier) || !bundle.info[identifier].is_string() || bundle.info[identifier].get<std::string>().empty())
+            bundle.info[identifier] = kBundleIdentifier;
         platform::BundleInfo::setMain(bundle);
     }
     if (!options.printTo.empty())

@@ -19,6 +19,8 @@ UCalendarDateFields icuField(CalendarField field)
         return UCAL_ERA;
     case CalendarField::Year:
         return UCAL_YEAR;
+    case CalendarField::ExtendedYear:
+        return UCAL_EXTENDED_YEAR;
     case CalendarField::Month:
         return UCAL_MONTH;
     case CalendarField::Day:

@@ -11,7 +11,9 @@ namespace morvix::platform {
 
 /// The fields a calendar sets and reads. `Month` is 0-based (January is 0), as on the wire;
 /// `Day` is the day of the month; `Hour` the hour of the day (0 to 23).
-enum class CalendarField { Era, Year, Month, Day, Hour, Minute, Second, Millisecond };
+/// `Year` is the year of its era (44 BC is 44); `ExtendedYear` counts on through a year 0
+/// (1 BC is 0, 44 BC is -43), so that every year has a number of its own.
+enum class CalendarField { Era, Year, ExtendedYear, Month, Day, Hour, Minute, Second, Millisecond };
 
 /// ICU's Gregorian calendar in an explicit zone and locale (never ICU's process default), and
 /// lenient: fields out of range roll over into the next ones (month 12 is January of the next

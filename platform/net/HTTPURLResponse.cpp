@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <map>
 
 namespace morvix::platform {
@@ -111,6 +112,23 @@ std::string HTTPURLResponse::description() const
 {
     return "<HTTPURLResponse: " + (url() ? url()->absoluteString() : std::string("(null)")) + " { Status Code: "
         + std::to_string(m_statusCode) + " }>";
+}
+
+bool HTTPURLResponse::contentRangeStartsAt(std::int64_t offset) const
+{
+    auto range = valueForHeader("Content-Range");
+    if (!range)
+        return false;
+    constexpr std::string_view kUnit = "bytes ";
+    std::string_view text = *range;
+    if (text.size() < kUnit.size() || !HTTPHeaders::namesEqual(text.substr(0, kUnit.size()), kUnit))
+        return false;
+    text.remove_prefix(kUnit.size());
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    std::int64_t first = -1;
+    auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), first);
+    return failure == std::errc() && end != text.data() + text.size() && *end == '-' && first == offset;
 }
 
 } // namespace morvix::platform

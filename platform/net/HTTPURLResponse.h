@@ -4,6 +4,7 @@
 #include "platform/net/HTTPHeaders.h"
 #include "platform/net/URLResponse.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace morvix::platform {
@@ -20,6 +21,10 @@ public:
     int statusCode() const { return m_statusCode; }
     const HTTPHeaders& allHeaderFields() const { return m_headers; }
     std::optional<std::string> valueForHeader(std::string_view name) const { return m_headers.value(name); }
+    /// Whether the response's Content-Range ("bytes <first>-<last>/<length>") begins at
+    /// `offset`: only then does a partial response continue the `offset` bytes already held.
+    /// False when it has none or it cannot be read.
+    bool contentRangeStartsAt(std::int64_t offset) const;
 
     /// The registered reason phrase of a status code ("Not Found"); the name of its class
     /// ("Informational", "Success", "Redirection", "Client Error", "Server Error") for codes

@@ -3,6 +3,7 @@
 #include "platform/foundation/BundleInfo.h"
 #include "platform/net/AuthenticationChallenge.h"
 #include "platform/net/HTTPURLResponse.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
@@ -277,6 +278,20 @@ void URLSessionTransfer::connectionDidReceiveResponse(URLConnection& connection,
     auto session = this->session();
     if (!session)
         return;
+    if (isDownload() && m_resume && statusOf(response) == 206) {
+        auto http = std::dynamic_pointer_cast<const HTTPURLResponse>(response);
+        if (!http || !http->contentRangeStartsAt(m_resume->bytesReceived)) {
+            // A part that does not continue the bytes held would be appended to them all the
+            // same: the whole body is fetched again instead, into a file of its own.
+            connection.cancel();
+            ::unlink(m_resume->partialFilePath.c_str()); // the session's own, checked at the start
+            m_resume.reset();
+            m_replacedConnection = std::move(m_connection); // it is still calling us
+            // A new transfer cannot start inside a callback of this one.
+            NetworkThread::shared().perform([self = shared_from_this()] { self->start(nullptr); });
+            return;
+        }
+    }
     if (isDownload()) {
         if (!openDownloadFile(response))
             failWith(makeURLError(kURLErrorCannotWriteToFile, failingURLOf(m_task->currentRequest())));

@@ -66,6 +66,7 @@ private:
     std::weak_ptr<URLSession> m_session;
     std::shared_ptr<URLSessionTask> m_task;
     std::shared_ptr<URLConnection> m_connection;
+    std::shared_ptr<URLConnection> m_replacedConnection; // cancelled while it called us
     std::optional<URLSessionResumeData> m_resume;
     std::shared_ptr<const URLResponse> m_response;
     int m_file = -1;

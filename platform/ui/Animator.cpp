@@ -26,6 +26,7 @@ struct Animator::Group {
     bool done = false;
     MainLoop::TimerId timer = 0;
     std::uint64_t generation = 0;
+    std::uint64_t id = 0; // of the block that made it, never reused
 };
 
 struct Animator::Record {
@@ -78,6 +79,7 @@ Animator::Context& Animator::openContext(double duration, double delay, unsigned
     context.opened = Clock::current()->now();
     context.group = std::make_shared<Group>();
     context.group->generation = m_generation;
+    context.group->id = ++m_lastBlock;
     m_contexts.push_back(std::move(context));
     return m_contexts.back();
 }
@@ -166,13 +168,15 @@ void Animator::animateSpring(double duration, double delay, double dampingRatio,
     closeContext(animations);
 }
 
-void Animator::animateKeyframes(double duration, double delay, unsigned options, const Block& animations, Completion completion)
+std::uint64_t Animator::animateKeyframes(double duration, double delay, unsigned options, const Block& animations, Completion completion)
 {
     assertOnMainThread();
     Context& context = openContext(duration, delay, options);
     context.keyframes = true;
     context.group->completion = std::move(completion);
+    std::uint64_t block = context.group->id;
     closeContext(animations);
+    return block;
 }
 
 void Animator::addKeyframe(double relativeStart, double relativeDuration, const Block& animations)
@@ -340,6 +344,14 @@ void Animator::removeAnimations(const View& view)
 {
     for (std::size_t i = m_records.size(); i-- > 0;) {
         if (m_records[i].viewSerial == view.serial())
+            dropRecord(i);
+    }
+}
+
+void Animator::removeAnimations(const View& view, std::uint64_t block)
+{
+    for (std::size_t i = m_records.size(); i-- > 0;) {
+        if (m_records[i].viewSerial == view.serial() && m_records[i].group->id == block)
             dropRecord(i);
     }
 }

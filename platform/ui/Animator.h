@@ -73,7 +73,8 @@ public:
     void animate(double duration, const Block& animations, Completion completion = {}) { animate(duration, 0, 0, animations, std::move(completion)); }
     void animateSpring(double duration, double delay, double dampingRatio, double initialVelocity, unsigned options,
         const Block& animations, Completion completion = {});
-    void animateKeyframes(double duration, double delay, unsigned options, const Block& animations, Completion completion = {});
+    /// Returns the block's id, for `removeAnimations(view, block)`.
+    std::uint64_t animateKeyframes(double duration, double delay, unsigned options, const Block& animations, Completion completion = {});
     /// Inside a keyframe block: runs `animations` for the part of the duration from
     /// `relativeStart` for `relativeDuration` (both 0 to 1).
     void addKeyframe(double relativeStart, double relativeDuration, const Block& animations);
@@ -104,6 +105,9 @@ public:
     void noteAnimationEnd(TimePoint end);
     /// Ends every running animation of `view` unfinished.
     void removeAnimations(const View& view);
+    /// Ends the running animations of `view` that the block `block` started, unfinished; the
+    /// view's other animations go on.
+    void removeAnimations(const View& view, std::uint64_t block);
 
     /// The value shown for `view`'s property at `time`, given its model value.
     AnimationValue presentationValue(const View& view, AnimatableProperty property, TimePoint time, const AnimationValue& model) const;
@@ -133,6 +137,7 @@ private:
     std::vector<Transaction> m_transactions;
     int m_disabled = 0;
     std::uint64_t m_generation = 0;
+    std::uint64_t m_lastBlock = 0;
 };
 
 } // namespace morvix::platform

@@ -167,8 +167,13 @@ void DWDrawerController::setDrawerViewController(std::shared_ptr<ViewController>
         current->removeFromParentViewController();
     }
     (side == DWSideLeft ? m_left : m_right) = controller;
-    if (!controller)
+    if (!controller) {
+        // An open side without a drawer would show the centre pushed aside over nothing, with
+        // nothing to close it by.
+        if (m_openSide == side)
+            closeDrawerAnimated(false);
         return;
+    }
     addChildViewController(controller);
     auto container = childControllerContainerView();
     auto drawer = controller->view();

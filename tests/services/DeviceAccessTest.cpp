@@ -414,6 +414,11 @@ TEST_F(DeviceAccessTest, XCallbackRequestsAndAnswersFindTheirObject)
     ASSERT_TRUE(settle(mark + 1));
     harness.runUntilIdle();
     EXPECT_EQ(operationsFor("x 1", mark).dump(), R"([["notify","x 1","Cancel",{}]])");
+    // Hosts are case-insensitive.
+    mark = posts().size();
+    client->openURL("com.example.access://X-Callback-URL/x%201/x-error?code=2", "", nullptr);
+    ASSERT_TRUE(settle(mark + 1));
+    EXPECT_EQ(operationsFor("x 1", mark).dump(), R"([["notify","x 1","Error",{"code":"2"}]])");
 
     // An id that names no x-callback object is an ordinary opened URL for the application service.
     mark = posts().size();
@@ -432,6 +437,21 @@ TEST_F(DeviceAccessTest, XCallbackRequestsAndAnswersFindTheirObject)
     std::string expected = "Unable to open " + callback->requestURL() + " for XCallback";
     EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
     EXPECT_EQ(callback->getWithMethod("xSource"), Value("Access"));
+
+    // Without a bundle identifier the answers would have no scheme: said in the log.
+    auto bundle = platform::BundleInfo::main();
+    bundle.info.erase("CFBundleIdentifier");
+    platform::BundleInfo::setMain(bundle);
+    OSUtil::resetForTesting();
+    callback->call(&other);
+    harness.runUntilIdle();
+    lines = log();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.starts_with("XCallback: the application has no bundle identifier"); }),
+        lines.end());
+    bundle.info["CFBundleIdentifier"] = "com.example.access";
+    platform::BundleInfo::setMain(bundle);
+    OSUtil::resetForTesting();
     Value readOnly = Value::parse(R"({"xSuccessName":"y"})");
     EXPECT_ANY_THROW(callback->setWithProperties(&readOnly));
 }

@@ -172,11 +172,19 @@ TEST_F(PrinterSessionTest, DownloadFillsARingThenPrintsWithTheJobsSettingsAndRep
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(fs::path(printer()->jobFilePath()).filename(), "morvix.Printer.job");
 
+    // Another printer object prints meanwhile, with settings of its own: they stay its own.
+    client->commandOperator()->processOperation(Value::array({ "create", "q", "morvix.Printer", Value::object() }));
+    print({ { "data", base64(kPDF) }, { "jobName", "Other" }, { "outputType", "grayscale" } }, "q");
+    ASSERT_TRUE(dialog.isPresented());
+    EXPECT_EQ(dialog.printInfo()->jobName, "Other");
+    dialog.complete();
+    EXPECT_EQ(waitForNotification(1).dump(), R"(["notify","q","Success",{"jobName":"Other"}])");
+
     gate->open();
     ASSERT_TRUE(waitUntil([&] { return dialog.isPresented(); }));
     EXPECT_EQ(readFile(printer()->jobFilePath()), kPDF);
-    ASSERT_EQ(dialog.jobs().size(), 1u);
-    const auto& job = dialog.jobs()[0];
+    ASSERT_EQ(dialog.jobs().size(), 2u);
+    const auto& job = dialog.jobs()[1];
     EXPECT_EQ(job.bytes, kPDF);
     EXPECT_EQ(job.printInfo, (platform::PrintInfo { platform::PrintOutputType::General, "p1", "Invoice", platform::PrintDuplex::LongEdge }));
     EXPECT_TRUE(job.showsPageRange);
@@ -186,20 +194,20 @@ TEST_F(PrinterSessionTest, DownloadFillsARingThenPrintsWithTheJobsSettingsAndRep
     EXPECT_EQ(hud->superview(), nullptr) << "the overlay goes once the download is done";
 
     dialog.complete();
-    EXPECT_EQ(waitForNotification(1).dump(), R"(["notify","morvix.Printer","Success",{"printer":"p1","jobName":"Invoice"}])");
+    EXPECT_EQ(waitForNotification(2).dump(), R"(["notify","morvix.Printer","Success",{"printer":"p1","jobName":"Invoice"}])");
 
     // Photo output without a low quality; answers without printer or job name carry neither.
     print({ { "data", base64(kPDF) }, { "outputType", "photo" } });
     ASSERT_TRUE(dialog.isPresented());
     EXPECT_EQ(dialog.jobs().back().printInfo.outputType, platform::PrintOutputType::Photo);
     dialog.cancel();
-    EXPECT_EQ(waitForNotification(2).dump(), R"(["notify","morvix.Printer","Cancel",{}])");
+    EXPECT_EQ(waitForNotification(3).dump(), R"(["notify","morvix.Printer","Cancel",{}])");
 
     print({ { "data", base64(kPNG) }, { "outputType", "grayscale" }, { "jobName", "Photo" } });
     EXPECT_EQ(dialog.jobs().back().printInfo.outputType, platform::PrintOutputType::Grayscale);
     EXPECT_EQ(dialog.jobs().back().bytes, kPNG);
     dialog.fail(platform::Error("printing", 3, "Out of paper"));
-    EXPECT_EQ(waitForNotification(3).dump(), R"(["notify","morvix.Printer","Error",{"message":"Out of paper","jobName":"Photo"}])");
+    EXPECT_EQ(waitForNotification(4).dump(), R"(["notify","morvix.Printer","Error",{"message":"Out of paper","jobName":"Photo"}])");
     EXPECT_FALSE(dialog.isPresented());
 }
 

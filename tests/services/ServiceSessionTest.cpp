@@ -6,6 +6,7 @@
 #include "services/ClientDialog.h"
 #include "services/MorvixApp.h"
 #include "services/MorvixDevice.h"
+#include "services/PatchManager.h"
 #include "services/Timer.h"
 
 #include "core/base/OSUtil.h"
@@ -212,6 +213,8 @@ TEST(DeviceServiceFacts, TimeZoneOffsetsAgreeWithPythonAndTheMachineWithUname)
 
 TEST_F(ServiceSessionTest, TheApplicationServiceReportsIdentityOpenedURLsAndInactivity)
 {
+    // This session has no patch store (see the end).
+    PatchStore::setFactory(nullptr);
     // A URL opened before the service exists goes out with the first synchronisation, once.
     MorvixApp::setOpenWithURL("shop://item/7");
     start();
@@ -273,6 +276,16 @@ TEST_F(ServiceSessionTest, TheApplicationServiceReportsIdentityOpenedURLsAndInac
     EXPECT_EQ(posts().size(), before + 3);
     EXPECT_EQ(MorvixApp::inactivitySeconds(Value(61500)), 61);
     EXPECT_EQ(MorvixApp::inactivitySeconds(Value(999)), 1);
+
+    // Without a patch store an install is answered, not dropped.
+    before = posts().size();
+    reply(R"({"head":{},"operations":[["listen","morvix.App",{"patchInstall":1}],["call","morvix.App","installPatch",{"url":"patch.zip"}]]})");
+    app()->synchronize();
+    ASSERT_TRUE(settle(before + 2));
+    EXPECT_NE(appOperations(before).find(R"(["notify","morvix.App","patchInstall",{"error":"System not properly initialized."}])"),
+        std::string::npos)
+        << appOperations(before);
+    PatchManager::installFactory();
 }
 
 TEST_F(ServiceSessionTest, TheApplicationServiceProtectsTheScreenAndInstallsPatches)

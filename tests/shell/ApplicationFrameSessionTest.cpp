@@ -311,6 +311,18 @@ TEST_F(ApplicationFrameSessionTest, PagesAreDestroyedInTwoSteps)
     finishTransition();
     p4->viewController()->setWasRemoved(true);
     EXPECT_FALSE(ui->shouldSendEventForShowPreviousPage(*p4->viewController()));
+
+    // A page shown by "activePage" that is not the frame's child goes with its first destroy.
+    apply(R"(["create","p5","morvix.Page",{"title":"Orphan"}])");
+    apply(R"(["set","ui",{"activePage":"p5"}])");
+    finishTransition();
+    auto p5 = get<Page>("p5");
+    ASSERT_TRUE(p5);
+    ASSERT_EQ(root->topViewController(), p5->viewController());
+    apply(R"(["destroy","p5"])");
+    finishTransition();
+    EXPECT_FALSE(object("p5"));
+    EXPECT_EQ(root->topViewController(), p4->viewController());
 }
 
 TEST_F(ApplicationFrameSessionTest, ControlsAndIdsOfTheWrongKind)
@@ -519,6 +531,13 @@ TEST_F(ApplicationFrameSessionTest, TheTopLevelMenuListsTheTopLevelPagesAndSwitc
     harness.advance(1);
     harness.runUntilIdle();
     EXPECT_EQ(container->openSide(), DWSideNone);
+
+    // A page that stops being top-level leaves the menu, and comes back when it is again.
+    apply(R"(["set","p2",{"topLevel":false}])");
+    EXPECT_EQ(menu->pages(), (std::vector<std::shared_ptr<Page>> { get<Page>("p1") }));
+    EXPECT_EQ(table->numberOfRows(0), 1);
+    apply(R"(["set","p2",{"topLevel":true}])");
+    EXPECT_EQ(menu->pages().size(), 2u);
 
     // With one top-level page there is nothing to choose: no button, no opening pan.
     apply(R"(["destroy","p1"])");

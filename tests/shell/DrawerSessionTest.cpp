@@ -9,6 +9,7 @@
 #include "shell/DrawerViewController.h"
 #include "shell/LogHUD.h"
 #include "shell/LogView.h"
+#include "shell/drawer/DWDrawerCenterContainerView.h"
 #include "shell/drawer/DWDrawerController.h"
 
 #include "core/objects/RemoteClass.h"
@@ -167,6 +168,17 @@ TEST_F(DrawerSessionTest, ThePeersDrawerIsTheLeftDrawerWhileItLives)
     ASSERT_TRUE(d2);
     EXPECT_EQ(client->drawer(), d2);
     EXPECT_EQ(container->leftDrawerViewController(), d2->viewController());
+
+    // Destroyed while open: the open side has no drawer left, so it closes at once.
+    run("client.call('d2', 'open', {});");
+    finishAnimation();
+    ASSERT_EQ(container->openSide(), DWSideLeft);
+    run("client.destroy('d2');");
+    EXPECT_EQ(container->openSide(), DWSideNone);
+    EXPECT_EQ(container->centerContainerView()->frame().x(), 0) << "the centre is back in its place";
+    run("client.create('d2', 'morvix.Drawer', {});");
+    d2 = std::dynamic_pointer_cast<Drawer>(object("d2"));
+    ASSERT_TRUE(d2);
     client->load();
     harness.runUntilIdle();
     EXPECT_FALSE(client->drawer()) << "the load destroyed it";

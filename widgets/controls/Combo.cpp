@@ -11,6 +11,8 @@
 #include "widgets/delegating/DelegatingButton.h"
 #include "widgets/text/FontHelper.h"
 
+#include <algorithm>
+
 namespace morvix {
 
 using platform::ControlState;
@@ -276,6 +278,10 @@ void Combo::pickerViewDidSelectRow(long row)
 
 void Combo::didSelectRow(long index)
 {
+    // The items may have changed under the open wheel: a row past them is the last item, and
+    // with no items nothing is selected.
+    long count = static_cast<long>(items().size());
+    index = std::clamp(index, -1L, count - 1);
     setSelectionIndex(Value(index));
     sendSelection();
 }

@@ -23,7 +23,8 @@ namespace {
 
 using Field = DateTime::Field;
 
-constexpr CalendarField kCalendarFields[] = { CalendarField::Year, CalendarField::Month, CalendarField::Day,
+// The year counts on through year 0, so that a year before the first reads back as given.
+constexpr CalendarField kCalendarFields[] = { CalendarField::ExtendedYear, CalendarField::Month, CalendarField::Day,
     CalendarField::Hour, CalendarField::Minute, CalendarField::Second };
 
 std::size_t slot(Field field)

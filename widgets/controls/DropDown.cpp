@@ -106,7 +106,7 @@ void DropDown::setItemsValue(std::optional<Value> items)
     if (items && !items->is_null()) {
         for (const auto& item : *items) {
             if (!item.is_string())
-                RemoteException::throwIncorrectParameter("property \"items\" expects strings, got {}", item.dump());
+                RemoteException::throwIncorrectParameter("property \"items\" expects strings, got %@", item.dump());
             titles.push_back(item.get<std::string>());
         }
     }

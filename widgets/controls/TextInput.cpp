@@ -125,7 +125,7 @@ void TextInput::setSelection(std::optional<Value> selection)
     if (selection && selection->is_null())
         selection.reset();
     if (selection && !textediting::isSelectionValue(*selection))
-        RemoteException::throwIncorrectParameter("property \"selection\" expects null or two numbers, got {}", selection->dump());
+        RemoteException::throwIncorrectParameter("property \"selection\" expects null or two numbers, got %@", selection->dump());
     m_selection = std::move(selection);
     if (auto* input = keyInput())
         textediting::applySelection(*input, m_selection);

@@ -400,6 +400,13 @@ const std::shared_ptr<platform::ImageView>& BasicWidget::backgroundHolder()
     return m_backgroundHolder;
 }
 
+void BasicWidget::setBackgroundImage(std::optional<Value> image)
+{
+    m_backgroundImage = std::move(image);
+    if ((!m_backgroundImage || m_backgroundImage->is_null()) && m_backgroundHolder)
+        ImageViewMorvix::cancelImageRequestOperation(*m_backgroundHolder);
+}
+
 void BasicWidget::applyBackgroundImage(const std::optional<Value>& image, const std::shared_ptr<platform::View>& target)
 {
     if (!target)

@@ -113,7 +113,9 @@ public:
     virtual void setFont(std::optional<TypeConverter::NativeFont> font) { m_font = std::move(font); }
     const std::optional<platform::Value>& backgroundImage() const { return m_backgroundImage; }
     /// Stored only; widget classes apply it with `applyBackgroundImage`.
-    virtual void setBackgroundImage(std::optional<platform::Value> image) { m_backgroundImage = std::move(image); }
+    /// Stores the image; taking it away (nothing or null) also cancels a load still on its way
+    /// for an earlier one, so that the last value wins. Subclasses show it.
+    virtual void setBackgroundImage(std::optional<platform::Value> image);
 
     /// The view's alpha as a 32-bit float number.
     std::optional<platform::Value> opacity() const;

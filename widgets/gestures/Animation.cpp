@@ -146,10 +146,11 @@ void Animation::cancel(const Value*)
     }
     auto current = retrieveProperties(*widget);
     // Setting a view's property to the value it already has animates nothing, so a running
-    // animation would go on showing its way to those values: end the target's running
-    // animations here, and the view shows the values read.
-    if (auto* target = dynamic_cast<Widget*>(widget.get()); target && target->view())
-        platform::Animator::shared().removeAnimations(*target->view());
+    // animation would go on showing its way to those values: end the ones this animation
+    // started here, and the view shows the values read. Other animations of the target (another
+    // animation object's, a fade of its own) go on.
+    if (auto* target = dynamic_cast<Widget*>(widget.get()); target && target->view() && m_block)
+        platform::Animator::shared().removeAnimations(*target->view(), *m_block);
     auto generation = ++m_generation;
     // Held strongly: an animation destroyed before it completed is cancelled, and its
     // "Completion" still goes out when this short animation ends.
@@ -209,7 +210,7 @@ void Animation::startAnimating(BasicObject& widget, unsigned options, double run
     auto generation = ++m_generation;
     auto& animator = platform::Animator::shared();
     // The animator runs the keyframe blocks before it returns, so they may borrow.
-    animator.animateKeyframes(runs * runDuration, 0, options,
+    m_block = animator.animateKeyframes(runs * runDuration, 0, options,
         [&] {
             for (int run = 0; run < runs; ++run) {
                 double begin = static_cast<double>(run) / runs;

@@ -119,6 +119,8 @@ private:
     // Counts the runs and cancellations, so that the completion of an animation that a later
     // one has replaced stops nothing.
     std::uint64_t m_generation = 0;
+    // The animator's block of the last run: what "cancel" ends on the target's view.
+    std::optional<std::uint64_t> m_block;
     platform::MainLoop::TimerId m_pendingStart = 0;
     platform::Timer m_timer;
 };

@@ -171,6 +171,7 @@ TEST(MorvixRunTest, UsageErrorsSayWhatTheOptionExpects)
 
 // What was asked is written or reported: a picture that cannot be written fails the run, and an
 // interrupt ends a run that has no limit of its own after writing the picture and the tree.
+// The application has a bundle identifier of its own.
 TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
 {
     ScriptFolder output;
@@ -179,9 +180,11 @@ TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
     EXPECT_TRUE(contains(result.output, "morvix-run: could not write")) << result.output;
 
     auto picture = output.path() / "window.png";
-    result = run("--script " + helloSample().string() + " --tree --idle-ms 600000 --png " + picture.string(),
-        "timeout --preserve-status -s INT 3 ");
+    result = run("--script " + helloSample().string() + " --tree --log-traffic --idle-ms 600000 --png " + picture.string(),
+        "timeout --foreground --preserve-status -s INT 3 ");
     EXPECT_EQ(result.status, 7) << result.output;
+    // The program's own bundle identifier, the scheme x-callback answers come back through.
+    EXPECT_TRUE(contains(result.output, R"("id":"com.zerivoquastel.morvix.run")")) << result.output;
     EXPECT_TRUE(contains(result.output, "w4 zub.widgets.Button w2")) << result.output;
     EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
     EXPECT_TRUE(std::filesystem::is_regular_file(picture));

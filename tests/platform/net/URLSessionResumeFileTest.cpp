@@ -78,6 +78,16 @@ protected:
             }
             writer.respond(200, body);
         });
+        // Answers a range with 206 but sends the body from its start, as a server that ignores
+        // the offset does.
+        server.handle("/whole-as-part", [](const RecordedRequest& request, ResponseWriter& writer) {
+            const std::string body = "AAAABBBBCCCC";
+            if (request.header("Range")) {
+                writer.respond(206, body, { { "Content-Range", "bytes 0-11/12" } });
+                return;
+            }
+            writer.respond(200, body);
+        });
         server.start();
         session = URLSession::create(URLSessionConfiguration::defaultSessionConfiguration(), delegate);
     }
@@ -92,9 +102,9 @@ protected:
     }
 
     // Runs a download from resume data naming `partialFile` with `bytes` received.
-    void resume(const fs::path& partialFile, std::int64_t bytes)
+    void resume(const fs::path& partialFile, std::int64_t bytes, const std::string& path = "/body")
     {
-        URLSessionResumeData data { *Url::parse(server.url("/body")), partialFile.string(), bytes, "\"e1\"", std::nullopt };
+        URLSessionResumeData data { *Url::parse(server.url(path)), partialFile.string(), bytes, "\"e1\"", std::nullopt };
         auto task = session->downloadTaskWithResumeData(data.encode());
         ASSERT_TRUE(task);
         int before = delegate->completed;
@@ -159,6 +169,19 @@ TEST_F(URLSessionResumeFileTest, TheSessionsOwnPartialFileIsContinuedOrRemoved)
     writeFile(partial, "AA");
     resume(partial, 4);
     EXPECT_FALSE(server.requests().back().header("Range"));
+    EXPECT_EQ(delegate->downloaded, "AAAABBBBCCCC");
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_TRUE(fs::is_empty(root / "caches"));
+
+    // A part that does not start where the file ends is not appended: the whole body is
+    // fetched again.
+    writeFile(partial, "AAAA");
+    std::size_t before = server.requests().size();
+    resume(partial, 4, "/whole-as-part");
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), before + 2);
+    EXPECT_EQ(requests[before].header("Range"), "bytes=4-");
+    EXPECT_FALSE(requests[before + 1].header("Range"));
     EXPECT_EQ(delegate->downloaded, "AAAABBBBCCCC");
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_TRUE(fs::is_empty(root / "caches"));

@@ -186,6 +186,17 @@ TEST_F(PickerSessionTest, ComboBlankRowUnicodeLengthsListenersAndItemsChangedWhi
     EXPECT_EQ(sent(), wire({ R"(["set","w3",{"listVisible":false,"selection":[0,1],"selectionIndex":1}])",
                           R"(["notify","w3","DefaultSelection",{}])" }));
 
+    // Items emptied under an open wheel: Done reports no selection, never a row that is gone.
+    run("client.set('w3', {items: ['A', 'B', 'C'], selectionIndex: 2});");
+    sent();
+    open("w3");
+    run("client.set('w3', {items: []});");
+    tapItem(combo->actionSheetPicker()->doneBarButtonItem());
+    EXPECT_EQ(sent(), wire({ R"(["set","w3",{"listVisible":false,"selection":[0,0],"selectionIndex":-1}])",
+                          R"(["notify","w3","DefaultSelection",{}])" }));
+    EXPECT_EQ(combo->selectionIndex(), -1);
+    run("client.set('w3', {items: ['A', 'B'], selectionIndex: 1});");
+
     // An index past the items leaves the title and opens on the blank row.
     run("client.set('w3', {selectionIndex: 5});");
     EXPECT_EQ(combo->text(), "B");
@@ -272,6 +283,13 @@ TEST_F(PickerSessionTest, DateFieldTitlesAndReportsTheFieldsOfThePick)
     EXPECT_TRUE(sent().empty());
     EXPECT_EQ(as<DateTime>("w6")->getWithMethod("year"), Value(2020));
     EXPECT_EQ(as<DateTime>("w6")->getWithMethod("hours"), Value(10));
+
+    // A year before the first comes back as it was given from an untouched Done.
+    run("client.set('w4', {year: -44, month: 2, day: 15});");
+    sent();
+    open("w4");
+    tapItem(date->actionSheetPicker()->doneBarButtonItem());
+    EXPECT_EQ(sent(), wire({ R"(["set","w4",{"day":15,"month":2,"year":-44}])", R"(["notify","w4","Selection",{}])" }));
 }
 
 TEST_F(PickerSessionTest, DateFieldSeparatorsLocalesAndSkippedHours)

@@ -152,6 +152,20 @@ TEST_F(AnimationSessionTest, CancelDelayDestroyedTargetAndClampedValues)
     EXPECT_EQ(events(), std::vector<std::string> { "a3 Completion" });
     harness.advance(1.0);
     EXPECT_TRUE(sent().empty());
+
+    // Cancelling one of two animations of one target ends that one only.
+    run(R"(client.create('a4', 'morvix.Animation', {target: 'w2', duration: 1000, properties: {opacity: 0.5}});
+        client.create('a5', 'morvix.Animation', {target: 'w2', duration: 1000, properties: {bounds: [40, 40, 100, 100]}});
+        client.listen('a4', 'Completion', true); client.listen('a5', 'Completion', true);
+        client.call('a4', 'start', {}); client.call('a5', 'start', {});)");
+    harness.advance(0.2);
+    run("client.call('a4', 'cancel', {});");
+    harness.advance(0.01);
+    EXPECT_EQ(events(), std::vector<std::string> { "a4 Completion" });
+    harness.advance(0.5);
+    EXPECT_TRUE(sent().empty()) << "the other animation runs on";
+    harness.advance(0.3);
+    EXPECT_EQ(events(), std::vector<std::string> { "a5 Completion" });
 }
 
 } // namespace

@@ -285,6 +285,16 @@ TEST_F(ImageLoadingTest, AWidgetsBackgroundImageLoadsAsAPattern)
     widget->setKey("backgroundImage", Value::parse(R"(["/missing.png", 10, 10])"));
     ASSERT_TRUE(settled());
     EXPECT_EQ(widget->view()->backgroundColor(), std::nullopt);
+
+    // Taken away while its picture is still on its way: the last value wins.
+    std::size_t before = hits("/held.png");
+    widget->setKey("backgroundImage", Value::parse(R"(["/held.png?background", 10, 10])"));
+    ASSERT_TRUE(waitUntil([&] { return hits("/held.png") > before; }));
+    widget->setKey("backgroundImage", Value(nullptr));
+    gate->open();
+    ASSERT_TRUE(settled());
+    harness.runUntilIdle();
+    EXPECT_EQ(widget->view()->backgroundPatternImage(), nullptr);
     widget->destroy();
 }
 
