@@ -250,6 +250,9 @@ std::shared_ptr<SwipeItemViewController> Swipe::prepareViewControllerForControl(
         if (!ViewPlacement::isRefused(cached->second->view().get(), view().get(), client.get()))
             return cached->second;
         logIgnored("the page of " + id + " holds the swipe; an empty page shows instead");
+        // The page holds the widget, whose view now holds this swipe: kept, they would hold
+        // each other for good.
+        m_swipeControllers.erase(cached);
         return SwipeItemViewController::create(nullptr, index);
     }
     if (m_departed.contains(id))

@@ -40,9 +40,13 @@ void AttributedString::append(std::string_view text, const TextAttributes& attri
 {
     if (text.empty())
         return;
-    m_runs.push_back({ m_text.size(), text.size(), attributes });
+    // The runs are joined already: only the last one can take the new text in, so that appending
+    // piece by piece stays linear in the pieces.
+    if (!m_runs.empty() && m_runs.back().attributes == attributes)
+        m_runs.back().length += text.size();
+    else
+        m_runs.push_back({ m_text.size(), text.size(), attributes });
     m_text.append(text);
-    normalize();
 }
 
 void AttributedString::append(const AttributedString& other)
