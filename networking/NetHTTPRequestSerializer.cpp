@@ -3,6 +3,7 @@
 #include "networking/NetArchiving.h"
 #include "networking/NetMultipartBodyStream.h"
 #include "networking/NetQueryStringPair.h"
+#include "networking/NetRequestBodyWriting.h"
 #include "networking/NetStreamingMultipartFormData.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
@@ -14,6 +15,7 @@
 
 #include <openssl/evp.h>
 #include <unicode/translit.h>
+#include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -59,44 +61,69 @@ std::string upperCased(std::string text)
     return text;
 }
 
-// The query string is ASCII once escaped; wider encodings get one code unit per character.
+struct ConverterCloser {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+// The converter ICU knows `encoding` by, from the charset names a response may carry; nothing
+// for an encoding none of them names.
+Converter converterFor(platform::StringEncoding encoding)
+{
+    static constexpr const char* kNames[] = { "us-ascii", "utf-8", "iso-8859-1", "iso-8859-2", "euc-jp", "shift_jis", "iso-2022-jp",
+        "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254", "macintosh", "utf-16be", "utf-16le", "utf-32be",
+        "utf-32le" };
+    for (const char* name : kNames) {
+        if (platform::stringEncodingForIANACharsetName(name) != encoding)
+            continue;
+        UErrorCode status = U_ZERO_ERROR;
+        Converter converter(ucnv_open(name, &status));
+        if (U_FAILURE(status))
+            return nullptr;
+        ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        return U_SUCCESS(status) ? std::move(converter) : nullptr;
+    }
+    return nullptr;
+}
+
+// `text` (UTF-8) in `encoding`; nothing when a character has no place in it, or the encoding
+// is not known. UTF-8 is taken as it is. UTF-16 and UTF-32 without an order start with a
+// byte-order mark and go little-endian, as the platform writes them.
+std::optional<std::string> encodedText(std::string_view text, platform::StringEncoding encoding)
+{
+    if (encoding == platform::kUTF8StringEncoding)
+        return std::string(text);
+    std::string encoded;
+    if (encoding == platform::kUTF16StringEncoding) {
+        encoded = "\xFF\xFE";
+        encoding = platform::kUTF16LittleEndianStringEncoding;
+    } else if (encoding == platform::kUTF32StringEncoding) {
+        encoded = std::string("\xFF\xFE\0\0", 4);
+        encoding = platform::kUTF32LittleEndianStringEncoding;
+    }
+    auto to = converterFor(encoding);
+    auto from = converterFor(platform::kUTF8StringEncoding);
+    if (!to || !from)
+        return std::nullopt;
+    // Every character takes at least one byte of UTF-8, and at most the converter's widest.
+    std::size_t prefix = encoded.size();
+    encoded.resize(prefix + text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(to.get())) + 16);
+    char* target = encoded.data() + prefix;
+    const char* source = text.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_convertEx(to.get(), from.get(), &target, encoded.data() + encoded.size(), &source, text.data() + text.size(), nullptr,
+        nullptr, nullptr, nullptr, true, true, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    encoded.resize(static_cast<std::size_t>(target - encoded.data()));
+    return encoded;
+}
+
+// The query string is ASCII once escaped, which every known encoding can hold.
 std::string encodedBody(const std::string& ascii, platform::StringEncoding encoding)
 {
-    std::size_t width = 1;
-    bool bigEndian = false;
-    std::string body;
-    switch (encoding) {
-    case platform::kUTF16StringEncoding:
-        width = 2;
-        body = "\xFF\xFE";
-        break;
-    case platform::kUTF16LittleEndianStringEncoding:
-        width = 2;
-        break;
-    case platform::kUTF16BigEndianStringEncoding:
-        width = 2;
-        bigEndian = true;
-        break;
-    case platform::kUTF32StringEncoding:
-        width = 4;
-        body = std::string("\xFF\xFE\0\0", 4);
-        break;
-    case platform::kUTF32LittleEndianStringEncoding:
-        width = 4;
-        break;
-    case platform::kUTF32BigEndianStringEncoding:
-        width = 4;
-        bigEndian = true;
-        break;
-    default:
-        return ascii;
-    }
-    for (char c : ascii) {
-        std::string unit(width, '\0');
-        unit[bigEndian ? width - 1 : 0] = c;
-        body += unit;
-    }
-    return body;
+    return encodedText(ascii, encoding).value_or(ascii);
 }
 
 } // namespace
@@ -353,8 +380,15 @@ std::optional<platform::URLRequest> NetHTTPRequestSerializer::requestBySerializi
 {
     platform::URLRequest serialized = request;
     for (const auto& [field, value] : m_headers) {
-        if (!request.valueForHeader(field))
-            serialized.setValueForHeader(value, field);
+        if (request.valueForHeader(field))
+            continue;
+        // A default field the request cannot carry (a token with a line break, say) answers no
+        // request: without it the request would go out other than configured, unauthenticated.
+        if (auto refused = serialized.setValueForHeader(value, field)) {
+            if (error)
+                *error = std::move(*refused);
+            return std::nullopt;
+        }
     }
     if (!parameters)
         return serialized;
@@ -394,10 +428,18 @@ std::optional<platform::URLRequest> NetHTTPRequestSerializer::multipartFormReque
         for (const auto& pair : NetQueryStringPairsFromDictionary(*parameters)) {
             const auto& value = pair.value();
             std::string data;
-            if (value && value->is_binary())
+            if (value && value->is_binary()) {
                 data.assign(value->get_binary().begin(), value->get_binary().end());
-            else if (value && !value->is_null())
-                data = NetQueryStringDescription(*value);
+            } else if (value && !value->is_null()) {
+                auto encoded = encodedText(NetQueryStringDescription(*value), m_stringEncoding);
+                if (!encoded) {
+                    if (error)
+                        *error = NetBodyWritingError(platform::format("the value of the form field \"%@\" has a character that string encoding %@ cannot hold",
+                            pair.field(), m_stringEncoding));
+                    return std::nullopt;
+                }
+                data = std::move(*encoded);
+            }
             form.appendPartWithFormData(std::move(data), pair.field());
         }
     }

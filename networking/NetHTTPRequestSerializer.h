@@ -105,13 +105,18 @@ public:
     /// A copy of `request` with the default headers it lacks and, when `parameters` are given,
     /// their query string appended to its URL ("?" or "&") or set as its body (with
     /// "Content-Type: application/x-www-form-urlencoded" unless it has a content type).
+    /// Nothing, with the header error (`platform::HTTPHeaderErrorDomain`) in `error`, when a
+    /// default header the request lacks cannot be sent (a CR, LF or NUL in its value, a name
+    /// that is no HTTP token): the request never goes out without it.
     std::optional<platform::URLRequest> requestBySerializingRequest(const platform::URLRequest& request,
         const std::optional<platform::Value>& parameters, std::optional<platform::Error>* error) const override;
 
     /// Builds a multipart form for a request: `method` and `URLString` as
     /// `requestWithMethod` makes them, then a field for each parameter pair (in query-string
     /// order and bracket form; a null gives an empty field, bytes stay bytes, a number its
-    /// text), then the parts `constructingBody` appends. Without any part, the plain request.
+    /// text; texts in `stringEncoding`), then the parts `constructingBody` appends. Without any
+    /// part, the plain request. Nothing, with the error in `error`, when a value has a character
+    /// the string encoding cannot hold (or the encoding is not known).
     std::optional<platform::URLRequest> multipartFormRequestWithMethod(const std::string& method, const std::string& URLString,
         const std::optional<platform::Value>& parameters, const std::function<void(NetMultipartFormData&)>& constructingBody,
         std::optional<platform::Error>* error) const;

@@ -2,10 +2,13 @@
 
 #include "networking/NetArchiving.h"
 #include "networking/NetRequestBodyWriting.h"
+#include "platform/foundation/Format.h"
 #include "platform/foundation/KeyedArchiver.h"
 
 #include <plist/plist.h>
 
+#include <cstdint>
+#include <string_view>
 
 namespace morvix {
 
@@ -53,7 +56,64 @@ plist_t node(const platform::Value& value)
     }
 }
 
+// Why `text` cannot be written into a property list in `format`, or nothing. `text` is UTF-8.
+std::optional<std::string> unwritableCharacter(std::string_view text, NetPropertyListFormat format)
+{
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        auto byte = static_cast<unsigned char>(text[index]);
+        if (byte == 0)
+            return std::string("holds a NUL character, which a property list cannot carry");
+        if (format != NetPropertyListFormat::XML)
+            continue;
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
+            return platform::format("holds the control character U+%04X, which an XML property list cannot carry", byte);
+        // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+        if (text.substr(index, 3) == "\xEF\xBF\xBE" || text.substr(index, 3) == "\xEF\xBF\xBF")
+            return platform::format("holds U+%X, which an XML property list cannot carry", text[index + 2] == '\xBE' ? 0xFFFE : 0xFFFF);
+    }
+    return std::nullopt;
+}
+
+std::string at(const std::string& path)
+{
+    return path.empty() ? "at the top level" : "at \"" + path + "\"";
+}
+
+std::optional<std::string> findUnwritable(const platform::Value& value, const std::string& path, NetPropertyListFormat format)
+{
+    if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
+        return "the integer " + value.dump() + " " + at(path) + " is above the signed 64-bit range a property list keeps";
+    if (value.is_string()) {
+        if (auto reason = unwritableCharacter(value.get_ref<const std::string&>(), format))
+            return "the text " + at(path) + " " + *reason;
+        return std::nullopt;
+    }
+    if (value.is_array()) {
+        for (std::size_t index = 0; index < value.size(); ++index) {
+            if (auto reason = findUnwritable(value[index], path + "[" + std::to_string(index) + "]", format))
+                return reason;
+        }
+        return std::nullopt;
+    }
+    if (!value.is_object())
+        return std::nullopt;
+    for (const auto& [key, element] : value.items()) {
+        if (auto reason = unwritableCharacter(key, format))
+            return "the key " + platform::Value(key).dump() + " " + at(path) + " " + *reason;
+        if (auto reason = findUnwritable(element, path.empty() ? key : path + "[" + key + "]", format))
+            return reason;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<std::string> NetPropertyListUnwritableReason(const platform::Value& value, NetPropertyListFormat format)
+{
+    if (auto reason = NetUnwritableParametersReason(value, NetBodyFormat::PropertyList))
+        return reason;
+    return findUnwritable(value, {}, format);
+}
 
 std::optional<std::string> NetPropertyListData(const platform::Value& value, NetPropertyListFormat format,
     std::optional<platform::Error>* error)
@@ -66,7 +126,7 @@ std::optional<std::string> NetPropertyListData(const platform::Value& value, Net
     if (format != NetPropertyListFormat::XML && format != NetPropertyListFormat::Binary)
         return fail("property lists can be written only as XML (100) or binary (200), not in format "
             + std::to_string(static_cast<unsigned long>(format)));
-    if (auto reason = NetUnwritableParametersReason(value, NetBodyFormat::PropertyList))
+    if (auto reason = NetPropertyListUnwritableReason(value, format))
         return fail(*reason);
     PlistPointer root(node(value));
     char* bytes = nullptr;
@@ -82,6 +142,19 @@ std::optional<std::string> NetPropertyListData(const platform::Value& value, Net
         plist_to_xml_free(bytes);
     else
         plist_to_bin_free(bytes);
+    if (format == NetPropertyListFormat::XML && data.find('\r') != std::string::npos) {
+        // The writer's own layout has no carriage return, so each one is a text's; written raw,
+        // an XML reader would turn it into a line feed. A character reference keeps it.
+        std::string kept;
+        kept.reserve(data.size() + 16);
+        for (char c : data) {
+            if (c == '\r')
+                kept += "&#13;";
+            else
+                kept += c;
+        }
+        data = std::move(kept);
+    }
     return data;
 }
 

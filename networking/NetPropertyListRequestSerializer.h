@@ -10,8 +10,9 @@ namespace morvix {
 /// binary property list ("Content-Type: application/x-plist" unless the request has a content
 /// type). Methods whose parameters go into the URL are serialised as the base class does. The
 /// old text format cannot be written and is refused with an error, as are values a property
-/// list cannot hold (null, a non-finite number, text that is not UTF-8, a top level that is
-/// neither a dictionary nor a list): no request is answered then.
+/// list cannot hold as they are (null, a non-finite number, text that is not UTF-8 or holds a
+/// NUL or, in XML, a character XML cannot carry, an integer above the signed 64-bit range, a
+/// top level that is neither a dictionary nor a list): no request is answered then.
 ///
 /// Configure, then use from one thread at a time.
 class NetPropertyListRequestSerializer : public NetHTTPRequestSerializer {
@@ -46,9 +47,19 @@ private:
     unsigned long m_writeOptions = 0;
 };
 
+/// Nothing when `value` can be written as a property list in `format` and read back as it
+/// was; otherwise the reason, naming the first value that cannot. Besides what
+/// `NetUnwritableParametersReason` refuses: a NUL in a text or a key (the writer would cut the
+/// text there, and two keys could become one), an integer above the signed 64-bit range (it
+/// would read back negative) and, in XML, a character XML 1.0 cannot carry (a C0 control other
+/// than tab, line feed and carriage return; U+FFFE; U+FFFF), which would leave a file other
+/// readers refuse. Any thread.
+std::optional<std::string> NetPropertyListUnwritableReason(const platform::Value& value, NetPropertyListFormat format);
+
 /// `value` written as a property list in `format` (XML or binary). Dates cannot be told apart
 /// from numbers in a Value, so every number is written as a number. Nothing, with the reason in
-/// `error`, for values a property list cannot hold and for the text format.
+/// `error`, for the values `NetPropertyListUnwritableReason` refuses and for the text format:
+/// nothing is ever written changed.
 std::optional<std::string> NetPropertyListData(const platform::Value& value, NetPropertyListFormat format,
     std::optional<platform::Error>* error);
 

@@ -131,7 +131,7 @@ std::vector<std::uint8_t> Camera::jpegFor(const std::shared_ptr<platform::Image>
 {
     auto upright = ImageHelper::fixOrientation(picture);
     if (upright && resolution)
-        upright = ImageHelper::restrictImage(upright, *resolution);
+        upright = ImageHelper::restrictImage(upright, *resolution, 1.0); // the resolution counts pixels
     return upright ? upright->encodeJPEG(quality) : std::vector<std::uint8_t> {};
 }
 

@@ -48,8 +48,9 @@ public:
     /// The pad's popover holding the picker, or null.
     const std::shared_ptr<platform::PopoverController>& popover() const { return m_popover; }
 
-    /// The JPEG bytes the peer gets for `picture`: upright, fitted into `resolution` when that is
-    /// a valid box, at `quality`. Empty when encoding fails.
+    /// The JPEG bytes the peer gets for `picture`: upright, fitted into `resolution` pixels (not
+    /// points: the screen's scale plays no part) when that is a valid box, at `quality`. Empty
+    /// when encoding fails.
     static std::vector<std::uint8_t> jpegFor(const std::shared_ptr<platform::Image>& picture,
         const std::optional<platform::Size>& resolution, double quality);
     /// Two finite numbers of at least 1 as a size; nothing for anything else.

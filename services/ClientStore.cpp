@@ -7,7 +7,6 @@
 #include "core/outgoing/Notifications.h"
 #include "networking/NetPropertyListReading.h"
 #include "networking/NetPropertyListRequestSerializer.h"
-#include "networking/NetRequestBodyWriting.h"
 #include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/BundleInfo.h"
 
@@ -174,11 +173,13 @@ void ClientStore::add(const Value* properties)
         RemoteException::throwIncorrectParameter("ClientStore add expects a text \"key\", got %@", key ? key->dump() : std::string("none"));
     if (!value)
         RemoteException::throwIncorrectParameter("ClientStore add of \"%@\" has no \"value\"", key->get<std::string>());
-    // Checked before anything changes: a value the file cannot hold would fail every later write.
+    // Checked before anything changes: a value the file cannot hold would fail every later
+    // write, and one it would hold changed (a text cut at a NUL, keys merged, an integer turned
+    // negative) must not pass for kept.
     Value single = Value::object();
     single[key->get<std::string>()] = *value;
-    if (auto reason = NetUnwritableParametersReason(single, NetBodyFormat::PropertyList))
-        RemoteException::throwIncorrectParameter("ClientStore add of \"%@\": %@", key->get<std::string>(), *reason);
+    if (auto reason = NetPropertyListUnwritableReason(single, NetPropertyListFormat::XML))
+        RemoteException::throwIncorrectParameter("ClientStore add of %@: %@", key->dump(), *reason);
     change([&](Value& dictionary) { dictionary[key->get<std::string>()] = *value; });
 }
 

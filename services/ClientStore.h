@@ -32,8 +32,10 @@ namespace morvix {
 /// Values keep their types (booleans, integers, reals, texts, lists, dictionaries in their key
 /// order). Data found in a file another program wrote goes to the peer as Base64 text and is
 /// written back as data. "add" refuses, with "Incorrect Parameter" and nothing changed, a key
-/// that is missing or not a text, a missing value and a value holding a null at any depth
-/// (which no property list can hold). A write that fails (no permission, full disk) keeps the
+/// that is missing or not a text, a missing value, and what the file could not keep exactly
+/// (`NetPropertyListUnwritableReason`): a null at any depth, a NUL or a character XML cannot
+/// carry in a key or a text at any depth, an integer above the signed 64-bit range. Nothing
+/// is ever stored changed. A write that fails (no permission, full disk) keeps the
 /// change in memory, leaves the file whole and logs an error naming the file and the reason;
 /// the next write that succeeds stores everything.
 ///

@@ -4,6 +4,7 @@
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
+#include "core/outgoing/ServerMessage.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/foundation/Date.h"
@@ -25,6 +26,9 @@ MorvixDevice::MorvixDevice(CreationKey key, std::string objectId, std::shared_pt
 {
     m_lastOrientation = interfaceOrientation();
     recordScreenSize();
+    // Both are floating-point facts, and the peer reads them so even when they are whole.
+    ServerMessage::declareFloatingPoint(this->objectId(), "timezoneOffset");
+    ServerMessage::declareFloatingPoint(this->objectId(), "scaleFactor");
 }
 
 const PropertyTable& MorvixDevice::properties()

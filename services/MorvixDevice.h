@@ -19,7 +19,8 @@ namespace morvix {
 /// (`DeviceInfo`, `Screen`, `Application`) that the embedding application sets. `synchronize`
 /// schedules them as five messages; the service keeps the screen size, the orientation, the
 /// language and the connection type current and sends "orientationchange" while it is
-/// listened. The `Display` calls `sendOrientation` when the screen turns. Made by the type table
+/// listened. The `Display` calls `sendOrientation` when the screen turns. "timezoneOffset" and
+/// "scaleFactor" are declared floating-point: they go out as "-60.0" and "2.0". Made by the type table
 /// under its type name as id. Main thread.
 class MorvixDevice final : public RemoteClass<MorvixDevice>, public ServiceObject, public OrientationReporter {
 public:

@@ -83,16 +83,19 @@ std::shared_ptr<platform::View> Swipe::view() const
     return m_controller->view();
 }
 
-void Swipe::didMoveToSuperview(const std::shared_ptr<platform::View>& superview)
+bool Swipe::placeWithoutLayoutData()
 {
-    RemoteClass::didMoveToSuperview(superview);
+    auto view = this->view();
+    // The frame is the swipe's own: no layout constraint may size it.
+    view->setTranslatesAutoresizingMaskIntoConstraints(true);
+    view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
+    auto superview = view->superview();
     if (!superview)
-        return;
+        return true;
     auto parentWidget = std::dynamic_pointer_cast<Widget>(parent());
     auto parentView = parentWidget && parentWidget->view() ? parentWidget->view() : superview;
-    auto view = this->view();
-    view->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleHeight);
     view->setFrame({ 0, 0, parentView->bounds().size.width, parentView->bounds().size.height });
+    return true;
 }
 
 void Swipe::logIgnored(const std::string& what)

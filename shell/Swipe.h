@@ -22,6 +22,9 @@ class SwipeItemViewController;
 /// {"items": [index, ...]}), moves the shown item ("active") and bounds how far a person may
 /// swipe ("itemCount", "lockLeft" / "lockRight" {"index"}, "unlockLeft" / "unlockRight").
 ///
+/// - Without layout data of its own (none, or the empty dictionary a container gives it) the
+///   view fills its parent widget's view and follows its size; other layout data places it as
+///   it places any widget.
 /// - The swipeable range starts at the left lock (0 without one) and ends, exclusive, after the
 ///   right lock, else at "itemCount"; it is never negative. Pages outside it are not offered.
 /// - An item without a widget (a placeholder, an index past the end, or an id naming no widget)
@@ -66,8 +69,6 @@ public:
     const std::optional<platform::Value>& itemCount() const { return m_itemCount; }
     void setItemCount(std::optional<platform::Value> count);
 
-    /// The view fills the parent widget's view, flexible in both sizes.
-    void didMoveToSuperview(const std::shared_ptr<platform::View>& superview) override;
     /// The base's handling; a child widget's view leaves its page (see the class comment).
     void removeObject(const RemoteObject& child) override;
     /// Empties the items and the page cache, then the base's destroy.
@@ -84,6 +85,9 @@ public:
 
 protected:
     void didConstruct() override;
+    /// While the layout data is empty the view fills the parent widget's view (the superview
+    /// when the parent is no widget), flexible in both sizes, so that it follows that view.
+    bool placeWithoutLayoutData() override;
 
 private:
     struct Range {

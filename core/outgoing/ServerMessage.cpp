@@ -4,11 +4,15 @@
 
 #include <yajl/yajl_gen.h>
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string_view>
+#include <utility>
 
 namespace morvix {
 
@@ -115,7 +119,10 @@ public:
         writeString(operation.target);
         if (operation.kind != WireOperation::Kind::Set)
             writeString(operation.name);
-        write(operation.map, 3);
+        if (operation.kind == WireOperation::Kind::Set && operation.map.is_object())
+            writeProperties(operation.target, operation.map);
+        else
+            write(operation.map, 3);
         check(yajl_gen_array_close(m_generator));
     }
 
@@ -187,6 +194,21 @@ private:
         check(yajl_gen_map_close(m_generator));
     }
 
+    // The properties of a set operation: those declared floating-point keep the fraction of a
+    // whole number.
+    void writeProperties(const std::string& target, const platform::Value& properties)
+    {
+        check(yajl_gen_map_open(m_generator));
+        for (const auto& [key, member] : properties.get_ref<const platform::Value::object_t&>()) {
+            writeString(key);
+            if (member.is_number_float() && ServerMessage::isFloatingPoint(target, key))
+                writeDouble(member, Fraction::Keep);
+            else
+                write(member, 4);
+        }
+        check(yajl_gen_map_close(m_generator));
+    }
+
     void writeArray(const platform::Value& value, int depth)
     {
         if (tooDeep(depth))
@@ -208,7 +230,9 @@ private:
 
     void writeUnsigned(std::uint64_t number) { writeInteger(number); }
 
-    void writeDouble(const platform::Value& value)
+    enum class Fraction { DropWhenWhole, Keep };
+
+    void writeDouble(const platform::Value& value, Fraction fraction = Fraction::DropWhenWhole)
     {
         // The generator's own double output prints 20 significant digits (0.1 would become
         // 0.10000000000000000555) and refuses NaN and infinity outright.
@@ -219,10 +243,14 @@ private:
         }
         // Whole numbers as integers, the rest in their shortest form (`platform::numberText`
         // without its string).
-        if (number == std::trunc(number) && std::fabs(number) < 1e15)
+        bool whole = number == std::trunc(number) && std::fabs(number) < 1e15;
+        if (whole && fraction == Fraction::DropWhenWhole)
             return writeInteger(static_cast<long long>(number));
         char text[64];
-        auto end = std::to_chars(text, text + sizeof text, number).ptr;
+        auto end = whole ? std::to_chars(text, text + sizeof text, static_cast<long long>(number)).ptr
+                         : std::to_chars(text, text + sizeof text, number).ptr;
+        if (whole)
+            end = std::copy_n(".0", 2, end);
         check(yajl_gen_number(m_generator, text, static_cast<std::size_t>(end - text)));
     }
 
@@ -249,6 +277,25 @@ std::string write(Body&& body)
 }
 
 } // namespace
+
+namespace {
+
+std::mutex s_floatingPointMutex; // guards s_floatingPoint
+std::set<std::pair<std::string, std::string>> s_floatingPoint;
+
+} // namespace
+
+void ServerMessage::declareFloatingPoint(const std::string& target, const std::string& key)
+{
+    std::lock_guard lock(s_floatingPointMutex);
+    s_floatingPoint.emplace(target, key);
+}
+
+bool ServerMessage::isFloatingPoint(const std::string& target, const std::string& key)
+{
+    std::lock_guard lock(s_floatingPointMutex);
+    return s_floatingPoint.count(std::make_pair(target, key)) != 0;
+}
 
 const std::string ServerMessage::kHeadKey = "head";
 const std::string ServerMessage::kOperationsKey = "operations";

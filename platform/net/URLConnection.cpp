@@ -453,6 +453,8 @@ bool URLConnection::configure()
     m_status = 0;
     m_responseHeaders = {};
     m_uploaded = 0;
+    m_bodyLength = -1;
+    m_bodyRead = 0;
     m_throttlePaused = false;
     m_throttleServed = false;
     ++m_throttleGeneration;
@@ -558,6 +560,7 @@ void URLConnection::addBody()
             }
         }
         curl_easy_setopt(m_handle, CURLOPT_POSTFIELDSIZE_LARGE, size);
+        m_bodyLength = size < 0 ? -1 : size;
         return;
     }
     const std::string body = m_request.body().value_or(std::string());
@@ -806,10 +809,21 @@ std::size_t URLConnection::onRead(char* buffer, std::size_t length)
         }
     }
     long got = stream->read(buffer, length);
-    if (got > 0)
+    if (got > 0) {
         m_lastActivity = std::chrono::steady_clock::now();
+        m_bodyRead += got;
+    }
     if (got < 0 || stream->streamError()) {
         m_failure = stream->streamError().value_or(makeURLError(kURLErrorUnknown, failingURL()));
+        return CURL_READFUNC_ABORT;
+    }
+    if (got == 0 && length > 0 && m_bodyRead < m_bodyLength) {
+        // The server waits for the bytes the head promised; nothing would move until the idle
+        // time-out.
+        m_failure = Error(URLErrorDomain, kURLErrorRequestBodyStreamExhausted, "The request body stream was exhausted.");
+        m_failure->setFailingURL(failingURL());
+        m_failure->setFailureReason("the body stream ended after " + std::to_string(m_bodyRead) + " of the "
+            + std::to_string(m_bodyLength) + " bytes its Content-Length declares");
         return CURL_READFUNC_ABORT;
     }
     return static_cast<std::size_t>(got);

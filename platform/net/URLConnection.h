@@ -46,6 +46,9 @@ enum class ConnectionReuse { Allowed, Forbidden };
 /// - A body stream that asks for a delay before its next read (`InputStream::delayBeforeNextRead`)
 ///   has its transfer paused that long, and resumed by a timer; the network thread never sleeps
 ///   for it, so other transfers go on meanwhile. A synchronous request sleeps on its own thread.
+/// - A body stream that ends before the "Content-Length" it was sent with fails the transfer at
+///   once with kURLErrorRequestBodyStreamExhausted; the server would otherwise wait for the
+///   missing bytes until the idle time-out.
 /// - `pause` and `unpause` hold and release the whole transfer (sending and receiving). Time
 ///   spent paused, by either, counts toward no idle time-out.
 ///
@@ -57,6 +60,10 @@ enum class ConnectionReuse { Allowed, Forbidden };
 /// on any thread except the network thread.
 class URLConnection final : public AuthenticationChallengeSender, public std::enable_shared_from_this<URLConnection> {
 public:
+    /// The code (in URLErrorDomain) of a transfer whose body stream ended before its declared
+    /// length.
+    static constexpr long kURLErrorRequestBodyStreamExhausted = -1021;
+
     static std::shared_ptr<URLConnection> create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate);
     ~URLConnection() override;
     URLConnection(const URLConnection&) = delete;
@@ -198,6 +205,8 @@ private:
     int m_redirectCount = 0;
     std::int64_t m_uploaded = 0;
     std::int64_t m_downloaded = 0;
+    std::int64_t m_bodyLength = -1; // the body stream's declared length; -1 when sent chunked
+    std::int64_t m_bodyRead = 0;    // read from the body stream in this attempt
     std::chrono::steady_clock::time_point m_lastActivity; // the last byte moved, or the attempt's start
     ChallengeAnswer m_answer = ChallengeAnswer::None;
     bool m_trustRejectedByDelegate = false;

@@ -31,14 +31,6 @@ constexpr int kMaximumPassRounds = 8;
 // Marks the key of a scroll view's content-size variables apart from its frame variables.
 constexpr std::uint64_t kContentKey = std::uint64_t(1) << 63;
 
-// The frame the layout works with: the untransformed rectangle around the centre.
-Rect layoutFrame(const View& view)
-{
-    Size size = view.bounds().size;
-    Point anchor = view.layer().anchorPoint();
-    return { Point { view.center().x - size.width * anchor.x, view.center().y - size.height * anchor.y }, size };
-}
-
 // Shares of a size change along one axis, for the parts (leading margin, size, trailing margin).
 struct AxisShares {
     double margin = 0;
@@ -148,7 +140,8 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         if (found != geometries.end())
             return found->second;
         Geometry result;
-        Rect frame = layoutFrame(view);
+        // The frame the layout works with: the untransformed rectangle around the centre.
+        Rect frame = view.untransformedFrame();
         auto superview = view.superview();
         if (isLaid(view)) {
             Variables& variables = variablesFor(view);
@@ -265,11 +258,16 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
         case LayoutAttribute::Height:
             return g.height;
         case LayoutAttribute::Baseline: {
+            // Expressed through the height being solved: a view's baseline read from its
+            // current bounds would be off by however much the pass changes its height.
             auto baselineView = view.viewForBaselineLayout();
-            if (!baselineView || baselineView.get() == &view || !baselineView->isDescendantOf(view))
-                return edge(true, 1) - Expression(view.baselineOffsetFromBottom());
+            if (!baselineView || baselineView.get() == &view || !baselineView->isDescendantOf(view)) {
+                View::BaselinePlacement placement = view.baselinePlacement();
+                return origin(view, container, true) + g.height * placement.heightFactor + Expression(placement.offset);
+            }
             const Geometry& b = geometry(*baselineView);
-            return origin(*baselineView, container, true) + b.height - Expression(baselineView->baselineOffsetFromBottom());
+            View::BaselinePlacement placement = baselineView->baselinePlacement();
+            return origin(*baselineView, container, true) + b.height * placement.heightFactor + Expression(placement.offset);
         }
         case LayoutAttribute::NotAnAttribute:
             return Expression(0.0);

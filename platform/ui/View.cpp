@@ -100,14 +100,20 @@ Rect View::frame() const
 void View::setFrame(const Rect& frame)
 {
     assertOnMainThread();
-    if (!m_transform.isIdentity()) {
-        Rect current = this->frame();
-        setCenter({ m_center.x + frame.midX() - current.midX(), m_center.y + frame.midY() - current.midY() });
-        return;
-    }
+    // With a transform the frame asked for is the rectangle before it: bounds and centre come
+    // from it and the transform turns that rectangle in place, as the layout pass does with the
+    // frames it solves. A view given its transform before its frame thus ends as one given them
+    // the other way round; moving only the centre left a view turned before it was ever sized
+    // at 0 by 0 for good.
     Point anchor = m_layer->anchorPoint();
     setBounds(Rect(m_bounds.origin, frame.size));
     setCenter({ frame.x() + frame.width() * anchor.x, frame.y() + frame.height() * anchor.y });
+}
+
+Rect View::untransformedFrame() const
+{
+    Point anchor = m_layer->anchorPoint();
+    return { Point { m_center.x - m_bounds.width() * anchor.x, m_center.y - m_bounds.height() * anchor.y }, m_bounds.size };
 }
 
 void View::setBounds(const Rect& bounds)
@@ -180,10 +186,9 @@ Rect View::autoresizedFrame(const Rect& frame, unsigned mask, Size oldSize, Size
 
 void View::applyLayoutFrame(const Rect& frame)
 {
-    Point anchor = m_layer->anchorPoint();
-    Rect current({ m_center.x - m_bounds.width() * anchor.x, m_center.y - m_bounds.height() * anchor.y }, m_bounds.size);
-    if (current == frame)
+    if (untransformedFrame() == frame)
         return;
+    Point anchor = m_layer->anchorPoint();
     setBounds(Rect(m_bounds.origin, frame.size));
     setCenter({ frame.x() + frame.width() * anchor.x, frame.y() + frame.height() * anchor.y });
 }
@@ -662,8 +667,8 @@ Size View::sizeThatFits(Size) const
 
 void View::sizeToFit()
 {
-    Rect current = frame();
-    setFrame(Rect(current.origin, sizeThatFits(m_bounds.size)));
+    // The untransformed origin: the transformed frame's would move a turned view.
+    setFrame(Rect(untransformedFrame().origin, sizeThatFits(m_bounds.size)));
 }
 
 void View::setContentHuggingPriority(double priority, LayoutAxis axis)

@@ -65,10 +65,16 @@ public:
     std::uint64_t serial() const { return m_serial; }
 
     // ---- Geometry ----
+    /// The box around the bounds as the transform places them in the superview.
     Rect frame() const;
-    /// Sets the centre and the bounds size. With a non-identity transform only the centre moves
-    /// (the platform leaves that case undefined).
+    /// Sets the bounds size and the centre from `frame` taken as the rectangle before the
+    /// transform (the platform leaves that case undefined): with a non-identity transform,
+    /// `frame()` then reads the transformed box around it, and a view turned before it is
+    /// given its frame ends as one turned after.
     void setFrame(const Rect& frame);
+    /// The rectangle of the bounds size around the centre, in the superview, the transform left
+    /// out: what the layout pass and `setFrame` work with.
+    Rect untransformedFrame() const;
     Rect bounds() const { return m_bounds; }
     void setBounds(const Rect& bounds);
     Point center() const { return m_center; }
@@ -225,6 +231,15 @@ public:
     virtual std::shared_ptr<View> viewForBaselineLayout();
     /// The baseline's distance above the bottom edge; 0 for a plain view.
     virtual double baselineOffsetFromBottom() const { return 0; }
+    /// Where the baseline lies for a height the layout pass has yet to solve: `heightFactor`
+    /// times the height plus `offset` below the top edge.
+    struct BaselinePlacement {
+        double heightFactor = 1;
+        double offset = 0;
+    };
+    /// By default the baseline keeps its current distance above the bottom edge; a view whose
+    /// baseline moves otherwise with its height (a label centres its text) says how.
+    virtual BaselinePlacement baselinePlacement() const { return { 1, -baselineOffsetFromBottom() }; }
 
     /// Marks the view for `layoutSubviews` in the next layout pass of its window.
     void setNeedsLayout();

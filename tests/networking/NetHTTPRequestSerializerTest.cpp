@@ -1,11 +1,16 @@
 #include "networking/NetHTTPRequestSerializer.h"
+#include "networking/NetJSONRequestSerializer.h"
 #include "networking/NetQueryStringPair.h"
 
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/DeviceInfo.h"
+#include "platform/net/HTTPHeaders.h"
+#include "platform/net/InputStream.h"
 #include "platform/net/Url.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace morvix;
 using morvix::platform::Value;
@@ -198,6 +203,76 @@ TEST_F(NetHTTPRequestSerializerTest, AuthorizationHeaders)
     EXPECT_EQ(serializer->valueForHTTPHeaderField("Authorization"), "Token token=\"t0k\"");
     serializer->clearAuthorizationHeader();
     EXPECT_FALSE(serializer->valueForHTTPHeaderField("Authorization"));
+}
+
+TEST_F(NetHTTPRequestSerializerTest, ADefaultHeaderThatCannotBeSentAnswersNoRequest)
+{
+    // A token with a line break would have been dropped, and the request sent unauthenticated.
+    serializer->setAuthorizationHeaderFieldWithToken("t0k\r\nX-Injected: 1");
+    auto json = NetJSONRequestSerializer::serializer();
+    json->setValueForHTTPHeaderField("a\nb", "X-Trace");
+    struct Attempt {
+        std::function<std::optional<platform::URLRequest>(std::optional<platform::Error>*)> make;
+        std::string field;
+    };
+    std::vector<Attempt> attempts {
+        { [&](auto* error) { return serializer->requestWithMethod("GET", "http://h/", Value { { "q", 1 } }, error); }, "Authorization" },
+        { [&](auto* error) { return serializer->requestWithMethod("POST", "http://h/", Value { { "q", 1 } }, error); }, "Authorization" },
+        { [&](auto* error) { return serializer->multipartFormRequestWithMethod("POST", "http://h/", Value { { "q", 1 } }, {}, error); }, "Authorization" },
+        { [&](auto* error) { return json->requestWithMethod("PUT", "http://h/", Value { { "q", 1 } }, error); }, "X-Trace" },
+    };
+    for (const auto& attempt : attempts) {
+        std::optional<platform::Error> error;
+        EXPECT_FALSE(attempt.make(&error)) << attempt.field;
+        ASSERT_TRUE(error) << attempt.field;
+        EXPECT_TRUE(error->is(platform::HTTPHeaderErrorDomain, platform::kHTTPHeaderErrorInvalidValue)) << error->description();
+        EXPECT_NE(error->failureReason().value_or("").find(attempt.field), std::string::npos) << error->failureReason().value_or("");
+    }
+    // A header the request brings itself wins, so the refused default is not needed.
+    platform::URLRequest request(platform::Url::parse("http://h/"));
+    request.setValueForHeader("Token token=\"ok\"", "Authorization");
+    auto serialized = serializer->requestBySerializingRequest(request, std::nullopt, nullptr);
+    ASSERT_TRUE(serialized);
+    EXPECT_EQ(serialized->valueForHeader("Authorization"), "Token token=\"ok\"");
+}
+
+TEST_F(NetHTTPRequestSerializerTest, MultipartFieldValuesFollowTheStringEncoding)
+{
+    auto body = [&](const Value& parameters, std::optional<platform::Error>* error) -> std::optional<std::string> {
+        auto request = serializer->multipartFormRequestWithMethod("POST", "http://h/", parameters, {}, error);
+        if (!request)
+            return std::nullopt;
+        auto& stream = *request->bodyStream();
+        stream.open();
+        std::string bytes;
+        char buffer[4096];
+        for (long got; (got = stream.read(buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<std::size_t>(got));
+        return bytes;
+    };
+    auto holds = [](const std::optional<std::string>& bytes, const std::string& part) {
+        return bytes && bytes->find(part) != std::string::npos;
+    };
+    Value greeting { { "t", "gr\u00fc\u00dfe" }, { "n", 2.5 } };
+    EXPECT_TRUE(holds(body(greeting, nullptr), "\r\n\r\ngr\u00fc\u00dfe\r\n")) << "UTF-8 unless set";
+    serializer->setStringEncoding(platform::kISOLatin1StringEncoding);
+    auto latin = body(greeting, nullptr);
+    EXPECT_TRUE(holds(latin, "\r\n\r\ngr\xFC\xDF" "e\r\n"));
+    EXPECT_TRUE(holds(latin, "\r\n\r\n2.5\r\n"));
+    serializer->setStringEncoding(platform::kUTF16StringEncoding);
+    EXPECT_TRUE(holds(body(greeting, nullptr), std::string("\r\n\r\n\xFF\xFEg\0r\0\xFC\0\xDF\0" "e\0\r\n", 18)));
+
+    // A character the encoding has no place for fails the request, naming the field.
+    serializer->setStringEncoding(platform::kISOLatin1StringEncoding);
+    std::optional<platform::Error> error;
+    EXPECT_FALSE(body(Value { { "ok", "a" }, { "price", "5 \u20ac" } }, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NetURLRequestSerializationErrorDomain);
+    EXPECT_NE(error->failureReason().value_or("").find("\"price\""), std::string::npos) << error->failureReason().value_or("");
+    // Bytes stay bytes whatever the encoding.
+    Value bytes = Value::object();
+    bytes["b"] = Value::binary({ 0x80, 0xFF });
+    EXPECT_TRUE(holds(body(bytes, nullptr), "\r\n\r\n\x80\xFF\r\n"));
 }
 
 TEST_F(NetHTTPRequestSerializerTest, CopyKeepsHeadersAndStyleButNotEncodingOrSettings)

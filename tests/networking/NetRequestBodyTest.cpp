@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 using namespace morvix;
 using namespace std::chrono_literals;
@@ -103,6 +105,22 @@ TEST_F(NetRequestBodyTest, PropertyListBodiesInBothFormatsReadBackTheSame)
     EXPECT_EQ(copy->writeOptions(), 3u);
 }
 
+TEST_F(NetRequestBodyTest, PropertyListsKeepEveryTextAndIntegerTheyTake)
+{
+    // The widest integers, and the controls XML keeps; a binary list keeps every control.
+    Value edges = { { "max", INT64_MAX }, { "min", INT64_MIN }, { "ws", "a\tb\nc" }, { "<&>", "]]> & <x/>" } };
+    Value controls = { { "c", "\x01\x1f\xEF\xBF\xBE" } };
+    for (auto [format, value] : { std::pair { NetPropertyListFormat::XML, edges }, std::pair { NetPropertyListFormat::Binary, edges },
+             std::pair { NetPropertyListFormat::Binary, controls } }) {
+        std::optional<Error> error;
+        auto data = NetPropertyListData(value, format, &error);
+        ASSERT_TRUE(data) << error->failureReason().value_or("");
+        auto read = NetPropertyListWithData(*data, 0, nullptr, nullptr);
+        ASSERT_TRUE(read);
+        EXPECT_TRUE(platform::valuesEqual(*read, value)) << read->dump();
+    }
+}
+
 TEST_F(NetRequestBodyTest, UnwritableParametersGiveNoRequestAndTheManagerSendsNothing)
 {
     struct Case {
@@ -113,6 +131,7 @@ TEST_F(NetRequestBodyTest, UnwritableParametersGiveNoRequestAndTheManagerSendsNo
     Value notFinite = { { "a", { { "x", NAN } } } };
     Value badText = { { "list", { "ok", "\xC3(" } } };
     Value withNull = { { "n", nullptr } };
+    auto binary = NetPropertyListRequestSerializer::serializerWithFormat(NetPropertyListFormat::Binary, 0);
     std::vector<Case> cases {
         { NetJSONRequestSerializer::serializer(), notFinite, "a[x]" },
         { NetJSONRequestSerializer::serializer(), badText, "list[1]" },
@@ -120,8 +139,19 @@ TEST_F(NetRequestBodyTest, UnwritableParametersGiveNoRequestAndTheManagerSendsNo
         { NetPropertyListRequestSerializer::serializer(), withNull, "\"n\"" },
         { NetPropertyListRequestSerializer::serializer(), Value { { "d", INFINITY } }, "\"d\"" },
         { NetPropertyListRequestSerializer::serializerWithFormat(NetPropertyListFormat::OpenStep, 0), Value { { "a", 1 } }, "format 1" },
+        // What the writer would change: a text cut at its NUL, two keys merged into one, an
+        // integer turned negative, characters that leave XML no reader takes.
+        { NetPropertyListRequestSerializer::serializer(), Value { { "s", std::string("x\0y", 3) } }, "\"s\" holds a NUL" },
+        { binary, Value { { "l", { "ok", std::string("x\0y", 3) } } }, "\"l[1]\" holds a NUL" },
+        { binary, Value { { std::string("a\0b", 3), 1 } }, "\"a\\u0000b\"" },
+        { binary, Value { { "n", { { "big", 9223372036854775808ull } } } }, "9223372036854775808 at \"n[big]\"" },
+        { NetPropertyListRequestSerializer::serializer(), Value { { "big", 18446744073709551615ull } }, "18446744073709551615" },
+        { NetPropertyListRequestSerializer::serializer(), Value { { "c", "bell\x07" } }, "U+0007" },
+        { NetPropertyListRequestSerializer::serializer(), Value { { "k\x1b", 1 } }, "U+001B" },
+        { NetPropertyListRequestSerializer::serializer(), Value::array({ "\xEF\xBF\xBF" }), "\"[0]\" holds U+FFFF" },
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
         std::optional<Error> error;
         EXPECT_FALSE(c.serializer->requestWithMethod("POST", "http://h/", c.parameters, &error)) << c.named;
         ASSERT_TRUE(error) << c.named;

@@ -122,7 +122,16 @@ TEST_F(ServiceSessionTest, TellsThePeerAboutTheDeviceAndKeepsItCurrent)
     // The Display's registration made the service and synchronised it: five scheduled messages
     // folded into one set, keys in their order.
     EXPECT_EQ(deviceOperations(0), R"([["set","morvix.Device",{"orientation":"PORTRAIT","capabilities":["MESSAGE","PHONE","MAPS"],)"
-                                   R"("connectionType":"WIFI","timezoneOffset":-60,"vendor":"Apple","model":"iPhone","osVersion":"10.0","scaleFactor":2}]])");
+                                   R"("connectionType":"WIFI","timezoneOffset":-60.0,"vendor":"Apple","model":"iPhone","osVersion":"10.0","scaleFactor":2.0}]])");
+    // On the wire the two floating-point facts keep their fraction; the screen's whole numbers
+    // elsewhere do not.
+    std::string wire;
+    for (const auto& request : server.requests()) {
+        if (request.method == "POST" && request.body.find("timezoneOffset") != std::string::npos)
+            wire = request.body;
+    }
+    EXPECT_NE(wire.find(R"("timezoneOffset":-60.0,)"), std::string::npos) << wire;
+    EXPECT_NE(wire.find(R"("scaleFactor":2.0})"), std::string::npos) << wire;
     auto device = std::dynamic_pointer_cast<MorvixDevice>(client->objectRegistry()->objectById("morvix.Device"));
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->getWithMethod("model"), Value("iPhone9,3")) << "the machine name, not the model";

@@ -227,6 +227,32 @@ TEST_F(StoreSessionTest, TheStoreKeepsTypedValuesAcrossSessionsAndRefusesWhatItC
         R"([["call","morvix.ClientStore","synchronize",{"all":{"n":1,"b":true,"f":1.5,"list":[1,"a"],"obj":{"z":1,"a":2}}}]])");
 }
 
+TEST_F(StoreSessionTest, WhatTheFileCouldNotKeepExactlyIsRefusedAndNothingChanges)
+{
+    start();
+    peer(R"([["call","morvix.ClientStore","add",{"key":"kept","value":{"max":9223372036854775807,"ws":"a\tb\nc\rd","<&>":"]]>"}}]])");
+    const std::string kept = R"({"kept":{"max":9223372036854775807,"ws":"a\tb\nc\rd","<&>":"]]>"}})";
+    ASSERT_EQ(store()->contents().dump(), kept);
+    std::string before = fileBytes(storeFile());
+
+    // Each would come back other than it went in: a text cut at its NUL, two keys merged into
+    // one, an integer turned negative, a file no XML reader takes.
+    peer(R"([["call","morvix.ClientStore","add",{"key":"nul","value":"x\u0000y"}],
+        ["call","morvix.ClientStore","add",{"key":"a\u0000b","value":1}],["call","morvix.ClientStore","add",{"key":"a\u0000c","value":2}],
+        ["call","morvix.ClientStore","add",{"key":"big","value":9223372036854775808}],
+        ["call","morvix.ClientStore","add",{"key":"bell","value":{"deep":["ok","\u0007"]}}],
+        ["call","morvix.ClientStore","add",{"key":"nonchar","value":"\uffff"}],["call","morvix.ClientStore","add",{"key":"esc\u001b","value":true}]])");
+    EXPECT_EQ(fileBytes(storeFile()), before);
+    EXPECT_EQ(store()->contents().dump(), kept);
+    for (const char* reason : { "\"nul\" holds a NUL", "\"a\\u0000b\"", "\"a\\u0000c\"", "9223372036854775808 at \"big\"",
+             "\"bell[deep][1]\" holds the control character U+0007", "U+FFFF", "U+001B" })
+        EXPECT_TRUE(logged(reason)) << reason;
+
+    // Other readers take the file, with what was kept exactly as it was given.
+    EXPECT_EQ(run("python3 -c \"import plistlib,json; print(json.dumps(plistlib.load(open('" + storeFile().string() + "','rb'))))\""),
+        R"({"kept": {"max": 9223372036854775807, "ws": "a\tb\nc\rd", "<&>": "]]>"}})");
+}
+
 TEST_F(StoreSessionTest, StoreFilesOfOtherProgramsAreReadAndDamagedOnesKeptAside)
 {
     fs::create_directories(documents);

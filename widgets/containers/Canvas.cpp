@@ -1,6 +1,7 @@
 #include "widgets/containers/Canvas.h"
 
 #include "widgets/containers/CanvasView.h"
+#include "widgets/containers/GC.h"
 #include "widgets/delegating/DelegatingView.h"
 
 namespace morvix {
@@ -67,9 +68,31 @@ void Canvas::destroy()
     RemoteClass::destroy();
 }
 
+void Canvas::addObject(std::shared_ptr<RemoteObject> child)
+{
+    bool context = dynamic_cast<const GC*>(child.get()) != nullptr;
+    RemoteClass::addObject(std::move(child));
+    if (context)
+        contentSizeChanged();
+}
+
+void Canvas::removeObject(const RemoteObject& child)
+{
+    RemoteClass::removeObject(child);
+    if (dynamic_cast<const GC*>(&child))
+        contentSizeChanged();
+}
+
 void Canvas::contentChanged()
 {
     m_canvas->setNeedsDisplay();
+}
+
+void Canvas::contentSizeChanged()
+{
+    // The base view hands the canvas view's size on as its own: both are read again.
+    m_canvas->invalidateIntrinsicContentSize();
+    m_baseView->invalidateIntrinsicContentSize();
 }
 
 void Canvas::enableClientCanvas()

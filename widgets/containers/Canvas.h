@@ -32,9 +32,15 @@ public:
     void sizeChanged(platform::Size size) override;
     /// Destroys the canvas view and its overlay, then the base (which destroys the children).
     void destroy() override;
+    /// The base's handling; a drawing context that comes or goes renews the intrinsic size.
+    void addObject(std::shared_ptr<RemoteObject> child) override;
+    void removeObject(const RemoteObject& child) override;
 
     /// Marks the canvas view for display; sent by the drawing context after each "draw".
     void contentChanged();
+    /// Has the next layout pass read the intrinsic size again; sent by the drawing context after
+    /// each "init", which may come after the canvas has been laid out.
+    void contentSizeChanged();
     void enableClientCanvas();
     const std::shared_ptr<CanvasView>& canvasView() const { return m_canvas; }
 

@@ -127,6 +127,10 @@ void GC::initialize(const Value* properties)
                 LogEntry::Type::Warning));
     }
     m_size = { width, height };
+    // The canvas may have been laid out already: its size follows the new bitmap's, even when
+    // the font below turns out to be refused.
+    if (auto canvas = std::dynamic_pointer_cast<Canvas>(parent()))
+        canvas->contentSizeChanged();
     if (auto* context = this->context())
         context->scale(m_scale, m_scale);
 

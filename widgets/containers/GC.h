@@ -58,7 +58,8 @@ public:
     ~GC() override;
 
     /// "init": a fresh transparent bitmap of "width" by "height" points, the colours, text
-    /// placement and font. The record stack and gradient stay.
+    /// placement and font. The record stack and gradient stay. The parent canvas is told that
+    /// its intrinsic size changed.
     void initialize(const platform::Value* properties);
     /// "draw": runs the "operations" list (see the class comment), then tells the parent canvas.
     void draw(const platform::Value* properties);

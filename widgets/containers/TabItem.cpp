@@ -153,6 +153,7 @@ bool TabItem::showsWidget(const Widget& widget) const
 
 void TabItem::setWidget(const std::shared_ptr<Widget>& widget)
 {
+    auto previous = m_widget.lock();
     m_widget = widget;
     if (!widget)
         m_widgetId.clear();
@@ -168,9 +169,13 @@ void TabItem::setWidget(const std::shared_ptr<Widget>& widget)
     if (old && old != view && superview)
         old->removeFromSuperview();
     m_controller->setView(view);
+    auto shown = m_controller->view();
+    if (backgroundImage() && old != shown) {
+        restorePage(old, previous);
+        applyBackgroundImage(backgroundImage(), shown);
+    }
     if (!superview)
         return;
-    auto shown = m_controller->view();
     shown->setHidden(hidden);
     if (!view) {
         shown->setFrame(superview->bounds());
@@ -204,6 +209,35 @@ void TabItem::setEnabled(bool enabled)
     RemoteClass::setEnabled(enabled);
     m_controller->tabBarItem()->setEnabled(enabled);
     m_tabBarItem->setEnabled(enabled);
+}
+
+void TabItem::setBackgroundImage(std::optional<Value> image)
+{
+    if (image && image->is_null())
+        image.reset();
+    bool painted = backgroundImage().has_value();
+    // The base stores the picture; the composite's own view, which the base class would paint,
+    // is never shown for a tab item.
+    BasicWidget::setBackgroundImage(image);
+    if (image)
+        applyBackgroundImage(image, view());
+    else if (painted)
+        restorePage(view(), m_widget.lock());
+}
+
+void TabItem::restorePage(const std::shared_ptr<platform::View>& page, const std::shared_ptr<Widget>& widget)
+{
+    if (!page)
+        return;
+    page->setBackgroundPatternImage(nullptr);
+    auto* owner = dynamic_cast<BasicWidget*>(widget.get());
+    if (!owner || owner->view() != page) {
+        page->setBackgroundColor(background());
+        return;
+    }
+    owner->setBackground(owner->background());
+    if (owner->backgroundImage())
+        owner->setBackgroundImage(owner->backgroundImage());
 }
 
 void TabItem::setData(std::optional<Value> data)

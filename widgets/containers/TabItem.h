@@ -75,6 +75,10 @@ public:
     void setWidget(const std::shared_ptr<Widget>& widget);
 
     void setEnabled(bool enabled) override;
+    /// Paints the page that shows (the control's view, or the empty page), not the composite's
+    /// own view, which never shows; the picture follows the item to its next page. Null takes
+    /// it off the page, which shows its own look again.
+    void setBackgroundImage(std::optional<platform::Value> image) override;
     /// Also the badge of both entries from "badgeValue".
     void setData(std::optional<platform::Value> data) override;
     /// Takes the item out of its folder first.
@@ -93,6 +97,9 @@ private:
     static void checkControl(const Widget& widget, const std::string& controlId, const TabFolder* folder,
         const ClientContext* client, const std::string& itemId);
     void showImage(const std::shared_ptr<platform::Image>& image);
+    /// Takes this item's picture off `page`, the view of `widget` (null: the empty page), and
+    /// gives the page its own background back.
+    void restorePage(const std::shared_ptr<platform::View>& page, const std::shared_ptr<Widget>& widget);
 
     std::shared_ptr<TabItemViewController> m_controller;
     std::shared_ptr<platform::TabBarItem> m_tabBarItem;

@@ -28,12 +28,11 @@ std::shared_ptr<BasicObject> ProgressBar::create(const std::string& id, const Va
 {
     auto bar = construct<ProgressBar>(id, std::move(client));
     auto style = createStyle(properties);
+    bar->m_vertical = styleHasWord(style, "VERTICAL");
     if (styleHasWord(style, "INDETERMINATE"))
         bar->setupIndeterminate();
     else
         bar->setupProgress();
-    if (styleHasWord(style, "VERTICAL"))
-        bar->m_area->setTransform(platform::AffineTransform { 0, -1, 1, 0, 0, 0 });
     bar->setForeground(std::nullopt);
     return bar;
 }
@@ -83,13 +82,37 @@ std::shared_ptr<platform::View> ProgressBar::view() const
 
 void ProgressBar::setupProgress()
 {
+    double height = platform::ProgressView::kHeight;
+    if (m_vertical) {
+        // The bar turns inside the area, which stays upright: frames and constraints given to
+        // the widget then size the area as they do any other, and the bar runs along its height.
+        m_progress = platform::ProgressView::create({ 0, 0, 0, height });
+        m_progress->setTransform(platform::AffineTransform { 0, -1, 1, 0, 0, 0 });
+        m_area->addSubview(m_progress);
+        placeVerticalBar();
+        return;
+    }
     // Centred on the area's origin, so that the flexible margins keep it centred as the area
     // grows from nothing.
-    double height = platform::ProgressView::kHeight;
     m_progress = platform::ProgressView::create({ 0, -height / 2, 0, height });
     m_progress->setAutoresizingMask(platform::AutoresizingFlexibleWidth | platform::AutoresizingFlexibleTopMargin
         | platform::AutoresizingFlexibleBottomMargin);
     m_area->addSubview(m_progress);
+}
+
+void ProgressBar::placeVerticalBar()
+{
+    if (!m_vertical || !m_progress)
+        return;
+    platform::Size area = m_area->bounds().size;
+    m_progress->setBounds({ 0, 0, area.height, platform::ProgressView::kHeight });
+    m_progress->setCenter({ area.width / 2, area.height / 2 });
+}
+
+void ProgressBar::sizeChanged(platform::Size size)
+{
+    placeVerticalBar();
+    RemoteClass::sizeChanged(size);
 }
 
 void ProgressBar::setupIndeterminate()
@@ -182,6 +205,8 @@ platform::Size ProgressBar::intrinsicContentSize()
 {
     if (m_spinner)
         return m_spinner->intrinsicContentSize();
+    if (m_progress && m_vertical)
+        return { platform::ProgressView::kHeight, platform::View::kNoIntrinsicMetric };
     if (m_progress)
         return m_progress->intrinsicContentSize();
     return { platform::View::kNoIntrinsicMetric, platform::View::kNoIntrinsicMetric };

@@ -20,9 +20,11 @@ class ProgressView;
 
 /// A bar showing "selection" between "minimum" and "maximum" (32-bit integers, 0 to 100 at
 /// first), or, with the create style "INDETERMINATE", a white spinner that does not hide when
-/// stopped. "VERTICAL" turns the view a quarter turn counter-clockwise, so the bar fills from
-/// the bottom. Kind and orientation are fixed at creation; the widget has exactly one of bar
-/// and spinner, and every property leaves the missing one alone. It reports nothing.
+/// stopped. "VERTICAL" turns the bar a quarter turn counter-clockwise inside the widget's area,
+/// which stays upright: the bar runs up the middle of the area's whole height and fills from the
+/// bottom (its natural width is the bar's thickness, it has no natural height); a spinner does
+/// not turn. Kind and orientation are fixed at creation; the widget has exactly one of bar and
+/// spinner, and every property leaves the missing one alone. It reports nothing.
 ///
 /// "state": "error" stops the spinner at alpha 0.5, "paused" stops it at alpha 1, any other word
 /// acts as "normal" and runs it (alpha 1) while the widget is enabled. The bar ignores it.
@@ -67,8 +69,11 @@ public:
     std::optional<platform::Color> trackColor() const;
 
     // ViewDelegate::IntrinsicSize
-    /// The spinner's natural size, else the bar's.
+    /// The spinner's natural size, else the bar's (turned for a vertical one).
     platform::Size intrinsicContentSize() override;
+    // ViewDelegate::SizeChanged
+    /// Places a vertical bar along the area's new height, then the base's.
+    void sizeChanged(platform::Size size) override;
 
 protected:
     void didConstruct() override;
@@ -77,11 +82,13 @@ private:
     void setupProgress();
     void setupIndeterminate();
     void updateBar();
+    void placeVerticalBar();
     bool isNormalState() const { return m_state != "error" && m_state != "paused"; }
 
     std::shared_ptr<DelegatingView> m_area;
     std::shared_ptr<platform::ProgressView> m_progress;
     std::shared_ptr<platform::ActivityIndicatorView> m_spinner;
+    bool m_vertical = false;
     std::int32_t m_minimum = 0;
     std::int32_t m_maximum = 100;
     std::int32_t m_current = 0;

@@ -167,6 +167,8 @@ void BasicWidget::didMoveToSuperview(const std::shared_ptr<platform::View>&)
 {
     if (m_clientLayout)
         m_clientLayout->layout();
+    else if (!hasPlacement(m_layoutData))
+        placeWithoutLayoutData();
 }
 
 void BasicWidget::ensureLayoutDataExistsOn(RemoteObject& object)
@@ -369,10 +371,20 @@ void BasicWidget::setBounds(platform::Rect bounds)
     replaceLayout(true);
 }
 
+bool BasicWidget::hasPlacement(const std::optional<Value>& layoutData)
+{
+    return layoutData && !(layoutData->is_object() && layoutData->empty());
+}
+
 void BasicWidget::replaceLayout(bool absolute)
 {
     if (m_clientLayout)
         m_clientLayout->dispose();
+    m_clientLayout.reset();
+    // A relative layout of nothing would pin the view at the top left at its natural size and
+    // undo the frame a widget that places itself gives its view.
+    if (!absolute && !hasPlacement(m_layoutData) && placeWithoutLayoutData())
+        return;
     m_clientLayout = ClientLayout::newLayoutWithView(view(), m_layoutData.value_or(Value::object()), absolute, client());
     m_clientLayout->setAnimated(animateLayout());
     m_clientLayout->layout();

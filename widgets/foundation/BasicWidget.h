@@ -55,7 +55,8 @@ public:
 
     // Widget
     std::shared_ptr<platform::View> view() const override = 0;
-    /// Runs the layout object again (against the new superview); nothing without one.
+    /// Runs the layout object again (against the new superview); without one, a widget that
+    /// places itself (see `placeWithoutLayoutData`) does so when its layout data is empty.
     void didMoveToSuperview(const std::shared_ptr<platform::View>& superview) override;
 
     // RemoteObject
@@ -134,7 +135,9 @@ public:
 
     const std::optional<platform::Value>& layoutData() const { return m_layoutData; }
     /// Stores the dictionary and replaces the layout object: absolute for exactly the four
-    /// numbers "left", "top", "width", "height", relative otherwise; then lays out.
+    /// numbers "left", "top", "width", "height", relative otherwise; then lays out. Nothing or
+    /// the empty dictionary makes no layout object for a widget that places itself (see
+    /// `placeWithoutLayoutData`).
     void setLayoutData(std::optional<platform::Value> layoutData);
     /// The view's frame, each number saturated at the float range.
     platform::Rect bounds() const;
@@ -162,6 +165,12 @@ public:
 
 protected:
     void didConstruct() override;
+    /// Places the view by the widget's own rule while the layout data says nothing (none, or
+    /// the empty dictionary a container gives every child) and answers true; the layout pass
+    /// then leaves the view's frame alone. Called when the layout data becomes empty and when
+    /// the view moves to a superview. The base answers false: its layout object places the view
+    /// at its natural size at the top left.
+    virtual bool placeWithoutLayoutData() { return false; }
     /// Takes the view out of an old container's view and tells `didMoveToSuperview(nullptr)`.
     virtual void disconnectFromParent(RemoteObject& parent);
     /// Puts the view into a container parent's view (see the class comment).
@@ -172,6 +181,8 @@ private:
     /// null for any other parent.
     static std::shared_ptr<platform::View> hostViewOf(RemoteObject& parent);
     void replaceLayout(bool absolute);
+    /// Whether `layoutData` places the view: anything but nothing and the empty dictionary.
+    static bool hasPlacement(const std::optional<platform::Value>& layoutData);
     /// Whether `object` is this widget or lies below it.
     bool isInSubtree(const RemoteObject& object) const;
     static void showPatternImage(const std::weak_ptr<platform::View>& target, const std::shared_ptr<platform::Image>& image);

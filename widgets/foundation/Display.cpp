@@ -151,7 +151,16 @@ std::shared_ptr<platform::View> Display::view() const
 
 std::shared_ptr<platform::View> Display::screen() const
 {
-    // Without a root view controller the top-level widgets sit on the Display's own view.
+    // While the peer drives the application frame, top-level widgets (shells and their modal
+    // shades) sit over the whole page stack, its bars included, not inside one page under them.
+    auto client = this->client();
+    if (client && client->morvixUIActive()) {
+        auto frame = frameOf(client);
+        auto root = frame ? frame->rootController() : nullptr;
+        if (auto holder = root ? root->view()->superview() : nullptr)
+            return holder;
+    }
+    // Otherwise they sit on the Display's own view.
     return m_view;
 }
 

@@ -73,7 +73,9 @@ public:
 
     /// The session's root view (a view always exists while the session has one).
     std::shared_ptr<platform::View> view() const override;
-    /// The view top-level widgets are placed on. Without a root view controller, `view`.
+    /// The view top-level widgets are placed on: while the session's application frame is
+    /// active, the superview of the root controller's view (the page stack with its bars);
+    /// otherwise, or while that view has no superview, `view`.
     std::shared_ptr<platform::View> screen() const;
     /// `view`'s bounds size, less the top content inset when `view` is a scroll view.
     platform::Size size() const;

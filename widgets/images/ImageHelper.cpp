@@ -75,13 +75,16 @@ Size ImageHelper::projectedSize(const Image& image, Size toSize, std::optional<d
     return toSize == Size() ? computeSizeByScaling(size, image.scale(), scale) : computeSizeByScaling(size, toSize);
 }
 
-ImageHelper::ImagePtr ImageHelper::restrictImage(const ImagePtr& image, Size toSize)
+ImageHelper::ImagePtr ImageHelper::restrictImage(const ImagePtr& image, Size toSize, std::optional<double> scale)
 {
     if (!image || doesImage(*image, toSize))
         return image;
     Size size = image->size();
     double ratio = computeScaleToFitRatio(size, toSize);
-    return scaleImage(image, { std::floor(ratio * size.width), std::floor(ratio * size.height) });
+    Size fitted { std::floor(ratio * size.width), std::floor(ratio * size.height) };
+    if (!scale)
+        return scaleImage(image, fitted);
+    return redrawUpright(*image, { fitted.width * *scale, fitted.height * *scale }, *scale);
 }
 
 ImageHelper::ImagePtr ImageHelper::fixOrientation(const ImagePtr& image)

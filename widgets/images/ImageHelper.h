@@ -33,8 +33,10 @@ public:
     /// The size in points `projectImage` gives the image (its own size when it has no area).
     static platform::Size projectedSize(const platform::Image& image, platform::Size toSize, std::optional<double> scale);
     /// The image itself when it fits into `toSize` (see `doesImage`), else scaled down to the
-    /// floor of the fitting size.
-    static ImagePtr restrictImage(const ImagePtr& image, platform::Size toSize);
+    /// floor of the fitting size, redrawn upright at `scale` pixels per point (the screen's when
+    /// not given). A picture bound for the peer asks for scale 1, so that its pixels are the
+    /// size asked for whatever the screen's scale.
+    static ImagePtr restrictImage(const ImagePtr& image, platform::Size toSize, std::optional<double> scale = std::nullopt);
     /// The picture redrawn upright (orientation Up) on its own pixel grid, keeping its scale, as
     /// `Image::upright()` turns it; an upright image is returned unchanged.
     static ImagePtr fixOrientation(const ImagePtr& image);

@@ -258,8 +258,12 @@ void Tree::setData(std::optional<Value> data)
         auto table = level->tableView();
         table->reloadRows(table->indexPathsForVisibleRows(), platform::TableViewRowAnimation::None);
     }
-    if (!data || !data->is_object() || !data->contains("refreshHandler"))
+    // "data" replaces the whole dictionary: without the key no handler is named any more, so
+    // that levels made from now on get no refresh control. Those already there keep theirs.
+    if (!data || !data->is_object() || !data->contains("refreshHandler")) {
+        m_refreshHandler.clear();
         return;
+    }
     const Value& named = (*data)["refreshHandler"];
     m_refreshHandler = named.is_string() ? named.get<std::string>() : "";
     if (m_refreshHandler.empty())

@@ -84,6 +84,9 @@ public:
     std::optional<platform::Color> barTint() const;
     void setBackground(std::optional<platform::Color> color) override;
     void setEnabled(bool enabled) override;
+    /// Also reads "refreshHandler": an id gives every level the handler's refresh control (none
+    /// when it names no handler); without the key no handler is named, so levels made later get
+    /// none, while those there keep theirs.
     void setData(std::optional<platform::Value> data) override;
     const platform::Value& topIndex() const { return m_topIndex; }
     void setTopIndex(std::optional<platform::Value> index) { m_topIndex = index.value_or(platform::Value(0)); }

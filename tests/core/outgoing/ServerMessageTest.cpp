@@ -46,6 +46,27 @@ TEST(ServerMessageTest, NumbersKeepTheirKindAndShortestForm)
     EXPECT_EQ(parsed[1].get<double>(), 1.0 / 3.0);
 }
 
+TEST(ServerMessageTest, PropertiesDeclaredFloatingPointKeepTheFractionOfWholeNumbers)
+{
+    ServerMessage::declareFloatingPoint("test.Floats", "scale");
+    ServerMessage::declareFloatingPoint("test.Floats", "offset");
+    ServerMessage::declareFloatingPoint("test.Floats", "offset");
+    auto operation = [](const char* text) { return WireOperation::fromArray(Value::parse(text)); };
+    ServerMessage message(Value::object(), {
+        operation(R"(["set","test.Floats",{"scale":2.0,"offset":-60.0,"zero":0.0,"width":320,"nested":{"scale":2.0}}])"),
+        operation(R"(["set","test.Floats",{"offset":0.0,"scale":1.5,"huge":1e300}])"),
+        operation(R"(["set","w1",{"scale":2.0}])"),
+        operation(R"(["notify","test.Floats","Changed",{"scale":2.0}])"),
+    });
+    // Only the declared keys at the top of the declaring target's sets; an integer stays one,
+    // and every other whole double is still written as an integer.
+    EXPECT_EQ(message.serialize(), R"({"operations":[["set","test.Floats",{"scale":2.0,"offset":-60.0,"zero":0,"width":320,"nested":{"scale":2}}],)"
+                                   R"(["set","test.Floats",{"offset":0.0,"scale":1.5,"huge":1e+300}],["set","w1",{"scale":2}],)"
+                                   R"(["notify","test.Floats","Changed",{"scale":2}]]})");
+    EXPECT_TRUE(ServerMessage::isFloatingPoint("test.Floats", "scale"));
+    EXPECT_FALSE(ServerMessage::isFloatingPoint("w1", "scale"));
+}
+
 TEST(ServerMessageTest, NonFiniteNumbersBecomeNullSoTheBodyStaysValid)
 {
     testing::internal::CaptureStderr();

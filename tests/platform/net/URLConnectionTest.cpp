@@ -288,6 +288,35 @@ TEST_F(URLConnectionTest, StreamedBodyWithoutLengthIsSentChunked)
     EXPECT_EQ(server.requests().at(0).method, "PUT");
 }
 
+TEST_F(URLConnectionTest, AStreamedBodyShorterThanItsLengthFailsAtOnce)
+{
+    server.route("/upload", TestResponse().withBody("ok"));
+    server.start();
+    // The server waits for the seven bytes that never come; a minute's time-out would be the
+    // only end if the connection did not notice the stream ending.
+    auto request = requestFor(server.url("/upload"));
+    request.setMethod("POST");
+    request.setTimeoutInterval(60);
+    request.setValueForHeader("10", "Content-Length");
+    request.setBodyStream(DataInputStream::create("abc"));
+    auto delegate = run(request);
+    ASSERT_TRUE(delegate->ended.load());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_TRUE(delegate->error->is(URLErrorDomain, URLConnection::kURLErrorRequestBodyStreamExhausted)) << delegate->error->code();
+    EXPECT_EQ(delegate->error->failureReason(), "the body stream ended after 3 of the 10 bytes its Content-Length declares");
+    EXPECT_EQ(delegate->error->failingURL(), server.url("/upload"));
+    EXPECT_EQ(delegate->terminalCalls, 1);
+
+    // Exactly the declared length goes through.
+    auto whole = requestFor(server.url("/upload"));
+    whole.setMethod("POST");
+    whole.setValueForHeader("3", "Content-Length");
+    whole.setBodyStream(DataInputStream::create("abc"));
+    auto sent = run(whole);
+    EXPECT_FALSE(sent->error);
+    EXPECT_EQ(server.requests().back().body, "abc");
+}
+
 TEST_F(URLConnectionTest, HeadHasNoBodyAndDoesNotHang)
 {
     server.route("/head", TestResponse().withBody("ignored"));

@@ -102,6 +102,15 @@ TEST_F(ViewTest, FrameFollowsCentreBoundsAndTransform)
     EXPECT_NEAR(turned.x(), 35, 1e-9);
     EXPECT_NEAR(turned.width(), 50, 1e-9);
     EXPECT_NEAR(turned.height(), 100, 1e-9);
+    // A frame set on the turned view is the rectangle before the turn.
+    view->setFrame(Rect(0, 0, 40, 20));
+    EXPECT_EQ(view->bounds(), Rect(0, 0, 40, 20));
+    EXPECT_EQ(view->center(), Point(20, 10));
+    EXPECT_EQ(view->untransformedFrame(), Rect(0, 0, 40, 20));
+    turned = view->frame();
+    EXPECT_NEAR(turned.x(), 10, 1e-9);
+    EXPECT_NEAR(turned.y(), -10, 1e-9);
+    EXPECT_NEAR(turned.height(), 40, 1e-9);
     view->setAlpha(1.5);
     EXPECT_EQ(view->alpha(), 1);
     view->setAlpha(-1);

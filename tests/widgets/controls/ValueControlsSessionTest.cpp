@@ -112,7 +112,9 @@ TEST_F(ValueControlsSessionTest, ProgressBarHasABarOrASpinnerDrivenByState)
     run("client.set('p1', {state: 'error', minimum: 5, maximum: 5, background: [255, 0, 0]});");
     EXPECT_EQ(bar->progressView()->progress(), 0.0f) << "an empty range shows nothing";
     EXPECT_EQ(bar->getWithMethod("background"), Value::parse("[255, 0, 0, 255]"));
-    EXPECT_EQ(as<ProgressBar>("p3")->view()->transform(), (platform::AffineTransform { 0, -1, 1, 0, 0, 0 }));
+    EXPECT_EQ(as<ProgressBar>("p3")->progressView()->transform(), (platform::AffineTransform { 0, -1, 1, 0, 0, 0 }))
+        << "a vertical bar turns inside its upright area";
+    EXPECT_TRUE(as<ProgressBar>("p3")->view()->transform().isIdentity());
 
     ASSERT_TRUE(spinning->spinner());
     EXPECT_FALSE(spinning->progressView());
