@@ -145,7 +145,14 @@ std::size_t OperationQueue::operationCount() const
 
 void OperationQueue::cancelAllOperations()
 {
-    for (const auto& operation : operations())
+    // The waiting operations first: a running one that finishes on its cancel frees its place at
+    // once, and the queue must not start a waiting one that is about to be cancelled.
+    auto all = operations();
+    for (const auto& operation : all) {
+        if (!operation->isExecuting())
+            operation->cancel();
+    }
+    for (const auto& operation : all)
         operation->cancel();
     startReadyOperations();
 }
