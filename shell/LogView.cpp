@@ -85,11 +85,12 @@ AttributedString slice(const AttributedString& text, std::size_t location, std::
     return part;
 }
 
+// Lines break between words, and inside a word only where it is longer than the line.
 platform::TextLayout::Options wrapping(double width)
 {
     platform::TextLayout::Options options;
     options.wrapWidth = std::max(width, 1.0);
-    options.wrap = platform::TextWrap::Character;
+    options.wrap = platform::TextWrap::Word;
     return options;
 }
 

@@ -22,7 +22,8 @@ class SerialQueue;
 /// How a paragraph of the log is set: the hanging indent that lines the message up behind its
 /// marker, and the spacing around it.
 struct LogParagraphStyle {
-    bool wrapsByCharacter = true;
+    /// Lines break between words (inside a word only when it is longer than the line).
+    bool wrapsByCharacter = false;
     double firstLineHeadIndent = 0;
     double headIndent = 0;
     double lineSpacing = 1;

@@ -71,6 +71,29 @@ constexpr std::string_view kBootScript = R"boot(
         }
     }
 
+    // Errors whose text names their place already.
+    var located = new WeakSet();
+
+    // "module:line:column" of an error (the module relative to the application folder), as
+    // the bridge finds it; undefined when nothing places it.
+    function locate(error) {
+        var bridge = client();
+        if (!bridge || typeof bridge.locate !== "function" || located.has(error))
+            return undefined;
+        return bridge.locate(error);
+    }
+
+    // An error's text led by its place: "lib/page.js:12:5: TypeError: ...".
+    function describe(error) {
+        var where;
+        try {
+            where = locate(error);
+        } catch (ignored) {
+            where = undefined;
+        }
+        return where ? where + ": " + error : String(error);
+    }
+
     function directoryOf(id) {
         if (id.charAt(0) !== ".")
             return "./";
@@ -134,7 +157,9 @@ constexpr std::string_view kBootScript = R"boot(
         try {
             result = client().loadAndExecute(url, PREFIX, POSTFIX);
         } catch (error) {
-            throw new Error("Could not parse " + path + ":" + error);
+            var failure = new Error("Could not parse " + (locate(error) || path) + ": " + error);
+            located.add(failure); // it names its place already
+            throw failure;
         }
         return result && !result.loadError ? new Module(path, this, result.executeResult) : false;
     };
@@ -233,7 +258,7 @@ constexpr std::string_view kBootScript = R"boot(
             root.require("morvix");
             current()._client = bridge;
         } catch (error) {
-            console.error("Could not load morvix module: " + error);
+            console.error("Could not load morvix module: " + describe(error));
             console.log(stackOf(error));
             return;
         }
@@ -252,7 +277,7 @@ constexpr std::string_view kBootScript = R"boot(
                     root.require("./");
                     current().trigger("flush");
                 } catch (error) {
-                    console.error("Could not load main module: " + error);
+                    console.error("Could not load main module: " + describe(error));
                     console.log(stackOf(error));
                 }
             };
@@ -265,7 +290,7 @@ constexpr std::string_view kBootScript = R"boot(
             }
             current().trigger("flush");
         } catch (error) {
-            console.error(String(error));
+            console.error(describe(error));
             console.log(stackOf(error));
         }
     };

@@ -2,6 +2,7 @@
 
 #include "core/base/LogEntry.h"
 #include "core/protocol/CommandOperator.h"
+#include "core/script/JSErrorLocation.h"
 #include "core/script/JSValues.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/ConfinedFile.h"
@@ -161,6 +162,11 @@ struct JSBridge::Callbacks {
     {
         return bridge.load(arguments.text(0));
     }
+    static JSValueRef locate(JSBridge& bridge, const Arguments& arguments)
+    {
+        auto place = JSErrorLocation::locate(arguments.context, arguments.at(0), bridge.applicationFolder(), bridge.m_headWidths);
+        return place ? JSValueMakeString(arguments.context, JSText(*place).get()) : JSValueMakeUndefined(arguments.context);
+    }
 
     template<LogEntry::Type type>
     static JSValueRef console(JSBridge& bridge, const Arguments& arguments)
@@ -264,6 +270,10 @@ void JSBridge::createBridge()
         JSText name(function.name);
         JSValues::setProperty(m_context, m_bridgeObject, function.name, JSObjectMakeFunctionWithCallback(m_context, name.get(), function.callback));
     }
+    // The boot script's own helper, left out of the functions a script library enumerates.
+    JSText locate("locate");
+    JSObjectSetProperty(m_context, m_bridgeObject, locate.get(), JSObjectMakeFunctionWithCallback(m_context, locate.get(), Callbacks::call<Callbacks::locate>),
+        kJSPropertyAttributeDontEnum | kJSPropertyAttributeReadOnly, nullptr);
 }
 
 std::optional<Value> JSBridge::execute(std::string_view script, const std::optional<std::string>& sourceURL)
@@ -277,6 +287,8 @@ std::optional<Value> JSBridge::execute(std::string_view script, const std::optio
     JSValueRef exception = nullptr;
     JSValueRef result = JSEvaluateScript(m_context, JSText(script).get(), nullptr, source ? source->get() : nullptr, 1, &exception);
     std::optional<Value> value;
+    if (exception && source)
+        JSErrorLocation::completeSyntaxError(m_context, exception, script);
     if (exception)
         logException(exception);
     else if (result && !JSValueIsUndefined(m_context, result))
@@ -358,9 +370,14 @@ JSValueRef JSBridge::loadAndExecute(const std::string& path, const std::string& 
         return result;
     }
     JSText source(*url);
+    std::string script = prefix + *text + postfix;
+    // The head shares the module's first line: its width is taken off the columns reported there.
+    if (prefix.find_first_of("\r\n") == std::string::npos)
+        m_headWidths[*url] = JSStringGetLength(JSText(prefix).get());
     JSValueRef thrown = nullptr;
-    JSValueRef value = JSEvaluateScript(m_context, JSText(prefix + *text + postfix).get(), nullptr, source.get(), 1, &thrown);
+    JSValueRef value = JSEvaluateScript(m_context, JSText(script).get(), nullptr, source.get(), 1, &thrown);
     if (thrown) {
+        JSErrorLocation::completeSyntaxError(m_context, thrown, script);
         *exception = thrown;
         return JSValueMakeUndefined(m_context);
     }
@@ -470,7 +487,14 @@ void JSBridge::log(const LogEntry& entry)
 
 void JSBridge::logException(JSValueRef exception)
 {
-    log(LogEntry(JSValues::toString(m_context, exception), LogEntry::Type::Error));
+    log(LogEntry(JSErrorLocation::describe(m_context, exception, applicationFolder(), m_headWidths), LogEntry::Type::Error));
+}
+
+std::optional<std::string> JSBridge::applicationFolder() const
+{
+    auto session = m_session.lock();
+    auto serverURL = session ? session->serverURL() : std::nullopt;
+    return serverURL ? MorvixHTTPClient::applicationFolder(*serverURL) : std::nullopt;
 }
 
 } // namespace morvix

@@ -1,6 +1,7 @@
 #pragma once
 // The script context of the local peer and the native bridge object the script drives.
 
+#include "core/script/JSErrorLocation.h"
 #include "platform/foundation/Value.h"
 
 #include <JavaScriptCore/JavaScript.h>
@@ -29,6 +30,12 @@ class LogEntry;
 ///   destroy(id)                           -> ["destroy", id]
 ///   load(path)                            -> the file's text, or undefined
 ///
+/// and, left out of its enumerable functions, the boot script's helper
+///
+///   locate(error)                         -> "module:line:column", or undefined
+///
+/// (see `JSErrorLocation`: the module's path relative to the application folder).
+///
 /// Each operation goes to the command operator. Text arguments go through the script's string
 /// conversion (a missing one becomes "undefined"); properties that are not a plain object
 /// become {}; the listen flag is taken by truthiness. A boolean result comes back as a script
@@ -46,8 +53,10 @@ class LogEntry;
 ///  1. "com.zerivoquastel.morvix.ProcessingFinished" is posted on the default notification
 ///     centre after `execute`, after `start` and after every `fireEvent`, never by the bridge
 ///     functions themselves.
-///  2. An exception thrown by evaluated script is logged as an error entry; inside
-///     loadAndExecute it is thrown on to the calling script instead.
+///  2. An exception thrown by evaluated script is logged as an error entry, placed as
+///     "module:line:column: <text>" when a source places it; inside loadAndExecute it is thrown
+///     on to the calling script instead. A syntax error in a script with a source (a module,
+///     a declared script) is given the "column" the engine leaves out.
 ///  3. Every native callback holds the bridge strongly for its whole length, so a callback that
 ///     leads to the bridge being dropped (a session reload) finishes on a live context; a
 ///     context dropped while script frames run is released on a later turn of the main loop.
@@ -133,6 +142,7 @@ private:
     void postProcessingFinished();
     void log(const LogEntry& entry);
     void logException(JSValueRef exception);
+    std::optional<std::string> applicationFolder() const;
 
     JSValueRef loadAndExecute(const std::string& path, const std::string& prefix, const std::string& postfix, JSValueRef* exception);
     JSValueRef load(const std::string& path);
@@ -143,6 +153,7 @@ private:
     JSGlobalContextRef m_context = nullptr;
     JSObjectRef m_bridgeObject = nullptr;   // protected while the bridge lives
     JSObjectRef m_notifyFunction = nullptr; // protected while the bridge lives
+    JSErrorLocation::HeadWidths m_headWidths; // of the modules loadAndExecute ran
 };
 
 } // namespace morvix

@@ -5,8 +5,8 @@ var morvix = require("morvix");
 // The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it.
 var active = "controls";
 var pages = [
-    {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation")},
-    {name: "controls", title: "Basic controls", module: require("./pages/controls"), height: 1036},
+    {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation"), height: 568},
+    {name: "controls", title: "Basic controls", module: require("./pages/controls"), height: 1072},
     {name: "drawing", title: "Containers, menus, drawing and media", module: require("./pages/drawing"), height: 1380},
     {name: "lists", title: "Lists, trees and collections", module: require("./pages/lists"), height: 960},
     {name: "shell", title: "Application shell and navigation", module: require("./pages/shell")},
@@ -26,8 +26,8 @@ function content(background) {
 }
 
 var activeId;
-// A page taller than the screen scrolls: its composite sits in a scrolled composite with a
-// vertical scroll bar, and the scrolled composite is the page's control.
+// A page taller than the room between the bars scrolls: its composite sits in a scrolled
+// composite with a vertical scroll bar, and the scrolled composite is the page's control.
 function scrolledContent(height, background) {
     var scrolled = morvix.create("zub.widgets.ScrolledComposite", {parent: shell.id, style: ["V_SCROLL"],
         bounds: [0, 0, 320, 568], background: background});

@@ -42,6 +42,8 @@
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -96,7 +98,10 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
   --device KIND    the device to be: phone (the default) or pad
   --locale ID      the device's locale, an identifier such as de_CH (default en_US)
   --documents DIR  the application's documents folder, where the peer's client store
-                   lives (made when missing; default: $HOME/Documents)
+                   lives (made when missing; default: one folder per peer, named after
+                   the server URL or script folder and a short hash of it, under
+                   $XDG_DATA_HOME/com.zerivoquastel.morvix.run/Documents, or
+                   ~/.local/share/com.zerivoquastel.morvix.run/Documents)
   --time-zone ID   the device's time zone, an IANA id such as Europe/Zurich (default:
                    the host's)
   --location LAT,LON  switch location services on (authorised) and answer every location
@@ -577,6 +582,40 @@ void waitUntilSettled(std::chrono::steady_clock::time_point deadline)
     runUntil(settled, std::min(deadline, std::chrono::steady_clock::now() + kSettleLimit));
 }
 
+// The name of a peer's own documents folder: a readable part of its URL (the script folder's
+// name, or the server's host and path) and a short hash of the whole URL, so that two peers
+// never share a client store and one peer finds its store again on the next run.
+std::string peerFolderName(const std::string& serverURL)
+{
+    std::uint64_t hash = 14695981039346656037ull; // 64-bit FNV-1a: the same on every run and build
+    for (unsigned char c : serverURL) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    std::string readable = serverURL;
+    if (auto scheme = readable.find("://"); scheme != std::string::npos)
+        readable.erase(0, scheme + 3);
+    while (!readable.empty() && readable.back() == '/')
+        readable.pop_back();
+    if (serverURL.rfind("file:", 0) == 0)
+        readable = std::filesystem::path(readable).filename().string();
+    std::string name;
+    for (char c : readable) {
+        bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+        if (plain)
+            name += c;
+        else if (!name.empty() && name.back() != '-')
+            name += '-';
+        if (name.size() >= 40)
+            break;
+    }
+    while (!name.empty() && (name.back() == '-' || name.front() == '.'))
+        name.erase(name.back() == '-' ? name.size() - 1 : 0, 1);
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>((hash >> 32) ^ hash));
+    return (name.empty() ? std::string("peer") : name) + "-" + hex;
+}
+
 // The application's delegate: it answers the session it runs.
 class RunApplication final : public platform::ApplicationDelegate, public ClientProvider {
 public:
@@ -633,15 +672,18 @@ int main(int argc, char** argv)
     platform::DeviceInfo::setCurrent(device);
     {
         auto bundle = platform::BundleInfo::main();
-        if (!options.documents.empty())
-            bundle.documentsPath = options.documents;
         // The identifier is the scheme other applications answer x-callback requests through,
-        // and names the folder patches are kept in.
+        // and names the folder patches and documents are kept in.
         std::string identifier(platform::BundleInfo::kIdentifierKey);
         if (!bundle.info.is_object())
             bundle.info = platform::Value::object();
         if (!bundle.info.contains(identifier) || !bundle.info[identifier].is_string() || bundle.info[identifier].get<std::string>().empty())
             bundle.info[identifier] = kBundleIdentifier;
+        // Each peer keeps its own client store (a demo must not be handed the gallery's).
+        if (!options.documents.empty())
+            bundle.documentsPath = options.documents;
+        else if (auto support = bundle.applicationSupportPath())
+            bundle.documentsPath = *support + "/Documents/" + peerFolderName(options.server);
         platform::BundleInfo::setMain(bundle);
     }
     if (!options.printTo.empty())

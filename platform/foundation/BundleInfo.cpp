@@ -36,6 +36,28 @@ std::string programFolder()
     return program.parent_path().string();
 }
 
+std::string homeFolder()
+{
+    std::string home = environment("HOME");
+    return home.empty() ? std::filesystem::temp_directory_path().string() : home;
+}
+
+// The documents folder of an application that names none: "Documents" in its support folder,
+// so that two applications never share one; the home's only where there is no support folder.
+std::string derivedDocumentsPath(const BundleInfo& info)
+{
+    if (auto support = info.applicationSupportPath())
+        return *support + "/Documents";
+    return homeFolder() + "/Documents";
+}
+
+// Whether `path` is a documents folder derived rather than chosen: the one derived for no
+// identifier (the defaults') or for the facts in place (a copy of `main()` handed back).
+bool isDerivedDocumentsPath(const std::string& path, const BundleInfo& current)
+{
+    return path.empty() || path == derivedDocumentsPath(BundleInfo {}) || path == derivedDocumentsPath(current);
+}
+
 } // namespace
 
 std::optional<Value> BundleInfo::objectForInfoDictionaryKey(std::string_view key) const
@@ -75,11 +97,9 @@ std::optional<std::string> BundleInfo::applicationSupportPath() const
 BundleInfo BundleInfo::defaults()
 {
     BundleInfo result;
-    std::string home = environment("HOME");
-    if (home.empty())
-        home = std::filesystem::temp_directory_path().string();
+    std::string home = homeFolder();
     result.resourcePath = programFolder();
-    result.documentsPath = home + "/Documents";
+    result.documentsPath = derivedDocumentsPath(result);
     std::string caches = environment("XDG_CACHE_HOME");
     result.cachesPath = caches.empty() ? home + "/.cache" : caches;
     return result;
@@ -95,6 +115,7 @@ std::optional<BundleInfo> BundleInfo::fromInfoFile(const std::string& path)
         return std::nullopt;
     BundleInfo result = defaults();
     result.info = std::move(entries);
+    result.documentsPath = derivedDocumentsPath(result);
     return result;
 }
 
@@ -107,6 +128,8 @@ BundleInfo BundleInfo::main()
 void BundleInfo::setMain(BundleInfo info)
 {
     std::lock_guard lock(shared().mutex);
+    if (isDerivedDocumentsPath(info.documentsPath, shared().info))
+        info.documentsPath = derivedDocumentsPath(info);
     shared().info = std::move(info);
 }
 

@@ -14,8 +14,19 @@ namespace morvix::platform {
 /// resource, documents and caches folders. The application sets it, or loads the entries from
 /// an info file (a JSON object), before it starts a session; tests use temporary folders.
 ///
-/// Defaults: no entries; resources in the folder of the running program; documents in
-/// "$HOME/Documents"; caches in "$XDG_CACHE_HOME" or "$HOME/.cache".
+/// Defaults: no entries; resources in the folder of the running program; documents in the
+/// application's own "Documents" folder, "<applicationSupportPath()>/Documents" (only without
+/// "$HOME" and "$XDG_DATA_HOME" in "$HOME/Documents" or the temporary folder's "Documents"), so
+/// that two applications never share a client store; caches in "$XDG_CACHE_HOME" or
+/// "$HOME/.cache".
+///
+/// Rules for the documents folder:
+///  1. `fromInfoFile` derives it from the file's identifier.
+///  2. `setMain` keeps a folder the application chose. An empty one, or one that is only the
+///     derived folder (that of no identifier, as `defaults()` gives it, or that of the facts in
+///     place, as a copy of `main()` has it), is derived again from the identifier given now, so
+///     that `auto b = main(); b.info[kIdentifierKey] = id; setMain(b);` moves the documents
+///     with the identifier.
 ///
 /// `main()` and `setMain()` may be called from any thread; `main()` gives a copy.
 struct BundleInfo {

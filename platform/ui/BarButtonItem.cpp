@@ -109,6 +109,13 @@ void BarButtonItem::setBackgroundImage(std::shared_ptr<Image> image, ControlStat
         m_backgroundImages.erase(state);
 }
 
+Rect BarButtonItem::backgroundFrame()
+{
+    Rect frame = view()->frame();
+    double height = std::min(kBackgroundHeight, frame.height());
+    return { frame.x(), frame.y() + (frame.height() - height) / 2, frame.width(), height };
+}
+
 void BarButtonItem::setTarget(std::weak_ptr<void> owner, Action action)
 {
     m_ownedAction = false;

@@ -2,6 +2,7 @@
 // A button of a navigation bar or toolbar.
 
 #include "platform/graphics/Color.h"
+#include "platform/graphics/Rect.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Forward.h"
 
@@ -33,6 +34,9 @@ public:
     static constexpr double kTitleMargin = 8;
     /// The size of a title's font; bold for the Done style.
     static constexpr double kTitleFontSize = 17;
+    /// The height of the picture behind an item: shorter than the bar, so that neighbouring
+    /// items and the bar's ends read as separate buttons on the bar, not as one strip.
+    static constexpr double kBackgroundHeight = 30;
 
     static std::shared_ptr<BarButtonItem> create(std::string title, BarButtonStyle style = BarButtonStyle::Plain);
     static std::shared_ptr<BarButtonItem> createWithImage(std::shared_ptr<Image> image, BarButtonStyle style = BarButtonStyle::Plain);
@@ -67,11 +71,14 @@ public:
     /// title. Empty by default.
     const std::set<std::string>& possibleTitles() const { return m_possibleTitles; }
     void setPossibleTitles(std::set<std::string> titles) { m_possibleTitles = std::move(titles); }
-    /// The picture behind the item in a state (default bar metrics), drawn over the item's
-    /// frame (a resizable image keeps its caps); null for none. A state without one of its own
+    /// The picture behind the item in a state (default bar metrics), drawn over
+    /// `backgroundFrame()` (a resizable image keeps its caps); null for none. A state without one of its own
     /// shows the normal state's.
     std::shared_ptr<Image> backgroundImage(ControlState state) const;
     void setBackgroundImage(std::shared_ptr<Image> image, ControlState state);
+    /// Where the background picture goes, in the bar's coordinates: the width of the item's
+    /// view, `kBackgroundHeight` high (no higher than the view) and centred in it vertically.
+    Rect backgroundFrame();
 
     /// The action runs while `owner` is alive.
     void setTarget(std::weak_ptr<void> owner, Action action);

@@ -1,10 +1,12 @@
 #include "platform/ui/NavigationBar.h"
 
 #include "platform/graphics/Image.h"
+#include "platform/graphics/TextLayout.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvix::platform {
 
@@ -86,6 +88,8 @@ void NavigationBar::layoutSubviews()
         rightEdge -= kItemSpacing;
         views.push_back(item->view());
     }
+    m_titleRoomLeft = x;
+    m_titleRoomRight = rightEdge;
     if (top && top->titleView()) {
         auto title = top->titleView();
         Rect frame = title->frame();
@@ -93,6 +97,31 @@ void NavigationBar::layoutSubviews()
         views.push_back(title);
     }
     replaceItemViews(*this, m_itemViews, std::move(views));
+}
+
+double NavigationBar::titleWidth(const std::string& title) const
+{
+    if (title != m_measuredTitle) {
+        // One line, laid out only as far as a line can show.
+        TextLayout measured(AttributedString(title, { .font = titleFont() }), { .wrapWidth = std::nullopt, .lineLimit = 1 });
+        m_measuredTitle = title;
+        m_measuredTitleWidth = std::ceil(measured.size().width);
+    }
+    return m_measuredTitleWidth;
+}
+
+Rect NavigationBar::titleFrame() const
+{
+    auto top = topItem();
+    double room = m_titleRoomRight - m_titleRoomLeft;
+    if (!top || top->title().empty() || !(room > 0))
+        return {};
+    double height = bounds().height();
+    double width = titleWidth(top->title());
+    if (width >= room)
+        return Rect(m_titleRoomLeft, 0, room, height);
+    double x = std::clamp((bounds().width() - width) / 2, m_titleRoomLeft, m_titleRoomRight - width);
+    return Rect(x, 0, width, height);
 }
 
 } // namespace morvix::platform

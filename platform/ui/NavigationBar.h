@@ -1,11 +1,13 @@
 #pragma once
 // The bar at the top of a navigation controller: title, back button and bar button items.
 
+#include "platform/graphics/Font.h"
 #include "platform/ui/View.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace morvix::platform {
@@ -19,7 +21,8 @@ enum class BarStyle { Default = 0, Black = 1 };
 /// Shows the top item of a stack of navigation items: its title, a back button (titled by the
 /// item below, or "Back" when that title would take more than a third of the bar; unless
 /// hidden), the left items from the left edge and the right items from the right edge, each as
-/// wide as `BarButtonItem::layoutWidth`. 44 points high. Main thread only.
+/// wide as `BarButtonItem::layoutWidth`, and the title between them (see `titleFrame`). 44 points
+/// high. Main thread only.
 class NavigationBar : public View {
 public:
     static constexpr double kHeight = 44;
@@ -51,6 +54,15 @@ public:
     BarStyle barStyle() const { return m_barStyle; }
     void setBarStyle(BarStyle style) { m_barStyle = style; }
 
+    /// The font of the top item's title.
+    static Font titleFont() { return Font::system(17, { .bold = true }); }
+    /// Where the top item's title shows when it has no title view, in bounds coordinates, in the
+    /// room between the items the last layout placed: the title's own width centred on the bar
+    /// when it fits there, else moved towards the wider side as far as it must, else the whole
+    /// room, where the title is drawn shortened with "…". Empty when the items leave no room, or
+    /// without a title or top item. A title changed since the layout is placed as it is now.
+    Rect titleFrame() const;
+
     Size sizeThatFits(Size size) const override { return { size.width, kHeight }; }
     void layoutSubviews() override;
 
@@ -63,6 +75,8 @@ protected:
     explicit NavigationBar(const Rect& frame) : View(frame) { }
 
 private:
+    double titleWidth(const std::string& title) const;
+
     std::vector<std::shared_ptr<NavigationItem>> m_items;
     std::shared_ptr<BarButtonItem> m_backButton;
     std::vector<std::shared_ptr<View>> m_itemViews;
@@ -71,6 +85,12 @@ private:
     bool m_translucent = true;
     std::shared_ptr<Image> m_backgroundImage;
     BarStyle m_barStyle = BarStyle::Default;
+    // The room between the items, from the last layout.
+    double m_titleRoomLeft = 0;
+    double m_titleRoomRight = 0;
+    // The last title measured and its width on one line: every layout and drawing asks again.
+    mutable std::string m_measuredTitle;
+    mutable double m_measuredTitleWidth = 0;
 };
 
 } // namespace morvix::platform

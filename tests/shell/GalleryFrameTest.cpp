@@ -1,6 +1,7 @@
 // The gallery sample in its application frame: every top-level page shown by setting the
 // frame's active page, as the peer would, and drawn into the look folder; the normal action
-// opens an ordinary page that the back button leaves again.
+// opens an ordinary page that the back button leaves again. Every page, scrolled through, shows
+// each of its samples between the bars at some point.
 
 #include "shell/MorvixUI.h"
 
@@ -14,6 +15,8 @@
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/Label.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "shell/Action.h"
 #include "shell/ApplicationFrameRoot.h"
@@ -25,6 +28,11 @@
 #include "shell/drawer/DWDrawerController.h"
 #include "tests/support/ScriptSessionFixture.h"
 #include "tests/support/SourceTree.h"
+#include "widgets/containers/ScrolledComposite.h"
+#include "widgets/controls/DateTime.h"
+#include "widgets/delegating/DelegatingButton.h"
+#include "widgets/delegating/DelegatingScrollView.h"
+#include "widgets/foundation/Composite.h"
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +44,48 @@ namespace morvix {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The samples of a page: the widgets its content holds and, inside plain composites, theirs.
+// Widgets without a view of their own (menus, drawing contexts) are left out.
+void collectSamples(const BasicObject& parent, std::vector<std::shared_ptr<BasicWidget>>& samples)
+{
+    for (const auto& child : parent.objects()) {
+        auto widget = std::dynamic_pointer_cast<BasicWidget>(child);
+        if (!widget || !widget->view())
+            continue;
+        samples.push_back(widget);
+        if (widget->remoteType() == Composite::kRemoteType)
+            collectSamples(*widget, samples);
+    }
+}
+
+// Where `view` shows in the window: its bounds cut by each ancestor that clips; empty when it
+// or an ancestor is hidden.
+platform::Rect shownRect(const platform::View& view)
+{
+    if (view.isHidden())
+        return {};
+    auto rect = view.convertRectTo(view.bounds(), nullptr);
+    for (auto ancestor = view.superview(); ancestor; ancestor = ancestor->superview()) {
+        if (ancestor->isHidden())
+            return {};
+        if (ancestor->clipsToBounds())
+            rect = rect.intersection(ancestor->convertRectTo(ancestor->bounds(), nullptr));
+    }
+    return rect;
+}
+
+// Whether `rect` shows whole in `band`, or, taller than the band, fills its height.
+bool showsIn(const platform::Rect& rect, const platform::Rect& band)
+{
+    if (rect.isEmpty())
+        return false;
+    auto tolerant = band.insetBy(-0.5, -0.5);
+    if (tolerant.contains(rect))
+        return true;
+    return rect.height() > band.height() && rect.minX() >= tolerant.minX() && rect.maxX() <= tolerant.maxX()
+        && rect.minY() <= tolerant.minY() + 1 && rect.maxY() >= tolerant.maxY() - 1;
+}
 
 class GalleryFrameTest : public testing::ScriptSessionFixture {
 protected:
@@ -71,6 +121,17 @@ protected:
         }
         return found;
     }
+    /// The top-level pages with their numbers among all pages, counted from 1.
+    std::vector<std::pair<std::size_t, std::shared_ptr<Page>>> topLevelPages() const
+    {
+        std::vector<std::pair<std::size_t, std::shared_ptr<Page>>> found;
+        auto all = pages();
+        for (std::size_t index = 0; index < all.size(); ++index) {
+            if (all[index]->isTopLevel())
+                found.emplace_back(index + 1, all[index]);
+        }
+        return found;
+    }
     std::shared_ptr<Action> action(const std::string& title) const
     {
         for (const auto& child : ui->objects()) {
@@ -84,6 +145,13 @@ protected:
         client->commandOperator()->processOperation(platform::Value::array({ "set", ui->objectId(), { { "activePage", id } } }));
         harness.advance(0.35);
         harness.runUntilIdle();
+    }
+    static std::filesystem::path lookFolder()
+    {
+        const char* chosen = std::getenv("MORVIX_RENDER_DIR");
+        auto folder = chosen ? std::filesystem::path(chosen) : std::filesystem::path(::testing::TempDir()) / "morvix-look";
+        std::filesystem::create_directories(folder);
+        return folder;
     }
     bool logged(const std::string& line) const { return std::find(console.begin(), console.end(), line) != console.end(); }
 
@@ -114,19 +182,14 @@ TEST_F(GalleryFrameTest, EveryPageShowsInTheFrame)
     EXPECT_EQ(root->toolbar()->items().size(), 4u) << "low, flexible space, normal, the search action";
     EXPECT_FALSE(root->isToolbarHidden());
 
-    auto folder = std::filesystem::path(std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR")
-                                                                         : (std::filesystem::path(::testing::TempDir()) / "morvix-look").string());
-    std::filesystem::create_directories(folder);
-    for (std::size_t index = 0; index < all.size(); ++index) {
-        const auto& page = all[index];
-        if (!page->isTopLevel())
-            continue;
+    auto folder = lookFolder();
+    for (const auto& [number, page] : topLevelPages()) {
         showPage(page->objectId());
         ASSERT_EQ(root->topViewController(), page->viewController());
         EXPECT_EQ(root->navigationBar()->topItem()->title(), page->title());
         auto picture = platform::Renderer::render(*harness.window(), { .scale = 2, .backdrop = platform::Color::white() });
         ASSERT_TRUE(picture);
-        EXPECT_TRUE(picture->writePNG((folder / ("gallery-page-" + std::to_string(index + 1) + ".png")).string()));
+        EXPECT_TRUE(picture->writePNG((folder / ("gallery-page-" + std::to_string(number) + ".png")).string()));
     }
 
     // The actions log their taps; the normal one opens an ordinary page with a back button,
@@ -172,9 +235,7 @@ TEST_F(GalleryFrameTest, TheDrawerHasAButtonPerPageThatShowsItAndCloses)
     harness.advance(1);
     harness.runUntilIdle();
     EXPECT_EQ(container->openSide(), DWSideLeft);
-    auto folder = std::filesystem::path(std::getenv("MORVIX_RENDER_DIR") ? std::getenv("MORVIX_RENDER_DIR")
-                                                                         : (std::filesystem::path(::testing::TempDir()) / "morvix-look").string());
-    std::filesystem::create_directories(folder);
+    auto folder = lookFolder();
     auto picture = platform::Renderer::render(*harness.window(), { .scale = 2, .backdrop = platform::Color::white() });
     EXPECT_TRUE(picture && picture->writePNG((folder / "gallery-drawer.png").string()));
 
@@ -190,6 +251,73 @@ TEST_F(GalleryFrameTest, TheDrawerHasAButtonPerPageThatShowsItAndCloses)
     harness.runUntilIdle();
     EXPECT_EQ(root->navigationBar()->topItem()->title(), "Lists, trees and collections");
     EXPECT_EQ(container->openSide(), DWSideNone);
+}
+
+
+// A person scrolls each page from top to bottom: every sample (a widget of the page's content,
+// and those inside its plain composites) has a size and shows whole between the navigation bar
+// and the toolbar at some point, and the date fields' values fit them.
+TEST_F(GalleryFrameTest, ScrollingThroughEveryPageShowsEachSampleBetweenTheBars)
+{
+    startGallery();
+    auto root = MorvixUI::rootControllerFor(client);
+    ASSERT_TRUE(root);
+    auto folder = lookFolder();
+    for (const auto& [number, page] : topLevelPages()) {
+        showPage(page->objectId());
+        auto control = std::dynamic_pointer_cast<BasicWidget>(page->control() ? object(*page->control()) : nullptr);
+        ASSERT_TRUE(control && control->view()) << page->title();
+        auto bar = root->navigationBar();
+        auto toolbar = root->toolbar();
+        double top = bar->convertRectTo(bar->bounds(), nullptr).maxY();
+        double bottom = toolbar->convertRectTo(toolbar->bounds(), nullptr).minY();
+        auto band = shownRect(*control->view()).intersection({ 0, top, harness.window()->bounds().width(), bottom - top });
+        ASSERT_FALSE(band.isEmpty()) << page->title();
+
+        std::vector<std::shared_ptr<BasicWidget>> samples;
+        collectSamples(*control, samples);
+        ASSERT_FALSE(samples.empty()) << page->title();
+        for (const auto& sample : samples) {
+            EXPECT_FALSE(sample->view()->bounds().isEmpty()) << page->title() << ": " << sample->objectId() << " has no size";
+            if (auto date = std::dynamic_pointer_cast<DateTime>(sample)) {
+                const auto& label = date->button()->titleLabel();
+                EXPECT_LE(label->intrinsicContentSize().width, label->bounds().width())
+                    << page->title() << ": the date field " << sample->objectId() << " cuts \"" << date->text() << "\"";
+            }
+        }
+
+        // The offsets that bring each stretch of a scrolled page's content between the bars.
+        std::vector<double> offsets { 0 };
+        auto scrolled = std::dynamic_pointer_cast<ScrolledComposite>(control);
+        if (scrolled) {
+            const auto& scrollView = scrolled->scrollView();
+            scrollView->setContentOffset({ 0, 0 });
+            harness.runUntilIdle();
+            double below = band.maxY() - scrollView->convertRectTo(scrollView->bounds(), nullptr).minY();
+            double last = scrollView->contentSize().height - below;
+            for (double offset = band.height() / 2; offset < last; offset += band.height() / 2)
+                offsets.push_back(offset);
+            if (last > 0)
+                offsets.push_back(last);
+        }
+        std::vector<bool> seen(samples.size(), false);
+        for (double offset : offsets) {
+            if (scrolled) {
+                scrolled->scrollView()->setContentOffset({ 0, offset });
+                harness.runUntilIdle();
+            }
+            for (std::size_t sample = 0; sample < samples.size(); ++sample)
+                seen[sample] = seen[sample] || showsIn(shownRect(*samples[sample]->view()), band);
+            auto picture = platform::Renderer::render(*harness.window(), { .scale = 2, .backdrop = platform::Color::white() });
+            ASSERT_TRUE(picture);
+            auto name = "gallery-page-" + std::to_string(number) + "-at-" + std::to_string(int(offset)) + ".png";
+            EXPECT_TRUE(picture->writePNG((folder / name).string()));
+        }
+        for (std::size_t sample = 0; sample < samples.size(); ++sample) {
+            EXPECT_TRUE(seen[sample]) << page->title() << ": " << samples[sample]->remoteType() << " "
+                                      << samples[sample]->objectId() << " never shows whole between the bars";
+        }
+    }
 }
 
 } // namespace

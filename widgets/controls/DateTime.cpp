@@ -94,6 +94,9 @@ DateTime::DateTime(CreationKey key, std::string id, std::shared_ptr<ClientContex
     , m_button(DelegatingButton::create(platform::ButtonType::Custom))
 {
     Combo::initializeButton(*m_button);
+    // A date cut in its middle reads as another date ("31.1… 024"): a title too long for the
+    // field keeps its start and gives up its end for the ellipsis.
+    m_button->titleLabel()->setLineBreakMode(platform::LineBreakMode::TruncateTail);
 }
 
 DateTime::~DateTime() = default;

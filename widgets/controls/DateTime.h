@@ -29,7 +29,8 @@ class Calendar;
 /// The title: with style "DATE" (which wins over "TIME") "MM<sep>dd<sep>yyyy" when
 /// "datePattern" is exactly "MDY", else "dd<sep>MM<sep>yyyy", the separator ("/" at first)
 /// taken literally; with "TIME" "HH:mm"; otherwise the short, "MEDIUM" or "LONG" date and time
-/// styles. Every field, the pattern, the separator and the style re-render it.
+/// styles. Every field, the pattern, the separator and the style re-render it. A title wider
+/// than the field is cut at its end with "…".
 ///
 /// A tap opens a `SheetDatePicker` on the widget's date (date wheels for "DATE", time wheels for
 /// "TIME", both otherwise). Done renders the picked date, reads the fields back from the

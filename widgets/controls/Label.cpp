@@ -1,5 +1,9 @@
 #include "widgets/controls/Label.h"
 
+#include "core/base/LogEntry.h"
+#include "core/objects/ClientContext.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/ScrollView.h"
@@ -24,6 +28,8 @@ using platform::Value;
 namespace {
 
 constexpr double kRequiredPriority = 1000;
+// The most lines "maxLines" may ask for; more are clamped to it.
+constexpr std::int64_t kMostLines = 1000000;
 
 // The inner views keep to their constraints and show nothing outside themselves.
 void prepareInnerView(platform::View& view)
@@ -112,7 +118,6 @@ void Label::setText(std::optional<std::string> text)
         } else {
             int pieces = static_cast<int>(std::count(m_text->begin(), m_text->end(), '\n')) + 1;
             updateNumberOfLines(pieces);
-            m_textView->setLineBreakMode(platform::LineBreakMode::TruncateTail);
         }
     } else {
         updateNumberOfLines(m_textView->numberOfLines());
@@ -126,16 +131,27 @@ void Label::updateNumberOfLines(int natural)
     if (!m_textView)
         return;
     int lines = natural;
-    if (m_maxLines && m_maxLines->is_number()) {
-        double limit = m_maxLines->get<double>();
-        lines = std::isfinite(limit) ? static_cast<int>(std::clamp(limit, -1.0, 1e6)) : 0;
+    if (m_maxLines) {
+        // Below 1 means no limit; NaN too. A boolean reads as a number.
+        auto limit = platform::WireNumber::clampedCount(*m_maxLines, 0, kMostLines);
+        auto asked = platform::numberValue(*m_maxLines);
+        if (asked && *asked > double(kMostLines)) {
+            if (auto client = this->client())
+                client->log(LogEntry(platform::format("label %@: maxLines %@ clamped to %@", objectId(), *m_maxLines, Value(kMostLines)),
+                    LogEntry::Type::Warning));
+        }
+        lines = static_cast<int>(limit.value_or(0));
     }
     m_textView->setNumberOfLines(lines);
+    // A text cut after a number of lines ends its last line with an ellipsis, a wrapping one
+    // too; only a wrapping text without a limit breaks between words to the end.
+    bool unlimitedWrap = wraps() && lines == 0;
+    m_textView->setLineBreakMode(unlimitedWrap ? platform::LineBreakMode::WordWrap : platform::LineBreakMode::TruncateTail);
 }
 
 void Label::setMaxLines(std::optional<Value> lines)
 {
-    if (lines && !lines->is_number())
+    if (lines && !platform::numberValue(*lines))
         lines.reset();
     m_maxLines = std::move(lines);
     setText(m_text);
@@ -183,7 +199,6 @@ void Label::setStyle(std::optional<Value> style)
     if (!wraps() || !m_textView)
         return;
     updateNumberOfLines(0);
-    m_textView->setLineBreakMode(platform::LineBreakMode::WordWrap);
 }
 
 // MARK: Constraints
@@ -206,8 +221,9 @@ void Label::placeInContainer(const std::shared_ptr<platform::View>& view, bool w
     m_container->addConstraint(LayoutConstraint::create(view, LayoutAttribute::Top, LayoutRelation::Equal, m_container,
         LayoutAttribute::Top));
     if (withWidth) {
-        auto relation = wraps() ? LayoutRelation::Equal : LayoutRelation::GreaterThanOrEqual;
-        m_container->addConstraint(LayoutConstraint::create(view, LayoutAttribute::Width, relation, m_container,
+        // As wide as the container, a text too long for it too: wider, the container would cut
+        // its last letters through instead of the text view ending the line with "…".
+        m_container->addConstraint(LayoutConstraint::create(view, LayoutAttribute::Width, LayoutRelation::Equal, m_container,
             LayoutAttribute::Width));
     }
     auto edge = LayoutAttribute::Left;

@@ -24,18 +24,20 @@ class Label;
 /// clears the text (reading the cleared one back gives null). The view is a container
 /// (`DelegatingView`) holding an image view and, above it, a text view (`platform::Label`),
 /// each placed by constraints installed on the container:
-///  - the text view: top = the container's top; with "WRAP" width = the container's width
-///    (hugging and resisting compression vertically at 1000), else width >= the container's;
-///    then left, centre x or right = the container's by "alignment" ("center", "right",
-///    anything else left);
+///  - the text view: top = the container's top, width = the container's width (with "WRAP"
+///    hugging and resisting compression vertically at 1000); then left, centre x or right =
+///    the container's by "alignment" ("center", "right", anything else left). A text wider than
+///    the container ends with "…" instead of being cut through a letter at its edge;
 ///  - the image view: top, then left, centre x or right as above, and width and height = the
 ///    loaded image's size.
 /// Each alignment step first removes the container's constraints from the inner view to the
 /// container; the size step removes the inner view's width and height constants.
 ///
-/// Lines: "maxLines", when set, is the text view's number of lines; otherwise 0 (unlimited)
-/// with "WRAP", else one line per newline-separated piece ("a\n" has two), cut with a tail
-/// ellipsis. With "WRAP" the text wraps at the widget's width.
+/// Lines: "maxLines", when set, is the text view's number of lines (clamped to a million and
+/// logged beyond; below 1 is no limit); otherwise 0 (unlimited) with "WRAP", else one line per
+/// newline-separated piece ("a\n" has two). With "WRAP" the text wraps at the widget's width.
+/// A text that needs more lines than its limit ends its last shown line with "…"; only a
+/// wrapping text without a limit breaks between words to the end.
 ///
 /// Data "zoom" true replaces both inner views, once and for good, by a `UIZoomImageView` that
 /// fills the container and shows the image ("zoom" again does nothing); later images go there,

@@ -1,6 +1,6 @@
 // Basic controls: every kind of button, unselected and selected; a disabled push button, push
-// buttons with a border and with an image, a wrapping title with a mnemonic, a toggle on a clear
-// background and two radio groups under two parents. Each button logs its events to the
+// buttons with a border and with an image, a wrapping title with a mnemonic, toggles on a colour and
+// on a clear background, and two radio groups under two parents. Each button logs its events to the
 // console. Returns the buttons it made.
 var morvix = require("morvix");
 
@@ -37,10 +37,11 @@ exports.build = function (shell) {
     button(shell, {bounds: [16, 160, 136, 36], text: "Check", style: ["CHECK"]});
     button(shell, {bounds: [168, 160, 136, 36], text: "Checked", style: ["CHECK"], selection: true});
 
-    // Toggles: on the clear background (white title once selected) and on a colour of its own.
-    button(shell, {bounds: [16, 204, 136, 40], text: "Toggle", style: ["TOGGLE"]});
-    button(shell, {bounds: [168, 204, 136, 40], text: "Toggled", style: ["TOGGLE"], background: [255, 204, 0],
-        selection: true});
+    // Toggles: one on a colour of its own, and one selected on the clear background. Selected, a
+    // toggle swaps its colours: the fill takes the foreground and the title the background (white
+    // when that is clear), so a tap on the first shows a blue toggle with a yellow title.
+    button(shell, {bounds: [16, 204, 136, 40], text: "Toggle", style: ["TOGGLE"], background: [255, 204, 0]});
+    button(shell, {bounds: [168, 204, 136, 40], text: "Toggled", style: ["TOGGLE"], selection: true});
 
     // Two radio groups: selecting in one leaves the other alone.
     var left = group({bounds: [16, 252, 136, 112], background: [255, 255, 255]});
@@ -72,23 +73,23 @@ exports.build = function (shell) {
     value("zub.widgets.Combo", {bounds: [16, 452, 136, 30], items: ["Red", "Green", "Blue"], selectionIndex: 0,
         toolTip: "Colour"}, "Selection");
     value("zub.widgets.Combo", {bounds: [168, 452, 136, 30], items: ["Small", "Medium", "Large"]}, "Selection");
-    value("zub.widgets.DateTime", {bounds: [16, 488, 104, 30], style: ["DATE"], datePattern: "DMY", dateSeparator: ".",
+    value("zub.widgets.DateTime", {bounds: [16, 488, 136, 30], style: ["DATE"], datePattern: "DMY", dateSeparator: ".",
         year: 2024, month: 11, day: 31}, "Selection");
-    value("zub.widgets.DateTime", {bounds: [126, 488, 72, 30], style: ["TIME"], hours: 9, minutes: 5}, "Selection");
-    value("zub.widgets.DateTime", {bounds: [204, 488, 100, 30], year: 2024, month: 11, day: 31, hours: 9, minutes: 5},
+    value("zub.widgets.DateTime", {bounds: [168, 488, 136, 30], style: ["TIME"], hours: 9, minutes: 5}, "Selection");
+    value("zub.widgets.DateTime", {bounds: [16, 524, 288, 30], year: 2024, month: 11, day: 31, hours: 9, minutes: 5},
         "Selection");
-    value("zub.widgets.Scale", {bounds: [16, 524, 108, 31], minimum: 0, maximum: 10, selection: 3}, "Selection");
-    value("zub.widgets.ProgressBar", {bounds: [130, 524, 56, 31], selection: 40}, "Selection");
-    value("zub.widgets.ProgressBar", {bounds: [190, 524, 24, 31], style: ["INDETERMINATE"], foreground: [0, 122, 255]},
+    value("zub.widgets.Scale", {bounds: [16, 560, 108, 31], minimum: 0, maximum: 10, selection: 3}, "Selection");
+    value("zub.widgets.ProgressBar", {bounds: [130, 560, 56, 31], selection: 40}, "Selection");
+    value("zub.widgets.ProgressBar", {bounds: [190, 560, 24, 31], style: ["INDETERMINATE"], foreground: [0, 122, 255]},
         "Selection");
-    value("zub.widgets.ProgressBar", {bounds: [214, 524, 31, 31], style: ["VERTICAL"], selection: 70}, "Selection");
-    value("morvix.Switch", {bounds: [253, 524, 51, 31], checked: true, thumbOnColor: [255, 204, 0],
+    value("zub.widgets.ProgressBar", {bounds: [214, 560, 31, 31], style: ["VERTICAL"], selection: 70}, "Selection");
+    value("morvix.Switch", {bounds: [253, 560, 51, 31], checked: true, thumbOnColor: [255, 204, 0],
         thumbOffColor: [255, 255, 255], trackOnColor: [52, 199, 89], trackOffColor: [229, 229, 234]}, "toggle");
 
     // Labels and a text view, in a panel below the page's first screen: a plain label, one with
     // markup, one wrapping its text, one cut after two lines with an ellipsis, one showing an
     // image, a zoomable image (double tap to zoom), and a text view of at most three lines.
-    var texts = morvix.create("zub.widgets.Composite", {parent: shell.id, bounds: [0, 568, 320, 232],
+    var texts = morvix.create("zub.widgets.Composite", {parent: shell.id, bounds: [0, 604, 320, 232],
         background: [255, 255, 255]});
     function label(properties) {
         properties.parent = texts.id;
@@ -110,7 +111,7 @@ exports.build = function (shell) {
     // Text entry, in a panel below the labels: a one-line text with a placeholder, a bordered
     // multi-line text, text inputs (plain, password with its bullets, multi-line) and a text whose
     // data names a text replacement: typing "btw" there offers "by the way" above the caret.
-    var entry = morvix.create("zub.widgets.Composite", {parent: shell.id, bounds: [0, 800, 320, 236],
+    var entry = morvix.create("zub.widgets.Composite", {parent: shell.id, bounds: [0, 836, 320, 236],
         background: [239, 239, 244]});
     function entryWidget(type, properties, events) {
         properties.parent = entry.id;

@@ -27,8 +27,9 @@ exports.build = function (shell) {
     var first = add(card, {background: [52, 199, 89], layoutData: {left: 16, top: [band.id, 8], width: 60, height: 60}});
     add(card, {background: [255, 204, 0], layoutData: {left: [first.id, 8], top: [band.id, 8], width: 60, height: 60}});
 
-    // Centring: a strip centred in the card, near its bottom.
-    add(card, {background: [142, 142, 147], layoutData: {centerX: 0, bottom: [100, 8], width: 120, height: 16}});
+    // Centring: a strip centred in the card, 8 points above its bottom edge. (On "bottom", [p, o]
+    // puts the edge at (100 - p) % of the card's height: [100, 8] would put the strip above it.)
+    add(card, {background: [142, 142, 147], layoutData: {centerX: 0, bottom: 8, width: 120, height: 16}});
 
     // Opacity and a rotation.
     add(shell, {bounds: [16, 216, 136, 60], background: [255, 59, 48], opacity: 0.4});

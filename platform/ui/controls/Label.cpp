@@ -1,6 +1,9 @@
 #include "platform/ui/controls/Label.h"
 
+#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/GraphicsContext.h"
+
+#include <pango/pango.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +31,22 @@ TextTruncation truncationFor(LineBreakMode mode)
         return TextTruncation::Middle;
     }
     return TextTruncation::None;
+}
+
+// How far the ink of the laid out text reaches past its logical box on the right: a slanted
+// last letter leans out of its advance.
+double inkOverhang(const AttributedString& text, const TextLayout::Options& options)
+{
+    auto lock = FontBackend::lock();
+    PangoLayout* layout = TextLayout::createPangoLayout(text, options);
+    PangoRectangle ink {};
+    PangoRectangle logical {};
+    pango_layout_get_extents(layout, &ink, &logical);
+    g_object_unref(layout);
+    if (ink.width <= 0)
+        return 0;
+    double overhang = double(ink.x + ink.width - (logical.x + logical.width)) / PANGO_SCALE;
+    return std::isfinite(overhang) ? std::max(overhang, 0.0) : 0.0;
 }
 
 } // namespace
@@ -129,20 +148,34 @@ TextLayout::Options Label::layoutOptions(std::optional<double> wrapWidth, int li
     return options;
 }
 
-Size Label::textSize(std::optional<double> wrapWidth, int lines) const
+Label::MeasuredSize Label::measure(std::optional<double> wrapWidth, int lines) const
 {
     if (m_text.empty())
-        return {};
+        return { wrapWidth, lines, {}, 0 };
     for (const auto& measured : m_measured) {
         if (measured.wrapWidth == wrapWidth && measured.lines == lines)
-            return measured.size;
+            return measured;
     }
     TextLayout::Options options = layoutOptions(wrapWidth, lines);
-    Size size = TextLayout(tailTruncated(attributedText(), options), options).size();
+    AttributedString shown = tailTruncated(attributedText(), options);
+    MeasuredSize measured { wrapWidth, lines, TextLayout(shown, options).size(), 0 };
+    if (lines >= 1 && lines <= kInkLines)
+        measured.overhang = inkOverhang(shown, options);
     if (m_measured.size() == kMeasuredSizes)
         m_measured.erase(m_measured.begin());
-    m_measured.push_back({ wrapWidth, lines, size });
-    return size;
+    m_measured.push_back(measured);
+    return measured;
+}
+
+Size Label::textSize(std::optional<double> wrapWidth, int lines) const
+{
+    return measure(wrapWidth, lines).size;
+}
+
+Size Label::naturalSize(std::optional<double> wrapWidth, int lines) const
+{
+    MeasuredSize measured = measure(wrapWidth, lines);
+    return { std::ceil(measured.size.width + measured.overhang), std::ceil(measured.size.height) };
 }
 
 AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options) const
@@ -180,8 +213,7 @@ Size Label::intrinsicContentSize() const
     std::optional<double> wrap;
     if (m_numberOfLines != 1 && m_preferredMaxLayoutWidth > 0)
         wrap = m_preferredMaxLayoutWidth;
-    Size size = textSize(wrap, m_numberOfLines);
-    return { std::ceil(size.width), std::ceil(size.height) };
+    return naturalSize(wrap, m_numberOfLines);
 }
 
 Size Label::sizeThatFits(Size size) const
@@ -189,20 +221,33 @@ Size Label::sizeThatFits(Size size) const
     std::optional<double> wrap;
     if (m_numberOfLines != 1 && size.width > 0)
         wrap = size.width;
-    Size text = textSize(wrap, m_numberOfLines);
-    return { std::ceil(text.width), std::ceil(text.height) };
+    return naturalSize(wrap, m_numberOfLines);
+}
+
+std::pair<double, double> Label::textHeightAndAscent() const
+{
+    if (m_text.empty())
+        return { m_font.lineHeight(), m_font.ascent() };
+    std::optional<double> wrap;
+    if (bounds().width() > 0)
+        wrap = bounds().width();
+    double textHeight = textSize(wrap, m_numberOfLines).height;
+    return { textHeight, m_text.attributesAt(0).font.value_or(m_font).ascent() };
 }
 
 double Label::baselineOffsetFromBottom() const
 {
     // The text is centred vertically: the first line's baseline lies one ascent below its top.
     double height = bounds().height();
-    double textHeight = textSize(bounds().width() > 0 ? std::optional<double>(bounds().width()) : std::nullopt, m_numberOfLines).height;
-    if (m_text.empty())
-        textHeight = m_font.lineHeight();
+    auto [textHeight, ascent] = textHeightAndAscent();
     double top = (height - textHeight) / 2;
-    double ascent = m_text.empty() ? m_font.ascent() : attributedText().attributesAt(0).font.value_or(m_font).ascent();
     return height - (top + ascent);
+}
+
+View::BaselinePlacement Label::baselinePlacement() const
+{
+    auto [textHeight, ascent] = textHeightAndAscent();
+    return { 0.5, ascent - textHeight / 2 };
 }
 
 int Label::drawnLineCount(const AttributedString& text, std::optional<double> wrapWidth, double height) const

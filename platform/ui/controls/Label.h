@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvix::platform {
@@ -33,12 +34,17 @@ enum class LineBreakMode { WordWrap = 0, CharWrap = 1, Clip = 2, TruncateHead = 
 /// Plain text takes `font` and `textColor`; setting `attributedText` replaces the plain text, and
 /// runs without a font or colour of their own take `font` and `textColor`. The natural size is
 /// the text's size, rounded up to whole points, wrapped at `preferredMaxLayoutWidth` when that is
-/// set (for several lines); an empty text has the natural size 0 by 0. The baseline is that of the
-/// first line. Natural sizes are kept per width and line count until the text or its layout
-/// settings change. Main thread only.
+/// set (for several lines); an empty text has the natural size 0 by 0. For a label of at most
+/// `kInkLines` lines the natural width also holds the ink that reaches past the text's advance
+/// on the right (the overhang of a slanted last letter), so that a label sized to it shows its
+/// last glyph whole. The baseline is that of the first line. Natural sizes are kept per width
+/// and line count until the text or its layout settings change. Main thread only.
 class Label : public View {
 public:
     static constexpr double kDefaultFontSize = 17;
+    /// The most lines whose ink the natural width holds (see the class comment): measuring ink
+    /// lays the text out once more, which stays cheap only for a few lines.
+    static constexpr int kInkLines = 4;
 
     static std::shared_ptr<Label> create(const Rect& frame = {});
     const char* className() const override { return "Label"; }
@@ -75,6 +81,9 @@ public:
     /// The text's size wrapped at `size.width` (when positive), rounded up to whole points.
     Size sizeThatFits(Size size) const override;
     double baselineOffsetFromBottom() const override;
+    /// Half the height, plus the first line's ascent less half the text's height: the text is
+    /// centred vertically.
+    BaselinePlacement baselinePlacement() const override;
     void draw(GraphicsContext& context, const Rect& rect) override;
     bool hasCustomDrawing() const override { return true; }
 
@@ -83,6 +92,11 @@ protected:
 
 private:
     Size textSize(std::optional<double> wrapWidth, int lines) const;
+    /// `textSize` with the ink's overhang on the right added to the width (see the class
+    /// comment), rounded up to whole points.
+    Size naturalSize(std::optional<double> wrapWidth, int lines) const;
+    /// The text's height and its first line's ascent for the current width.
+    std::pair<double, double> textHeightAndAscent() const;
     /// The lines `draw` lays out in `height` (see the class comment).
     int drawnLineCount(const AttributedString& text, std::optional<double> wrapWidth, double height) const;
     /// `text` as shown with the options: with truncate-tail and a line limit that cuts lines
@@ -106,7 +120,10 @@ private:
         std::optional<double> wrapWidth;
         int lines = 0;
         Size size;
+        /// How far the ink reaches past the text's advance on the right; 0 when not measured.
+        double overhang = 0;
     };
+    MeasuredSize measure(std::optional<double> wrapWidth, int lines) const;
     static constexpr std::size_t kMeasuredSizes = 4;
     mutable std::vector<MeasuredSize> m_measured;
 };

@@ -40,6 +40,18 @@ void TextView::setTextAlignment(TextAlignment alignment)
     setNeedsDisplay();
 }
 
+void TextView::setTextContainerInset(EdgeInsets inset)
+{
+    m_textContainerInset = inset;
+    setNeedsDisplay();
+}
+
+void TextView::setLineFragmentPadding(double padding)
+{
+    m_lineFragmentPadding = padding;
+    setNeedsDisplay();
+}
+
 void TextView::setEditable(bool editable)
 {
     m_editable = editable;
@@ -113,10 +125,16 @@ void TextView::touchesEnded(const TouchSet& touches, const Event& event)
     ScrollView::touchesEnded(touches, event);
 }
 
+Point TextView::textOrigin() const
+{
+    EdgeInsets inset = contentInset();
+    return { bounds().x() + inset.left + m_textContainerInset.left + m_lineFragmentPadding, bounds().y() + inset.top + m_textContainerInset.top };
+}
+
 TextLayout::Options TextView::textOptions() const
 {
     EdgeInsets inset = contentInset();
-    double width = bounds().width() - inset.left - inset.right;
+    double width = bounds().width() - inset.left - inset.right - m_textContainerInset.left - m_textContainerInset.right - 2 * m_lineFragmentPadding;
     TextLayout::Options options;
     options.wrapWidth = width > 0 ? std::optional<double>(width) : std::nullopt;
     options.alignment = m_alignment;
@@ -125,8 +143,7 @@ TextLayout::Options TextView::textOptions() const
 
 Rect TextView::caretRect(std::size_t offset) const
 {
-    EdgeInsets inset = contentInset();
-    return caretRectInLayout(offset, m_font, textOptions(), { bounds().x() + inset.left, bounds().y() + inset.top });
+    return caretRectInLayout(offset, m_font, textOptions(), textOrigin());
 }
 
 void TextView::draw(GraphicsContext& context, const Rect& rect)
@@ -134,9 +151,9 @@ void TextView::draw(GraphicsContext& context, const Rect& rect)
     (void)rect;
     if (text().empty())
         return;
-    EdgeInsets inset = contentInset();
     Rect box = bounds();
-    double room = box.height() - inset.top;
+    Point origin = textOrigin();
+    double room = box.maxY() - origin.y;
     if (!(room > 0))
         return;
     AttributedString attributed(displayedText(text(), isSecureTextEntry()), { .font = m_font, .foregroundColor = m_textColor });
@@ -146,7 +163,7 @@ void TextView::draw(GraphicsContext& context, const Rect& rect)
     options.lineLimit = lines < double(std::numeric_limits<int>::max()) ? static_cast<int>(lines) : std::numeric_limits<int>::max();
     context.save();
     context.clipToRect(box);
-    context.drawText(attributed, options, { box.x() + inset.left, box.y() + inset.top });
+    context.drawText(attributed, options, origin);
     context.restore();
 }
 

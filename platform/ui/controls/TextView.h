@@ -70,12 +70,19 @@ public:
     /// A view that is not editable gives up the first-responder status and takes no typing.
     void setEditable(bool editable);
     bool isEditing() const { return isFirstResponder(); }
+    /// The room between the content inset and the text's container: 8 points above and below
+    /// by default, none at the sides.
+    EdgeInsets textContainerInset() const { return m_textContainerInset; }
+    void setTextContainerInset(EdgeInsets inset);
+    /// The blank at either end of every line inside the container, 5 points by default.
+    double lineFragmentPadding() const { return m_lineFragmentPadding; }
+    void setLineFragmentPadding(double padding);
 
     // KeyInput
     void pressReturn() override { insertText("\n"); }
     void selectByUser(TextRange range) override;
     bool acceptsTyping() const override { return m_editable && isFirstResponder(); }
-    /// In the wrapped text as drawn, inside the content inset.
+    /// In the wrapped text as drawn (see `textOrigin`).
     Rect caretRect(std::size_t offset) const override;
 
     bool isKeyInput() const override { return true; }
@@ -86,8 +93,8 @@ public:
     bool canPerformAction(const std::string& action, const void* sender) override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
 
-    /// The wrapped text from the top of the bounds, inside the content inset; only the lines
-    /// that can show there are laid out.
+    /// The wrapped text from the top of the bounds (see `textOrigin`); only the lines that can
+    /// show there are laid out.
     void draw(GraphicsContext& context, const Rect& rect) override;
     bool hasCustomDrawing() const override { return true; }
 
@@ -97,6 +104,10 @@ protected:
     void editedText() override;
     void textStateChanged() override { setNeedsDisplay(); }
 
+    /// Where the first line starts, in bounds coordinates: inside the content inset, the text
+    /// container inset and the line fragment padding. Lines wrap at the width left inside them.
+    Point textOrigin() const;
+
 private:
     TextLayout::Options textOptions() const;
 
@@ -105,6 +116,8 @@ private:
     Color m_textColor = Color::black();
     TextAlignment m_alignment = TextAlignment::Left;
     bool m_editable = true;
+    EdgeInsets m_textContainerInset { 8, 0, 8, 0 };
+    double m_lineFragmentPadding = 5;
 };
 
 } // namespace morvix::platform

@@ -129,7 +129,7 @@ void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Co
         return;
     Rect frame = item.view()->frame();
     if (auto background = item.backgroundImage(item.isEnabled() ? ControlState::Normal : ControlState::Disabled))
-        context.drawImage(*background, frame);
+        context.drawImage(*background, item.backgroundFrame());
     // A disabled item with a title colour of its own for that state shows it as it is.
     auto disabledColor = item.isEnabled() ? std::nullopt : item.titleColor(ControlState::Disabled);
     Color color = disabledColor.value_or(item.titleColor(ControlState::Normal).value_or(item.tintColor().value_or(barTint.value_or(kTint))));
@@ -163,18 +163,9 @@ void drawNavigationBar(NavigationBar& bar, GraphicsContext& context, const Rect&
     auto top = bar.topItem();
     if (!top)
         return;
-    if (!top->titleView()) {
-        // A title wider than its room starts at the room's left edge and is cut at its right one,
-        // rather than running under the items.
-        Rect titleRect = bounds.insetBy(std::min(90.0, bounds.width() / 4), 0);
-        Font font = boldFont(17);
-        TextLayout measured(AttributedString(top->title(), { .font = font }), { .wrapWidth = std::nullopt, .lineLimit = 1 });
-        auto alignment = measured.size().width > titleRect.width() ? TextAlignment::Left : TextAlignment::Center;
-        context.save();
-        context.clipToRect(titleRect);
-        drawTextIn(context, top->title(), font, bar.titleColor().value_or(Color::black()), titleRect, alignment, Wrap::No);
-        context.restore();
-    }
+    // The bar places the title between its items; one too wide for that room ends in "…".
+    if (Rect title = bar.titleFrame(); !top->titleView() && title.width() > 0)
+        drawTextIn(context, top->title(), NavigationBar::titleFont(), bar.titleColor().value_or(Color::black()), title);
     std::optional<Color> tint = bar.tintColor();
     if (auto back = bar.backButton()) {
         if (!back->customView()) {

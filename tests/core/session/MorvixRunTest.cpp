@@ -9,10 +9,12 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #ifdef MORVIX_RUN_PATH
 
@@ -103,8 +105,8 @@ TEST(MorvixRunTest, ScriptApplicationThatCannotStartEndsWithStatusFour)
         const char* logged;
     };
     const Case cases[] = {
-        { "throws", "throw new Error('broken on purpose');", nullptr, "[error] Could not load main module: Error: broken on purpose" },
-        { "syntax", "var = ;", nullptr, "[error] Could not load main module: Error: Could not parse ./main.js:SyntaxError" },
+        { "throws", "throw new Error('broken on purpose');", nullptr, "[error] Could not load main module: main.js:1:16: Error: broken on purpose" },
+        { "syntax", "var = ;", nullptr, "[error] Could not load main module: Error: Could not parse main.js:1:5: SyntaxError" },
         { "package", "", "{\"main\": ", "[error] Could not load main module: Error: Could not parse ./package.json" },
     };
     for (const Case& failure : cases) {
@@ -191,6 +193,59 @@ TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
     EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
     EXPECT_TRUE(std::filesystem::is_regular_file(picture));
     EXPECT_GT(std::filesystem::file_size(picture), 1000u);
+}
+
+// Each peer has a client store of its own (the demo must not be handed the gallery's), kept
+// across runs; --documents names another folder.
+TEST(MorvixRunTest, EachPeerKeepsItsOwnDocumentsUnlessToldOtherwise)
+{
+    ScriptFolder home;
+    auto data = home.path() / "data";
+    std::string environment = "env HOME=" + home.path().string() + " XDG_DATA_HOME=" + data.string() + " ";
+    // Says what the store held, then leaves the application's name in it.
+    auto remembering = [](const std::string& name) {
+        return "var client = window.morvix._client;\n"
+               "console.log('found ' + client.call('morvix.ClientStore', 'get', {key: 'who'}));\n"
+               "client.call('morvix.ClientStore', 'add', {key: 'who', value: '" + name + "'});\n";
+    };
+    ScriptApp first(remembering("first"));
+    ScriptApp second(remembering("second"));
+    auto runApp = [&](const ScriptApp& app, const std::string& options = "") {
+        return run("--script " + app.folder.path().string() + " --idle-ms 100 --seconds 20" + options, environment);
+    };
+    auto result = runApp(first);
+    EXPECT_TRUE(contains(result.output, "[log] found undefined")) << result.output;
+    result = runApp(first);
+    EXPECT_TRUE(contains(result.output, "[log] found first")) << result.output;
+    result = runApp(second);
+    EXPECT_TRUE(contains(result.output, "[log] found undefined")) << result.output;
+
+    // One folder per peer, named after it, under the program's own support folder.
+    std::vector<std::string> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(data / "com.zerivoquastel.morvix.run" / "Documents")) {
+        folders.push_back(entry.path().filename().string());
+        EXPECT_TRUE(std::filesystem::is_regular_file(entry.path() / "morvix.ClientStore")) << entry.path();
+    }
+    std::sort(folders.begin(), folders.end());
+    ASSERT_EQ(folders.size(), 2u);
+    for (const ScriptApp* app : { &first, &second }) {
+        std::string name = app->folder.path().filename().string() + "-";
+        EXPECT_EQ(std::count_if(folders.begin(), folders.end(), [&](const std::string& folder) { return folder.rfind(name, 0) == 0; }), 1)
+            << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "Documents"));
+
+    // --documents: the folder named, made when missing.
+    auto chosen = home.path() / "chosen" / "docs";
+    result = runApp(second, " --documents " + chosen.string());
+    EXPECT_TRUE(contains(result.output, "[log] found undefined")) << result.output;
+    EXPECT_TRUE(std::filesystem::is_regular_file(chosen / "morvix.ClientStore"));
+    result = runApp(first, " --documents " + chosen.string());
+    EXPECT_TRUE(contains(result.output, "[log] found second")) << result.output;
+
+    result = run("--help");
+    EXPECT_TRUE(contains(result.output, "--documents DIR")) << result.output;
+    EXPECT_TRUE(contains(result.output, "one folder per peer")) << result.output;
 }
 
 } // namespace

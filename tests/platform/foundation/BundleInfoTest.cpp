@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include <unistd.h>
 
@@ -57,4 +59,43 @@ TEST_F(BundleInfoTest, TheMainBundleIsSetByTheApplication)
     EXPECT_EQ(BundleInfo::main().stringForInfoDictionaryKey(BundleInfo::kDisplayNameKey), "Demo");
     BundleInfo::resetForTesting();
     EXPECT_EQ(BundleInfo::main().objectForInfoDictionaryKey(BundleInfo::kDisplayNameKey), std::nullopt);
+}
+
+TEST_F(BundleInfoTest, EachApplicationKeepsItsDocumentsInItsOwnFolder)
+{
+    std::string savedData = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    bool hadData = std::getenv("XDG_DATA_HOME") != nullptr;
+    ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+    BundleInfo::resetForTesting();
+    std::string program = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+    EXPECT_EQ(BundleInfo::main().documentsPath, (folder / "data" / program / "Documents").string());
+
+    // Handing back a copy of the facts with an identifier moves the documents with it.
+    auto gallery = BundleInfo::main();
+    gallery.info[std::string(BundleInfo::kIdentifierKey)] = "com.example.gallery";
+    BundleInfo::setMain(gallery);
+    EXPECT_EQ(BundleInfo::main().documentsPath, (folder / "data" / "com.example.gallery" / "Documents").string());
+    auto demo = BundleInfo::main();
+    demo.info[std::string(BundleInfo::kIdentifierKey)] = "com.example.demo";
+    BundleInfo::setMain(demo);
+    EXPECT_EQ(BundleInfo::main().documentsPath, (folder / "data" / "com.example.demo" / "Documents").string());
+
+    // An info file's identifier names the folder; a folder the application chose stays.
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "Info.json") << R"({"CFBundleIdentifier": "com.example.app"})";
+    auto fromFile = BundleInfo::fromInfoFile((folder / "Info.json").string());
+    ASSERT_TRUE(fromFile.has_value());
+    EXPECT_EQ(fromFile->documentsPath, (folder / "data" / "com.example.app" / "Documents").string());
+    auto chosen = BundleInfo::main();
+    chosen.documentsPath = (folder / "mine").string();
+    BundleInfo::setMain(chosen);
+    auto renamed = BundleInfo::main();
+    renamed.info[std::string(BundleInfo::kIdentifierKey)] = "com.example.renamed";
+    BundleInfo::setMain(renamed);
+    EXPECT_EQ(BundleInfo::main().documentsPath, (folder / "mine").string());
+
+    if (hadData)
+        ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }

@@ -67,7 +67,7 @@ TEST_F(LabelSessionTest, LineCountsConstraintsAndTheTextOrImageChoice)
         (platform::Size { platform::View::kNoIntrinsicMetric, platform::View::kNoIntrinsicMetric }));
 
     EXPECT_EQ(constraints("l3"), "text.top == l3.top @1000\n"
-                                 "text.width >= l3.width @1000\n"
+                                 "text.width == l3.width @1000\n"
                                  "text.centerX == l3.centerX @1000\n"
                                  "image.top == l3.top @1000\n"
                                  "image.centerX == l3.centerX @1000\n");
@@ -85,7 +85,7 @@ TEST_F(LabelSessionTest, LineCountsConstraintsAndTheTextOrImageChoice)
     EXPECT_TRUE(l6->textView()->isHidden());
     EXPECT_FALSE(l6->imageView()->isHidden());
     EXPECT_EQ(constraints("l6"), "text.top == l6.top @1000\n"
-                                 "text.width >= l6.width @1000\n"
+                                 "text.width == l6.width @1000\n"
                                  "text.centerX == l6.centerX @1000\n"
                                  "image.top == l6.top @1000\n"
                                  "image.centerX == l6.centerX @1000\n"

@@ -283,8 +283,13 @@ TEST_F(LongTextViewTest, ACaretInALongTextStandsWhereOneLayoutOfItPutsIt)
     std::string text = repeated("a line of text\n", 200) + repeated("brown foxes jump ", 150) + "\n";
     ASSERT_GT(text.size(), 4096u) << "placed line by line";
     view->setText(text);
+    // The text stands inside the content inset, the text container's inset and the line
+    // fragment's padding on both sides.
     EdgeInsets inset = view->contentInset();
-    TextLayout::Options options { .wrapWidth = 300 - inset.left - inset.right, .lineLimit = 0, .alignment = TextAlignment::Center };
+    EdgeInsets container = view->textContainerInset();
+    double padding = view->lineFragmentPadding();
+    double wrapWidth = 300 - inset.left - inset.right - container.left - container.right - 2 * padding;
+    TextLayout::Options options { .wrapWidth = wrapWidth, .lineLimit = 0, .alignment = TextAlignment::Center };
     auto lock = FontBackend::lock();
     PangoLayout* whole = TextLayout::createPangoLayout(AttributedString(text, { .font = view->font() }), options);
     for (std::size_t offset : { std::size_t(0), std::size_t(7), std::size_t(15), std::size_t(2999), std::size_t(3000), std::size_t(3400),
@@ -293,8 +298,8 @@ TEST_F(LongTextViewTest, ACaretInALongTextStandsWhereOneLayoutOfItPutsIt)
         PangoRectangle strong {};
         pango_layout_get_cursor_pos(whole, int(offset), &strong, nullptr);
         Rect caret = view->caretRect(offset);
-        EXPECT_NEAR(caret.x(), inset.left + double(strong.x) / PANGO_SCALE, 0.01);
-        EXPECT_NEAR(caret.y(), inset.top + double(strong.y) / PANGO_SCALE, 0.01);
+        EXPECT_NEAR(caret.x(), inset.left + container.left + padding + double(strong.x) / PANGO_SCALE, 0.01);
+        EXPECT_NEAR(caret.y(), inset.top + container.top + double(strong.y) / PANGO_SCALE, 0.01);
         EXPECT_NEAR(caret.height(), double(strong.height) / PANGO_SCALE, 0.01);
     }
     g_object_unref(whole);

@@ -66,9 +66,12 @@ TEST_F(BarPictureTest, BackgroundPicturesStretchBetweenTheirCapsOverBarAndButton
     EXPECT_EQ(image->pixelAt(319, 20), (Pixel { 255, 0, 0, 255 }));
     EXPECT_EQ(image->pixelAt(200, 20), (Pixel { 0, 0, 255, 255 }));
     // A disabled button without a picture of its own for that state shows the normal one.
-    Rect frame = disabled->view()->frame();
+    // Its picture is shorter than the bar and centred in it, so the bar shows above and below.
+    Rect frame = disabled->backgroundFrame();
+    EXPECT_EQ(frame.height(), BarButtonItem::kBackgroundHeight);
     EXPECT_EQ(image->pixelAt(int(frame.x()), int(frame.midY())), (Pixel { 0, 0, 255, 255 }));
-    EXPECT_EQ(image->pixelAt(int(frame.x()) + 2, 3), (Pixel { 0, 255, 0, 255 }));
+    EXPECT_EQ(image->pixelAt(int(frame.x()) + 2, int(frame.y()) + 3), (Pixel { 0, 255, 0, 255 }));
+    EXPECT_EQ(image->pixelAt(int(frame.x()) + 2, int(frame.y()) - 2), (Pixel { 0, 0, 255, 255 })) << "the bar's own picture above";
 
     bar->setBackgroundImage(nullptr);
     EXPECT_EQ(Renderer::render(*bar, { .scale = 1 })->pixelAt(200, 20), (Pixel { 0, 255, 0, 255 }));
