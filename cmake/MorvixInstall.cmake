@@ -1,6 +1,6 @@
 # Installs the library as a package: the headers under include/morvix (included as from the
-# source tree; "library/Morvix.h" brings what an application needs), the archive, a CMake package (`find_package(Morvix)`,
-# target `Morvix::morvix`) and a pkg-config file (`morvix.pc`).
+# source tree; "library/Morvix.h" brings what an application needs), the library, a CMake
+# package (`find_package(Morvix)`, target `Morvix::morvix`) and a pkg-config file (`morvix.pc`).
 
 include(CMakePackageConfigHelpers)
 
@@ -12,7 +12,15 @@ foreach(dir platform core networking Libraries widgets shell services library)
     endif()
 endforeach()
 
+# The build keeps its debug information; the installed library is stripped of it unless
+# MORVIX_INSTALL_STRIPPED is off (the shared library's debug information alone is hundreds of
+# megabytes). The install script runs these lines in order, so the flag holds for the library.
+option(MORVIX_INSTALL_STRIPPED "Strip debug information from the installed library" ON)
+if(MORVIX_INSTALL_STRIPPED)
+    install(CODE "set(CMAKE_INSTALL_DO_STRIP ON)")
+endif()
 install(TARGETS morvix EXPORT MorvixTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvix)
 

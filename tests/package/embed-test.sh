@@ -23,6 +23,29 @@ step() {
     fi
 }
 step cmake --install "$build_dir" --prefix "$scratch/prefix"
+
+# The installed package is the stripped library and its headers: tens of megabytes, not the
+# hundreds the build's objects with their debug information take. A shared library carries its
+# versioned name.
+installed_mb=$(du -sm "$scratch/prefix" | cut -f1)
+echo "installed size: ${installed_mb} MB"
+if [ "$installed_mb" -gt 80 ]; then
+    echo "failed: the installed package takes ${installed_mb} MB"
+    exit 1
+fi
+library=$(find "$scratch/prefix" -name 'libmorvix.so.*.*' -type f | head -1)
+if [ -n "$library" ]; then
+    soname=$(objdump -p "$library" | awk '/SONAME/ { print $2 }')
+    echo "installed library: $(basename "$library"), soname $soname"
+    case "$soname" in
+    libmorvix.so.[0-9]*) ;;
+    *) echo "failed: the shared library has no versioned soname"; exit 1 ;;
+    esac
+    if objdump -h "$library" | grep -q '\.debug_info'; then
+        echo "failed: the installed library keeps its debug information"
+        exit 1
+    fi
+fi
 step cmake -S "$source_dir/examples/embed" -B "$scratch/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$scratch/prefix"
 step cmake --build "$scratch/build"
@@ -30,6 +53,8 @@ step cmake --build "$scratch/build"
 # The pkg-config file names every library the archive needs, and the prefix it was installed to.
 export PKG_CONFIG_PATH="$scratch/prefix/lib/pkgconfig:$scratch/prefix/lib/x86_64-linux-gnu/pkgconfig"
 step c++ -std=c++20 -o "$scratch/embed-pc" "$source_dir/examples/embed/main.cpp" $(pkg-config --cflags --libs morvix)
+# A prefix outside the loader's path: the program finds the shared library as a user would tell it.
+export LD_LIBRARY_PATH="$(pkg-config --variable=libdir morvix)${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
 python3 - "$scratch/port" > "$scratch/server.log" 2>&1 <<'PY' &
 import http.server, sys
