@@ -11,7 +11,6 @@
 #include "tests/support/RecordingErrorDelegate.h"
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,18 +28,25 @@ class DeepReplySessionTest : public SessionFixture { };
 TEST_F(DeepReplySessionTest, AReplyNestedTooDeepIsReportedAsUnparsableAndNothingAfterItIsApplied)
 {
     // The creates of unknown types show, in the log, how far a reply was applied.
-    std::string deep = R"({"head":{},"operations":[["create","a","test.Before",{}],)" + deepOperation(ProtocolProcessor::kMaximumDepth + 10)
-        + R"(,["create","b","test.After",{}]]})";
-    std::atomic<int> posts = 0;
-    std::mutex mutex; // guards `deep`, which the server's thread reads
-    server.handle("*", [&](const RecordedRequest& request, ResponseWriter& writer) {
+    // The replies and counters belong to the server's handler as much as to the test: the
+    // server's thread may still answer a request while the test ends.
+    struct Replies {
+        std::string tooDeep = R"({"head":{},"operations":[["create","a","test.Before",{}],)"
+            + deepOperation(ProtocolProcessor::kMaximumDepth + 10) + R"(,["create","b","test.After",{}]]})";
+        std::string within = R"({"head":{},"operations":[)" + deepOperation(ProtocolProcessor::kMaximumDepth - 10)
+            + R"(,["create","c","test.Within",{}]]})";
+        std::atomic<bool> answerWithin = false;
+        std::atomic<int> posts = 0;
+    };
+    auto replies = std::make_shared<Replies>();
+    std::atomic<int>& posts = replies->posts;
+    server.handle("*", [replies](const RecordedRequest& request, ResponseWriter& writer) {
         if (request.method == "GET") {
             writer.respond(200, R"({"head":{},"operations":[]})");
             return;
         }
-        ++posts;
-        std::lock_guard lock(mutex);
-        writer.respond(200, deep, { { "Content-Type", "application/json" } });
+        ++replies->posts;
+        writer.respond(200, replies->answerWithin ? replies->within : replies->tooDeep, { { "Content-Type", "application/json" } });
     });
     server.start();
     delegate->url = server.url("/app/");
@@ -77,10 +83,7 @@ TEST_F(DeepReplySessionTest, AReplyNestedTooDeepIsReportedAsUnparsableAndNothing
     EXPECT_TRUE(mentions("Response could not be parsed."));
 
     // A reply just within the limit is read whole.
-    {
-        std::lock_guard lock(mutex);
-        deep = R"({"head":{},"operations":[)" + deepOperation(ProtocolProcessor::kMaximumDepth - 10) + R"(,["create","c","test.Within",{}]]})";
-    }
+    replies->answerWithin = true;
     client->retry();
     ASSERT_TRUE(pumpUntil([&] { return posts.load() == 3 && !client->notificationsDispatcher()->isProcessing(); }));
     platform::MainLoop::main().runUntilIdle();
