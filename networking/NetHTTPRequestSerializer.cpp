@@ -15,7 +15,6 @@
 
 #include <openssl/evp.h>
 #include <unicode/translit.h>
-#include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -61,32 +60,6 @@ std::string upperCased(std::string text)
     return text;
 }
 
-struct ConverterCloser {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
-
-// The converter ICU knows `encoding` by, from the charset names a response may carry; nothing
-// for an encoding none of them names.
-Converter converterFor(platform::StringEncoding encoding)
-{
-    static constexpr const char* kNames[] = { "us-ascii", "utf-8", "iso-8859-1", "iso-8859-2", "euc-jp", "shift_jis", "iso-2022-jp",
-        "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254", "macintosh", "utf-16be", "utf-16le", "utf-32be",
-        "utf-32le" };
-    for (const char* name : kNames) {
-        if (platform::stringEncodingForIANACharsetName(name) != encoding)
-            continue;
-        UErrorCode status = U_ZERO_ERROR;
-        Converter converter(ucnv_open(name, &status));
-        if (U_FAILURE(status))
-            return nullptr;
-        ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-        ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-        return U_SUCCESS(status) ? std::move(converter) : nullptr;
-    }
-    return nullptr;
-}
-
 // `text` (UTF-8) in `encoding`; nothing when a character has no place in it, or the encoding
 // is not known. UTF-8 is taken as it is. UTF-16 and UTF-32 without an order start with a
 // byte-order mark and go little-endian, as the platform writes them.
@@ -94,30 +67,18 @@ std::optional<std::string> encodedText(std::string_view text, platform::StringEn
 {
     if (encoding == platform::kUTF8StringEncoding)
         return std::string(text);
-    std::string encoded;
+    std::string mark;
     if (encoding == platform::kUTF16StringEncoding) {
-        encoded = "\xFF\xFE";
+        mark = "\xFF\xFE";
         encoding = platform::kUTF16LittleEndianStringEncoding;
     } else if (encoding == platform::kUTF32StringEncoding) {
-        encoded = std::string("\xFF\xFE\0\0", 4);
+        mark = std::string("\xFF\xFE\0\0", 4);
         encoding = platform::kUTF32LittleEndianStringEncoding;
     }
-    auto to = converterFor(encoding);
-    auto from = converterFor(platform::kUTF8StringEncoding);
-    if (!to || !from)
+    auto encoded = platform::encodeString(text, encoding);
+    if (!encoded)
         return std::nullopt;
-    // Every character takes at least one byte of UTF-8, and at most the converter's widest.
-    std::size_t prefix = encoded.size();
-    encoded.resize(prefix + text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(to.get())) + 16);
-    char* target = encoded.data() + prefix;
-    const char* source = text.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_convertEx(to.get(), from.get(), &target, encoded.data() + encoded.size(), &source, text.data() + text.size(), nullptr,
-        nullptr, nullptr, nullptr, true, true, &status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    encoded.resize(static_cast<std::size_t>(target - encoded.data()));
-    return encoded;
+    return mark + *encoded;
 }
 
 // The query string is ASCII once escaped, which every known encoding can hold.

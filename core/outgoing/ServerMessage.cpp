@@ -5,6 +5,7 @@
 #include <yajl/yajl_gen.h>
 
 #include <algorithm>
+#include <map>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -12,7 +13,6 @@
 #include <mutex>
 #include <set>
 #include <string_view>
-#include <utility>
 
 namespace morvix {
 
@@ -281,20 +281,22 @@ std::string write(Body&& body)
 namespace {
 
 std::mutex s_floatingPointMutex; // guards s_floatingPoint
-std::set<std::pair<std::string, std::string>> s_floatingPoint;
+// The declared keys by target; looked up by views, so that writing a set allocates nothing.
+std::map<std::string, std::set<std::string, std::less<>>, std::less<>> s_floatingPoint;
 
 } // namespace
 
 void ServerMessage::declareFloatingPoint(const std::string& target, const std::string& key)
 {
     std::lock_guard lock(s_floatingPointMutex);
-    s_floatingPoint.emplace(target, key);
+    s_floatingPoint[target].insert(key);
 }
 
 bool ServerMessage::isFloatingPoint(const std::string& target, const std::string& key)
 {
     std::lock_guard lock(s_floatingPointMutex);
-    return s_floatingPoint.count(std::make_pair(target, key)) != 0;
+    auto keys = s_floatingPoint.find(std::string_view(target));
+    return keys != s_floatingPoint.end() && keys->second.contains(std::string_view(key));
 }
 
 const std::string ServerMessage::kHeadKey = "head";

@@ -74,20 +74,25 @@ StringEncoding stringEncodingForIANACharsetName(std::string_view name)
     return 0;
 }
 
-std::optional<std::string> decodeString(std::string_view bytes, StringEncoding encoding)
+namespace {
+
+// `bytes` from the converter `fromName` to `toName`, strict both ways (nothing is replaced);
+// nothing when a name is not known or a character has no place. `widest` bounds the bytes one
+// input byte can become.
+std::optional<std::string> convert(std::string_view bytes, const char* fromName, const char* toName, std::size_t widest)
 {
-    const char* name = converterName(encoding);
-    if (!name)
+    if (!fromName || !toName)
         return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, ConverterDeleter> from(ucnv_open(name, &status));
+    std::unique_ptr<UConverter, ConverterDeleter> from(ucnv_open(fromName, &status));
+    std::unique_ptr<UConverter, ConverterDeleter> to(ucnv_open(toName, &status));
     if (U_FAILURE(status))
         return std::nullopt;
     ucnv_setToUCallBack(from.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    std::unique_ptr<UConverter, ConverterDeleter> to(ucnv_open("UTF-8", &status));
+    ucnv_setFromUCallBack(to.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     if (U_FAILURE(status))
         return std::nullopt;
-    std::string out(bytes.size() * 4 + 16, '\0');
+    std::string out(bytes.size() * widest + 16, '\0');
     char* target = out.data();
     const char* source = bytes.data();
     ucnv_convertEx(to.get(), from.get(), &target, out.data() + out.size(), &source, bytes.data() + bytes.size(),
@@ -96,6 +101,20 @@ std::optional<std::string> decodeString(std::string_view bytes, StringEncoding e
         return std::nullopt;
     out.resize(static_cast<std::size_t>(target - out.data()));
     return out;
+}
+
+} // namespace
+
+std::optional<std::string> decodeString(std::string_view bytes, StringEncoding encoding)
+{
+    return convert(bytes, converterName(encoding), "UTF-8", 4);
+}
+
+std::optional<std::string> encodeString(std::string_view text, StringEncoding encoding)
+{
+    // One byte of UTF-8 is at most one character, which no encoding here writes in more than
+    // four bytes (a stateful one's shifts come on top: the margin).
+    return convert(text, "UTF-8", converterName(encoding), 8);
 }
 
 } // namespace morvix::platform

@@ -38,4 +38,10 @@ StringEncoding stringEncodingForIANACharsetName(std::string_view name);
 /// encoding or the encoding is not known (strict: nothing is replaced). Any thread.
 std::optional<std::string> decodeString(std::string_view bytes, StringEncoding encoding);
 
+/// `text` (UTF-8) encoded in `encoding`; nothing when a character has no place in that encoding,
+/// the text is not valid UTF-8, or the encoding is not known (strict: nothing is replaced).
+/// UTF-16 and UTF-32 without an order are written as the converter writes them (big-endian,
+/// with a byte-order mark). Any thread.
+std::optional<std::string> encodeString(std::string_view text, StringEncoding encoding);
+
 } // namespace morvix::platform
