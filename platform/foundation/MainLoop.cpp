@@ -3,10 +3,15 @@
 #include "platform/foundation/SaturatingTime.h"
 #include "platform/foundation/SystemLog.h"
 
+#include <glib.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -31,6 +36,50 @@ std::string describe(const std::source_location& origin)
 }
 
 } // namespace
+
+MainLoop::MainLoop()
+    : m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+    if (m_wakeFd < 0)
+        systemLog("main loop: no wake-up descriptor (" + std::string(std::strerror(errno)) + "); the loop polls instead");
+}
+
+MainLoop::~MainLoop()
+{
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void MainLoop::wake()
+{
+    if (m_wakeFd < 0)
+        return;
+    std::uint64_t one = 1;
+    // A full counter (EAGAIN) means the loop has wake-ups enough already.
+    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void MainLoop::drainWakeUps()
+{
+    if (m_wakeFd < 0)
+        return;
+    std::uint64_t count = 0;
+    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+}
+
+// What GLib's default context has ready now, dispatched once: its sources are not this loop's
+// tasks, so they do not keep `runUntilIdle` turning (a source that is always ready would).
+std::size_t MainLoop::dispatchGLib()
+{
+    GMainContext* context = g_main_context_default();
+    if (!g_main_context_acquire(context))
+        return 0;
+    std::size_t dispatched = g_main_context_iteration(context, FALSE) ? 1 : 0;
+    g_main_context_release(context);
+    return dispatched;
+}
 
 MainLoop& MainLoop::main()
 {
@@ -86,7 +135,7 @@ bool MainLoop::enqueue(QueuedTask task)
             return false;
         m_tasks.push_back(std::move(task));
     }
-    m_wakeUp.notify_all();
+    wake();
     return true;
 }
 
@@ -120,7 +169,7 @@ MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task, std::source_loc
         m_timers.emplace(key, PendingTimer { id, { std::move(task), origin } });
         m_timerKeys.emplace(id, key);
     }
-    m_wakeUp.notify_all();
+    wake();
     return id;
 }
 
@@ -182,6 +231,7 @@ std::size_t MainLoop::runOnce()
         runGuarded(task);
         ++ran;
     }
+    dispatchGLib();
     return ran + runDueTimers(Clock::current()->now());
 }
 
@@ -220,17 +270,59 @@ void MainLoop::advanceBy(Duration by)
     runUntilIdle();
 }
 
+// Waits on the loop's wake-up descriptor and on every source of GLib's default context at once,
+// until a task is posted, a delayed task falls due (real clock), a GLib source is ready (it is
+// dispatched here) or `realDeadline` passes.
 void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
 {
     auto clock = Clock::current();
-    std::unique_lock lock(m_mutex);
     auto wakeAt = realDeadline;
-    if (!clock->isManual() && !m_timers.empty()) {
-        auto due = m_timers.begin()->first.due;
-        if (due < wakeAt)
-            wakeAt = due;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_tasks.empty() || m_quit)
+            return;
+        if (!clock->isManual() && !m_timers.empty()) {
+            auto due = m_timers.begin()->first.due;
+            if (due < wakeAt)
+                wakeAt = due;
+        }
     }
-    m_wakeUp.wait_until(lock, wakeAt, [&] { return !m_tasks.empty() || m_quit; });
+    auto now = std::chrono::steady_clock::now();
+    int timeout = 0;
+    if (wakeAt > now) {
+        // Rounded up, so that a delayed task is due when the wait ends.
+        auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count();
+        timeout = static_cast<int>(std::min<std::int64_t>(milliseconds, INT_MAX));
+    }
+
+    GMainContext* context = g_main_context_default();
+    bool owner = g_main_context_acquire(context);
+    std::vector<GPollFD> fds(8);
+    gint priority = 0;
+    gint count = 0;
+    if (owner) {
+        g_main_context_prepare(context, &priority);
+        gint glibTimeout = -1;
+        while ((count = g_main_context_query(context, priority, &glibTimeout, fds.data(), static_cast<gint>(fds.size())))
+            > static_cast<gint>(fds.size()))
+            fds.resize(static_cast<std::size_t>(count));
+        fds.resize(static_cast<std::size_t>(count));
+        if (glibTimeout >= 0)
+            timeout = std::min(timeout, static_cast<int>(glibTimeout));
+    } else {
+        fds.clear();
+    }
+    if (m_wakeFd >= 0)
+        fds.push_back(GPollFD { m_wakeFd, G_IO_IN, 0 });
+    else
+        timeout = std::min(timeout, static_cast<int>(kRunUntilPollInterval.count()));
+    g_poll(fds.data(), static_cast<guint>(fds.size()), timeout);
+    if (owner) {
+        if (g_main_context_check(context, priority, fds.data(), count))
+            g_main_context_dispatch(context);
+        g_main_context_release(context);
+    }
+    drainWakeUps();
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout)
@@ -276,7 +368,7 @@ void MainLoop::quit()
         m_quit = true;
         dropped.swap(m_tasks);
     }
-    m_wakeUp.notify_all();
+    wake();
 }
 
 bool MainLoop::hasQuit() const

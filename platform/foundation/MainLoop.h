@@ -34,6 +34,12 @@ namespace morvix::platform {
 ///  4. A task that throws ends alone: the exception is written to the system log with the place
 ///     that posted the task, and the loop goes on with the next task of its turn.
 ///
+/// GLib: each turn also dispatches what is ready on GLib's default main context (the script
+/// engine's collection timers and finalisers, the web engine's and the media framework's signals),
+/// and waiting waits on that context's sources and on the loop's own wake-up descriptor together,
+/// so that either wakes the loop without polling. The loop owns the context on the thread that
+/// pumps it; a loop that cannot acquire it (another thread owns it) waits on its descriptor alone.
+///
 /// Thread safety: `post`, `postAfter`, `cancel`, `runSync`, `quit` and `isMainThread` may be called
 /// from any thread; the pumping functions only on the main thread.
 class MainLoop {
@@ -44,7 +50,8 @@ public:
     /// The process-wide main loop.
     static MainLoop& main();
 
-    MainLoop() = default;
+    MainLoop();
+    ~MainLoop();
     MainLoop(const MainLoop&) = delete;
     MainLoop& operator=(const MainLoop&) = delete;
 
@@ -134,12 +141,15 @@ private:
     void bindIfUnbound();
     void assertBound() const;
     static void runGuarded(QueuedTask& task);
+    void wake();
+    void drainWakeUps();
+    std::size_t dispatchGLib();
     bool nextDueTime(TimePoint& due) const;
     std::size_t runDueTimers(TimePoint now);
     void waitForWork(std::chrono::steady_clock::time_point realDeadline);
 
+    int m_wakeFd = -1; // an eventfd written by every post; read by the waiting main thread
     mutable std::mutex m_mutex; // guards every member below
-    std::condition_variable m_wakeUp;
     std::thread::id m_mainThread;
     bool m_bound = false;
     bool m_quit = false;
