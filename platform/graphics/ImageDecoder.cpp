@@ -1,14 +1,17 @@
 #include "platform/graphics/ImageDecoder.h"
 
 #include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <png.h>
 // jpeglib.h needs FILE and size_t declared first.
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace morvix::platform {
 
@@ -201,6 +204,223 @@ struct PngImage {
     ~PngImage() { png_image_free(&image); }
 };
 
+// ---- gdk-pixbuf ----------------------------------------------------------------------------
+
+// The loader announces the picture's size through "size-prepared" before it allocates the
+// pixels; a size of 0 x 0 set there makes it stop instead (as gdk-pixbuf's own reader of a
+// file's size and format stops its loader).
+struct PixbufSizeCheck {
+    const ImageDecoder::Limits& limits;
+    bool refused = false;
+};
+
+void refuseOversizedPicture(GdkPixbufLoader* loader, int width, int height, gpointer data)
+{
+    auto* check = static_cast<PixbufSizeCheck*>(data);
+    if (withinLimits(width, height, check->limits))
+        return;
+    check->refused = true;
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+}
+
+// A little-endian number of up to four bytes at `at`; nothing past the end of the data.
+std::optional<std::uint32_t> readLittleEndian(std::span<const std::uint8_t> data, std::size_t at, std::size_t length)
+{
+    return TiffReader(data, false).read(at, length);
+}
+
+// Skips a run of GIF data sub-blocks (a length byte and that many bytes each, ended by a 0).
+std::size_t skipGifSubBlocks(std::span<const std::uint8_t> gif, std::size_t at)
+{
+    while (at < gif.size()) {
+        std::size_t length = gif[at];
+        at += 1 + length;
+        if (length == 0)
+            break;
+    }
+    return at;
+}
+
+std::size_t gifColorTableBytes(std::uint8_t flags)
+{
+    return (flags & 0x80) ? std::size_t(3) << ((flags & 7) + 1) : 0;
+}
+
+// The loader announces only the logical screen's size, but sizes each frame's buffers by the
+// frame's own descriptor, and trips assertions of its own on an empty frame or on one that
+// reaches past the screen. So every frame must be non-empty and lie within the screen, which
+// must be within the limits. The walk follows the loader's: bytes that start no block are
+// skipped, a ';' ends the picture. Truncated data is left to the loader.
+bool gifFramesFit(std::span<const std::uint8_t> gif, const ImageDecoder::Limits& limits)
+{
+    static constexpr std::size_t kScreenDescriptorEnd = 13;
+    if (gif.size() < kScreenDescriptorEnd)
+        return true;
+    long screenWidth = long(*readLittleEndian(gif, 6, 2));
+    long screenHeight = long(*readLittleEndian(gif, 8, 2));
+    if (!withinLimits(screenWidth, screenHeight, limits))
+        return false;
+    std::size_t at = kScreenDescriptorEnd + gifColorTableBytes(gif[10]);
+    while (at < gif.size()) {
+        std::uint8_t introducer = gif[at];
+        if (introducer == ';')
+            return true;
+        if (introducer == '!') {  // an extension: its label, then sub-blocks
+            at = skipGifSubBlocks(gif, at + 2);
+            continue;
+        }
+        if (introducer != ',') {
+            ++at;
+            continue;
+        }
+        if (at + 10 > gif.size())
+            return true;
+        long left = long(*readLittleEndian(gif, at + 1, 2)), top = long(*readLittleEndian(gif, at + 3, 2));
+        long width = long(*readLittleEndian(gif, at + 5, 2)), height = long(*readLittleEndian(gif, at + 7, 2));
+        if (width == 0 || height == 0 || left + width > screenWidth || top + height > screenHeight)
+            return false;
+        // The local colour table, the LZW code size, then the compressed sub-blocks.
+        at = skipGifSubBlocks(gif, at + 10 + gifColorTableBytes(gif[at + 9]) + 1);
+    }
+    return true;
+}
+
+// The BMP and icon loaders size buffers by the header's own length, its colour count, a bitmap's
+// pixel offset and an icon's picture offsets before they read what those describe. All of it must lie within the
+// bytes given (the whole file is given at once), so a header cannot make them reserve
+// gigabytes for a few bytes of input.
+bool bitmapInfoFits(std::span<const std::uint8_t> data, std::size_t header)
+{
+    auto headerSize = readLittleEndian(data, header, 4);
+    if (!headerSize)
+        return true;  // truncated: the loader refuses it
+    if (*headerSize > data.size() - header)
+        return false;
+    auto colors = *headerSize >= 36 ? readLittleEndian(data, header + 32, 4) : std::nullopt;
+    return !colors || std::uint64_t(*colors) * 4 <= data.size();
+}
+
+bool bmpHeaderFits(std::span<const std::uint8_t> bmp)
+{
+    static constexpr std::size_t kFileHeaderSize = 14;
+    auto pixelOffset = readLittleEndian(bmp, 10, 4);
+    return (!pixelOffset || *pixelOffset <= bmp.size()) && bitmapInfoFits(bmp, kFileHeaderSize);
+}
+
+bool icoHeadersFit(std::span<const std::uint8_t> ico)
+{
+    static constexpr std::size_t kDirectorySize = 6, kEntrySize = 16;
+    std::uint32_t count = readLittleEndian(ico, 4, 2).value_or(0);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto offset = readLittleEndian(ico, kDirectorySize + i * kEntrySize + 12, 4);
+        if (!offset)
+            return true;
+        if (*offset >= ico.size() || !bitmapInfoFits(ico, std::size_t(*offset)))
+            return false;
+    }
+    return true;
+}
+
+// A WebP canvas may claim up to 2^24 pixels a side; the extended header's canvas size is checked
+// here, as the loader, installed separately, may allocate before it announces the size.
+bool webpCanvasFits(std::span<const std::uint8_t> webp, const ImageDecoder::Limits& limits)
+{
+    if (webp.size() < 30 || std::memcmp(webp.data() + 12, "VP8X", 4) != 0)
+        return true;
+    return withinLimits(long(*readLittleEndian(webp, 24, 3)) + 1, long(*readLittleEndian(webp, 27, 3)) + 1, limits);
+}
+
+// What must hold of the headers before the bytes go to the format's loader.
+bool pixbufHeadersFit(std::span<const std::uint8_t> data, ImageDecoder::PixbufFormat format, const ImageDecoder::Limits& limits)
+{
+    switch (format) {
+    case ImageDecoder::PixbufFormat::GIF: return gifFramesFit(data, limits);
+    case ImageDecoder::PixbufFormat::ICO: return icoHeadersFit(data);
+    case ImageDecoder::PixbufFormat::BMP: return bmpHeaderFits(data);
+    case ImageDecoder::PixbufFormat::WebP: return webpCanvasFits(data, limits);
+    case ImageDecoder::PixbufFormat::TIFF: return true;  // libtiff checks its own offsets
+    }
+    return false;
+}
+
+const char* pixbufTypeName(ImageDecoder::PixbufFormat format)
+{
+    switch (format) {
+    case ImageDecoder::PixbufFormat::GIF: return "gif";
+    case ImageDecoder::PixbufFormat::TIFF: return "tiff";
+    case ImageDecoder::PixbufFormat::ICO: return "ico";
+    case ImageDecoder::PixbufFormat::BMP: return "bmp";
+    case ImageDecoder::PixbufFormat::WebP: return "webp";
+    }
+    return nullptr;
+}
+
+// Feeds every byte to a loader of the format and closes it; the picture it made (for an
+// animation, the first frame), referenced, or null. The format's own loader is asked for by
+// name, so bytes never reach a loader that gdk-pixbuf would pick by guessing.
+GdkPixbuf* loadPixbuf(std::span<const std::uint8_t> data, ImageDecoder::PixbufFormat format, const ImageDecoder::Limits& limits)
+{
+    GError* error = nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(pixbufTypeName(format), &error);
+    g_clear_error(&error);
+    if (!loader)
+        return nullptr;
+    PixbufSizeCheck check { limits };
+    g_signal_connect(loader, "size-prepared", G_CALLBACK(refuseOversizedPicture), &check);
+    bool written = gdk_pixbuf_loader_write(loader, data.data(), data.size(), &error);
+    g_clear_error(&error);
+    // A loader must be closed even after a failed write; some formats (TIFF) decode only here.
+    bool closed = gdk_pixbuf_loader_close(loader, written ? &error : nullptr);
+    g_clear_error(&error);
+    GdkPixbuf* pixbuf = written && closed && !check.refused ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (pixbuf)
+        g_object_ref(pixbuf);
+    g_object_unref(loader);
+    return pixbuf;
+}
+
+// Loaders of some formats record the orientation as an option holding its EXIF code.
+ImageOrientation pixbufOrientation(GdkPixbuf* pixbuf)
+{
+    const char* option = gdk_pixbuf_get_option(pixbuf, "orientation");
+    if (!option || option[0] < '1' || option[0] > '8' || option[1] != '\0')
+        return ImageOrientation::Up;
+    return orientationFromExifCode(std::uint32_t(option[0] - '0')).value_or(ImageOrientation::Up);
+}
+
+// Copies 8-bit RGB or RGBA into premultiplied ARGB32. `premultiplied` says that the samples
+// already are: the TIFF loader hands on what libtiff's RGBA reader gives, which multiplies
+// colour by alpha, with the pixbuf marked straight all the same. Such samples are clamped to
+// their alpha, as cairo requires.
+cairo_surface_t* surfaceFromPixbuf(const GdkPixbuf* pixbuf, bool premultiplied, const ImageDecoder::Limits& limits)
+{
+    int width = gdk_pixbuf_get_width(pixbuf);
+    int height = gdk_pixbuf_get_height(pixbuf);
+    bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8
+        || channels != (alpha ? 4 : 3) || !withinLimits(width, height, limits))
+        return nullptr;
+    cairo_surface_t* surface = createSurface(width, height);
+    if (!surface)
+        return nullptr;
+    const std::uint8_t* source = gdk_pixbuf_read_pixels(pixbuf);
+    int sourceStride = gdk_pixbuf_get_rowstride(pixbuf);
+    unsigned char* pixels = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* from = source + std::size_t(y) * sourceStride;
+        auto* to = reinterpret_cast<std::uint32_t*>(pixels + std::size_t(y) * stride);
+        for (int x = 0; x < width; ++x, from += channels) {
+            std::uint8_t a = alpha ? from[3] : 255;
+            auto component = [&](std::uint8_t value) { return premultiplied ? std::min(value, a) : premultiply(value, a); };
+            to[x] = packARGB(a, component(from[0]), component(from[1]), component(from[2]));
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
 } // namespace
 
 ImageDecoder::Format ImageDecoder::sniff(std::span<const std::uint8_t> data)
@@ -213,6 +433,25 @@ ImageDecoder::Format ImageDecoder::sniff(std::span<const std::uint8_t> data)
     return Format::Unknown;
 }
 
+std::optional<ImageDecoder::PixbufFormat> ImageDecoder::sniffPixbuf(std::span<const std::uint8_t> data)
+{
+    auto startsWith = [&](std::string_view signature, std::size_t at = 0) {
+        return data.size() >= at + signature.size() && std::memcmp(data.data() + at, signature.data(), signature.size()) == 0;
+    };
+    using namespace std::string_view_literals;
+    if (startsWith("GIF87a") || startsWith("GIF89a"))
+        return PixbufFormat::GIF;
+    if (startsWith("II*\0"sv) || startsWith("MM\0*"sv))
+        return PixbufFormat::TIFF;
+    if (startsWith("\0\0\1\0"sv))  // reserved 0, type 1 (an icon, not a cursor)
+        return PixbufFormat::ICO;
+    if (startsWith("BM"))
+        return PixbufFormat::BMP;
+    if (startsWith("RIFF") && startsWith("WEBP", 8))
+        return PixbufFormat::WebP;
+    return std::nullopt;
+}
+
 std::shared_ptr<Image> ImageDecoder::decode(std::span<const std::uint8_t> data, double scale, const Limits& limits)
 {
     switch (sniff(data)) {
@@ -221,7 +460,7 @@ std::shared_ptr<Image> ImageDecoder::decode(std::span<const std::uint8_t> data, 
     case Format::JPEG:
         return decodeJPEG(data, scale, limits);
     case Format::Unknown:
-        return nullptr;
+        return decodeWithPixbuf(data, scale, limits);
     }
     return nullptr;
 }
@@ -274,6 +513,22 @@ std::shared_ptr<Image> ImageDecoder::decodeJPEG(std::span<const std::uint8_t> da
     }
     cairo_surface_mark_dirty(job->surface);
     return Image::adopt(job->surface, scale, job->orientation.value_or(ImageOrientation::Up));
+}
+
+std::shared_ptr<Image> ImageDecoder::decodeWithPixbuf(std::span<const std::uint8_t> data, double scale, const Limits& limits)
+{
+    auto format = sniffPixbuf(data);
+    if (!format || !(scale > 0))
+        return nullptr;
+    if (!pixbufHeadersFit(data, *format, limits))
+        return nullptr;
+    GdkPixbuf* pixbuf = loadPixbuf(data, *format, limits);
+    if (!pixbuf)
+        return nullptr;
+    cairo_surface_t* surface = surfaceFromPixbuf(pixbuf, *format == PixbufFormat::TIFF, limits);
+    ImageOrientation orientation = pixbufOrientation(pixbuf);
+    g_object_unref(pixbuf);
+    return surface ? Image::adopt(surface, scale, orientation) : nullptr;
 }
 
 std::optional<ImageDecoder::JpegColorSpace> ImageDecoder::jpegColorSpace(std::span<const std::uint8_t> data)

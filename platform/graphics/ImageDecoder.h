@@ -1,5 +1,5 @@
 #pragma once
-// PNG and JPEG decoding into Images.
+// Picture decoding into Images: PNG and JPEG by their own libraries, other formats by gdk-pixbuf.
 
 #include "platform/graphics/Image.h"
 
@@ -16,25 +16,37 @@ struct ImageDecodeLimits {
     int maxSide = Image::kMaxSide;
 };
 
-/// Decodes untrusted bytes into Images with libpng and libjpeg. Every decoder reads the
-/// picture's dimensions first and refuses pictures beyond the limits before allocating pixels;
-/// broken or truncated input gives null (a truncated JPEG may give the part that arrived, as
-/// libjpeg fills the missing rows). JPEG pictures keep their EXIF orientation as the image's
-/// orientation; the pixels are not turned. Stateless; any thread.
+/// Decodes untrusted bytes into Images: PNG with libpng, JPEG with libjpeg, and GIF, TIFF, ICO,
+/// BMP and WebP through gdk-pixbuf's loader for that format (WebP only where one is installed).
+/// Every decoder reads the picture's dimensions first and refuses pictures beyond the limits
+/// before allocating pixels; broken or truncated input gives null (a truncated JPEG may give the
+/// part that arrived, as libjpeg fills the missing rows). JPEG and TIFF pictures keep their
+/// recorded orientation as the image's orientation; the pixels are not turned. Failures are not
+/// logged: the callers report a picture that did not decode. Stateless; any thread.
 class ImageDecoder final {
 public:
+    /// The formats read by libraries of their own; every other format counts as Unknown here.
     enum class Format { Unknown, PNG, JPEG };
+    /// The formats read through gdk-pixbuf.
+    enum class PixbufFormat { GIF, TIFF, ICO, BMP, WebP };
 
     using Limits = ImageDecodeLimits;
 
     /// The format by the leading signature bytes.
     static Format sniff(std::span<const std::uint8_t> data);
+    /// The gdk-pixbuf format by the leading signature bytes; nothing for any other format.
+    static std::optional<PixbufFormat> sniffPixbuf(std::span<const std::uint8_t> data);
 
     /// Decodes by signature; null for unknown formats and undecodable input.
     static std::shared_ptr<Image> decode(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
     static std::shared_ptr<Image> decodePNG(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
     /// Colour (YCbCr, RGB), grey and CMYK JPEGs are decoded.
     static std::shared_ptr<Image> decodeJPEG(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
+    /// Decodes a picture in one of the PixbufFormats, found by its signature: a GIF's first frame
+    /// (every frame's size must be within the limits, since the loader reads them all), a TIFF's
+    /// first page, an icon's largest picture. Null for other formats, and for a format whose
+    /// loader is not installed.
+    static std::shared_ptr<Image> decodeWithPixbuf(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
 
     /// What a JPEG's header says its samples are, without decoding them.
     enum class JpegColorSpace { Grayscale, Color, CMYK };
