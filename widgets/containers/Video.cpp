@@ -3,7 +3,9 @@
 #include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
+#include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/net/Url.h"
 #include "platform/ui/Animator.h"
 #include "platform/ui/LayoutConstraint.h"
@@ -144,16 +146,45 @@ void Video::setURL(std::optional<std::string> url)
         m_player->setContentURL(std::nullopt);
         return;
     }
-    auto client = this->client();
-    std::optional<platform::Url> resolved = client ? client->relativeURLToServer(*url) : std::nullopt;
-    if (!resolved) {
-        if (client)
-            client->log(LogEntry("video " + objectId() + ": cannot resolve the url \"" + *url + "\"; the movie is unchanged",
-                LogEntry::Type::Warning));
+    auto movie = resolveMovie(*url);
+    if (!movie) {
+        // A movie that cannot be reached ends as one that cannot be played: the peer hears
+        // "error", not silence, and the movie before it stops.
+        m_player->failToLoad("the url \"" + *url + "\" names no movie the player may open");
         return;
     }
-    m_player->setContentURL(resolved->absoluteString());
+    m_player->setContentURL(std::move(*movie));
     m_player->prepareToPlay();
+}
+
+std::optional<std::string> Video::resolveMovie(const std::string& url) const
+{
+    auto client = this->client();
+    std::optional<platform::Url> resolved = client ? client->relativeURLToServer(url) : std::nullopt;
+    if (!resolved) {
+        warn("cannot resolve the url \"" + url + "\"");
+        return std::nullopt;
+    }
+    if (!resolved->isFileURL())
+        return resolved->absoluteString();
+    // A local movie is one more file the peer names: it is opened only inside the folders the
+    // session may read, only when it is a regular file within the download cap, and by its
+    // resolved path, so that no link or escape takes the player elsewhere.
+    auto http = client->httpClient();
+    if (!http) {
+        warn("no folder to look for the movie \"" + url + "\" in");
+        return std::nullopt;
+    }
+    auto file = http->locateLocalFile(*resolved, MorvixHTTPClient::kMaximumDownloadSize);
+    if (!file)
+        return std::nullopt;
+    return platform::Url::fileURL(file.path).absoluteString();
+}
+
+void Video::warn(const std::string& message) const
+{
+    if (auto client = this->client())
+        client->log(LogEntry("video " + objectId() + ": " + message, LogEntry::Type::Warning));
 }
 
 std::optional<std::string> Video::playback() const
@@ -184,12 +215,19 @@ void Video::setPlayback(std::optional<std::string> playback)
 
 void Video::setSpeed(std::optional<Value> speed)
 {
-    if (!speed || !speed->is_number())
+    if (!speed)
         return;
-    if (speed->get<float>() == static_cast<float>(m_player->currentPlaybackRate()))
+    // The rate sizes how fast the stream is read: it is held to what the player can do.
+    auto rate = platform::WireNumber::clampedNumber(*speed, -MoviePlayer::kMaximumRate, MoviePlayer::kMaximumRate);
+    if (!rate)
         return;
-    m_speed = speed;
-    m_player->setCurrentPlaybackRate(speed->get<double>());
+    double asked = speed->is_boolean() ? double(speed->get<bool>()) : speed->get<double>();
+    if (*rate != asked)
+        warn("speed " + speed->dump() + " is held to " + std::to_string(*rate));
+    if (platform::WireNumber::singlePrecision(*rate) == static_cast<float>(m_player->currentPlaybackRate()))
+        return;
+    m_speed = speed->is_number() && *rate == asked ? *speed : Value(*rate);
+    m_player->setCurrentPlaybackRate(*rate);
 }
 
 std::optional<std::string> Video::presentation() const
@@ -279,8 +317,11 @@ void Video::stepToTime(const Value* properties)
     if (!properties || !properties->is_object())
         return;
     auto time = properties->find("time");
-    if (time != properties->end() && time->is_number())
-        m_player->setCurrentPlaybackTime(time->get<double>());
+    if (time == properties->end())
+        return;
+    auto seconds = platform::WireNumber::clampedNumber(*time, 0, platform::WireNumber::kMaximumDelaySeconds);
+    if (seconds)
+        m_player->setCurrentPlaybackTime(*seconds);
 }
 
 // MARK: The player's notifications

@@ -41,8 +41,13 @@ class MoviePlayer;
 ///   listened, "playback" is not "stop" and the player has a movie; a finish for an error
 ///   reports "error" instead, whenever listened. Full screen entered or left reports
 ///   "Presentation" when listened.
-/// - A "url" the server URL cannot resolve leaves the player's movie as it was and logs a
-///   warning.
+/// - "url": resolved against the server; a local file is opened only inside the session's
+///   readable folders (as a regular file within the download cap). A "url" that resolves to
+///   nothing the player may open (logged) stops the movie before it and ends as a movie that
+///   cannot be played: "error" when "Playback" is listened, as for a stream the player cannot
+///   decode.
+/// - "speed" is held to the player's rates ([-16, 16], logged when held); "stepToTime" to
+///   [0, the longest delay a peer may ask for].
 /// - `destroy` stops observing first, so that it reports nothing, then stops the player and
 ///   leaves full screen without animation.
 ///
@@ -93,6 +98,10 @@ private:
     void stop(const platform::Value* properties);
     void stepToTime(const platform::Value* properties);
 
+    /// The URL the player may open for `url`: resolved against the server, and for a local
+    /// file, confined to the session's readable folders. Nothing (logged) when there is none.
+    std::optional<std::string> resolveMovie(const std::string& url) const;
+    void warn(const std::string& message) const;
     void observePlayer();
     void forceBackgroundColors();
     void updateControlStyle();

@@ -1,10 +1,15 @@
 #include "platform/ui/screens/MoviePlayer.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/SystemLog.h"
 #include "platform/graphics/GraphicsContext.h"
+#include "platform/graphics/Image.h"
 #include "platform/ui/View.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cmath>
 
 namespace morvix::platform {
 
@@ -15,6 +20,42 @@ const Color kLightLabel = Color::fromRGBA(0.85f, 0.85f, 0.85f);
 const Color kDarkLabel = Color::fromRGBA(0.3f, 0.3f, 0.3f);
 constexpr double kLabelSize = 12;
 constexpr double kLabelInset = 6;
+
+MoviePlayer::Decoding s_decoding = MoviePlayer::Decoding::On;
+
+/// The scheme of `url` in lower case, when it is one followed by "://"; empty otherwise.
+std::string schemeOf(const std::string& url)
+{
+    auto colon = url.find(':');
+    if (colon == std::string::npos || url.compare(colon, 3, "://") != 0)
+        return {};
+    std::string scheme = url.substr(0, colon);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return scheme;
+}
+
+/// Where a picture of `natural` size goes in `box` under `mode`.
+Rect pictureRect(Size natural, const Rect& box, MovieScalingMode mode)
+{
+    if (natural.width <= 0 || natural.height <= 0)
+        return box;
+    double scale = 1;
+    switch (mode) {
+    case MovieScalingMode::Fill:
+        return box;
+    case MovieScalingMode::None:
+        break;
+    case MovieScalingMode::AspectFit:
+        scale = std::min(box.width() / natural.width, box.height() / natural.height);
+        break;
+    case MovieScalingMode::AspectFill:
+        scale = std::max(box.width() / natural.width, box.height() / natural.height);
+        break;
+    }
+    double width = natural.width * scale;
+    double height = natural.height * scale;
+    return { box.x() + (box.width() - width) / 2, box.y() + (box.height() - height) / 2, width, height };
+}
 
 std::string_view controlStyleName(MovieControlStyle style)
 {
@@ -29,8 +70,9 @@ std::string_view controlStyleName(MovieControlStyle style)
     return "";
 }
 
-/// What the player shows of its movie, above its background view: a box, dark unless the
-/// player's owner colours it, naming the movie and the playback state.
+/// What the player shows of its movie, above its background view: the current picture over a
+/// box, dark unless the player's owner colours it; before the first picture the box names the
+/// movie and the playback state.
 class MovieContentView final : public View {
 public:
     static std::shared_ptr<MovieContentView> create(const std::shared_ptr<MoviePlayer>& player)
@@ -51,12 +93,23 @@ public:
         Color fill = backgroundColor().value_or(kBoxFill);
         context.setFillColor(fill);
         context.fillRect(box);
+        if (const auto& frame = player->currentFrame()) {
+            context.save();
+            context.clipToRect(box);
+            context.setInterpolation(Interpolation::Medium);
+            context.drawImage(*frame, pictureRect(frame->size(), box, player->scalingMode()));
+            context.restore();
+            return;
+        }
         std::string text = "MoviePlayer: " + player->contentURL().value_or("(no movie)") + "\n"
             + std::string(playbackStateName(player->playbackState())) + ", " + std::string(controlStyleName(player->controlStyle()))
             + (player->isFullscreen() ? ", full screen" : "");
         bool dark = fill.alpha < 0.5f || 0.3f * fill.red + 0.59f * fill.green + 0.11f * fill.blue < 0.5f;
+        // The URL is the peer's: only the lines the box has room for are laid out.
         TextLayout::Options options;
         options.wrapWidth = box.width() - 2 * kLabelInset;
+        options.lineLimit = int(std::clamp((box.height() - kLabelInset) / kLabelSize, 1.0, 1000.0));
+        options.truncation = TextTruncation::Tail;
         AttributedString label(text, { .font = Font::system(kLabelSize), .foregroundColor = dark ? kLightLabel : kDarkLabel });
         context.save();
         context.clipToRect(box);
@@ -96,6 +149,7 @@ std::string_view playbackStateName(MoviePlaybackState state)
 std::shared_ptr<MoviePlayer> MoviePlayer::create()
 {
     auto player = std::shared_ptr<MoviePlayer>(new MoviePlayer());
+    player->m_decoding = s_decoding;
     player->m_view = View::create(Rect {});
     player->m_backgroundView = View::create(Rect {});
     player->m_contentView = MovieContentView::create(player);
@@ -112,8 +166,15 @@ MoviePlayer::~MoviePlayer()
         MainLoop::main().cancel(m_fullscreenTimer);
 }
 
+void MoviePlayer::setDecodingForTesting(Decoding decoding)
+{
+    s_decoding = decoding;
+}
+
 void MoviePlayer::record(Request request)
 {
+    if (m_requests.size() >= kRequestHistory)
+        m_requests.erase(m_requests.begin());
     m_requests.push_back(request);
 }
 
@@ -127,8 +188,11 @@ void MoviePlayer::changed()
     m_contentView->setNeedsDisplay();
 }
 
+// MARK: The movie
+
 void MoviePlayer::setContentURL(std::optional<std::string> url)
 {
+    dropMovie();
     m_contentURL = std::move(url);
     m_playbackState = MoviePlaybackState::Stopped;
     m_loadState = 0;
@@ -136,11 +200,331 @@ void MoviePlayer::setContentURL(std::optional<std::string> url)
     changed();
 }
 
+void MoviePlayer::failToLoad(std::string reason)
+{
+    setContentURL(std::nullopt);
+    failLater(std::move(reason));
+}
+
+void MoviePlayer::dropMovie()
+{
+    m_pipeline.reset();
+    ++m_movie;
+    m_intent = Intent::Stopped;
+    m_reached = MoviePipelineEvent::State::Null;
+    m_prerolled = false;
+    m_buffering = false;
+    m_appliedRate = 1;
+    m_pendingTime.reset();
+    m_time = 0;
+    m_frame.reset();
+    m_lastError.clear();
+    m_failed = false;
+}
+
+bool MoviePlayer::ensurePipeline()
+{
+    if (m_pipeline)
+        return true;
+    if (!m_contentURL || m_failed || m_decoding == Decoding::Off)
+        return false;
+    std::string scheme = schemeOf(*m_contentURL);
+    if (scheme != "file" && scheme != "http" && scheme != "https") {
+        failLater("the movie player opens file, http and https URLs, not \"" + *m_contentURL + "\"");
+        return false;
+    }
+    std::string error;
+    // Files were checked by whoever named them; what comes over the network is counted.
+    m_pipeline = MoviePipeline::create(*m_contentURL, *this, &error, scheme == "file" ? 0 : m_maximumStreamSize);
+    if (!m_pipeline) {
+        failLater(std::move(error));
+        return false;
+    }
+    return true;
+}
+
+void MoviePlayer::failLater(std::string reason)
+{
+    // A movie fails once: requests after the failure find no pipeline and post nothing more.
+    m_failed = true;
+    m_lastError = reason;
+    systemLog("movie player: " + reason);
+    std::weak_ptr<MoviePlayer> weak = weak_from_this();
+    MainLoop::main().post([weak, movie = m_movie] {
+        auto self = weak.lock();
+        if (!self || self->m_movie != movie)
+            return;
+        self->post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackError) } });
+    });
+}
+
+// MARK: Requests
+
+void MoviePlayer::prepareToPlay()
+{
+    record(Request::PrepareToPlay);
+    if (!ensurePipeline() || m_intent != Intent::Stopped)
+        return;
+    m_intent = Intent::Prepared;
+    m_pipeline->setState(MoviePipelineEvent::State::Paused);
+    updatePlaybackState();
+}
+
+void MoviePlayer::play()
+{
+    record(Request::Play);
+    if (!ensurePipeline())
+        return;
+    if (m_rate == 0)
+        m_rate = 1;
+    m_intent = Intent::Playing;
+    // While the stream fills its buffer the pipeline waits paused; it plays when it is full.
+    m_pipeline->setState(m_buffering ? MoviePipelineEvent::State::Paused : MoviePipelineEvent::State::Playing);
+    applyRate();
+    updatePlaybackState();
+}
+
+void MoviePlayer::pause()
+{
+    record(Request::Pause);
+    if (!ensurePipeline())
+        return;
+    m_intent = Intent::Paused;
+    m_pipeline->setState(MoviePipelineEvent::State::Paused);
+    updatePlaybackState();
+}
+
+void MoviePlayer::stop()
+{
+    record(Request::Stop);
+    m_intent = Intent::Stopped;
+    m_time = 0;
+    m_pendingTime.reset();
+    if (m_pipeline) {
+        // Ready keeps the stream's description but drops its data and position: the next
+        // request starts from the beginning.
+        m_pipeline->setState(MoviePipelineEvent::State::Ready);
+        m_reached = MoviePipelineEvent::State::Ready;
+        m_prerolled = false;
+        m_buffering = false;
+        m_appliedRate = 1;
+    }
+    updatePlaybackState();
+}
+
+void MoviePlayer::setCurrentPlaybackRate(double rate)
+{
+    if (!std::isfinite(rate))
+        return;
+    m_rate = std::clamp(rate, -kMaximumRate, kMaximumRate);
+    if (m_rate == 0) {
+        if (m_intent == Intent::Playing)
+            pause();
+        return;
+    }
+    applyRate();
+    updatePlaybackState();
+}
+
+void MoviePlayer::applyRate()
+{
+    double rate = m_rate == 0 ? 1 : m_rate;
+    if (!m_pipeline || !m_prerolled || rate == m_appliedRate)
+        return;
+    double position = m_pipeline->position().value_or(0);
+    if (m_pipeline->seek(position, rate)) {
+        m_appliedRate = rate;
+        return;
+    }
+    systemLog("movie player: the stream refuses the rate " + std::to_string(rate) + "; it plays at " + std::to_string(m_appliedRate));
+    m_rate = m_appliedRate;
+}
+
+double MoviePlayer::currentPlaybackTime() const
+{
+    if (m_pipeline && m_prerolled && !m_pendingTime) {
+        if (auto position = m_pipeline->position())
+            return *position;
+    }
+    return m_pendingTime.value_or(m_time);
+}
+
+void MoviePlayer::setCurrentPlaybackTime(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return;
+    seconds = std::max(seconds, 0.0);
+    if (double length = duration(); length > 0)
+        seconds = std::min(seconds, length);
+    m_time = seconds;
+    if (m_pipeline && m_prerolled && m_pipeline->seek(seconds, m_appliedRate))
+        return;
+    m_pendingTime = seconds;
+}
+
+double MoviePlayer::duration() const
+{
+    if (!m_pipeline || !m_prerolled)
+        return 0;
+    return m_pipeline->duration().value_or(0);
+}
+
 void MoviePlayer::setControlStyle(MovieControlStyle style)
 {
     m_controlStyle = style;
     changed();
 }
+
+void MoviePlayer::setScalingMode(MovieScalingMode mode)
+{
+    m_scalingMode = mode;
+    changed();
+}
+
+// MARK: What the stream reports
+
+void MoviePlayer::pipelineEvent(const MoviePipelineEvent& event)
+{
+    using Kind = MoviePipelineEvent::Kind;
+    switch (event.kind) {
+    case Kind::StateChanged:
+        m_reached = event.state;
+        return updatePlaybackState();
+    case Kind::Prerolled:
+        return prerolled();
+    case Kind::Buffering:
+        return buffering(event.percent);
+    case Kind::Ended:
+        return ended();
+    case Kind::Failed:
+        return failed(event.text);
+    case Kind::Frame:
+        return showFrame(event.frame);
+    }
+}
+
+void MoviePlayer::prerolled()
+{
+    if (!m_prerolled) {
+        m_prerolled = true;
+        setLoadState(m_buffering ? MovieLoadStatePlayable : MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
+    }
+    // An observer of the load state may have dropped the movie.
+    if (!m_pipeline)
+        return;
+    if (m_pendingTime) {
+        double length = duration();
+        double seconds = length > 0 ? std::min(*m_pendingTime, length) : *m_pendingTime;
+        m_pendingTime.reset();
+        if (m_pipeline->seek(seconds, m_rate == 0 ? 1 : m_rate)) {
+            m_appliedRate = m_rate == 0 ? 1 : m_rate;
+            return;
+        }
+    }
+    applyRate();
+    updatePlaybackState();
+}
+
+void MoviePlayer::buffering(int percent)
+{
+    if (percent < 100) {
+        if (!m_buffering && m_intent == Intent::Playing)
+            m_pipeline->setState(MoviePipelineEvent::State::Paused);
+        m_buffering = true;
+        // Only a stream that could play through stalls; one still filling at the start is not
+        // yet ready.
+        if (m_loadState & MovieLoadStatePlaythroughOK)
+            setLoadState(MovieLoadStatePlayable | MovieLoadStateStalled);
+        return;
+    }
+    if (m_buffering && m_intent == Intent::Playing)
+        m_pipeline->setState(MoviePipelineEvent::State::Playing);
+    m_buffering = false;
+    if (m_prerolled)
+        setLoadState(MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
+}
+
+void MoviePlayer::ended()
+{
+    if (m_repeatMode == MovieRepeatMode::One) {
+        double rate = m_rate == 0 ? 1 : m_rate;
+        if (m_pipeline->seek(rate < 0 ? duration() : 0, rate))
+            return;
+    }
+    m_intent = Intent::Stopped;
+    m_time = 0;
+    post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackEnded) } });
+    // An observer of the finish may have changed the movie already.
+    if (m_intent != Intent::Stopped || !m_pipeline)
+        return;
+    m_pipeline->setState(MoviePipelineEvent::State::Ready);
+    m_reached = MoviePipelineEvent::State::Ready;
+    m_prerolled = false;
+    m_appliedRate = 1;
+    updatePlaybackState();
+}
+
+void MoviePlayer::failed(std::string reason)
+{
+    // The pipeline that reported goes now; its last report is this one.
+    m_pipeline.reset();
+    m_failed = true;
+    m_lastError = reason;
+    systemLog("movie player: " + reason);
+    m_intent = Intent::Stopped;
+    m_prerolled = false;
+    m_buffering = false;
+    post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackError) } });
+    updatePlaybackState();
+}
+
+void MoviePlayer::showFrame(std::shared_ptr<Image> frame)
+{
+    Size size = frame->size();
+    m_frame = std::move(frame);
+    changed();
+    if (size == m_naturalSize)
+        return;
+    m_naturalSize = size;
+    post(kNaturalSizeAvailable);
+}
+
+void MoviePlayer::setLoadState(unsigned loadState)
+{
+    if (loadState == m_loadState)
+        return;
+    m_loadState = loadState;
+    post(kLoadStateDidChange);
+}
+
+void MoviePlayer::updatePlaybackState()
+{
+    MoviePlaybackState state = m_playbackState;
+    switch (m_intent) {
+    case Intent::Stopped:
+    case Intent::Prepared:
+        state = MoviePlaybackState::Stopped;
+        break;
+    case Intent::Paused:
+        state = MoviePlaybackState::Paused;
+        break;
+    case Intent::Playing:
+        // Until the stream plays (and while it waits for its buffer) the state stays.
+        if (m_reached == MoviePipelineEvent::State::Playing) {
+            state = m_rate > 1 ? MoviePlaybackState::SeekingForward
+                : m_rate < 0   ? MoviePlaybackState::SeekingBackward
+                               : MoviePlaybackState::Playing;
+        }
+        break;
+    }
+    if (state == m_playbackState)
+        return;
+    m_playbackState = state;
+    changed();
+    post(kPlaybackStateDidChange);
+}
+
+// MARK: Full screen
 
 void MoviePlayer::setFullscreen(bool fullscreen, Animated animated)
 {
@@ -162,6 +546,8 @@ void MoviePlayer::setFullscreen(bool fullscreen, Animated animated)
         self->post(fullscreen ? kDidEnterFullscreen : kDidExitFullscreen);
     });
 }
+
+// MARK: Drivers
 
 void MoviePlayer::drivePlaybackState(MoviePlaybackState state)
 {

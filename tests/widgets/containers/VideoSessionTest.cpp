@@ -1,5 +1,7 @@
-// Videos in a real session: the test drives the headless movie player as a decoder would and
-// reads what the session reports, one main-loop turn after each change.
+// Videos in a real session whose player is held (it opens no stream: the server here serves no
+// movie), so that the test drives it into states a stream would not hold still and reads what
+// the session reports, one main-loop turn after each change. VideoPlaybackSessionTest plays
+// real movies.
 
 #include "widgets/containers/Video.h"
 
@@ -19,6 +21,16 @@ using Request = MoviePlayer::Request;
 
 class VideoSessionTest : public testing::ScrollMenuSessionFixture {
 protected:
+    void SetUp() override
+    {
+        MoviePlayer::setDecodingForTesting(MoviePlayer::Decoding::Off);
+        ScrollMenuSessionFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        ScrollMenuSessionFixture::TearDown();
+        MoviePlayer::setDecodingForTesting(MoviePlayer::Decoding::On);
+    }
     std::shared_ptr<MoviePlayer> player(const std::string& id)
     {
         auto video = object<Video>(id);
@@ -129,14 +141,27 @@ TEST_F(VideoSessionTest, PresentationSpeedAndDestroy)
     deliver(R"([["set","w8",{"speed":1}]])");
     EXPECT_EQ(video->getKey("speed"), Value(2));
 
-    // A word outside the table is stored only; stepToTime moves the position.
+    // A speed beyond the player's is held to its fastest.
+    deliver(R"([["set","w8",{"speed":1e300}]])");
+    EXPECT_EQ(movie->currentPlaybackRate(), MoviePlayer::kMaximumRate);
+    EXPECT_EQ(video->getKey("speed"), Value(MoviePlayer::kMaximumRate));
+
+    // A word outside the table is stored only; stepToTime moves the position, held to what a
+    // peer may ask.
     std::size_t requests = movie->requests().size();
-    deliver(R"([["set","w8",{"playback":"rewind"}],["call","w8","stepToTime",{"time":12.5}],
-        ["set","w8",{"url":"http://exa mple.com/"}]])");
+    deliver(R"([["set","w8",{"playback":"rewind"}],["call","w8","stepToTime",{"time":12.5}]])");
     EXPECT_EQ(video->getKey("playback"), Value("rewind"));
     EXPECT_EQ(movie->requests().size(), requests);
     EXPECT_EQ(movie->currentPlaybackTime(), 12.5);
-    EXPECT_EQ(movie->contentURL(), server.url("/app/movie.mp4")) << "an unresolvable url leaves the movie";
+    deliver(R"([["call","w8","stepToTime",{"time":-3}]])");
+    EXPECT_EQ(movie->currentPlaybackTime(), 0);
+
+    // A url that resolves to nothing stops the movie it had and is reported as an error.
+    before = posts().size();
+    deliver(R"([["set","w8",{"url":"http://exa mple.com/"}]])");
+    EXPECT_FALSE(movie->contentURL()) << "an unresolvable url drops the movie";
+    EXPECT_TRUE(waitUntil([&] { return operationsSince(before).find(R"(["notify","w8","Playback",{"playback":"error"}])") != std::string::npos; }))
+        << operationsSince(before);
 
     // After destroy the player is stopped and nothing it reports reaches the peer, not even
     // what was pending when the widget went.

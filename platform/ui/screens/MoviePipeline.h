@@ -1,0 +1,97 @@
+#pragma once
+// The decoding half of the movie player: one GStreamer playbin for one movie.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace morvix::platform {
+
+class Image;
+
+/// What a pipeline reports, always on the main thread.
+struct MoviePipelineEvent {
+    enum class Kind {
+        /// The pipeline reached `state`.
+        StateChanged,
+        /// A state change or a seek has completed: the movie has a picture to show.
+        Prerolled,
+        /// The stream is filling its buffer: `percent` below 100 is a stall, 100 its end.
+        Buffering,
+        /// The stream has ended.
+        Ended,
+        /// The stream cannot be played (or read past its byte cap); `text` says why.
+        Failed,
+        /// A new picture, `frame`.
+        Frame,
+    };
+    enum class State { Null, Ready, Paused, Playing };
+
+    Kind kind = Kind::StateChanged;
+    State state = State::Null;
+    int percent = 100;
+    std::string text;
+    std::shared_ptr<Image> frame;
+};
+
+/// Hears one pipeline's events on the main thread. It may destroy the pipeline from inside
+/// `pipelineEvent`.
+class MoviePipelineDelegate {
+public:
+    virtual ~MoviePipelineDelegate() = default;
+    virtual void pipelineEvent(const MoviePipelineEvent& event) = 0;
+};
+
+/// A `playbin` for one URL whose pictures go to an `appsink` (BGRx, square pixels, at most
+/// `kMaximumSide` pixels a side, scaled down to fit) and whose sound goes to a `fakesink`: the
+/// headless platform has no sound device. Subtitles are not shown.
+///
+/// Bus messages and pictures arrive on GStreamer's threads; they are handed to the main loop
+/// and reach the delegate there, in the order they arrived. Pictures are coalesced: when the
+/// main thread falls behind, only the newest one waiting is delivered. Nothing is delivered
+/// once the pipeline is destroyed, not even what was already on its way.
+///
+/// Made, used and destroyed on the main thread. Nothing here waits for a state change;
+/// destruction takes the pipeline down to its null state, which joins its streaming threads.
+class MoviePipeline final {
+public:
+    /// The longest side of a picture handed on; larger movies are scaled down.
+    static constexpr int kMaximumSide = 4096;
+
+    /// Starts the media framework on first use; thread-safe. False (with the reason in `error`)
+    /// when it cannot start.
+    static bool initialize(std::string* error = nullptr);
+
+    /// A pipeline for `uri` in its null state, or null (with the reason in `error`) when the
+    /// media framework or one of its elements is missing. The delegate is borrowed: it must
+    /// outlive the pipeline (the movie player owns both). With a `maximumBytes` above 0, a
+    /// stream that reads more than that fails (`Failed`), the movie played again included.
+    static std::unique_ptr<MoviePipeline> create(const std::string& uri, MoviePipelineDelegate& delegate, std::string* error,
+        std::uint64_t maximumBytes = 0);
+    ~MoviePipeline();
+    MoviePipeline(const MoviePipeline&) = delete;
+    MoviePipeline& operator=(const MoviePipeline&) = delete;
+
+    /// Asks for a state; the change completes later (`StateChanged`). Going to Ready or Null
+    /// completes at once.
+    void setState(MoviePipelineEvent::State state);
+    /// A flushing, accurate seek to `seconds` at `rate`: forward from there at a positive rate,
+    /// backward to the start from there at a negative one. False when the pipeline refuses it
+    /// (not prerolled yet, or a stream that cannot seek). `rate` must not be 0.
+    bool seek(double seconds, double rate);
+    /// The position in seconds; nothing when unknown.
+    std::optional<double> position() const;
+    /// The movie's length in seconds; nothing when unknown (a live stream, or not yet known).
+    std::optional<double> duration() const;
+
+    /// The GStreamer side, defined in the source only.
+    struct Impl;
+
+private:
+    explicit MoviePipeline(std::unique_ptr<Impl> impl);
+
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace morvix::platform
