@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -17,10 +18,17 @@ bool nearZero(double value) { return std::fabs(value) < kEpsilon; }
 // A symbol is a 64-bit key: a running number shifted left by three, with its kind in the low
 // bits. Ordering keys orders symbols by creation, which the pivot rules use to stay
 // deterministic and to avoid cycling.
-enum class Kind : std::uint64_t { Invalid = 0, External = 1, Slack = 2, Error = 3, Dummy = 4 };
+// The marker of a required equality is a dummy: never pivoted, always 0. A folding dummy is one
+// the tableau may fold into its rows once it has spread over many of them.
+enum class Kind : std::uint64_t { Invalid = 0, External = 1, Slack = 2, Error = 3, Dummy = 4, FoldingDummy = 5 };
 using Key = std::uint64_t;
 Kind kindOf(Key key) { return static_cast<Kind>(key & 7); }
 bool isPivotable(Key key) { return kindOf(key) == Kind::Slack || kindOf(key) == Kind::Error; }
+bool isDummy(Key key) { return kindOf(key) == Kind::Dummy || kindOf(key) == Kind::FoldingDummy; }
+
+// The number of rows a folding dummy may reach before it is folded. Rows then hold at most about
+// this many dummies of a chain (those of its last links), instead of one per link.
+constexpr std::size_t kFoldingSpread = 32;
 
 // One term of a tableau row. Rows keep their cells sorted by symbol, so that merging two rows is
 // one pass over both and the pivot rules see symbols in creation order.
@@ -155,11 +163,6 @@ struct ConstraintSolver::Row {
     }
 };
 
-struct ConstraintSolver::Tag {
-    Key marker = 0;
-    Key other = 0;
-};
-
 // The rows of the tableau, kept in slots, with a column list per parametric symbol: the slots of
 // the rows that may hold it. A pivot then visits only the rows that mention the entering symbol
 // instead of every row. Column lists are kept lazily: a row that gains a symbol is added to the
@@ -169,19 +172,60 @@ struct ConstraintSolver::Tableau {
     struct Column {
         std::vector<Slot> slots;
         std::size_t cleanSize = 0;
+        bool folding = false; // queued in `foldings`
+    };
+
+    // The objective: the weighted errors of every preference, so it grows with the system while
+    // a pivot changes only a few of its cells. Kept as a hash map, with the symbols that could
+    // enter the basis (not dummies, negative coefficient) in order beside it, so that a pivot
+    // costs the size of the rows it touches, not the size of the objective.
+    struct Objective {
+        std::unordered_map<Key, double> cells;
+        std::set<Key> entering;
+
+        double coefficientFor(Key symbol) const
+        {
+            auto found = cells.find(symbol);
+            return found == cells.end() ? 0.0 : found->second;
+        }
+        void insert(Key symbol, double coefficient)
+        {
+            auto [found, added] = cells.try_emplace(symbol, 0.0);
+            found->second += coefficient;
+            if (nearZero(found->second)) {
+                cells.erase(found);
+                entering.erase(symbol);
+            } else if (found->second < 0 && !isDummy(symbol)) {
+                entering.insert(symbol);
+            } else {
+                entering.erase(symbol);
+            }
+        }
+        void erase(Key symbol)
+        {
+            cells.erase(symbol);
+            entering.erase(symbol);
+        }
+        void add(const Row& source, double factor)
+        {
+            for (const auto& cell : source.cells)
+                insert(cell.symbol, cell.coefficient * factor);
+        }
+        // The symbol to enter first: the oldest that lowers the objective.
+        Key firstEntering() const { return entering.empty() ? 0 : *entering.begin(); }
     };
 
     std::vector<Row> slots;
     std::vector<Slot> freeSlots;
     std::unordered_map<Key, Slot> basics; // basic symbol -> slot of its row
     std::unordered_map<Key, Column> columns;
-    std::unordered_map<ConstraintId, Tag> tags;
     std::unordered_map<std::uint32_t, Key> externals;
-    Row objective;
+    Objective objective;
     std::unique_ptr<Row> artificial;
     std::uint64_t nextSymbol = 1;
     std::vector<Cell> scratch; // reused by every row merge
     std::vector<Slot> holders; // reused by every substitution
+    std::vector<Key> foldings; // folding dummies that spread too far, folded after the operation
 
     Key makeSymbol(Kind kind) { return (nextSymbol++ << 3) | static_cast<Key>(kind); }
 
@@ -204,15 +248,43 @@ struct ConstraintSolver::Tableau {
         Column& column = columns[symbol];
         // Cleaned before the slot is added: the row may not hold the symbol yet (a merge notes its
         // new cells as it goes).
-        if (column.slots.size() >= 2 * column.cleanSize + 16)
+        if (column.slots.size() >= 2 * column.cleanSize + 16) {
             clean(symbol, column);
+            if (kindOf(symbol) == Kind::FoldingDummy && column.cleanSize >= kFoldingSpread && !column.folding) {
+                column.folding = true;
+                foldings.push_back(symbol);
+            }
+        }
         column.slots.push_back(slot);
+    }
+
+    // Folds the queued dummies into their rows: each is fixed at 0 for good, so its cells go.
+    // Only between operations: a fold in the middle of a pivot would change rows being merged.
+    void fold()
+    {
+        for (Key symbol : foldings) {
+            auto found = columns.find(symbol);
+            if (found != columns.end()) {
+                clean(symbol, found->second);
+                for (Slot slot : found->second.slots) {
+                    Row& row = slots[slot];
+                    row.erase(symbol);
+                    row.cells.shrink_to_fit();
+                }
+                columns.erase(found);
+            }
+            objective.erase(symbol);
+        }
+        foldings.clear();
     }
 
     void clean(Key symbol, Column& column)
     {
         auto& list = column.slots;
-        std::sort(list.begin(), list.end());
+        // The first cleanSize slots are sorted and unique already.
+        auto tail = list.begin() + static_cast<std::ptrdiff_t>(std::min(column.cleanSize, list.size()));
+        std::sort(tail, list.end());
+        std::inplace_merge(list.begin(), tail, list.end());
         list.erase(std::unique(list.begin(), list.end()), list.end());
         list.erase(std::remove_if(list.begin(), list.end(),
                        [&](Slot slot) { return !slots[slot].basic || !slots[slot].contains(symbol); }),
@@ -250,6 +322,9 @@ struct ConstraintSolver::Tableau {
         }
         Row& placed = slots[slot];
         placed = std::move(row);
+        // A new row was built up cell by cell and most rows stay as they are placed: it keeps
+        // only the room it needs.
+        placed.cells.shrink_to_fit();
         placed.basic = basic;
         basics.emplace(basic, slot);
         for (const auto& cell : placed.cells)
@@ -302,7 +377,13 @@ struct ConstraintSolver::Tableau {
             ++a;
             ++b;
         }
-        target.cells.swap(scratch);
+        // Copied rather than swapped in: the scratch buffer is as large as the largest merge so
+        // far, and every row that took it over would keep that much. A row that shrank to well
+        // below what it holds room for gets a buffer of its size.
+        if (target.cells.capacity() > 2 * scratch.size() + 4)
+            target.cells = std::vector<Cell>(scratch.begin(), scratch.end());
+        else
+            target.cells.assign(scratch.begin(), scratch.end());
     }
 
     // Replaces `symbol` in `target` by `row`.
@@ -316,9 +397,9 @@ struct ConstraintSolver::Tableau {
         addRow(target, slot, row, coefficient);
     }
 
-    Row createRow(const Constraint& constraint, Tag& tag)
+    Row createRow(const Kept& constraint, Tag& tag)
     {
-        Expression expression = (constraint.lhs - constraint.rhs).normalized();
+        const Expression& expression = constraint.expression;
         Row row;
         row.constant = expression.constant;
         for (const auto& term : expression.terms) {
@@ -328,7 +409,7 @@ struct ConstraintSolver::Tableau {
             else
                 row.insert(symbol, term.coefficient);
         }
-        bool required = constraint.isRequired();
+        bool required = constraint.weight >= kRequired;
         switch (constraint.relation) {
         case Relation::LessOrEqual:
         case Relation::GreaterOrEqual: {
@@ -344,7 +425,7 @@ struct ConstraintSolver::Tableau {
         }
         case Relation::Equal:
             if (required) {
-                tag.marker = makeSymbol(Kind::Dummy);
+                tag.marker = makeSymbol(constraint.tracking == Tracking::Folding ? Kind::FoldingDummy : Kind::Dummy);
                 row.insert(tag.marker, 1.0);
             } else {
                 tag.marker = makeSymbol(Kind::Error);
@@ -361,7 +442,7 @@ struct ConstraintSolver::Tableau {
         return row;
     }
 
-    static Key chooseSubject(const Row& row, const Tag& tag)
+    Key chooseSubject(const Row& row, const Tag& tag) const
     {
         for (const auto& cell : row.cells) {
             if (kindOf(cell.symbol) == Kind::External)
@@ -371,12 +452,31 @@ struct ConstraintSolver::Tableau {
             return tag.marker;
         if (tag.other && isPivotable(tag.other) && row.coefficientFor(tag.other) < 0)
             return tag.other;
+        // Any other symbol that only external rows hold is as safe as a marker of the row's own:
+        // solved for it the row keeps its value non-negative, and no row whose basic symbol must
+        // stay non-negative changes. Without it, a view attached to the end of a chain that
+        // nothing else places would move the whole chain, one pivot per view, and then back.
+        for (const auto& cell : row.cells) {
+            if (cell.coefficient < 0 && isPivotable(cell.symbol) && onlyExternalRowsHold(cell.symbol))
+                return cell.symbol;
+        }
         return 0;
+    }
+
+    bool onlyExternalRowsHold(Key symbol) const
+    {
+        auto found = columns.find(symbol);
+        if (found == columns.end())
+            return true;
+        return std::none_of(found->second.slots.begin(), found->second.slots.end(), [&](Slot slot) {
+            const Row& holder = slots[slot];
+            return holder.basic && kindOf(holder.basic) != Kind::External && holder.contains(symbol);
+        });
     }
 
     static bool allDummies(const Row& row)
     {
-        return std::all_of(row.cells.begin(), row.cells.end(), [](const Cell& cell) { return kindOf(cell.symbol) == Kind::Dummy; });
+        return std::all_of(row.cells.begin(), row.cells.end(), [](const Cell& cell) { return isDummy(cell.symbol); });
     }
 
     // Replaces `symbol` by `row` in every row of the table, the objective and the artificial row;
@@ -392,7 +492,10 @@ struct ConstraintSolver::Tableau {
                 substituteIn(slots[slot], slot, symbol, row);
             holders.clear();
         }
-        substituteIn(objective, kNoSlot, symbol, row);
+        if (double coefficient = objective.coefficientFor(symbol)) {
+            objective.erase(symbol);
+            objective.add(row, coefficient);
+        }
         if (artificial)
             substituteIn(*artificial, kNoSlot, symbol, row);
     }
@@ -412,18 +515,24 @@ struct ConstraintSolver::Tableau {
         basics.emplace(entering, slot);
     }
 
-    // Primal simplex: pivots until no symbol in `target` can lower it further. Among rows of equal
-    // ratio the one whose basic symbol is oldest leaves, which keeps the result deterministic.
-    void optimize(const Row& target)
+    static Key firstEntering(const Row& row)
+    {
+        for (const auto& cell : row.cells) {
+            if (!isDummy(cell.symbol) && cell.coefficient < 0)
+                return cell.symbol;
+        }
+        return 0;
+    }
+    static Key firstEntering(const Objective& objective) { return objective.firstEntering(); }
+
+    // Primal simplex: pivots until no symbol in `target` can lower it further. The oldest symbol
+    // that lowers it enters; among rows of equal ratio the one whose basic symbol is oldest
+    // leaves, which keeps the result deterministic.
+    template<typename Target>
+    void optimize(const Target& target)
     {
         for (;;) {
-            Key entering = 0;
-            for (const auto& cell : target.cells) {
-                if (kindOf(cell.symbol) != Kind::Dummy && cell.coefficient < 0) {
-                    entering = cell.symbol;
-                    break;
-                }
-            }
+            Key entering = firstEntering(target);
             if (!entering)
                 return;
             Key leaving = 0;
@@ -488,7 +597,7 @@ struct ConstraintSolver::Tableau {
     void removeMarkerEffects(Key marker, double weight)
     {
         if (const Row* row = rowFor(marker))
-            addRow(objective, kNoSlot, *row, -weight);
+            objective.add(*row, -weight);
         else
             objective.insert(marker, -weight);
     }
@@ -572,17 +681,15 @@ void ConstraintSolver::releaseVariable(Variable variable)
     m_valuesValid = false;
 }
 
-void ConstraintSolver::countUses(const Constraint& constraint, bool adding)
+void ConstraintSolver::countUses(const Expression& expression, bool adding)
 {
-    for (const Expression* expression : { &constraint.lhs, &constraint.rhs }) {
-        for (const auto& term : expression->terms) {
-            if (term.variable.id < 1 || term.variable.id > m_uses.size())
-                continue;
-            if (adding)
-                ++m_uses[term.variable.id - 1];
-            else
-                --m_uses[term.variable.id - 1];
-        }
+    for (const auto& term : expression.terms) {
+        if (term.variable.id < 1 || term.variable.id > m_uses.size())
+            continue;
+        if (adding)
+            ++m_uses[term.variable.id - 1];
+        else
+            --m_uses[term.variable.id - 1];
     }
 }
 
@@ -602,6 +709,9 @@ void ConstraintSolver::refreshValues() const
 {
     if (m_valuesValid)
         return;
+    // The solution is a cache of the constraints: building the tableau again for a folded
+    // constraint that went changes no constraint the caller sees.
+    const_cast<ConstraintSolver*>(this)->rebuildIfStale();
     m_values.assign(m_names.size(), 0.0);
     for (const auto& [id, symbol] : m_tableau->externals) {
         const Row* row = m_tableau->rowFor(symbol);
@@ -611,13 +721,16 @@ void ConstraintSolver::refreshValues() const
     m_valuesValid = true;
 }
 
-ConstraintSolver::ConstraintId ConstraintSolver::add(const Constraint& constraint)
+ConstraintSolver::ConstraintId ConstraintSolver::add(const Constraint& constraint, Tracking tracking)
 {
+    rebuildIfStale();
     ConstraintId id = m_nextId++;
     m_valuesValid = false;
-    if (insert(id, constraint)) {
-        m_constraints.emplace(id, constraint);
-        countUses(constraint, true);
+    Kept kept { (constraint.lhs - constraint.rhs).normalized(), constraint.weight, constraint.relation, tracking, {} };
+    if (insert(kept)) {
+        countUses(kept.expression, true);
+        kept.expression.terms.shrink_to_fit();
+        m_constraints.emplace(id, std::move(kept));
         return id;
     }
     // A failed attempt may leave the tableau holding parts of the rejected row, so it is rebuilt
@@ -627,12 +740,12 @@ ConstraintSolver::ConstraintId ConstraintSolver::add(const Constraint& constrain
     return 0;
 }
 
-bool ConstraintSolver::insert(ConstraintId id, const Constraint& constraint)
+bool ConstraintSolver::insert(Kept& kept)
 {
     Tableau& t = *m_tableau;
     Tag tag;
-    Row row = t.createRow(constraint, tag);
-    Key subject = Tableau::chooseSubject(row, tag);
+    Row row = t.createRow(kept, tag);
+    Key subject = t.chooseSubject(row, tag);
     if (!subject && Tableau::allDummies(row)) {
         if (!nearZero(row.constant))
             return false;
@@ -646,25 +759,33 @@ bool ConstraintSolver::insert(ConstraintId id, const Constraint& constraint)
         t.substitute(subject, row);
         t.insertRow(subject, std::move(row));
     }
-    t.tags.emplace(id, tag);
+    kept.tag = tag;
     t.optimize(t.objective);
+    t.fold();
     return true;
+}
+
+void ConstraintSolver::rebuildIfStale()
+{
+    if (m_stale)
+        rebuildWithout(0);
 }
 
 void ConstraintSolver::rebuildWithout(ConstraintId failed)
 {
+    m_stale = false;
     m_tableau = std::make_unique<Tableau>();
     std::vector<ConstraintId> lost;
-    for (const auto& [id, constraint] : m_constraints) {
+    for (auto& [id, kept] : m_constraints) {
         if (id == failed)
             continue;
         // A constraint accepted before fails again only when rounding made it conflict; it is
         // dropped rather than left half in the tableau.
-        if (!insert(id, constraint))
+        if (!insert(kept))
             lost.push_back(id);
     }
     for (ConstraintId id : lost) {
-        countUses(m_constraints.at(id), false);
+        countUses(m_constraints.at(id).expression, false);
         m_constraints.erase(id);
     }
     if (!lost.empty())
@@ -677,13 +798,15 @@ void ConstraintSolver::remove(ConstraintId id)
     auto constraint = m_constraints.find(id);
     if (constraint == m_constraints.end())
         return;
-    Tableau& t = *m_tableau;
-    Tag tag = t.tags.at(id);
-    t.tags.erase(id);
     double weight = constraint->second.weight;
-    countUses(constraint->second, false);
+    Tag tag = constraint->second.tag;
+    countUses(constraint->second.expression, false);
     m_constraints.erase(constraint);
     m_valuesValid = false;
+    // A rebuild is due anyway, and it goes by the constraints alone.
+    if (m_stale)
+        return;
+    Tableau& t = *m_tableau;
 
     if (kindOf(tag.marker) == Kind::Error)
         t.removeMarkerEffects(tag.marker, weight);
@@ -695,9 +818,10 @@ void ConstraintSolver::remove(ConstraintId id)
     } else {
         Key leaving = t.markerLeavingRow(tag.marker);
         if (!leaving) {
-            // Rounding has lost the constraint's marker: the tableau no longer stands for the
-            // constraints, so it is built again from those that remain.
-            rebuildWithout(0);
+            // The marker was folded into the rows (or rounding lost it): the tableau no longer
+            // stands for the constraints, so it is built again from those that remain, once,
+            // when it is next used.
+            m_stale = true;
             return;
         }
         Row row = t.takeRow(leaving);
@@ -709,31 +833,78 @@ void ConstraintSolver::remove(ConstraintId id)
     if (tag.other)
         t.dropColumnIfUnused(tag.other);
     t.optimize(t.objective);
+    t.fold();
+}
+
+std::optional<ConstraintSolver::Constraint> ConstraintSolver::constraint(ConstraintId id) const
+{
+    auto found = m_constraints.find(id);
+    if (found == m_constraints.end())
+        return std::nullopt;
+    const Kept& kept = found->second;
+    return Constraint { kept.expression, kept.relation, {}, kept.weight };
+}
+
+namespace {
+
+// Whether the expression is in normalized form already: terms in increasing variable order, each
+// variable once, no zero coefficient.
+bool isNormalized(const ConstraintSolver::Expression& expression)
+{
+    for (std::size_t i = 0; i < expression.terms.size(); ++i) {
+        if (nearZero(expression.terms[i].coefficient))
+            return false;
+        if (i && !(expression.terms[i - 1].variable.id < expression.terms[i].variable.id))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ConstraintSolver::holds(ConstraintId id, const Constraint& constraint) const
+{
+    auto found = m_constraints.find(id);
+    if (found == m_constraints.end())
+        return false;
+    const Kept& kept = found->second;
+    if (kept.relation != constraint.relation || kept.weight != constraint.weight)
+        return false;
+    if (constraint.rhs.terms.empty() && constraint.rhs.constant == 0 && isNormalized(constraint.lhs))
+        return kept.expression == constraint.lhs;
+    return kept.expression == (constraint.lhs - constraint.rhs).normalized();
 }
 
 void ConstraintSolver::clear()
 {
     m_tableau = std::make_unique<Tableau>();
     m_constraints.clear();
+    m_stale = false;
     std::fill(m_uses.begin(), m_uses.end(), 0);
     m_valuesValid = false;
+}
+
+std::size_t ConstraintSolver::tableauSize() const
+{
+    const_cast<ConstraintSolver*>(this)->rebuildIfStale();
+    std::size_t size = m_tableau->objective.cells.size();
+    for (const Row& row : m_tableau->slots)
+        size += row.cells.size();
+    return size;
 }
 
 double ConstraintSolver::cost() const
 {
     refreshValues();
     double total = 0;
-    for (const auto& [id, constraint] : m_constraints) {
-        if (constraint.isRequired())
+    for (const auto& [id, kept] : m_constraints) {
+        if (kept.weight >= kRequired)
             continue;
-        double difference = 0;
-        for (const auto& term : constraint.lhs.terms)
+        double difference = kept.expression.constant;
+        for (const auto& term : kept.expression.terms)
             difference += term.coefficient * value(term.variable);
-        for (const auto& term : constraint.rhs.terms)
-            difference -= term.coefficient * value(term.variable);
-        difference += constraint.lhs.constant - constraint.rhs.constant;
         double violation = 0;
-        switch (constraint.relation) {
+        switch (kept.relation) {
         case Relation::Equal:
             violation = std::fabs(difference);
             break;
@@ -744,7 +915,7 @@ double ConstraintSolver::cost() const
             violation = std::max(0.0, -difference);
             break;
         }
-        total += violation * constraint.weight;
+        total += violation * kept.weight;
     }
     return total;
 }

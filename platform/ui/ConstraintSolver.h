@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,16 @@ public:
         bool operator==(const Constraint& other) const;
     };
     using ConstraintId = std::uint64_t;
+    /// How a required equality is kept once added. Each one leaves a marker in every row its
+    /// constant reaches, which is what lets it be removed incrementally; along a chain of
+    /// attachments (each view placed against the one before) those markers make row k hold k
+    /// of them, and a chain of n views hold n^2 / 2. `Folding` lets the solver fold the marker
+    /// of a constraint into the rows once it has spread over many of them: the rows then stay
+    /// short, and removing the folded constraint rebuilds the tableau from those that remain
+    /// (on the next add or read, once for any number of removals). `Tracked` never folds: for
+    /// constraints removed often, such as frames pinned on every pass. Other constraints
+    /// (inequalities, preferences) are always tracked.
+    enum class Tracking { Tracked, Folding };
 
     ConstraintSolver();
     ~ConstraintSolver();
@@ -80,30 +91,58 @@ public:
 
     /// Adds a constraint and re-solves. Returns 0, and changes nothing, when the constraint is
     /// required and cannot hold together with the required constraints already added.
-    [[nodiscard]] ConstraintId add(const Constraint& constraint);
-    /// Removes a constraint and re-solves. Removing an unknown id does nothing.
+    [[nodiscard]] ConstraintId add(const Constraint& constraint, Tracking tracking = Tracking::Tracked);
+    /// Removes a constraint and re-solves. Removing an unknown id does nothing. Removing a
+    /// folded constraint only marks the tableau for a rebuild, which the next add or read does.
     void remove(ConstraintId id);
     bool contains(ConstraintId id) const { return m_constraints.count(id) != 0; }
+    /// The constraint held under `id` in the form the solver keeps it, both sides moved to the
+    /// left (`lhs - rhs` normalized, relation, nothing on the right); nothing for an unknown id.
+    std::optional<Constraint> constraint(ConstraintId id) const;
+    /// Whether the solver holds under `id` a constraint that is `constraint` once both sides are
+    /// moved to the left: the same relation and weight and the same normalized difference. False
+    /// for an unknown id. Cheapest for a constraint given in the form `constraint` returns.
+    bool holds(ConstraintId id, const Constraint& constraint) const;
     std::size_t constraintCount() const { return m_constraints.size(); }
     /// Drops every constraint; variables stay valid.
     void clear();
 
     /// The weighted cost of the current solution (sum of weight times violation).
     double cost() const;
+    /// The coefficients the tableau holds, in its rows and its objective: what its memory grows
+    /// with.
+    std::size_t tableauSize() const;
 
 private:
-    struct Symbol;
     struct Row;
-    struct Tag;
     struct Tableau;
 
-    bool insert(ConstraintId id, const Constraint& constraint);
+    // The symbols that stand for a constraint in the tableau.
+    struct Tag {
+        std::uint64_t marker = 0;
+        std::uint64_t other = 0;
+    };
+    // A constraint as the solver keeps it: kept for every constraint of every view, so it holds
+    // only what building the tableau again and the cost need.
+    struct Kept {
+        Expression expression; // lhs - rhs, normalized
+        double weight = kRequired;
+        Relation relation = Relation::Equal;
+        Tracking tracking = Tracking::Tracked;
+        Tag tag; // in the current tableau
+    };
+
+    bool insert(Kept& kept);
     void rebuildWithout(ConstraintId failed);
+    void rebuildIfStale();
     void refreshValues() const;
-    void countUses(const Constraint& constraint, bool adding);
+    void countUses(const Expression& expression, bool adding);
 
     std::unique_ptr<Tableau> m_tableau;
-    std::map<ConstraintId, Constraint> m_constraints; // in the order they were added
+    std::map<ConstraintId, Kept> m_constraints; // in the order they were added
+    // Set when a folded constraint was removed: the tableau no longer stands for the constraints
+    // and is built again before it is next used.
+    bool m_stale = false;
     std::vector<std::string> m_names; // by variable id - 1
     std::vector<std::uint32_t> m_uses; // how many constraints mention each variable
     std::vector<bool> m_live;

@@ -6,6 +6,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -58,6 +59,14 @@ bool isSolvable(const Expression& expression)
 bool isFinite(const Rect& frame)
 {
     return std::isfinite(frame.x()) && std::isfinite(frame.y()) && std::isfinite(frame.width()) && std::isfinite(frame.height());
+}
+
+// Pins change whenever a fixed frame moves, so they stay tracked for incremental removal; the
+// installed constraints may be folded into the rows, so that a chain of attachments costs the
+// solver rows of constant length (see ConstraintSolver::Tracking).
+ConstraintSolver::Tracking trackingFor(int kind)
+{
+    return kind == kKindPin ? ConstraintSolver::Tracking::Tracked : ConstraintSolver::Tracking::Folding;
 }
 
 AxisShares autoresizingShares(double margin, double size, double trailing, bool flexMargin, bool flexSize, bool flexTrailing)
@@ -276,19 +285,22 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     };
 
     // 2. Build the wanted system.
-    std::map<Key, Entry> wanted;
-    // Descriptions are only written for entries the solver has not seen yet (see step 3).
+    std::vector<std::pair<Key, Wanted>> wanted;
+    // Descriptions are only written for entries the solver drops (see step 3).
     auto want = [&](Key key, const Expression& lhs, Relation relation, const Expression& rhs, double weight, const char* label,
                     const LayoutConstraint* source = nullptr) {
-        SolverConstraint constraint { lhs.normalized(), relation, rhs.normalized(), weight };
-        Entry entry { std::move(constraint), 0, {}, label, source };
-        if (!isSolvable(entry.constraint.lhs) || !isSolvable(entry.constraint.rhs) || std::isnan(weight)) {
+        Expression left = lhs.normalized();
+        Expression right = rhs.normalized();
+        Wanted entry { {}, label, source };
+        if (!isSolvable(left) || !isSolvable(right) || std::isnan(weight)) {
             // Kept as an empty entry that never reaches the solver: it compares equal from pass
             // to pass (NaN never does), so that it is noted once, not on every pass.
             entry.constraint = SolverConstraint { {}, Relation::Equal, {}, 0 };
             entry.unsolvable = true;
+        } else {
+            entry.constraint = SolverConstraint { (left - right).normalized(), relation, {}, weight };
         }
-        wanted.emplace(key, std::move(entry));
+        wanted.emplace_back(key, std::move(entry));
     };
     for (const auto& view : order) {
         if (!isLaid(*view))
@@ -342,37 +354,67 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             want({ kKindPin, view->serial(), part }, targets[part], Relation::Equal, values[part], ConstraintSolver::kRequired, "frame");
     }
 
-    // 3. Bring the solver in line: remove what went or changed, then add what is new.
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
-        auto next = wanted.find(it->first);
-        if (next != wanted.end() && next->second.constraint == it->second.constraint) {
-            ++it;
+    // 3. Bring the solver in line: remove what went or changed, then add what is new, each in
+    // the order of the keys. A key wanted twice counts once, as asked first.
+    std::stable_sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    wanted.erase(std::unique(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        wanted.end());
+    std::vector<bool> kept(m_entries.size());
+    auto next = wanted.begin();
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        auto& [key, entry] = m_entries[i];
+        while (next != wanted.end() && next->first < key)
+            ++next;
+        if (next != wanted.end() && next->first == key && holds(entry, next->second.constraint)) {
+            entry.source = next->second.source;
+            kept[i] = true;
+        } else if (entry.id) {
+            m_solver.remove(entry.id);
+        }
+    }
+    std::vector<std::pair<Key, Entry>> entries;
+    entries.reserve(wanted.size());
+    bool pinRefused = false;
+    std::size_t old = 0;
+    for (auto& [key, wish] : wanted) {
+        while (old < m_entries.size() && m_entries[old].first < key)
+            ++old;
+        if (old < m_entries.size() && kept[old] && m_entries[old].first == key) {
+            entries.emplace_back(std::move(m_entries[old]));
             continue;
         }
-        if (it->second.id)
-            m_solver.remove(it->second.id);
-        it = m_entries.erase(it);
-    }
-    bool pinRefused = false;
-    for (auto& [key, entry] : wanted) {
-        if (m_entries.count(key))
+        Entry& entry = entries.emplace_back(key, Entry { 0, wish.label, wish.source, nullptr, wish.unsolvable }).second;
+        if (wish.unsolvable) {
+            entry.refused = std::make_unique<SolverConstraint>(std::move(wish.constraint));
+            noteDropped(entry);
             continue;
-        describe(entry);
-        entry.id = entry.unsolvable ? 0 : m_solver.add(entry.constraint);
-        if (!entry.id && key.kind == kKindPin && !entry.unsolvable)
+        }
+        give(key, entry, wish.constraint);
+        if (!entry.id && key.kind == kKindPin)
             pinRefused = true;
         else if (!entry.id)
             noteDropped(entry);
-        m_entries.emplace(key, std::move(entry));
     }
+    m_entries = std::move(entries);
     // A moved frame that contradicts required constraints added earlier must win over them, as
     // it does when the system is built from scratch: build it again in order.
     if (pinRefused) {
+        // Copied out first: clearing the solver drops the constraints it holds.
+        std::vector<std::optional<SolverConstraint>> constraints;
+        constraints.reserve(m_entries.size());
+        for (const auto& [key, entry] : m_entries)
+            constraints.push_back(entry.unsolvable ? std::nullopt : constraintOf(entry));
         m_solver.clear();
+        auto constraint = constraints.begin();
         for (auto& [key, entry] : m_entries) {
+            const auto& next = *constraint++;
             if (entry.unsolvable)
                 continue;
-            entry.id = m_solver.add(entry.constraint);
+            if (!next) {
+                entry.id = 0; // lost by the solver: given again by the next pass
+                continue;
+            }
+            give(key, entry, *next);
             if (!entry.id)
                 noteDropped(entry);
         }
@@ -418,25 +460,50 @@ void LayoutEngine::releaseUnusedVariables()
     }
 }
 
-void LayoutEngine::describe(Entry& entry)
+bool LayoutEngine::holds(const Entry& entry, const ConstraintSolver::Constraint& constraint) const
+{
+    if (entry.id)
+        return m_solver.holds(entry.id, constraint);
+    return entry.refused && *entry.refused == constraint;
+}
+
+std::optional<ConstraintSolver::Constraint> LayoutEngine::constraintOf(const Entry& entry) const
+{
+    if (entry.id)
+        return m_solver.constraint(entry.id);
+    if (entry.refused)
+        return *entry.refused;
+    return std::nullopt;
+}
+
+// Adds the constraint to the solver under the entry; keeps it in the entry when the solver
+// refuses it.
+void LayoutEngine::give(const Key& key, Entry& entry, const ConstraintSolver::Constraint& constraint)
+{
+    entry.id = m_solver.add(constraint, trackingFor(key.kind));
+    if (entry.id)
+        entry.refused.reset();
+    else if (!entry.refused)
+        entry.refused = std::make_unique<SolverConstraint>(constraint);
+}
+
+std::string LayoutEngine::describe(const Entry& entry)
 {
     if (entry.source) {
-        entry.description = entry.source->describe([](const View* view) {
+        return entry.source->describe([](const View* view) {
             if (!view)
                 return std::string("nil");
             return view->debugName().empty() ? std::string(view->className()) + "#" + std::to_string(view->serial()) : view->debugName();
         });
-    } else if (entry.label) {
-        entry.description = entry.label;
     }
-    entry.label = nullptr;
-    entry.source = nullptr;
+    return entry.label ? entry.label : "";
 }
 
 void LayoutEngine::noteDropped(const Entry& entry)
 {
-    std::fprintf(stderr, "layout: unable to satisfy constraint %s; dropping it\n", entry.description.c_str());
-    m_dropped.push_back(entry.description);
+    std::string description = describe(entry);
+    std::fprintf(stderr, "layout: unable to satisfy constraint %s; dropping it\n", description.c_str());
+    m_dropped.push_back(std::move(description));
 }
 
 void LayoutEngine::runPass(View& root)

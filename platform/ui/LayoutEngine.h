@@ -6,8 +6,8 @@
 #include "platform/ui/Forward.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -44,7 +44,11 @@ namespace morvix::platform {
 ///    contradicts a constraint kept from an earlier pass, the system is built again in order,
 ///    so a pass gives what laying the tree out afresh would);
 ///  - a constraint with a multiplier or constant that is not finite never reaches the solver:
-///    it is dropped and logged once, and a solved frame that is not finite is not applied.
+///    it is dropped and logged once, and a solved frame that is not finite is not applied;
+///  - pins are removed incrementally when frames move; installed constraints may be folded
+///    into the solver's rows (`ConstraintSolver::Tracking::Folding`), so that a column of views
+///    each attached to the one before costs the solver a constant amount per view, and a pass
+///    that removes a folded one has the solver build its tableau again, once.
 ///
 /// Results are not rounded to pixels. Main thread only.
 class LayoutEngine final {
@@ -79,10 +83,18 @@ public:
 
 private:
     struct Geometry;
+    // Orders entries by kind, then serial, then part.
     struct Key {
-        int kind;
+        Key(int kind, std::uint64_t serial, int part)
+            : serial(serial)
+            , kind(static_cast<std::int8_t>(kind))
+            , part(static_cast<std::int8_t>(part))
+        {
+        }
         std::uint64_t serial;
-        int part;
+        std::int8_t kind;
+        std::int8_t part;
+        bool operator==(const Key& other) const = default;
         bool operator<(const Key& other) const
         {
             if (kind != other.kind)
@@ -92,14 +104,27 @@ private:
             return part < other.part;
         }
     };
-    struct Entry {
+    // What a pass wants the solver to hold under one key, with both sides of the constraint
+    // moved to the left (the form the solver keeps, so that comparing the two is cheap).
+    struct Wanted {
         ConstraintSolver::Constraint constraint;
-        ConstraintSolver::ConstraintId id = 0; // 0 when dropped
-        std::string description;
-        // What the description is written from, during the pass that builds the entry.
+        // What a description is written from: a label of the engine's own, or the installed
+        // constraint.
         const char* label = nullptr;
         const LayoutConstraint* source = nullptr;
         // A constraint with a number that is not finite: dropped, and never given to the solver.
+        bool unsolvable = false;
+    };
+    // What the solver was given under one key. The constraint itself stays with the solver; only
+    // one it does not hold (dropped, or unsolvable) is kept here, to be compared with the next
+    // pass's. Kept for every view a constraint mentions, so it is small.
+    struct Entry {
+        ConstraintSolver::ConstraintId id = 0; // 0 when dropped or unsolvable
+        const char* label = nullptr;
+        // The installed constraint of the same serial; described only in a pass that wants the
+        // entry, while the constraint is installed and alive.
+        const LayoutConstraint* source = nullptr;
+        std::unique_ptr<ConstraintSolver::Constraint> refused;
         bool unsolvable = false;
     };
     struct Variables {
@@ -109,12 +134,15 @@ private:
 
     Variables& variablesFor(const View& view);
     void releaseUnusedVariables();
-    static void describe(Entry& entry);
+    bool holds(const Entry& entry, const ConstraintSolver::Constraint& constraint) const;
+    std::optional<ConstraintSolver::Constraint> constraintOf(const Entry& entry) const;
+    void give(const Key& key, Entry& entry, const ConstraintSolver::Constraint& constraint);
+    static std::string describe(const Entry& entry);
     void noteDropped(const Entry& entry);
 
     ConstraintSolver m_solver;
     std::unordered_map<std::uint64_t, Variables> m_variables;
-    std::map<Key, Entry> m_entries;
+    std::vector<std::pair<Key, Entry>> m_entries; // sorted by key
     std::vector<std::string> m_dropped;
     std::uint64_t m_pass = 0;
 };

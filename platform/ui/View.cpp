@@ -461,7 +461,11 @@ void View::removeConstraintsMentioningSubtreeOf(const View& subtree)
     std::erase_if(m_constraints, [&](const std::shared_ptr<LayoutConstraint>& constraint) {
         auto first = constraint->firstItem();
         auto second = constraint->secondItem();
-        bool mentions = (first && first->isDescendantOf(subtree)) || (second && second->isDescendantOf(subtree));
+        // A leaf's subtree is itself: no walk up from every item of every constraint.
+        auto inSubtree = [&](const std::shared_ptr<View>& item) {
+            return item && (item.get() == &subtree || (!subtree.m_subviews.empty() && item->isDescendantOf(subtree)));
+        };
+        bool mentions = inSubtree(first) || inSubtree(second);
         if (mentions)
             constraint->m_installedOn.reset();
         return mentions;

@@ -274,3 +274,54 @@ TEST(ConstraintSolverTest, IncrementalRemovalMatchesSolvingFromScratch)
     }
     EXPECT_NEAR(incremental.cost(), fresh.cost(), 1e-6 * std::max(1.0, fresh.cost()));
 }
+
+// A column of views, each placed below the one before, as relative layout data places them: the
+// tableau stays proportional to the chain when its links may fold, and removing links (folded or
+// not) gives what solving the rest from scratch gives.
+TEST(ConstraintSolverTest, ChainOfAttachmentsStaysLinearAndRemovalMatchesSolvingFromScratch)
+{
+    constexpr int kViews = 300;
+    struct Link {
+        Solver::Constraint constraint;
+        Solver::Tracking tracking;
+    };
+    std::vector<Link> links;
+    auto y = [](int i) { return Solver::Variable { static_cast<std::uint32_t>(2 * i + 1) }; };
+    auto height = [](int i) { return Solver::Variable { static_cast<std::uint32_t>(2 * i + 2) }; };
+    links.push_back({ equal(y(0), 0.0), Solver::Tracking::Tracked }); // the parent's pin
+    for (int i = 1; i < kViews; ++i) {
+        links.push_back({ equal(y(i), 0.0, 0.5), Solver::Tracking::Folding }); // the origin preference
+        links.push_back({ equal(height(i - 1), 18.0), Solver::Tracking::Folding });
+        links.push_back({ equal(y(i), Solver::Expression(y(i - 1)) + height(i - 1) + 2.0), Solver::Tracking::Folding });
+    }
+    auto build = [&](Solver& solver, auto keep) {
+        for (int i = 0; i < 2 * kViews; ++i)
+            solver.newVariable();
+        std::vector<Solver::ConstraintId> ids;
+        for (std::size_t i = 0; i < links.size(); ++i)
+            ids.push_back(keep(i) ? solver.add(links[i].constraint, links[i].tracking) : 0);
+        return ids;
+    };
+    Solver folding;
+    auto ids = build(folding, [](std::size_t) { return true; });
+    EXPECT_DOUBLE_EQ(folding.value(y(kViews - 1)), 20.0 * (kViews - 1));
+    // Unfolded, the last rows would hold a marker of every link above them: n^2 / 2 in all.
+    EXPECT_LT(folding.tableauSize(), 100u * kViews);
+
+    // Cut the chain above views 101 and 202 and drop the height of view 250, which frees view
+    // 251: each loose part (of an odd number of views, so that its best place is unique) settles
+    // where its origin preferences pull it, as in a solver that never saw those links.
+    auto removed = [](std::size_t i) { return i == 3 * 101 || i == 3 * 202 || i == 3 * 250 + 2; };
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (removed(i))
+            folding.remove(ids[i]);
+    }
+    Solver fresh;
+    build(fresh, [&](std::size_t i) { return !removed(i); });
+    for (int i = 0; i < kViews; ++i) {
+        EXPECT_NEAR(folding.value(y(i)), fresh.value(y(i)), 1e-6) << "view " << i;
+        EXPECT_NEAR(folding.value(height(i)), fresh.value(height(i)), 1e-6) << "view " << i;
+    }
+    EXPECT_EQ(folding.constraintCount(), links.size() - 3);
+    EXPECT_NEAR(folding.cost(), fresh.cost(), 1e-6);
+}

@@ -308,6 +308,7 @@ TEST_F(LayoutTest, ViewsThatComeAndGoLeaveNothingBehindInTheSolver)
     const ConstraintSolver& solver = engine.solver();
     std::size_t variables = solver.variableCount();
     std::size_t constraints = solver.constraintCount();
+    std::size_t cells = solver.tableauSize();
     for (int round = 0; round < 20; ++round) {
         auto passing = laidView("passing");
         parent->addSubview(passing);
@@ -321,6 +322,7 @@ TEST_F(LayoutTest, ViewsThatComeAndGoLeaveNothingBehindInTheSolver)
         engine.solve(*parent);
         EXPECT_EQ(solver.variableCount(), variables) << "round " << round;
         EXPECT_EQ(solver.constraintCount(), constraints) << "round " << round;
+        EXPECT_EQ(solver.tableauSize(), cells) << "round " << round;
     }
     EXPECT_EQ(engine.solve(*parent).at(0).second, Rect(10, 10, 0, 0));
 }
@@ -361,4 +363,49 @@ TEST_F(LayoutTest, AResizedParentThatContradictsARequiredConstraintKeepsItsSizeA
     parent->setFrame({ 0, 0, 300, 480 });
     solve();
     EXPECT_EQ(half->frame().width(), 150);
+}
+
+// A column of views, each attached below the one before, as relative layout data places a page:
+// the solver holds a tableau proportional to the column, and after a view in the middle goes
+// (taking the attachment below it along) and the parent is resized, the engine places every view
+// where a fresh engine does.
+TEST_F(LayoutTest, ColumnOfAttachedViewsStaysLinearAndLaysOutAsAfreshAfterAViewGoes)
+{
+    constexpr int kRows = 120;
+    std::vector<std::shared_ptr<View>> rows;
+    for (int i = 0; i < kRows; ++i) {
+        auto row = laidView("row");
+        parent->addSubview(row);
+        pin(*parent, row, A::Left, 10);
+        parent->addConstraint(LayoutConstraint::create(row, A::Right, R::Equal, parent, A::Right, 1, -10));
+        if (i)
+            parent->addConstraint(LayoutConstraint::create(row, A::Top, R::Equal, rows.back(), A::Bottom, 1, 2));
+        else
+            pin(*parent, row, A::Top, 0);
+        pin(*parent, row, A::Height, 18);
+        rows.push_back(row);
+    }
+    LayoutEngine engine;
+    auto frames = engine.solve(*parent);
+    ASSERT_EQ(frames.size(), std::size_t(kRows));
+    EXPECT_EQ(frames.back().second, Rect(10, 20 * (kRows - 1), 300, 18));
+    // Each row's attachment would otherwise leave a marker in the rows of all the views below.
+    EXPECT_LT(engine.solver().tableauSize(), std::size_t(40 * kRows));
+
+    rows[kRows / 2]->removeFromSuperview();
+    parent->setFrame({ 0, 0, 200, 480 });
+    frames = engine.solve(*parent);
+    LayoutEngine fresh;
+    auto expected = fresh.solve(*parent);
+    ASSERT_EQ(frames.size(), expected.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Rect& frame = frames[i].second;
+        const Rect& want = expected[i].second;
+        EXPECT_NEAR(frame.x(), want.x(), 1e-6) << "row " << i;
+        EXPECT_NEAR(frame.y(), want.y(), 1e-6) << "row " << i;
+        EXPECT_NEAR(frame.width(), want.width(), 1e-6) << "row " << i;
+        EXPECT_NEAR(frame.height(), want.height(), 1e-6) << "row " << i;
+    }
+    EXPECT_EQ(frames.back().second.width(), 180);
+    EXPECT_EQ(engine.solver().constraintCount(), fresh.solver().constraintCount());
 }
