@@ -38,6 +38,8 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/HeadlessDisplay.h"
+#include "platform/ui/screens/MoviePlayer.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -834,6 +836,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     prepareFolder();
     g_trace = std::getenv("MORVIX_FUZZ_TRACE") != nullptr;
     platform::MainLoop::main().bindToCurrentThread();
+    // Fuzzed movie and page addresses must not open real streams, start a display server and a
+    // web engine, or reach the network.
+    platform::MoviePlayer::setDecodingForTesting(platform::MoviePlayer::Decoding::Off);
+    platform::HeadlessDisplay::setPreference(platform::HeadlessDisplay::Preference::None);
     readTypes();
     std::string dictionary, corpus;
     for (int i = 1; i < *argc; ++i) {

@@ -13,6 +13,7 @@
 #include "platform/net/URLConnection.h"
 #include "platform/net/URLRequest.h"
 #include "platform/net/Url.h"
+#include "platform/ui/screens/WKView.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,9 +50,16 @@ JSClassRef globalClass()
 // for the life of the process: a session reload makes a new context, not a new engine. The
 // engine collects garbage as script allocates; its timer-driven collections need the run loop
 // of a full web engine, which this library does not run, so they do not happen here.
+// The web engine shares this script engine and sets up process-wide state that must come before
+// the first context (see WKView::prepareEngine); it also puts the script engine's timers
+// (collections driven by time, finalization callbacks) on GLib's default context, which the main
+// loop turns.
 JSContextGroupRef contextGroup()
 {
-    static JSContextGroupRef group = JSContextGroupCreate();
+    static JSContextGroupRef group = [] {
+        platform::WKView::prepareEngine();
+        return JSContextGroupCreate();
+    }();
     return group;
 }
 

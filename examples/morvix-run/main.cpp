@@ -39,6 +39,7 @@
 #include "platform/ui/rendering/Renderer.h"
 #include "platform/ui/screens/ImagePickerController.h"
 #include "platform/ui/screens/PrintController.h"
+#include "platform/ui/screens/WKView.h"
 #include "widgets/images/ImageViewMorvix.h"
 
 #include <algorithm>
@@ -568,6 +569,7 @@ std::vector<std::function<bool()>> settledChecks()
     return {
         [] { return platform::Animator::shared().activeAnimations().empty(); },
         [] { return ImageViewMorvix::loadsInFlight() == 0; },
+        [] { return platform::WKView::workInFlight() == 0; },
     };
 }
 

@@ -3,6 +3,7 @@
 #include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
+#include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/ObjectDescription.h"
 #include "platform/net/Url.h"
@@ -90,11 +91,12 @@ void Browser::loadURL()
     auto client = this->client();
     std::optional<platform::Url> resolved = client ? client->relativeURLToServer(*m_url) : std::nullopt;
     if (!resolved) {
-        if (client)
-            client->log(LogEntry("browser " + objectId() + ": cannot resolve the url \"" + *m_url + "\"; nothing loaded",
-                LogEntry::Type::Warning));
+        log("cannot resolve the url \"" + *m_url + "\"; nothing loaded", LogEntry::Type::Warning);
         return;
     }
+    // A file the peer names is read only inside the application's folders, as everywhere.
+    if (auto http = client->httpClient())
+        m_wkView->setReadableFolders(http->readableFolders());
     m_wkView->loadRequest(resolved->absoluteString());
 }
 
@@ -102,6 +104,12 @@ void Browser::loadHTML()
 {
     if (m_html)
         m_wkView->loadHTMLString(*m_html);
+}
+
+void Browser::log(const std::string& text, LogEntry::Type type) const
+{
+    if (auto client = this->client())
+        client->log(LogEntry("browser " + objectId() + ": " + text, type));
 }
 
 void Browser::didMoveToSuperview(const std::shared_ptr<platform::View>& superview)
@@ -158,12 +166,23 @@ platform::NavigationPolicy Browser::decidePolicy(platform::WKView&, const platfo
     return platform::NavigationPolicy::Allow;
 }
 
-void Browser::didFinishNavigation(platform::WKView&)
+void Browser::didFinishNavigation(platform::WKView& view)
 {
+    log("loaded " + view.currentURL().value_or("a page"), LogEntry::Type::Debug);
     if (!m_progressListener)
         return;
     if (auto notification = notificationForObject())
         notification->fireEvent("Progress", Value::object());
+}
+
+void Browser::didFailNavigation(platform::WKView&, const std::string& error)
+{
+    log("loading failed: " + error, LogEntry::Type::Warning);
+}
+
+void Browser::didRefuseNavigation(platform::WKView&, const std::string& url, const std::string& reason)
+{
+    log("refused to load \"" + url + "\": " + reason, LogEntry::Type::Warning);
 }
 
 } // namespace morvix

@@ -1,6 +1,7 @@
 #pragma once
 // "zub.widgets.Browser": web content from a URL or an HTML string, with scripts run on request.
 
+#include "core/base/LogEntry.h"
 #include "platform/ui/screens/WKView.h"
 #include "widgets/foundation/Control.h"
 
@@ -28,8 +29,11 @@ class DelegatingWKView;
 ///   reported as "morvixconnect" {"url"}; every other one is allowed, and a link that opens a new
 ///   window is also handed to `platform::Application::openURL`. A finished load sends
 ///   "Progress" {} when listened.
-/// - "get" of "url" reads the view's current URL (nothing before a load, "about:blank" after
-///   HTML), not the stored string.
+/// - "get" of "url" reads the page's address (after redirects; nothing before a load,
+///   "about:blank" after HTML), not the stored string.
+/// - The web view loads http, https, data and about URLs, and files only inside the session's
+///   readable folders (the application's folder and the local resource roots); what it refuses,
+///   the loads that fail and those that finish are written to the session log.
 ///
 /// Main thread only.
 class Browser : public RemoteClass<Browser, Control>, public platform::WKNavigationDelegate {
@@ -63,6 +67,8 @@ public:
     // WKNavigationDelegate
     platform::NavigationPolicy decidePolicy(platform::WKView& view, const platform::NavigationAction& action) override;
     void didFinishNavigation(platform::WKView& view) override;
+    void didFailNavigation(platform::WKView& view, const std::string& error) override;
+    void didRefuseNavigation(platform::WKView& view, const std::string& url, const std::string& reason) override;
 
 protected:
     void didConstruct() override;
@@ -71,6 +77,7 @@ private:
     void loadURL();
     void loadHTML();
     void runScript(const std::string& script);
+    void log(const std::string& text, LogEntry::Type type) const;
 
     std::shared_ptr<DelegatingWKView> m_wkView;
     std::optional<std::string> m_url;

@@ -7,12 +7,8 @@
 namespace morvix {
 
 /// `platform::WKView` forwarding to its `layoutDelegate` as `Delegating` describes, never its
-/// touches or baseline view; the view of browsers on the newer engine. It runs scripts in a bare
-/// JavaScriptCore context of its own, made afresh for every allowed navigation: the engine's
-/// built-ins, and no page (`document`, `location` and the network do not exist, so a script that
-/// needs them fails with its ReferenceError). Numbers, strings, booleans, null, arrays and plain
-/// objects come back as values, undefined as nothing, and functions and other values without a
-/// JSON form as errors. Main thread only.
+/// touches or baseline view; the view of browsers on the newer engine. Scripts run in the page
+/// the view shows. Main thread only.
 class DelegatingWKView : public Delegating<platform::WKView, DelegatedTouches::No> {
 public:
     static std::shared_ptr<DelegatingWKView> create(const platform::Rect& frame = {},

@@ -127,21 +127,24 @@ exports.build = function (shell) {
         foreground: [255, 255, 255]}, [["&Back"], ["", "SEPARATOR"], ["Mail", "TITLE"], ["Edit"]]);
     toolBar({parent: shell.id, bounds: [16, 920, 288, 44]}, [["New"], ["Open"], ["", "SEPARATOR"], ["Share"]]);
 
-    // Media: a group whose titled area holds two labels, a browser showing an HTML string (the
-    // headless browser shows a box naming what it holds), and a video of a movie beside the
-    // gallery (the headless player shows a box with the movie's address and its state).
+    // Media: a group whose titled area holds two labels, a browser showing an HTML string (drawn
+    // by the web engine), and a video of the gallery's sample movie (three seconds of colour
+    // bars with a tone), showing its first picture until the peer plays it.
     var group = morvix.create("zub.widgets.Group", {parent: shell.id, bounds: [16, 976, 288, 110], text: "Group",
         background: [255, 255, 255]});
     morvix.create("zub.widgets.Label", {parent: group.id, bounds: [12, 12, 264, 24], text: "A label in the group"});
     morvix.create("zub.widgets.Label", {parent: group.id, bounds: [12, 44, 264, 24], text: "And another one",
         foreground: [0, 122, 255]});
     var browser = morvix.create("zub.widgets.Browser", {parent: shell.id, bounds: [16, 1098, 288, 90],
-        html: "<h1>Hello</h1><p>An HTML string in the browser.</p>"});
+        html: "<body style='margin:0;padding:8px 12px;font:13px sans-serif;background:#eef4ff'>" +
+            "<h1 style='margin:0 0 4px;font-size:20px;color:#0a6ebd'>Hello</h1>" +
+            "<p style='margin:0'>An HTML string in the browser, <b style='color:#c0392b'>drawn by the web " +
+            "engine</b>.</p></body>"});
     browser.on("Progress", function () {
         console.log("Browser: loaded");
     });
     var video = morvix.create("morvix.widgets.Video", {parent: shell.id, bounds: [16, 1200, 288, 162],
-        background: [0, 0, 0], url: "movies/sample.mp4"});
+        background: [0, 0, 0], url: "media/sample.webm"});
     video.on("Playback", function (attributes) {
         console.log("Video: " + attributes.playback);
     });

@@ -1,16 +1,19 @@
 #pragma once
-// The stand-in of the newer embedded browser view.
+// The newer embedded browser view, on the web engine.
 
 #include "platform/foundation/Value.h"
 #include "platform/ui/screens/WebView.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvix::platform {
 
+class Image;
 class WKView;
 
 /// How the newer browser view is set up when it is made.
@@ -37,6 +40,13 @@ public:
     virtual NavigationPolicy decidePolicy(WKView&, const NavigationAction&) { return NavigationPolicy::Allow; }
     virtual void didFinishNavigation(WKView&) { }
     virtual void didFailNavigation(WKView&, const std::string& error) { (void)error; }
+    /// A navigation the delegate allowed but the view will not load (`WKView::refusal` says
+    /// why), or a load refused before it began.
+    virtual void didRefuseNavigation(WKView&, const std::string& url, const std::string& reason)
+    {
+        (void)url;
+        (void)reason;
+    }
 };
 
 /// What a script gave back: a value, nothing (no value and no error), or an error.
@@ -45,41 +55,56 @@ struct ScriptResult {
     std::optional<std::string> error;
 };
 
-/// Runs scripts for a view's current page. `reset` is called for every allowed navigation: the
-/// next script runs in a fresh context. Main thread only.
-class ScriptEngine {
-public:
-    virtual ~ScriptEngine() = default;
-    virtual void reset() = 0;
-    virtual ScriptResult evaluate(const std::string& script) = 0;
-};
-
-/// The newer browser view's stand-in. The headless platform has no web engine: nothing is
-/// fetched, parsed or drawn beyond the labelled box of `WebView`, which also names the load's
-/// state once it has finished or failed.
+/// The newer browser view: a page of the web engine (WebKitGTK) in an off-screen window of the
+/// view's size, whose picture the view draws as its own content.
 ///
-/// 1. `loadRequest` and `loadHTMLString` are navigations of type Other, and `activateLink` (a
-///    person's tap on a link in the page) one of type LinkActivated; each is put to the
-///    navigation delegate first. A cancelled one changes nothing. An allowed one is recorded in
-///    `loads()`, sets `currentURL()` ("about:blank" for HTML without a base URL) and starts a
-///    fresh script context; a new-window link (`LinkTarget::NewWindow`) loads nothing here.
-/// 2. A load finishes only when a test or the embedding application says so with
-///    `finishNavigation()` or `failNavigation(error)`; a newer load drops the pending one.
-///    Nothing reports a finish by itself.
-/// 3. `evaluateJavaScript` answers on a later main-loop turn: first from the script responder,
-///    when one is installed and knows the script, else from the script engine (without one:
-///    an error). The page's objects (`document`, `location`) do not exist for scripts.
+/// Loading:
+///  1. `loadRequest` and `loadHTMLString` start a load at once (both are also recorded in
+///     `loads()`); every navigation, those and the page's own (links, scripts, redirects, new
+///     windows), is put to the navigation delegate when the engine reaches it, on a later turn.
+///  2. The view itself loads only http, https, data and about URLs, and file URLs of regular
+///     files inside the readable folders (`setReadableFolders`; none by default). It refuses any
+///     other navigation even when the delegate allows it, and never opens a new window: a
+///     new-window navigation is only put to the delegate. A refusal is told to the delegate.
+///  3. A load that finishes calls `didFinishNavigation` once; one that fails (not one cancelled
+///     by a refusal or replaced by a newer load) calls `didFailNavigation`. A load that never
+///     ends calls nothing.
+///  4. `currentURL` is the engine's address of the page, after redirects ("about:blank" for
+///     HTML without a base URL); nothing before the first load.
 ///
-/// The navigation delegate is held weakly. Main thread only.
+/// Scripts: `evaluateJavaScript` runs in the page and answers once, on a later turn: a value
+/// (numbers, strings, booleans, null, and arrays and objects as JSON values), nothing for
+/// undefined, or an error (an exception, a function, a value with no JSON form). A script still
+/// running when the view is destroyed is answered with an error on a later turn. A script that
+/// never ends never answers.
+///
+/// Picture: after each finished load, each size change and each script, the view asks the engine
+/// for a picture of the page and draws the latest one scaled into its bounds; drawing never
+/// waits for one. Before the first picture it draws the labelled box of `WebView`.
+///
+/// The engine starts with the first load or script (`HeadlessDisplay` provides the display).
+/// Where it cannot start, the view stays a stand-in: loads are recorded and never finish, and
+/// scripts fail. The navigation delegate is held weakly. Main thread only.
 class WKView : public WebView {
 public:
     enum class LoadState { None, Loading, Finished, Failed };
-    enum class LinkTarget { SameFrame, NewWindow };
     using Completion = std::function<void(ScriptResult)>;
-    /// Answers a script it knows, or nothing to let the engine run it.
-    using ScriptResponder = std::function<std::optional<ScriptResult>(const std::string& script)>;
+
+    /// The longest side, in pixels, of the engine's window: larger views draw a picture of
+    /// this size scaled up, so that a peer's huge bounds cannot size a huge page picture.
+    static constexpr int kMaximumPixelSide = 4096;
 
     static std::shared_ptr<WKView> create(const Rect& frame = {}, WKViewConfiguration configuration = {});
+    ~WKView() override;
+
+    /// Sets up the web engine's process-wide state (its main thread and run loop on this thread
+    /// and GLib's default context), which must come before the first script context of the
+    /// JavaScriptCore the engine shares: made earlier, such a context leaves every later page load
+    /// of the process waiting for good, and the script engine's own timers on a context nobody
+    /// turns. Registers the engine's context class and nothing more (no display, no helper
+    /// process, a few milliseconds). The script bridge calls it before its first context, a web
+    /// view before its engine; later calls do nothing. Main thread.
+    static void prepareEngine();
     const char* className() const override { return "WKView"; }
 
     const WKViewConfiguration& configuration() const { return m_configuration; }
@@ -87,37 +112,72 @@ public:
     std::shared_ptr<WKNavigationDelegate> navigationDelegate() const { return m_navigationDelegate.lock(); }
     void setNavigationDelegate(std::weak_ptr<WKNavigationDelegate> delegate) { m_navigationDelegate = std::move(delegate); }
 
-    void loadRequest(const std::string& url);
-    void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL = std::nullopt);
-    void activateLink(const std::string& url, LinkTarget target);
+    /// The folders whose files the view may load (resolved and checked like every file a peer
+    /// names); empty refuses every file URL.
+    void setReadableFolders(std::vector<std::string> folders) { m_readableFolders = std::move(folders); }
+    /// Why the view would not load `url`; nothing when it may.
+    std::optional<std::string> refusal(const std::string& url) const;
 
-    /// The URL of the page shown; nothing before the first allowed load.
-    const std::optional<std::string>& currentURL() const { return m_currentURL; }
+    /// Starts loading `url`. A URL the view refuses is put to the delegate at once, which then
+    /// hears of the refusal unless it cancelled it; the answer is false.
+    bool loadRequest(const std::string& url);
+    /// Starts showing `html`; false when the base URL is refused. No base URL loads it as
+    /// "about:blank".
+    bool loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL = std::nullopt);
+
+    /// The address of the page shown; nothing before the first load.
+    std::optional<std::string> currentURL() const;
     LoadState loadState() const { return m_loadState; }
-    /// Ends the pending load and tells the delegate; nothing without a pending load.
-    void finishNavigation();
-    void failNavigation(const std::string& error);
 
     void evaluateJavaScript(const std::string& script, Completion completion);
-    void setScriptResponder(ScriptResponder responder) { m_scriptResponder = std::move(responder); }
-    void setScriptEngine(std::unique_ptr<ScriptEngine> engine) { m_scriptEngine = std::move(engine); }
+
+    /// Whether the engine runs for this view (it starts with the first load or script).
+    bool hasEngine() const { return m_engine != nullptr; }
+    /// The latest picture of the page; null before the first.
+    const std::shared_ptr<Image>& snapshot() const { return m_snapshot; }
+    /// How many loads and pictures are under way in every view of the process, so that a
+    /// picture of the screen can wait for them.
+    static std::size_t workInFlight();
 
     std::string placeholderText() const override;
+    void draw(GraphicsContext& context, const Rect& rect) override;
+    void layoutSubviews() override;
 
 protected:
     explicit WKView(const Rect& frame, WKViewConfiguration configuration = {});
 
 private:
-    /// Puts the navigation to the delegate; true when it may go ahead.
-    bool allows(const NavigationAction& action);
-    void beginNavigation(std::string url);
+    struct Engine;
+    friend struct Engine;
+    /// A script waiting for its answer; its completion is taken by whoever answers first.
+    struct PendingScript {
+        Completion completion;
+    };
+
+    bool ensureEngine();
+    void followSize();
+    void requestSnapshot();
+    void setLoading(bool loading);
+    void setSnapshotPending(bool pending);
+    NavigationPolicy decide(const NavigationAction& action);
+    void loadStarted();
+    void loadFinished();
+    void loadFailed(const std::string& url, const std::string& error, bool cancelled);
+    void snapshotArrived(std::shared_ptr<Image> picture);
 
     WKViewConfiguration m_configuration;
     std::weak_ptr<WKNavigationDelegate> m_navigationDelegate;
-    std::optional<std::string> m_currentURL;
+    std::vector<std::string> m_readableFolders;
+    std::optional<std::string> m_standInURL; // the address while no engine runs
     LoadState m_loadState = LoadState::None;
-    ScriptResponder m_scriptResponder;
-    std::unique_ptr<ScriptEngine> m_scriptEngine;
+    bool m_loadFailed = false; // the current load failed; its end reports no finish
+    bool m_loading = false; // counted in workInFlight
+    bool m_snapshotPending = false; // counted in workInFlight
+    bool m_snapshotStale = false; // the page changed while a picture was being taken
+    bool m_engineUnavailable = false;
+    std::shared_ptr<Image> m_snapshot;
+    std::vector<std::shared_ptr<PendingScript>> m_scripts;
+    std::unique_ptr<Engine> m_engine;
 };
 
 } // namespace morvix::platform

@@ -286,15 +286,16 @@ std::size_t residentBytes()
 
 // A long session's garbage is collected: one object of each turn is watched through a weak
 // reference, and by the end most of them must be gone (which ones a collection frees is the
-// engine's choice; its conservative scan of the stack may keep a few). Collections here are
-// driven by allocation: the engine keeps its timers on a private GLib context, which nothing
-// turns, since its timer-driven full collection needs the main run loop that only the web
-// engine's start-up makes (without it, that collection crashes). Resident size is checked too,
-// except under the address sanitizer, whose quarantine keeps freed memory resident.
+// engine's choice; its conservative scan of the stack may keep a few). Finalization registry
+// callbacks run only from the engine's own timers, on GLib's default context: they must run
+// while the main loop is pumped. Resident size is checked too, except under the address
+// sanitizer, whose quarantine keeps freed memory resident.
 TEST_F(JSBindingTest, GarbageIsCollectedOverALongSession)
 {
     declare(R"({"morvix": "boot.js"})", R"(
         var watched = [];
+        var finalised = 0;
+        var registry = new FinalizationRegistry(function () { finalised++; });
         var morvix = {
             _start: function () {},
             _notify: function () {
@@ -302,6 +303,7 @@ TEST_F(JSBindingTest, GarbageIsCollectedOverALongSession)
                 for (var i = 0; i < 2000; i++)
                     junk.push({index: i, text: 'item ' + i});
                 watched.push(new WeakRef(junk[0]));
+                registry.register(junk[1], watched.length);
             }
         };
         function collected() {
@@ -319,6 +321,8 @@ TEST_F(JSBindingTest, GarbageIsCollectedOverALongSession)
     ASSERT_EQ(run("watched.length"), Value(3300));
     EXPECT_TRUE(platform::MainLoop::main().runUntil([&] { return run("collected() >= 0.9 * watched.length") == Value(true); }, 10s))
         << run("collected()").dump() << " of 3300 watched objects collected";
+    EXPECT_TRUE(platform::MainLoop::main().runUntil([&] { return run("finalised > 0") == Value(true); }, 10s))
+        << "no finalization callback ran";
 #ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(late, early + 64 * 1024 * 1024) << "early " << early << " late " << late;
 #endif

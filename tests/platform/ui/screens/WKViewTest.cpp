@@ -1,16 +1,22 @@
-// The web view stand-in: navigations are put to the delegate, loads finish only when told, and
-// scripts answer on a later turn from the responder or the engine, whose context each allowed
-// navigation resets.
+// The web view on the engine: pages load and are drawn, scripts answer in the page, and every
+// navigation is put to the delegate and to the view's own rule of what may load.
 
 #include "platform/ui/screens/WKView.h"
 
 #include "platform/foundation/MainLoop.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/rendering/Renderer.h"
+#include "platform/ui/Window.h"
 #include "platform/ui/rendering/UITestHarness.h"
+#include "platform/ui/screens/HeadlessDisplay.h"
+#include "tests/support/ScriptFolder.h"
 
 #include <gtest/gtest.h>
 
 namespace morvix::platform {
 namespace {
+
+using namespace std::chrono_literals;
 
 struct RecordingDelegate : WKNavigationDelegate {
     NavigationPolicy decidePolicy(WKView&, const NavigationAction& action) override
@@ -18,79 +24,140 @@ struct RecordingDelegate : WKNavigationDelegate {
         actions.push_back(action);
         return action.url.starts_with("no:") ? NavigationPolicy::Cancel : NavigationPolicy::Allow;
     }
-    void didFinishNavigation(WKView&) override { ++finished; }
+    void didFinishNavigation(WKView& view) override { finished.push_back(view.currentURL().value_or("")); }
     void didFailNavigation(WKView&, const std::string& error) override { failures.push_back(error); }
+    void didRefuseNavigation(WKView&, const std::string& url, const std::string&) override { refused.push_back(url); }
     std::vector<NavigationAction> actions;
-    int finished = 0;
+    std::vector<std::string> finished;
     std::vector<std::string> failures;
+    std::vector<std::string> refused;
 };
 
-// Counts scripts and remembers how many resets came before each.
-struct CountingEngine : ScriptEngine {
-    explicit CountingEngine(int& resets) : m_resets(resets) { }
-    void reset() override { ++m_resets; }
-    ScriptResult evaluate(const std::string& script) override { return { Value(script + "@" + std::to_string(m_resets)), std::nullopt }; }
-    int& m_resets;
-};
+class WKViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { HeadlessDisplay::setPreference(HeadlessDisplay::Preference::PrivateServer); }
 
-TEST(WKViewTest, NavigationsAreDecidedAndFinishOnlyWhenTold)
-{
+    bool waitUntil(const std::function<bool()>& done) { return MainLoop::main().runUntil(done, 30s); }
+    // Runs `script` and waits for its answer, written as "value:<json>", "nothing" or "error".
+    std::string evaluate(WKView& view, const std::string& script)
+    {
+        std::optional<std::string> answer;
+        view.evaluateJavaScript(script, [&](ScriptResult result) {
+            answer = result.value ? "value:" + result.value->dump() : result.error ? std::string("error") : "nothing";
+        });
+        EXPECT_TRUE(answer == std::nullopt) << "answers come on a later turn";
+        EXPECT_TRUE(waitUntil([&] { return answer.has_value(); })) << script;
+        return answer.value_or("");
+    }
+
     UITestHarness harness;
+};
+
+TEST_F(WKViewTest, DrawsThePageAndAnswersScriptsInIt)
+{
     auto view = WKView::create({ 0, 0, 200, 100 });
+    harness.window()->addSubview(view);
     auto delegate = std::make_shared<RecordingDelegate>();
     view->setNavigationDelegate(delegate);
     EXPECT_EQ(view->currentURL(), std::nullopt);
 
-    view->loadHTMLString("<p>x</p>");
-    ASSERT_EQ(delegate->actions.size(), 1u);
-    EXPECT_EQ(delegate->actions[0].type, NavigationAction::Type::Other);
-    EXPECT_EQ(view->currentURL(), "about:blank");
-    view->loadRequest("no:thing");
-    EXPECT_EQ(view->currentURL(), "about:blank") << "cancelled";
-    EXPECT_EQ(view->loads().size(), 1u);
-
-    view->loadRequest("http://a/");
-    view->loadRequest("http://b/");
-    harness.runUntilIdle();
-    EXPECT_EQ(delegate->finished, 0) << "nothing finishes by itself";
-    view->finishNavigation();
-    view->finishNavigation();
-    EXPECT_EQ(delegate->finished, 1) << "the newer load replaced the pending one; a second finish has nothing to end";
+    ASSERT_TRUE(view->loadHTMLString("<title>Boxes</title><body style='margin:0;background:#fff'>"
+                                     "<div style='position:absolute;left:40px;top:20px;width:60px;height:30px;background:#00f'></div>"));
+    ASSERT_TRUE(waitUntil([&] { return !delegate->finished.empty() && WKView::workInFlight() == 0; }));
+    EXPECT_TRUE(HeadlessDisplay::isReady());
+    EXPECT_EQ(delegate->finished, std::vector<std::string> { "about:blank" });
     EXPECT_EQ(view->loadState(), WKView::LoadState::Finished);
-    EXPECT_NE(view->placeholderText().find("finished"), std::string::npos);
+    ASSERT_NE(view->snapshot(), nullptr);
+    EXPECT_EQ(view->snapshot()->size(), Size(200, 100)) << "the page at the screen's scale, in the view's points";
 
-    view->activateLink("http://c/", WKView::LinkTarget::NewWindow);
-    EXPECT_EQ(delegate->actions.back().type, NavigationAction::Type::LinkActivated);
-    EXPECT_FALSE(delegate->actions.back().hasTargetFrame);
-    EXPECT_EQ(view->currentURL(), "http://b/") << "a new window loads nothing here";
-    view->activateLink("http://d/", WKView::LinkTarget::SameFrame);
-    view->failNavigation("offline");
-    EXPECT_EQ(delegate->failures, std::vector<std::string> { "offline" });
-    EXPECT_EQ(view->loadState(), WKView::LoadState::Failed);
+    auto picture = Renderer::render(*view, { .scale = 2 });
+    ASSERT_NE(picture, nullptr);
+    auto inside = picture->pixelAt(2 * 70, 2 * 35);
+    EXPECT_EQ(std::make_tuple(inside.red, inside.green, inside.blue), std::make_tuple(0, 0, 255));
+    auto outside = picture->pixelAt(2 * 150, 2 * 80);
+    EXPECT_EQ(std::make_tuple(outside.red, outside.green, outside.blue), std::make_tuple(255, 255, 255));
+
+    EXPECT_EQ(evaluate(*view, "document.title"), R"(value:"Boxes")");
+    EXPECT_EQ(evaluate(*view, "21 * 2"), "value:42");
+    EXPECT_EQ(evaluate(*view, "0.5"), "value:0.5");
+    EXPECT_EQ(evaluate(*view, "null"), "value:null");
+    EXPECT_EQ(evaluate(*view, "({a: [1, 'b', false]})"), R"(value:{"a":[1,"b",false]})");
+    EXPECT_EQ(evaluate(*view, "undefined"), "nothing");
+    EXPECT_EQ(evaluate(*view, "(function () {})"), "error");
+    EXPECT_EQ(evaluate(*view, "throw new Error('x')"), "error");
+    EXPECT_EQ(evaluate(*view, "nothing.here"), "error");
+
+    // The page follows the view's size.
+    view->setFrame({ 0, 0, 120, 80 });
+    harness.runUntilIdle();
+    ASSERT_TRUE(waitUntil([&] { return view->snapshot()->size() == Size(120, 80) && WKView::workInFlight() == 0; }));
+    EXPECT_EQ(evaluate(*view, "innerWidth + 'x' + innerHeight"), R"(value:"120x80")");
 }
 
-TEST(WKViewTest, ScriptsAnswerOnALaterTurnInAContextResetPerNavigation)
+TEST_F(WKViewTest, PutsNavigationsToTheDelegateAndLoadsOnlyWhatItMay)
 {
-    UITestHarness harness;
-    auto view = WKView::create();
-    int resets = 0;
-    view->setScriptEngine(std::make_unique<CountingEngine>(resets));
-    std::vector<std::string> answers;
-    auto record = [&](ScriptResult result) { answers.push_back(result.value ? result.value->get<std::string>() : "error:" + result.error.value_or("")); };
+    testing::ScriptFolder folder;
+    auto inside = folder.write("page.html", "<title>inside</title><a id='l' href='no:thing'>x</a>"
+                                            "<a id='w' href='https://example.org/new' target='_blank'>y</a>");
+    testing::ScriptFolder other;
+    auto outside = other.write("secret.html", "secret");
 
-    view->evaluateJavaScript("a", record);
-    EXPECT_TRUE(answers.empty()) << "answers come on a later turn";
+    auto view = WKView::create({ 0, 0, 100, 100 });
+    auto delegate = std::make_shared<RecordingDelegate>();
+    view->setNavigationDelegate(delegate);
+    EXPECT_FALSE(view->loadRequest("file://" + inside.string())) << "no folder is readable yet";
+    EXPECT_FALSE(view->loadRequest("ftp://example.org/"));
+    EXPECT_FALSE(view->loadHTMLString("<p>x</p>", "file://" + outside.string()));
+    EXPECT_EQ(delegate->refused.size(), 3u);
+    EXPECT_TRUE(view->loads().empty());
+
+    view->setReadableFolders({ folder.path().string() });
+    EXPECT_FALSE(view->loadRequest("file://" + outside.string())) << "outside the readable folders";
+    ASSERT_TRUE(view->loadRequest("file://" + inside.string()));
+    ASSERT_TRUE(waitUntil([&] { return delegate->finished.size() == 1; }));
+    EXPECT_EQ(view->currentURL(), "file://" + inside.string());
+    ASSERT_FALSE(delegate->actions.empty());
+    EXPECT_EQ(delegate->actions.back().type, NavigationAction::Type::Other);
+
+    // A link the delegate cancels, and one that opens a window, change nothing.
+    delegate->actions.clear();
+    evaluate(*view, "document.getElementById('l').click()");
+    evaluate(*view, "document.getElementById('w').click()");
+    evaluate(*view, "window.open('https://example.org/opened')");
+    ASSERT_TRUE(waitUntil([&] { return delegate->actions.size() >= 3; }));
+    EXPECT_EQ(delegate->actions[0].url, "no:thing");
+    EXPECT_EQ(delegate->actions[0].type, NavigationAction::Type::LinkActivated);
+    EXPECT_TRUE(delegate->actions[0].hasTargetFrame);
+    EXPECT_EQ(delegate->actions[1].url, "https://example.org/new");
+    EXPECT_FALSE(delegate->actions[1].hasTargetFrame);
+    EXPECT_EQ(delegate->actions[2].url, "https://example.org/opened");
+    EXPECT_FALSE(delegate->actions[2].hasTargetFrame);
+    EXPECT_EQ(evaluate(*view, "document.title"), R"(value:"inside")");
+    EXPECT_EQ(delegate->finished.size(), 1u);
+
+    // A page's own navigation to a file outside the folders is refused too.
+    delegate->refused.clear();
+    evaluate(*view, "location.href = 'file://" + outside.string() + "'");
+    ASSERT_TRUE(waitUntil([&] { return !delegate->refused.empty(); }));
+    EXPECT_EQ(delegate->refused, std::vector<std::string> { "file://" + outside.string() });
+    EXPECT_EQ(evaluate(*view, "document.title"), R"(value:"inside")");
+    EXPECT_TRUE(waitUntil([] { return WKView::workInFlight() == 0; })) << "no load is left pending";
+}
+
+TEST_F(WKViewTest, DestroyedViewEndsItsPendingWork)
+{
+    std::optional<std::string> answered;
+    {
+        auto view = WKView::create({ 0, 0, 50, 50 });
+        ASSERT_TRUE(view->loadHTMLString("<p>x</p>"));
+        view->evaluateJavaScript("1", [&](ScriptResult result) { answered = result.error.value_or("a value"); });
+        EXPECT_GT(WKView::workInFlight(), 0u);
+    }
+    EXPECT_EQ(WKView::workInFlight(), 0u);
+    EXPECT_EQ(answered, std::nullopt) << "answers come on a later turn";
+    ASSERT_TRUE(waitUntil([&] { return answered.has_value(); }));
+    EXPECT_EQ(answered, "the web view went away");
     harness.runUntilIdle();
-    view->loadHTMLString("x");
-    view->setScriptResponder([](const std::string& script) -> std::optional<ScriptResult> {
-        if (script == "known")
-            return ScriptResult { std::nullopt, std::string("refused") };
-        return std::nullopt;
-    });
-    view->evaluateJavaScript("b", record);
-    view->evaluateJavaScript("known", record);
-    harness.runUntilIdle();
-    EXPECT_EQ(answers, (std::vector<std::string> { "a@0", "b@1", "error:refused" }));
 }
 
 } // namespace
