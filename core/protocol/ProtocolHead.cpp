@@ -9,7 +9,7 @@ void ProtocolHead::completedItem(platform::Value value)
     auto key = takeKey();
     if (key && processor())
         processor()->processHead(value, *key);
-    platform::dismantle(value);
+    drop(value);
 }
 
 std::optional<platform::Value> ProtocolHead::nativeCollection()

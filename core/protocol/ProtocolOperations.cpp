@@ -8,7 +8,7 @@ void ProtocolOperations::completedItem(platform::Value value)
 {
     if (value.is_array() && processor())
         processor()->processOperation(value);
-    platform::dismantle(value);
+    drop(value);
 }
 
 std::optional<platform::Value> ProtocolOperations::nativeCollection()

@@ -55,7 +55,7 @@ bool ProtocolProcessor::pop()
         return true;
     }
     if (value)
-        platform::dismantle(*value);
+        m_values.recycle(*value);
     m_completedDocument = true;
     return true;
 }

@@ -47,4 +47,22 @@ std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::
     return item;
 }
 
+platform::Value ProtocolProcessorContainerItem::arrayStorage() const
+{
+    return m_processor ? m_processor->values().array() : platform::Value::array();
+}
+
+platform::Value ProtocolProcessorContainerItem::objectStorage() const
+{
+    return m_processor ? m_processor->values().object() : platform::Value::object();
+}
+
+void ProtocolProcessorContainerItem::drop(platform::Value& value) const
+{
+    if (m_processor)
+        return m_processor->values().recycle(value);
+    platform::dismantle(value);
+    value = nullptr;
+}
+
 } // namespace morvix

@@ -44,6 +44,13 @@ public:
 protected:
     std::unique_ptr<ProtocolProcessorContainerItem> newObject() const;
     std::unique_ptr<ProtocolProcessorContainerItem> newArray() const;
+    /// An empty array or object value to build a container in: a spare of the processor's
+    /// pool when there is one.
+    platform::Value arrayStorage() const;
+    platform::Value objectStorage() const;
+    /// Done with `value`: its parts go back to the processor's pool (without a processor, it
+    /// is taken apart). Leaves `value` null.
+    void drop(platform::Value& value) const;
 
 private:
     ProtocolProcessor* m_processor = nullptr;

@@ -4,12 +4,18 @@ namespace morvix {
 
 void ProtocolProcessorObjectItem::completedItem(platform::Value value)
 {
-    if (auto key = takeKey())
-        m_items.setObject(std::move(*key), std::move(value));
+    auto key = takeKey();
+    if (!key)
+        return drop(value);
+    if (!m_items.hasStorage())
+        m_items.useStorage(objectStorage());
+    m_items.setObject(std::move(*key), std::move(value));
 }
 
 std::optional<platform::Value> ProtocolProcessorObjectItem::nativeCollection()
 {
+    if (!m_items.hasStorage())
+        m_items.useStorage(objectStorage());
     return m_items.takeValue();
 }
 

@@ -23,9 +23,8 @@ protected:
     std::optional<std::string> takeKey();
 
 private:
-    // Room for the properties of a typical object, so that reading one does not grow the
-    // storage several times.
-    SortedDictionary m_items { 8 };
+    // Takes its storage from the processor's pool at the first member (or the close).
+    SortedDictionary m_items;
     std::optional<std::string> m_key;
 };
 

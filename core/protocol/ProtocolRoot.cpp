@@ -8,7 +8,7 @@ namespace morvix {
 void ProtocolRoot::completedItem(platform::Value value)
 {
     takeKey();
-    platform::dismantle(value);
+    drop(value);
 }
 
 std::unique_ptr<ProtocolProcessorContainerItem> ProtocolRoot::startedObject()
