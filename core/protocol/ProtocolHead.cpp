@@ -4,7 +4,7 @@
 
 namespace morvix {
 
-void ProtocolHead::completedItem(platform::Value value)
+void ProtocolHead::completedItem(platform::Value&& value)
 {
     auto key = takeKey();
     if (key && processor())

@@ -4,7 +4,7 @@
 
 namespace morvix {
 
-void ProtocolOperations::completedItem(platform::Value value)
+void ProtocolOperations::completedItem(platform::Value&& value)
 {
     if (value.is_array() && processor())
         processor()->processOperation(value);

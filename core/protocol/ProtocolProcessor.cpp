@@ -133,7 +133,7 @@ void ProtocolProcessor::parserDidMapKey(std::string key)
         item->setKey(std::move(key));
 }
 
-void ProtocolProcessor::parserDidAdd(Value value)
+void ProtocolProcessor::parserDidAdd(Value&& value)
 {
     if (auto* item = container()) {
         item->completedItem(std::move(value));

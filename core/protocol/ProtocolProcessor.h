@@ -53,7 +53,7 @@ public:
     bool parserDidStartArray();
     bool parserDidEndArray();
     void parserDidMapKey(std::string key);
-    void parserDidAdd(platform::Value value);
+    void parserDidAdd(platform::Value&& value);
 
     /// Hands one head member to the command operator, unless rules 2 or 3 hold; an error text
     /// it returns becomes `error()`.

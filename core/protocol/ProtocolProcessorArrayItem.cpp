@@ -9,7 +9,7 @@ void ProtocolProcessorArrayItem::prepareForReuse()
         drop(m_items);
 }
 
-void ProtocolProcessorArrayItem::completedItem(platform::Value value)
+void ProtocolProcessorArrayItem::completedItem(platform::Value&& value)
 {
     if (!m_items.is_array())
         m_items = arrayStorage();

@@ -8,7 +8,7 @@ namespace morvix {
 /// Builds a JSON array: each completed value is appended. Parsing thread.
 class ProtocolProcessorArrayItem : public ProtocolProcessorContainerItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
     /// Makes a closed item ready for the next array.
     void prepareForReuse();

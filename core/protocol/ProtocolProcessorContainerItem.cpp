@@ -6,7 +6,7 @@
 
 namespace morvix {
 
-void ProtocolProcessorContainerItem::completedItem(platform::Value)
+void ProtocolProcessorContainerItem::completedItem(platform::Value&&)
 {
 }
 

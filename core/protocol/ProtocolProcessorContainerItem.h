@@ -27,7 +27,7 @@ public:
     ProtocolProcessorContainerItem& operator=(const ProtocolProcessorContainerItem&) = delete;
 
     /// A value of this container is complete: a scalar, or a nested container that closed.
-    virtual void completedItem(platform::Value value);
+    virtual void completedItem(platform::Value&& value);
     /// The item for an object that opens inside this container.
     virtual std::unique_ptr<ProtocolProcessorContainerItem> startedObject();
     /// The item for an array that opens inside this container.

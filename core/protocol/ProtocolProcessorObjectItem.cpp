@@ -2,7 +2,7 @@
 
 namespace morvix {
 
-void ProtocolProcessorObjectItem::completedItem(platform::Value value)
+void ProtocolProcessorObjectItem::completedItem(platform::Value&& value)
 {
     auto key = takeKey();
     if (!key)

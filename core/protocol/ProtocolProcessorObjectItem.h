@@ -11,7 +11,7 @@ namespace morvix {
 /// Parsing thread.
 class ProtocolProcessorObjectItem : public ProtocolProcessorContainerItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
     void setKey(std::string key) override;
     /// Makes a closed item ready for the next object.

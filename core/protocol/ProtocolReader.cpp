@@ -89,13 +89,13 @@ struct ProtocolReaderEvents {
 
     static int onNull(void* context)
     {
-        readerOf(context).m_processor->parserDidAdd(nullptr);
+        readerOf(context).m_processor->parserDidAdd(Value(nullptr));
         return 1;
     }
 
     static int onBoolean(void* context, int value)
     {
-        readerOf(context).m_processor->parserDidAdd(value != 0);
+        readerOf(context).m_processor->parserDidAdd(Value(value != 0));
         return 1;
     }
 

@@ -5,7 +5,7 @@
 
 namespace morvix {
 
-void ProtocolRoot::completedItem(platform::Value value)
+void ProtocolRoot::completedItem(platform::Value&& value)
 {
     takeKey();
     drop(value);

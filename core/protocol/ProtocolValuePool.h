@@ -55,7 +55,7 @@ private:
     static constexpr std::size_t kFreshArrayCapacity = 4;
     static constexpr std::size_t kFreshObjectCapacity = 8;
 
-    void keep(std::vector<platform::Value>& spares, platform::Value& value);
+    bool keep(std::vector<platform::Value>& spares, platform::Value& value);
 
     std::vector<platform::Value> m_strings;
     std::vector<platform::Value> m_arrays;
@@ -101,34 +101,35 @@ inline platform::Value ProtocolValuePool::object()
 
 inline void ProtocolValuePool::recycle(platform::Value& value)
 {
+    bool kept = false;
     if (auto* items = value.get_ptr<platform::Value::array_t*>()) {
         for (auto& item : *items)
             recycle(item);
         items->clear();
-        if (items->capacity() <= kMaximumContainerCapacity)
-            keep(m_arrays, value);
+        kept = items->capacity() <= kMaximumContainerCapacity && keep(m_arrays, value);
     } else if (auto* members = value.get_ptr<platform::Value::object_t*>()) {
         for (auto& member : *members)
             recycle(member.second);
         members->clear();
-        if (members->capacity() <= kMaximumContainerCapacity)
-            keep(m_objects, value);
+        kept = members->capacity() <= kMaximumContainerCapacity && keep(m_objects, value);
     } else if (auto* text = value.get_ptr<std::string*>()) {
-        if (text->capacity() <= kMaximumStringCapacity)
-            keep(m_strings, value);
+        kept = text->capacity() <= kMaximumStringCapacity && keep(m_strings, value);
     }
-    // What was not kept is an empty container or a string by now: nothing nested is left for
-    // nlohmann's destruction to walk.
-    value = nullptr;
+    // What was not kept is an empty container, a string or a scalar by now: nothing nested is
+    // left for nlohmann's destruction to walk.
+    if (!kept)
+        value = nullptr;
 }
 
-inline void ProtocolValuePool::keep(std::vector<platform::Value>& spares, platform::Value& value)
+inline bool ProtocolValuePool::keep(std::vector<platform::Value>& spares, platform::Value& value)
 {
     if (spares.size() >= kMaximumSpares)
-        return;
+        return false;
     if (spares.capacity() == 0)
         spares.reserve(kMaximumSpares);
+    // Moving leaves `value` null.
     spares.push_back(std::move(value));
+    return true;
 }
 
 } // namespace morvix
