@@ -8,7 +8,7 @@ void ProtocolHead::completedItem(platform::Value&& value)
 {
     auto key = takeKey();
     if (key && processor())
-        processor()->processHead(value, *key);
+        processor()->processHead(value, std::string(*key));
     drop(value);
 }
 

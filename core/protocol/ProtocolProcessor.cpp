@@ -127,10 +127,10 @@ bool ProtocolProcessor::parserDidEndArray()
     return pop();
 }
 
-void ProtocolProcessor::parserDidMapKey(std::string key)
+void ProtocolProcessor::parserDidMapKey(std::string_view key)
 {
     if (auto* item = container())
-        item->setKey(std::move(key));
+        item->setKey(key);
 }
 
 void ProtocolProcessor::parserDidAdd(Value&& value)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvix {
@@ -52,7 +53,7 @@ public:
     bool parserDidEndDictionary();
     bool parserDidStartArray();
     bool parserDidEndArray();
-    void parserDidMapKey(std::string key);
+    void parserDidMapKey(std::string_view key);
     void parserDidAdd(platform::Value&& value);
 
     /// Hands one head member to the command operator, unless rules 2 or 3 hold; an error text

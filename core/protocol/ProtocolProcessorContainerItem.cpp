@@ -25,7 +25,7 @@ std::optional<platform::Value> ProtocolProcessorContainerItem::nativeCollection(
     return std::nullopt;
 }
 
-void ProtocolProcessorContainerItem::setKey(std::string)
+void ProtocolProcessorContainerItem::setKey(std::string_view)
 {
 }
 

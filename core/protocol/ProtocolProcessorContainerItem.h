@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace morvix {
 
@@ -35,7 +36,7 @@ public:
     /// Moves out the value built; nothing for items that keep nothing.
     virtual std::optional<platform::Value> nativeCollection();
     /// A member name was read. Only object items keep it; the rest ignore it.
-    virtual void setKey(std::string key);
+    virtual void setKey(std::string_view key);
 
     /// Not owned; the processor outlives its items.
     ProtocolProcessor* processor() const { return m_processor; }

@@ -1,5 +1,7 @@
 #include "core/protocol/ProtocolProcessorObjectItem.h"
 
+#include "core/protocol/ProtocolValuePool.h"
+
 namespace morvix {
 
 void ProtocolProcessorObjectItem::completedItem(platform::Value&& value)
@@ -9,7 +11,7 @@ void ProtocolProcessorObjectItem::completedItem(platform::Value&& value)
         return drop(value);
     if (!m_items.hasStorage())
         m_items.useStorage(objectStorage());
-    m_items.setObject(std::move(*key), std::move(value));
+    m_items.setObject(std::string(*key), std::move(value));
 }
 
 std::optional<platform::Value> ProtocolProcessorObjectItem::nativeCollection()
@@ -19,15 +21,31 @@ std::optional<platform::Value> ProtocolProcessorObjectItem::nativeCollection()
     return m_items.takeValue();
 }
 
-void ProtocolProcessorObjectItem::setKey(std::string key)
+void ProtocolProcessorObjectItem::setKey(std::string_view key)
 {
-    m_key = std::move(key);
+    m_key.assign(key.data(), key.size());
+    m_hasKey = true;
 }
 
-std::optional<std::string> ProtocolProcessorObjectItem::takeKey()
+void ProtocolProcessorObjectItem::prepareForReuse()
 {
-    std::optional<std::string> key = std::move(m_key);
-    m_key.reset();
+    m_hasKey = false;
+    // A long name read once does not stay with the item for the rest of the body.
+    if (m_key.capacity() > ProtocolValuePool::kMaximumStringCapacity)
+        std::string().swap(m_key);
+}
+
+std::optional<std::string_view> ProtocolProcessorObjectItem::key() const
+{
+    if (!m_hasKey)
+        return std::nullopt;
+    return std::string_view(m_key);
+}
+
+std::optional<std::string_view> ProtocolProcessorObjectItem::takeKey()
+{
+    auto key = this->key();
+    m_hasKey = false;
     return key;
 }
 

@@ -127,7 +127,7 @@ struct ProtocolReaderEvents {
         auto key = reader.stringToken(text, length);
         if (!key)
             return 0;
-        reader.m_processor->parserDidMapKey(std::string(*key));
+        reader.m_processor->parserDidMapKey(*key);
         return 1;
     }
 
