@@ -55,6 +55,8 @@ private:
     static constexpr std::size_t kFreshArrayCapacity = 4;
     static constexpr std::size_t kFreshObjectCapacity = 8;
 
+    platform::Value takeContainer(std::vector<platform::Value>& spares, platform::Value::value_t kind,
+        std::size_t freshCapacity);
     bool keep(std::vector<platform::Value>& spares, platform::Value& value);
 
     std::vector<platform::Value> m_strings;
@@ -77,25 +79,27 @@ inline platform::Value ProtocolValuePool::string(std::string_view text)
 
 inline platform::Value ProtocolValuePool::array()
 {
-    if (m_arrays.empty()) {
-        platform::Value value = platform::Value::array();
-        value.get_ref<platform::Value::array_t&>().reserve(kFreshArrayCapacity);
-        return value;
-    }
-    platform::Value value = std::move(m_arrays.back());
-    m_arrays.pop_back();
-    return value;
+    return takeContainer(m_arrays, platform::Value::value_t::array, kFreshArrayCapacity);
 }
 
 inline platform::Value ProtocolValuePool::object()
 {
-    if (m_objects.empty()) {
-        platform::Value value = platform::Value::object();
-        value.get_ref<platform::Value::object_t&>().reserve(kFreshObjectCapacity);
+    return takeContainer(m_objects, platform::Value::value_t::object, kFreshObjectCapacity);
+}
+
+inline platform::Value ProtocolValuePool::takeContainer(std::vector<platform::Value>& spares,
+    platform::Value::value_t kind, std::size_t freshCapacity)
+{
+    if (!spares.empty()) {
+        platform::Value value = std::move(spares.back());
+        spares.pop_back();
         return value;
     }
-    platform::Value value = std::move(m_objects.back());
-    m_objects.pop_back();
+    platform::Value value(kind);
+    if (auto* items = value.get_ptr<platform::Value::array_t*>())
+        items->reserve(freshCapacity);
+    else if (auto* members = value.get_ptr<platform::Value::object_t*>())
+        members->reserve(freshCapacity);
     return value;
 }
 
