@@ -4,12 +4,12 @@
 
 namespace morvix {
 
-void ProtocolHead::completedItem(platform::Value value)
+void ProtocolHead::completedItem(platform::Value&& value)
 {
     auto key = takeKey();
     if (key && processor())
-        processor()->processHead(value, *key);
-    platform::dismantle(value);
+        processor()->processHead(value, std::string(*key));
+    drop(value);
 }
 
 std::optional<platform::Value> ProtocolHead::nativeCollection()

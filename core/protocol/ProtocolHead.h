@@ -10,7 +10,7 @@ namespace morvix {
 /// Parsing thread.
 class ProtocolHead final : public ProtocolProcessorObjectItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
 };
 

@@ -4,11 +4,11 @@
 
 namespace morvix {
 
-void ProtocolOperations::completedItem(platform::Value value)
+void ProtocolOperations::completedItem(platform::Value&& value)
 {
     if (value.is_array() && processor())
         processor()->processOperation(value);
-    platform::dismantle(value);
+    drop(value);
 }
 
 std::optional<platform::Value> ProtocolOperations::nativeCollection()

@@ -10,7 +10,7 @@ namespace morvix {
 /// is kept. Parsing thread.
 class ProtocolOperations final : public ProtocolProcessorArrayItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
 };
 

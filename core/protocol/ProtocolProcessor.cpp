@@ -55,7 +55,7 @@ bool ProtocolProcessor::pop()
         return true;
     }
     if (value)
-        platform::dismantle(*value);
+        m_values.recycle(*value);
     m_completedDocument = true;
     return true;
 }
@@ -127,13 +127,13 @@ bool ProtocolProcessor::parserDidEndArray()
     return pop();
 }
 
-void ProtocolProcessor::parserDidMapKey(std::string key)
+void ProtocolProcessor::parserDidMapKey(std::string_view key)
 {
     if (auto* item = container())
-        item->setKey(std::move(key));
+        item->setKey(key);
 }
 
-void ProtocolProcessor::parserDidAdd(Value value)
+void ProtocolProcessor::parserDidAdd(Value&& value)
 {
     if (auto* item = container()) {
         item->completedItem(std::move(value));

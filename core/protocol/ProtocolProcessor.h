@@ -1,6 +1,7 @@
 #pragma once
 // Turns the events of the streaming JSON parser into head members and operations.
 
+#include "core/protocol/ProtocolValuePool.h"
 #include "platform/foundation/Value.h"
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvix {
@@ -51,8 +53,8 @@ public:
     bool parserDidEndDictionary();
     bool parserDidStartArray();
     bool parserDidEndArray();
-    void parserDidMapKey(std::string key);
-    void parserDidAdd(platform::Value value);
+    void parserDidMapKey(std::string_view key);
+    void parserDidAdd(platform::Value&& value);
 
     /// Hands one head member to the command operator, unless rules 2 or 3 hold; an error text
     /// it returns becomes `error()`.
@@ -74,6 +76,10 @@ public:
     std::unique_ptr<ProtocolProcessorContainerItem> objectItem();
     std::unique_ptr<ProtocolProcessorContainerItem> arrayItem();
 
+    /// Where the values of the body are built, and where each goes once it has been handed
+    /// over (or dropped), to build later ones in.
+    ProtocolValuePool& values() { return m_values; }
+
     /// Any thread.
     void abandon() { m_abandoned.store(true, std::memory_order_release); }
     bool isAbandoned() const { return m_abandoned.load(std::memory_order_acquire); }
@@ -86,6 +92,7 @@ private:
     void recycle(std::unique_ptr<ProtocolProcessorContainerItem> item);
 
     std::weak_ptr<CommandOperator> m_commandOperator;
+    ProtocolValuePool m_values;
     std::vector<std::unique_ptr<ProtocolProcessorContainerItem>> m_stack; // innermost last
     std::vector<std::unique_ptr<ProtocolProcessorObjectItem>> m_spareObjects;
     std::vector<std::unique_ptr<ProtocolProcessorArrayItem>> m_spareArrays;

@@ -2,26 +2,25 @@
 
 namespace morvix {
 
-ProtocolProcessorArrayItem::ProtocolProcessorArrayItem()
-{
-    prepareForReuse();
-}
-
 void ProtocolProcessorArrayItem::prepareForReuse()
 {
-    // Operation arrays and the small arrays inside them hold at most four elements.
-    m_items = platform::Value::array();
-    m_items.get_ref<platform::Value::array_t&>().reserve(4);
+    // The array moved out when it closed; anything else left is dropped.
+    if (!m_items.is_null())
+        drop(m_items);
 }
 
-void ProtocolProcessorArrayItem::completedItem(platform::Value value)
+void ProtocolProcessorArrayItem::completedItem(platform::Value&& value)
 {
+    if (!m_items.is_array())
+        m_items = arrayStorage();
     m_items.get_ref<platform::Value::array_t&>().push_back(std::move(value));
 }
 
 std::optional<platform::Value> ProtocolProcessorArrayItem::nativeCollection()
 {
-    // The item is dropped once its value is taken, so the array moves out whole.
+    if (!m_items.is_array())
+        m_items = arrayStorage();
+    // The array moves out whole; the item is left empty for its next array.
     return std::move(m_items);
 }
 

@@ -8,14 +8,13 @@ namespace morvix {
 /// Builds a JSON array: each completed value is appended. Parsing thread.
 class ProtocolProcessorArrayItem : public ProtocolProcessorContainerItem {
 public:
-    ProtocolProcessorArrayItem();
-
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
     /// Makes a closed item ready for the next array.
     void prepareForReuse();
 
 private:
+    // Null until the first element (or the close) takes storage for the array.
     platform::Value m_items;
 };
 

@@ -6,7 +6,7 @@
 
 namespace morvix {
 
-void ProtocolProcessorContainerItem::completedItem(platform::Value)
+void ProtocolProcessorContainerItem::completedItem(platform::Value&&)
 {
 }
 
@@ -25,7 +25,7 @@ std::optional<platform::Value> ProtocolProcessorContainerItem::nativeCollection(
     return std::nullopt;
 }
 
-void ProtocolProcessorContainerItem::setKey(std::string)
+void ProtocolProcessorContainerItem::setKey(std::string_view)
 {
 }
 
@@ -45,6 +45,24 @@ std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessorContainerItem::
     auto item = std::make_unique<ProtocolProcessorArrayItem>();
     item->setProcessor(m_processor);
     return item;
+}
+
+platform::Value ProtocolProcessorContainerItem::arrayStorage() const
+{
+    return m_processor ? m_processor->values().array() : platform::Value::array();
+}
+
+platform::Value ProtocolProcessorContainerItem::objectStorage() const
+{
+    return m_processor ? m_processor->values().object() : platform::Value::object();
+}
+
+void ProtocolProcessorContainerItem::drop(platform::Value& value) const
+{
+    if (m_processor)
+        return m_processor->values().recycle(value);
+    platform::dismantle(value);
+    value = nullptr;
 }
 
 } // namespace morvix

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace morvix {
 
@@ -27,7 +28,7 @@ public:
     ProtocolProcessorContainerItem& operator=(const ProtocolProcessorContainerItem&) = delete;
 
     /// A value of this container is complete: a scalar, or a nested container that closed.
-    virtual void completedItem(platform::Value value);
+    virtual void completedItem(platform::Value&& value);
     /// The item for an object that opens inside this container.
     virtual std::unique_ptr<ProtocolProcessorContainerItem> startedObject();
     /// The item for an array that opens inside this container.
@@ -35,7 +36,7 @@ public:
     /// Moves out the value built; nothing for items that keep nothing.
     virtual std::optional<platform::Value> nativeCollection();
     /// A member name was read. Only object items keep it; the rest ignore it.
-    virtual void setKey(std::string key);
+    virtual void setKey(std::string_view key);
 
     /// Not owned; the processor outlives its items.
     ProtocolProcessor* processor() const { return m_processor; }
@@ -44,6 +45,13 @@ public:
 protected:
     std::unique_ptr<ProtocolProcessorContainerItem> newObject() const;
     std::unique_ptr<ProtocolProcessorContainerItem> newArray() const;
+    /// An empty array or object value to build a container in: a spare of the processor's
+    /// pool when there is one.
+    platform::Value arrayStorage() const;
+    platform::Value objectStorage() const;
+    /// Done with `value`: its parts go back to the processor's pool (without a processor, it
+    /// is taken apart). Leaves `value` null.
+    void drop(platform::Value& value) const;
 
 private:
     ProtocolProcessor* m_processor = nullptr;

@@ -11,22 +11,24 @@ namespace morvix {
 /// Parsing thread.
 class ProtocolProcessorObjectItem : public ProtocolProcessorContainerItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::optional<platform::Value> nativeCollection() override;
-    void setKey(std::string key) override;
+    void setKey(std::string_view key) override;
     /// Makes a closed item ready for the next object.
-    void prepareForReuse() { m_key.reset(); }
+    void prepareForReuse();
 
 protected:
     /// The member name read last, or nothing once its value has been stored.
-    const std::optional<std::string>& key() const { return m_key; }
-    std::optional<std::string> takeKey();
+    std::optional<std::string_view> key() const;
+    /// The same, forgotten from now on; the text stays valid until the next member name.
+    std::optional<std::string_view> takeKey();
 
 private:
-    // Room for the properties of a typical object, so that reading one does not grow the
-    // storage several times.
-    SortedDictionary m_items { 8 };
-    std::optional<std::string> m_key;
+    // Takes its storage from the processor's pool at the first member (or the close).
+    SortedDictionary m_items;
+    // The member name read last, in one buffer from name to name.
+    std::string m_key;
+    bool m_hasKey = false;
 };
 
 } // namespace morvix

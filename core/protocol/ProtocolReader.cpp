@@ -2,6 +2,7 @@
 
 #include "core/protocol/ProtocolProcessor.h"
 #include "core/protocol/ProtocolString.h"
+#include "core/protocol/ProtocolValuePool.h"
 
 #include <yajl/yajl_parse.h>
 
@@ -88,13 +89,13 @@ struct ProtocolReaderEvents {
 
     static int onNull(void* context)
     {
-        readerOf(context).m_processor->parserDidAdd(nullptr);
+        readerOf(context).m_processor->parserDidAdd(Value(nullptr));
         return 1;
     }
 
     static int onBoolean(void* context, int value)
     {
-        readerOf(context).m_processor->parserDidAdd(value != 0);
+        readerOf(context).m_processor->parserDidAdd(Value(value != 0));
         return 1;
     }
 
@@ -110,7 +111,13 @@ struct ProtocolReaderEvents {
         auto string = reader.stringToken(text, length);
         if (!string)
             return 0;
-        reader.m_processor->parserDidAdd(std::move(*string));
+        auto& processor = *reader.m_processor;
+        // A long decoded text moves into its value whole instead of being copied once more.
+        bool isDecoded = string->data() == reader.m_decoded.data();
+        if (isDecoded && string->size() > ProtocolValuePool::kMaximumStringCapacity)
+            processor.parserDidAdd(Value(std::move(reader.m_decoded)));
+        else
+            processor.parserDidAdd(processor.values().string(*string));
         return 1;
     }
 
@@ -120,7 +127,7 @@ struct ProtocolReaderEvents {
         auto key = reader.stringToken(text, length);
         if (!key)
             return 0;
-        reader.m_processor->parserDidMapKey(std::move(*key));
+        reader.m_processor->parserDidMapKey(*key);
         return 1;
     }
 
@@ -322,11 +329,11 @@ std::size_t ProtocolReader::scanHeldToken(const char* bytes, std::size_t length)
     return length;
 }
 
-// The text of the string token that ended at the parser's position. The parser hands over the
-// token's text undecoded when it has no escape and lies in the buffer being parsed; otherwise
-// the reader decodes the raw token itself, since the parser turns lone surrogates into other
-// characters.
-std::optional<std::string> ProtocolReader::stringToken(const unsigned char* text, std::size_t length)
+// The text of the string token that ended at the parser's position, valid until the next
+// token. The parser hands over the token's text undecoded when it has no escape and lies in the
+// buffer being parsed; otherwise the reader decodes the raw token itself (into m_decoded), since
+// the parser turns lone surrogates into other characters.
+std::optional<std::string_view> ProtocolReader::stringToken(const unsigned char* text, std::size_t length)
 {
     auto* characters = reinterpret_cast<const char*>(text);
     std::less<const char*> before;
@@ -334,7 +341,7 @@ std::optional<std::string> ProtocolReader::stringToken(const unsigned char* text
         std::string_view content(characters, length);
         if (!ProtocolString::isValidUTF8(content))
             return std::nullopt;
-        return std::string(content);
+        return content;
     }
     // The raw token runs from the end of the token before it in this buffer; the first token
     // of a buffer may have begun in what the parser held from earlier buffers.
@@ -355,7 +362,9 @@ std::optional<std::string> ProtocolReader::stringToken(const unsigned char* text
     std::size_t quote = raw.find('"');
     if (quote == std::string_view::npos || raw.size() < quote + 2 || raw.back() != '"')
         return std::nullopt;
-    return ProtocolString::decode(raw.substr(quote + 1, raw.size() - quote - 2));
+    if (!ProtocolString::decode(raw.substr(quote + 1, raw.size() - quote - 2), m_decoded))
+        return std::nullopt;
+    return std::string_view(m_decoded);
 }
 
 void ProtocolReader::handleError(std::string text)

@@ -126,7 +126,7 @@ private:
     void holdUnfinishedToken(const char* bytes, std::size_t length);
     void classifyHeldToken();
     std::size_t scanHeldToken(const char* bytes, std::size_t length);
-    std::optional<std::string> stringToken(const unsigned char* text, std::size_t length);
+    std::optional<std::string_view> stringToken(const unsigned char* text, std::size_t length);
     void tokenEnded();
     void handleError(std::string text);
 
@@ -147,6 +147,9 @@ private:
     // Inside a held string: a backslash was last, or how many hexadecimal digits a \u awaits.
     bool m_heldEscape = false;
     int m_heldHexDigits = 0;
+    // The text of the last string token that had to be decoded (one with escapes, or one the
+    // parser did not hand over whole); reused from token to token.
+    std::string m_decoded;
 
     const BodyCopy m_bodyCopy;
     mutable std::mutex m_stateMutex; // guards m_chunks, m_size, m_protocolError and m_closed; never held while applying

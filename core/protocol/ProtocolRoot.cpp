@@ -5,10 +5,10 @@
 
 namespace morvix {
 
-void ProtocolRoot::completedItem(platform::Value value)
+void ProtocolRoot::completedItem(platform::Value&& value)
 {
     takeKey();
-    platform::dismantle(value);
+    drop(value);
 }
 
 std::unique_ptr<ProtocolProcessorContainerItem> ProtocolRoot::startedObject()

@@ -10,7 +10,7 @@ namespace morvix {
 /// other member is built as usual and dropped, and nothing is kept here. Parsing thread.
 class ProtocolRoot final : public ProtocolProcessorObjectItem {
 public:
-    void completedItem(platform::Value value) override;
+    void completedItem(platform::Value&& value) override;
     std::unique_ptr<ProtocolProcessorContainerItem> startedObject() override;
     std::unique_ptr<ProtocolProcessorContainerItem> startedArray() override;
     std::optional<platform::Value> nativeCollection() override;

@@ -173,22 +173,30 @@ bool ProtocolString::isValidUTF8(std::string_view text)
 std::optional<std::string> ProtocolString::decode(std::string_view content)
 {
     std::string text;
+    if (!decode(content, text))
+        return std::nullopt;
+    return text;
+}
+
+bool ProtocolString::decode(std::string_view content, std::string& text)
+{
+    text.clear();
     text.reserve(content.size());
     std::size_t i = 0;
     while (i < content.size()) {
         std::size_t escape = content.find('\\', i);
         std::string_view plain = content.substr(i, escape == std::string_view::npos ? std::string_view::npos : escape - i);
         if (!isValidUTF8(plain))
-            return std::nullopt;
+            return false;
         text += plain;
         if (escape == std::string_view::npos)
             break;
         std::size_t taken = appendEscape(text, content, escape);
         if (taken == 0)
-            return std::nullopt;
+            return false;
         i = escape + taken;
     }
-    return text;
+    return true;
 }
 
 } // namespace morvix

@@ -17,6 +17,10 @@ class ProtocolString final {
 public:
     /// The text of the token `content`, or nothing when it is not valid UTF-8.
     static std::optional<std::string> decode(std::string_view content);
+    /// The same into `text`, which is emptied first and keeps its room (a reader decodes every
+    /// escaped token into one buffer this way). False, with `text` unspecified, when `content`
+    /// is not valid UTF-8.
+    static bool decode(std::string_view content, std::string& text);
     /// True when `text` is well-formed UTF-8.
     static bool isValidUTF8(std::string_view text);
 

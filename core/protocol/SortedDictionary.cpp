@@ -1,5 +1,7 @@
 #include "core/protocol/SortedDictionary.h"
 
+#include <cassert>
+
 namespace morvix {
 
 using platform::Value;
@@ -102,6 +104,12 @@ std::vector<std::string> SortedDictionary::allKeys() const
     for (const auto& entry : entries())
         keys.push_back(entry.first);
     return keys;
+}
+
+void SortedDictionary::useStorage(Value storage)
+{
+    assert(!hasStorage() && storage.is_object() && storage.empty() && "storage for an empty dictionary");
+    m_value = std::move(storage);
 }
 
 Value SortedDictionary::takeValue()

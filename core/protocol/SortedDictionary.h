@@ -45,6 +45,13 @@ public:
     /// dictionary empty.
     platform::Value takeValue();
 
+    /// True once the dictionary holds storage for its entries: after the first entry, or after
+    /// `useStorage`, until `takeValue`.
+    bool hasStorage() const { return m_value.is_object(); }
+    /// Stores the entries from now on in `storage`, an empty JSON object whose room is kept
+    /// (the response reader hands its spare objects this way). Precondition: `!hasStorage()`.
+    void useStorage(platform::Value storage);
+
 private:
     static constexpr std::size_t kIndexThreshold = 16;
 

@@ -141,6 +141,31 @@ TEST(ProtocolReaderTest, KeysKeepWireOrderAndRepeatedKeysKeepFirstPositionWithLa
     EXPECT_EQ(outcome.events[0], R"(op ["set","w",{"b":3,"a":2,"c":{"z":0,"y":1}}])");
 }
 
+// The reader builds each operation in what the ones before it left: nothing of an earlier
+// operation (its elements, members, text or escapes) may show in a later one.
+TEST(ProtocolReaderTest, OperationsOfChangingShapesReadAsWrittenOneAfterAnother)
+{
+    std::string longText(300, 'l');
+    std::string body = R"({"head":{"url":"a\u00e9b"},"operations":[)"
+                       R"(["create","w1","T",{"text":"a text past the inline size","k":[1,2,3,4,5,6,7,8,9],"o":{"x":"y"}}],)"
+                       R"(["set","w1",{}],["set","w1",{"k":[]}],["call","w1","m"],)"
+                       R"(["set","w1",{"o":{"z":"\n"},"text":"é\u00e9"}],["set","w1",{"text":")"
+        + longText + R"("}],["set","w1",{"text":"s"}],["destroy","w1"]]})";
+    auto outcome = read(body);
+    EXPECT_EQ(outcome.events, (std::vector<std::string> {
+                                  R"(head url "aéb")",
+                                  R"(op ["create","w1","T",{"text":"a text past the inline size","k":[1,2,3,4,5,6,7,8,9],"o":{"x":"y"}}])",
+                                  R"(op ["set","w1",{}])",
+                                  R"(op ["set","w1",{"k":[]}])",
+                                  R"(op ["call","w1","m"])",
+                                  R"(op ["set","w1",{"o":{"z":"\n"},"text":"éé"}])",
+                                  R"(op ["set","w1",{"text":")" + longText + R"("}])",
+                                  R"(op ["set","w1",{"text":"s"}])",
+                                  R"(op ["destroy","w1"])",
+                              }));
+    EXPECT_EQ(outcome.status, ProtocolReader::Status::Complete);
+}
+
 TEST(ProtocolReaderTest, RepeatedHeadKeyIsHandedOverEachTime)
 {
     auto outcome = read(R"({"head":{"requestCounter":1,"requestCounter":2}})");
