@@ -136,10 +136,12 @@ TEST_F(DisplaySessionTest, FirstRequestReportsTheScreenAndTheCallsAnswer)
     EXPECT_EQ(alerts[0]->message(), "The application was updated");
     EXPECT_EQ(alerts[0]->buttonTitles(), (std::vector<std::string> { "OK" }));
 
-    // "OK" opens the session again.
+    // "OK" opens the session again: its first request loads the application (the new session's
+    // own first message may follow it before the check).
+    auto before = server.requestCount();
     ASSERT_TRUE(harness.pressAlertButton("OK"));
-    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return server.requestCount() >= 3; }, std::chrono::seconds(10)));
-    EXPECT_EQ(server.requests().back().method, "GET");
+    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return server.requestCount() > before; }, std::chrono::seconds(10)));
+    EXPECT_EQ(server.requests().at(before).method, "GET");
     ASSERT_TRUE(settle(1));
     EXPECT_NE(this->display(), display) << "the new session made a new display";
     EXPECT_TRUE(display->isDisposed());
