@@ -3,8 +3,8 @@
 #include "networking/NetArchiving.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/KeyedArchiver.h"
-#include "platform/net/HTTPURLResponse.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
 
 #include <typeinfo>

@@ -17,10 +17,7 @@
 #include "platform/net/OutputStream.h"
 
 #include <atomic>
-#include <deque>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace morvix {
 
@@ -41,32 +38,19 @@ bool isSuccessStatus(const platform::HTTPURLResponse& response)
 } // namespace
 
 // The output stream the HTTP layer writes a response body into: the reader parses and applies
-// it on the main loop as it arrives. The bytes stay readable for logging.
-//
-// The network thread only collects the chunks; the main loop reads them. Applying an operation
-// needs the main thread anyway, and a reader fed on the network thread handed every head key and
-// operation over one by one, each a round of wake-ups between the two threads. Here the chunks
-// that arrive while a hand-off is pending join it, so a small response reaches the main loop in
-// one wake-up, together with the completion that follows it. The main loop reads the chunks in
-// the order they were written, and before the completion of their request, which is posted after
-// the last write. A body that arrives faster than the main loop applies it waits on the network
-// thread once `kMaximumUnread` bytes are unread, as it waited for every operation before.
+// each chunk as it arrives. The bytes stay readable for logging.
 //
 // Two checks stand between the transfer and the reader. The body may not grow past the session's
-// limit: the byte that would pass it cancels the transfer, and what came before it is still
-// applied. And on a session GET, the server's identity header is checked before the first byte
-// is taken, so that nothing of a refused server's body is applied: a refused success response is
-// cancelled at once (it blocks the transport), while the body of a refused failure response is
-// dropped unread and the request fails as its status says.
+// limit: the byte that would pass it cancels the transfer. And on a session GET, the server's
+// identity header is checked before the first byte reaches the reader, so that nothing of a
+// refused server's body is applied: a refused success response is cancelled at once (it blocks
+// the transport), while the body of a refused failure response is dropped unread and the
+// request fails as its status says.
 //
 // `write` runs on the network thread; the flags are read on the main loop once the request has
 // ended.
-class ProtocolTransport::ReaderOutputStream final : public platform::OutputStream,
-                                                    public std::enable_shared_from_this<ReaderOutputStream> {
+class ProtocolTransport::ReaderOutputStream final : public platform::OutputStream {
 public:
-    /// Unread bytes beyond which `write` waits for the main loop to read them.
-    static constexpr std::size_t kMaximumUnread = 1 << 20;
-
     ReaderOutputStream(std::shared_ptr<ProtocolReader> reader, std::size_t limit)
         : m_reader(std::move(reader))
         , m_limit(limit)
@@ -88,36 +72,26 @@ public:
     void open() override
     {
         OutputStream::open();
-        std::lock_guard lock(m_mutex);
-        m_closed = false;
+        m_reader->open();
     }
     void close() override
     {
         OutputStream::close();
-        {
-            std::lock_guard lock(m_mutex);
-            m_closed = true;
-        }
-        handOver();
+        m_reader->close();
     }
     long write(const char* bytes, std::size_t length) override
     {
         if (!isOpen())
             return -1;
         if (length > m_limit - m_written) {
-            // What came before the limit is applied still; nothing after it.
-            {
-                std::lock_guard lock(m_mutex);
-                m_abandonAfterReading = true;
-            }
-            handOver();
+            m_reader->abandon();
             m_exceededLimit = true;
             return -1;
         }
         m_written += length;
         switch (admission()) {
         case Admission::Read:
-            return take(bytes, length);
+            return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
         case Admission::Drop:
             return static_cast<long>(length);
         case Admission::Unchecked:
@@ -126,15 +100,7 @@ public:
         }
         return -1;
     }
-    std::optional<std::string> dataWrittenToMemory() const override
-    {
-        std::lock_guard lock(m_mutex);
-        std::string data;
-        data.reserve(m_size);
-        for (const auto& chunk : m_chunks)
-            data += chunk;
-        return data;
-    }
+    std::optional<std::string> dataWrittenToMemory() const override { return m_reader->data(); }
 
 private:
     enum class Admission { Unchecked, Read, Drop, Refuse };
@@ -151,7 +117,7 @@ private:
         auto response = operation ? operation->response() : nullptr;
         if (!ProtocolTransport::verifyServerOf(response.get(), m_requiredId))
             return m_admission;
-        m_reader->abandon(); // nothing of this body was taken yet
+        m_reader->abandon();
         if (response && !isSuccessStatus(*response)) {
             m_admission = Admission::Drop;
             return m_admission;
@@ -159,64 +125,6 @@ private:
         m_refusedIdentity = true;
         m_admission = Admission::Refuse;
         return m_admission;
-    }
-
-    long take(const char* bytes, std::size_t length)
-    {
-        std::size_t unread = 0;
-        {
-            std::lock_guard lock(m_mutex);
-            m_chunks.emplace_back(bytes, length);
-            m_size += length;
-            unread = m_size - m_readSize;
-        }
-        handOver();
-        if (unread <= kMaximumUnread)
-            return static_cast<long>(length);
-        try {
-            platform::MainLoop::main().runSync([&] { read(); });
-        } catch (const std::exception&) {
-            return -1; // the main loop has quit: nobody reads any more
-        }
-        return static_cast<long>(length);
-    }
-
-    // Makes sure a read is pending on the main loop; on the main thread, reads at once.
-    void handOver()
-    {
-        if (platform::isMainThread())
-            return read();
-        {
-            std::lock_guard lock(m_mutex);
-            if (std::exchange(m_readPending, true))
-                return; // the pending read takes this too
-        }
-        platform::MainLoop::main().post([self = shared_from_this()] { self->read(); });
-    }
-
-    // Main thread. Feeds the reader every chunk not yet read, in order. The chunks stay where
-    // they are (a deque keeps its elements in place as it grows), so the reader parses them
-    // without the lock while the network thread adds more.
-    void read()
-    {
-        std::vector<std::string_view> chunks;
-        bool abandon = false;
-        bool closed = false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_readPending = false;
-            for (; m_readChunks < m_chunks.size(); ++m_readChunks)
-                chunks.emplace_back(m_chunks[m_readChunks]);
-            m_readSize = m_size;
-            abandon = m_abandonAfterReading;
-            closed = m_closed;
-        }
-        for (auto chunk : chunks)
-            m_reader->write(chunk);
-        if (abandon)
-            m_reader->abandon();
-        if (closed)
-            m_reader->close();
     }
 
     std::shared_ptr<ProtocolReader> m_reader;
@@ -228,15 +136,6 @@ private:
     Admission m_admission = Admission::Unchecked;
     std::atomic<bool> m_refusedIdentity = false;
     std::atomic<bool> m_exceededLimit = false;
-
-    mutable std::mutex m_mutex; // guards every member below
-    std::deque<std::string> m_chunks; // the whole body as written, for logging
-    std::size_t m_size = 0;
-    std::size_t m_readChunks = 0; // how many of m_chunks the reader has had
-    std::size_t m_readSize = 0;
-    bool m_readPending = false;
-    bool m_abandonAfterReading = false;
-    bool m_closed = false;
 };
 
 namespace {
@@ -323,8 +222,7 @@ void ProtocolTransport::newSession(const std::string&)
 std::shared_ptr<ProtocolReader> ProtocolTransport::initProtocolReader()
 {
     auto client = m_client.lock();
-    // The transport's stream keeps the body for the log; the reader only parses it.
-    auto reader = ProtocolReader::create(client ? client->commandOperator() : nullptr, ProtocolReader::BodyCopy::Discard);
+    auto reader = ProtocolReader::create(client ? client->commandOperator() : nullptr);
     std::lock_guard lock(m_mutex);
     // A body still streaming for an earlier request must not reach the objects any more.
     if (m_reader)

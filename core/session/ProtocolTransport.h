@@ -25,8 +25,7 @@ class ProtocolReader;
 
 /// Opens the session with a GET on the server URL and sends every outgoing message as one
 /// POST. Each response body streams into a fresh `ProtocolReader`, which applies it while it
-/// arrives: the network thread hands the chunks to the main loop, which reads and applies them
-/// before the request's completion. Handles the request counter, repeats a failed request once by itself, checks the
+/// arrives. Handles the request counter, repeats a failed request once by itself, checks the
 /// server's identity, and after a second failure reloads the session (when it was resuming) or
 /// reports the error to the session.
 ///

@@ -386,19 +386,6 @@ TEST_F(SessionTest, ResponseLargerThanTheSessionLimitIsCancelledAndReportedAsUnp
     EXPECT_EQ(errors->errors[0].failureReason(), "Response could not be parsed: it is larger than 65536 bytes.");
 }
 
-// The network thread hands the body to the main loop, which applies it; a body that arrives
-// faster than that waits for it past a megabyte. Everything is still applied, in order: the key
-// after two megabytes of text moves the session.
-TEST_F(SessionTest, BodyArrivingFasterThanItIsAppliedIsAppliedWholeAndInOrder)
-{
-    serve(R"({"head":{"note":")" + std::string(2 << 20, 'a') + R"(","url":"http://elsewhere.invalid/"},"operations":[]})");
-    makeClient();
-    client->setErrorDelegate(errors);
-    client->load();
-    ASSERT_TRUE(pumpUntil([&] { return client->httpClient()->baseURL() == "http://elsewhere.invalid/"; }));
-    EXPECT_EQ(m_gets.load(), 1);
-}
-
 TEST_F(SessionTest, ServerCannotSwitchAnHttpSessionToLocalFiles)
 {
     serve(R"({"head":{"requestCounter":1,"url":"file:///etc/"},"operations":[]})");
