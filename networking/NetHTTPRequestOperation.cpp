@@ -3,8 +3,11 @@
 #include "networking/NetArchiving.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/MainLoop.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/OutputStream.h"
+
+#include <typeinfo>
 
 namespace morvix {
 
@@ -131,6 +134,8 @@ void NetHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success
         auto self = weak.lock();
         if (!self)
             return;
+        if (self->validatesInPlace())
+            return self->deliver(success, failure);
         auto group = self->completionGroup();
         if (group)
             group->enter();
@@ -142,6 +147,15 @@ void NetHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success
     });
 }
 
+bool NetHTTPRequestOperation::validatesInPlace() const
+{
+    std::lock_guard guard(lock());
+    if (!m_responseSerializer || typeid(*m_responseSerializer) != typeid(NetHTTPResponseSerializer))
+        return false;
+    const auto& data = responseDataWhileLocked();
+    return !data || data->size() <= kInPlaceValidationLimit;
+}
+
 void NetHTTPRequestOperation::deliver(const SuccessBlock& success, const FailureBlock& failure)
 {
     platform::DispatchQueue queue = completionQueue();
@@ -150,10 +164,19 @@ void NetHTTPRequestOperation::deliver(const SuccessBlock& success, const Failure
     auto group = completionGroup();
     if (!group)
         group = httpCompletionGroup();
+    // Already on the main loop with no queue of the caller's: the block runs here, in this turn.
+    const bool here = !completionQueue() && platform::isMainThread();
+    auto submit = [&](std::function<void()> block) {
+        if (!here)
+            return group->async(queue, std::move(block));
+        group->enter();
+        block();
+        group->leave();
+    };
     auto self = std::static_pointer_cast<NetHTTPRequestOperation>(strongSelf());
     auto deliverFailure = [&](platform::Error error) {
         if (failure)
-            group->async(queue, [self, failure, error = std::move(error)] { failure(self, error); });
+            submit([self, failure, error = std::move(error)] { failure(self, error); });
     };
     if (auto transferError = error())
         return deliverFailure(std::move(*transferError));
@@ -161,7 +184,7 @@ void NetHTTPRequestOperation::deliver(const SuccessBlock& success, const Failure
     if (auto serializationError = error())
         return deliverFailure(std::move(*serializationError));
     if (success)
-        group->async(queue, [self, success, object = std::move(object)] { success(self, object); });
+        submit([self, success, object = std::move(object)] { success(self, object); });
 }
 
 void NetHTTPRequestOperation::pause()

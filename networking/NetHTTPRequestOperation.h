@@ -31,11 +31,15 @@ namespace morvix {
 ///  1. The serializer runs once the operation has finished without a transfer error, on the
 ///     first read of `responseObject`: with completion blocks installed that read happens on
 ///     the shared processing queue (the global concurrent queue), off the network thread and
-///     off the main loop.
+///     off the main loop. The one exception is the base serializer with a body of at most
+///     `kInPlaceValidationLimit` bytes: it decodes nothing, so it validates where the completion
+///     runs (the main loop when no queue is set), which spares the round trip to the processing
+///     queue on every exchange.
 ///  2. Exactly one of success and failure is called (none when that block is null), on the
 ///     completion queue (the main loop when none), as a member of the completion group (a
 ///     shared HTTP completion group when none). A transfer error, a validation error (status
-///     outside the acceptable codes) or a decoding error goes to failure.
+///     outside the acceptable codes) or a decoding error goes to failure. Without a completion
+///     queue, a delivery that is already on the main loop calls the block there at once.
 ///  3. With a completion group, the group stays entered from the start of processing until
 ///     success or failure has been submitted, so a caller waiting on it sees the whole delivery.
 ///
@@ -45,6 +49,9 @@ class NetHTTPRequestOperation : public NetURLConnectionOperation {
 public:
     using SuccessBlock = std::function<void(const std::shared_ptr<NetHTTPRequestOperation>& operation, const std::any& responseObject)>;
     using FailureBlock = std::function<void(const std::shared_ptr<NetHTTPRequestOperation>& operation, const platform::Error& error)>;
+
+    /// The largest body the base serializer validates without leaving the completion's thread.
+    static constexpr std::size_t kInPlaceValidationLimit = 64 * 1024;
 
     static std::shared_ptr<NetHTTPRequestOperation> create(platform::URLRequest request);
 
@@ -96,6 +103,8 @@ protected:
 
 private:
     void deliver(const SuccessBlock& success, const FailureBlock& failure);
+    /// Whether the response may be validated on the thread the completion runs on (rule 1).
+    bool validatesInPlace() const;
     void askForTheRestAfter(std::int64_t bytesInStream);
 
     // Guarded by the operation's lock.

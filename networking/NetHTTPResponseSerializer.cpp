@@ -29,10 +29,14 @@ std::shared_ptr<NetHTTPResponseSerializer> NetHTTPResponseSerializer::serializer
 
 NetHTTPResponseSerializer::NetHTTPResponseSerializer()
 {
-    std::set<int> codes;
-    for (int code = 200; code < 300; ++code)
-        codes.insert(code);
-    m_acceptableStatusCodes = std::move(codes);
+    // Every operation makes a serializer: the set is built once and copied, which walks no tree.
+    static const std::set<int> kSuccessCodes = [] {
+        std::set<int> codes;
+        for (int code = 200; code < 300; ++code)
+            codes.insert(codes.end(), code);
+        return codes;
+    }();
+    m_acceptableStatusCodes = kSuccessCodes;
 }
 
 namespace {

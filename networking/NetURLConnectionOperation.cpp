@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <thread>
 #include <utility>
 
@@ -311,16 +312,30 @@ void NetURLConnectionOperation::finish()
         completion = std::exchange(m_pendingCompletion, nullptr);
         queueOfTheCaller = static_cast<bool>(m_completionQueue);
         m_startAnnounced = false;
-        postNotification(NetworkingOperationDidFinishNotification);
+        if (!completion || queueOfTheCaller) {
+            postNotification(NetworkingOperationDidFinishNotification);
+        } else {
+            // The default queue is the main loop, after the notification: one task carries both,
+            // so that the main loop is woken once for the end of the transfer.
+            MainLoop::main().post([self = strongSelf(), completion = std::move(completion)] {
+                // An observer that throws costs no one the completion; the loop reports it after.
+                std::exception_ptr thrown;
+                try {
+                    NotificationCenter::defaultCenter()->post(NetworkingOperationDidFinishNotification, self.get(), nullptr, self);
+                } catch (...) {
+                    thrown = std::current_exception();
+                }
+                completion();
+                if (thrown)
+                    std::rethrow_exception(thrown);
+            });
+            return;
+        }
     }
-    if (!completion)
-        return;
     // The block installed by `setCompletionBlock` only hands the caller's block to its queue,
-    // so it may run here; the default queue is the main loop, after the notification.
-    if (queueOfTheCaller)
+    // so it may run here.
+    if (completion)
         completion();
-    else
-        mainDispatchQueue()(std::move(completion));
 }
 
 void NetURLConnectionOperation::pause()
@@ -386,11 +401,19 @@ void NetURLConnectionOperation::setCompletionBlock(std::function<void()> block)
         if (!group)
             group = sharedCompletionGroup();
         auto queue = self->completionQueue();
-        if (!queue)
-            queue = mainDispatchQueue();
-        group->async(queue, block);
+        if (!queue && isMainThread()) {
+            // `finish` handed this to the main loop already: the block runs in this turn.
+            group->enter();
+            block();
+            group->leave();
+        } else {
+            group->async(queue ? queue : mainDispatchQueue(), block);
+        }
         // Releasing the block (and what it captured, usually this operation) once the group has
-        // drained breaks the cycle between the operation and its completion block.
+        // drained breaks the cycle between the operation and its completion block. On the main
+        // loop with the group drained already, that is now, without waking a pool thread.
+        if (!queue && isMainThread() && group->count() == 0)
+            return self->setCompletionBlock(nullptr);
         group->notify(globalDispatchQueue(), [self] { self->setCompletionBlock(nullptr); });
     });
 }

@@ -9,6 +9,7 @@
 #include "core/outgoing/ServerMessage.h"
 #include "core/outgoing/SetOperation.h"
 
+#include <algorithm>
 #include <optional>
 #include <typeinfo>
 #include <utility>
@@ -294,8 +295,10 @@ void ServerBinding::sendQueue()
             m_flushAgain = true; // started or reset meanwhile: ask the new transport
             return;
         }
-        if (!m_operations.empty() || !m_headAttributes.empty())
+        if (!m_operations.empty() || !m_headAttributes.empty()) {
+            m_lastQueueLength = m_operations.size();
             message.emplace(std::exchange(m_headAttributes, platform::Value::object()), std::exchange(m_operations, {}));
+        }
     }
     // Without a transport (after a reset, before the next start) the content is dropped.
     if (!transport)
@@ -323,16 +326,48 @@ void ServerBinding::resolve(const std::shared_ptr<Message>& message)
         if (foldIntoLast(m_operations, notification->getTarget(), *properties))
             return;
     }
+    const auto& recorded = notification->getMessageOperations();
+    if (recorded.size() == 1) { // the usual message, merged without a list of its own
+        auto operation = recorded[0] ? wireOperation(*recorded[0], notification->getTarget()) : std::nullopt;
+        if (!operation)
+            return;
+        std::lock_guard lock(m_mutex);
+        reserveQueue(1);
+        resolveOneInto(std::move(*operation), m_operations);
+        return;
+    }
     std::vector<WireOperation> operations;
-    operations.reserve(notification->getMessageOperations().size());
-    for (const auto& recorded : notification->getMessageOperations()) {
-        if (!recorded)
+    operations.reserve(recorded.size());
+    for (const auto& each : recorded) {
+        if (!each)
             continue;
-        if (auto operation = wireOperation(*recorded, notification->getTarget()))
+        if (auto operation = wireOperation(*each, notification->getTarget()))
             operations.push_back(std::move(*operation));
     }
     std::lock_guard lock(m_mutex);
+    reserveQueue(operations.size());
     resolveInto(std::move(operations), m_operations);
+}
+
+void ServerBinding::reserveQueue(std::size_t arriving)
+{
+    if (m_operations.capacity() == 0)
+        m_operations.reserve(std::max(m_lastQueueLength, arriving));
+}
+
+void ServerBinding::resolveOneInto(WireOperation operation, std::vector<WireOperation>& queue)
+{
+    const bool similar = !queue.empty()
+        && (operation.isSet() ? sameSetTarget(queue.back(), operation) : queue.back().isEquivalent(operation));
+    if (!similar)
+        return appendFolding(queue, std::move(operation));
+    // The older set goes before the new one on the same target; an older equal notify or call
+    // is dropped.
+    WireOperation older = std::move(queue.back());
+    queue.pop_back();
+    if (operation.isSet())
+        appendFolding(queue, std::move(older));
+    appendFolding(queue, std::move(operation));
 }
 
 void ServerBinding::resolveInto(std::vector<WireOperation> operations, std::vector<WireOperation>& queue)
@@ -346,14 +381,8 @@ void ServerBinding::resolveInto(std::vector<WireOperation> operations, std::vect
     }
     // Meld the matching tail with the new block: each set of the tail goes before the new set
     // on the same target, an older notify or call equal to the new one is dropped.
-    if (operations.size() == 1) { // the usual case, without a copy of the tail
-        WireOperation older = std::move(queue.back());
-        queue.pop_back();
-        if (operations[0].isSet())
-            appendFolding(queue, std::move(older));
-        appendFolding(queue, std::move(operations[0]));
-        return;
-    }
+    if (operations.size() == 1) // the usual case, without a copy of the tail
+        return resolveOneInto(std::move(operations[0]), queue);
     std::size_t start = queue.size() - operations.size();
     std::vector<WireOperation> tail(std::make_move_iterator(queue.begin() + start), std::make_move_iterator(queue.end()));
     queue.resize(start);

@@ -99,12 +99,16 @@ public:
 
     /// The merge rules on a plain queue; `resolve` applies them to the binding's own queue.
     static void resolveInto(std::vector<WireOperation> operations, std::vector<WireOperation>& queue);
+    /// `resolveInto` for one operation.
+    static void resolveOneInto(WireOperation operation, std::vector<WireOperation>& queue);
 
 private:
     ServerBinding(std::weak_ptr<MorvixClient> client, TransportFactory makeTransport, ServerURLProvider serverURL);
     void observeProcessingFinished();
     void processingFinished();
     void resolve(const std::shared_ptr<Message>& message);
+    /// Gives an empty queue room for the last queue's length. Under the lock.
+    void reserveQueue(std::size_t arriving);
     void sendQueue();
     void cancelDelayedFlush();
     void scheduleDelayedFlush();
@@ -114,12 +118,15 @@ private:
     TransportFactory m_makeTransport;
     ServerURLProvider m_serverURL;
 
-    std::mutex m_mutex; // guards m_operations, m_headAttributes, m_transport, m_flushing, m_flushAgain
+    std::mutex m_mutex; // guards m_operations, m_headAttributes, m_transport, m_flushing, m_flushAgain, m_lastQueueLength
     std::vector<WireOperation> m_operations;
     platform::Value m_headAttributes = platform::Value::object();
     std::shared_ptr<ServerTransport> m_transport;
     bool m_flushing = false; // a thread is handing the queue to the transport
     bool m_flushAgain = false; // a flush was asked for while one was running
+    // The length of the last queue sent: the next queue is given room for as many at its first
+    // operation, so that a burst like the last one does not move the queue as it grows.
+    std::size_t m_lastQueueLength = 0;
 
     std::mutex m_timerMutex; // guards m_delayedFlush and m_delayedFlushGeneration
     platform::MainLoop::TimerId m_delayedFlush = 0;

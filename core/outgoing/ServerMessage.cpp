@@ -5,6 +5,7 @@
 #include <yajl/yajl_gen.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <cassert>
 #include <charconv>
@@ -258,23 +259,34 @@ private:
     std::size_t m_replacements = 0;
 };
 
-// Writes what `body` gives with a compact generator; logs the UTF-8 replacements once.
-template<typename Body>
-std::string write(Body&& body)
+void appendTo(void* text, const char* bytes, size_t length)
 {
+    static_cast<std::string*>(text)->append(bytes, length);
+}
+
+// Writes what `body` gives with a compact generator; logs the UTF-8 replacements once. The
+// generator prints straight into the text returned, which starts with room for `expectedLength`
+// bytes: its own buffer would grow by copying and then be copied once more.
+template<typename Body>
+std::string write(Body&& body, std::size_t expectedLength = 0)
+{
+    std::string text;
+    text.reserve(expectedLength);
     Generator generator(yajl_gen_alloc(nullptr));
     yajl_gen_config(generator.get(), yajl_gen_beautify, 0);
     yajl_gen_config(generator.get(), yajl_gen_indent_string, "");
+    yajl_gen_config(generator.get(), yajl_gen_print_callback, appendTo, &text);
     Writer writer(generator.get());
     body(writer);
     if (auto count = writer.replacements())
         warn("outgoing message: " + std::to_string(count) + " invalid UTF-8 sequence" + (count == 1 ? "" : "s")
             + " replaced with U+FFFD");
-    const unsigned char* buffer = nullptr;
-    size_t length = 0;
-    yajl_gen_get_buf(generator.get(), &buffer, &length);
-    return std::string(reinterpret_cast<const char*>(buffer), length);
+    return text;
 }
+
+// Room enough for most operations as the library writes them: target, name and a few short
+// properties.
+constexpr std::size_t kExpectedOperationLength = 64;
 
 } // namespace
 
@@ -284,16 +296,22 @@ std::mutex s_floatingPointMutex; // guards s_floatingPoint
 // The declared keys by target; looked up by views, so that writing a set allocates nothing.
 std::map<std::string, std::set<std::string, std::less<>>, std::less<>> s_floatingPoint;
 
+// Set once the first declaration is made: until then no lookup takes the lock.
+std::atomic<bool> s_anyFloatingPoint = false;
+
 } // namespace
 
 void ServerMessage::declareFloatingPoint(const std::string& target, const std::string& key)
 {
     std::lock_guard lock(s_floatingPointMutex);
     s_floatingPoint[target].insert(key);
+    s_anyFloatingPoint.store(true, std::memory_order_release);
 }
 
 bool ServerMessage::isFloatingPoint(const std::string& target, const std::string& key)
 {
+    if (!s_anyFloatingPoint.load(std::memory_order_acquire))
+        return false;
     std::lock_guard lock(s_floatingPointMutex);
     auto keys = s_floatingPoint.find(std::string_view(target));
     return keys != s_floatingPoint.end() && keys->second.contains(std::string_view(key));
@@ -335,7 +353,7 @@ std::string ServerMessage::serialize() const
             writer.write(operation);
         writer.closeArray();
         writer.closeMap();
-    });
+    }, 64 + m_operations.size() * kExpectedOperationLength);
 }
 
 platform::Value ServerMessage::json() const

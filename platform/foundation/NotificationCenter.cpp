@@ -1,6 +1,7 @@
 #include "platform/foundation/NotificationCenter.h"
 
 #include <algorithm>
+#include <array>
 
 namespace morvix::platform {
 
@@ -94,7 +95,12 @@ void NotificationCenter::remove(const std::shared_ptr<ObserverToken::Entry>&)
 
 void NotificationCenter::post(const Notification& notification)
 {
-    std::vector<std::shared_ptr<ObserverToken::Entry>> matching;
+    // A name has few observers as a rule: the first ones found are kept on the stack, so that a
+    // post allocates nothing for them.
+    constexpr std::size_t kKeptOnStack = 8;
+    std::array<std::shared_ptr<ObserverToken::Entry>, kKeptOnStack> first;
+    std::vector<std::shared_ptr<ObserverToken::Entry>> more;
+    std::size_t count = 0;
     {
         std::lock_guard lock(m_mutex);
         for (const auto& entry : m_entries) {
@@ -104,13 +110,21 @@ void NotificationCenter::post(const Notification& notification)
                 continue;
             if (entry->sender && entry->sender != notification.sender)
                 continue;
-            matching.push_back(entry);
+            if (count < kKeptOnStack)
+                first[count] = entry;
+            else
+                more.push_back(entry);
+            ++count;
         }
     }
-    for (const auto& entry : matching) {
+    auto deliver = [&](const std::shared_ptr<ObserverToken::Entry>& entry) {
         if (entry->alive)
             entry->callback(notification);
-    }
+    };
+    for (std::size_t index = 0; index < std::min(count, kKeptOnStack); ++index)
+        deliver(first[index]);
+    for (const auto& entry : more)
+        deliver(entry);
 }
 
 void NotificationCenter::post(std::string name, const void* sender, Value userInfo, std::any object)

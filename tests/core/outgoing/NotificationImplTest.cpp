@@ -157,3 +157,38 @@ TEST_F(NotificationImplTest, DescriptionsNameEachOperation)
     head->setRequestCounter(4);
     EXPECT_EQ(head->description(), R"({"requestCounter":4})");
 }
+
+// Handing on reuses a notification per thread and mode: a message handed on by an observer of
+// the same mode gets a notification of its own, the outer observers still see their message
+// afterwards, and no message is kept alive once its post is over.
+TEST_F(NotificationImplTest, MessageHandedOnFromInsideAPostKeepsBothNotificationsApart)
+{
+    std::vector<std::shared_ptr<Message>> seenAfterInnerPost;
+    std::weak_ptr<Notification> inner;
+    auto token = platform::NotificationCenter::defaultCenter()->addObserver(Message::kStoreNotification, nullptr,
+        [&](const platform::Notification& notification) {
+            auto message = std::any_cast<std::shared_ptr<Message>>(notification.object);
+            if (std::dynamic_pointer_cast<Notification>(message)->getTarget() != "outer")
+                return;
+            auto nested = Notifications::forObject("inner");
+            inner = nested;
+            nested->attributeChanged(1, "value").store();
+            seenAfterInnerPost.push_back(std::any_cast<std::shared_ptr<Message>>(notification.object));
+            EXPECT_EQ(notification.sender, message.get());
+        });
+    std::weak_ptr<Notification> outer;
+    {
+        auto message = Notifications::forObject("outer");
+        outer = message;
+        message->attributeChanged(2, "value").store();
+    }
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(std::dynamic_pointer_cast<Notification>(posted[0].message)->getTarget(), "outer");
+    EXPECT_EQ(std::dynamic_pointer_cast<Notification>(posted[1].message)->getTarget(), "inner");
+    ASSERT_EQ(seenAfterInnerPost.size(), 1u);
+    EXPECT_EQ(std::dynamic_pointer_cast<Notification>(seenAfterInnerPost[0])->getTarget(), "outer");
+    posted.clear();
+    seenAfterInnerPost.clear();
+    EXPECT_TRUE(outer.expired());
+    EXPECT_TRUE(inner.expired());
+}

@@ -123,3 +123,20 @@ TEST(NotificationCenterTest, DefaultCenterCanBeReplacedForTests)
     NotificationCenter::resetDefaultForTesting();
     EXPECT_NE(before, NotificationCenter::defaultCenter());
 }
+
+TEST(NotificationCenterTest, ManyObserversOfOneNameAreAllCalledInOrder)
+{
+    auto center = NotificationCenter::create();
+    std::vector<int> calls;
+    std::vector<ObserverToken> tokens;
+    for (int i = 0; i < 20; ++i)
+        tokens.push_back(center->addObserver("name", nullptr, [&calls, i](const Notification&) { calls.push_back(i); }));
+    tokens[3].reset(); // removed before the post: skipped
+    center->post("name");
+    std::vector<int> expected;
+    for (int i = 0; i < 20; ++i) {
+        if (i != 3)
+            expected.push_back(i);
+    }
+    EXPECT_EQ(calls, expected);
+}
