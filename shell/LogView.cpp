@@ -137,6 +137,13 @@ LineLayout layoutLine(const LogText& line, double width)
     return layout;
 }
 
+// The view as its tasks and main-thread hand-offs hold it: empty once its destruction began (a
+// task that the destructor waits for may still ask).
+std::weak_ptr<LogView> weakOf(LogView& view)
+{
+    return std::static_pointer_cast<LogView>(view.weak_from_this().lock());
+}
+
 } // namespace
 
 void LogText::append(const LogText& other)
@@ -174,19 +181,16 @@ LogView::LogView(const platform::Rect& frame)
 
 LogView::~LogView()
 {
-    // Destroying the queue joins its thread: when the last owner let go on that very thread,
-    // the main loop destroys it instead.
-    if (m_queue && m_queue->isCurrent())
-        platform::MainLoop::main().post([queue = std::move(m_queue)] { });
+    // The queue goes first: its destruction waits for the task under way, which may still use
+    // every member. Tasks hold the view by address, not by reference count, so that the last
+    // owner never lets go on the queue's own thread and a process that ends with its owner gone
+    // never finds that thread still laying text out while the libraries' exit handlers run.
+    m_queue.reset();
 }
 
 void LogView::log(const LogEntry& entry)
 {
-    std::weak_ptr<LogView> weak = std::static_pointer_cast<LogView>(shared_from_this());
-    m_queue->async([weak, entry] {
-        if (auto self = weak.lock())
-            self->takeIn(entry);
-    });
+    m_queue->async([this, entry] { takeIn(entry); });
 }
 
 void LogView::flush()
@@ -209,7 +213,7 @@ void LogView::clear()
     m_entries.clear();
     m_runEnd.reset();
     ++m_generation;
-    onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this()))] {
+    onMainThread([weak = weakOf(*this)] {
         if (auto self = weak.lock())
             self->removeLines();
     });
@@ -254,7 +258,7 @@ void LogView::render()
     ++m_generation;
     m_runEnd.reset();
     unsigned generation = m_generation;
-    onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this())), generation] {
+    onMainThread([weak = weakOf(*this), generation] {
         auto self = weak.lock();
         if (!self)
             return;
@@ -276,7 +280,7 @@ void LogView::printEntry(std::size_t index)
     m_runCount = count;
     LogText line = createLogEntryLine(entry, count);
     unsigned generation = m_generation;
-    onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this())), line = std::move(line), count,
+    onMainThread([weak = weakOf(*this), line = std::move(line), count,
                      generation]() mutable {
         if (auto self = weak.lock())
             self->merge(std::move(line), count, generation);
@@ -345,7 +349,7 @@ void LogView::scrollToBottom()
 {
     if (!m_autoScroll)
         return;
-    onMainThread([weak = std::weak_ptr<LogView>(std::static_pointer_cast<LogView>(shared_from_this()))] {
+    onMainThread([weak = weakOf(*this)] {
         auto self = weak.lock();
         if (!self)
             return;

@@ -320,10 +320,13 @@ bool processHasDisplay()
 }
 
 // GTK would set the process's locale from the environment, which would change how the rest of
-// the library reads and writes numbers: it is kept as it is.
+// the library reads and writes numbers: it is kept as it is. Nobody reads the off-screen windows
+// with assistive technology, so GTK does not look for its bus over D-Bus (unless the
+// application's environment says otherwise).
 bool initialiseGtk()
 {
     gtk_disable_setlocale();
+    ::setenv("NO_AT_BRIDGE", "1", 0);
     return gtk_init_check(nullptr, nullptr);
 }
 
