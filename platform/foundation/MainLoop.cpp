@@ -35,10 +35,21 @@ std::string describe(const std::source_location& origin)
     return std::string(origin.file_name()) + ":" + std::to_string(origin.line()) + " (" + origin.function_name() + ")";
 }
 
+// How long a loop that keeps finding tasks may go without polling GLib's descriptors.
+constexpr auto kGLibPollInterval = std::chrono::milliseconds(5);
+
 } // namespace
+
+// What the main thread keeps between turns for GLib: the descriptors of the last query, reused
+// from turn to turn, and when they were last polled.
+struct MainLoop::GLibState {
+    std::vector<GPollFD> fds = std::vector<GPollFD>(8);
+    std::chrono::steady_clock::time_point lastPoll;
+};
 
 MainLoop::MainLoop()
     : m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    , m_glib(std::make_unique<GLibState>())
 {
     if (m_wakeFd < 0)
         systemLog("main loop: no wake-up descriptor (" + std::string(std::strerror(errno)) + "); the loop polls instead");
@@ -50,8 +61,14 @@ MainLoop::~MainLoop()
         ::close(m_wakeFd);
 }
 
-void MainLoop::wake()
+// Called with m_mutex held, after the change that needs the loop's attention: only a loop that
+// sleeps (or is about to) needs the descriptor written, and only once per sleep. A loop that is
+// turning sees the change before it sleeps again, since it looks at its queue under the lock.
+void MainLoop::wakeIfSleeping()
 {
+    if (!m_sleeping)
+        return;
+    m_sleeping = false;
     if (m_wakeFd < 0)
         return;
     std::uint64_t one = 1;
@@ -71,12 +88,39 @@ void MainLoop::drainWakeUps()
 
 // What GLib's default context has ready now, dispatched once: its sources are not this loop's
 // tasks, so they do not keep `runUntilIdle` turning (a source that is always ready would).
+//
+// A turn asks the sources themselves (idle sources, due timeouts, sources with queued events
+// or a ready time) without a system call; the descriptors of the context are polled whenever
+// the loop waits, and here only when the last poll is `kGLibPollInterval` old, so that a loop
+// that never runs out of tasks still hears its descriptors.
 std::size_t MainLoop::dispatchGLib()
 {
     GMainContext* context = g_main_context_default();
     if (!g_main_context_acquire(context))
         return 0;
-    std::size_t dispatched = g_main_context_iteration(context, FALSE) ? 1 : 0;
+    gint priority = 0;
+    bool ready = g_main_context_prepare(context, &priority);
+    auto now = std::chrono::steady_clock::now();
+    bool pollDue = now - m_glib->lastPoll >= kGLibPollInterval;
+    std::size_t dispatched = 0;
+    if (ready || pollDue) {
+        gint timeout = 0;
+        gint count = 0;
+        while ((count = g_main_context_query(context, priority, &timeout, m_glib->fds.data(), static_cast<gint>(m_glib->fds.size())))
+            > static_cast<gint>(m_glib->fds.size()))
+            m_glib->fds.resize(static_cast<std::size_t>(count));
+        if (pollDue) {
+            g_poll(m_glib->fds.data(), static_cast<guint>(count), 0);
+            m_glib->lastPoll = now;
+        } else {
+            for (gint index = 0; index < count; ++index)
+                m_glib->fds[static_cast<std::size_t>(index)].revents = 0;
+        }
+        if (g_main_context_check(context, priority, m_glib->fds.data(), count)) {
+            g_main_context_dispatch(context);
+            dispatched = 1;
+        }
+    }
     g_main_context_release(context);
     return dispatched;
 }
@@ -134,8 +178,8 @@ bool MainLoop::enqueue(QueuedTask task)
         if (m_quit)
             return false;
         m_tasks.push_back(std::move(task));
+        wakeIfSleeping();
     }
-    wake();
     return true;
 }
 
@@ -168,8 +212,8 @@ MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task, std::source_loc
         TimerKey key { due, sequence };
         m_timers.emplace(key, PendingTimer { id, { std::move(task), origin } });
         m_timerKeys.emplace(id, key);
+        wakeIfSleeping();
     }
-    wake();
     return id;
 }
 
@@ -286,6 +330,8 @@ void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
             if (due < wakeAt)
                 wakeAt = due;
         }
+        // From here on, a post writes the descriptor: the queue was seen empty under this lock.
+        m_sleeping = true;
     }
     auto now = std::chrono::steady_clock::now();
     int timeout = 0;
@@ -297,32 +343,39 @@ void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
 
     GMainContext* context = g_main_context_default();
     bool owner = g_main_context_acquire(context);
-    std::vector<GPollFD> fds(8);
     gint priority = 0;
     gint count = 0;
     if (owner) {
         g_main_context_prepare(context, &priority);
         gint glibTimeout = -1;
-        while ((count = g_main_context_query(context, priority, &glibTimeout, fds.data(), static_cast<gint>(fds.size())))
-            > static_cast<gint>(fds.size()))
-            fds.resize(static_cast<std::size_t>(count));
-        fds.resize(static_cast<std::size_t>(count));
+        while ((count = g_main_context_query(context, priority, &glibTimeout, m_glib->fds.data(), static_cast<gint>(m_glib->fds.size())))
+            > static_cast<gint>(m_glib->fds.size()))
+            m_glib->fds.resize(static_cast<std::size_t>(count));
         if (glibTimeout >= 0)
             timeout = std::min(timeout, static_cast<int>(glibTimeout));
-    } else {
-        fds.clear();
     }
+    // The loop's own descriptor goes after GLib's, which `check` reads by position.
+    std::size_t polled = static_cast<std::size_t>(count);
+    if (m_glib->fds.size() < polled + 1)
+        m_glib->fds.resize(polled + 1);
     if (m_wakeFd >= 0)
-        fds.push_back(GPollFD { m_wakeFd, G_IO_IN, 0 });
+        m_glib->fds[polled++] = GPollFD { m_wakeFd, G_IO_IN, 0 };
     else
         timeout = std::min(timeout, static_cast<int>(kRunUntilPollInterval.count()));
-    g_poll(fds.data(), static_cast<guint>(fds.size()), timeout);
+    g_poll(m_glib->fds.data(), static_cast<guint>(polled), timeout);
+    bool woken = m_wakeFd >= 0 && m_glib->fds[polled - 1].revents != 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_sleeping = false;
+    }
     if (owner) {
-        if (g_main_context_check(context, priority, fds.data(), count))
+        m_glib->lastPoll = std::chrono::steady_clock::now();
+        if (g_main_context_check(context, priority, m_glib->fds.data(), count))
             g_main_context_dispatch(context);
         g_main_context_release(context);
     }
-    drainWakeUps();
+    if (woken)
+        drainWakeUps();
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout)
@@ -367,8 +420,8 @@ void MainLoop::quit()
         std::lock_guard lock(m_mutex);
         m_quit = true;
         dropped.swap(m_tasks);
+        wakeIfSleeping();
     }
-    wake();
 }
 
 bool MainLoop::hasQuit() const

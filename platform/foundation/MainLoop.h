@@ -37,8 +37,15 @@ namespace morvix::platform {
 /// GLib: each turn also dispatches what is ready on GLib's default main context (the script
 /// engine's collection timers and finalisers, the web engine's and the media framework's signals),
 /// and waiting waits on that context's sources and on the loop's own wake-up descriptor together,
-/// so that either wakes the loop without polling. The loop owns the context on the thread that
-/// pumps it; a loop that cannot acquire it (another thread owns it) waits on its descriptor alone.
+/// so that either wakes the loop without polling. A turn asks the context's sources whether they
+/// are ready (idle sources, due timeouts, queued events) without a system call; their
+/// descriptors are polled whenever the loop waits, and by a turn only when they went unpolled
+/// for a few milliseconds, so that a loop busy with tasks still hears them. The loop owns the
+/// context on the thread that pumps it; a loop that cannot acquire it (another thread owns it)
+/// waits on its descriptor alone.
+///
+/// Waking: a post from any thread writes the loop's wake-up descriptor only when the loop waits,
+/// once per wait; posts while it turns cost no system call.
 ///
 /// Thread safety: `post`, `postAfter`, `cancel`, `runSync`, `quit` and `isMainThread` may be called
 /// from any thread; the pumping functions only on the main thread.
@@ -141,18 +148,24 @@ private:
     void bindIfUnbound();
     void assertBound() const;
     static void runGuarded(QueuedTask& task);
-    void wake();
+    struct GLibState;
+
+    void wakeIfSleeping();
     void drainWakeUps();
     std::size_t dispatchGLib();
     bool nextDueTime(TimePoint& due) const;
     std::size_t runDueTimers(TimePoint now);
     void waitForWork(std::chrono::steady_clock::time_point realDeadline);
 
-    int m_wakeFd = -1; // an eventfd written by every post; read by the waiting main thread
+    int m_wakeFd = -1; // an eventfd written by the first post while the loop sleeps; read by the loop
+    std::unique_ptr<GLibState> m_glib; // main thread only
     mutable std::mutex m_mutex; // guards every member below
     std::thread::id m_mainThread;
     bool m_bound = false;
     bool m_quit = false;
+    // True while the main thread waits (or is about to) having seen no task: the next post,
+    // delayed task or quit writes the wake-up descriptor and clears it.
+    bool m_sleeping = false;
     std::deque<QueuedTask> m_tasks;
     std::map<TimerKey, PendingTimer> m_timers;
     std::map<TimerId, TimerKey> m_timerKeys;
