@@ -13,11 +13,16 @@
 
 #include <cxxabi.h>
 
+#include <cassert>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <typeinfo>
+#include <vector>
 
 namespace morvix {
 
@@ -87,7 +92,71 @@ std::optional<long> requestCounterValue(const Value& value)
 // What a caller that cannot be abandoned hands over.
 const std::atomic<bool> kNeverAbandoned = false;
 
+// Runs `function` on the main thread while the caller waits; nothing once the main loop has
+// quit (the process is shutting down and nothing can be applied).
+template<typename Function>
+auto waitForMainThread(Function&& function) -> decltype(function())
+{
+    try {
+        return platform::MainLoop::main().runSync(std::forward<Function>(function));
+    } catch (const std::exception&) {
+        return decltype(function())();
+    }
+}
+
 } // namespace
+
+// One place in the hand-off queue: a head key or an operation with the flag of the reader that
+// handed it over, a task that waits for what is ahead of it, or an owner kept until then.
+struct CommandOperator::HandedOver {
+    enum class Kind { Head, Operation, Task, Owner };
+    Kind kind = Kind::Task;
+    Value value;
+    std::string key;
+    const std::atomic<bool>* abandoned = nullptr;
+    std::function<void()> task;
+    std::shared_ptr<const void> owner;
+};
+
+class CommandOperator::HandOff {
+public:
+    std::mutex mutex; // guards every member below
+    std::condition_variable space; // signalled whenever the main thread takes an entry
+    std::deque<HandedOver> entries;
+    std::size_t waitingValues = 0; // head keys and operations among `entries` (rule 6)
+    bool scheduled = false; // a turn of the main loop will take the next entry
+    bool applying = false; // the main thread is applying an entry it took
+};
+
+// The main-loop task that takes the next entry. A turn dropped unrun (the loop quit) empties
+// the queue, so that no reader waits for room that never comes and no entry stays behind
+// pointing at a flag.
+class CommandOperator::HandOffTurn {
+public:
+    explicit HandOffTurn(std::weak_ptr<CommandOperator> commandOperator)
+        : m_commandOperator(std::move(commandOperator))
+    {
+    }
+    HandOffTurn(const HandOffTurn&) = delete;
+    HandOffTurn& operator=(const HandOffTurn&) = delete;
+    ~HandOffTurn()
+    {
+        if (m_ran)
+            return;
+        if (auto commandOperator = m_commandOperator.lock())
+            commandOperator->dropHandedOver();
+    }
+    void run()
+    {
+        m_ran = true;
+        if (auto commandOperator = m_commandOperator.lock())
+            commandOperator->applyHandedOver();
+    }
+
+private:
+    std::weak_ptr<CommandOperator> m_commandOperator;
+    bool m_ran = false;
+};
 
 std::shared_ptr<CommandOperator> CommandOperator::create(std::weak_ptr<Session> session)
 {
@@ -95,9 +164,12 @@ std::shared_ptr<CommandOperator> CommandOperator::create(std::weak_ptr<Session> 
 }
 
 CommandOperator::CommandOperator(std::weak_ptr<Session> session)
-    : m_session(std::move(session))
+    : m_handOff(std::make_unique<HandOff>())
+    , m_session(std::move(session))
 {
 }
+
+CommandOperator::~CommandOperator() = default;
 
 void CommandOperator::log(std::string_view name, std::string_view reason)
 {
@@ -135,21 +207,38 @@ auto CommandOperator::guarded(const std::atomic<bool>& abandoned, Function&& fun
     }
 }
 
+// The calls without a flag return what the main thread's application returned, so off the
+// main thread they wait for it rather than queue.
 std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key)
 {
-    return processHead(value, key, kNeverAbandoned);
+    if (key == "error" || platform::MainLoop::main().isMainThread())
+        return processHead(value, key, kNeverAbandoned);
+    return waitForMainThread([&] { return processHead(value, key, kNeverAbandoned); });
 }
 
 std::optional<Value> CommandOperator::processOperation(const Value& operation)
 {
-    return processOperation(operation, kNeverAbandoned);
+    if (platform::MainLoop::main().isMainThread())
+        return processOperation(operation, kNeverAbandoned);
+    return waitForMainThread([&] { return processOperation(operation, kNeverAbandoned); });
 }
 
 std::optional<std::string> CommandOperator::processHead(const Value& value, const std::string& key,
     const std::atomic<bool>& abandoned)
 {
+    // Read here, on the reader's thread: an error ends the reading of the body at once.
     if (key == "error")
         return value.is_string() ? std::optional(value.get<std::string>()) : std::nullopt;
+    if (!platform::MainLoop::main().isMainThread()) {
+        handOver({ HandedOver::Kind::Head, value, key, &abandoned, {}, {} });
+        return std::nullopt;
+    }
+    return applyHeadNow(value, key, abandoned);
+}
+
+std::optional<std::string> CommandOperator::applyHeadNow(const Value& value, const std::string& key,
+    const std::atomic<bool>& abandoned)
+{
     auto session = m_session.lock();
     if (!session)
         return std::nullopt;
@@ -178,12 +267,167 @@ void CommandOperator::applyHead(Session& session, const Value& value, const std:
 
 std::optional<Value> CommandOperator::processOperation(const Value& operation, const std::atomic<bool>& abandoned)
 {
+    if (!platform::MainLoop::main().isMainThread()) {
+        handOver({ HandedOver::Kind::Operation, operation, {}, &abandoned, {}, {} });
+        return std::nullopt;
+    }
+    return applyOperationNow(operation, abandoned);
+}
+
+std::optional<Value> CommandOperator::applyOperationNow(const Value& operation, const std::atomic<bool>& abandoned)
+{
     try {
         return apply(operation, abandoned);
     } catch (const MalformedOperation& exception) {
         log(RemoteException::kIncorrectParameter, exception.what());
     }
     return std::nullopt;
+}
+
+// A reader far ahead of the main thread waits here for room (rule 6); an abandoned one queues
+// nothing more (rule 5). The flag is read under the queue's lock, so nothing of a reader lands
+// behind an owner handed over after it was abandoned.
+void CommandOperator::handOver(HandedOver entry)
+{
+    auto& handOff = *m_handOff;
+    bool schedule = false;
+    {
+        std::unique_lock lock(handOff.mutex);
+        handOff.space.wait(lock, [&] {
+            return handOff.waitingValues < kMaximumHandedOver || entry.abandoned->load(std::memory_order_acquire);
+        });
+        if (entry.abandoned->load(std::memory_order_acquire))
+            return;
+        handOff.entries.push_back(std::move(entry));
+        ++handOff.waitingValues;
+        schedule = !std::exchange(handOff.scheduled, true);
+    }
+    if (schedule)
+        scheduleHandOff();
+}
+
+void CommandOperator::afterHandedOver(std::function<void()> task)
+{
+    auto& handOff = *m_handOff;
+    bool runNow = platform::MainLoop::main().isMainThread();
+    bool schedule = false;
+    {
+        std::lock_guard lock(handOff.mutex);
+        runNow = runNow && handOff.entries.empty() && !handOff.applying;
+        if (!runNow) {
+            handOff.entries.push_back({ HandedOver::Kind::Task, {}, {}, nullptr, std::move(task), {} });
+            schedule = !std::exchange(handOff.scheduled, true);
+        }
+    }
+    if (runNow)
+        task(); // nothing is queued ahead of it
+    if (schedule)
+        scheduleHandOff();
+}
+
+void CommandOperator::keepUntilHandedOver(std::shared_ptr<const void> owner)
+{
+    auto& handOff = *m_handOff;
+    bool schedule = false;
+    {
+        std::lock_guard lock(handOff.mutex);
+        if (handOff.entries.empty() && !handOff.applying)
+            return; // released outside the lock, by the caller's frame
+        handOff.entries.push_back({ HandedOver::Kind::Owner, {}, {}, nullptr, {}, std::move(owner) });
+        schedule = !std::exchange(handOff.scheduled, true);
+    }
+    if (schedule)
+        scheduleHandOff();
+}
+
+void CommandOperator::scheduleHandOff()
+{
+    auto self = weak_from_this();
+    assert(!self.expired() && "a command operator hands over only when owned by a shared pointer");
+    auto turn = std::make_shared<HandOffTurn>(std::move(self));
+    platform::MainLoop::main().post([turn] { turn->run(); });
+}
+
+// One entry per turn, then a new turn for the next, behind whatever the entry posted. Owners at
+// the front are released on the way, without a turn of their own.
+void CommandOperator::applyHandedOver()
+{
+    auto& handOff = *m_handOff;
+    std::vector<std::shared_ptr<const void>> released; // destroyed last, outside the lock
+    HandedOver entry;
+    auto releaseOwners = [&] {
+        while (!handOff.entries.empty() && handOff.entries.front().kind == HandedOver::Kind::Owner) {
+            released.push_back(std::move(handOff.entries.front().owner));
+            handOff.entries.pop_front();
+        }
+    };
+    {
+        std::lock_guard lock(handOff.mutex);
+        releaseOwners();
+        if (handOff.entries.empty()) {
+            handOff.scheduled = false;
+            return;
+        }
+        entry = std::move(handOff.entries.front());
+        handOff.entries.pop_front();
+        if (entry.kind == HandedOver::Kind::Head || entry.kind == HandedOver::Kind::Operation)
+            --handOff.waitingValues;
+        handOff.applying = true;
+    }
+    handOff.space.notify_all();
+    bool more = false;
+    auto finish = [&] {
+        std::lock_guard lock(handOff.mutex);
+        handOff.applying = false;
+        releaseOwners();
+        more = !handOff.entries.empty();
+        handOff.scheduled = more;
+    };
+    try {
+        apply(entry);
+    } catch (...) {
+        // A task that throws ends alone, as any main-loop task; the queue goes on.
+        finish();
+        if (more)
+            scheduleHandOff();
+        throw;
+    }
+    finish();
+    if (more)
+        scheduleHandOff();
+}
+
+void CommandOperator::apply(HandedOver& entry)
+{
+    switch (entry.kind) {
+    case HandedOver::Kind::Head:
+        if (!entry.abandoned->load(std::memory_order_acquire))
+            (void)applyHeadNow(entry.value, entry.key, *entry.abandoned);
+        return;
+    case HandedOver::Kind::Operation:
+        if (!entry.abandoned->load(std::memory_order_acquire))
+            (void)applyOperationNow(entry.value, *entry.abandoned);
+        return;
+    case HandedOver::Kind::Task:
+        entry.task();
+        return;
+    case HandedOver::Kind::Owner:
+        return;
+    }
+}
+
+// The main loop quit with a turn of the queue in it: nothing queued is applied any more.
+void CommandOperator::dropHandedOver()
+{
+    auto& handOff = *m_handOff;
+    std::deque<HandedOver> dropped; // destroyed outside the lock
+    {
+        std::lock_guard lock(handOff.mutex);
+        dropped.swap(handOff.entries);
+        handOff.waitingValues = 0;
+        handOff.scheduled = false;
+    }
+    handOff.space.notify_all();
 }
 
 std::optional<Value> CommandOperator::apply(const Value& operation, const std::atomic<bool>& abandoned)

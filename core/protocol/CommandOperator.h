@@ -4,6 +4,7 @@
 #include "platform/foundation/Value.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,8 +36,12 @@ class RemoteObject;
 ///
 /// Rules:
 ///  1. Every creation, every object operation and every head key is applied on the main
-///     thread: inline when called there, otherwise by a synchronous hand-off while the caller
-///     waits. So operations run one at a time and in the order they were handed over.
+///     thread, one at a time and in the order handed over. Called on the main thread, it is
+///     applied at once. A reader on another thread hands its head keys and operations over
+///     with its abandoned flag and goes on reading: they wait in the operator's hand-off queue,
+///     and the main loop applies one of them per turn, so that what applying one posts to the
+///     main loop (a reload, say) runs before the next is applied. The calls without a flag
+///     wait for the main thread instead and return its result.
 ///  2. Creation constructs the object, applies its properties as a "set" ("data" first,
 ///     "parent" last), then registers it, which calls its `registered`. When the "set" fails,
 ///     the object is not registered.
@@ -46,13 +51,19 @@ class RemoteObject;
 ///     the caller goes on with the next operation.
 ///  4. A create of a type the type table does not hold is skipped; the first one of each type
 ///     name (up to a thousand names) is noted in the session log at debug level.
-///  5. A reader hands its head keys and operations over with its abandoned flag. The flag is
-///     read on the main thread right before the key or operation is applied, so nothing that
-///     was waiting for the main thread when the reader was abandoned is applied.
+///  5. The abandoned flag is read on the main thread right before a key or operation is
+///     applied, so nothing that was still queued when the reader was abandoned is applied; an
+///     abandoned reader's later hand-overs are not queued at all.
+///  6. The queue holds at most `kMaximumHandedOver` head keys and operations: a reader that
+///     runs that far ahead of the main thread waits for it to take the next one.
+///  7. `afterHandedOver` tasks and `keepUntilHandedOver` owners take their place in the same
+///     queue: a task runs, and an owner is released, once everything handed over before it
+///     has been applied or skipped. When the main loop quits, the queue is emptied unapplied.
 ///
 /// Thread safety: `processHead` and `processOperation` may be called from any thread, one
-/// caller at a time per message. They block while the main thread applies the operation, so
-/// the main thread must keep turning.
+/// reader at a time. The queue is guarded by one mutex, never held while anything is applied.
+/// A queued flag is read on the main thread: whoever hands one over keeps it alive until the
+/// queue is through with it (`keepUntilHandedOver`).
 class CommandOperator : public std::enable_shared_from_this<CommandOperator> {
 public:
     /// What the operator needs of its session. The session object implements it.
@@ -71,9 +82,12 @@ public:
         virtual void setMorvixUIActive(bool active) = 0;
     };
 
+    /// How many head keys and operations a reader off the main thread may have waiting (rule 6).
+    static constexpr std::size_t kMaximumHandedOver = 1024;
+
     /// The session is held weakly; once it is gone, nothing is applied.
     static std::shared_ptr<CommandOperator> create(std::weak_ptr<Session> session);
-    virtual ~CommandOperator() = default;
+    virtual ~CommandOperator();
     CommandOperator(const CommandOperator&) = delete;
     CommandOperator& operator=(const CommandOperator&) = delete;
 
@@ -84,12 +98,25 @@ public:
     virtual std::optional<platform::Value> processOperation(const platform::Value& operation);
 
     /// What a reader calls: the same as the two above, except that nothing is applied once
-    /// `abandoned` is true when the main thread comes to it (rule 5). The flag must outlive the
-    /// call. An "error" key's text is returned even when abandoned.
+    /// `abandoned` is true when the main thread comes to it (rule 5), and that off the main
+    /// thread they queue what they are given and return nothing at once (rule 1). The flag must
+    /// outlive the call and, off the main thread, the queue's use of it (rule 7). An "error"
+    /// key's text is returned at once, even when abandoned; it is not queued.
     virtual std::optional<std::string> processHead(const platform::Value& value, const std::string& key,
         const std::atomic<bool>& abandoned);
     virtual std::optional<platform::Value> processOperation(const platform::Value& operation,
         const std::atomic<bool>& abandoned);
+
+    /// Runs `task` on the main thread once every head key and operation handed over before it
+    /// from another thread has been applied or skipped (rule 7): at once when called on the main
+    /// thread with nothing queued and nothing being applied, otherwise on a turn of its own.
+    /// Dropped unrun when the main loop quits first. Any thread.
+    void afterHandedOver(std::function<void()> task);
+    /// Keeps `owner` until everything handed over so far has been applied or skipped (rule 7);
+    /// released at once when nothing is queued or being applied. A reader's owner hands itself
+    /// over after each chunk, so that the flag its queued hand-overs point at outlives them.
+    /// Any thread.
+    void keepUntilHandedOver(std::shared_ptr<const void> owner);
 
     /// The object registered under `id`, creating it first when `id` is a type name of the
     /// type table and nothing is registered under it.
@@ -112,8 +139,22 @@ private:
     template<typename Function>
     auto guarded(const std::atomic<bool>& abandoned, Function&& function) -> decltype(function());
 
+    // The hand-off queue of rules 1, 5, 6 and 7, defined with its functions in the source.
+    class HandOff;
+    struct HandedOver;
+    class HandOffTurn;
+    void handOver(HandedOver entry);
+    void scheduleHandOff();
+    void applyHandedOver();
+    void apply(HandedOver& entry);
+    void dropHandedOver();
+    std::optional<std::string> applyHeadNow(const platform::Value& value, const std::string& key,
+        const std::atomic<bool>& abandoned);
+    std::optional<platform::Value> applyOperationNow(const platform::Value& operation, const std::atomic<bool>& abandoned);
+
     static constexpr std::size_t kMaximumNotedTypes = 1000;
 
+    std::unique_ptr<HandOff> m_handOff;
     std::weak_ptr<Session> m_session;
     std::mutex m_unknownTypesMutex; // guards m_unknownTypes
     std::unordered_set<std::string> m_unknownTypes;

@@ -4,6 +4,7 @@
 #include "core/objects/RemoteObject.h"
 #include "core/outgoing/Notifications.h"
 #include "core/outgoing/ServerMessage.h"
+#include "core/protocol/CommandOperator.h"
 #include "core/protocol/ProtocolReader.h"
 #include "core/session/Logger.h"
 #include "core/session/MorvixClient.h"
@@ -47,17 +48,31 @@ bool isSuccessStatus(const platform::HTTPURLResponse& response)
 // the transport), while the body of a refused failure response is dropped unread and the
 // request fails as its status says.
 //
+// The reader hands what it reads to the command operator's queue, which the main loop applies
+// in turns of its own: the stream keeps the reader (whose abandoned flag the queued entries
+// point at) until the queue is through with each chunk, and `afterApplied` runs the request's
+// end behind what its body queued.
+//
 // `write` runs on the network thread; the flags are read on the main loop once the request has
 // ended.
 class ProtocolTransport::ReaderOutputStream final : public platform::OutputStream {
 public:
-    ReaderOutputStream(std::shared_ptr<ProtocolReader> reader, std::size_t limit)
+    ReaderOutputStream(std::shared_ptr<ProtocolReader> reader, std::weak_ptr<CommandOperator> commandOperator, std::size_t limit)
         : m_reader(std::move(reader))
+        , m_commandOperator(std::move(commandOperator))
         , m_limit(limit)
     {
     }
 
     const std::shared_ptr<ProtocolReader>& reader() const { return m_reader; }
+    /// Runs `task` once everything the body handed over has been applied or skipped.
+    void afterApplied(std::function<void()> task) const
+    {
+        if (auto commandOperator = m_commandOperator.lock())
+            commandOperator->afterHandedOver(std::move(task));
+        else
+            task();
+    }
     void checkIdentity(std::weak_ptr<NetHTTPRequestOperation> operation, std::optional<std::string> requiredId)
     {
         m_operation = std::move(operation);
@@ -83,15 +98,20 @@ public:
     {
         if (!isOpen())
             return -1;
+        // The chunk past the limit is not read. What was read before it stays queued and is
+        // applied, so the reader is not abandoned here.
         if (length > m_limit - m_written) {
-            m_reader->abandon();
             m_exceededLimit = true;
             return -1;
         }
         m_written += length;
         switch (admission()) {
-        case Admission::Read:
-            return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+        case Admission::Read: {
+            long taken = m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+            if (auto commandOperator = m_commandOperator.lock())
+                commandOperator->keepUntilHandedOver(m_reader);
+            return taken;
+        }
         case Admission::Drop:
             return static_cast<long>(length);
         case Admission::Unchecked:
@@ -128,6 +148,7 @@ private:
     }
 
     std::shared_ptr<ProtocolReader> m_reader;
+    std::weak_ptr<CommandOperator> m_commandOperator;
     const std::size_t m_limit;
     std::size_t m_written = 0;
     bool m_checksIdentity = false;
@@ -252,22 +273,28 @@ std::shared_ptr<platform::Operation> ProtocolTransport::makeOperation(RequestKin
     auto http = client ? client->httpClient() : nullptr;
     if (!http)
         return nullptr;
-    auto stream = std::make_shared<ReaderOutputStream>(reader, client->maximumResponseSize());
+    auto stream = std::make_shared<ReaderOutputStream>(reader, client->commandOperator(), client->maximumResponseSize());
     std::weak_ptr<ProtocolTransport> weak = weak_from_this();
+    // A request ends once its body has been applied: its operations may still wait for the main
+    // loop when the transfer's completion runs.
     MorvixHTTPClient::SuccessBlock success = [weak, tag, stream, kind](const platform::URLRequest&,
                                                  const std::shared_ptr<const platform::HTTPURLResponse>& response) {
-        auto self = weak.lock(); // kept for the whole callback: a reload may drop the transport
-        if (!self)
-            return;
-        if (kind == RequestKind::SessionGet)
-            self->sessionResponded(tag, *stream, response);
-        else
-            self->requestEnded(tag, *stream, std::nullopt);
+        stream->afterApplied([weak, tag, stream, kind, response] {
+            auto self = weak.lock(); // kept for the whole callback: a reload may drop the transport
+            if (!self)
+                return;
+            if (kind == RequestKind::SessionGet)
+                self->sessionResponded(tag, *stream, response);
+            else
+                self->requestEnded(tag, *stream, std::nullopt);
+        });
     };
     MorvixHTTPClient::FailureBlock failure = [weak, tag, stream](const platform::URLRequest&,
                                                  const std::shared_ptr<const platform::HTTPURLResponse>&, const platform::Error& error) {
-        if (auto self = weak.lock())
-            self->requestEnded(tag, *stream, error);
+        stream->afterApplied([weak, tag, stream, error] {
+            if (auto self = weak.lock())
+                self->requestEnded(tag, *stream, error);
+        });
     };
     std::shared_ptr<platform::Operation> operation;
     if (original)

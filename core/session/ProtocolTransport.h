@@ -24,8 +24,10 @@ class MorvixClient;
 class ProtocolReader;
 
 /// Opens the session with a GET on the server URL and sends every outgoing message as one
-/// POST. Each response body streams into a fresh `ProtocolReader`, which applies it while it
-/// arrives. Handles the request counter, repeats a failed request once by itself, checks the
+/// POST. Each response body streams into a fresh `ProtocolReader`, which hands its head keys and
+/// operations to the command operator's queue while it arrives, for the main loop to apply; a
+/// request ends (its completion and notifications) only once everything its body queued has
+/// been applied. Handles the request counter, repeats a failed request once by itself, checks the
 /// server's identity, and after a second failure reloads the session (when it was resuming) or
 /// reports the error to the session.
 ///

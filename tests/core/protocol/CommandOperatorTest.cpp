@@ -11,7 +11,9 @@
 #include "core/objects/WidgetRegistry.h"
 #include "core/outgoing/Notifications.h"
 #include "core/protocol/ProtocolReader.h"
+#include "core/session/ProtocolTransport.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/SystemLog.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +158,14 @@ protected:
     }
 
     std::optional<Value> apply(const char* operation) { return op->processOperation(Value::parse(operation)); }
+    // Pumps the loop until everything a reader off the main thread handed to `commandOperator`
+    // has been applied or skipped.
+    void waitUntilApplied(CommandOperator& commandOperator)
+    {
+        bool applied = false;
+        commandOperator.afterHandedOver([&] { applied = true; });
+        ASSERT_TRUE(loop.runUntil([&] { return applied; }, 10s));
+    }
 
     platform::MainLoop& loop = platform::MainLoop::main();
     std::shared_ptr<FakeSession> session = std::make_shared<FakeSession>();
@@ -321,6 +331,7 @@ TEST_F(CommandOperatorTest, ReaderOnAnotherThreadAppliesEverythingOnTheMainThrea
     });
     ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 10s));
     networking.join();
+    waitUntilApplied(*op);
     EXPECT_EQ(session->heads, (std::vector<std::string> { "counter 2" }));
     EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered", "w1 text b", "w1 text c" }));
     EXPECT_EQ(session->logged.size(), 1u);
@@ -344,7 +355,45 @@ TEST_F(CommandOperatorTest, AbandonedReaderStopsBeforeTheNextOperation)
     });
     ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 10s));
     networking.join();
+    waitUntilApplied(*op);
     EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered" }));
+}
+
+// A reader far ahead of the main thread waits for room in the queue and then goes on: a body of
+// more operations than the queue holds is applied whole and in order, what each operation posts
+// to the main loop running before the next one.
+TEST_F(CommandOperatorTest, ReaderFarAheadOfTheMainThreadWaitsAndLosesNothing)
+{
+    auto reader = ProtocolReader::create(op);
+    constexpr std::size_t kCount = CommandOperator::kMaximumHandedOver * 2 + 3;
+    std::string body = R"({"operations":[["create","w1","test.Widget",{"text":"0"}])";
+    for (std::size_t index = 1; index < kCount; ++index)
+        body += R"(,["set","w1",{"text":")" + std::to_string(index) + R"("}])";
+    body += "]}";
+    std::size_t posted = 0;
+    g_hook = [&](const std::string& event) {
+        if (event.starts_with("w1 text "))
+            loop.post([&, event] { events.push_back("posted by " + event); ++posted; });
+    };
+    std::atomic<bool> done = false;
+    std::thread networking([&] {
+        reader->write(body);
+        done = true;
+        loop.post([] { });
+    });
+    ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 20s));
+    networking.join();
+    waitUntilApplied(*op);
+    loop.runUntilIdle();
+    ASSERT_EQ(posted, kCount);
+    std::vector<std::string> expected;
+    for (std::size_t index = 0; index < kCount; ++index) {
+        expected.push_back("w1 text " + std::to_string(index));
+        if (index == 0)
+            expected.push_back("w1 registered");
+        expected.push_back("posted by w1 text " + std::to_string(index));
+    }
+    EXPECT_EQ(events, expected);
 }
 
 // An operator that tells when the reader has handed it a head key or an operation, before
@@ -377,9 +426,9 @@ private:
 
 TEST_F(CommandOperatorTest, AbandonedReaderAppliesNothingThatWasAlreadyWaitingForTheMainThread)
 {
-    // While the first operation is applied, the main thread waits until the reading thread has
-    // handed the next head key or operation over (it then waits for the main thread), and only
-    // then abandons the reader.
+    // The first operation posts a task that waits until the reading thread has handed the next
+    // head key or operation over (it then waits in the queue, behind that task), and only then
+    // abandons the reader.
     for (const char* rest : { R"("head":{"requestCounter":9}})", R"("operations":[["set","w1",{"text":"b"}]]})" }) {
         events.clear();
         session->heads.clear();
@@ -402,6 +451,7 @@ TEST_F(CommandOperatorTest, AbandonedReaderAppliesNothingThatWasAlreadyWaitingFo
         });
         ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 10s));
         networking.join();
+        waitUntilApplied(*signalling);
         EXPECT_EQ(signalling->handedOver, 2);
         EXPECT_EQ(events, (std::vector<std::string> { "w1 text a", "w1 registered" })) << rest;
         EXPECT_TRUE(session->heads.empty()) << rest;
@@ -458,6 +508,38 @@ TEST_F(CommandOperatorSessionTest, ReloadDropsWhatTheOldBodyHadQueuedForTheMainT
         client.reset();
         platform::MainLoop::main().runUntilIdle();
     }
+    g_events = nullptr;
+    g_hook = nullptr;
+    WidgetRegistry::instance().resetForTesting();
+}
+
+// A request ends only once everything its body queued for the main thread has been applied,
+// each operation's own posts running before the next operation, and all of them before the
+// request's success is announced.
+TEST_F(CommandOperatorSessionTest, ARequestEndsOnceWhatItsBodyQueuedHasBeenApplied)
+{
+    WidgetRegistry::instance().addHandler<Widget>();
+    std::vector<std::string> applied;
+    g_events = &applied;
+    g_hook = [&](const std::string& event) {
+        if (event.ends_with(" registered"))
+            platform::MainLoop::main().post([&applied, event] { applied.push_back("posted by " + event); });
+    };
+    server.handle("*", [&](const RecordedRequest&, ResponseWriter& writer) {
+        writer.respond(200, R"({"head":{"requestCounter":1},"operations":[["create","a","test.Widget",{"text":"a"}],)"
+                            R"(["create","b","test.Widget",{"text":"b"}]]})");
+    });
+    server.start();
+    delegate->url = server.url("/");
+    auto token = platform::NotificationCenter::defaultCenter()->addObserver(ProtocolTransport::kOperationSucceeded, nullptr,
+        [&](const platform::Notification&) { applied.push_back("succeeded"); });
+    makeClient();
+    client->load();
+    ASSERT_TRUE(pumpUntil([&] { return applied.size() >= 7; }));
+    EXPECT_EQ(applied, (std::vector<std::string> { "a text a", "a registered", "posted by a registered", "b text b",
+                           "b registered", "posted by b registered", "succeeded" }));
+    client.reset();
+    platform::MainLoop::main().runUntilIdle();
     g_events = nullptr;
     g_hook = nullptr;
     WidgetRegistry::instance().resetForTesting();
