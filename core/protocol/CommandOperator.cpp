@@ -124,6 +124,7 @@ public:
     std::condition_variable space; // signalled whenever the main thread takes an entry
     std::deque<HandedOver> entries;
     std::size_t waitingValues = 0; // head keys and operations among `entries` (rule 6)
+    std::size_t batches = 0; // open batches, which hold back the turn of what they queue
     bool scheduled = false; // a turn of the main loop will take the next entry
     bool applying = false; // the main thread is applying an entry it took
 };
@@ -284,23 +285,54 @@ std::optional<Value> CommandOperator::applyOperationNow(const Value& operation, 
     return std::nullopt;
 }
 
-// A reader far ahead of the main thread waits here for room (rule 6); an abandoned one queues
-// nothing more (rule 5). The flag is read under the queue's lock, so nothing of a reader lands
-// behind an owner handed over after it was abandoned.
+// A reader far ahead of the main thread waits here for room (rule 6), its batch's turn posted
+// first; an abandoned one queues nothing more (rule 5). The flag is read under the queue's
+// lock, so nothing of a reader lands behind the owner it handed over after being abandoned.
 void CommandOperator::handOver(HandedOver entry)
 {
     auto& handOff = *m_handOff;
     bool schedule = false;
     {
         std::unique_lock lock(handOff.mutex);
-        handOff.space.wait(lock, [&] {
-            return handOff.waitingValues < kMaximumHandedOver || entry.abandoned->load(std::memory_order_acquire);
-        });
-        if (entry.abandoned->load(std::memory_order_acquire))
+        auto isAbandoned = [&] { return entry.abandoned->load(std::memory_order_acquire); };
+        while (handOff.waitingValues >= kMaximumHandedOver && !isAbandoned()) {
+            if (std::exchange(handOff.scheduled, true)) {
+                handOff.space.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            scheduleHandOff();
+            lock.lock();
+        }
+        if (isAbandoned())
             return;
         handOff.entries.push_back(std::move(entry));
         ++handOff.waitingValues;
-        schedule = !std::exchange(handOff.scheduled, true);
+        schedule = handOff.batches == 0 && !std::exchange(handOff.scheduled, true);
+    }
+    if (schedule)
+        scheduleHandOff();
+}
+
+void CommandOperator::beginHandOffBatch()
+{
+    std::lock_guard lock(m_handOff->mutex);
+    ++m_handOff->batches;
+}
+
+void CommandOperator::endHandOffBatch(std::shared_ptr<const void> owner)
+{
+    auto& handOff = *m_handOff;
+    bool schedule = false;
+    {
+        std::lock_guard lock(handOff.mutex);
+        assert(handOff.batches > 0 && "a hand-off batch ended that did not begin");
+        if (handOff.batches > 0)
+            --handOff.batches;
+        if (handOff.entries.empty() && !handOff.applying)
+            return; // the owner is released outside the lock, with the caller's argument
+        handOff.entries.push_back({ HandedOver::Kind::Owner, {}, {}, nullptr, {}, std::move(owner) });
+        schedule = handOff.batches == 0 && !std::exchange(handOff.scheduled, true);
     }
     if (schedule)
         scheduleHandOff();
@@ -321,21 +353,6 @@ void CommandOperator::afterHandedOver(std::function<void()> task)
     }
     if (runNow)
         task(); // nothing is queued ahead of it
-    if (schedule)
-        scheduleHandOff();
-}
-
-void CommandOperator::keepUntilHandedOver(std::shared_ptr<const void> owner)
-{
-    auto& handOff = *m_handOff;
-    bool schedule = false;
-    {
-        std::lock_guard lock(handOff.mutex);
-        if (handOff.entries.empty() && !handOff.applying)
-            return; // released outside the lock, by the caller's frame
-        handOff.entries.push_back({ HandedOver::Kind::Owner, {}, {}, nullptr, {}, std::move(owner) });
-        schedule = !std::exchange(handOff.scheduled, true);
-    }
     if (schedule)
         scheduleHandOff();
 }

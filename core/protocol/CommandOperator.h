@@ -56,14 +56,14 @@ class RemoteObject;
 ///     abandoned reader's later hand-overs are not queued at all.
 ///  6. The queue holds at most `kMaximumHandedOver` head keys and operations: a reader that
 ///     runs that far ahead of the main thread waits for it to take the next one.
-///  7. `afterHandedOver` tasks and `keepUntilHandedOver` owners take their place in the same
+///  7. `afterHandedOver` tasks and `endHandOffBatch` owners take their place in the same
 ///     queue: a task runs, and an owner is released, once everything handed over before it
 ///     has been applied or skipped. When the main loop quits, the queue is emptied unapplied.
 ///
 /// Thread safety: `processHead` and `processOperation` may be called from any thread, one
 /// reader at a time. The queue is guarded by one mutex, never held while anything is applied.
 /// A queued flag is read on the main thread: whoever hands one over keeps it alive until the
-/// queue is through with it (`keepUntilHandedOver`).
+/// queue is through with it (`endHandOffBatch`).
 class CommandOperator : public std::enable_shared_from_this<CommandOperator> {
 public:
     /// What the operator needs of its session. The session object implements it.
@@ -112,11 +112,16 @@ public:
     /// thread with nothing queued and nothing being applied, otherwise on a turn of its own.
     /// Dropped unrun when the main loop quits first. Any thread.
     void afterHandedOver(std::function<void()> task);
-    /// Keeps `owner` until everything handed over so far has been applied or skipped (rule 7);
-    /// released at once when nothing is queued or being applied. A reader's owner hands itself
-    /// over after each chunk, so that the flag its queued hand-overs point at outlives them.
-    /// Any thread.
-    void keepUntilHandedOver(std::shared_ptr<const void> owner);
+    /// Bracket what a reader off the main thread reads from one chunk: what it hands over
+    /// meanwhile is queued without waking the main loop, which gets one turn posted for the
+    /// whole batch when the batch ends (a reader that fills the queue gets its turn at once).
+    /// `endHandOffBatch` keeps `owner` until everything handed over so far has been applied or
+    /// skipped (rule 7), or releases it at once when nothing is queued or being applied: a
+    /// reader's owner passes itself, so that the flag its queued hand-overs point at outlives
+    /// them. Any thread; batches of several threads may overlap, and the turn is posted when
+    /// the last one ends.
+    void beginHandOffBatch();
+    void endHandOffBatch(std::shared_ptr<const void> owner);
 
     /// The object registered under `id`, creating it first when `id` is a type name of the
     /// type table and nothing is registered under it.

@@ -49,9 +49,10 @@ bool isSuccessStatus(const platform::HTTPURLResponse& response)
 // request fails as its status says.
 //
 // The reader hands what it reads to the command operator's queue, which the main loop applies
-// in turns of its own: the stream keeps the reader (whose abandoned flag the queued entries
-// point at) until the queue is through with each chunk, and `afterApplied` runs the request's
-// end behind what its body queued.
+// in turns of its own: each chunk's hand-overs are one batch, posted to the main loop once; the
+// stream keeps the reader (whose abandoned flag the queued entries point at) until the queue is
+// through with each chunk; and `afterApplied` runs the request's end behind what its body
+// queued.
 //
 // `write` runs on the network thread; the flags are read on the main loop once the request has
 // ended.
@@ -106,12 +107,8 @@ public:
         }
         m_written += length;
         switch (admission()) {
-        case Admission::Read: {
-            long taken = m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
-            if (auto commandOperator = m_commandOperator.lock())
-                commandOperator->keepUntilHandedOver(m_reader);
-            return taken;
-        }
+        case Admission::Read:
+            return read(bytes, length);
         case Admission::Drop:
             return static_cast<long>(length);
         case Admission::Unchecked:
@@ -124,6 +121,24 @@ public:
 
 private:
     enum class Admission { Unchecked, Read, Drop, Refuse };
+
+    // What the chunk hands over reaches the main loop in one turn, once the chunk is read.
+    long read(const char* bytes, std::size_t length)
+    {
+        auto commandOperator = m_commandOperator.lock();
+        if (!commandOperator)
+            return m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+        commandOperator->beginHandOffBatch();
+        long taken = -1;
+        try {
+            taken = m_reader->write(reinterpret_cast<const std::uint8_t*>(bytes), length);
+        } catch (...) {
+            commandOperator->endHandOffBatch(m_reader);
+            throw;
+        }
+        commandOperator->endHandOffBatch(m_reader);
+        return taken;
+    }
 
     // Network thread only, like `write`.
     Admission admission()

@@ -360,8 +360,8 @@ TEST_F(CommandOperatorTest, AbandonedReaderStopsBeforeTheNextOperation)
 }
 
 // A reader far ahead of the main thread waits for room in the queue and then goes on: a body of
-// more operations than the queue holds is applied whole and in order, what each operation posts
-// to the main loop running before the next one.
+// more operations than the queue holds, read as one batch, is applied whole and in order, what
+// each operation posts to the main loop running before the next one.
 TEST_F(CommandOperatorTest, ReaderFarAheadOfTheMainThreadWaitsAndLosesNothing)
 {
     auto reader = ProtocolReader::create(op);
@@ -377,7 +377,9 @@ TEST_F(CommandOperatorTest, ReaderFarAheadOfTheMainThreadWaitsAndLosesNothing)
     };
     std::atomic<bool> done = false;
     std::thread networking([&] {
+        op->beginHandOffBatch();
         reader->write(body);
+        op->endHandOffBatch(reader);
         done = true;
         loop.post([] { });
     });
