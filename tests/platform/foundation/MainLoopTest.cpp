@@ -215,6 +215,37 @@ TEST_F(MainLoopTest, RunReturnsAfterQuitFromATask)
     EXPECT_EQ(turns, 1);
 }
 
+// A worker posts its next task only once the last one has run, so that each post finds the loop
+// asleep or on its way to sleep, and the loop writes its wake-up descriptor once per sleep: a
+// wake-up lost there would leave `run` waiting for its next check, a second later, every time.
+// Tasks posted by the loop's own tasks meanwhile run too, in order.
+TEST_F(MainLoopTest, EachPostFromAnotherThreadWakesTheSleepingLoop)
+{
+    constexpr int kRounds = 100;
+    std::vector<int> order;
+    std::atomic<int> ran = 0;
+    std::thread worker([&] {
+        for (int round = 0; round < kRounds; ++round) {
+            loop.post([&, round] {
+                order.push_back(round);
+                loop.post([&, round] { order.push_back(-round); });
+                if (round == kRounds - 1)
+                    loop.post([&] { loop.quit(); });
+                ran.fetch_add(1);
+                ran.notify_all();
+            });
+            ran.wait(round);
+        }
+    });
+    loop.run();
+    worker.join();
+    ASSERT_EQ(order.size(), 2u * kRounds);
+    for (int round = 0; round < kRounds; ++round) {
+        EXPECT_EQ(order[2 * round], round);
+        EXPECT_EQ(order[2 * round + 1], -round);
+    }
+}
+
 TEST_F(MainLoopTest, RepeatingTimerFiresOncePerIntervalAndStopsFromItsCallback)
 {
     Timer timer;
