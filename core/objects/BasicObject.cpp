@@ -295,14 +295,16 @@ void BasicObject::destroyWithProperties(const Value*)
 
 std::optional<Value> BasicObject::callWithProperties(const Value* properties, const std::string& method)
 {
-    auto entry = m_executeMethods.find(method);
+    auto entry = std::find_if(m_executeMethods.begin(), m_executeMethods.end(),
+        [&](const auto& selector) { return selector.first == method; });
     if (entry == m_executeMethods.end())
         return std::nullopt;
     if (properties && properties->is_null())
         properties = nullptr;
-    // Copy the handler: the call may register another one under the same name.
-    auto handler = entry->second;
-    return handler(properties);
+    // Copy the selector: the call may register another one under the same name. A member
+    // function's copies nothing but pointers.
+    Selector selector = entry->second;
+    return selector(*this, properties);
 }
 
 std::optional<Value> BasicObject::getWithMethod(const std::string& method)
@@ -314,7 +316,18 @@ std::optional<Value> BasicObject::getWithMethod(const std::string& method)
 
 void BasicObject::registerSelector(CallHandler handler, const std::string& call)
 {
-    m_executeMethods[call] = std::move(handler);
+    registerSelector(Selector(std::move(handler)), call);
+}
+
+void BasicObject::registerSelector(Selector selector, const std::string& call)
+{
+    for (auto& [name, registered] : m_executeMethods) {
+        if (name == call) {
+            registered = std::move(selector);
+            return;
+        }
+    }
+    m_executeMethods.emplace_back(call, std::move(selector));
 }
 
 void BasicObject::destroy()

@@ -393,6 +393,41 @@ TEST_F(BasicObjectTest, ALaterRegistrationReplacesAnEarlierOne)
     EXPECT_EQ(thing->callWithProperties(nullptr, "go"), std::nullopt);
 }
 
+// Member functions of either result kind, found by name among several, and a call that
+// registers another handler under its own name while it runs: it finishes as it began, and the
+// next call runs the new one.
+TEST_F(BasicObjectTest, MemberFunctionCallsRunOnTheirObjectAndMayReplaceThemselves)
+{
+    class Caller : public RemoteClass<Caller> {
+    public:
+        using RemoteClass::RemoteClass;
+        void didConstruct() override
+        {
+            registerSelector(&Caller::count, "count");
+            registerSelector(&Caller::echo, "echo");
+            registerSelector(&Caller::swap, "swap");
+        }
+        void count(const Value* properties) { counted += properties ? properties->value("by", 1) : 1; }
+        std::optional<Value> echo(const Value* properties) { return properties ? *properties : Value("none"); }
+        std::optional<Value> swap(const Value*)
+        {
+            registerSelector([](const Value*) -> std::optional<Value> { return Value("new"); }, "swap");
+            return Value(counted);
+        }
+        int counted = 0;
+    };
+    auto caller = client->make<Caller>("c", client);
+    Value by = Value::parse(R"({"by":3})");
+    EXPECT_EQ(caller->dispatchType("call", "count", &by), std::nullopt);
+    EXPECT_EQ(caller->dispatchType("call", "count", nullptr), std::nullopt);
+    EXPECT_EQ(caller->counted, 4);
+    EXPECT_EQ(caller->dispatchType("call", "echo", &by), by);
+    EXPECT_EQ(caller->dispatchType("call", "echo", nullptr), Value("none"));
+    EXPECT_EQ(caller->dispatchType("call", "swap", nullptr), Value(4));
+    EXPECT_EQ(caller->dispatchType("call", "swap", nullptr), Value("new"));
+    EXPECT_EQ(caller->executeMethods().size(), 3u);
+}
+
 // MARK: get
 
 TEST_F(BasicObjectTest, GetReadsOnlyListedPropertiesInWireForm)
