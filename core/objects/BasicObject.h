@@ -42,8 +42,9 @@ class Notification;
 /// Objects are made by factories only (their constructors need a `CreationKey`) and always live
 /// in a `std::shared_ptr`. Constructors register the object's calls with `registerSelector`.
 ///
-/// Thread safety: all operations run on the main thread. The "ProcessingFinished" observer may
-/// be called on any thread and moves the hook to the main thread, waiting for it. `setParent`
+/// Thread safety: all operations run on the main thread. "ProcessingFinished" may be posted on
+/// any thread: one observer, shared by every object that waits for it, moves the hooks to the
+/// main thread and waits for them. `setParent`
 /// holds the object's lock while it updates both parents.
 class BasicObject : public RemoteObject, public std::enable_shared_from_this<BasicObject> {
 protected:
@@ -226,6 +227,9 @@ protected:
     virtual void didConstruct() { }
 
 private:
+    class ProcessingFinishedWaiters;
+    static constexpr std::size_t kNotWaiting = static_cast<std::size_t>(-1);
+
     void registerSelector(Selector selector, const std::string& call);
     void startObservingProcessingFinished();
     void handleProcessingFinished();
@@ -249,7 +253,9 @@ private:
     bool m_omitDestroy = false;
     // Set once destroy has gone past the omitDestroy check, so that it never runs twice.
     bool m_destroyed = false;
-    platform::ObserverToken m_processingFinishedObserver;
+    // Where the object stands among those waiting for "ProcessingFinished"; guarded by their
+    // lock (see BasicObject.cpp).
+    std::size_t m_waitingIndex = kNotWaiting;
 };
 
 } // namespace morvix

@@ -623,6 +623,33 @@ TEST_F(BasicObjectTest, AClassThatKeepsObservingRunsTheHookAfterEveryMessage)
     EXPECT_EQ(thing->finishedRuns, (std::vector<bool> { true, false }));
 }
 
+// Objects that keep observing go on hearing every message while many around them stop, in the
+// order they began, whatever their place among those that stopped.
+TEST_F(BasicObjectTest, ObjectsThatKeepObservingOutliveManyThatStop)
+{
+    std::vector<std::shared_ptr<Thing>> others;
+    for (int i = 0; i < 20; ++i)
+        others.push_back(client->make<Thing>("o" + std::to_string(i), client));
+    thing->keepObserving = true;
+    others[10]->keepObserving = true;
+    others.back()->keepObserving = true;
+    others[5]->destroy();
+    others[6].reset();
+    client->registry.erase("o6");
+    for (int post = 0; post < 3; ++post)
+        postProcessingFinished();
+    EXPECT_EQ(thing->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others[10]->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others.back()->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others[0]->finishedRuns, std::vector<bool> { true });
+    EXPECT_TRUE(others[5]->finishedRuns.empty());
+    // A new object waits behind the ones still observing and hears only the next message.
+    auto late = client->make<Thing>("late", client);
+    postProcessingFinished();
+    EXPECT_EQ(late->finishedRuns, std::vector<bool> { true });
+    EXPECT_EQ(thing->finishedRuns.size(), 4u);
+}
+
 TEST_F(BasicObjectTest, ADestroyedObjectStopsObserving)
 {
     thing->keepObserving = true;
