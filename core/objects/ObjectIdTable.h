@@ -1,8 +1,9 @@
 #pragma once
 // The map from object ids to objects that the object registry keeps.
 
+#include "core/objects/HashSlots.h"
+
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,10 +15,8 @@ class RemoteObject;
 
 /// A hash map from ids to objects, made for the registry's traffic: every operation of a
 /// message looks an id up, and every create adds one. The entries lie side by side in one
-/// vector and a table of slots (open addressing, linear probing, at most half full) points
-/// into it; a slot keeps the low half of its entry's hash, so a probe reads an entry only when
-/// that half matches. A lookup thus touches one slot and, mostly, the one entry it finds,
-/// where a node-based map follows a bucket to the node before and then to the node.
+/// vector and `HashSlots` index it, so a lookup touches one slot and, mostly, the one entry it
+/// finds, where a node-based map follows a bucket to the node before and then to the node.
 ///
 /// Removing an entry moves the last one into its place, so pointers and references into the
 /// table hold only until the next insertion or removal. Not thread-safe: the registry guards
@@ -49,20 +48,10 @@ public:
     const std::vector<Entry>& entries() const { return m_entries; }
 
 private:
-    struct Slot {
-        std::uint32_t entry = 0; // index of the entry plus one; 0: empty
-        std::uint32_t hash = 0;  // the low half of the entry's hash
-    };
-    static constexpr std::size_t kMinimumSlots = 16;
-
-    std::size_t mask() const { return m_slots.size() - 1; }
-    // The slot holding `id`, or the empty slot where it would go.
-    std::size_t probe(std::string_view id, std::size_t hash) const;
-    std::size_t slotOfEntry(std::size_t entry) const;
-    void grow();
+    std::size_t position(std::string_view id, std::size_t hash) const;
 
     std::vector<Entry> m_entries;
-    std::vector<Slot> m_slots;
+    HashSlots m_index;
 };
 
 } // namespace morvix
