@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 #include <unordered_set>
 
 namespace morvix {
@@ -101,6 +102,117 @@ std::string listenerName(const std::string& key)
 
 } // namespace
 
+// The objects waiting for "ProcessingFinished", in the order they began to wait, and the one
+// observer of the default notification centre that runs their hooks: an observer of each
+// object's own cost every creation three allocations and the centre's lock, and as much again
+// when the object stopped. The observer is added when the first object begins to wait and
+// removed when the last one stops, so that it stands among the centre's other observers where
+// an object's own observer would. Objects that waited on a centre that is no longer the default
+// one wait no more: nothing posts there.
+class BasicObject::ProcessingFinishedWaiters {
+public:
+    static ProcessingFinishedWaiters& instance()
+    {
+        // Never destroyed: objects may stop waiting while the process exits.
+        static auto* waiters = new ProcessingFinishedWaiters;
+        return *waiters;
+    }
+
+    void add(BasicObject& object)
+    {
+        auto center = platform::NotificationCenter::defaultCenter();
+        std::lock_guard lock(m_mutex);
+        if (object.m_waitingIndex != kNotWaiting)
+            return;
+        if (m_center.lock() != center || !m_observer.isActive()) {
+            clear();
+            m_center = center;
+            m_observer = center->addObserver(std::string(kProcessingFinished), nullptr,
+                [this](const platform::Notification&) { platform::MainLoop::main().runSync([this] { runHooks(); }); });
+        }
+        m_waiting.push_back({ &object, object.weak_from_this() });
+        object.m_waitingIndex = m_waiting.size() - 1;
+    }
+
+    void remove(BasicObject& object) noexcept
+    {
+        std::lock_guard lock(m_mutex);
+        if (object.m_waitingIndex == kNotWaiting)
+            return;
+        m_waiting[object.m_waitingIndex] = {};
+        object.m_waitingIndex = kNotWaiting;
+        if (++m_removed == m_waiting.size())
+            return clear();
+        if (m_removed * 2 > m_waiting.size())
+            compact();
+    }
+
+    bool contains(const BasicObject& object)
+    {
+        std::lock_guard lock(m_mutex);
+        return object.m_waitingIndex != kNotWaiting;
+    }
+
+private:
+    struct Waiter {
+        BasicObject* object = nullptr; // null once it stopped; valid while listed (it stops as it dies)
+        std::weak_ptr<BasicObject> weak;
+    };
+
+    // Main thread. Objects that begin to wait meanwhile are left for the next post.
+    void runHooks()
+    {
+        std::vector<std::weak_ptr<BasicObject>> waiting;
+        {
+            std::lock_guard lock(m_mutex);
+            waiting.reserve(m_waiting.size() - m_removed);
+            for (const auto& waiter : m_waiting) {
+                if (waiter.object)
+                    waiting.push_back(waiter.weak);
+            }
+        }
+        for (const auto& weak : waiting) {
+            if (auto object = weak.lock())
+                object->handleProcessingFinished();
+        }
+    }
+
+    // Drops every waiter and the observer. Under the lock.
+    void clear() noexcept
+    {
+        for (const auto& waiter : m_waiting) {
+            if (waiter.object)
+                waiter.object->m_waitingIndex = kNotWaiting;
+        }
+        m_waiting.clear();
+        m_removed = 0;
+        m_observer.reset();
+    }
+
+    // Closes the gaps the stopped objects left, keeping the order. Under the lock.
+    void compact() noexcept
+    {
+        std::size_t kept = 0;
+        for (std::size_t index = 0; index < m_waiting.size(); ++index) {
+            if (!m_waiting[index].object)
+                continue;
+            m_waiting[index].object->m_waitingIndex = kept;
+            // Never onto itself: a weak pointer moved onto itself ends up empty.
+            if (index != kept)
+                m_waiting[kept] = std::move(m_waiting[index]);
+            ++kept;
+        }
+        m_waiting.resize(kept);
+        m_removed = 0;
+    }
+
+    std::mutex m_mutex; // guards everything here and the objects' m_waitingIndex
+    std::weak_ptr<platform::NotificationCenter> m_center;
+    platform::ObserverToken m_observer;
+    std::vector<Waiter> m_waiting;
+    std::size_t m_removed = 0;
+};
+
 BasicObject::BasicObject(CreationKey, std::string objectId, std::shared_ptr<ClientContext> client)
     : m_objectId(std::move(objectId))
     , m_client(client)
@@ -108,7 +220,10 @@ BasicObject::BasicObject(CreationKey, std::string objectId, std::shared_ptr<Clie
 {
 }
 
-BasicObject::~BasicObject() = default;
+BasicObject::~BasicObject()
+{
+    ProcessingFinishedWaiters::instance().remove(*this);
+}
 
 std::shared_ptr<BasicObject> BasicObject::create(const std::string& id, const Value*, std::shared_ptr<ClientContext> client)
 {
@@ -295,14 +410,16 @@ void BasicObject::destroyWithProperties(const Value*)
 
 std::optional<Value> BasicObject::callWithProperties(const Value* properties, const std::string& method)
 {
-    auto entry = m_executeMethods.find(method);
+    auto entry = std::find_if(m_executeMethods.begin(), m_executeMethods.end(),
+        [&](const auto& selector) { return selector.first == method; });
     if (entry == m_executeMethods.end())
         return std::nullopt;
     if (properties && properties->is_null())
         properties = nullptr;
-    // Copy the handler: the call may register another one under the same name.
-    auto handler = entry->second;
-    return handler(properties);
+    // Copy the selector: the call may register another one under the same name. A member
+    // function's copies nothing but pointers.
+    Selector selector = entry->second;
+    return selector(*this, properties);
 }
 
 std::optional<Value> BasicObject::getWithMethod(const std::string& method)
@@ -314,7 +431,18 @@ std::optional<Value> BasicObject::getWithMethod(const std::string& method)
 
 void BasicObject::registerSelector(CallHandler handler, const std::string& call)
 {
-    m_executeMethods[call] = std::move(handler);
+    registerSelector(Selector(std::move(handler)), call);
+}
+
+void BasicObject::registerSelector(Selector selector, const std::string& call)
+{
+    for (auto& [name, registered] : m_executeMethods) {
+        if (name == call) {
+            registered = std::move(selector);
+            return;
+        }
+    }
+    m_executeMethods.emplace_back(call, std::move(selector));
 }
 
 void BasicObject::destroy()
@@ -325,7 +453,7 @@ void BasicObject::destroy()
     if (m_omitDestroy || m_destroyed)
         return;
     m_destroyed = true;
-    m_processingFinishedObserver.reset();
+    ProcessingFinishedWaiters::instance().remove(*this);
     for (const auto& child : objects()) {
         if (child)
             child->destroy();
@@ -467,24 +595,19 @@ std::optional<Value> BasicObject::getKey(const std::string& key) const
 
 void BasicObject::startObservingProcessingFinished()
 {
-    m_processingFinishedObserver = platform::NotificationCenter::defaultCenter()->addObserver(
-        std::string(kProcessingFinished), nullptr, [weak = weak_from_this()](const platform::Notification&) {
-            platform::MainLoop::main().runSync([&weak] {
-                if (auto self = weak.lock())
-                    self->handleProcessingFinished();
-            });
-        });
+    ProcessingFinishedWaiters::instance().add(*this);
 }
 
 void BasicObject::handleProcessingFinished()
 {
-    // A hand-off queued before the observation ended may still arrive.
-    if (!m_processingFinishedObserver.isActive())
+    auto& waiters = ProcessingFinishedWaiters::instance();
+    // The object may have stopped waiting since the post began.
+    if (!waiters.contains(*this))
         return;
     bool keepObserving = processingFinished();
     m_creationPhase = false;
     if (!keepObserving)
-        m_processingFinishedObserver.reset();
+        waiters.remove(*this);
 }
 
 bool BasicObject::processingFinished()

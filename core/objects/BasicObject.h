@@ -7,13 +7,15 @@
 #include "platform/foundation/Value.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace morvix {
@@ -40,8 +42,9 @@ class Notification;
 /// Objects are made by factories only (their constructors need a `CreationKey`) and always live
 /// in a `std::shared_ptr`. Constructors register the object's calls with `registerSelector`.
 ///
-/// Thread safety: all operations run on the main thread. The "ProcessingFinished" observer may
-/// be called on any thread and moves the hook to the main thread, waiting for it. `setParent`
+/// Thread safety: all operations run on the main thread. "ProcessingFinished" may be posted on
+/// any thread: one observer, shared by every object that waits for it, moves the hooks to the
+/// main thread and waits for them. `setParent`
 /// holds the object's lock while it updates both parents.
 class BasicObject : public RemoteObject, public std::enable_shared_from_this<BasicObject> {
 protected:
@@ -136,6 +139,52 @@ public:
     /// properties and undeclared names.
     std::optional<platform::Value> getKey(const std::string& key) const;
 
+    /// A registered call: a `CallHandler`, or a member function of the object's class kept
+    /// with a function that calls it on the object, so that registering one allocates nothing
+    /// and calling it copies nothing but two pointers' worth.
+    class Selector {
+    public:
+        explicit Selector(CallHandler handler)
+            : m_handler(std::move(handler))
+        {
+        }
+        template<typename T, typename Result>
+        explicit Selector(Result (T::*method)(const platform::Value*))
+            : m_invoke(&invokeMember<T, Result>)
+        {
+            static_assert(sizeof(method) <= sizeof(m_method), "a member function pointer does not fit");
+            std::memcpy(m_method, &method, sizeof(method));
+        }
+        /// Runs the call on `object`, which must be the object that registered it.
+        std::optional<platform::Value> operator()(BasicObject& object, const platform::Value* properties) const
+        {
+            return m_invoke ? m_invoke(object, *this, properties) : m_handler(properties);
+        }
+
+    private:
+        using Invoker = std::optional<platform::Value> (*)(BasicObject&, const Selector&, const platform::Value*);
+        template<typename T, typename Result>
+        static std::optional<platform::Value> invokeMember(BasicObject& object, const Selector& selector,
+            const platform::Value* properties)
+        {
+            Result (T::*method)(const platform::Value*);
+            std::memcpy(&method, selector.m_method, sizeof(method));
+            T& self = static_cast<T&>(object);
+            if constexpr (std::is_void_v<Result>) {
+                (self.*method)(properties);
+                return std::nullopt;
+            } else {
+                return (self.*method)(properties);
+            }
+        }
+
+        Invoker m_invoke = nullptr;
+        alignas(void*) unsigned char m_method[2 * sizeof(void*)] = {};
+        CallHandler m_handler;
+    };
+    /// The registered calls by name, in the order they were first registered.
+    using Selectors = std::vector<std::pair<std::string, Selector>>;
+
     /// Stores `handler` under the call name `call`, replacing an earlier one.
     void registerSelector(CallHandler handler, const std::string& call);
     /// The same for a member function taking `const platform::Value*` and returning nothing or
@@ -143,18 +192,10 @@ public:
     template<typename T, typename Result>
     void registerSelector(Result (T::*method)(const platform::Value*), const std::string& call)
     {
-        T* self = static_cast<T*>(this);
-        registerSelector(CallHandler([self, method](const platform::Value* properties) -> std::optional<platform::Value> {
-            if constexpr (std::is_void_v<Result>) {
-                (self->*method)(properties);
-                return std::nullopt;
-            } else {
-                return (self->*method)(properties);
-            }
-        }),
-            call);
+        static_assert(std::is_base_of_v<BasicObject, T>, "a call is a member function of a remote-object class");
+        registerSelector(Selector(method), call);
     }
-    const std::unordered_map<std::string, CallHandler>& executeMethods() const { return m_executeMethods; }
+    const Selectors& executeMethods() const { return m_executeMethods; }
 
     /// A snapshot of the children, in order.
     std::vector<std::shared_ptr<RemoteObject>> objects() const;
@@ -186,6 +227,10 @@ protected:
     virtual void didConstruct() { }
 
 private:
+    class ProcessingFinishedWaiters;
+    static constexpr std::size_t kNotWaiting = static_cast<std::size_t>(-1);
+
+    void registerSelector(Selector selector, const std::string& call);
     void startObservingProcessingFinished();
     void handleProcessingFinished();
     bool isSelfOrAncestorOf(const std::shared_ptr<RemoteObject>& object) const;
@@ -202,13 +247,15 @@ private:
     std::weak_ptr<RemoteObject> m_parent;
     std::vector<std::shared_ptr<RemoteObject>> m_objects;
     NotificationsFactory m_notifications;
-    std::unordered_map<std::string, CallHandler> m_executeMethods;
+    Selectors m_executeMethods;
     std::atomic<bool> m_creationPhase = true;
     bool m_isDisposed = false;
     bool m_omitDestroy = false;
     // Set once destroy has gone past the omitDestroy check, so that it never runs twice.
     bool m_destroyed = false;
-    platform::ObserverToken m_processingFinishedObserver;
+    // Where the object stands among those waiting for "ProcessingFinished"; guarded by their
+    // lock (see BasicObject.cpp).
+    std::size_t m_waitingIndex = kNotWaiting;
 };
 
 } // namespace morvix

@@ -11,8 +11,7 @@ namespace morvix {
 class BasicObject;
 
 /// Maps the operation names "set", "listen", "destroy", "call" and "get" to the `BasicObject`
-/// methods that apply them. The table is fixed; any thread may look it up, and the operations
-/// themselves run on the main thread.
+/// methods that apply them. The names are fixed; the operations run on the main thread.
 class ObjectDispatch final {
 public:
     ObjectDispatch() = delete;

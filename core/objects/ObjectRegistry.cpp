@@ -32,7 +32,7 @@ void ObjectRegistry::addObject(std::shared_ptr<RemoteObject> object)
     std::shared_ptr<RemoteObject> replaced;
     {
         std::lock_guard lock(m_mutex);
-        auto& slot = m_registry[object->objectId()];
+        auto& slot = m_registry.findOrInsert(object->objectId());
         replaced = std::exchange(slot, object);
     }
     object->registered();
@@ -41,19 +41,16 @@ void ObjectRegistry::addObject(std::shared_ptr<RemoteObject> object)
 std::shared_ptr<RemoteObject> ObjectRegistry::objectById(const std::string& id) const
 {
     std::lock_guard lock(m_mutex);
-    auto found = m_registry.find(id);
-    return found == m_registry.end() ? nullptr : found->second;
+    const auto* found = m_registry.find(id);
+    return found ? *found : nullptr;
 }
 
 void ObjectRegistry::removeObjectById(const std::string& id)
 {
+    // The object is released after the lock: its destructor may come back here.
     std::shared_ptr<RemoteObject> removed;
     std::lock_guard lock(m_mutex);
-    auto found = m_registry.find(id);
-    if (found == m_registry.end())
-        return;
-    removed = std::move(found->second);
-    m_registry.erase(found);
+    removed = m_registry.erase(id);
 }
 
 std::string ObjectRegistry::rootWidgetId() const
@@ -71,8 +68,8 @@ void ObjectRegistry::setRootWidgetId(std::string id)
 std::shared_ptr<RemoteObject> ObjectRegistry::rootObject() const
 {
     std::lock_guard lock(m_mutex);
-    auto found = m_registry.find(m_rootWidgetId);
-    return found == m_registry.end() ? nullptr : found->second;
+    const auto* found = m_registry.find(m_rootWidgetId);
+    return found ? *found : nullptr;
 }
 
 std::shared_ptr<RemoteObject> ObjectRegistry::serverPushObject() const
@@ -110,8 +107,8 @@ std::vector<std::string> ObjectRegistry::childrenIds() const
     {
         std::lock_guard lock(m_mutex);
         ids.reserve(m_registry.size());
-        for (const auto& entry : m_registry)
-            ids.push_back(entry.first);
+        for (const auto& entry : m_registry.entries())
+            ids.push_back(entry.id);
     }
     std::sort(ids.begin(), ids.end(), [](const std::string& a, const std::string& b) {
         if (int order = compareNatural(b, a))
@@ -134,7 +131,7 @@ void ObjectRegistry::reset()
         if (auto object = objectById(id))
             object->destroy();
     }
-    std::unordered_map<std::string, std::shared_ptr<RemoteObject>> released;
+    ObjectIdTable released;
     std::lock_guard lock(m_mutex);
     std::swap(released, m_registry);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The session's map from object ids to its live remote objects.
 
+#include "core/objects/ObjectIdTable.h"
+
 #include <cstddef>
-#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,7 +74,7 @@ private:
     ObjectRegistry() = default;
 
     mutable std::mutex m_mutex; // guards m_registry and m_rootWidgetId
-    std::unordered_map<std::string, std::shared_ptr<RemoteObject>> m_registry;
+    ObjectIdTable m_registry;
     std::string m_rootWidgetId;
 };
 

@@ -393,6 +393,41 @@ TEST_F(BasicObjectTest, ALaterRegistrationReplacesAnEarlierOne)
     EXPECT_EQ(thing->callWithProperties(nullptr, "go"), std::nullopt);
 }
 
+// Member functions of either result kind, found by name among several, and a call that
+// registers another handler under its own name while it runs: it finishes as it began, and the
+// next call runs the new one.
+TEST_F(BasicObjectTest, MemberFunctionCallsRunOnTheirObjectAndMayReplaceThemselves)
+{
+    class Caller : public RemoteClass<Caller> {
+    public:
+        using RemoteClass::RemoteClass;
+        void didConstruct() override
+        {
+            registerSelector(&Caller::count, "count");
+            registerSelector(&Caller::echo, "echo");
+            registerSelector(&Caller::swap, "swap");
+        }
+        void count(const Value* properties) { counted += properties ? properties->value("by", 1) : 1; }
+        std::optional<Value> echo(const Value* properties) { return properties ? *properties : Value("none"); }
+        std::optional<Value> swap(const Value*)
+        {
+            registerSelector([](const Value*) -> std::optional<Value> { return Value("new"); }, "swap");
+            return Value(counted);
+        }
+        int counted = 0;
+    };
+    auto caller = client->make<Caller>("c", client);
+    Value by = Value::parse(R"({"by":3})");
+    EXPECT_EQ(caller->dispatchType("call", "count", &by), std::nullopt);
+    EXPECT_EQ(caller->dispatchType("call", "count", nullptr), std::nullopt);
+    EXPECT_EQ(caller->counted, 4);
+    EXPECT_EQ(caller->dispatchType("call", "echo", &by), by);
+    EXPECT_EQ(caller->dispatchType("call", "echo", nullptr), Value("none"));
+    EXPECT_EQ(caller->dispatchType("call", "swap", nullptr), Value(4));
+    EXPECT_EQ(caller->dispatchType("call", "swap", nullptr), Value("new"));
+    EXPECT_EQ(caller->executeMethods().size(), 3u);
+}
+
 // MARK: get
 
 TEST_F(BasicObjectTest, GetReadsOnlyListedPropertiesInWireForm)
@@ -586,6 +621,33 @@ TEST_F(BasicObjectTest, AClassThatKeepsObservingRunsTheHookAfterEveryMessage)
     postProcessingFinished();
     postProcessingFinished();
     EXPECT_EQ(thing->finishedRuns, (std::vector<bool> { true, false }));
+}
+
+// Objects that keep observing go on hearing every message while many around them stop, in the
+// order they began, whatever their place among those that stopped.
+TEST_F(BasicObjectTest, ObjectsThatKeepObservingOutliveManyThatStop)
+{
+    std::vector<std::shared_ptr<Thing>> others;
+    for (int i = 0; i < 20; ++i)
+        others.push_back(client->make<Thing>("o" + std::to_string(i), client));
+    thing->keepObserving = true;
+    others[10]->keepObserving = true;
+    others.back()->keepObserving = true;
+    others[5]->destroy();
+    others[6].reset();
+    client->registry.erase("o6");
+    for (int post = 0; post < 3; ++post)
+        postProcessingFinished();
+    EXPECT_EQ(thing->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others[10]->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others.back()->finishedRuns, (std::vector<bool> { true, false, false }));
+    EXPECT_EQ(others[0]->finishedRuns, std::vector<bool> { true });
+    EXPECT_TRUE(others[5]->finishedRuns.empty());
+    // A new object waits behind the ones still observing and hears only the next message.
+    auto late = client->make<Thing>("late", client);
+    postProcessingFinished();
+    EXPECT_EQ(late->finishedRuns, std::vector<bool> { true });
+    EXPECT_EQ(thing->finishedRuns.size(), 4u);
 }
 
 TEST_F(BasicObjectTest, ADestroyedObjectStopsObserving)
