@@ -1,11 +1,18 @@
 #include "core/outgoing/CallOperation.h"
 
+#include "core/outgoing/WireOperation.h"
+
 namespace morvix {
 
 CallOperation::CallOperation(std::string name, platform::Value attributes)
     : m_name(std::move(name))
     , m_dictionary(attributes.is_null() ? platform::Value::object() : std::move(attributes))
 {
+}
+
+CallOperation::~CallOperation()
+{
+    WireOperation::dismantle(m_dictionary);
 }
 
 platform::Value CallOperation::toOperationArray(const std::string& target) const

@@ -11,6 +11,7 @@ class CallOperation final : public MessageOperation {
 public:
     /// Keeps its own copy of `attributes`; null (none) gives an empty object.
     CallOperation(std::string name, platform::Value attributes);
+    ~CallOperation() override;
 
     const std::string& name() const { return m_name; }
     const platform::Value& getAttributes() const { return m_dictionary; }

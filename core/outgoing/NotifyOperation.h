@@ -11,6 +11,7 @@ class NotifyOperation final : public MessageOperation {
 public:
     /// Keeps its own copy of `attributes`; null (none) gives an empty object.
     NotifyOperation(std::string name, platform::Value attributes);
+    ~NotifyOperation() override;
 
     const std::string& name() const { return m_name; }
     const platform::Value& getAttributes() const { return m_dictionary; }

@@ -1,10 +1,17 @@
 #include "core/outgoing/SetOperation.h"
 
+#include "core/outgoing/WireOperation.h"
+
 namespace morvix {
 
 void SetOperation::setObject(platform::Value value, const std::string& key)
 {
     m_dictionary[key] = std::move(value);
+}
+
+SetOperation::~SetOperation()
+{
+    WireOperation::dismantle(m_dictionary);
 }
 
 platform::Value SetOperation::toOperationArray(const std::string& target) const

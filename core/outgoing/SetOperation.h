@@ -10,6 +10,7 @@ namespace morvix {
 class SetOperation final : public MessageOperation {
 public:
     SetOperation() = default;
+    ~SetOperation() override;
 
     void setObject(platform::Value value, const std::string& key);
     /// The properties recorded so far; an empty object at first.
