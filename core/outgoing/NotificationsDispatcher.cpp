@@ -36,7 +36,7 @@ void NotificationsDispatcher::observe()
 
 void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
 {
-    std::lock_guard lock(m_bindingsMutex);
+    std::lock_guard lock(m_mutex);
     if (!binding || std::find(m_bindings->begin(), m_bindings->end(), binding) != m_bindings->end())
         return;
     auto bindings = std::make_shared<BindingList>(*m_bindings);
@@ -46,7 +46,7 @@ void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
 
 void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& binding)
 {
-    std::lock_guard lock(m_bindingsMutex);
+    std::lock_guard lock(m_mutex);
     auto bindings = std::make_shared<BindingList>(*m_bindings);
     std::erase(*bindings, binding);
     m_bindings = std::move(bindings);
@@ -65,10 +65,15 @@ void NotificationsDispatcher::dispatch(const platform::Notification& notificatio
         (binding.get()->*handler)(*message);
 }
 
+std::vector<std::shared_ptr<Binding>> NotificationsDispatcher::bindings() const
+{
+    std::lock_guard lock(m_mutex);
+    return *m_bindings;
+}
+
 std::shared_ptr<const NotificationsDispatcher::BindingList> NotificationsDispatcher::snapshot() const
 {
     // A binding call may add or remove a binding; the walk goes on over the list it started with.
-    std::lock_guard lock(m_bindingsMutex);
     return m_bindings;
 }
 

@@ -24,8 +24,8 @@ namespace morvix {
 ///     that sends a "ping") reaches the dispatcher again on the same thread without deadlock.
 ///  3. Bindings are visited in the order they were added, on the posting thread.
 ///  4. Never wait, inside a binding call, for another thread that posts a message.
-/// `addBinding` and `removeBinding` take no lock: the session adds its bindings once, before any
-/// message can be posted.
+/// `addBinding` and `removeBinding` wait for a walk under way on another thread; one made by a
+/// binding call on the walking thread takes effect from the next walk on.
 class NotificationsDispatcher final : public std::enable_shared_from_this<NotificationsDispatcher> {
 public:
     static std::shared_ptr<NotificationsDispatcher> create(std::shared_ptr<platform::NotificationCenter> center);
@@ -36,7 +36,7 @@ public:
     /// Adding a binding already present, or removing an absent one, does nothing.
     void addBinding(std::shared_ptr<Binding> binding);
     void removeBinding(const std::shared_ptr<Binding>& binding);
-    std::vector<std::shared_ptr<Binding>> bindings() const { return *snapshot(); }
+    std::vector<std::shared_ptr<Binding>> bindings() const;
     const std::shared_ptr<platform::NotificationCenter>& notificationCenter() const { return m_center; }
 
     void start();
@@ -59,13 +59,14 @@ private:
     void dispatch(const platform::Notification& notification, void (Binding::*handler)(const std::shared_ptr<Message>&));
     void forEachBinding(void (Binding::*operation)());
     using BindingList = std::vector<std::shared_ptr<Binding>>;
+    /// The current list, kept by the walk that asks. Under m_mutex.
     std::shared_ptr<const BindingList> snapshot() const;
 
     std::shared_ptr<platform::NotificationCenter> m_center;
     // Replaced, never changed in place, so that a walk keeps the list it started with.
     std::shared_ptr<const BindingList> m_bindings = std::make_shared<const BindingList>();
-    mutable std::mutex m_bindingsMutex; // guards the m_bindings pointer
-    std::recursive_mutex m_mutex; // serialises every fan-out to the bindings
+    // Serialises every fan-out to the bindings; guards the m_bindings pointer.
+    mutable std::recursive_mutex m_mutex;
     std::vector<platform::ObserverToken> m_observers;
 };
 

@@ -255,6 +255,7 @@ platform::Value ServerBinding::queuedHead()
 
 void ServerBinding::flush()
 {
+    std::shared_ptr<ServerTransport> transport;
     {
         std::lock_guard lock(m_mutex);
         if (m_flushing) {
@@ -262,19 +263,22 @@ void ServerBinding::flush()
             return;
         }
         m_flushing = true;
+        transport = m_transport;
     }
     // Cleared however this ends, so that a transport that throws does not stop every later
     // flush.
-    auto done = [this] {
+    auto done = [this, &transport] {
         std::lock_guard lock(m_mutex);
-        if (std::exchange(m_flushAgain, false))
+        if (std::exchange(m_flushAgain, false)) {
+            transport = m_transport;
             return false;
+        }
         m_flushing = false;
         return true;
     };
     try {
         do
-            sendQueue();
+            sendQueue(transport);
         while (!done());
     } catch (...) {
         std::lock_guard lock(m_mutex);
@@ -283,9 +287,8 @@ void ServerBinding::flush()
     }
 }
 
-void ServerBinding::sendQueue()
+void ServerBinding::sendQueue(const std::shared_ptr<ServerTransport>& transport)
 {
-    auto transport = currentTransport();
     if (transport && transport->busy())
         return; // the next "ProcessingFinished" flushes again
     std::optional<ServerMessage> message;

@@ -109,7 +109,8 @@ private:
     void resolve(const std::shared_ptr<Message>& message);
     /// Gives an empty queue room for the last queue's length. Under the lock.
     void reserveQueue(std::size_t arriving);
-    void sendQueue();
+    /// Hands the queue to `transport`, the one the flush found, unless it is busy.
+    void sendQueue(const std::shared_ptr<ServerTransport>& transport);
     void cancelDelayedFlush();
     void scheduleDelayedFlush();
     std::shared_ptr<ServerTransport> currentTransport();
