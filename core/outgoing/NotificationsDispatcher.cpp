@@ -41,7 +41,7 @@ void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
         return;
     auto bindings = std::make_shared<BindingList>(*m_bindings);
     bindings->push_back(std::move(binding));
-    m_bindings = std::move(bindings);
+    replaceBindings(std::move(bindings));
 }
 
 void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& binding)
@@ -49,6 +49,14 @@ void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& bind
     std::lock_guard lock(m_mutex);
     auto bindings = std::make_shared<BindingList>(*m_bindings);
     std::erase(*bindings, binding);
+    replaceBindings(std::move(bindings));
+}
+
+void NotificationsDispatcher::replaceBindings(std::shared_ptr<const BindingList> bindings)
+{
+    // A message walk under way on this thread goes on over the list it started with.
+    if (m_messageWalks > 0)
+        m_retiredBindings.push_back(std::move(m_bindings));
     m_bindings = std::move(bindings);
 }
 
@@ -60,8 +68,19 @@ void NotificationsDispatcher::dispatch(const platform::Notification& notificatio
     if (!message || !*message)
         return;
     std::lock_guard lock(m_mutex);
-    auto bindings = snapshot();
-    for (const auto& binding : *bindings)
+    // Every message walks the list: it is borrowed, not copied, and a list replaced meanwhile is
+    // kept until the outermost walk ends.
+    const BindingList& bindings = *m_bindings;
+    ++m_messageWalks;
+    struct WalkEnd {
+        NotificationsDispatcher& dispatcher;
+        ~WalkEnd()
+        {
+            if (--dispatcher.m_messageWalks == 0)
+                dispatcher.m_retiredBindings.clear();
+        }
+    } walkEnd { *this };
+    for (const auto& binding : bindings)
         (binding.get()->*handler)(*message);
 }
 

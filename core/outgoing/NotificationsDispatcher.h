@@ -61,11 +61,17 @@ private:
     using BindingList = std::vector<std::shared_ptr<Binding>>;
     /// The current list, kept by the walk that asks. Under m_mutex.
     std::shared_ptr<const BindingList> snapshot() const;
+    /// Makes `bindings` the list. Under m_mutex.
+    void replaceBindings(std::shared_ptr<const BindingList> bindings);
 
     std::shared_ptr<platform::NotificationCenter> m_center;
     // Replaced, never changed in place, so that a walk keeps the list it started with.
     std::shared_ptr<const BindingList> m_bindings = std::make_shared<const BindingList>();
-    // Serialises every fan-out to the bindings; guards the m_bindings pointer.
+    // Lists replaced while a message walk was going over them, kept until the walks end.
+    std::vector<std::shared_ptr<const BindingList>> m_retiredBindings;
+    int m_messageWalks = 0; // message walks under way, nested ones included
+    // Serialises every fan-out to the bindings; guards m_bindings, m_retiredBindings and
+    // m_messageWalks.
     mutable std::recursive_mutex m_mutex;
     std::vector<platform::ObserverToken> m_observers;
 };
