@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <map>
-#include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -100,11 +100,54 @@ std::string repairUTF8(std::string_view text, std::size_t& replacements)
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// The text being written: appending is a check of the room left and a copy, inline, where each
+// append to a std::string is a call of its own.
+class Text {
+public:
+    explicit Text(std::size_t expectedLength)
+    {
+        m_text.resize(std::max<std::size_t>(expectedLength, 64));
+    }
+
+    Text& operator+=(char character)
+    {
+        if (m_length == m_text.size())
+            grow(1);
+        m_text[m_length++] = character;
+        return *this;
+    }
+    Text& operator+=(std::string_view text)
+    {
+        append(text.data(), text.size());
+        return *this;
+    }
+    void append(const char* bytes, std::size_t count)
+    {
+        if (m_text.size() - m_length < count)
+            grow(count);
+        std::memcpy(m_text.data() + m_length, bytes, count);
+        m_length += count;
+    }
+    void append(const char* begin, const char* end) { append(begin, static_cast<std::size_t>(end - begin)); }
+
+    std::string take()
+    {
+        m_text.resize(m_length);
+        return std::move(m_text);
+    }
+
+private:
+    void grow(std::size_t count) { m_text.resize(std::max(m_text.size() * 2, m_length + count)); }
+
+    std::string m_text; // its size is the room; the first m_length bytes are written
+    std::size_t m_length = 0;
+};
+
 // Appends `text` in quotation marks, escaped as JSON generators commonly escape it: quotation
 // mark and reverse solidus, backspace, form feed, line feed, carriage return and tab by their
 // short escapes, the other control characters as \u00XX in upper-case hex, everything else (the
 // solidus, DEL and all of UTF-8) as it is.
-void appendQuoted(std::string& out, std::string_view text)
+void appendQuoted(Text& out, std::string_view text)
 {
     out += '"';
     std::size_t pending = 0; // the first byte not appended yet
@@ -150,7 +193,7 @@ void appendQuoted(std::string& out, std::string_view text)
 // comma, a member's name by a colon.
 class Writer {
 public:
-    explicit Writer(std::string& out)
+    explicit Writer(Text& out)
         : m_out(out)
     {
     }
@@ -305,7 +348,7 @@ private:
         m_out.append(text, end);
     }
 
-    std::string& m_out;
+    Text& m_out;
     std::size_t m_replacements = 0;
 };
 
@@ -314,14 +357,13 @@ private:
 template<typename Body>
 std::string write(Body&& body, std::size_t expectedLength = 0)
 {
-    std::string text;
-    text.reserve(expectedLength);
+    Text text(expectedLength);
     Writer writer(text);
     body(writer);
     if (auto count = writer.replacements())
         warn("outgoing message: " + std::to_string(count) + " invalid UTF-8 sequence" + (count == 1 ? "" : "s")
             + " replaced with U+FFFD");
-    return text;
+    return text.take();
 }
 
 // Room enough for most operations as the library writes them: target, name and a few short
