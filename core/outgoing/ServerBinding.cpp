@@ -252,13 +252,29 @@ platform::Value ServerBinding::queuedHead()
     return m_headAttributes;
 }
 
+bool ServerBinding::startFlushing(std::shared_ptr<ServerTransport>& transport)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_flushing) {
+        m_flushAgain = true; // the flushing thread looks again before it returns
+        return false;
+    }
+    transport = m_transport;
+    return true;
+}
+
 void ServerBinding::flush()
 {
+    // A message handed on while a request is in flight finds the transport busy: that flush
+    // does nothing (the next "ProcessingFinished" flushes again), so it is found out before the
+    // flush is marked, which would take the lock once more to clear it.
     std::shared_ptr<ServerTransport> transport;
+    if (!startFlushing(transport) || (transport && transport->busy()))
+        return;
     {
         std::lock_guard lock(m_mutex);
         if (m_flushing) {
-            m_flushAgain = true; // the flushing thread looks again before it returns
+            m_flushAgain = true;
             return;
         }
         m_flushing = true;
