@@ -55,6 +55,7 @@ void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& bind
 void NotificationsDispatcher::replaceBindings(std::shared_ptr<const BindingList> bindings)
 {
     // A message walk under way on this thread goes on over the list it started with.
+    std::lock_guard lock(m_bindingsMutex);
     if (m_messageWalks > 0)
         m_retiredBindings.push_back(std::move(m_bindings));
     m_bindings = std::move(bindings);
@@ -86,7 +87,9 @@ void NotificationsDispatcher::dispatch(const platform::Notification& notificatio
 
 std::vector<std::shared_ptr<Binding>> NotificationsDispatcher::bindings() const
 {
-    std::lock_guard lock(m_mutex);
+    // Not the walks' lock: the session asks from the main thread, which a binding call on
+    // another thread may be waiting for.
+    std::lock_guard lock(m_bindingsMutex);
     return *m_bindings;
 }
 

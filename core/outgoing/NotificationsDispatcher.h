@@ -25,7 +25,8 @@ namespace morvix {
 ///  3. Bindings are visited in the order they were added, on the posting thread.
 ///  4. Never wait, inside a binding call, for another thread that posts a message.
 /// `addBinding` and `removeBinding` wait for a walk under way on another thread; one made by a
-/// binding call on the walking thread takes effect from the next walk on.
+/// binding call on the walking thread takes effect from the next walk on. `bindings` waits for
+/// no walk.
 class NotificationsDispatcher final : public std::enable_shared_from_this<NotificationsDispatcher> {
 public:
     static std::shared_ptr<NotificationsDispatcher> create(std::shared_ptr<platform::NotificationCenter> center);
@@ -70,9 +71,11 @@ private:
     // Lists replaced while a message walk was going over them, kept until the walks end.
     std::vector<std::shared_ptr<const BindingList>> m_retiredBindings;
     int m_messageWalks = 0; // message walks under way, nested ones included
-    // Serialises every fan-out to the bindings; guards m_bindings, m_retiredBindings and
-    // m_messageWalks.
-    mutable std::recursive_mutex m_mutex;
+    // Serialises every fan-out to the bindings; guards m_retiredBindings and m_messageWalks.
+    // m_bindings is replaced under both locks, so the walks read it under this one alone and
+    // `bindings` under the other.
+    std::recursive_mutex m_mutex;
+    mutable std::mutex m_bindingsMutex;
     std::vector<platform::ObserverToken> m_observers;
 };
 

@@ -252,7 +252,7 @@ platform::Value ServerBinding::queuedHead()
     return m_headAttributes;
 }
 
-bool ServerBinding::startFlushing(std::shared_ptr<ServerTransport>& transport)
+bool ServerBinding::transportUnlessFlushing(std::shared_ptr<ServerTransport>& transport)
 {
     std::lock_guard lock(m_mutex);
     if (m_flushing) {
@@ -269,7 +269,7 @@ void ServerBinding::flush()
     // does nothing (the next "ProcessingFinished" flushes again), so it is found out before the
     // flush is marked, which would take the lock once more to clear it.
     std::shared_ptr<ServerTransport> transport;
-    if (!startFlushing(transport) || (transport && transport->busy()))
+    if (!transportUnlessFlushing(transport) || (transport && transport->busy()))
         return;
     {
         std::lock_guard lock(m_mutex);

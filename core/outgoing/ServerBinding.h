@@ -111,7 +111,7 @@ private:
     void reserveQueue(std::size_t arriving);
     /// Takes the transport unless another flush is under way (which is then asked to look
     /// again). Under no lock.
-    bool startFlushing(std::shared_ptr<ServerTransport>& transport);
+    bool transportUnlessFlushing(std::shared_ptr<ServerTransport>& transport);
     /// Hands the queue to `transport`, the one the flush found, unless it is busy.
     void sendQueue(const std::shared_ptr<ServerTransport>& transport);
     void cancelDelayedFlush();
