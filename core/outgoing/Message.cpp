@@ -63,14 +63,19 @@ private:
     PostingSlot& m_slot;
 };
 
+// The thread's three slots, in one place so that a post looks up one thread-local object.
+struct PostingSlots {
+    PostingSlot store { Message::kStoreNotification };
+    PostingSlot schedule { Message::kScheduleNotification };
+    PostingSlot send { Message::kSendNotification };
+};
+
 PostingSlot* slotFor(const char* name)
 {
-    thread_local PostingSlot store { Message::kStoreNotification };
-    thread_local PostingSlot schedule { Message::kScheduleNotification };
-    thread_local PostingSlot send { Message::kSendNotification };
-    PostingSlot* slot = name == Message::kStoreNotification ? &store
-        : name == Message::kScheduleNotification            ? &schedule
-        : name == Message::kSendNotification                ? &send
+    thread_local PostingSlots slots;
+    PostingSlot* slot = name == Message::kStoreNotification ? &slots.store
+        : name == Message::kScheduleNotification            ? &slots.schedule
+        : name == Message::kSendNotification                ? &slots.send
                                                             : nullptr;
     return slot && !slot->inUse ? slot : nullptr;
 }

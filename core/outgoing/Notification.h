@@ -2,15 +2,13 @@
 // The builder of one object's outgoing property changes, calls and events.
 
 #include "core/outgoing/Message.h"
+#include "core/outgoing/MessageOperation.h"
 #include "platform/foundation/Value.h"
 
-#include <memory>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace morvix {
-
-class MessageOperation;
 
 /// A message for one target (an object id, or the type name of a service object) that records
 /// property changes, calls and events in order. Property changes recorded one after another
@@ -41,8 +39,9 @@ public:
     /// `fireEvent("DefaultSelection")`.
     virtual Notification& fireDefaultSelection() = 0;
 
-    /// The recorded operations, in the order they go on the wire.
-    virtual const std::vector<std::shared_ptr<MessageOperation>>& getMessageOperations() const = 0;
+    /// The recorded operations, in the order they go on the wire. Valid until the message
+    /// records another operation or goes.
+    virtual std::span<const MessageOperation> getMessageOperations() const = 0;
     /// The target every operation is addressed to.
     virtual const std::string& getTarget() const = 0;
 

@@ -1,11 +1,5 @@
 #include "core/outgoing/NotificationImpl.h"
 
-#include "core/outgoing/CallOperation.h"
-#include "core/outgoing/NotifyOperation.h"
-#include "core/outgoing/SetOperation.h"
-
-#include <typeinfo>
-
 namespace morvix {
 
 std::shared_ptr<NotificationImpl> NotificationImpl::create(std::string target)
@@ -20,13 +14,10 @@ NotificationImpl::NotificationImpl(Key, std::string target)
 
 NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, const std::string& key)
 {
-    SetOperation* last = nullptr;
-    if (!m_operations.empty() && typeid(*m_operations.back()) == typeid(SetOperation)) // the class is final
-        last = static_cast<SetOperation*>(m_operations.back().get());
-    if (!last) {
-        auto operation = std::make_shared<SetOperation>();
-        last = operation.get();
-        m_operations.push_back(std::move(operation));
+    MessageOperation* last = m_operations.last();
+    if (!last || !last->isSet()) {
+        m_operations.append(MessageOperation());
+        last = m_operations.last();
     }
     last->setObject(std::move(value), key);
     return *this;
@@ -34,14 +25,14 @@ NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, cons
 
 NotificationImpl& NotificationImpl::call(const std::string& method, platform::Value parameters)
 {
-    m_operations.push_back(std::make_shared<CallOperation>(method, std::move(parameters)));
+    m_operations.append(MessageOperation(MessageOperation::Kind::Call, method, std::move(parameters)));
     send();
     return *this;
 }
 
 NotificationImpl& NotificationImpl::fireEvent(const std::string& event, platform::Value attributes)
 {
-    m_operations.push_back(std::make_shared<NotifyOperation>(event, std::move(attributes)));
+    m_operations.append(MessageOperation(MessageOperation::Kind::Notify, event, std::move(attributes)));
     send();
     return *this;
 }
@@ -59,10 +50,10 @@ NotificationImpl& NotificationImpl::fireDefaultSelection()
 std::string NotificationImpl::description() const
 {
     std::string text;
-    for (const auto& operation : m_operations) {
+    for (const auto& operation : m_operations.items()) {
         if (!text.empty())
             text += '\n';
-        text += operation->description();
+        text += operation.description();
     }
     return text;
 }

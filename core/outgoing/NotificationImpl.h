@@ -2,6 +2,7 @@
 // The standard message builder for one target.
 
 #include "core/outgoing/Notification.h"
+#include "core/outgoing/SmallList.h"
 
 namespace morvix {
 
@@ -16,7 +17,7 @@ public:
     NotificationImpl& fireSelection() override;
     NotificationImpl& fireDefaultSelection() override;
 
-    const std::vector<std::shared_ptr<MessageOperation>>& getMessageOperations() const override { return m_operations; }
+    std::span<const MessageOperation> getMessageOperations() const override { return m_operations.items(); }
     const std::string& getTarget() const override { return m_target; }
 
     /// The recorded operations' descriptions, one per line, for debugging.
@@ -30,9 +31,9 @@ public:
     NotificationImpl(Key, std::string target);
 
 private:
-
     std::string m_target;
-    std::vector<std::shared_ptr<MessageOperation>> m_operations;
+    // Most messages record one operation, which then needs no list of its own.
+    SmallList<MessageOperation> m_operations;
 };
 
 } // namespace morvix

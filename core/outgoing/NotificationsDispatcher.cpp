@@ -36,19 +36,28 @@ void NotificationsDispatcher::observe()
 
 void NotificationsDispatcher::addBinding(std::shared_ptr<Binding> binding)
 {
-    std::lock_guard lock(m_bindingsMutex);
+    std::lock_guard lock(m_mutex);
     if (!binding || std::find(m_bindings->begin(), m_bindings->end(), binding) != m_bindings->end())
         return;
     auto bindings = std::make_shared<BindingList>(*m_bindings);
     bindings->push_back(std::move(binding));
-    m_bindings = std::move(bindings);
+    replaceBindings(std::move(bindings));
 }
 
 void NotificationsDispatcher::removeBinding(const std::shared_ptr<Binding>& binding)
 {
-    std::lock_guard lock(m_bindingsMutex);
+    std::lock_guard lock(m_mutex);
     auto bindings = std::make_shared<BindingList>(*m_bindings);
     std::erase(*bindings, binding);
+    replaceBindings(std::move(bindings));
+}
+
+void NotificationsDispatcher::replaceBindings(std::shared_ptr<const BindingList> bindings)
+{
+    // A message walk under way on this thread goes on over the list it started with.
+    std::lock_guard lock(m_bindingsMutex);
+    if (m_messageWalks > 0)
+        m_retiredBindings.push_back(std::move(m_bindings));
     m_bindings = std::move(bindings);
 }
 
@@ -60,15 +69,33 @@ void NotificationsDispatcher::dispatch(const platform::Notification& notificatio
     if (!message || !*message)
         return;
     std::lock_guard lock(m_mutex);
-    auto bindings = snapshot();
-    for (const auto& binding : *bindings)
+    // Every message walks the list: it is borrowed, not copied, and a list replaced meanwhile is
+    // kept until the outermost walk ends.
+    const BindingList& bindings = *m_bindings;
+    ++m_messageWalks;
+    struct WalkEnd {
+        NotificationsDispatcher& dispatcher;
+        ~WalkEnd()
+        {
+            if (--dispatcher.m_messageWalks == 0)
+                dispatcher.m_retiredBindings.clear();
+        }
+    } walkEnd { *this };
+    for (const auto& binding : bindings)
         (binding.get()->*handler)(*message);
+}
+
+std::vector<std::shared_ptr<Binding>> NotificationsDispatcher::bindings() const
+{
+    // Not the walks' lock: the session asks from the main thread, which a binding call on
+    // another thread may be waiting for.
+    std::lock_guard lock(m_bindingsMutex);
+    return *m_bindings;
 }
 
 std::shared_ptr<const NotificationsDispatcher::BindingList> NotificationsDispatcher::snapshot() const
 {
     // A binding call may add or remove a binding; the walk goes on over the list it started with.
-    std::lock_guard lock(m_bindingsMutex);
     return m_bindings;
 }
 

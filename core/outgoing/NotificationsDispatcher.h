@@ -24,8 +24,9 @@ namespace morvix {
 ///     that sends a "ping") reaches the dispatcher again on the same thread without deadlock.
 ///  3. Bindings are visited in the order they were added, on the posting thread.
 ///  4. Never wait, inside a binding call, for another thread that posts a message.
-/// `addBinding` and `removeBinding` take no lock: the session adds its bindings once, before any
-/// message can be posted.
+/// `addBinding` and `removeBinding` wait for a walk under way on another thread; one made by a
+/// binding call on the walking thread takes effect from the next walk on. `bindings` waits for
+/// no walk.
 class NotificationsDispatcher final : public std::enable_shared_from_this<NotificationsDispatcher> {
 public:
     static std::shared_ptr<NotificationsDispatcher> create(std::shared_ptr<platform::NotificationCenter> center);
@@ -36,7 +37,7 @@ public:
     /// Adding a binding already present, or removing an absent one, does nothing.
     void addBinding(std::shared_ptr<Binding> binding);
     void removeBinding(const std::shared_ptr<Binding>& binding);
-    std::vector<std::shared_ptr<Binding>> bindings() const { return *snapshot(); }
+    std::vector<std::shared_ptr<Binding>> bindings() const;
     const std::shared_ptr<platform::NotificationCenter>& notificationCenter() const { return m_center; }
 
     void start();
@@ -59,13 +60,22 @@ private:
     void dispatch(const platform::Notification& notification, void (Binding::*handler)(const std::shared_ptr<Message>&));
     void forEachBinding(void (Binding::*operation)());
     using BindingList = std::vector<std::shared_ptr<Binding>>;
+    /// The current list, kept by the walk that asks. Under m_mutex.
     std::shared_ptr<const BindingList> snapshot() const;
+    /// Makes `bindings` the list. Under m_mutex.
+    void replaceBindings(std::shared_ptr<const BindingList> bindings);
 
     std::shared_ptr<platform::NotificationCenter> m_center;
     // Replaced, never changed in place, so that a walk keeps the list it started with.
     std::shared_ptr<const BindingList> m_bindings = std::make_shared<const BindingList>();
-    mutable std::mutex m_bindingsMutex; // guards the m_bindings pointer
-    std::recursive_mutex m_mutex; // serialises every fan-out to the bindings
+    // Lists replaced while a message walk was going over them, kept until the walks end.
+    std::vector<std::shared_ptr<const BindingList>> m_retiredBindings;
+    int m_messageWalks = 0; // message walks under way, nested ones included
+    // Serialises every fan-out to the bindings; guards m_retiredBindings and m_messageWalks.
+    // m_bindings is replaced under both locks, so the walks read it under this one alone and
+    // `bindings` under the other.
+    std::recursive_mutex m_mutex;
+    mutable std::mutex m_bindingsMutex;
     std::vector<platform::ObserverToken> m_observers;
 };
 

@@ -1,13 +1,10 @@
 #include "core/outgoing/ServerBinding.h"
 
-#include "core/outgoing/CallOperation.h"
 #include "core/outgoing/HeadNotification.h"
 #include "core/outgoing/MessageOperation.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/NotificationImpl.h"
-#include "core/outgoing/NotifyOperation.h"
 #include "core/outgoing/ServerMessage.h"
-#include "core/outgoing/SetOperation.h"
 
 #include <algorithm>
 #include <optional>
@@ -48,56 +45,58 @@ void appendFolding(std::vector<WireOperation>& queue, WireOperation operation)
         properties[key] = std::move(value);
 }
 
-// The wire form of one recorded operation. The three kinds the notifications record are read
-// directly, without building their array first.
-std::optional<WireOperation> wireOperation(const MessageOperation& recorded, const std::string& target)
+// Room a queued set is given for the properties of later changes that fold into it.
+constexpr std::size_t kSetRoom = 4;
+
+WireOperation::Kind wireKind(MessageOperation::Kind kind)
 {
-    WireOperation operation;
-    const std::type_info& type = typeid(recorded);
-    if (type == typeid(SetOperation)) {
-        operation.kind = WireOperation::Kind::Set;
-        operation.map = static_cast<const SetOperation&>(recorded).getAttributes();
-    } else if (type == typeid(NotifyOperation)) {
-        const auto& notify = static_cast<const NotifyOperation&>(recorded);
-        operation.kind = WireOperation::Kind::Notify;
-        operation.name = notify.name();
-        operation.map = notify.getAttributes();
-    } else if (type == typeid(CallOperation)) {
-        const auto& call = static_cast<const CallOperation&>(recorded);
-        operation.kind = WireOperation::Kind::Call;
-        operation.name = call.name();
-        operation.map = call.getAttributes();
-    } else {
-        auto array = recorded.toOperationArray(target);
-        if (array.is_null())
-            return std::nullopt;
-        return WireOperation::fromArray(std::move(array));
+    switch (kind) {
+    case MessageOperation::Kind::Set:
+        return WireOperation::Kind::Set;
+    case MessageOperation::Kind::Notify:
+        return WireOperation::Kind::Notify;
+    case MessageOperation::Kind::Call:
+        return WireOperation::Kind::Call;
     }
-    if (!operation.map.is_object())
+    return WireOperation::Kind::Other;
+}
+
+// The properties of a recorded set as a map with room for `kSetRoom` members at least, so that
+// the changes folded into it while it waits do not move the ones copied.
+platform::Value setMap(std::span<const MessageOperation::Property> properties)
+{
+    platform::Value map = platform::Value::object();
+    auto& members = map.get_ref<platform::Value::object_t&>();
+    members.reserve(std::max(properties.size(), kSetRoom));
+    for (const auto& [key, value] : properties)
+        members.Container::emplace_back(key, value); // a set records each key once
+    return map;
+}
+
+// The wire form of one recorded operation, its map copied. A call or an event recorded with
+// something other than a map is sent as the array it makes.
+WireOperation wireOperation(const MessageOperation& recorded, const std::string& target)
+{
+    if (!recorded.isSet() && !recorded.getAttributes().is_object())
         return WireOperation::fromArray(recorded.toOperationArray(target));
+    WireOperation operation;
+    operation.kind = wireKind(recorded.kind());
     operation.target = target;
+    operation.name = recorded.name();
+    operation.map = recorded.isSet() ? setMap(recorded.properties()) : recorded.getAttributes();
     return operation;
 }
 
-// The properties of a message that holds one property change and nothing else; null otherwise.
-const platform::Value* singleSetProperties(const Notification& notification)
-{
-    const auto& recorded = notification.getMessageOperations();
-    if (recorded.size() != 1 || !recorded[0] || typeid(*recorded[0]) != typeid(SetOperation))
-        return nullptr;
-    const auto& properties = static_cast<const SetOperation&>(*recorded[0]).getAttributes();
-    return properties.is_object() ? &properties : nullptr;
-}
-
-// Folds `properties` of a set on `target` straight into the queue's last operation when that is a
-// set on the same target: what the merge rules make of such a message, without a copy of the
-// map on the way. False when the last operation is something else.
-bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target, const platform::Value& properties)
+// Folds the properties of a set on `target` straight into the queue's last operation when that
+// is a set on the same target: what the merge rules make of such a message, without a map of
+// its own on the way. False when the last operation is something else.
+bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target,
+    std::span<const MessageOperation::Property> properties)
 {
     if (queue.empty() || !queue.back().isSet() || queue.back().target != target)
         return false;
     auto& folded = queue.back().map;
-    for (const auto& [key, value] : properties.get_ref<const platform::Value::object_t&>())
+    for (const auto& [key, value] : properties)
         folded[key] = value;
     return true;
 }
@@ -253,28 +252,48 @@ platform::Value ServerBinding::queuedHead()
     return m_headAttributes;
 }
 
+bool ServerBinding::transportUnlessFlushing(std::shared_ptr<ServerTransport>& transport)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_flushing) {
+        m_flushAgain = true; // the flushing thread looks again before it returns
+        return false;
+    }
+    transport = m_transport;
+    return true;
+}
+
 void ServerBinding::flush()
 {
+    // A message handed on while a request is in flight finds the transport busy: that flush
+    // does nothing (the next "ProcessingFinished" flushes again), so it is found out before the
+    // flush is marked, which would take the lock once more to clear it.
+    std::shared_ptr<ServerTransport> transport;
+    if (!transportUnlessFlushing(transport) || (transport && transport->busy()))
+        return;
     {
         std::lock_guard lock(m_mutex);
         if (m_flushing) {
-            m_flushAgain = true; // the flushing thread looks again before it returns
+            m_flushAgain = true;
             return;
         }
         m_flushing = true;
+        transport = m_transport;
     }
     // Cleared however this ends, so that a transport that throws does not stop every later
     // flush.
-    auto done = [this] {
+    auto done = [this, &transport] {
         std::lock_guard lock(m_mutex);
-        if (std::exchange(m_flushAgain, false))
+        if (std::exchange(m_flushAgain, false)) {
+            transport = m_transport;
             return false;
+        }
         m_flushing = false;
         return true;
     };
     try {
         do
-            sendQueue();
+            sendQueue(transport);
         while (!done());
     } catch (...) {
         std::lock_guard lock(m_mutex);
@@ -283,9 +302,8 @@ void ServerBinding::flush()
     }
 }
 
-void ServerBinding::sendQueue()
+void ServerBinding::sendQueue(const std::shared_ptr<ServerTransport>& transport)
 {
-    auto transport = currentTransport();
     if (transport && transport->busy())
         return; // the next "ProcessingFinished" flushes again
     std::optional<ServerMessage> message;
@@ -321,29 +339,24 @@ void ServerBinding::resolve(const std::shared_ptr<Message>& message)
     auto* notification = standard ? static_cast<NotificationImpl*>(message.get()) : dynamic_cast<Notification*>(message.get());
     if (!notification)
         return;
-    if (const auto* properties = singleSetProperties(*notification)) {
+    const auto recorded = notification->getMessageOperations();
+    const std::string& target = notification->getTarget();
+    if (recorded.size() == 1) {
+        // The usual message, merged under one lock and without a list of its own. A set that
+        // follows a set on its target folds straight into it, without a copy of its map.
         std::lock_guard lock(m_mutex);
-        if (foldIntoLast(m_operations, notification->getTarget(), *properties))
+        if (recorded[0].isSet() && foldIntoLast(m_operations, target, recorded[0].properties()))
             return;
-    }
-    const auto& recorded = notification->getMessageOperations();
-    if (recorded.size() == 1) { // the usual message, merged without a list of its own
-        auto operation = recorded[0] ? wireOperation(*recorded[0], notification->getTarget()) : std::nullopt;
-        if (!operation)
-            return;
-        std::lock_guard lock(m_mutex);
         reserveQueue(1);
-        resolveOneInto(std::move(*operation), m_operations);
+        resolveOneInto(wireOperation(recorded[0], target), m_operations);
         return;
     }
+    if (recorded.empty())
+        return;
     std::vector<WireOperation> operations;
     operations.reserve(recorded.size());
-    for (const auto& each : recorded) {
-        if (!each)
-            continue;
-        if (auto operation = wireOperation(*each, notification->getTarget()))
-            operations.push_back(std::move(*operation));
-    }
+    for (const auto& each : recorded)
+        operations.push_back(wireOperation(each, target));
     std::lock_guard lock(m_mutex);
     reserveQueue(operations.size());
     resolveInto(std::move(operations), m_operations);

@@ -109,7 +109,11 @@ private:
     void resolve(const std::shared_ptr<Message>& message);
     /// Gives an empty queue room for the last queue's length. Under the lock.
     void reserveQueue(std::size_t arriving);
-    void sendQueue();
+    /// Takes the transport unless another flush is under way (which is then asked to look
+    /// again). Under no lock.
+    bool transportUnlessFlushing(std::shared_ptr<ServerTransport>& transport);
+    /// Hands the queue to `transport`, the one the flush found, unless it is busy.
+    void sendQueue(const std::shared_ptr<ServerTransport>& transport);
     void cancelDelayedFlush();
     void scheduleDelayedFlush();
     std::shared_ptr<ServerTransport> currentTransport();

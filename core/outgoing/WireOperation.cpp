@@ -9,7 +9,37 @@ bool isTextAt(const platform::Value& array, std::size_t index)
     return array[index].is_string();
 }
 
+// Deep enough for what the library sends (a set's properties holding an array of points),
+// shallow enough that the recursion stays small for any value.
+constexpr int kDismantledLevels = 4;
+
+void dismantleLevels(platform::Value& value, int levels)
+{
+    if (levels == 0)
+        return;
+    if (auto* items = value.get_ptr<platform::Value::array_t*>()) {
+        for (auto& item : *items)
+            dismantleLevels(item, levels - 1);
+        items->clear();
+    } else if (auto* members = value.get_ptr<platform::Value::object_t*>()) {
+        for (auto& member : *members)
+            dismantleLevels(member.second, levels - 1);
+        members->clear();
+    }
+}
+
 } // namespace
+
+WireOperation::~WireOperation()
+{
+    dismantle(map);
+    dismantle(array);
+}
+
+void WireOperation::dismantle(platform::Value& value)
+{
+    dismantleLevels(value, kDismantledLevels);
+}
 
 WireOperation WireOperation::fromArray(platform::Value array)
 {

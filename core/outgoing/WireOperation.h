@@ -16,6 +16,11 @@ struct WireOperation {
     enum class Kind { Set, Notify, Call, Other };
 
     WireOperation() = default;
+    ~WireOperation();
+    WireOperation(const WireOperation&) = default;
+    WireOperation(WireOperation&&) noexcept = default;
+    WireOperation& operator=(const WireOperation&) = default;
+    WireOperation& operator=(WireOperation&&) noexcept = default;
 
     Kind kind = Kind::Other;
     std::string target;
@@ -33,6 +38,12 @@ struct WireOperation {
     platform::Value toArray() const;
     /// "set", "notify", "call"; for `Other`, empty.
     static const std::string& kindName(Kind kind);
+
+    /// Empties the containers inside `value` innermost first, a few levels deep, so that
+    /// destroying it needs no work list of its own: the value model destroys a non-empty
+    /// container through a list it allocates on the heap. Deeper levels are left for the value
+    /// model to destroy as usual.
+    static void dismantle(platform::Value& value);
 
     bool isSet() const { return kind == Kind::Set; }
     /// Equal as the merge rules compare: the same kind, target and name, and maps equal without

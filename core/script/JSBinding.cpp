@@ -1,8 +1,8 @@
 #include "core/script/JSBinding.h"
 
 #include "core/base/LogEntry.h"
+#include "core/outgoing/MessageOperation.h"
 #include "core/outgoing/Notification.h"
-#include "core/outgoing/NotifyOperation.h"
 #include "core/protocol/CommandOperator.h"
 #include "core/script/BootScript.h"
 #include "networking/NetNetworkActivityIndicatorManager.h"
@@ -179,8 +179,8 @@ void JSBinding::handleNotificationsFor(const std::shared_ptr<Message>& message)
     if (auto notification = std::dynamic_pointer_cast<Notification>(message)) {
         target = notification->getTarget();
         for (const auto& operation : notification->getMessageOperations()) {
-            if (auto notify = std::dynamic_pointer_cast<NotifyOperation>(operation))
-                events.push_back({ notify->name(), notify->getAttributes() });
+            if (operation.kind() == MessageOperation::Kind::Notify)
+                events.push_back({ operation.name(), operation.getAttributes() });
         }
     }
     auto deliver = [weak = weak_from_this(), target = std::move(target), events = std::move(events)] {

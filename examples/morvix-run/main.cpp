@@ -330,7 +330,7 @@ private:
         if (!notification)
             return;
         for (const auto& operation : notification->getMessageOperations()) {
-            auto array = operation->toOperationArray(notification->getTarget());
+            auto array = operation.toOperationArray(notification->getTarget());
             if (!array.is_null())
                 std::printf("> %s\n", array.dump().c_str());
         }

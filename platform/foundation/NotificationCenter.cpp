@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace morvix::platform {
 
@@ -41,13 +42,33 @@ void ObserverToken::reset()
 namespace {
 std::mutex s_defaultMutex; // guards s_default
 std::shared_ptr<NotificationCenter> s_default;
+// Bumped (under s_defaultMutex) each time s_default is replaced; 0 is never a generation.
+std::atomic<std::uint64_t> s_defaultGeneration = 1;
+
+// The default centre as a thread last found it. Weak, so that a thread that no longer posts
+// keeps no replaced centre (and its observers' callbacks) alive.
+struct CachedDefault {
+    std::uint64_t generation = 0;
+    std::weak_ptr<NotificationCenter> center;
+};
+thread_local CachedDefault t_cachedDefault;
 }
 
 std::shared_ptr<NotificationCenter> NotificationCenter::defaultCenter()
 {
+    // Every outgoing message asks for the centre: the usual call reads the thread's cache and
+    // takes no lock. The cache is good while no reset has come in between; a centre replaced
+    // after the generation was read may be gone already, and then the lock decides.
+    auto& cached = t_cachedDefault;
+    if (cached.generation == s_defaultGeneration.load(std::memory_order_acquire)) {
+        if (auto center = cached.center.lock())
+            return center;
+    }
     std::lock_guard lock(s_defaultMutex);
     if (!s_default)
         s_default = create();
+    cached.generation = s_defaultGeneration.load(std::memory_order_relaxed);
+    cached.center = s_default;
     return s_default;
 }
 
@@ -57,6 +78,7 @@ void NotificationCenter::resetDefaultForTesting()
     std::lock_guard lock(s_defaultMutex);
     old = std::move(s_default);
     s_default = create();
+    s_defaultGeneration.fetch_add(1, std::memory_order_release);
 }
 
 std::shared_ptr<NotificationCenter> NotificationCenter::create()

@@ -167,7 +167,7 @@ private:
             return;
         platform::Value operations = platform::Value::array();
         for (const auto& operation : notification->getMessageOperations()) {
-            auto wire = operation->toOperationArray(notification->getTarget());
+            auto wire = operation.toOperationArray(notification->getTarget());
             m_wire.push_back(wire);
             operations.push_back(std::move(wire));
         }

@@ -45,7 +45,7 @@ protected:
     {
         std::vector<Value> result;
         for (const auto& operation : message.getMessageOperations())
-            result.push_back(operation->toOperationArray(message.getTarget()));
+            result.push_back(operation.toOperationArray(message.getTarget()));
         return result;
     }
 

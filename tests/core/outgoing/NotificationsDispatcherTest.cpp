@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace morvix;
@@ -53,6 +54,7 @@ public:
     bool active = true;
     bool processing = false;
     std::function<void()> onResume;
+    std::function<void()> onMessage; // runs after each message is recorded
     std::vector<std::shared_ptr<Message>> messages;
 
 private:
@@ -61,6 +63,8 @@ private:
     {
         record(what);
         messages.push_back(message);
+        if (onMessage)
+            onMessage();
     }
 
     std::string m_name;
@@ -168,6 +172,25 @@ TEST_F(NotificationsDispatcherTest, RemovedBindingsAndDestroyedDispatchersReceiv
     EXPECT_EQ(platform::NotificationCenter::defaultCenter()->observerCount(), 0u);
     Notifications::forObject("w1")->send();
     EXPECT_EQ(log.size(), 1u);
+}
+
+TEST_F(NotificationsDispatcherTest, ABindingRemovedDuringAMessageLivesUntilTheWalkEndsWhichKeepsItsList)
+{
+    dispatcher->addBinding(first);
+    dispatcher->addBinding(second);
+    std::weak_ptr<RecordingBinding> removed = first;
+    bool once = true;
+    first->onMessage = [&] {
+        if (!std::exchange(once, false))
+            return;
+        dispatcher->removeBinding(first);
+        first.reset(); // the walk's list holds it now
+        Notifications::forObject("inner")->store(); // a walk of its own over the new list
+        EXPECT_FALSE(removed.expired());
+    };
+    Notifications::forObject("outer")->store();
+    EXPECT_EQ(log, (std::vector<std::string> { "a store", "b store", "b store" }));
+    EXPECT_TRUE(removed.expired());
 }
 
 TEST_F(NotificationsDispatcherTest, OtherObjectsPostedUnderAMessageNameAreIgnored)

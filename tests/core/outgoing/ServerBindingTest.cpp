@@ -276,6 +276,21 @@ TEST_F(ServerBindingTest, AMessageChangedAfterItWasHandedOnDoesNotChangeTheQueue
     EXPECT_EQ(binding->queuedOperations(), parse({ R"(["set","w",{"text":"b"}])" }));
 }
 
+TEST_F(ServerBindingTest, EveryOperationOfAMessageGoesOutAsRecordedEachTimeItIsHandedOn)
+{
+    auto message = Notifications::forObject("w");
+    message->attributeChanged(1, "x").attributeChanged("a", "text").attributeChanged(2, "x");
+    message->fireEvent("Scrolled", Value::array({ 1, 2 })); // attributes that are no map are sent as given
+    message->call("measure", Value { { "size", 12 } }); // in flight: the whole message is queued again
+    Notifications::forObject("w")->attributeChanged(true, "visible").store();
+    finishRequest();
+    EXPECT_EQ(transport->bodies, (std::vector<std::string> {
+                                     R"({"operations":[["set","w",{"x":2,"text":"a"}],["notify","w","Scrolled",[1,2]]]})",
+                                     R"({"operations":[["set","w",{"x":2,"text":"a"}],["notify","w","Scrolled",[1,2]],)"
+                                     R"(["call","w","measure",{"size":12}],["set","w",{"visible":true}]]})",
+                                 }));
+}
+
 TEST_F(ServerBindingTest, TheTransportSendsWithoutTheBindingsLockAndAFlushAskedMeanwhileIsNotLost)
 {
     // A transport may reach the session while it sends (a reload takes the dispatcher's lock),

@@ -86,6 +86,19 @@ TEST(ServerMessageTest, StringsAreEscapedAndUnicodePassesThrough)
     EXPECT_EQ(Value::parse(text), value);
 }
 
+TEST(ServerMessageTest, CompactTextHasExactlyTheEscapesAndPunctuationPeersRead)
+{
+    // Control characters without a short escape go as \u00XX in upper-case hex; DEL and the
+    // solidus go as they are. Empty containers, literals and nesting carry no spaces.
+    Value value { { "a", Value::array({ true, false, nullptr, Value::array(), Value::object() }) },
+        { "b", Value { { "", std::string("\x00\x07\x08\x0B\x0C\x0E\x1F\x7F/\r", 10) } } } };
+    EXPECT_EQ(ServerMessage::serialize(value),
+        "{\"a\":[true,false,null,[],{}],\"b\":{\"\":\"\\u0000\\u0007\\b\\u000B\\f\\u000E\\u001F\x7F/\\r\"}}");
+    ServerMessage message(Value { { "ping", true } }, { WireOperation::fromArray(Value::parse(R"(["call","w","go",{}])")),
+                                                          WireOperation::fromArray(Value::parse(R"(["other",1])")) });
+    EXPECT_EQ(message.serialize(), R"({"head":{"ping":true},"operations":[["call","w","go",{}],["other",1]]})");
+}
+
 TEST(ServerMessageTest, ContainersTooDeepForTheGeneratorBecomeNull)
 {
     Value value = Value::array();

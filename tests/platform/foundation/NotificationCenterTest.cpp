@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -116,12 +117,48 @@ TEST(NotificationCenterTest, PostsFromManyThreadsWhileObserversComeAndGo)
     EXPECT_EQ(delivered, 4000);
 }
 
-TEST(NotificationCenterTest, DefaultCenterCanBeReplacedForTests)
+TEST(NotificationCenterTest, DefaultCenterIsSharedByThreadsAndReplacedForTestsEverywhere)
 {
     auto before = NotificationCenter::defaultCenter();
     EXPECT_EQ(before, NotificationCenter::defaultCenter());
+
+    // A thread that asked before the reset is given the new centre after it, like this one.
+    std::promise<std::shared_ptr<NotificationCenter>> firstAnswer, secondAnswer;
+    std::promise<void> resetDone;
+    std::thread asker([&] {
+        firstAnswer.set_value(NotificationCenter::defaultCenter());
+        resetDone.get_future().wait();
+        secondAnswer.set_value(NotificationCenter::defaultCenter());
+    });
+    EXPECT_EQ(firstAnswer.get_future().get(), before);
     NotificationCenter::resetDefaultForTesting();
-    EXPECT_NE(before, NotificationCenter::defaultCenter());
+    resetDone.set_value();
+    auto after = NotificationCenter::defaultCenter();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(secondAnswer.get_future().get(), after);
+    asker.join();
+
+    // Threads remember the centre they found without keeping a replaced one alive.
+    std::weak_ptr<NotificationCenter> replaced = before;
+    before.reset();
+    EXPECT_TRUE(replaced.expired());
+
+    // Resets racing with threads that ask: every answer is a live centre.
+    std::atomic<int> answered = 0;
+    std::vector<std::thread> askers;
+    for (int t = 0; t < 3; ++t) {
+        askers.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                if (NotificationCenter::defaultCenter())
+                    ++answered;
+            }
+        });
+    }
+    for (int i = 0; i < 50; ++i)
+        NotificationCenter::resetDefaultForTesting();
+    for (auto& thread : askers)
+        thread.join();
+    EXPECT_EQ(answered, 1500);
 }
 
 TEST(NotificationCenterTest, ManyObserversOfOneNameAreAllCalledInOrder)

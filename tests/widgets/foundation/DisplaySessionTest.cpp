@@ -69,7 +69,7 @@ public:
     {
         if (auto notification = std::dynamic_pointer_cast<Notification>(message)) {
             for (const auto& operation : notification->getMessageOperations())
-                scheduled.push_back(operation->toOperationArray(notification->getTarget()).dump());
+                scheduled.push_back(operation.toOperationArray(notification->getTarget()).dump());
         }
     }
     void storeMessage(const std::shared_ptr<Message>&) override { }

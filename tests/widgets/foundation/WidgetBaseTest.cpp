@@ -61,7 +61,7 @@ protected:
             [this](const platform::Notification& notification) {
                 auto message = std::dynamic_pointer_cast<Notification>(std::any_cast<std::shared_ptr<Message>>(notification.object));
                 for (const auto& operation : message->getMessageOperations())
-                    wire.push_back(operation->toOperationArray(message->getTarget()).dump());
+                    wire.push_back(operation.toOperationArray(message->getTarget()).dump());
             });
     }
 

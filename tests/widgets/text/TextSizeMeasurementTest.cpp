@@ -32,7 +32,7 @@ protected:
                 auto message = std::dynamic_pointer_cast<Notification>(std::any_cast<std::shared_ptr<Message>>(notification.object));
                 ASSERT_TRUE(message);
                 for (const auto& operation : message->getMessageOperations())
-                    sent.push_back(operation->toOperationArray(message->getTarget()));
+                    sent.push_back(operation.toOperationArray(message->getTarget()));
             });
         service = std::static_pointer_cast<TextSizeMeasurement>(
             TextSizeMeasurement::create(std::string(TextSizeMeasurement::kRemoteType), nullptr, client));
