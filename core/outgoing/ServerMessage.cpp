@@ -2,23 +2,24 @@
 
 #include "platform/foundation/SystemLog.h"
 
+#include <yajl/yajl_gen.h>
+
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <cassert>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string_view>
-#include <utility>
 
 namespace morvix {
 
 namespace {
 
-// Containers are written down to this depth; one nested deeper is written as null.
+// The generator refuses to open a container at this depth or deeper.
 constexpr int kGeneratorMaxDepth = 127;
 
 void warn(const std::string& text)
@@ -98,103 +99,15 @@ std::string repairUTF8(std::string_view text, std::size_t& replacements)
     return repaired;
 }
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// The text being written: appending is a check of the room left and a copy, inline, where each
-// append to a std::string is a call of its own.
-class Text {
-public:
-    explicit Text(std::size_t expectedLength)
-    {
-        m_text.resize(std::max<std::size_t>(expectedLength, 64));
-    }
-
-    Text& operator+=(char character)
-    {
-        if (m_length == m_text.size())
-            grow(1);
-        m_text[m_length++] = character;
-        return *this;
-    }
-    Text& operator+=(std::string_view text)
-    {
-        append(text.data(), text.size());
-        return *this;
-    }
-    void append(const char* bytes, std::size_t count)
-    {
-        if (m_text.size() - m_length < count)
-            grow(count);
-        std::memcpy(m_text.data() + m_length, bytes, count);
-        m_length += count;
-    }
-    void append(const char* begin, const char* end) { append(begin, static_cast<std::size_t>(end - begin)); }
-
-    std::string take()
-    {
-        m_text.resize(m_length);
-        return std::move(m_text);
-    }
-
-private:
-    void grow(std::size_t count) { m_text.resize(std::max(m_text.size() * 2, m_length + count)); }
-
-    std::string m_text; // its size is the room; the first m_length bytes are written
-    std::size_t m_length = 0;
+struct GeneratorDeleter {
+    void operator()(yajl_gen generator) const { yajl_gen_free(generator); }
 };
+using Generator = std::unique_ptr<std::remove_pointer_t<yajl_gen>, GeneratorDeleter>;
 
-// Appends `text` in quotation marks, escaped as JSON generators commonly escape it: quotation
-// mark and reverse solidus, backspace, form feed, line feed, carriage return and tab by their
-// short escapes, the other control characters as \u00XX in upper-case hex, everything else (the
-// solidus, DEL and all of UTF-8) as it is.
-void appendQuoted(Text& out, std::string_view text)
-{
-    out += '"';
-    std::size_t pending = 0; // the first byte not appended yet
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\')
-            continue;
-        out.append(text.data() + pending, i - pending);
-        pending = i + 1;
-        switch (byte) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default: {
-            const char escape[] = { '\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF] };
-            out.append(escape, sizeof escape);
-        }
-        }
-    }
-    out.append(text.data() + pending, text.size() - pending);
-    out += '"';
-}
-
-// Prints compact JSON straight into a text: no spaces, members and elements separated by a
-// comma, a member's name by a colon.
 class Writer {
 public:
-    explicit Writer(Text& out)
-        : m_out(out)
+    explicit Writer(yajl_gen generator)
+        : m_generator(generator)
     {
     }
 
@@ -202,30 +115,29 @@ public:
     {
         if (operation.kind == WireOperation::Kind::Other)
             return write(operation.array, 2);
-        m_out += '[';
+        check(yajl_gen_array_open(m_generator));
         writeString(WireOperation::kindName(operation.kind));
-        m_out += ',';
         writeString(operation.target);
-        if (operation.kind != WireOperation::Kind::Set) {
-            m_out += ',';
+        if (operation.kind != WireOperation::Kind::Set)
             writeString(operation.name);
-        }
-        m_out += ',';
         if (operation.kind == WireOperation::Kind::Set && operation.map.is_object())
             writeProperties(operation.target, operation.map);
         else
             write(operation.map, 3);
-        m_out += ']';
+        check(yajl_gen_array_close(m_generator));
     }
 
-    /// Appends `text` as it is: punctuation between the values written.
-    void raw(std::string_view text) { m_out += text; }
+    void openMap() { check(yajl_gen_map_open(m_generator)); }
+    void closeMap() { check(yajl_gen_map_close(m_generator)); }
+    void openArray() { check(yajl_gen_array_open(m_generator)); }
+    void closeArray() { check(yajl_gen_array_close(m_generator)); }
 
-    void writeString(std::string_view text)
+    void writeString(const std::string& text)
     {
         if (isValidUTF8(text))
-            return appendQuoted(m_out, text);
-        appendQuoted(m_out, repairUTF8(text, m_replacements));
+            return check(yajl_gen_string(m_generator, reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+        std::string repaired = repairUTF8(text, m_replacements);
+        check(yajl_gen_string(m_generator, reinterpret_cast<const unsigned char*>(repaired.data()), repaired.size()));
     }
 
     /// Invalid UTF-8 sequences replaced so far.
@@ -241,29 +153,33 @@ public:
         case platform::Value::value_t::string:
             return writeString(value.get_ref<const std::string&>());
         case platform::Value::value_t::boolean:
-            m_out += value.get<bool>() ? "true" : "false";
-            return;
+            return check(yajl_gen_bool(m_generator, value.get<bool>() ? 1 : 0));
         case platform::Value::value_t::number_integer:
             return writeInteger(value.get<std::int64_t>());
         case platform::Value::value_t::number_unsigned:
-            return writeInteger(value.get<std::uint64_t>());
+            return writeUnsigned(value.get<std::uint64_t>());
         case platform::Value::value_t::number_float:
             return writeDouble(value);
         case platform::Value::value_t::null:
         case platform::Value::value_t::binary:
         case platform::Value::value_t::discarded:
-            m_out += "null";
-            return;
+            return check(yajl_gen_null(m_generator));
         }
     }
 
 private:
+    void check(yajl_gen_status status)
+    {
+        assert(status == yajl_gen_status_ok && "outgoing JSON generator refused a value");
+        (void)status;
+    }
+
     bool tooDeep(int depth)
     {
         if (depth < kGeneratorMaxDepth)
             return false;
         warn("outgoing value nested deeper than " + std::to_string(kGeneratorMaxDepth) + " levels, written as null");
-        m_out += "null";
+        check(yajl_gen_null(m_generator));
         return true;
     }
 
@@ -271,72 +187,63 @@ private:
     {
         if (tooDeep(depth))
             return;
-        m_out += '{';
-        bool first = true;
+        check(yajl_gen_map_open(m_generator));
         for (const auto& [key, member] : value.get_ref<const platform::Value::object_t&>()) {
-            if (!std::exchange(first, false))
-                m_out += ',';
             writeString(key);
-            m_out += ':';
             write(member, depth + 1);
         }
-        m_out += '}';
+        check(yajl_gen_map_close(m_generator));
     }
 
     // The properties of a set operation: those declared floating-point keep the fraction of a
     // whole number.
     void writeProperties(const std::string& target, const platform::Value& properties)
     {
-        m_out += '{';
-        bool first = true;
+        check(yajl_gen_map_open(m_generator));
         for (const auto& [key, member] : properties.get_ref<const platform::Value::object_t&>()) {
-            if (!std::exchange(first, false))
-                m_out += ',';
             writeString(key);
-            m_out += ':';
             if (member.is_number_float() && ServerMessage::isFloatingPoint(target, key))
                 writeDouble(member, Fraction::Keep);
             else
                 write(member, 4);
         }
-        m_out += '}';
+        check(yajl_gen_map_close(m_generator));
     }
 
     void writeArray(const platform::Value& value, int depth)
     {
         if (tooDeep(depth))
             return;
-        m_out += '[';
-        bool first = true;
-        for (const auto& element : value.get_ref<const platform::Value::array_t&>()) {
-            if (!std::exchange(first, false))
-                m_out += ',';
+        check(yajl_gen_array_open(m_generator));
+        for (const auto& element : value.get_ref<const platform::Value::array_t&>())
             write(element, depth + 1);
-        }
-        m_out += ']';
+        check(yajl_gen_array_close(m_generator));
     }
 
+    // The generator's own integer output goes through printf; the text is the same.
     template<typename Integer>
     void writeInteger(Integer number)
     {
         char text[24];
         auto end = std::to_chars(text, text + sizeof text, number).ptr;
-        m_out.append(text, end);
+        check(yajl_gen_number(m_generator, text, static_cast<std::size_t>(end - text)));
     }
+
+    void writeUnsigned(std::uint64_t number) { writeInteger(number); }
 
     enum class Fraction { DropWhenWhole, Keep };
 
     void writeDouble(const platform::Value& value, Fraction fraction = Fraction::DropWhenWhole)
     {
+        // The generator's own double output prints 20 significant digits (0.1 would become
+        // 0.10000000000000000555) and refuses NaN and infinity outright.
         double number = value.get<double>();
         if (!std::isfinite(number)) {
             warn("outgoing number " + std::to_string(number) + " is not finite, written as null");
-            m_out += "null";
-            return;
+            return check(yajl_gen_null(m_generator));
         }
         // Whole numbers as integers, the rest in their shortest form (`platform::numberText`
-        // without its string): never the 17 or 20 significant digits of printf's forms, which
-        // would send 0.1 as 0.10000000000000001.
+        // without its string).
         bool whole = number == std::trunc(number) && std::fabs(number) < 1e15;
         if (whole && fraction == Fraction::DropWhenWhole)
             return writeInteger(static_cast<long long>(number));
@@ -345,25 +252,36 @@ private:
                          : std::to_chars(text, text + sizeof text, number).ptr;
         if (whole)
             end = std::copy_n(".0", 2, end);
-        m_out.append(text, end);
+        check(yajl_gen_number(m_generator, text, static_cast<std::size_t>(end - text)));
     }
 
-    Text& m_out;
+    yajl_gen m_generator;
     std::size_t m_replacements = 0;
 };
 
-// Writes what `body` gives; logs the UTF-8 replacements once. The text starts with room for
-// `expectedLength` bytes.
+void appendTo(void* text, const char* bytes, size_t length)
+{
+    static_cast<std::string*>(text)->append(bytes, length);
+}
+
+// Writes what `body` gives with a compact generator; logs the UTF-8 replacements once. The
+// generator prints straight into the text returned, which starts with room for `expectedLength`
+// bytes: its own buffer would grow by copying and then be copied once more.
 template<typename Body>
 std::string write(Body&& body, std::size_t expectedLength = 0)
 {
-    Text text(expectedLength);
-    Writer writer(text);
+    std::string text;
+    text.reserve(expectedLength);
+    Generator generator(yajl_gen_alloc(nullptr));
+    yajl_gen_config(generator.get(), yajl_gen_beautify, 0);
+    yajl_gen_config(generator.get(), yajl_gen_indent_string, "");
+    yajl_gen_config(generator.get(), yajl_gen_print_callback, appendTo, &text);
+    Writer writer(generator.get());
     body(writer);
     if (auto count = writer.replacements())
         warn("outgoing message: " + std::to_string(count) + " invalid UTF-8 sequence" + (count == 1 ? "" : "s")
             + " replaced with U+FFFD");
-    return text.take();
+    return text;
 }
 
 // Room enough for most operations as the library writes them: target, name and a few short
@@ -424,22 +342,17 @@ void ServerMessage::setRequestCounter(std::int64_t counter)
 std::string ServerMessage::serialize() const
 {
     return write([this](Writer& writer) {
-        writer.raw("{");
+        writer.openMap();
         if (m_head) {
             writer.writeString(kHeadKey);
-            writer.raw(":");
             writer.write(*m_head, 1);
-            writer.raw(",");
         }
         writer.writeString(kOperationsKey);
-        writer.raw(":[");
-        bool first = true;
-        for (const auto& operation : m_operations) {
-            if (!std::exchange(first, false))
-                writer.raw(",");
+        writer.openArray();
+        for (const auto& operation : m_operations)
             writer.write(operation);
-        }
-        writer.raw("]}");
+        writer.closeArray();
+        writer.closeMap();
     }, 64 + m_operations.size() * kExpectedOperationLength);
 }
 

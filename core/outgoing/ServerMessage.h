@@ -19,14 +19,10 @@ namespace morvix {
 /// their shortest form that reads back as the same number (0.1 stays 0.1), booleans as true
 /// and false. A whole floating number is written as an integer (peers read bounds and indices
 /// that were computed in floating point as integers), except as the value of a property
-/// declared floating-point (`declareFloatingPoint`) in a set operation: "2.0", "-60.0". A
-/// number that is not finite (NaN, infinity) is written as null with a logged warning, and so
-/// is a container nested 127 levels deep or deeper. Strings (keys too) escape the quotation
-/// mark, the reverse solidus and the control characters (backspace, form feed, line feed,
-/// carriage return and tab by their short escapes, the others as \u00XX in upper-case hex) and
-/// nothing else; those that are not well-formed UTF-8 are written with each ill-formed sequence
-/// replaced by U+FFFD, and one warning per message says how many were replaced. So the body is
-/// always valid JSON.
+/// declared floating-point (`declareFloatingPoint`) in a set operation: "2.0", "-60.0". A number that is not finite (NaN, infinity) is written as null with a logged
+/// warning, and so is a container nested too deeply for the generator. Strings (keys too) that
+/// are not well-formed UTF-8 are written with each ill-formed sequence replaced by U+FFFD, and
+/// one warning per message says how many were replaced. So the body is always valid JSON.
 class ServerMessage {
 public:
     ServerMessage() = default;
