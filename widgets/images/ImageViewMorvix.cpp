@@ -52,10 +52,11 @@ struct SharedCaches {
     platform::ObserverToken memoryWarning;
 };
 
+// Never destroyed: a pool thread may finish a load while the process exits.
 SharedCaches& sharedCaches()
 {
-    static SharedCaches caches;
-    return caches;
+    static auto* caches = new SharedCaches;
+    return *caches;
 }
 
 void emptyOnMainQueue(const std::weak_ptr<MemoryImageCache>& weakCache)
@@ -131,10 +132,11 @@ namespace {
 
 using ViewTable = std::unordered_map<const platform::ImageView*, std::shared_ptr<void>>;
 
+// Never destroyed, as the shared caches.
 ViewTable& viewTable()
 {
-    static ViewTable table;
-    return table;
+    static auto* table = new ViewTable;
+    return *table;
 }
 
 std::size_t g_sizeAfterSweep = 0;
