@@ -307,6 +307,11 @@ void ImageViewMorvix::async_setImageWithProperties(const LoadPtr& load)
     setupImageResponseSerializerWithScale(*load, load->scale);
     auto client = load->client.lock();
     load->request = createURLRequestWith(load->value, client.get());
+    if (client && !platform::MainLoop::main().isMainThread()) {
+        // The session may have let go of itself meanwhile, leaving this the last reference; a
+        // session ends on the main thread, where its views are taken down.
+        platform::mainDispatchQueue()([client = std::move(client)] { });
+    }
     load->targetSize = computeTargetSize(load->value);
     if (!load->request)
         return fail(load, badURLError("the image path \"" + load->value[0].get<std::string>() + "\" resolves to no URL"));
