@@ -58,9 +58,12 @@ class ProtocolProcessor;
 /// so a body that is a bare number stays `InsufficientData`.
 ///
 /// Thread safety: `write` may be called from any one thread at a time (writes are serialised
-/// by the reader's parse lock, which stays held while the command operator waits for the main
-/// thread). Every other method takes no lock that a write holds across that wait, so the main
-/// thread may ask `status`, `error`, `data` or `abandon` at any time without deadlocking.
+/// by the reader's parse lock, which stays held while the command operator waits for room in
+/// its queue). Off the main thread, what a write hands over is applied later by the main loop,
+/// and the reader must live until then, since the queue reads its abandoned flag (see
+/// CommandOperator). Every other method takes no lock that a write holds across that wait, so
+/// the main thread may ask `status`, `error`, `data` or `abandon` at any time without
+/// deadlocking.
 class ProtocolReader final : public std::enable_shared_from_this<ProtocolReader> {
 public:
     enum class Status : unsigned {
