@@ -29,11 +29,16 @@ std::string text(const Value& value)
 
 } // namespace
 
-// The fuzzer links only the reader, so the command operator here records instead of applying.
+// The fuzzer links only the reader, so the command operator here records instead of applying,
+// at once on the calling thread, with no hand-off queue.
+class CommandOperator::HandOff {};
+
 CommandOperator::CommandOperator(std::weak_ptr<Session> session)
     : m_session(std::move(session))
 {
 }
+
+CommandOperator::~CommandOperator() = default;
 
 std::shared_ptr<CommandOperator> CommandOperator::create(std::weak_ptr<Session> session)
 {

@@ -90,7 +90,8 @@ std::unique_ptr<ProtocolProcessorContainerItem> ProtocolProcessor::arrayItem()
 // top level and items beyond the nesting a typical body reaches are dropped.
 void ProtocolProcessor::recycle(std::unique_ptr<ProtocolProcessorContainerItem> item)
 {
-    const auto& type = typeid(*item);
+    const ProtocolProcessorContainerItem& closed = *item;
+    const auto& type = typeid(closed);
     if (type == typeid(ProtocolProcessorObjectItem) && m_spareObjects.size() < kStackCapacity) {
         auto* object = static_cast<ProtocolProcessorObjectItem*>(item.release());
         object->prepareForReuse();
