@@ -215,8 +215,10 @@ void NetURLConnectionOperation::start()
     if (!isReady())
         return;
     setState(NetOperationState::Executing);
-    // Announced here rather than once the network thread has made the connection: posted from
-    // the main thread, it costs the main loop no extra wake-up. It stays ahead of the finish,
+    // Announced here, on the thread that starts the operation (a worker of its queue), rather
+    // than once the network thread has made the connection: posted sooner, it mostly finds the
+    // main loop still busy with the send and then costs no wake-up of its own, where the network
+    // thread's post woke the loop in the middle of the request. It stays ahead of the finish,
     // which the network thread posts only after this.
     if (!std::exchange(m_startAnnounced, true))
         postNotification(NetworkingOperationDidStartNotification);
