@@ -62,6 +62,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <time.h>
 
 namespace {
 
@@ -119,7 +120,8 @@ what it logged until then is printed); 4 when the script application could not s
 (its main module or the morvix library threw, did not parse or was not found); 5 when
 the --seconds limit ended the run with a request still in flight; 6 when the --png
 picture could not be written; 7 when an interrupt (SIGINT, SIGTERM) ended the run, after
-the picture and the tree asked for were written (a second interrupt stops at once).
+the picture and the tree asked for were written (a second interrupt, a second or more
+later, stops at once).
 )";
 
 // How long the session has after the --seconds limit to come back before the watchdog ends
@@ -148,20 +150,44 @@ constexpr double kMaximumSeconds = 1e8;
 // Set by the first SIGINT or SIGTERM; the main loop notices it within its polling interval.
 std::atomic<bool> interrupted { false };
 static_assert(std::atomic<bool>::is_always_lock_free);
+// When the first interrupt came, in nanoseconds of the monotonic clock.
+std::atomic<long long> firstInterruptNs { 0 };
+static_assert(std::atomic<long long>::is_always_lock_free);
 
-extern "C" void noteInterrupt(int)
+// An interrupt that follows the first within this time is the same one delivered again: a
+// supervisor such as `timeout` hands a signal on both to the program and to its process group.
+constexpr long long kRepeatedInterruptNs = 1'000'000'000;
+
+long long monotonicNs()
 {
-    interrupted.store(true);
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// The first interrupt ends the session in order; the handler is reset by it, so a second one
-// stops the process as usual (a script that never returns cannot notice the first).
+// Only async-signal-safe calls: clock_gettime, signal and raise.
+extern "C" void noteInterrupt(int signalNumber)
+{
+    long long now = monotonicNs();
+    if (!interrupted.exchange(true)) {
+        firstInterruptNs.store(now);
+        return;
+    }
+    if (now - firstInterruptNs.load() < kRepeatedInterruptNs)
+        return;
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+// The first interrupt ends the session in order; a second one, a second or more later, stops
+// the process as usual (a script that never returns cannot notice the first).
 void catchInterrupts()
 {
     struct sigaction action {};
     action.sa_handler = noteInterrupt;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -174,7 +175,8 @@ TEST(MorvixRunTest, UsageErrorsSayWhatTheOptionExpects)
 }
 
 // What was asked is written or reported: a picture that cannot be written fails the run, and an
-// interrupt ends a run that has no limit of its own after writing the picture and the tree.
+// interrupt ends a run that has no limit of its own after writing the picture and the tree; a
+// second one stops it.
 TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
 {
     ScriptFolder output;
@@ -185,7 +187,8 @@ TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
     auto picture = output.path() / "window.png";
     // The interrupt comes once the script has logged its greeting: sent earlier, it could reach
     // a program still loading its libraries, before it can catch it (seconds, under a sanitizer
-    // on a busy machine). It is sent to the safety net's `timeout`, which hands it on.
+    // on a busy machine). It is sent to the safety net's `timeout`, which hands it on twice: to
+    // the program and to its process group.
     auto log = output.path() / "run.log";
     result = run("--script " + helloSample().string() + " --tree --idle-ms 600000 --png " + picture.string() + " > " +
             log.string() + " 2>&1 & pid=$!; for i in $(seq 1200); do grep -q 'Hello from the script peer' " + log.string() +
@@ -196,6 +199,18 @@ TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
     EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
     EXPECT_TRUE(std::filesystem::is_regular_file(picture));
     EXPECT_GT(std::filesystem::file_size(picture), 1000u);
+
+    // A script that never returns cannot notice the first interrupt; a second one, a while later,
+    // stops the program. It goes to the program itself: `timeout` answers a second signal with KILL.
+    ScriptApp spinning("console.log('spinning');\nwhile (true) {}\n");
+    log = output.path() / "spin.log";
+    result = run("--script " + spinning.folder.path().string() + " --idle-ms 600000 > " + log.string() +
+            " 2>&1 & pid=$!; for i in $(seq 1200); do grep -q spinning " + log.string() +
+            " && break; sleep 0.1; done; kill -INT $pid; sleep 2; kill -INT $(cat /proc/$pid/task/$pid/children); wait $pid;"
+            " status=$?; cat " + log.string() + "; exit $status #");
+    EXPECT_EQ(result.status, 128 + SIGINT) << result.output;
+    EXPECT_TRUE(contains(result.output, "spinning")) << result.output;
+    EXPECT_FALSE(contains(result.output, "morvix-run: interrupted")) << result.output;
 }
 
 // Each peer has a client store of its own (the demo must not be handed the gallery's), kept
