@@ -150,7 +150,7 @@ constexpr double kMaximumSeconds = 1e8;
 // Set by the first SIGINT or SIGTERM; the main loop notices it within its polling interval.
 std::atomic<bool> interrupted { false };
 static_assert(std::atomic<bool>::is_always_lock_free);
-// When the first interrupt came, in nanoseconds of the monotonic clock.
+// When the first interrupt came, in nanoseconds of the monotonic clock; 0 before it.
 std::atomic<long long> firstInterruptNs { 0 };
 static_assert(std::atomic<long long>::is_always_lock_free);
 
@@ -165,15 +165,18 @@ long long monotonicNs()
     return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// Only async-signal-safe calls: clock_gettime, signal and raise.
+// Only async-signal-safe calls: clock_gettime, signal and raise. The two copies of a handed-on
+// signal may be handled at once on two threads, so the time of the first is claimed in one step
+// before the flag is set.
 extern "C" void noteInterrupt(int signalNumber)
 {
-    long long now = monotonicNs();
-    if (!interrupted.exchange(true)) {
-        firstInterruptNs.store(now);
+    long long now = std::max(monotonicNs(), 1LL);
+    long long first = 0;
+    if (firstInterruptNs.compare_exchange_strong(first, now)) {
+        interrupted.store(true);
         return;
     }
-    if (now - firstInterruptNs.load() < kRepeatedInterruptNs)
+    if (now - first < kRepeatedInterruptNs)
         return;
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);

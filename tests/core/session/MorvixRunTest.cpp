@@ -201,13 +201,16 @@ TEST(MorvixRunTest, OutputsAreWrittenOnInterruptAndAFailedPictureFailsTheRun)
     EXPECT_GT(std::filesystem::file_size(picture), 1000u);
 
     // A script that never returns cannot notice the first interrupt; a second one, a while later,
-    // stops the program. It goes to the program itself: `timeout` answers a second signal with KILL.
+    // stops the program. It goes to the program itself, whose process id a shell writes down before
+    // it becomes the program: `timeout` answers a second signal with KILL.
     ScriptApp spinning("console.log('spinning');\nwhile (true) {}\n");
     log = output.path() / "spin.log";
+    auto pidFile = output.path() / "spin.pid";
     result = run("--script " + spinning.folder.path().string() + " --idle-ms 600000 > " + log.string() +
-            " 2>&1 & pid=$!; for i in $(seq 1200); do grep -q spinning " + log.string() +
-            " && break; sleep 0.1; done; kill -INT $pid; sleep 2; kill -INT $(cat /proc/$pid/task/$pid/children); wait $pid;"
-            " status=$?; cat " + log.string() + "; exit $status #");
+                    " 2>&1 & pid=$!; for i in $(seq 1200); do grep -q spinning " + log.string() +
+                    " && break; sleep 0.1; done; kill -INT $pid; sleep 2; kill -INT $(cat " + pidFile.string() +
+                    "); wait $pid; status=$?; cat " + log.string() + "; exit $status #",
+            "sh -c 'echo $$ > " + pidFile.string() + "; exec \"$0\" \"$@\"' ");
     EXPECT_EQ(result.status, 128 + SIGINT) << result.output;
     EXPECT_TRUE(contains(result.output, "spinning")) << result.output;
     EXPECT_FALSE(contains(result.output, "morvix-run: interrupted")) << result.output;
