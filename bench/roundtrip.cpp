@@ -4,6 +4,7 @@
 // program starts on a thread; both keep their connection alive. Times are wall-clock latencies,
 // since a round trip spans the main thread, the network thread and the server.
 
+#include "bench/LoopbackServer.h"
 #include "bench/RatioReporter.h"
 #include "core/objects/BasicObject.h"
 #include "core/objects/ObjectRegistry.h"
@@ -16,25 +17,16 @@
 #include "platform/foundation/MainLoop.h"
 #include "platform/ui/Window.h"
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
-#include <stdexcept>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace morvix;
@@ -97,139 +89,9 @@ long requestCounterOf(const std::string& body)
     return found == std::string::npos ? 0 : std::atol(body.c_str() + found + kKey.size());
 }
 
-// A small HTTP/1.1 server on 127.0.0.1: one thread accepting, one per connection, keep-alive,
-// bodies delimited by Content-Length both ways.
-class LoopbackServer {
-public:
-    LoopbackServer()
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        int yes = 1;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_listener, 16) != 0)
-            throw std::runtime_error("loopback server: cannot listen");
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_acceptor = std::thread([this] { acceptConnections(); });
-    }
+bench::LoopbackServer* g_server = nullptr; // made and stopped by main
 
-    ~LoopbackServer()
-    {
-        m_stopping = true;
-        ::shutdown(m_listener, SHUT_RDWR);
-        m_acceptor.join();
-        ::close(m_listener);
-        std::lock_guard lock(m_mutex);
-        for (int connection : m_connections)
-            ::shutdown(connection, SHUT_RDWR);
-        for (auto& thread : m_threads)
-            thread.join();
-        for (int connection : m_connections)
-            ::close(connection);
-    }
-
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
-
-    /// The path and body of the last POST.
-    std::pair<std::string, std::string> lastPost()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lastPost;
-    }
-
-private:
-    void acceptConnections()
-    {
-        while (!m_stopping) {
-            int connection = ::accept(m_listener, nullptr, nullptr);
-            if (connection < 0)
-                return;
-            int yes = 1;
-            ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-            std::lock_guard lock(m_mutex);
-            m_connections.push_back(connection);
-            m_threads.emplace_back([this, connection] { serve(connection); });
-        }
-    }
-
-    void serve(int connection)
-    {
-        std::string buffer;
-        char chunk[16384];
-        for (;;) {
-            auto headEnd = buffer.find("\r\n\r\n");
-            if (headEnd == std::string::npos) {
-                auto received = ::recv(connection, chunk, sizeof chunk, 0);
-                if (received <= 0)
-                    return;
-                buffer.append(chunk, static_cast<std::size_t>(received));
-                continue;
-            }
-            std::string head = buffer.substr(0, headEnd + 4);
-            std::size_t bodyLength = contentLength(head);
-            while (buffer.size() < headEnd + 4 + bodyLength) {
-                auto received = ::recv(connection, chunk, sizeof chunk, 0);
-                if (received <= 0)
-                    return;
-                buffer.append(chunk, static_cast<std::size_t>(received));
-            }
-            std::string body = buffer.substr(headEnd + 4, bodyLength);
-            buffer.erase(0, headEnd + 4 + bodyLength);
-            if (!respond(connection, head, body))
-                return;
-        }
-    }
-
-    static std::size_t contentLength(const std::string& head)
-    {
-        std::string lower = head;
-        for (auto& character : lower)
-            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
-        auto found = lower.find("\r\ncontent-length:");
-        return found == std::string::npos ? 0 : std::strtoul(head.c_str() + found + 17, nullptr, 10);
-    }
-
-    bool respond(int connection, const std::string& head, const std::string& body)
-    {
-        std::string reply;
-        if (head.rfind("POST ", 0) == 0) {
-            std::string path = head.substr(5, head.find(' ', 5) - 5);
-            {
-                std::lock_guard lock(m_mutex);
-                m_lastPost = { path, body };
-            }
-            reply = messageResponse(requestCounterOf(body) + 1);
-        } else {
-            reply = sessionBody();
-        }
-        std::string response = "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: "
-            + std::to_string(reply.size()) + "\r\n\r\n" + reply;
-        for (std::size_t sent = 0; sent < response.size();) {
-            auto written = ::send(connection, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-            if (written <= 0)
-                return false;
-            sent += static_cast<std::size_t>(written);
-        }
-        return true;
-    }
-
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping = false;
-    std::thread m_acceptor;
-    std::mutex m_mutex; // guards m_connections, m_threads, m_lastPost
-    std::vector<int> m_connections;
-    std::vector<std::thread> m_threads;
-    std::pair<std::string, std::string> m_lastPost;
-};
-
-LoopbackServer* g_server = nullptr; // made and stopped by main
-
-LoopbackServer& server()
+bench::LoopbackServer& server()
 {
     return *g_server;
 }
@@ -320,7 +182,10 @@ int main(int argc, char** argv)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     platform::MainLoop::main().bindToCurrentThread();
     WidgetRegistry::instance().addHandler<Record>();
-    auto loopback = std::make_unique<LoopbackServer>();
+    auto loopback = std::make_unique<bench::LoopbackServer>(
+        [](const std::string& method, const std::string&, const std::string& body) {
+            return method == "POST" ? messageResponse(requestCounterOf(body) + 1) : sessionBody();
+        });
     g_server = loopback.get();
     bench::RatioReporter reporter(bench::RatioReporter::Clock::Real);
     benchmark::RunSpecifiedBenchmarks(&reporter);

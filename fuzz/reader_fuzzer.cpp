@@ -69,6 +69,10 @@ std::optional<Value> CommandOperator::processOperation(const Value& operation, c
     return std::nullopt;
 }
 
+void CommandOperator::readerAbandoned()
+{
+}
+
 namespace {
 
 struct Outcome {

@@ -812,7 +812,7 @@ void NetURLConnectionOperation::connectionDidFinishLoading(URLConnection&)
         if (auto body = std::dynamic_pointer_cast<BodyOutputStream>(stream))
             m_responseData = body->takeBody();
         else
-            m_responseData = stream->dataWrittenToMemory();
+            m_responseData = stream->takeDataWrittenToMemory();
         stream->close();
         if (m_responseData)
             m_outputStream.reset();

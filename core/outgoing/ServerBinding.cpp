@@ -122,6 +122,9 @@ ServerBinding::ServerBinding(std::weak_ptr<MorvixClient> client, TransportFactor
 ServerBinding::~ServerBinding()
 {
     cancelDelayedFlush();
+    // The session is going: its transfers end with it.
+    if (m_transport)
+        m_transport->destroy();
 }
 
 void ServerBinding::observeProcessingFinished()

@@ -13,7 +13,9 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -89,6 +91,25 @@ std::optional<long> requestCounterValue(const Value& value)
     return std::nullopt;
 }
 
+// About what `value` holds on the heap, for the queue's bound (rule 6): strings and the storage
+// of containers, not the allocator's own overhead. The reader bounds the nesting depth.
+std::size_t footprint(const Value& value)
+{
+    std::size_t bytes = sizeof(Value);
+    if (value.is_string())
+        return bytes + value.get_ref<const std::string&>().capacity();
+    if (value.is_object()) {
+        for (auto member = value.begin(); member != value.end(); ++member)
+            bytes += sizeof(std::string) + member.key().capacity() + footprint(member.value());
+        return bytes;
+    }
+    if (value.is_array()) {
+        for (const auto& element : value)
+            bytes += footprint(element);
+    }
+    return bytes;
+}
+
 // What a caller that cannot be abandoned hands over.
 const std::atomic<bool> kNeverAbandoned = false;
 
@@ -116,6 +137,7 @@ struct CommandOperator::HandedOver {
     const std::atomic<bool>* abandoned = nullptr;
     std::function<void()> task;
     std::shared_ptr<const void> owner;
+    std::size_t bytes = 0; // of a head key's or operation's value (rule 6)
 };
 
 class CommandOperator::HandOff {
@@ -124,14 +146,20 @@ public:
     std::condition_variable space; // signalled whenever the main thread takes an entry
     std::deque<HandedOver> entries;
     std::size_t waitingValues = 0; // head keys and operations among `entries` (rule 6)
+    std::size_t waitingBytes = 0; // what their values hold (rule 6)
     std::size_t batches = 0; // open batches, which hold back the turn of what they queue
     bool scheduled = false; // a turn of the main loop will take the next entry
     bool applying = false; // the main thread is applying an entry it took
+
+    // Main thread only, unguarded: the pacing of rule 8. When a batch end may next let the
+    // passes run, and when the turn that waits for them was posted (none while no turn waits).
+    std::chrono::steady_clock::time_point passesDueAt;
+    std::optional<std::chrono::steady_clock::time_point> waitingSince;
 };
 
-// The main-loop task that takes the next entry. A turn dropped unrun (the loop quit) empties
-// the queue, so that no reader waits for room that never comes and no entry stays behind
-// pointing at a flag.
+// The main-loop task that takes the next entry. A quit keeps it; a turn dropped unrun all the
+// same (a test resetting the loop) empties the queue, so that no reader waits for room that
+// never comes and no entry stays behind pointing at a flag.
 class CommandOperator::HandOffTurn {
 public:
     explicit HandOffTurn(std::weak_ptr<CommandOperator> commandOperator)
@@ -231,7 +259,7 @@ std::optional<std::string> CommandOperator::processHead(const Value& value, cons
     if (key == "error")
         return value.is_string() ? std::optional(value.get<std::string>()) : std::nullopt;
     if (!platform::MainLoop::main().isMainThread()) {
-        handOver({ HandedOver::Kind::Head, value, key, &abandoned, {}, {} });
+        handOver({ HandedOver::Kind::Head, value, key, &abandoned, {}, {}, 0 });
         return std::nullopt;
     }
     return applyHeadNow(value, key, abandoned);
@@ -269,7 +297,7 @@ void CommandOperator::applyHead(Session& session, const Value& value, const std:
 std::optional<Value> CommandOperator::processOperation(const Value& operation, const std::atomic<bool>& abandoned)
 {
     if (!platform::MainLoop::main().isMainThread()) {
-        handOver({ HandedOver::Kind::Operation, operation, {}, &abandoned, {}, {} });
+        handOver({ HandedOver::Kind::Operation, operation, {}, &abandoned, {}, {}, 0 });
         return std::nullopt;
     }
     return applyOperationNow(operation, abandoned);
@@ -295,9 +323,18 @@ void CommandOperator::handOver(HandedOver entry)
     {
         std::unique_lock lock(handOff.mutex);
         auto isAbandoned = [&] { return entry.abandoned->load(std::memory_order_acquire); };
-        while (handOff.waitingValues >= kMaximumHandedOver && !isAbandoned()) {
+        entry.bytes = footprint(entry.value);
+        auto isFull = [&] {
+            return handOff.waitingValues >= kMaximumHandedOver
+                || (handOff.waitingValues > 0 && handOff.waitingBytes + entry.bytes > kMaximumHandedOverBytes);
+        };
+        while (isFull() && !isAbandoned()) {
             if (std::exchange(handOff.scheduled, true)) {
-                handOff.space.wait(lock);
+                lock.unlock();
+                willWaitForRoom();
+                lock.lock();
+                if (isFull() && !isAbandoned())
+                    handOff.space.wait(lock);
                 continue;
             }
             lock.unlock();
@@ -306,6 +343,7 @@ void CommandOperator::handOver(HandedOver entry)
         }
         if (isAbandoned())
             return;
+        handOff.waitingBytes += entry.bytes;
         handOff.entries.push_back(std::move(entry));
         ++handOff.waitingValues;
         schedule = handOff.batches == 0 && !std::exchange(handOff.scheduled, true);
@@ -331,11 +369,19 @@ void CommandOperator::endHandOffBatch(std::shared_ptr<const void> owner)
             --handOff.batches;
         if (handOff.entries.empty() && !handOff.applying)
             return; // the owner is released outside the lock, with the caller's argument
-        handOff.entries.push_back({ HandedOver::Kind::Owner, {}, {}, nullptr, {}, std::move(owner) });
+        handOff.entries.push_back({ HandedOver::Kind::Owner, {}, {}, nullptr, {}, std::move(owner), 0 });
         schedule = handOff.batches == 0 && !std::exchange(handOff.scheduled, true);
     }
     if (schedule)
         scheduleHandOff();
+}
+
+void CommandOperator::readerAbandoned()
+{
+    // Taken and released first, so that a reader between its look at its flag and its wait
+    // cannot miss the wake-up.
+    { std::lock_guard lock(m_handOff->mutex); }
+    m_handOff->space.notify_all();
 }
 
 void CommandOperator::afterHandedOver(std::function<void()> task)
@@ -347,7 +393,7 @@ void CommandOperator::afterHandedOver(std::function<void()> task)
         std::lock_guard lock(handOff.mutex);
         runNow = runNow && handOff.entries.empty() && !handOff.applying;
         if (!runNow) {
-            handOff.entries.push_back({ HandedOver::Kind::Task, {}, {}, nullptr, std::move(task), {} });
+            handOff.entries.push_back({ HandedOver::Kind::Task, {}, {}, nullptr, std::move(task), {}, 0 });
             schedule = !std::exchange(handOff.scheduled, true);
         }
     }
@@ -357,16 +403,20 @@ void CommandOperator::afterHandedOver(std::function<void()> task)
         scheduleHandOff();
 }
 
-void CommandOperator::scheduleHandOff()
+void CommandOperator::scheduleHandOff(NextTurn when)
 {
     auto self = weak_from_this();
     assert(!self.expired() && "a command operator hands over only when owned by a shared pointer");
     auto turn = std::make_shared<HandOffTurn>(std::move(self));
-    platform::MainLoop::main().post([turn] { turn->run(); });
+    // Kept over a quit of the loop: what a body queued, and its request's end, wait for the loop
+    // to run again rather than being lost (rule 7).
+    using Turn = platform::MainLoop::Turn;
+    platform::MainLoop::main().postKept(when == NextTurn::AfterPasses ? Turn::Idle : Turn::Next, [turn] { turn->run(); });
 }
 
-// One entry per turn, then a new turn for the next, behind whatever the entry posted. Owners at
-// the front are released on the way, without a turn of their own.
+// One entry per turn, then a new turn for the next, behind whatever the entry posted (rule 8).
+// Owners at the front are released on the way, without a turn of their own; an owner marks the
+// end of a batch, after which the next turn waits for the passes the batch scheduled.
 void CommandOperator::applyHandedOver()
 {
     auto& handOff = *m_handOff;
@@ -387,18 +437,25 @@ void CommandOperator::applyHandedOver()
         }
         entry = std::move(handOff.entries.front());
         handOff.entries.pop_front();
-        if (entry.kind == HandedOver::Kind::Head || entry.kind == HandedOver::Kind::Operation)
+        if (entry.kind == HandedOver::Kind::Head || entry.kind == HandedOver::Kind::Operation) {
             --handOff.waitingValues;
+            handOff.waitingBytes -= entry.bytes;
+        }
         handOff.applying = true;
     }
     handOff.space.notify_all();
+    notePassesRan(handOff);
     bool more = false;
+    auto next = NextTurn::Now;
     auto finish = [&] {
         std::lock_guard lock(handOff.mutex);
         handOff.applying = false;
+        std::size_t owners = released.size();
         releaseOwners();
         more = !handOff.entries.empty();
         handOff.scheduled = more;
+        if (more && released.size() > owners && letPassesRun(handOff))
+            next = NextTurn::AfterPasses;
     };
     try {
         apply(entry);
@@ -406,12 +463,38 @@ void CommandOperator::applyHandedOver()
         // A task that throws ends alone, as any main-loop task; the queue goes on.
         finish();
         if (more)
-            scheduleHandOff();
+            scheduleHandOff(next);
         throw;
     }
     finish();
     if (more)
-        scheduleHandOff();
+        scheduleHandOff(next);
+}
+
+// Rule 8's pacing. The passes after a batch cost about as much as the views of the window, not
+// as its operations: run after every batch of a long response (a chunk of 16 KB or so), they
+// would cost the views times the chunks. So a batch end lets them run only once the entries
+// applied since they last ran took four times as long as they did, and at least
+// `kApplyingBetweenPasses`: the passes stay a fifth of the time at most, and a long response
+// still shows its first widgets at once and the next ones a few times a second. This paces
+// work by what it costs on this machine; it is no timer, so it reads the steady clock itself.
+bool CommandOperator::letPassesRun(HandOff& handOff)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (now < handOff.passesDueAt)
+        return false;
+    handOff.waitingSince = now;
+    return true;
+}
+
+void CommandOperator::notePassesRan(HandOff& handOff)
+{
+    if (!handOff.waitingSince)
+        return;
+    auto now = std::chrono::steady_clock::now();
+    auto took = now - *handOff.waitingSince;
+    handOff.passesDueAt = now + std::max<std::chrono::steady_clock::duration>(kApplyingBetweenPasses, 4 * took);
+    handOff.waitingSince.reset();
 }
 
 void CommandOperator::apply(HandedOver& entry)
@@ -433,7 +516,7 @@ void CommandOperator::apply(HandedOver& entry)
     }
 }
 
-// The main loop quit with a turn of the queue in it: nothing queued is applied any more.
+// The main loop dropped a turn of the queue unrun: nothing queued is applied any more.
 void CommandOperator::dropHandedOver()
 {
     auto& handOff = *m_handOff;
@@ -442,6 +525,7 @@ void CommandOperator::dropHandedOver()
         std::lock_guard lock(handOff.mutex);
         dropped.swap(handOff.entries);
         handOff.waitingValues = 0;
+        handOff.waitingBytes = 0;
         handOff.scheduled = false;
     }
     handOff.space.notify_all();

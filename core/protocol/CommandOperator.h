@@ -4,6 +4,7 @@
 #include "platform/foundation/Value.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -54,11 +55,25 @@ class RemoteObject;
 ///  5. The abandoned flag is read on the main thread right before a key or operation is
 ///     applied, so nothing that was still queued when the reader was abandoned is applied; an
 ///     abandoned reader's later hand-overs are not queued at all.
-///  6. The queue holds at most `kMaximumHandedOver` head keys and operations: a reader that
-///     runs that far ahead of the main thread waits for it to take the next one.
+///  6. The queue holds at most `kMaximumHandedOver` head keys and operations, and values of
+///     at most about `kMaximumHandedOverBytes` in all (one larger value is taken alone): a
+///     reader that runs that far ahead of the main thread waits for it to take the next one,
+///     or for its abandonment (`readerAbandoned`).
 ///  7. `afterHandedOver` tasks and `endHandOffBatch` owners take their place in the same
 ///     queue: a task runs, and an owner is released, once everything handed over before it
-///     has been applied or skipped. When the main loop quits, the queue is emptied unapplied.
+///     has been applied or skipped. A quit of the main loop keeps the queue and its turn: it
+///     goes on when the loop runs again, so that a body and its request's end are not lost to
+///     an application that stops its loop and runs it again. (Meanwhile a reader may wait for
+///     room; abandoning it, as destroying the session does, sets it free.)
+///  8. Passes that coalesce (a layout of the window: the main loop's idle tasks) run when the
+///     queue runs empty or at the end of a batch, never between two entries of a batch: the
+///     turn that takes the next entry is an ordinary task of the main loop, posted behind
+///     whatever the entry posted, except at a batch end where the passes are due, where it waits
+///     for them. They are due at the first batch end, and then once the entries applied since
+///     they last ran took four times as long as they did (at least `kApplyingBetweenPasses`).
+///     So a response of many operations is laid out a few times however many chunks it comes
+///     in, its cost stays linear in its operations, and a long one still shows its first
+///     widgets before it ends.
 ///
 /// Thread safety: `processHead` and `processOperation` may be called from any thread, one
 /// reader at a time. The queue is guarded by one mutex, never held while anything is applied.
@@ -84,6 +99,8 @@ public:
 
     /// How many head keys and operations a reader off the main thread may have waiting (rule 6).
     static constexpr std::size_t kMaximumHandedOver = 1024;
+    /// About how much memory the values waiting in the queue may hold together (rule 6).
+    static constexpr std::size_t kMaximumHandedOverBytes = std::size_t(16) << 20;
 
     /// The session is held weakly; once it is gone, nothing is applied.
     static std::shared_ptr<CommandOperator> create(std::weak_ptr<Session> session);
@@ -122,6 +139,9 @@ public:
     /// the last one ends.
     void beginHandOffBatch();
     void endHandOffBatch(std::shared_ptr<const void> owner);
+    /// Wakes the readers that wait for room in the queue, so that one whose flag is now set
+    /// stops waiting and queues nothing more (rule 5). A reader's `abandon` calls it. Any thread.
+    void readerAbandoned();
 
     /// The object registered under `id`, creating it first when `id` is a type name of the
     /// type table and nothing is registered under it.
@@ -133,6 +153,9 @@ public:
 
 protected:
     explicit CommandOperator(std::weak_ptr<Session> session);
+    /// Called on a reader's thread when it is about to wait for room in the queue (rule 6),
+    /// without the queue's lock. For tests; does nothing here.
+    virtual void willWaitForRoom() { }
 
 private:
     std::optional<platform::Value> apply(const platform::Value& operation, const std::atomic<bool>& abandoned);
@@ -148,8 +171,11 @@ private:
     class HandOff;
     struct HandedOver;
     class HandOffTurn;
+    enum class NextTurn { Now, AfterPasses };
     void handOver(HandedOver entry);
-    void scheduleHandOff();
+    void scheduleHandOff(NextTurn when = NextTurn::Now);
+    static bool letPassesRun(HandOff& handOff);
+    static void notePassesRan(HandOff& handOff);
     void applyHandedOver();
     void apply(HandedOver& entry);
     void dropHandedOver();
@@ -158,6 +184,7 @@ private:
     std::optional<platform::Value> applyOperationNow(const platform::Value& operation, const std::atomic<bool>& abandoned);
 
     static constexpr std::size_t kMaximumNotedTypes = 1000;
+    static constexpr std::chrono::milliseconds kApplyingBetweenPasses { 50 };
 
     std::unique_ptr<HandOff> m_handOff;
     std::weak_ptr<Session> m_session;

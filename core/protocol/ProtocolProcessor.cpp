@@ -144,6 +144,14 @@ void ProtocolProcessor::parserDidAdd(Value&& value)
     m_completedDocument = true;
 }
 
+void ProtocolProcessor::abandon()
+{
+    m_abandoned.store(true, std::memory_order_release);
+    // A write of this body may be waiting for room in the operator's queue.
+    if (auto commandOperator = m_commandOperator.lock())
+        commandOperator->readerAbandoned();
+}
+
 void ProtocolProcessor::processHead(const Value& value, const std::string& key)
 {
     if (!shouldApply())

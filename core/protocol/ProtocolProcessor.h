@@ -81,7 +81,7 @@ public:
     ProtocolValuePool& values() { return m_values; }
 
     /// Any thread.
-    void abandon() { m_abandoned.store(true, std::memory_order_release); }
+    void abandon();
     bool isAbandoned() const { return m_abandoned.load(std::memory_order_acquire); }
 
 private:

@@ -10,6 +10,7 @@
 #include <functional>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace morvix {
 
@@ -383,6 +384,24 @@ std::string ProtocolReader::data() const
     data.reserve(m_size);
     for (const auto& chunk : m_chunks)
         data += chunk;
+    return data;
+}
+
+std::string ProtocolReader::takeData()
+{
+    std::vector<std::string> chunks;
+    std::size_t size = 0;
+    {
+        std::lock_guard lock(m_stateMutex);
+        chunks.swap(m_chunks);
+        size = std::exchange(m_size, 0);
+    }
+    std::string data;
+    data.reserve(size);
+    for (auto& chunk : chunks) {
+        data += chunk;
+        std::string().swap(chunk); // freed as it is copied: the body is held about once
+    }
     return data;
 }
 

@@ -99,6 +99,9 @@ public:
 
     /// A copy of the bytes written so far; empty with `BodyCopy::Discard`. Any thread.
     std::string data() const;
+    /// The bytes written so far, moved out of the reader (which keeps none of them after), so
+    /// that a finished body is held once, not by the reader and its taker both. Any thread.
+    std::string takeData();
     /// Any thread.
     Status status() const { return m_status.load(std::memory_order_acquire); }
     /// The text of the body's "error" head key, or nothing. Any thread.

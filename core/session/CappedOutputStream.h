@@ -27,6 +27,7 @@ public:
     void close() override;
     long write(const char* bytes, std::size_t length) override;
     std::optional<std::string> dataWrittenToMemory() const override { return m_target->dataWrittenToMemory(); }
+    std::optional<std::string> takeDataWrittenToMemory() override { return m_target->takeDataWrittenToMemory(); }
     /// Forgets what was written (a transfer that starts over), and counts from zero again.
     bool discardContents() override;
 

@@ -118,6 +118,7 @@ public:
         return -1;
     }
     std::optional<std::string> dataWrittenToMemory() const override { return m_reader->data(); }
+    std::optional<std::string> takeDataWrittenToMemory() override { return m_reader->takeData(); }
 
 private:
     enum class Admission { Unchecked, Read, Drop, Refuse };
@@ -208,7 +209,16 @@ ProtocolTransport::ProtocolTransport(std::weak_ptr<MorvixClient> client)
 {
 }
 
-ProtocolTransport::~ProtocolTransport() = default;
+// A transport let go without `destroy` (its session destroyed) still stops its transfer: the
+// network thread carries every transfer of the process, and a body that nobody will apply any
+// more must not keep streaming on it.
+ProtocolTransport::~ProtocolTransport()
+{
+    if (m_reader)
+        m_reader->abandon();
+    if (m_operation && m_operation.kind != RequestKind::Blocked)
+        m_operation.operation->cancel();
+}
 
 bool ProtocolTransport::wasActive()
 {

@@ -185,7 +185,42 @@ bool MainLoop::enqueue(QueuedTask task)
 
 void MainLoop::post(Task task, std::source_location origin)
 {
-    enqueue({ std::move(task), origin });
+    enqueue({ std::move(task), origin, false });
+}
+
+void MainLoop::postIdle(Task task, std::source_location origin)
+{
+    assertBound();
+    std::lock_guard lock(m_mutex);
+    if (m_quit)
+        return;
+    m_idleTasks.push_back({ std::move(task), origin, false });
+    wakeIfSleeping();
+}
+
+void MainLoop::postKept(Turn turn, Task task, std::source_location origin)
+{
+    assertBound();
+    std::lock_guard lock(m_mutex);
+    auto& queue = turn == Turn::Idle ? m_idleTasks : m_tasks;
+    queue.push_back({ std::move(task), origin, true });
+    wakeIfSleeping();
+}
+
+// Rule 5: only a turn that leaves no task queued runs the idle tasks, and only those queued
+// before it looked.
+std::size_t MainLoop::runIdleTasks()
+{
+    std::deque<QueuedTask> tasks;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_tasks.empty())
+            return 0;
+        tasks.swap(m_idleTasks);
+    }
+    for (auto& task : tasks)
+        runGuarded(task);
+    return tasks.size();
 }
 
 void MainLoop::runGuarded(QueuedTask& task)
@@ -210,7 +245,7 @@ MainLoop::TimerId MainLoop::postAfter(Duration delay, Task task, std::source_loc
         std::uint64_t sequence = m_nextSequence++;
         id = sequence;
         TimerKey key { due, sequence };
-        m_timers.emplace(key, PendingTimer { id, { std::move(task), origin } });
+        m_timers.emplace(key, PendingTimer { id, { std::move(task), origin, false } });
         m_timerKeys.emplace(id, key);
         wakeIfSleeping();
     }
@@ -276,7 +311,8 @@ std::size_t MainLoop::runOnce()
         ++ran;
     }
     dispatchGLib();
-    return ran + runDueTimers(Clock::current()->now());
+    ran += runDueTimers(Clock::current()->now());
+    return ran + runIdleTasks();
 }
 
 std::size_t MainLoop::runUntilIdle()
@@ -285,6 +321,22 @@ std::size_t MainLoop::runUntilIdle()
     while (std::size_t ran = runOnce())
         total += ran;
     return total;
+}
+
+// Turns until nothing runs or `done` holds, asking `done` whenever the turns have gone on for
+// the poll interval. True when `done` held.
+bool MainLoop::runUntilIdleOr(const std::function<bool()>& done)
+{
+    auto nextAsk = std::chrono::steady_clock::now() + kRunUntilPollInterval;
+    while (runOnce()) {
+        auto now = std::chrono::steady_clock::now();
+        if (now < nextAsk)
+            continue;
+        if (done())
+            return true;
+        nextAsk = now + kRunUntilPollInterval;
+    }
+    return done();
 }
 
 bool MainLoop::nextDueTime(TimePoint& due) const
@@ -323,7 +375,7 @@ void MainLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline)
     auto wakeAt = realDeadline;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_tasks.empty() || m_quit)
+        if (!m_tasks.empty() || !m_idleTasks.empty() || m_quit)
             return;
         if (!clock->isManual() && !m_timers.empty()) {
             auto due = m_timers.begin()->first.due;
@@ -386,8 +438,7 @@ bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::millisec
     auto ticks = std::chrono::duration_cast<Duration>(std::clamp(realTimeout, -kLongest, kLongest));
     auto deadline = saturatingAdd(std::chrono::steady_clock::now(), ticks);
     while (true) {
-        runUntilIdle();
-        if (done())
+        if (runUntilIdleOr(done))
             return true;
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline || hasQuit())
@@ -405,11 +456,10 @@ void MainLoop::run()
         std::lock_guard lock(m_mutex);
         m_quit = false;
     }
+    // Asked after every turn: the tasks a quit keeps wait for the next run.
     while (!hasQuit()) {
-        runUntilIdle();
-        if (hasQuit())
-            break;
-        waitForWork(std::chrono::steady_clock::now() + std::chrono::seconds(1));
+        if (runOnce() == 0 && !hasQuit())
+            waitForWork(std::chrono::steady_clock::now() + std::chrono::seconds(1));
     }
 }
 
@@ -419,7 +469,12 @@ void MainLoop::quit()
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
-        dropped.swap(m_tasks);
+        for (auto* queue : { &m_tasks, &m_idleTasks }) {
+            std::deque<QueuedTask> kept;
+            for (auto& task : *queue)
+                (task.kept ? kept : dropped).push_back(std::move(task));
+            queue->swap(kept);
+        }
         wakeIfSleeping();
     }
 }
@@ -439,10 +494,12 @@ std::size_t MainLoop::pendingTimerCount() const
 void MainLoop::resetForTesting()
 {
     std::deque<QueuedTask> tasks;
+    std::deque<QueuedTask> idleTasks;
     std::map<TimerKey, PendingTimer> timers;
     {
         std::lock_guard lock(m_mutex);
         tasks.swap(m_tasks);
+        idleTasks.swap(m_idleTasks);
         timers.swap(m_timers);
         m_timerKeys.clear();
         m_quit = false;

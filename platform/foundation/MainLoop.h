@@ -33,6 +33,10 @@ namespace morvix::platform {
 ///  3. A cancelled delayed task never runs, even when it is due at the turn that cancels it.
 ///  4. A task that throws ends alone: the exception is written to the system log with the place
 ///     that posted the task, and the loop goes on with the next task of its turn.
+///  5. Idle tasks (`postIdle`) run at the end of the first turn that, once its tasks and due
+///     delayed tasks have run, finds no task queued; they run in the order they were posted, and
+///     the idle tasks they post wait for a later turn. A chain of tasks that each post the next
+///     therefore runs whole before an idle task queued meanwhile.
 ///
 /// GLib: each turn also dispatches what is ready on GLib's default main context (the script
 /// engine's collection timers and finalisers, the web engine's and the media framework's signals),
@@ -72,6 +76,18 @@ public:
     /// Queues a task for a later turn of the loop. Any thread, once the loop is bound. `origin`
     /// names the poster in the report of a task that throws.
     void post(Task task, std::source_location origin = std::source_location::current());
+    /// Queues a task for the end of the first turn that leaves no task queued (rule 5): the place
+    /// of a pass that coalesces the changes of many tasks, such as a layout of the window, which
+    /// should run once after a burst of them rather than between every two. Any thread, once
+    /// the loop is bound.
+    void postIdle(Task task, std::source_location origin = std::source_location::current());
+
+    /// Which queue a kept task goes to: the next turn's (`post`) or the idle tasks (`postIdle`).
+    enum class Turn { Next, Idle };
+    /// Queues a task that `quit` keeps: it is accepted after a quit too, and runs when the loop
+    /// turns again. For work that must not be lost when an application stops its loop and runs
+    /// it again, such as a response being applied. Any thread, once the loop is bound.
+    void postKept(Turn turn, Task task, std::source_location origin = std::source_location::current());
     /// Queues a task to run once `delay` has passed on `Clock::current()`. A delay that would
     /// take the due time to the end of the clock's range or past it never falls due: the task
     /// waits until it is cancelled. Any thread, once the loop is bound.
@@ -93,13 +109,14 @@ public:
         auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<Function>(function));
         auto future = task->get_future();
         // The queue holds the only reference, so a task dropped by `quit` breaks the promise.
-        if (!enqueue({ [task = std::move(task)] { (*task)(); }, origin }))
+        if (!enqueue({ [task = std::move(task)] { (*task)(); }, origin, false }))
             throw std::runtime_error("main loop has quit");
         return future.get();
     }
 
-    /// Runs the tasks queued now and the delayed tasks due now; not those they add. Returns how
-    /// many ran. Main thread.
+    /// Runs the tasks queued now and the delayed tasks due now, not those they add; then, when
+    /// that leaves no task queued, the idle tasks queued by then (rule 5). Returns how many ran.
+    /// Main thread.
     std::size_t runOnce();
     /// Turns the loop until no task is queued and no delayed task is due. Main thread.
     std::size_t runUntilIdle();
@@ -108,15 +125,17 @@ public:
     void advanceBy(Duration by);
     /// Turns the loop, waiting for tasks from other threads (and, with a real clock, for delayed
     /// tasks), until `done` holds or `realTimeout` of real time has passed. Returns `done()`.
-    /// `done` is asked after every turn and at least every few milliseconds, so it may watch
-    /// state that another thread changes without posting a task. A timeout past the end of the
+    /// `done` is asked whenever the loop runs out of work, at least every few milliseconds while
+    /// it waits, and every few milliseconds between turns while tasks keep coming, so that it
+    /// may watch state that another thread changes without posting a task, and so that a loop
+    /// kept busy (a peer flooding the session) still hears it. A timeout past the end of the
     /// clock's range waits until `done` holds or the loop quits.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout);
 
     /// Turns the loop until `quit()`. Main thread.
     void run();
-    /// Makes `run` return and drops the queued tasks; synchronous hand-offs waiting for them
-    /// fail. Any thread.
+    /// Makes `run` return and drops the queued tasks but the kept ones (`postKept`); synchronous
+    /// hand-offs waiting for them fail. Any thread.
     void quit();
     bool hasQuit() const;
 
@@ -138,6 +157,7 @@ private:
     struct QueuedTask {
         Task task;
         std::source_location origin;
+        bool kept = false; // survives `quit`
     };
     struct PendingTimer {
         TimerId id;
@@ -145,6 +165,8 @@ private:
     };
 
     bool enqueue(QueuedTask task);
+    std::size_t runIdleTasks();
+    bool runUntilIdleOr(const std::function<bool()>& done);
     void bindIfUnbound();
     void assertBound() const;
     static void runGuarded(QueuedTask& task);
@@ -167,6 +189,7 @@ private:
     // delayed task or quit writes the wake-up descriptor and clears it.
     bool m_sleeping = false;
     std::deque<QueuedTask> m_tasks;
+    std::deque<QueuedTask> m_idleTasks; // rule 5
     std::map<TimerKey, PendingTimer> m_timers;
     std::map<TimerId, TimerKey> m_timerKeys;
     std::uint64_t m_nextSequence = 1;

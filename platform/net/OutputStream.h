@@ -33,6 +33,9 @@ public:
 
     /// The bytes written so far, for streams that keep them in memory; nothing for others.
     virtual std::optional<std::string> dataWrittenToMemory() const { return std::nullopt; }
+    /// The same, handed over once the transfer is done: a stream that keeps a large body may
+    /// give up its own copy rather than make a second one. A copy by default.
+    virtual std::optional<std::string> takeDataWrittenToMemory() { return dataWrittenToMemory(); }
     /// Forgets what was written so far (memory is emptied, a file truncated), so that a
     /// transfer that starts over does not leave the old prefix in front. False when the stream
     /// cannot do that.

@@ -60,6 +60,8 @@ std::shared_ptr<LayoutConstraint> LayoutConstraint::create(const std::shared_ptr
     std::shared_ptr<LayoutConstraint> constraint(new LayoutConstraint);
     constraint->m_serial = s_nextSerial++;
     constraint->m_firstItem = firstItem;
+    constraint->m_firstAddress = firstItem.get();
+    constraint->m_secondAddress = secondItem.get();
     constraint->m_firstAttribute = firstAttribute;
     constraint->m_relation = relation;
     constraint->m_secondItem = secondItem;

@@ -101,6 +101,11 @@ private:
     std::string m_identifier;
     std::weak_ptr<View> m_installedOn;
     std::uint64_t m_serial = 0;
+    // Where the items were when the constraint was made: the keys of the installing view's
+    // index, which must find the constraint again after an item is gone. Never dereferenced.
+    const View* m_firstAddress = nullptr;
+    const View* m_secondAddress = nullptr;
+    std::size_t m_slot = 0; // in the installing view's list
 };
 
 } // namespace morvix::platform

@@ -29,6 +29,8 @@ constexpr int kKindConstraint = 1;
 constexpr double kOriginWeight = 0.5;
 constexpr double kContentSizeWeight = 0.25;
 constexpr int kMaximumPassRounds = 8;
+// Fewer removals than this are made one by one, however few constraints stay.
+constexpr std::size_t kRebuildAfterRemovals = 64;
 // Marks the key of a scroll view's content-size variables apart from its frame variables.
 constexpr std::uint64_t kContentKey = std::uint64_t(1) << 63;
 
@@ -360,6 +362,7 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     wanted.erase(std::unique(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
         wanted.end());
     std::vector<bool> kept(m_entries.size());
+    std::vector<ConstraintSolver::ConstraintId> removed;
     auto next = wanted.begin();
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         auto& [key, entry] = m_entries[i];
@@ -369,8 +372,22 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
             entry.source = next->second.source;
             kept[i] = true;
         } else if (entry.id) {
-            m_solver.remove(entry.id);
+            removed.push_back(entry.id);
         }
+    }
+    // Each removal re-optimises the whole tableau: when most of the system goes (a page taken
+    // down, every frame of a page moved), building it again from what stays is far cheaper.
+    if (removed.size() > kRebuildAfterRemovals && removed.size() > wanted.size() / 2) {
+        m_solver.clear();
+        // What the solver held is given again below; what it never held (dropped, unsolvable)
+        // stays as it is, so that it is not reported again.
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            if (m_entries[i].second.id)
+                kept[i] = false;
+        }
+    } else {
+        for (auto id : removed)
+            m_solver.remove(id);
     }
     std::vector<std::pair<Key, Entry>> entries;
     entries.reserve(wanted.size());
@@ -506,9 +523,19 @@ void LayoutEngine::noteDropped(const Entry& entry)
     m_dropped.push_back(std::move(description));
 }
 
+namespace {
+std::uint64_t s_passesRun = 0; // main thread only
+} // namespace
+
+std::uint64_t LayoutEngine::passesRunForTesting()
+{
+    return s_passesRun;
+}
+
 void LayoutEngine::runPass(View& root)
 {
     assertOnMainThread();
+    ++s_passesRun;
     if (!root.m_layoutEngine)
         root.m_layoutEngine = std::make_unique<LayoutEngine>();
     LayoutEngine& engine = *root.m_layoutEngine;

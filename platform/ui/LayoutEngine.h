@@ -65,6 +65,8 @@ public:
     /// whose size changed or that asked; repeated (at most a few times) while those steps dirty
     /// the tree again.
     static void runPass(View& root);
+    /// How many passes `runPass` has run in this process, for tests that count them.
+    static std::uint64_t passesRunForTesting();
 
     /// Solves the tree under `root` and returns the frames of the views laid out by constraints.
     /// The variables of views that the tree no longer mentions are released, so the solver holds

@@ -458,18 +458,84 @@ void View::notifyMovedToWindow()
 
 void View::removeConstraintsMentioningSubtreeOf(const View& subtree)
 {
-    std::erase_if(m_constraints, [&](const std::shared_ptr<LayoutConstraint>& constraint) {
-        auto first = constraint->firstItem();
-        auto second = constraint->secondItem();
-        // A leaf's subtree is itself: no walk up from every item of every constraint.
-        auto inSubtree = [&](const std::shared_ptr<View>& item) {
-            return item && (item.get() == &subtree || (!subtree.m_subviews.empty() && item->isDescendantOf(subtree)));
-        };
-        bool mentions = inSubtree(first) || inSubtree(second);
-        if (mentions)
-            constraint->m_installedOn.reset();
-        return mentions;
-    });
+    // A leaf's subtree is itself: the index names its constraints, and a view that holds
+    // thousands of them is not walked for each leaf that leaves.
+    if (subtree.m_subviews.empty() && !m_constraintsByItem.contains(&subtree))
+        return;
+    if (subtree.m_subviews.empty()) {
+        for (const auto& constraint : constraintsMentioning(subtree))
+            takeOutConstraint(constraint);
+        return;
+    }
+    auto inSubtree = [&](const std::shared_ptr<View>& item) { return item && item->isDescendantOf(subtree); };
+    auto installed = constraints();
+    for (const auto& constraint : installed) {
+        if (inSubtree(constraint->firstItem()) || inSubtree(constraint->secondItem()))
+            takeOutConstraint(constraint);
+    }
+}
+
+const std::vector<std::shared_ptr<LayoutConstraint>>& View::constraints() const
+{
+    closeUpConstraints();
+    return m_constraints;
+}
+
+// Leaves the constraint's slot empty; `closeUpConstraints` closes the gaps when the list is
+// asked for.
+void View::takeOutConstraint(const std::shared_ptr<LayoutConstraint>& constraint)
+{
+    auto kept = constraint; // the argument may be the slot itself
+    auto& slot = m_constraints.at(kept->m_slot);
+    assert(slot == kept && "a constraint's slot names another constraint");
+    slot.reset();
+    ++m_removedConstraints;
+    unindexConstraint(*kept);
+    kept->m_installedOn.reset();
+}
+
+void View::closeUpConstraints() const
+{
+    if (!m_removedConstraints)
+        return;
+    std::erase(m_constraints, nullptr);
+    for (std::size_t slot = 0; slot < m_constraints.size(); ++slot)
+        m_constraints[slot]->m_slot = slot;
+    m_removedConstraints = 0;
+}
+
+std::vector<std::shared_ptr<LayoutConstraint>> View::constraintsMentioning(const View& item) const
+{
+    std::vector<std::shared_ptr<LayoutConstraint>> found;
+    auto [begin, end] = m_constraintsByItem.equal_range(&item);
+    for (auto entry = begin; entry != end; ++entry)
+        found.push_back(const_cast<LayoutConstraint*>(entry->second)->shared_from_this());
+    return found;
+}
+
+// This view itself is no key: it is named by the constraints of all its subviews (their spans)
+// and never asked for, since what leaves or is looked up is always below it.
+void View::indexConstraint(const LayoutConstraint& constraint)
+{
+    if (constraint.m_firstAddress && constraint.m_firstAddress != this)
+        m_constraintsByItem.emplace(constraint.m_firstAddress, &constraint);
+    if (constraint.m_secondAddress && constraint.m_secondAddress != constraint.m_firstAddress && constraint.m_secondAddress != this)
+        m_constraintsByItem.emplace(constraint.m_secondAddress, &constraint);
+}
+
+void View::unindexConstraint(const LayoutConstraint& constraint)
+{
+    for (const View* item : { constraint.m_firstAddress, constraint.m_secondAddress }) {
+        if (!item || item == this)
+            continue;
+        auto [begin, end] = m_constraintsByItem.equal_range(item);
+        for (auto entry = begin; entry != end; ++entry) {
+            if (entry->second == &constraint) {
+                m_constraintsByItem.erase(entry);
+                break;
+            }
+        }
+    }
 }
 
 std::shared_ptr<View> View::viewWithTag(int tag)
@@ -627,7 +693,9 @@ bool View::addConstraint(const std::shared_ptr<LayoutConstraint>& constraint)
             return true;
         installed->removeConstraint(constraint);
     }
+    constraint->m_slot = m_constraints.size();
     m_constraints.push_back(constraint);
+    indexConstraint(*constraint);
     constraint->m_installedOn = self();
     setNeedsLayout();
     return true;
@@ -642,17 +710,17 @@ void View::addConstraints(const std::vector<std::shared_ptr<LayoutConstraint>>& 
 void View::removeConstraint(const std::shared_ptr<LayoutConstraint>& constraint)
 {
     assertOnMainThread();
-    auto found = std::find(m_constraints.begin(), m_constraints.end(), constraint);
-    if (found == m_constraints.end())
+    if (!constraint || constraint->m_installedOn.lock().get() != this)
         return;
-    m_constraints.erase(found);
-    constraint->m_installedOn.reset();
+    takeOutConstraint(constraint);
     setNeedsLayout();
 }
 
 void View::removeConstraints(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints)
 {
-    for (const auto& constraint : constraints)
+    // A copy: the list given may be this view's own, which each removal changes.
+    auto removing = constraints;
+    for (const auto& constraint : removing)
         removeConstraint(constraint);
 }
 
@@ -743,8 +811,10 @@ void View::scheduleLayoutPass()
         return;
     }
     engine.passScheduled = true;
+    // One pass after a burst of changes (a response's operations, a script's turn), not one
+    // between every two of them: the pass waits for the loop to run out of other tasks.
     std::weak_ptr<View> weakRoot = root;
-    MainLoop::main().post([weakRoot] {
+    MainLoop::main().postIdle([weakRoot] {
         auto root = weakRoot.lock();
         if (root && !root->superview() && root->m_layoutEngine && root->m_layoutEngine->passScheduled)
             LayoutEngine::runPass(*root);

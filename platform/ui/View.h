@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace morvix::platform {
@@ -206,7 +207,13 @@ public:
     bool translatesAutoresizingMaskIntoConstraints() const { return m_translatesAutoresizingMask; }
     void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
     /// The constraints installed on this view.
-    const std::vector<std::shared_ptr<LayoutConstraint>>& constraints() const { return m_constraints; }
+    const std::vector<std::shared_ptr<LayoutConstraint>>& constraints() const;
+    /// Whether any constraint is installed on this view (cheaper than asking for them).
+    bool hasConstraints() const { return m_constraints.size() > m_removedConstraints; }
+    /// The constraints installed on this view whose first or second item is `item`, a view
+    /// below this one, in no particular order; found without walking every constraint of the
+    /// view. Nothing for this view itself.
+    std::vector<std::shared_ptr<LayoutConstraint>> constraintsMentioning(const View& item) const;
     /// Installs `constraint` here. Refused and logged (false) when one of its items is neither this
     /// view nor one of its descendants. Installing one already installed elsewhere moves it.
     bool addConstraint(const std::shared_ptr<LayoutConstraint>& constraint);
@@ -300,6 +307,10 @@ private:
     void notifyMovedToWindow();
     void sizeChanged(Size oldSize);
     void scheduleLayoutPass();
+    void indexConstraint(const LayoutConstraint& constraint);
+    void unindexConstraint(const LayoutConstraint& constraint);
+    void takeOutConstraint(const std::shared_ptr<LayoutConstraint>& constraint);
+    void closeUpConstraints() const;
     /// Sets centre and bounds size from the layout pass, without animation.
     void applyLayoutFrame(const Rect& frame);
 
@@ -328,7 +339,13 @@ private:
     unsigned m_autoresizingMask = AutoresizingNone;
     bool m_autoresizesSubviews = true;
     bool m_translatesAutoresizingMask = true;
-    std::vector<std::shared_ptr<LayoutConstraint>> m_constraints;
+    // In the order installed. A removal leaves an empty slot, closed up when the list is next
+    // asked for, so that removing one of thousands does not move all the others.
+    mutable std::vector<std::shared_ptr<LayoutConstraint>> m_constraints;
+    mutable std::size_t m_removedConstraints = 0;
+    // m_constraints by the views they name (first and second item), so that a view holding the
+    // constraints of thousands of subviews answers for one of them without walking them all.
+    std::unordered_multimap<const View*, const LayoutConstraint*> m_constraintsByItem;
     double m_hugging[2] = { 250, 250 };
     double m_compression[2] = { 750, 750 };
     bool m_needsLayout = false;

@@ -14,7 +14,7 @@ namespace morvix::testing {
 /// The bytes of tests/networking/fixtures/`name`; empty when there is no such file.
 inline std::string fixture(const std::string& name)
 {
-    auto path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
+    auto path = std::filesystem::absolute(std::filesystem::path(__FILE__)).parent_path() / "fixtures" / name;
     std::ifstream file(path, std::ios::binary);
     std::stringstream contents;
     contents << file.rdbuf();

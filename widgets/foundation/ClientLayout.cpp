@@ -22,7 +22,8 @@ namespace {
 // item). With `skipLessThan`, relations "less than or equal" do not count.
 bool holdsConstraint(const View& holder, const View& view, LayoutAttribute attribute, bool skipLessThan = false)
 {
-    return std::any_of(holder.constraints().begin(), holder.constraints().end(), [&](const auto& constraint) {
+    auto mentioning = holder.constraintsMentioning(view);
+    return std::any_of(mentioning.begin(), mentioning.end(), [&](const auto& constraint) {
         return constraint->firstItem().get() == &view && constraint->firstAttribute() == attribute
             && !(skipLessThan && constraint->relation() == LayoutRelation::LessThanOrEqual);
     });
@@ -34,7 +35,7 @@ bool holdsConstraint(const View& holder, const View& view, LayoutAttribute attri
 bool hasExplicitExtent(const View& view, LayoutAttribute size, LayoutAttribute start, LayoutAttribute end)
 {
     auto holder = view.superview();
-    if (!holder || holder->constraints().empty())
+    if (!holder || !holder->hasConstraints())
         return true;
     if (holdsConstraint(*holder, view, size))
         return true;

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
 #include <stdexcept>
@@ -396,6 +397,92 @@ TEST_F(CommandOperatorTest, ReaderFarAheadOfTheMainThreadWaitsAndLosesNothing)
         expected.push_back("posted by w1 text " + std::to_string(index));
     }
     EXPECT_EQ(events, expected);
+}
+
+// An operator that counts what a reader hands it and notes when the reader waits for room.
+class RoomWatchingOperator final : public CommandOperator {
+public:
+    explicit RoomWatchingOperator(std::weak_ptr<Session> session) : CommandOperator(std::move(session)) { }
+
+    std::optional<Value> processOperation(const Value& operation, const std::atomic<bool>& abandoned) override
+    {
+        ++handedOver;
+        return CommandOperator::processOperation(operation, abandoned);
+    }
+    void willWaitForRoom() override { waited = true; }
+
+    std::atomic<int> handedOver = 0;
+    std::atomic<bool> waited = false;
+};
+
+// The queue is bounded by what its values hold as well as by their count: a reader ahead of a
+// busy main thread with operations of large values waits for room long before a thousand of
+// them are queued, and still loses nothing.
+TEST_F(CommandOperatorTest, ReaderAheadWithLargeValuesWaitsByWhatTheyHold)
+{
+    auto watching = std::shared_ptr<RoomWatchingOperator>(new RoomWatchingOperator(session));
+    auto reader = ProtocolReader::create(watching, ProtocolReader::BodyCopy::Discard);
+    constexpr int kCount = 100;
+    const std::string text(256 * 1024, 'x');
+    std::string body = R"({"operations":[["create","w1","test.Widget",{"text":"0"}])";
+    for (int index = 1; index < kCount; ++index)
+        body += R"(,["set","w1",{"text":")" + text + R"("}])";
+    body += "]}";
+    int handedOverAtTheWait = -1;
+    // The main thread, busy with the first operation, holds still until the reader waits for
+    // room or has handed over everything.
+    g_hook = [&](const std::string& event) {
+        if (event != "w1 text 0")
+            return;
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!watching->waited && watching->handedOver < kCount && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        handedOverAtTheWait = watching->handedOver;
+    };
+    std::atomic<bool> done = false;
+    std::thread networking([&] {
+        watching->beginHandOffBatch();
+        reader->write(body);
+        watching->endHandOffBatch(reader);
+        done = true;
+        loop.post([] { });
+    });
+    ASSERT_TRUE(loop.runUntil([&] { return done.load(); }, 20s));
+    networking.join();
+    waitUntilApplied(*watching);
+    EXPECT_TRUE(watching->waited);
+    EXPECT_LE(handedOverAtTheWait, int(CommandOperator::kMaximumHandedOverBytes / text.size()) + 2);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "w1 text " + text), kCount - 1);
+}
+
+// A quit of the main loop while a body is applied keeps the rest of it, and what waits for it
+// (a request's end), for when the loop runs again.
+TEST_F(CommandOperatorTest, AQuitKeepsWhatAReaderQueuedForTheLoopsNextRun)
+{
+    auto reader = ProtocolReader::create(op);
+    std::string body = R"({"operations":[["create","w1","test.Widget",{"text":"0"}])";
+    for (int index = 1; index < 10; ++index)
+        body += R"(,["set","w1",{"text":")" + std::to_string(index) + R"("}])";
+    body += "]}";
+    g_hook = [&](const std::string& event) {
+        if (event == "w1 text 3")
+            loop.quit();
+    };
+    bool ended = false;
+    std::thread networking([&] {
+        op->beginHandOffBatch();
+        reader->write(body);
+        op->endHandOffBatch(reader);
+        op->afterHandedOver([&] { ended = true; });
+    });
+    loop.run();
+    networking.join();
+    EXPECT_EQ(events.back(), "w1 text 3");
+    EXPECT_FALSE(ended);
+    op->afterHandedOver([&] { loop.quit(); });
+    loop.run();
+    EXPECT_EQ(events.back(), "w1 text 9");
+    EXPECT_TRUE(ended);
 }
 
 // An operator that tells when the reader has handed it a head key or an operation, before

@@ -192,7 +192,7 @@ public:
 /// The folder of the script fixture trees.
 inline std::filesystem::path scriptFixtures()
 {
-    return std::filesystem::path(__FILE__).parent_path() / "fixtures" / "js";
+    return std::filesystem::absolute(std::filesystem::path(__FILE__)).parent_path() / "fixtures" / "js";
 }
 
 /// Counts the notifications of one name on the default centre while it lives.

@@ -269,6 +269,46 @@ TEST(MorvixRunTest, EachPeerKeepsItsOwnDocumentsUnlessToldOtherwise)
     EXPECT_TRUE(contains(result.output, "one folder per peer")) << result.output;
 }
 
+
+// A server flooding the session with operations does not keep an interrupt from being heard: the
+// run ends in order, with the tree it was asked for, while the flood goes on.
+TEST(MorvixRunTest, AnInterruptIsHeardWhileAFloodOfOperationsApplies)
+{
+    ScriptFolder output;
+    auto flooding = output.path() / "flooding";
+    TestHttpServer server;
+    server.handle("*", [&](const RecordedRequest& request, ResponseWriter& writer) {
+        if (request.method != "GET")
+            return (void)writer.respond(200, R"({"head":{},"operations":[]})");
+        std::string page = R"({"head":{"requestCounter":1},"operations":[["create","w1","zub.widgets.Display",{}],)"
+                           R"(["create","w2","zub.widgets.Shell",{"parent":"w1","bounds":[0,0,320,548],"visibility":true}])";
+        for (int index = 0; index < 1000; ++index) {
+            page += R"(,["create","l)" + std::to_string(index) + R"(","zub.widgets.Label",{"parent":"w2","bounds":[0,)" +
+                std::to_string(20 * index) + ",300,20]}]";
+        }
+        if (!writer.writeHead(200, { { "Content-Type", "application/json" }, { "Transfer-Encoding", "chunked" } }) || !writer.writeChunk(page))
+            return;
+        std::ofstream(flooding) << "on";
+        // Text changes for every label, for as long as the client reads.
+        for (long round = 0; !writer.isStopping(); ++round) {
+            std::string sets;
+            for (int index = 0; index < 1000; ++index)
+                sets += R"(,["set","l)" + std::to_string(index) + R"(",{"text":")" + std::to_string(round) + R"("}])";
+            if (!writer.writeChunk(sets))
+                return;
+        }
+    });
+    server.start();
+    auto log = output.path() / "flood.log";
+    auto result = run("--server " + server.url("/app") + " --tree --idle-ms 600000 > " + log.string() +
+        " 2>&1 & pid=$!; for i in $(seq 1200); do [ -e " + flooding.string() + " ] && break; sleep 0.1; done; sleep 1; "
+        "kill -TERM $pid; wait $pid; status=$?; cat " + log.string() + "; exit $status #");
+    EXPECT_EQ(result.status, 7) << result.output;
+    EXPECT_TRUE(contains(result.output, "l999 zub.widgets.Label w2")) << result.output;
+    EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
+    server.stop();
+}
+
 } // namespace
 } // namespace morvix::testing
 

@@ -625,5 +625,32 @@ TEST_F(SessionTest, RootViewFillsTheWindow)
     EXPECT_TRUE(window->isKeyWindow());
 }
 
+// Destroying a session ends its transfer: a body still streaming stops being read, rather than
+// going on to its end on the network thread that every transfer of the process shares.
+TEST_F(SessionTest, DestroyingTheSessionCancelsItsTransfer)
+{
+    std::atomic<bool> streaming = false;
+    std::atomic<bool> ended = false;
+    server.handle("*", [&](const RecordedRequest&, ResponseWriter& writer) {
+        TestHeaders headers { { "Content-Type", "application/json" }, { "Transfer-Encoding", "chunked" } };
+        if (writer.writeHead(200, headers) && writer.writeChunk(R"({"head":{},"operations":[["set","nobody",{}])")) {
+            streaming = true;
+            std::string more;
+            for (int index = 0; index < 100; ++index)
+                more += R"(,["set","nobody",{"text":"filler"}])";
+            while (!writer.isStopping() && writer.writeChunk(more))
+                writer.delay(std::chrono::milliseconds(5));
+        }
+        ended = true;
+    });
+    server.start();
+    delegate->url = server.url("/app/");
+    makeClient();
+    client->load();
+    ASSERT_TRUE(pumpUntil([&] { return streaming.load(); }));
+    client.reset();
+    EXPECT_TRUE(pumpUntil([&] { return ended.load(); }));
+}
+
 } // namespace
 } // namespace morvix::testing
