@@ -123,6 +123,10 @@ constexpr std::size_t kPieceBytes = 4096;
 constexpr std::size_t kPieceParagraphs = 32;
 constexpr std::size_t kPieceLines = 16;
 constexpr std::size_t kSmallestPiece = 16;
+// What a window held is believed up to this many times the first guess: lines of invisible
+// characters would otherwise promise long lines, and the pieces after them would hold thousands
+// of lines of visible ones. A script of many bytes an em only gets pieces of fewer lines.
+constexpr double kMostBytesPerLineOverGuess = 4;
 // What one line can hold: no character that shows is narrower than a tenth of its font's size
 // or longer than four bytes (a line of zero-width characters is cut short, which is fine). An
 // unwrapped line is laid out as far as several screens' width.
@@ -453,7 +457,8 @@ public:
     {
         if (isWrapped(options)) {
             double em = std::max(pointSizeRange(text).second, kSmallestFontSize);
-            m_bytesPerLine = std::max(1.0, std::floor(std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) / em));
+            m_bytesPerLineGuess = std::max(1.0, std::floor(std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) / em));
+            m_bytesPerLine = m_bytesPerLineGuess;
         }
     }
 
@@ -581,7 +586,7 @@ private:
                 return;
             // The next windows take as many lines as this one held.
             std::size_t next = piece.lines[complete].start;
-            m_bytesPerLine = std::max(1.0, double(next) / double(complete));
+            m_bytesPerLine = std::clamp(double(next) / double(complete), 1.0, kMostBytesPerLineOverGuess * m_bytesPerLineGuess);
             start += next;
         }
     }
@@ -610,6 +615,7 @@ private:
     std::size_t m_limit;
     std::size_t m_lineBytes;
     // Bytes per line: a guess from the wrap width at first, then what the last window held.
+    double m_bytesPerLineGuess = 1;
     double m_bytesPerLine = 1;
     double m_top = 0;
     std::size_t m_count = 0;
