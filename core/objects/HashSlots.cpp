@@ -54,6 +54,16 @@ void HashSlots::move(std::size_t hash, std::size_t from, std::size_t to)
         m_slots[index].position = static_cast<std::uint32_t>(to + 1);
 }
 
+std::size_t HashSlots::longestProbe() const
+{
+    std::size_t longest = 0;
+    for (std::size_t index = 0; index < m_slots.size(); ++index) {
+        if (m_slots[index].position)
+            longest = std::max(longest, (index - m_slots[index].hash) & mask());
+    }
+    return longest;
+}
+
 void HashSlots::clear()
 {
     m_slots.clear();

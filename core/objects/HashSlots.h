@@ -42,6 +42,9 @@ public:
     void clear();
 
     std::size_t size() const { return m_size; }
+    /// The farthest any stored position lies from the slot its hash points at: the most slots a
+    /// lookup of a stored key walks past. 0 for an empty index. Linear in the slots; for checks.
+    std::size_t longestProbe() const;
 
 private:
     struct Slot {

@@ -2,18 +2,17 @@
 
 #include "core/objects/RemoteObject.h"
 
-#include <functional>
-
 namespace morvix {
 
-namespace {
-
-std::size_t hashOf(std::string_view id)
+ObjectIdTable::ObjectIdTable()
+    : m_hash(processKey())
 {
-    return std::hash<std::string_view>()(id);
 }
 
-} // namespace
+std::size_t ObjectIdTable::hashOf(std::string_view id) const
+{
+    return static_cast<std::size_t>(m_hash(id));
+}
 
 std::size_t ObjectIdTable::position(std::string_view id, std::size_t hash) const
 {

@@ -1,6 +1,5 @@
 #include "platform/graphics/GraphicsContext.h"
 
-#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/Image.h"
 
 #include <cairo.h>
@@ -124,29 +123,31 @@ double largestPointSize(const AttributedString& text)
     return largest;
 }
 
-// Paints (or outlines with the current source) the layout's lines up to the limit, with the
-// layout box's top-left corner at `origin`.
-void showLines(cairo_t* cr, PangoLayout* layout, int lineLimit, Point origin, TextDrawingMode mode)
+// Paints (or outlines with the current source) the lines of `text` that start above the bottom
+// of the clip, with the layout box's top-left corner at `origin`. Lines further down cannot
+// show, and are not laid out.
+void showLines(cairo_t* cr, const AttributedString& text, TextLayout::Options options, Point origin, TextDrawingMode mode)
 {
-    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
-    int drawn = 0;
-    do {
-        if (lineLimit > 0 && drawn >= lineLimit)
-            break;
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
-        double baseline = double(pango_layout_iter_get_baseline(iterator)) / PANGO_SCALE;
-        cairo_move_to(cr, origin.x + double(logical.x) / PANGO_SCALE, origin.y + baseline);
-        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    double room = bottom - origin.y;
+    if (!(room > 0))
+        return;
+    if (!(options.heightLimit && *options.heightLimit <= room))
+        options.heightLimit = room;
+    TextLayout::forEachLine(text, options, [&](const TextLayout::Line& line, PangoLayoutLine* pangoLine) {
+        cairo_move_to(cr, origin.x + line.x, origin.y + line.baseline);
         if (mode == TextDrawingMode::Fill) {
-            pango_cairo_show_layout_line(cr, line);
+            pango_cairo_show_layout_line(cr, pangoLine);
         } else {
-            pango_cairo_layout_line_path(cr, line);
+            pango_cairo_layout_line_path(cr, pangoLine);
             cairo_stroke(cr);
         }
-        ++drawn;
-    } while (pango_layout_iter_next_line(iterator));
-    pango_layout_iter_free(iterator);
+        return true;
+    });
 }
 
 } // namespace
@@ -713,8 +714,6 @@ void GraphicsContext::drawText(const AttributedString& text, const TextLayout::O
     if (!(largestPointSize(text) * stretch() <= kLargestGlyphPixels))
         return;
     PathKeeper keeper(m_cairo);
-    auto lock = FontBackend::lock();
-    PangoLayout* layout = TextLayout::createPangoLayout(text, options);
     drawWithShadow([&] {
         cairo_save(m_cairo);
         // Runs with a colour of their own ignore the source, so the context's alpha is applied to
@@ -724,14 +723,13 @@ void GraphicsContext::drawText(const AttributedString& text, const TextLayout::O
             cairo_push_group(m_cairo);
         const Color& color = mode == TextDrawingMode::Fill ? m_state.fillColor : m_state.strokeColor;
         cairo_set_source_rgba(m_cairo, color.red, color.green, color.blue, color.alpha);
-        showLines(m_cairo, layout, options.lineLimit, origin, mode);
+        showLines(m_cairo, text, options, origin, mode);
         if (fade) {
             cairo_pop_group_to_source(m_cairo);
             cairo_paint_with_alpha(m_cairo, m_state.alpha);
         }
         cairo_restore(m_cairo);
     });
-    g_object_unref(layout);
 }
 
 void GraphicsContext::beginTransparencyLayer()

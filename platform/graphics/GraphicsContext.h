@@ -181,9 +181,10 @@ public:
         double endRadius, GradientExtent extent);
 
     /// Draws `text` broken into lines exactly as `TextLayout(text, options)` measures it, with
-    /// the top-left corner of its layout box at `origin`; lines past the line limit are not
-    /// drawn. Runs without a colour of their own take the fill colour; in Stroke mode every
-    /// glyph is outlined with the stroke colour and line width. Empty text draws nothing.
+    /// the top-left corner of its layout box at `origin`; lines past the line or height limit
+    /// are not drawn, and neither are those that start below the clip, which are not even laid
+    /// out. Runs without a colour of their own take the fill colour; in Stroke mode every glyph
+    /// is outlined with the stroke colour and line width. Empty text draws nothing.
     void drawText(const AttributedString& text, const TextLayout::Options& options, Point origin,
         TextDrawingMode mode = TextDrawingMode::Fill);
 

@@ -5,9 +5,11 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvix::platform {
@@ -110,10 +112,21 @@ PangoEllipsizeMode pangoEllipsize(TextTruncation truncation)
 // ---- How much of a text is laid out ----
 
 // Pango's work on one layout grows with the square of its paragraphs and of the lines it
-// breaks a paragraph into. Paragraphs are measured in groups of at most this many bytes and
-// paragraphs, and a longer paragraph in windows of about as many bytes.
+// breaks a paragraph into: for each line it shapes again the rest of the run, which is the rest
+// of an unbroken word as much as of a paragraph of words. Layouts are therefore kept to a few
+// lines each. Paragraphs are measured in groups of at most kPieceBytes bytes and
+// kPieceParagraphs paragraphs, each paragraph of a group at most one piece long; a longer
+// paragraph goes in windows of one piece. A piece is about kPieceLines lines by the bytes per
+// line seen so far (at first, one byte per em of the wrap width), and at least kSmallestPiece
+// bytes.
 constexpr std::size_t kPieceBytes = 4096;
 constexpr std::size_t kPieceParagraphs = 32;
+constexpr std::size_t kPieceLines = 16;
+constexpr std::size_t kSmallestPiece = 16;
+// What a window held is believed up to this many times the first guess: lines of invisible
+// characters would otherwise promise long lines, and the pieces after them would hold thousands
+// of lines of visible ones. A script of many bytes an em only gets pieces of fewer lines.
+constexpr double kMostBytesPerLineOverGuess = 4;
 // What one line can hold: no character that shows is narrower than a tenth of its font's size
 // or longer than four bytes (a line of zero-width characters is cut short, which is fine). An
 // unwrapped line is laid out as far as several screens' width.
@@ -123,6 +136,18 @@ constexpr double kSmallestFontSize = 1;
 constexpr double kUnwrappedLineWidth = 8192;
 constexpr std::size_t kMinimumLineBytes = 256;
 constexpr std::size_t kMaximumLineBytes = std::size_t(1) << 20;
+
+// Counted for `TextLayout::statistics()`. Pango layouts are made under the font backend's
+// lock, but the counts are read without it.
+std::atomic<std::size_t> s_linesLaidOut = 0;
+std::atomic<std::size_t> s_mostLinesInOneLayout = 0;
+
+void countLayout(std::size_t lines)
+{
+    s_linesLaidOut.fetch_add(lines, std::memory_order_relaxed);
+    std::size_t most = s_mostLinesInOneLayout.load(std::memory_order_relaxed);
+    while (lines > most && !s_mostLinesInOneLayout.compare_exchange_weak(most, lines, std::memory_order_relaxed)) { }
+}
 
 std::size_t saturatingProduct(std::size_t a, std::size_t b)
 {
@@ -161,12 +186,24 @@ std::size_t delimiterEnd(const std::string& text, std::size_t at)
     return text[at] == '\n' ? at + 1 : at + 3;
 }
 
+// The smallest and the largest point size among the runs of `text`; a run without a font takes
+// the size a layout gives it.
+std::pair<double, double> pointSizeRange(const AttributedString& text)
+{
+    double smallest = std::numeric_limits<double>::infinity();
+    double largest = 0;
+    for (const auto& run : text.runs()) {
+        double size = run.attributes.font ? run.attributes.font->pointSize() : 12.0;
+        smallest = std::min(smallest, size);
+        largest = std::max(largest, size);
+    }
+    return { smallest, largest };
+}
+
 // The bytes that one line `width` points wide can hold in the text's smallest font.
 std::size_t lineBytes(const AttributedString& text, double width)
 {
-    double smallest = std::numeric_limits<double>::infinity();
-    for (const auto& run : text.runs())
-        smallest = std::min(smallest, run.attributes.font ? run.attributes.font->pointSize() : 12.0);
+    double smallest = pointSizeRange(text).first;
     if (!(smallest >= kSmallestFontSize))
         smallest = kSmallestFontSize;
     double bytes = std::ceil(width / (smallest * kNarrowestCharacter)) * kBytesPerCharacter;
@@ -334,47 +371,95 @@ PangoLayout* newLayout(const AttributedString& text, const std::vector<Stretch>&
     return layout;
 }
 
-// A line of one pango layout: its bytes in the layout's text and its metrics.
+// Where a line of `layout` stands between the left and the right of the layout box: 0 at the
+// left, 1 at the right, 0.5 centred. As pango does, a right-to-left line takes the opposite
+// side of the one asked for.
+double alignmentFactor(PangoLayout* layout, PangoLayoutLine* line)
+{
+    PangoAlignment alignment = pango_layout_get_alignment(layout);
+    if (alignment == PANGO_ALIGN_CENTER)
+        return 0.5;
+    bool flipped = pango_layout_get_auto_dir(layout) && line->resolved_dir == PANGO_DIRECTION_RTL;
+    return (alignment == PANGO_ALIGN_RIGHT) != flipped ? 1 : 0;
+}
+
+// A line of one pango layout: its bytes in the layout's text, its metrics and pango's line.
 struct LaidOutLine {
     std::size_t start = 0;
     std::size_t length = 0;
     double width = 0;
     double height = 0;
     double baseline = 0; // below the line's top
+    double x = 0;        // within the layout's box
+    double alignment = 0;
+    PangoLayoutLine* line = nullptr;
 };
 
-std::vector<LaidOutLine> linesOf(PangoLayout* layout)
-{
-    std::vector<LaidOutLine> lines;
-    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
-    do {
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
-        int top = 0;
-        int bottom = 0;
-        pango_layout_iter_get_line_yrange(iterator, &top, &bottom);
-        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
-        lines.push_back({ static_cast<std::size_t>(std::max(line->start_index, 0)), static_cast<std::size_t>(std::max(line->length, 0)),
-            double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE,
-            double(pango_layout_iter_get_baseline(iterator) - top) / PANGO_SCALE });
-    } while (pango_layout_iter_next_line(iterator));
-    pango_layout_iter_free(iterator);
-    return lines;
-}
+// One pango layout and its lines, which live as long as it does.
+class Piece {
+public:
+    explicit Piece(PangoLayout* layout)
+        : m_layout(layout)
+    {
+        PangoLayoutIter* iterator = pango_layout_get_iter(layout);
+        do {
+            PangoRectangle logical;
+            pango_layout_iter_get_line_extents(iterator, nullptr, &logical);
+            int top = 0;
+            int bottom = 0;
+            pango_layout_iter_get_line_yrange(iterator, &top, &bottom);
+            PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iterator);
+            lines.push_back({ static_cast<std::size_t>(std::max(line->start_index, 0)), static_cast<std::size_t>(std::max(line->length, 0)),
+                double(logical.width) / PANGO_SCALE, double(bottom - top) / PANGO_SCALE,
+                double(pango_layout_iter_get_baseline(iterator) - top) / PANGO_SCALE, double(logical.x) / PANGO_SCALE,
+                alignmentFactor(layout, line), line });
+        } while (pango_layout_iter_next_line(iterator));
+        pango_layout_iter_free(iterator);
+        countLayout(lines.size());
+    }
+    Piece(Piece&& other) noexcept
+        : lines(std::move(other.lines))
+        , m_layout(std::exchange(other.m_layout, nullptr))
+    {
+    }
+    ~Piece()
+    {
+        if (m_layout)
+            g_object_unref(m_layout);
+    }
+    Piece(const Piece&) = delete;
+    Piece& operator=(const Piece&) = delete;
+    Piece& operator=(Piece&&) = delete;
 
-// Measures an excerpt piece by piece (see kPieceBytes). A long wrapped paragraph goes in
-// windows: every line of a window but its last is as the whole paragraph would have it, since
-// lines break greedily, and the next window starts where that last line starts.
+    std::vector<LaidOutLine> lines;
+
+private:
+    PangoLayout* m_layout;
+};
+
+// Where each line goes: a line as measured, with pango's line and its alignment factor.
+using LineSink = std::function<bool(const TextLayout::Line&, PangoLayoutLine*, double alignment)>;
+
+// Measures an excerpt piece by piece (see kPieceBytes) and hands each line to a sink. A long
+// wrapped paragraph goes in windows: every line of a window but its last is as the whole
+// paragraph would have it, since lines break greedily, and the next window starts where that
+// last line starts.
 class Measurement {
 public:
-    Measurement(const AttributedString& text, const Excerpt& excerpt, const TextLayout::Options& options)
+    Measurement(const AttributedString& text, const Excerpt& excerpt, const TextLayout::Options& options, LineSink sink)
         : m_text(text)
         , m_excerpt(excerpt)
         , m_options(options)
+        , m_sink(std::move(sink))
         , m_joined(excerpt.text(text.string()))
         , m_limit(options.lineLimit > 0 ? std::size_t(options.lineLimit) : 0)
         , m_lineBytes(lineBytes(text, options))
     {
+        if (isWrapped(options)) {
+            double em = std::max(pointSizeRange(text).second, kSmallestFontSize);
+            m_bytesPerLineGuess = std::max(1.0, std::floor(std::min(*options.wrapWidth, TextLayout::kMaximumWrapWidth) / em));
+            m_bytesPerLine = m_bytesPerLineGuess;
+        }
     }
 
     void run()
@@ -383,7 +468,7 @@ public:
         std::size_t position = 0;
         while (position < size && hasRoom()) {
             std::size_t end = paragraphEnd(m_joined, position);
-            if (isWrapped(m_options) && end - position > kPieceBytes) {
+            if (isLong(position, end)) {
                 measureLongParagraph(position, end);
                 position = end < size ? delimiterEnd(m_joined, end) : size;
                 if (end < size && position == size)
@@ -393,7 +478,7 @@ public:
             std::size_t next = end < size ? delimiterEnd(m_joined, end) : size;
             for (std::size_t count = 1; next < size && count < kPieceParagraphs; ++count) {
                 std::size_t nextEnd = paragraphEnd(m_joined, next);
-                if (nextEnd - position > kPieceBytes)
+                if (nextEnd - position > kPieceBytes || isLong(next, nextEnd))
                     break;
                 next = nextEnd < size ? delimiterEnd(m_joined, nextEnd) : size;
             }
@@ -406,34 +491,47 @@ public:
         cut |= position < size;
     }
 
-    std::vector<TextLayout::Line> lines;
     bool cut = false;
 
 private:
-    bool hasRoom() const { return m_limit == 0 || lines.size() < m_limit; }
-
-    std::vector<LaidOutLine> layOut(const std::vector<Stretch>& stretches, const TextLayout::Options& options) const
+    bool hasRoom() const
     {
-        PangoLayout* layout = newLayout(m_text, stretches, options);
-        auto laidOut = linesOf(layout);
-        g_object_unref(layout);
-        return laidOut;
+        if (m_stopped || (m_limit != 0 && m_count >= m_limit))
+            return false;
+        return !(m_options.heightLimit && m_top >= *m_options.heightLimit);
+    }
+
+    // The bytes of a piece: about kPieceLines lines, more when a line is longer than a group.
+    std::size_t pieceBytes() const
+    {
+        double bytes = m_bytesPerLine * double(kPieceLines);
+        double most = std::max(double(kPieceBytes), 2 * m_bytesPerLine);
+        return static_cast<std::size_t>(std::clamp(bytes, double(kSmallestPiece), most));
+    }
+
+    bool isLong(std::size_t from, std::size_t to) const { return isWrapped(m_options) && to - from > pieceBytes(); }
+
+    Piece layOut(const std::vector<Stretch>& stretches, const TextLayout::Options& options) const
+    {
+        return Piece(newLayout(m_text, stretches, options));
     }
 
     void add(const LaidOutLine& line, std::size_t from, std::optional<std::size_t> end = std::nullopt)
     {
         std::size_t start = from + line.start;
-        lines.push_back({ line.width, line.height, m_top + line.baseline, m_excerpt.start(start),
-            m_excerpt.end(end.value_or(start + line.length)) });
+        TextLayout::Line placed { line.width, line.height, m_top + line.baseline, m_excerpt.start(start),
+            m_excerpt.end(end.value_or(start + line.length)), line.x };
         m_top += line.height;
+        ++m_count;
+        m_stopped = !m_sink(placed, line.line, line.alignment);
     }
 
     void addAll(std::size_t from, std::size_t to, bool dropLast)
     {
-        auto laidOut = layOut(m_excerpt.part(from, to), m_options);
+        Piece piece = layOut(m_excerpt.part(from, to), m_options);
         if (dropLast)
-            laidOut.pop_back();
-        for (const auto& line : laidOut) {
+            piece.lines.pop_back();
+        for (const auto& line : piece.lines) {
             if (!hasRoom()) {
                 cut = true;
                 return;
@@ -449,38 +547,47 @@ private:
             cut = true;
             return;
         }
-        auto laidOut = layOut(m_excerpt.part(from, to), m_options);
-        add(laidOut.back(), from);
+        Piece piece = layOut(m_excerpt.part(from, to), m_options);
+        add(piece.lines.back(), from);
+    }
+
+    // The window of the paragraph's bytes from `start` up to `to` that holds a line and the
+    // start of the next: a piece, or more when one line is longer. Its end and its layout.
+    std::pair<std::size_t, Piece> window(std::size_t start, std::size_t to, const TextLayout::Options& options) const
+    {
+        for (std::size_t bytes = pieceBytes();; bytes *= 2) {
+            std::size_t stop = to - start <= bytes ? to : characterStart(m_joined, start + bytes);
+            Piece piece = layOut(m_excerpt.part(start, stop), options);
+            if (stop == to || piece.lines.size() > 1)
+                return { stop, std::move(piece) };
+        }
     }
 
     void measureLongParagraph(std::size_t from, std::size_t to)
     {
         TextLayout::Options plain = m_options;
         plain.truncation = TextTruncation::None;
-        std::size_t window = std::max(kPieceBytes, 2 * m_lineBytes);
         std::size_t shown = 0;
         for (std::size_t start = from; start < to;) {
-            std::size_t stop = to - start <= window ? to : characterStart(m_joined, start + window);
-            auto laidOut = layOut(m_excerpt.part(start, stop), plain);
-            std::size_t complete = stop == to ? laidOut.size() : laidOut.size() - 1;
-            if (complete == 0) {
-                window *= 2; // one line longer than the window
-                continue;
-            }
+            auto [stop, piece] = window(start, to, plain);
+            std::size_t complete = stop == to ? piece.lines.size() : piece.lines.size() - 1;
             for (std::size_t i = 0; i < complete; ++i, ++shown) {
                 if (!hasRoom()) {
                     cut = true;
                     return;
                 }
                 if (ellipsizes(m_options) && shown + 1 == m_limit) {
-                    addShortenedRest(start + laidOut[i].start, to);
+                    addShortenedRest(start + piece.lines[i].start, to);
                     return;
                 }
-                add(laidOut[i], start);
+                add(piece.lines[i], start);
             }
             if (stop == to)
                 return;
-            start += laidOut[complete].start;
+            // The next windows take as many lines as this one held.
+            std::size_t next = piece.lines[complete].start;
+            m_bytesPerLine = std::clamp(double(next) / double(complete), 1.0, kMostBytesPerLineOverGuess * m_bytesPerLineGuess);
+            start += next;
         }
     }
 
@@ -496,23 +603,48 @@ private:
             auto tail = m_excerpt.part(std::max(head, characterStart(m_joined, to - std::min(to - from, m_lineBytes))), to);
             stretches.insert(stretches.end(), tail.begin(), tail.end());
         }
-        add(layOut(stretches, oneLine).front(), from, to);
+        Piece piece = layOut(stretches, oneLine);
+        add(piece.lines.front(), from, to);
     }
 
     const AttributedString& m_text;
     const Excerpt& m_excerpt;
     TextLayout::Options m_options;
+    LineSink m_sink;
     std::string m_joined;
     std::size_t m_limit;
     std::size_t m_lineBytes;
+    // Bytes per line: a guess from the wrap width at first, then what the last window held.
+    double m_bytesPerLineGuess = 1;
+    double m_bytesPerLine = 1;
     double m_top = 0;
+    std::size_t m_count = 0;
+    bool m_stopped = false;
 };
+
+// Whether `excerpt` is measured in one piece, so that pango places its lines as one layout of it
+// would.
+bool isOnePiece(const std::string& excerpt)
+{
+    if (excerpt.size() > kPieceBytes)
+        return false;
+    std::size_t paragraphs = 1;
+    for (std::size_t at = 0; at < excerpt.size(); at = delimiterEnd(excerpt, at)) {
+        at = paragraphEnd(excerpt, at);
+        if (at == excerpt.size())
+            break;
+        ++paragraphs;
+    }
+    return paragraphs <= kPieceParagraphs;
+}
 
 } // namespace
 
 PangoLayout* TextLayout::createPangoLayout(const AttributedString& text, const Options& options)
 {
-    return newLayout(text, excerptOf(text, options).stretches(), options);
+    PangoLayout* layout = newLayout(text, excerptOf(text, options).stretches(), options);
+    countLayout(std::size_t(pango_layout_get_line_count(layout)));
+    return layout;
 }
 
 TextLayout::TextLayout(const AttributedString& text, const Options& options)
@@ -521,14 +653,55 @@ TextLayout::TextLayout(const AttributedString& text, const Options& options)
         return;
     Excerpt excerpt = excerptOf(text, options);
     auto lock = FontBackend::lock();
-    Measurement measurement(text, excerpt, options);
+    std::vector<double> alignments;
+    Measurement measurement(text, excerpt, options, [&](const Line& line, PangoLayoutLine*, double alignment) {
+        m_lines.push_back(line);
+        alignments.push_back(alignment);
+        return true;
+    });
     measurement.run();
-    m_lines = std::move(measurement.lines);
     m_cut = excerpt.cut || measurement.cut;
     for (const auto& line : m_lines) {
         m_size.width = std::max(m_size.width, line.width);
         m_size.height += line.height;
     }
+    // Without a wrap width pango aligns the lines within the widest of them, which a piece
+    // knows only of its own lines.
+    if (!isWrapped(options)) {
+        for (std::size_t i = 0; i < m_lines.size(); ++i)
+            m_lines[i].x = alignments[i] * (m_size.width - m_lines[i].width);
+    }
+}
+
+void TextLayout::forEachLine(const AttributedString& text, const Options& options, const LineVisitor& visit)
+{
+    if (text.empty())
+        return;
+    Excerpt excerpt = excerptOf(text, options);
+    auto lock = FontBackend::lock();
+    // Unwrapped lines measured in several pieces are placed by the widest line of them all.
+    std::optional<double> boxWidth;
+    if (!isWrapped(options) && !isOnePiece(excerpt.text(text.string())))
+        boxWidth = TextLayout(text, options).size().width;
+    Measurement measurement(text, excerpt, options, [&](const Line& line, PangoLayoutLine* pangoLine, double alignment) {
+        if (!boxWidth)
+            return visit(line, pangoLine);
+        Line placed = line;
+        placed.x = alignment * (*boxWidth - line.width);
+        return visit(placed, pangoLine);
+    });
+    measurement.run();
+}
+
+TextLayout::Statistics TextLayout::statistics()
+{
+    return { s_linesLaidOut.load(std::memory_order_relaxed), s_mostLinesInOneLayout.load(std::memory_order_relaxed) };
+}
+
+void TextLayout::resetStatistics()
+{
+    s_linesLaidOut.store(0, std::memory_order_relaxed);
+    s_mostLinesInOneLayout.store(0, std::memory_order_relaxed);
 }
 
 } // namespace morvix::platform

@@ -6,6 +6,7 @@
 #include "widgets/text/AttributedStrings.h"
 #include "widgets/text/FontResolver.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -92,11 +93,11 @@ Color FontHelper::activeTextColor() { return accentColor(); }
 Color FontHelper::groupColor() { return accentColor(); }
 Color FontHelper::touchFeedbackColor() { return accentColor(); }
 
-Size FontHelper::sizeForString(const std::string& text, const Font& font, double wrapWidth, Markup markup)
+Size FontHelper::sizeForString(const std::string& text, const Font& font, double wrapWidth, Markup markup, int lineLimit)
 {
     auto attributed = markup == Markup::Yes ? attributedStringFromMarkupString(text, font)
                                             : attributedStringFromPlainString(text, font);
-    return sizeForAttributedString(attributed, wrapWidth);
+    return sizeForAttributedString(attributed, wrapWidth, lineLimit);
 }
 
 platform::AttributedString FontHelper::attributedStringFromPlainString(const std::string& text, const Font& font)
@@ -109,11 +110,12 @@ platform::AttributedString FontHelper::attributedStringFromMarkupString(const st
     return *AttributedStrings::attributedStringFromMarkupString(markup, font, Color::black());
 }
 
-Size FontHelper::sizeForAttributedString(const platform::AttributedString& text, double wrapWidth)
+Size FontHelper::sizeForAttributedString(const platform::AttributedString& text, double wrapWidth, int lineLimit)
 {
     platform::TextLayout::Options options;
     if (wrapWidth > 0)
         options.wrapWidth = wrapWidth;
+    options.lineLimit = std::max(lineLimit, 0);
     return roundUp(platform::TextLayout(text, options).size());
 }
 

@@ -55,14 +55,14 @@ public:
     static platform::Color touchFeedbackColor();
 
     /// The size of a text laid out as a multi-line label: wrapped between words at the wrap
-    /// width when it is above 0 (no wrapping otherwise), no limit on the number of lines, each
-    /// side rounded up (`roundUp`). Markup text goes through the markup parser first; plain
-    /// text gets the font and black.
+    /// width when it is above 0 (no wrapping otherwise), each side rounded up (`roundUp`).
+    /// Markup text goes through the markup parser first; plain text gets the font and black.
+    /// Only the first `lineLimit` lines count when it is above 0; 0 means no limit.
     static platform::Size sizeForString(const std::string& text, const platform::Font& font, double wrapWidth = -1,
-        Markup markup = Markup::No);
+        Markup markup = Markup::No, int lineLimit = 0);
     static platform::AttributedString attributedStringFromPlainString(const std::string& text, const platform::Font& font);
     static platform::AttributedString attributedStringFromMarkupString(const std::string& markup, const platform::Font& font);
-    static platform::Size sizeForAttributedString(const platform::AttributedString& text, double wrapWidth);
+    static platform::Size sizeForAttributedString(const platform::AttributedString& text, double wrapWidth, int lineLimit = 0);
     /// Each side narrowed to single precision, then rounded up to a whole number.
     static platform::Size roundUp(platform::Size size);
 };

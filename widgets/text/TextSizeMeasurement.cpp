@@ -87,7 +87,7 @@ Value TextSizeMeasurement::measure(const Value& items)
     for (const auto& value : items) {
         Item item = readItem(value);
         auto font = FontHelper::getFont(item.families, item.size, item.bold, item.italic);
-        auto size = FontHelper::sizeForString(item.text, font, item.wrapWidth, item.markup);
+        auto size = FontHelper::sizeForString(item.text, font, item.wrapWidth, item.markup, kMostMeasuredLines);
         results[item.id] = Value::array({ static_cast<std::int64_t>(size.width), static_cast<std::int64_t>(size.height) });
     }
     return results;

@@ -14,9 +14,16 @@ namespace morvix {
 /// at once by one call "storeMeasurements" {"results": {id: [width, height], ...}} on the
 /// service's own id. Made by the type table on first use, under its type name as id. Main
 /// thread.
+///
+/// A text is measured as far as its first `kMostMeasuredLines` lines: the height of a longer
+/// text (one unbroken word at a wrap width of 1 is a line per character) is that of those lines,
+/// and its width the widest of them. No view shows that many lines at once, and the work of
+/// measuring grows with the lines.
 class TextSizeMeasurement final : public RemoteClass<TextSizeMeasurement>, public ServiceObject {
 public:
     static constexpr std::string_view kRemoteType = "zub.client.TextSizeMeasurement";
+    /// The most lines of one text that are measured.
+    static constexpr int kMostMeasuredLines = 10000;
 
     TextSizeMeasurement(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
@@ -33,8 +40,8 @@ public:
     /// non-string id is keyed by its text), the text (a string), the families (an array of
     /// strings), the size (a finite number), bold and italic (booleans or numbers), the wrap
     /// width (a number; null or a value of 0 or less means no wrapping) and the markup flag
-    /// (a boolean or number). Each size is [width, height] in whole points, rounded up. Raises
-    /// "Incorrect Parameter" for any other item.
+    /// (a boolean or number). Each size is [width, height] in whole points, rounded up, of at
+    /// most `kMostMeasuredLines` lines. Raises "Incorrect Parameter" for any other item.
     static platform::Value measure(const platform::Value& items);
 };
 

@@ -1,6 +1,5 @@
 #include "platform/ui/controls/Label.h"
 
-#include "platform/graphics/FontBackend.h"
 #include "platform/graphics/GraphicsContext.h"
 
 #include <pango/pango.h>
@@ -37,15 +36,17 @@ TextTruncation truncationFor(LineBreakMode mode)
 // last letter leans out of its advance.
 double inkOverhang(const AttributedString& text, const TextLayout::Options& options)
 {
-    auto lock = FontBackend::lock();
-    PangoLayout* layout = TextLayout::createPangoLayout(text, options);
-    PangoRectangle ink {};
-    PangoRectangle logical {};
-    pango_layout_get_extents(layout, &ink, &logical);
-    g_object_unref(layout);
-    if (ink.width <= 0)
-        return 0;
-    double overhang = double(ink.x + ink.width - (logical.x + logical.width)) / PANGO_SCALE;
+    double inkRight = -std::numeric_limits<double>::infinity();
+    double logicalRight = 0;
+    TextLayout::forEachLine(text, options, [&](const TextLayout::Line& line, PangoLayoutLine* pangoLine) {
+        PangoRectangle ink {};
+        pango_layout_line_get_extents(pangoLine, &ink, nullptr);
+        if (ink.width > 0)
+            inkRight = std::max(inkRight, line.x + double(ink.x + ink.width) / PANGO_SCALE);
+        logicalRight = std::max(logicalRight, line.x + line.width);
+        return true;
+    });
+    double overhang = inkRight - logicalRight;
     return std::isfinite(overhang) ? std::max(overhang, 0.0) : 0.0;
 }
 
@@ -152,10 +153,8 @@ Label::MeasuredSize Label::measure(std::optional<double> wrapWidth, int lines) c
 {
     if (m_text.empty())
         return { wrapWidth, lines, {}, 0 };
-    for (const auto& measured : m_measured) {
-        if (measured.wrapWidth == wrapWidth && measured.lines == lines)
-            return measured;
-    }
+    if (const auto* known = keptSize(wrapWidth, lines))
+        return *known;
     TextLayout::Options options = layoutOptions(wrapWidth, lines);
     AttributedString shown = tailTruncated(attributedText(), options);
     MeasuredSize measured { wrapWidth, lines, TextLayout(shown, options).size(), 0 };
@@ -165,6 +164,15 @@ Label::MeasuredSize Label::measure(std::optional<double> wrapWidth, int lines) c
         m_measured.erase(m_measured.begin());
     m_measured.push_back(measured);
     return measured;
+}
+
+const Label::MeasuredSize* Label::keptSize(std::optional<double> wrapWidth, int lines) const
+{
+    for (const auto& kept : m_measured) {
+        if (kept.wrapWidth == wrapWidth && kept.lines == lines)
+            return &kept;
+    }
+    return nullptr;
 }
 
 Size Label::textSize(std::optional<double> wrapWidth, int lines) const
@@ -260,6 +268,10 @@ int Label::drawnLineCount(const AttributedString& text, std::optional<double> wr
     int probe = most < double(std::numeric_limits<int>::max()) ? static_cast<int>(most) : std::numeric_limits<int>::max();
     if (m_numberOfLines != 0 && m_numberOfLines <= probe)
         return m_numberOfLines;
+    // A text already measured (its natural size, for layout) that fits shows whole: a label as
+    // tall as its text has nothing cut, however many lines the probe would lay out.
+    if (const auto* known = keptSize(wrapWidth, m_numberOfLines); known && known->size.height <= height)
+        return m_numberOfLines;
     TextLayout::Options options = layoutOptions(wrapWidth, probe);
     options.truncation = TextTruncation::None;
     TextLayout layout(text, options);
@@ -286,16 +298,19 @@ void Label::draw(GraphicsContext& context, const Rect& rect)
     AttributedString text = attributedText();
     if (!m_enabled)
         text.setForegroundColor(Color::fromRGBA(kDisabledGrey, kDisabledGrey, kDisabledGrey), 0, text.length());
-    TextLayout::Options options = layoutOptions(box.width(), drawnLineCount(text, box.width(), box.height()));
-    if (m_lineBreakMode == LineBreakMode::Clip && m_numberOfLines == 1) {
-        // A clipped single line runs on past the edge instead of losing its last words; one that
-        // fits keeps the wrap width, which alignment needs.
-        TextLayout::Options unwrapped = layoutOptions(std::nullopt, 1);
-        if (TextLayout(text, unwrapped).size().width > box.width())
-            options = unwrapped;
+    std::optional<double> wrap = box.width();
+    int lines = drawnLineCount(text, wrap, box.height());
+    // A clipped single line runs on past the edge instead of losing its last words; one that
+    // fits keeps the wrap width, which alignment needs.
+    if (m_lineBreakMode == LineBreakMode::Clip && m_numberOfLines == 1 && textSize(std::nullopt, 1).width > box.width()) {
+        wrap = std::nullopt;
+        lines = 1;
     }
+    TextLayout::Options options = layoutOptions(wrap, lines);
     text = tailTruncated(text, options);
-    double textHeight = TextLayout(text, options).size().height;
+    // The height is the one measured for the natural size, kept until the text changes: a long
+    // text is not measured again on every draw. Drawing lays out only the lines the clip shows.
+    double textHeight = textSize(wrap, lines).height;
     context.save();
     context.clipToRect(box);
     context.drawText(text, options, { box.x(), box.y() + (box.height() - textHeight) / 2 });

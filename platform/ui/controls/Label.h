@@ -124,6 +124,8 @@ private:
         double overhang = 0;
     };
     MeasuredSize measure(std::optional<double> wrapWidth, int lines) const;
+    /// The size kept for the width and line count; null when it has not been measured.
+    const MeasuredSize* keptSize(std::optional<double> wrapWidth, int lines) const;
     static constexpr std::size_t kMeasuredSizes = 4;
     mutable std::vector<MeasuredSize> m_measured;
 };

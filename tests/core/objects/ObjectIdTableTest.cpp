@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
+#include <string_view>
 
 using namespace morvix;
 
@@ -64,4 +66,34 @@ TEST(ObjectIdTableTest, AgreesWithAnOrderedMapThroughGrowthAndRemovals)
     ObjectIdTable empty;
     EXPECT_EQ(empty.find("w1"), nullptr);
     EXPECT_EQ(empty.erase("w1"), nullptr);
+}
+
+// Ids a peer could choose offline to share the low bits of a hash of fixed seed, found here
+// against this process's own std::hash: in the table they spread as ordinary ids do, and each is
+// still found and removed. Left in the fixed hash they would all start their probe at one slot.
+TEST(ObjectIdTableTest, IdsSharingTheLowBitsOfAFixedHashSpreadOverTheSlots)
+{
+    constexpr std::size_t kIds = 256;
+    constexpr std::size_t kSharedBits = 12; // more than the index of 512 slots that 256 ids fill uses
+    std::hash<std::string_view> fixed;
+    const std::size_t mask = (std::size_t(1) << kSharedBits) - 1;
+    const std::size_t shared = fixed("w0") & mask;
+    std::vector<std::string> ids;
+    for (std::size_t i = 0; ids.size() < kIds; ++i) {
+        std::string id = "w" + std::to_string(i);
+        if ((fixed(id) & mask) == shared)
+            ids.push_back(std::move(id));
+    }
+
+    auto object = BasicObject::create("o", nullptr, nullptr);
+    ObjectIdTable table;
+    for (const auto& id : ids)
+        table.findOrInsert(id) = object;
+    // Ordinary ids in a table this full walk past a few slots (rarely over 30); these would walk
+    // past all the others.
+    EXPECT_LT(table.slots().longestProbe(), 96u);
+    for (std::size_t i = 0; i < ids.size(); i += 2)
+        EXPECT_EQ(table.erase(ids[i]), object) << ids[i];
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(table.find(ids[i]) != nullptr, i % 2 == 1) << ids[i];
 }

@@ -45,15 +45,21 @@ std::vector<TextLayout::Line> wholeLayoutLines(const AttributedString& text, con
     auto lock = FontBackend::lock();
     PangoLayout* layout = TextLayout::createPangoLayout(text, options);
     double top = 0;
+    PangoLayoutIter* iterator = pango_layout_get_iter(layout);
     for (GSList* each = pango_layout_get_lines_readonly(layout); each; each = each->next) {
         auto* line = static_cast<PangoLayoutLine*>(each->data);
         PangoRectangle logical;
         pango_layout_line_get_extents(line, nullptr, &logical);
+        // Where the alignment puts the line, which only the layout knows.
+        PangoRectangle placed;
+        pango_layout_iter_get_line_extents(iterator, nullptr, &placed);
+        pango_layout_iter_next_line(iterator);
         double height = double(logical.height) / PANGO_SCALE;
         lines.push_back({ double(logical.width) / PANGO_SCALE, height, top - double(logical.y) / PANGO_SCALE,
-            std::size_t(line->start_index), std::size_t(line->start_index + line->length) });
+            std::size_t(line->start_index), std::size_t(line->start_index + line->length), double(placed.x) / PANGO_SCALE });
         top += height;
     }
+    pango_layout_iter_free(iterator);
     g_object_unref(layout);
     return lines;
 }
@@ -66,12 +72,23 @@ void expectSameLines(const AttributedString& text, const TextLayout::Options& op
         whole.resize(std::size_t(options.lineLimit));
     TextLayout pieces(text, options);
     ASSERT_EQ(pieces.lineCount(), whole.size());
+    // Drawing walks the same lines, placed the same way.
+    std::vector<TextLayout::Line> walked;
+    TextLayout::forEachLine(text, options, [&](const TextLayout::Line& line, PangoLayoutLine*) {
+        walked.push_back(line);
+        return true;
+    });
+    ASSERT_EQ(walked.size(), whole.size());
     for (std::size_t i = 0; i < whole.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_NEAR(pieces.lines()[i].width, whole[i].width, 0.01);
         EXPECT_NEAR(pieces.lines()[i].height, whole[i].height, 0.01);
         EXPECT_NEAR(pieces.lines()[i].baseline, whole[i].baseline, 0.01);
+        EXPECT_NEAR(pieces.lines()[i].x, whole[i].x, 0.01);
         EXPECT_EQ(pieces.lines()[i].start, whole[i].start);
+        EXPECT_EQ(walked[i].start, whole[i].start);
+        EXPECT_NEAR(walked[i].baseline, whole[i].baseline, 0.01);
+        EXPECT_NEAR(walked[i].x, whole[i].x, 0.01);
     }
 }
 
@@ -111,9 +128,15 @@ TEST(LongTextLayoutTest, PiecesAndWindowsMeasureAsOneLayoutDoes)
     }
     expectSameLines(paragraphs, wrapped, "paragraphs");
     expectSameLines(paragraphs, {}, "paragraphs, unwrapped");
+    // Unwrapped lines are aligned within the widest of them all, which lies in another group.
+    paragraphs.append(repeated("wide ", 30), { .font = font });
+    expectSameLines(paragraphs, { .wrapWidth = std::nullopt, .alignment = TextAlignment::Right }, "paragraphs, unwrapped, right");
 
-    // A long paragraph in windows, broken between words and, without spaces, inside them.
+    // A long paragraph in windows, broken between words and, without spaces, inside them, also
+    // at a width of a character or two, where each window holds only a few characters.
     expectSameLines(AttributedString(repeated("brown foxes jump ", 700), { .font = font }), wrapped, "words");
+    expectSameLines(AttributedString(repeated("x", 3000), { .font = font }), { .wrapWidth = 1 }, "a word, a character a line");
+    expectSameLines(AttributedString(repeated("wide ", 600), { .font = font }), { .wrapWidth = 20 }, "words at a narrow width");
     AttributedString word("top\n", { .font = font });
     word.append("\n", { .font = Font::system(30) });
     word.append(repeated("x", 9000) + "\nend", { .font = font });
