@@ -131,9 +131,8 @@ void GC::initialize(const Value* properties)
         m_bitmap = std::make_unique<platform::BitmapContext>(int(pixelWidth), int(pixelHeight));
     if (m_bitmap && !m_bitmap->isValid())
         m_bitmap.reset();
-    if (!m_bitmap)
-        m_bitmapPixels.release();
     if (!m_bitmap) {
+        m_bitmapPixels.release();
         if (auto session = client())
             session->log(LogEntry(platform::format("GC %@ makes no bitmap of %@ by %@ points", objectId(),
                                       double(width), double(height)),
