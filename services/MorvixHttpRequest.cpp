@@ -5,6 +5,9 @@
 #include "core/objects/RemoteException.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
+#include "core/protocol/ProtocolString.h"
+#include "core/session/CappedOutputStream.h"
+#include "core/session/DownloadOutputStream.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/ConfinedFile.h"
@@ -12,9 +15,11 @@
 #include "platform/foundation/WireNumber.h"
 #include "platform/net/HTTPRequestCheck.h"
 #include "platform/net/HTTPURLResponse.h"
+#include "platform/net/StringEncoding.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLRequest.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -49,6 +54,22 @@ bool hasOwnScheme(const std::string& text)
             return false;
     }
     return false;
+}
+
+// The body as text: decoded from the response's character set, UTF-8 when it names none. A
+// UTF-8 body is checked where it lies and moved, not copied.
+std::optional<std::string> bodyText(std::string bytes, const platform::HTTPURLResponse* response)
+{
+    platform::StringEncoding encoding = platform::kUTF8StringEncoding;
+    if (response && response->textEncodingName()) {
+        if (auto named = platform::stringEncodingForIANACharsetName(*response->textEncodingName()))
+            encoding = named;
+    }
+    if (encoding != platform::kUTF8StringEncoding)
+        return platform::decodeString(bytes, encoding);
+    if (!ProtocolString::isValidUTF8(bytes))
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace
@@ -102,6 +123,9 @@ void MorvixHttpRequest::send(const Value* properties)
         return;
     // Whatever this send becomes, the request before it is over.
     ++m_generation;
+    m_wait.reset();
+    m_place.release();
+    m_body.reset();
     if (auto previous = std::exchange(m_operation, nullptr))
         previous->cancel();
 
@@ -136,7 +160,7 @@ void MorvixHttpRequest::send(const Value* properties)
         if (auto seconds = timeoutSeconds(*timeout))
             request.setTimeoutInterval(*seconds);
     }
-    start(std::move(request), limit);
+    queue(std::move(request), limit);
 }
 
 std::vector<platform::HTTPHeaders::Field> MorvixHttpRequest::headerFields(const Value* headers)
@@ -224,46 +248,72 @@ void MorvixHttpRequest::refuse(const std::string& reason)
     RemoteException::throwIncorrectParameter("HttpRequest %@ send: %@", objectId(), reason);
 }
 
-void MorvixHttpRequest::start(platform::URLRequest request, std::uint64_t maximumBodySize)
+MorvixHttpRequest::Current MorvixHttpRequest::current()
 {
+    std::weak_ptr<MorvixHttpRequest> weak = std::static_pointer_cast<MorvixHttpRequest>(shared_from_this());
+    return [weak, generation = m_generation]() -> std::shared_ptr<MorvixHttpRequest> {
+        auto self = weak.lock();
+        return self && self->m_generation == generation ? self : nullptr;
+    };
+}
+
+void MorvixHttpRequest::queue(platform::URLRequest request, std::uint64_t maximumBodySize)
+{
+    auto client = this->client();
+    if (!client)
+        return;
+    // A place that comes after this request was replaced or aborted goes back at once.
+    m_wait = client->sessionBudget()->whenDownloadPlaceFree(
+        [current = current(), request = std::move(request), maximumBodySize](platform::SessionBudget::Share place) mutable {
+            if (auto self = current())
+                self->start(std::move(request), maximumBodySize, std::move(place));
+        });
+}
+
+void MorvixHttpRequest::start(platform::URLRequest request, std::uint64_t maximumBodySize, platform::SessionBudget::Share place)
+{
+    m_wait.reset();
     auto client = this->client();
     auto http = client ? client->httpClient() : nullptr;
     if (!http)
         return;
     m_didReceiveResponse = false;
-    std::weak_ptr<MorvixHttpRequest> weak = std::static_pointer_cast<MorvixHttpRequest>(shared_from_this());
-    auto current = [weak, generation = m_generation]() -> std::shared_ptr<MorvixHttpRequest> {
-        auto self = weak.lock();
-        return self && self->m_generation == generation ? self : nullptr;
-    };
+    m_place = std::move(place);
+    m_body = DownloadOutputStream::create(client->sessionBudget()->share(platform::SessionBudget::Resource::DownloadBytes));
+    auto current = this->current();
     using Response = std::shared_ptr<const platform::HTTPURLResponse>;
-    m_operation = http->newOperationWithRequestAndProgress(
+    m_operation = http->newOperationWithRequestAndOutput(
         std::move(request),
-        [current](const platform::URLRequest&, const Response& response, const std::optional<std::string>& text) {
+        [current](const platform::URLRequest&, const Response& response) {
             if (auto self = current())
-                self->succeeded(response, text);
+                self->succeeded(response);
         },
         [current](const platform::URLRequest&, const Response& response, const platform::Error& error) {
             if (auto self = current())
                 self->failed(response, error);
         },
-        [current](const platform::URLRequest&, const Response& response, std::int64_t loaded, std::int64_t expected) {
-            if (auto self = current())
-                self->progress(response, loaded, expected);
-        },
-        maximumBodySize);
+        CappedOutputStream::create(m_body, std::min(maximumBodySize, http->maximumResponseSize())));
+    std::weak_ptr<NetHTTPRequestOperation> operation = m_operation;
+    m_operation->setDownloadProgressBlock([current, operation](std::int64_t, std::int64_t loaded, std::int64_t expected) {
+        auto self = current();
+        auto running = operation.lock();
+        if (self && running)
+            self->progress(running->response(), loaded, expected);
+    });
     m_operation->start();
 }
 
 void MorvixHttpRequest::abort(const Value*)
 {
     ++m_generation;
+    bool waiting = std::exchange(m_wait, nullptr) != nullptr;
+    m_place.release();
+    m_body.reset();
     auto operation = std::exchange(m_operation, nullptr);
-    if (!operation)
-        return;
-    bool executing = operation->isExecuting();
-    operation->cancel();
-    if (!executing)
+    bool executing = operation && operation->isExecuting();
+    if (operation)
+        operation->cancel();
+    if (!executing && !waiting)
         return;
     Value state = Value::object();
     state["state"] = "aborted";
@@ -319,20 +369,27 @@ void MorvixHttpRequest::progress(const std::shared_ptr<const platform::HTTPURLRe
     Notifications::forObject(objectId())->fireEvent("DownloadProgress", std::move(attributes));
 }
 
-void MorvixHttpRequest::succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response, const std::optional<std::string>& text)
+void MorvixHttpRequest::succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response)
 {
     m_operation.reset();
+    m_place.release();
+    // The body still counts among the session's downloads until the event hands it on.
+    auto body = m_body ? m_body->takeBody() : DownloadOutputStream::Body();
+    m_body.reset();
     reportHeaders(response);
+    auto text = bodyText(std::move(body.bytes), response.get());
     Value state = Value::object();
     state["state"] = text ? "finished" : "error";
     if (text)
-        state["response"] = *text;
+        state["response"] = std::move(*text);
     sendState(std::move(state));
 }
 
 void MorvixHttpRequest::failed(const std::shared_ptr<const platform::HTTPURLResponse>& response, const platform::Error& error)
 {
     m_operation.reset();
+    m_place.release();
+    m_body.reset();
     reportHeaders(response);
     Value state = Value::object();
     state["state"] = error.code() == platform::kURLErrorTimedOut ? "timeout" : "error";

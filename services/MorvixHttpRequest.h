@@ -3,10 +3,12 @@
 
 #include "core/objects/BasicObject.h"
 #include "core/objects/RemoteClass.h"
+#include "platform/foundation/SessionBudget.h"
 #include "platform/net/HTTPHeaders.h"
 #include "platform/net/Url.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@
 
 namespace morvix {
 
+class DownloadOutputStream;
 class MorvixHTTPClient;
 class NetHTTPRequestOperation;
 
@@ -59,6 +62,13 @@ class URLRequest;
 ///     out, and logged; the other fields are sent.
 ///  6. A second "send" cancels the request still running; nothing of a replaced or aborted
 ///     request reaches the peer after that ("aborted" is an aborted request's last event).
+///  7. The session's budget for downloads in flight (`platform::SessionBudget`) holds over all
+///     of its requests: past `kMaximumDownloads` running at once, a request waits (silently,
+///     its time-out not yet running) until an earlier one ends, in the order sent; an "abort"
+///     while it waits ends it as "aborted". A body that would take the bytes the session's
+///     downloads hold past `kMaximumDownloadBytes` ends its request in "StateChange" "error",
+///     as a body past its own cap does. The body is held once: it arrives into memory the
+///     request owns and moves from there into the event, whose sending hands it on.
 ///
 /// Destroying the object aborts its request. Main thread.
 class MorvixHttpRequest final : public RemoteClass<MorvixHttpRequest> {
@@ -80,6 +90,8 @@ public:
     /// session's.
     static std::optional<double> timeoutSeconds(const platform::Value& milliseconds);
     bool isRunning() const;
+    /// Whether a "send" waits for a place among the session's downloads (rule 7).
+    bool isWaiting() const { return m_wait != nullptr; }
 
     /// Whether the peer may not set the header field `name` (rule 5); any case.
     static bool isReservedHeader(std::string_view name);
@@ -88,12 +100,16 @@ private:
     std::vector<platform::HTTPHeaders::Field> headerFields(const platform::Value* headers);
     std::uint64_t bodyLimit(const platform::Value* given, const MorvixHTTPClient& http);
     std::optional<platform::Url> requestedURL(const platform::Url& resolved, const std::string& given, std::uint64_t limit);
-    void start(platform::URLRequest request, std::uint64_t maximumBodySize);
+    using Current = std::function<std::shared_ptr<MorvixHttpRequest>()>;
+    /// This object while its request is still the one of this moment's generation.
+    Current current();
+    void queue(platform::URLRequest request, std::uint64_t maximumBodySize);
+    void start(platform::URLRequest request, std::uint64_t maximumBodySize, platform::SessionBudget::Share place);
     [[noreturn]] void refuse(const std::string& reason);
     void warn(const std::string& text);
     void reportHeaders(const std::shared_ptr<const platform::HTTPURLResponse>& response);
     void progress(const std::shared_ptr<const platform::HTTPURLResponse>& response, std::int64_t loaded, std::int64_t expected);
-    void succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response, const std::optional<std::string>& text);
+    void succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response);
     void failed(const std::shared_ptr<const platform::HTTPURLResponse>& response, const platform::Error& error);
     void sendState(platform::Value attributes);
 
@@ -101,6 +117,11 @@ private:
     bool m_downloadProgressListener = false;
     bool m_uploadProgressListener = false; // accepted; no upload progress is reported
     std::shared_ptr<NetHTTPRequestOperation> m_operation;
+    // The request's place among the session's downloads and its body while it runs; the wait
+    // for a place before that.
+    platform::SessionBudget::Wait m_wait;
+    platform::SessionBudget::Share m_place;
+    std::shared_ptr<DownloadOutputStream> m_body;
     bool m_didReceiveResponse = false;
     // Callbacks carry the generation of their request; a later send or an abort moves it on,
     // so that what an old request still delivers is dropped.

@@ -3,12 +3,15 @@
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
+#include "core/session/CappedOutputStream.h"
+#include "core/session/DownloadOutputStream.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "networking/NetHTTPRequestOperation.h"
 #include "platform/foundation/BundleInfo.h"
 #include "platform/foundation/ConfinedFile.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/net/FileOutputStream.h"
 #include "platform/ui/screens/PrintController.h"
 #include "shell/progress/POProgressHUD.h"
 #include "widgets/foundation/Display.h"
@@ -72,9 +75,13 @@ Printer::Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientCo
 
 Printer::~Printer()
 {
-    // A session torn down without destroying its objects leaves no dialog up for the next one.
+    // A session torn down without destroying its objects leaves no dialog up for the next one,
+    // and no job file.
     if (m_controller && platform::MainLoop::main().isMainThread())
         m_controller->dismiss(platform::Animated::No);
+    if (m_download)
+        m_download->cancel();
+    deleteJobFile();
 }
 
 const PropertyTable& Printer::properties()
@@ -215,16 +222,35 @@ void Printer::setUpController(const Job& job)
 void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job)
 {
     auto client = this->client();
+    if (!client || !client->httpClient())
+        return fail(job, kCannotPrintMessage);
+    auto weak = std::weak_ptr<Printer>(std::static_pointer_cast<Printer>(shared_from_this()));
+    // A place that comes after a later "print" or the destroy goes back at once.
+    m_wait = client->sessionBudget()->whenDownloadPlaceFree([weak, job, url](platform::SessionBudget::Share place) {
+        auto self = weak.lock();
+        if (self && self->m_job == job)
+            self->startDownload(url, job, std::move(place));
+    });
+}
+
+void Printer::startDownload(const platform::Url& url, const std::shared_ptr<Job>& job, platform::SessionBudget::Share place)
+{
+    m_wait.reset();
+    auto client = this->client();
     auto http = client ? client->httpClient() : nullptr;
     if (!http)
         return fail(job, kCannotPrintMessage);
-    deleteJobFile();
+    m_place = std::move(place);
+    const auto& budget = client->sessionBudget();
     std::string path = jobFilePath();
     std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd >= 0)
         ::close(fd);
+    m_holdsJobFile = true;
+    budget->holdFile(path);
 
     if (auto view = client->rootView()) {
         m_hud = POProgressHUD::showHUDAddedTo(view, platform::Animated::Yes);
@@ -238,8 +264,10 @@ void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<J
         auto self = weak.lock();
         return self && self->m_job == job ? self : nullptr;
     };
-    m_download = http->newFileDownloadOperation(
-        url, path,
+    m_stream = DownloadOutputStream::create(budget->share(platform::SessionBudget::Resource::DownloadBytes),
+        platform::FileOutputStream::create(path, platform::FileMode::Truncate));
+    m_download = http->newOperationWithRequestAndOutput(
+        http->requestWithURL(url),
         [current, job](auto&, auto&) {
             if (auto self = current())
                 self->downloadFinished(job, std::nullopt);
@@ -248,13 +276,12 @@ void Printer::downloadAndPrint(const platform::Url& url, const std::shared_ptr<J
             if (auto self = current())
                 self->downloadFinished(job, error);
         },
-        [current](std::int64_t read, std::int64_t expected) {
-            if (auto self = current())
-                self->downloadProgress(read, expected);
-        },
-        m_maximumDocumentSize);
-    if (m_download)
-        m_download->start();
+        CappedOutputStream::create(m_stream, m_maximumDocumentSize));
+    m_download->setDownloadProgressBlock([current](std::int64_t, std::int64_t read, std::int64_t expected) {
+        if (auto self = current())
+            self->downloadProgress(read, expected);
+    });
+    m_download->start();
 }
 
 void Printer::downloadProgress(std::int64_t read, std::int64_t expected)
@@ -272,6 +299,10 @@ void Printer::downloadProgress(std::int64_t read, std::int64_t expected)
 void Printer::downloadFinished(const std::shared_ptr<Job>& job, const std::optional<platform::Error>& error)
 {
     m_download.reset();
+    m_place.release();
+    // The document's bytes count among the session's downloads until they are read.
+    auto held = m_stream ? m_stream->takeShare() : platform::SessionBudget::Share();
+    m_stream.reset();
     if (auto hud = std::exchange(m_hud, nullptr))
         hud->hide(platform::Animated::Yes);
     if (error) {
@@ -282,6 +313,8 @@ void Printer::downloadFinished(const std::shared_ptr<Job>& job, const std::optio
         return;
     }
     auto file = platform::ConfinedFile::readRegularFile(jobFilePath(), m_maximumDocumentSize);
+    // The document is in memory now, or cannot be had: the job file has done its work.
+    deleteJobFile();
     if (!file)
         return fail(job, kCannotPrintMessage);
     printData(std::move(file.bytes), job);
@@ -342,8 +375,13 @@ void Printer::sendEvent(const char* event, Value attributes, const Job& job)
 
 void Printer::stopDownload()
 {
-    if (auto download = std::exchange(m_download, nullptr))
+    m_wait.reset();
+    m_place.release();
+    if (auto download = std::exchange(m_download, nullptr)) {
         download->cancel();
+        deleteJobFile();
+    }
+    m_stream.reset();
     if (auto hud = std::exchange(m_hud, nullptr))
         hud->hide(platform::Animated::Yes);
 }
@@ -355,10 +393,17 @@ void Printer::closeController()
         controller->dismiss(platform::Animated::Yes);
 }
 
-void Printer::deleteJobFile() const
+void Printer::deleteJobFile()
 {
+    // Only the file this object made: a printer of the same id in a later session may have made
+    // the one there now.
+    if (!std::exchange(m_holdsJobFile, false))
+        return;
+    std::string path = jobFilePath();
     std::error_code ignored;
-    std::filesystem::remove(jobFilePath(), ignored);
+    std::filesystem::remove(path, ignored);
+    if (auto client = this->client())
+        client->sessionBudget()->releaseFile(path);
 }
 
 void Printer::destroy()

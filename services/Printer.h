@@ -6,6 +6,7 @@
 #include "core/objects/ServiceObject.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/SessionBudget.h"
 #include "platform/net/Url.h"
 #include "platform/ui/screens/PrintInfo.h"
 
@@ -20,6 +21,7 @@ namespace morvix {
 namespace platform {
 class PrintController;
 }
+class DownloadOutputStream;
 class NetHTTPRequestOperation;
 class POProgressHUD;
 
@@ -47,9 +49,15 @@ class POProgressHUD;
 ///     application's folder and the local resource roots, links resolved) of at most
 ///     `maximumDocumentSize` bytes; anything else is the error of rule 4, and the refusal is
 ///     logged. A download that grows past `maximumDocumentSize` is cancelled and ends in "Error"
-///     with the download's error, as any failed download; a failed download's job file is
-///     deleted.
-///  6. `destroy` stops a download, closes the dialog without reporting and deletes the job file.
+///     with the download's error, as any failed download.
+///  6. A download is one of the session's downloads in flight (`platform::SessionBudget`): past
+///     `kMaximumDownloads` at once it waits for a place before its overlay shows, and a document
+///     that would take the bytes they hold past `kMaximumDownloadBytes` ends in "Error" as in
+///     rule 5. Its bytes count until the document is read from the job file.
+///  7. The job file lives only while its download does: it is deleted once the document is read
+///     into memory for the dialog, when the download fails or is stopped, by `destroy`, when the
+///     object goes, and, with every job file the session still holds, when the session ends.
+///  8. `destroy` stops a download, closes the dialog without reporting and deletes the job file.
 /// Main thread.
 class Printer final : public RemoteClass<Printer>, public ServiceObject {
 public:
@@ -101,6 +109,7 @@ private:
     /// Sets the print dialog up with the job's settings.
     void setUpController(const Job& job);
     void downloadAndPrint(const platform::Url& url, const std::shared_ptr<Job>& job);
+    void startDownload(const platform::Url& url, const std::shared_ptr<Job>& job, platform::SessionBudget::Share place);
     void downloadProgress(std::int64_t read, std::int64_t expected);
     void downloadFinished(const std::shared_ptr<Job>& job, const std::optional<platform::Error>& error);
     void printData(std::string bytes, const std::shared_ptr<Job>& job);
@@ -109,7 +118,7 @@ private:
     void sendEvent(const char* event, platform::Value attributes, const Job& job);
     void stopDownload();
     void closeController();
-    void deleteJobFile() const;
+    void deleteJobFile();
 
     std::optional<std::string> m_jobName;
     std::optional<std::string> m_printer;
@@ -118,6 +127,12 @@ private:
     platform::PrintController* m_controller = nullptr; // the shared dialog while a job holds it
     std::shared_ptr<Job> m_job; // the current job
     std::shared_ptr<NetHTTPRequestOperation> m_download;
+    // The download's wait for a place among the session's downloads, its place, and the stream
+    // that counts its bytes.
+    platform::SessionBudget::Wait m_wait;
+    platform::SessionBudget::Share m_place;
+    std::shared_ptr<DownloadOutputStream> m_stream;
+    bool m_holdsJobFile = false; // whether this object made the job file that is there now
     std::shared_ptr<POProgressHUD> m_hud;
     bool m_destroyed = false;
     std::uint64_t m_maximumDocumentSize = kMaximumDocumentSize;

@@ -167,9 +167,7 @@ void Swipe::add(const Value* properties)
     auto object = client ? client->objectById(id) : nullptr;
     if (auto* widget = dynamic_cast<Widget*>(object.get()))
         ViewPlacement::check(widget->view().get(), view().get(), client.get(), "control", id, objectId());
-    if (m_items.size() <= static_cast<std::size_t>(*index))
-        m_items.resize(static_cast<std::size_t>(*index) + 1);
-    m_items[static_cast<std::size_t>(*index)] = id;
+    setItem(*index, id);
     m_departed.erase(id);
     m_swipeControllers.erase(id);
     prepareViewControllerForControl(id);
@@ -191,11 +189,23 @@ void Swipe::remove(const Value* properties)
             logIgnored("remove of " + std::to_string(*index) + " is negative; ignored");
             continue;
         }
-        if (static_cast<std::size_t>(*index) < m_items.size())
-            m_items[static_cast<std::size_t>(*index)].reset();
+        setItem(*index, std::nullopt);
     }
-    while (!m_items.empty() && !m_items.back())
-        m_items.pop_back();
+}
+
+void Swipe::setItem(long long index, std::optional<std::string> id)
+{
+    if (auto placed = m_items.find(index); placed != m_items.end()) {
+        auto indexes = m_indexesById.find(placed->second);
+        indexes->second.erase(index);
+        if (indexes->second.empty())
+            m_indexesById.erase(indexes);
+        m_items.erase(placed);
+    }
+    if (!id)
+        return;
+    m_indexesById[*id].insert(index);
+    m_items.emplace(index, std::move(*id));
 }
 
 void Swipe::lockLeft(const Value* properties)
@@ -237,10 +247,8 @@ Swipe::Range Swipe::computeRange() const
 
 std::shared_ptr<SwipeItemViewController> Swipe::controllerForIndex(long long index)
 {
-    if (index >= 0 && static_cast<std::size_t>(index) < m_items.size()) {
-        if (const auto& id = m_items[static_cast<std::size_t>(index)])
-            return prepareViewControllerForControl(*id);
-    }
+    if (auto placed = m_items.find(index); placed != m_items.end())
+        return prepareViewControllerForControl(placed->second);
     return SwipeItemViewController::create(nullptr, index);
 }
 
@@ -272,8 +280,8 @@ std::shared_ptr<SwipeItemViewController> Swipe::prepareViewControllerForControl(
 
 long long Swipe::indexForControl(const std::string& id) const
 {
-    auto found = std::find(m_items.begin(), m_items.end(), std::optional<std::string>(id));
-    return found == m_items.end() ? -1 : static_cast<long long>(found - m_items.begin());
+    auto found = m_indexesById.find(id);
+    return found == m_indexesById.end() ? -1 : *found->second.begin();
 }
 
 void Swipe::updatePageViewController()
@@ -342,6 +350,7 @@ void Swipe::destroy()
     if (isDisposed())
         return;
     m_items.clear();
+    m_indexesById.clear();
     m_swipeControllers.clear();
     RemoteClass::destroy();
 }

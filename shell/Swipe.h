@@ -36,7 +36,8 @@ class SwipeItemViewController;
 ///   ignored and logged, and so is one in "active" or "add" at or past
 ///   `WireNumber::kMaximumItemCount`, so that no index sizes the items beyond that; "remove"
 ///   ignores an index past the end. Lock indexes and "itemCount" are read within the same
-///   bound.
+///   bound. The items are kept sparse: an "add" far out holds one entry, not every index
+///   before it.
 /// - "add" refuses with "Incorrect Parameter", before anything moves, a control whose view
 ///   holds this swipe's view (the swipe itself, an ancestor) or is the session's root view. A
 ///   page whose widget came to hold the swipe later (the swipe moved into it) shows empty.
@@ -61,8 +62,9 @@ public:
 
     std::shared_ptr<platform::View> view() const override;
     const std::shared_ptr<platform::PageViewController>& pageViewController() const { return m_controller; }
-    /// Per item index the id placed there, or nothing for a placeholder.
-    const std::vector<std::optional<std::string>>& items() const { return m_items; }
+    /// The id placed at each item index that holds one; an index missing here is an empty
+    /// item. Sparse, so that an item far out costs no more than one near.
+    const std::map<long long, std::string>& items() const { return m_items; }
 
     std::optional<platform::Value> active() const;
     void setActive(std::optional<platform::Value> active);
@@ -109,11 +111,15 @@ private:
     std::shared_ptr<SwipeItemViewController> prepareViewControllerForControl(const std::string& id);
     long long indexForControl(const std::string& id) const;
     void updatePageViewController();
+    /// Places `id` at `index`, or empties the item when `id` is nothing.
+    void setItem(long long index, std::optional<std::string> id);
     void storeActive(std::optional<long long> active);
     void logIgnored(const std::string& what);
 
     std::shared_ptr<platform::PageViewController> m_controller;
-    std::vector<std::optional<std::string>> m_items;
+    std::map<long long, std::string> m_items;
+    // Per id the indexes it is placed at, so that an id's first index is found without a walk.
+    std::map<std::string, std::set<long long>> m_indexesById;
     std::optional<platform::Value> m_itemCount = platform::Value(0);
     mutable std::mutex m_activeMutex; // guards m_active
     std::optional<long long> m_active;

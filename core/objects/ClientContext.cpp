@@ -5,6 +5,11 @@
 
 namespace morvix {
 
+ClientContext::~ClientContext()
+{
+    m_sessionBudget->endSession();
+}
+
 std::optional<platform::Url> ClientContext::relativeURLToServer(const std::string&) const
 {
     return std::nullopt;

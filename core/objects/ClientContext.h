@@ -1,6 +1,7 @@
 #pragma once
 // What a remote object needs of the session that owns it.
 
+#include "platform/foundation/SessionBudget.h"
 #include "platform/graphics/Color.h"
 
 #include <memory>
@@ -26,7 +27,8 @@ class Window;
 /// weakly.
 class ClientContext {
 public:
-    virtual ~ClientContext() = default;
+    /// Ends the session's budget (`SessionBudget::endSession`).
+    virtual ~ClientContext();
 
     /// The registered object with that id, or null. Creates nothing. Any thread.
     virtual std::shared_ptr<RemoteObject> objectById(const std::string& id) = 0;
@@ -66,6 +68,13 @@ public:
     /// Whether a binding is applying a message now (the notifications dispatcher's
     /// `isProcessing`); false by default. Any thread.
     virtual bool isProcessingMessage() const { return false; }
+
+    /// What the session's objects together may hold at once (downloads, bitmaps, saved drawing
+    /// states) and the files made for them; one per context, for its whole life. Any thread.
+    const std::shared_ptr<platform::SessionBudget>& sessionBudget() const { return m_sessionBudget; }
+
+private:
+    const std::shared_ptr<platform::SessionBudget> m_sessionBudget = platform::SessionBudget::create();
 };
 
 } // namespace morvix

@@ -389,6 +389,8 @@ void MorvixClient::load()
     m_dispatcher->reset();
     closeErrorHandler();
     m_objectRegistry->reset();
+    // What the old session's objects made on disk goes with them.
+    sessionBudget()->endSession();
     if (auto old = httpClient())
         old->reset();
     runLoadHooks();

@@ -63,8 +63,9 @@ class WidgetRegistry;
 /// instead).
 ///
 /// `load` starts the session anew: it resets the dispatcher (and with it every binding), closes
-/// the error presenters, empties the registry, replaces the HTTP client (objects must not keep
-/// it) and starts the dispatcher, whose bindings open the session.
+/// the error presenters, empties the registry, removes the files its objects left (the
+/// session budget's), replaces the HTTP client (objects must not keep it) and starts the
+/// dispatcher, whose bindings open the session.
 ///
 /// The window and both delegates are held weakly. Main thread, except where a method says
 /// otherwise (`log`, `setLogObserver`, `httpClient`, the response size limit).

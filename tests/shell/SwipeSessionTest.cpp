@@ -16,6 +16,7 @@ namespace {
 
 using platform::PageNavigationDirection;
 using platform::Value;
+using Items = std::map<long long, std::string>;
 
 class SwipeSessionTest : public testing::ScrollMenuSessionFixture {
 protected:
@@ -54,7 +55,7 @@ TEST_F(SwipeSessionTest, SwipesStayWithinTheLocksAndTheItemCount)
         ["call","w10","lockRight",{"index":2}]])");
     ASSERT_NE(swipe(), nullptr);
     EXPECT_EQ(swipe()->view()->frame(), (platform::Rect { 0, 0, 200, 300 }));
-    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { std::nullopt, std::nullopt, std::nullopt, "w11" }));
+    EXPECT_EQ(swipe()->items(), (Items { { 3, "w11" } }));
     EXPECT_EQ(shownIndex(), 0);
     EXPECT_EQ(shownPage()->widget(), nullptr) << "placeholders show empty pages";
 
@@ -117,11 +118,10 @@ TEST_F(SwipeSessionTest, ActiveRemoveAndChildrenThatGo)
     // Removing the last item shortens the items; a middle one leaves an empty slot; indexes past
     // the end or below 0 are ignored.
     deliver(R"([["call","w10","remove",{"items":[2]}],["call","w10","remove",{"items":[1,7,-1]}]])");
-    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { "w11" }));
+    EXPECT_EQ(swipe()->items(), (Items { { 0, "w11" } }));
     deliver(R"([["call","w10","add",{"control":"w13","index":2}],["call","w10","add",{"control":"w14","index":4}],
         ["call","w10","add",{"control":"w12","index":-1}]])");
-    EXPECT_EQ(swipe()->items(),
-        (std::vector<std::optional<std::string>> { "w11", std::nullopt, "w13", std::nullopt, "w14" }));
+    EXPECT_EQ(swipe()->items(), (Items { { 0, "w11" }, { 2, "w13" }, { 4, "w14" } }));
 
     // "active" on a placeholder shows an empty page that knows its own index, so the next swipe
     // reaches the item after it; a negative "active" is ignored.
@@ -171,15 +171,26 @@ TEST_F(SwipeSessionTest, IndexesPastTheLimitAndPagesThatWouldHoldTheSwipeAreRefu
     EXPECT_TRUE(swipe()->items().empty());
     EXPECT_EQ(shownIndex(), 0);
     deliver(R"([["call","w10","add",{"control":"w11","index":true}],["call","w10","unlockRight",{}],["set","w10",{"itemCount":3}]])");
-    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { std::nullopt, "w11" }));
+    EXPECT_EQ(swipe()->items(), (Items { { 1, "w11" } }));
     EXPECT_EQ(swipeBy(PageNavigationDirection::Forward, true), R"([["notify","w10","Swipe",{"item":1}]])");
+
+    // The last index there is holds one item, not every index before it, and shows its page;
+    // the empty item before it shows an empty page.
+    deliver(R"([["create","w15","zub.widgets.Label",{"parent":"w10","text":"Last"}],["call","w10","add",{"control":"w15","index":1048575}],
+        ["call","w10","lockRight",{"index":1048575}],["set","w10",{"active":1048575}]])");
+    EXPECT_EQ(swipe()->items(), (Items { { 1, "w11" }, { 1048575, "w15" } }));
+    EXPECT_EQ(shownIndex(), 1048575);
+    EXPECT_EQ(labelView("w15")->superview(), shownPage()->view());
+    EXPECT_EQ(swipeBy(PageNavigationDirection::Reverse, true), R"([["notify","w10","Swipe",{"item":1048574}]])");
+    EXPECT_EQ(shownPage()->widget(), nullptr);
+    deliver(R"([["call","w10","remove",{"items":[1048575]}],["call","w10","unlockRight",{}],["set","w10",{"active":1}]])");
 
     // A page goes inside the swipe's view: the swipe itself, its ancestors and the display are
     // refused before anything moves.
     deliver(R"([["call","w10","add",{"control":"w10","index":2}],["call","w10","add",{"control":"w2","index":2}],
         ["call","w10","add",{"control":"w1","index":0}]])");
     EXPECT_EQ(logged("catching 'Incorrect Parameter'"), 3);
-    EXPECT_EQ(swipe()->items(), (std::vector<std::optional<std::string>> { std::nullopt, "w11" }));
+    EXPECT_EQ(swipe()->items(), (Items { { 1, "w11" } }));
     EXPECT_EQ(swipe()->view()->superview(), object<BasicWidget>("w2")->view());
     EXPECT_EQ(object<BasicWidget>("w2")->view()->superview(), client->view());
     EXPECT_EQ(client->view()->window(), harness.window());

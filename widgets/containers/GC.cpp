@@ -80,6 +80,10 @@ GC::GC(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
 {
     registerSelector(&GC::initialize, "init");
     registerSelector(&GC::draw, "draw");
+    if (auto session = this->client()) {
+        m_bitmapPixels = session->sessionBudget()->share(platform::SessionBudget::Resource::BitmapPixels);
+        m_savedStates = session->sessionBudget()->share(platform::SessionBudget::Resource::SavedStates);
+    }
 }
 
 GC::~GC() = default;
@@ -108,7 +112,6 @@ void GC::initialize(const Value* properties)
             return kNone;
         return (*properties)[key];
     };
-    m_bitmap.reset();
     float width = platform::WireNumber::singlePrecision(platform::numberValue(get("width")).value_or(0));
     float height = platform::WireNumber::singlePrecision(platform::numberValue(get("height")).value_or(0));
     double pixelWidth = std::trunc(width * m_scale);
@@ -116,11 +119,20 @@ void GC::initialize(const Value* properties)
     bool fits = std::isfinite(pixelWidth) && std::isfinite(pixelHeight) && pixelWidth >= 1 && pixelHeight >= 1
         && pixelWidth <= platform::Image::kMaxSide && pixelHeight <= platform::Image::kMaxSide
         && pixelWidth * pixelHeight <= double(platform::Image::kMaxPixels);
+    // The new bitmap replaces this context's old one in the session's sum; refused, the old
+    // bitmap stays as it was.
+    auto pixels = fits ? static_cast<std::uint64_t>(pixelWidth * pixelHeight) : 0;
+    if (!m_bitmapPixels.resize(pixels)) {
+        RemoteException::throwIncorrectParameter("GC %@ init: a bitmap of %@ pixels would take the session's bitmaps past %@ pixels",
+            objectId(), static_cast<long long>(pixels), static_cast<long long>(m_bitmapPixels.limit()));
+    }
+    m_bitmap.reset();
     if (fits)
         m_bitmap = std::make_unique<platform::BitmapContext>(int(pixelWidth), int(pixelHeight));
     if (m_bitmap && !m_bitmap->isValid())
         m_bitmap.reset();
     if (!m_bitmap) {
+        m_bitmapPixels.release();
         if (auto session = client())
             session->log(LogEntry(platform::format("GC %@ makes no bitmap of %@ by %@ points", objectId(),
                                       double(width), double(height)),
@@ -617,11 +629,21 @@ void GC::textAlign(const Value& operation)
     top()->setTextAlign(align.is_string() ? align.get<std::string>() : "");
 }
 
+// Each saved state holds a record and the bitmap context's own state: one context, and the
+// session's contexts together, keep a bounded number of them.
 void GC::save(const Value&)
 {
+    if (!m_savedStates.grow(1)) {
+        RemoteException::throwIncorrectParameter("GC %@ save: the session's drawing contexts hold %@ saved states already", objectId(),
+            static_cast<long long>(m_savedStates.limit()));
+    }
+    if (!m_propertiesStack.push()) {
+        (void)m_savedStates.resize(m_savedStates.amount() - 1);
+        RemoteException::throwIncorrectParameter("GC %@ save: %@ states are saved already, the most one drawing context keeps",
+            objectId(), static_cast<long long>(GCPropertiesStack::kMaximumDepth));
+    }
     if (auto* context = this->context())
         context->save();
-    m_propertiesStack.push();
 }
 
 // The context ignores a restore without a save of its own, and the base record stays.
@@ -629,7 +651,8 @@ void GC::restore(const Value&)
 {
     if (auto* context = this->context())
         context->restore();
-    m_propertiesStack.pop();
+    if (m_propertiesStack.pop())
+        (void)m_savedStates.resize(m_savedStates.amount() - 1);
 }
 
 void GC::applyTo(platform::GraphicsContext& context)

@@ -2,6 +2,7 @@
 // The drawing context of a canvas: an offscreen bitmap drawn by operation lists.
 
 #include "core/objects/RemoteClass.h"
+#include "platform/foundation/SessionBudget.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Size.h"
 #include "widgets/containers/GCLinearGradient.h"
@@ -44,6 +45,12 @@ namespace morvix {
 ///  6. "addColorStop" with an index outside 0 to the stop count, or beyond
 ///     `GCLinearGradient::kMaximumStopCount` stops, throws "Incorrect Parameter"; colour
 ///     components are numbers, booleans among them.
+///  7. What a peer may make its drawing contexts hold is bounded per session
+///     (`platform::SessionBudget`): an "init" whose bitmap would take the pixels of the
+///     session's bitmaps past `kMaximumBitmapPixels`, and a "save" past
+///     `GCPropertiesStack::kMaximumDepth` states in one context or `kMaximumSavedStates` in the
+///     session, throw "Incorrect Parameter" and change nothing. A context gives its share back
+///     when its bitmap is replaced and when it goes.
 ///
 /// Coordinates are points with y growing downward; arcs with the anticlockwise flag run through
 /// decreasing angles. Main thread only; the bitmap is guarded by a monitor held over a whole
@@ -132,6 +139,9 @@ private:
     GCPropertiesStack m_propertiesStack;
     std::optional<GCLinearGradient> m_linearGradient;
     std::optional<platform::Font> m_font;
+    // What this context holds of the session's budget: its bitmap's pixels, its saved states.
+    platform::SessionBudget::Share m_bitmapPixels;
+    platform::SessionBudget::Share m_savedStates;
 };
 
 } // namespace morvix
