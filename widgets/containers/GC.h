@@ -23,6 +23,8 @@ class Image;
 
 namespace morvix {
 
+class GCDrawQueue;
+
 /// "zub.widgets.GC": a bitmap at the screen's scale, sized by the call "init" and drawn by the
 /// call "draw" with {"operations": [[name, arguments ...], ...]} in the canvas 2D vocabulary
 /// ("moveTo", "fillStyle", "fillText", "save" ...). The canvas that is its parent shows the
@@ -44,6 +46,13 @@ namespace morvix {
 ///  6. "addColorStop" with an index outside 0 to the stop count, or beyond
 ///     `GCLinearGradient::kMaximumStopCount` stops, throws "Incorrect Parameter"; colour
 ///     components are numbers, booleans among them.
+///  7. A list that names a picture from the network ("drawImage" of a path that resolves to an
+///     http or https URL) runs once its pictures have arrived, and later lists wait behind it
+///     (see `GCDrawQueue`): the main thread never waits for a server. A picture that fails, or
+///     is not in within `MorvixHTTPClient::kPictureDeadline`, draws nothing. Each picture is
+///     read and decoded once per list, however many operations name it. An "init" first runs
+///     the lists that wait, without the pictures still on their way, since it wipes what they
+///     draw.
 ///
 /// Coordinates are points with y growing downward; arcs with the anticlockwise flag run through
 /// decreasing angles. Main thread only; the bitmap is guarded by a monitor held over a whole
@@ -61,7 +70,8 @@ public:
     /// placement and font. The record stack and gradient stay. The parent canvas is told that
     /// its intrinsic size changed.
     void initialize(const platform::Value* properties);
-    /// "draw": runs the "operations" list (see the class comment), then tells the parent canvas.
+    /// "draw": runs the "operations" list (see the class comment), then tells the parent canvas;
+    /// or keeps it until the pictures it names from the network have arrived (rule 7).
     void draw(const platform::Value* properties);
     /// Clears (0, 0, size) of `context` and draws the bitmap into it.
     void applyTo(platform::GraphicsContext& context);
@@ -77,6 +87,11 @@ public:
 private:
     using Operation = void (GC::*)(const platform::Value&);
     static const std::unordered_map<std::string, Operation>& operations();
+    /// "init" in its turn: after the lists that wait for pictures.
+    void initializeAfterWaitingLists(const platform::Value* properties);
+    GCDrawQueue& drawQueue();
+    /// Runs one operation list under the monitor, then tells the parent canvas.
+    void runOperations(const platform::Value& operations);
     void drawOperation(const platform::Value& operation);
     platform::GraphicsContext* context() const;
     const std::shared_ptr<GCProperties>& top() const { return m_propertiesStack.peek(); }
@@ -132,6 +147,7 @@ private:
     GCPropertiesStack m_propertiesStack;
     std::optional<GCLinearGradient> m_linearGradient;
     std::optional<platform::Font> m_font;
+    std::shared_ptr<GCDrawQueue> m_drawQueue; // made on the first "draw"
 };
 
 } // namespace morvix
