@@ -50,9 +50,10 @@ class GCDrawQueue;
 ///     http or https URL) runs once its pictures have arrived, and later lists wait behind it
 ///     (see `GCDrawQueue`): the main thread never waits for a server. A picture that fails, or
 ///     is not in within `MorvixHTTPClient::kPictureDeadline`, draws nothing. Each picture is
-///     read and decoded once per list, however many operations name it. An "init" first runs
-///     the lists that wait, without the pictures still on their way, since it wipes what they
-///     draw.
+///     read and decoded once per list, however many operations name it. A list that waited
+///     and fails as rule 2 says is logged to the session instead of throwing. An "init" first
+///     runs the lists that wait, without the pictures still on their way, since it wipes what
+///     they draw.
 ///
 /// Coordinates are points with y growing downward; arcs with the anticlockwise flag run through
 /// decreasing angles. Main thread only; the bitmap is guarded by a monitor held over a whole

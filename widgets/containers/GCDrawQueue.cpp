@@ -62,12 +62,8 @@ void GCDrawQueue::add(const Value& operations, const std::shared_ptr<ClientConte
         findPictures(list, operations, *session);
     if (m_waiting.empty() && isReady(list))
         return run(list, operations, Failures::Propagate);
-    if (m_waiting.size() >= kMaximumWaitingLists) {
-        List oldest = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        giveUpPictures(oldest);
-        run(oldest, oldest.operations, Failures::Log);
-    }
+    if (m_waiting.size() >= kMaximumWaitingLists)
+        runOldest();
     list.operations = operations;
     m_waiting.push_back(std::move(list));
     advance();
@@ -77,12 +73,8 @@ void GCDrawQueue::flush()
 {
     auto self = shared_from_this();
     m_deadline.stop();
-    while (!m_waiting.empty()) {
-        List list = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        giveUpPictures(list);
-        run(list, list.operations, Failures::Log);
-    }
+    while (!m_waiting.empty())
+        runOldest();
 }
 
 std::shared_ptr<platform::Image> GCDrawQueue::picture(const std::string& path)
@@ -159,28 +151,34 @@ void GCDrawQueue::addNetworkPicture(List& list, const std::string& path, const s
     fetch.operation->start();
 }
 
-bool GCDrawQueue::isReady(const List& list) const
+std::unordered_map<std::string, GCDrawQueue::Fetch>::iterator GCDrawQueue::fetchOf(const List::Picture& picture)
+{
+    return picture.source == List::Source::Network ? m_fetches.find(picture.url) : m_fetches.end();
+}
+
+bool GCDrawQueue::isReady(const List& list)
 {
     for (const auto& [path, picture] : list.pictures) {
-        if (picture.source != List::Source::Network)
-            continue;
-        auto fetch = m_fetches.find(picture.url);
+        auto fetch = fetchOf(picture);
         if (fetch != m_fetches.end() && !fetch->second.done)
             return false;
     }
     return true;
 }
 
-void GCDrawQueue::giveUpPictures(const List& list)
+void GCDrawQueue::runOldest()
 {
+    List list = std::move(m_waiting.front());
+    m_waiting.pop_front();
     for (const auto& [path, picture] : list.pictures) {
-        auto fetch = picture.source == List::Source::Network ? m_fetches.find(picture.url) : m_fetches.end();
+        auto fetch = fetchOf(picture);
         if (fetch == m_fetches.end() || fetch->second.done)
             continue;
-        fetch->second.done = true;
+        fetch->second.done = true; // given up: drawn as missing
         if (auto operation = std::move(fetch->second.operation))
             operation->cancel();
     }
+    run(list, list.operations, Failures::Log);
 }
 
 void GCDrawQueue::run(List& list, const Value& operations, Failures failures)
@@ -216,7 +214,7 @@ void GCDrawQueue::run(List& list, const Value& operations, Failures failures)
 void GCDrawQueue::release(const List& list)
 {
     for (const auto& [path, picture] : list.pictures) {
-        auto fetch = picture.source == List::Source::Network ? m_fetches.find(picture.url) : m_fetches.end();
+        auto fetch = fetchOf(picture);
         if (fetch == m_fetches.end() || --fetch->second.lists > 0)
             continue;
         if (fetch->second.operation)
@@ -245,12 +243,8 @@ void GCDrawQueue::advance()
 {
     auto self = shared_from_this();
     auto now = platform::Clock::current()->now();
-    while (!m_waiting.empty() && (isReady(m_waiting.front()) || m_waiting.front().deadline <= now)) {
-        List list = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        giveUpPictures(list);
-        run(list, list.operations, Failures::Log);
-    }
+    while (!m_waiting.empty() && (isReady(m_waiting.front()) || m_waiting.front().deadline <= now))
+        runOldest();
     m_deadline.stop();
     if (!m_waiting.empty())
         m_deadline.start(m_waiting.front().deadline - now, platform::Repeat::No, [this] { advance(); });

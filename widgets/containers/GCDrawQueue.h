@@ -42,8 +42,8 @@ class Image;
 ///     ones past either bound are drawn as missing.
 ///  5. Every other picture (a file of the application, through the session's `imageFromPath`)
 ///     is read and decoded when its list runs, once per list.
-///  6. What a list throws when it runs within `add` reaches the caller of `add`; what it throws
-///     when it runs later is logged to the session, as the operation dispatcher logs it.
+///  6. What a list that did not wait throws reaches the caller of `add`; what a list that waited
+///     throws is logged to the session, as the operation dispatcher logs it.
 ///
 /// Owned by its drawing context. Main thread only. Fetches hold the queue weakly; destroying it
 /// drops the waiting lists and cancels their fetches.
@@ -96,8 +96,10 @@ private:
     GCDrawQueue(std::string objectId, Runner runner);
     void findPictures(List& list, const platform::Value& operations, const ClientContext& session);
     void addNetworkPicture(List& list, const std::string& path, const std::string& url, const ClientContext& session);
-    bool isReady(const List& list) const;
-    void giveUpPictures(const List& list);
+    std::unordered_map<std::string, Fetch>::iterator fetchOf(const List::Picture& picture);
+    bool isReady(const List& list);
+    /// Runs the oldest waiting list, giving up on its pictures still on their way.
+    void runOldest();
     void run(List& list, const platform::Value& operations, Failures failures);
     void release(const List& list);
     void pictureArrived(const std::string& url, std::shared_ptr<platform::Image> image);
