@@ -71,7 +71,7 @@ private:
 /// Reads the header of PNG or JPEG bytes; nothing for anything else or a broken header.
 std::optional<NetImageBitmapInfo> NetImageBitmapInfoForData(std::string_view data);
 
-/// An image from data, decoded under the one process-wide image-decoding lock (scale 1).
+/// An image from data (scale 1). Any thread: decodings run side by side, taking no lock.
 std::shared_ptr<platform::Image> NetSafeImageWithData(std::string_view data);
 
 /// `NetSafeImageWithData` with the image given `scale` and its own orientation; null when the

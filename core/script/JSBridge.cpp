@@ -451,7 +451,11 @@ std::optional<std::string> JSBridge::readData(const std::string& url, double tim
         return std::nullopt;
     platform::URLRequest request(*parsed);
     request.setTimeoutInterval(timeout);
-    auto result = platform::URLConnection::sendSynchronousRequest(request);
+    // A module from the server is held to the size a module file may have: a server that
+    // streams without end must not fill the memory before the script even starts.
+    platform::URLConnection::SynchronousLimits limits;
+    limits.maximumBodySize = platform::ConfinedFile::kDefaultMaximumSize;
+    auto result = platform::URLConnection::sendSynchronousRequest(request, limits);
     if (result.error)
         return std::nullopt;
     // An error status is no content: a module search probes many missing paths, and a server's

@@ -7,6 +7,7 @@
 #include "networking/NetHTTPRequestOperation.h"
 #include "networking/NetHTTPRequestOperationManager.h"
 #include "networking/NetHTTPRequestSerializer.h"
+#include "networking/NetImageResponseSerializer.h"
 #include "networking/NetMultipartFormData.h"
 #include "networking/NetNetworkReachabilityManager.h"
 #include "networking/NetSecurityPolicy.h"
@@ -442,11 +443,40 @@ std::shared_ptr<platform::Image> MorvixHTTPClient::imageFromPath(const std::stri
         auto file = locateLocalFile(*url, platform::ConfinedFile::kDefaultMaximumSize);
         return file ? platform::Image::readFile(file.path) : nullptr;
     }
-    auto result = platform::URLConnection::sendSynchronousRequest(requestWithURL(*url));
+    platform::URLConnection::SynchronousLimits limits;
+    limits.maximumBodySize = maximumResponseSize();
+    limits.deadline = kPictureDeadline;
+    auto result = platform::URLConnection::sendSynchronousRequest(requestWithURL(*url), limits);
     if (result.error || result.data.empty())
         return nullptr;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(result.data.data());
     return platform::Image::decode(std::span(bytes, result.data.size()));
+}
+
+std::shared_ptr<NetHTTPRequestOperation> MorvixHTTPClient::newImageOperation(const Url& url, ImageBlock done) const
+{
+    auto request = requestWithURL(url);
+    request.setValueForHeader("image/*", "Accept");
+    auto operation = NetHTTPRequestOperation::create(std::move(request));
+    operation->setSecurityPolicy(newSecurityPolicy());
+    operation->setOutputStream(CappedOutputStream::create(platform::MemoryOutputStream::create(), maximumResponseSize()));
+    // A picture is known by its signature, as `imageFromPath` knows it; it is decoded once, as
+    // it arrived, since the decoder's bitmaps are ready to draw.
+    auto serializer = NetImageResponseSerializer::serializer();
+    serializer->setAcceptableContentTypes(std::nullopt);
+    serializer->setImageScale(1);
+    serializer->setAutomaticallyInflatesResponseImage(false);
+    operation->setResponseSerializer(std::move(serializer));
+    operation->setCompletionBlockWithSuccess(
+        [done](const std::shared_ptr<NetHTTPRequestOperation>&, const std::any& object) {
+            auto* image = std::any_cast<std::shared_ptr<platform::Image>>(&object);
+            done(image ? *image : nullptr);
+        },
+        [done](const std::shared_ptr<NetHTTPRequestOperation>& failed, const platform::Error&) {
+            if (!failed->isCancelled())
+                done(nullptr);
+        });
+    return operation;
 }
 
 void MorvixHTTPClient::deleteCookies() const

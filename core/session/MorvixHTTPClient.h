@@ -6,6 +6,7 @@
 #include "platform/net/URLRequest.h"
 #include "platform/net/Url.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -161,8 +162,20 @@ public:
     std::uint64_t maximumResponseSize() const;
     /// Fetches and decodes the image at `path` (resolved as `relativeURLToServer`; a file only
     /// inside `readableFolders`). Blocks the calling thread, which must not be the network
-    /// thread; null on any failure.
+    /// thread, for at most `kPictureDeadline` however the server trickles; a body larger than
+    /// `maximumResponseSize` is not taken. Null on any failure.
     std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const;
+    /// Receives a fetched picture, or null when it could not be had.
+    using ImageBlock = std::function<void(std::shared_ptr<platform::Image>)>;
+    /// A GET of the picture at `url` (an http or https URL), configured as every request of the
+    /// session and asking for "image/*"; not started. At most `maximumResponseSize` bytes of
+    /// body are taken (a larger one cancels the transfer). The body is decoded at scale 1 by its
+    /// signature, whatever its content type, on the processing queue; `done` then runs on the
+    /// main loop with the picture, or with null after any failure (not after a cancel).
+    std::shared_ptr<NetHTTPRequestOperation> newImageOperation(const platform::Url& url, ImageBlock done) const;
+    /// The longest a picture a drawing context names may take to arrive: past it, the picture
+    /// is drawn as missing.
+    static constexpr std::chrono::milliseconds kPictureDeadline { 3000 };
 
     // Housekeeping.
     /// Removes the cookies stored for the base URL (without its trailing slash). Takes effect

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace morvix::platform {
 
@@ -63,6 +64,7 @@ void jpegSilentMessage(j_common_ptr) { }
 struct JpegJob {
     jpeg_decompress_struct info;
     JpegErrorManager error;
+    jpeg_progress_mgr progress {};
     cairo_surface_t* surface = nullptr;
     unsigned char* row = nullptr;
     std::optional<ImageOrientation> orientation;
@@ -100,6 +102,16 @@ void convertRow(const JpegJob& job, const unsigned char* source, std::uint32_t* 
     }
 }
 
+// A progressive JPEG may repeat its scans without end, and each one costs a pass over the
+// whole picture; no encoder writes anywhere near this many.
+constexpr int kMaximumJpegScans = 100;
+
+void limitScans(j_common_ptr info)
+{
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaximumJpegScans)
+        jpegErrorExit(info);
+}
+
 bool isCmyk(J_COLOR_SPACE space)
 {
     return space == JCS_CMYK || space == JCS_YCCK;
@@ -133,6 +145,8 @@ bool runJpeg(JpegJob* job, std::span<const std::uint8_t> data, const ImageDecode
         return false;
     if (!withinLimits(job->info.image_width, job->info.image_height, limits))
         return false;
+    job->progress.progress_monitor = limitScans;
+    job->info.progress = &job->progress;
     readOrientation(*job);
     job->cmyk = isCmyk(job->info.jpeg_color_space);
     job->adobeInverted = job->cmyk && job->info.saw_Adobe_marker;
@@ -248,23 +262,29 @@ std::size_t gifColorTableBytes(std::uint8_t flags)
 
 // The loader announces only the logical screen's size, but sizes each frame's buffers by the
 // frame's own descriptor, and trips assertions of its own on an empty frame or on one that
-// reaches past the screen. So every frame must be non-empty and lie within the screen, which
-// must be within the limits. The walk follows the loader's: bytes that start no block are
-// skipped, a ';' ends the picture. Truncated data is left to the loader.
-bool gifFramesFit(std::span<const std::uint8_t> gif, const ImageDecoder::Limits& limits)
+// reaches past the screen. So the frame must be non-empty and lie within the screen, which must
+// be within the limits. The walk follows the loader's: bytes that start no block are skipped, a
+// ';' ends the picture. It stops after the first frame, the one that is shown: `firstFrameEnd`
+// is where its data ends, nothing when the data is cut short before (left to the loader).
+struct GifWalk {
+    bool fits = true;
+    std::optional<std::size_t> firstFrameEnd;
+};
+
+GifWalk walkGif(std::span<const std::uint8_t> gif, const ImageDecoder::Limits& limits)
 {
     static constexpr std::size_t kScreenDescriptorEnd = 13;
     if (gif.size() < kScreenDescriptorEnd)
-        return true;
+        return {};
     long screenWidth = long(*readLittleEndian(gif, 6, 2));
     long screenHeight = long(*readLittleEndian(gif, 8, 2));
     if (!withinLimits(screenWidth, screenHeight, limits))
-        return false;
+        return { false, std::nullopt };
     std::size_t at = kScreenDescriptorEnd + gifColorTableBytes(gif[10]);
     while (at < gif.size()) {
         std::uint8_t introducer = gif[at];
         if (introducer == ';')
-            return true;
+            return {};
         if (introducer == '!') {  // an extension: its label, then sub-blocks
             at = skipGifSubBlocks(gif, at + 2);
             continue;
@@ -274,15 +294,30 @@ bool gifFramesFit(std::span<const std::uint8_t> gif, const ImageDecoder::Limits&
             continue;
         }
         if (at + 10 > gif.size())
-            return true;
+            return {};
         long left = long(*readLittleEndian(gif, at + 1, 2)), top = long(*readLittleEndian(gif, at + 3, 2));
         long width = long(*readLittleEndian(gif, at + 5, 2)), height = long(*readLittleEndian(gif, at + 7, 2));
         if (width == 0 || height == 0 || left + width > screenWidth || top + height > screenHeight)
-            return false;
+            return { false, std::nullopt };
         // The local colour table, the LZW code size, then the compressed sub-blocks.
-        at = skipGifSubBlocks(gif, at + 10 + gifColorTableBytes(gif[at + 9]) + 1);
+        std::size_t end = skipGifSubBlocks(gif, at + 10 + gifColorTableBytes(gif[at + 9]) + 1);
+        return { true, end <= gif.size() ? std::optional(end) : std::nullopt };
     }
-    return true;
+    return {};
+}
+
+// The loader decodes every frame of an animation, each at a cost that grows with the logical
+// screen, though only the first is shown: a picture of thousands of frames would take seconds.
+// So the bytes after the first frame do not reach it; the trailer ends the picture there.
+std::span<const std::uint8_t> gifUpToFirstFrame(std::span<const std::uint8_t> gif, const ImageDecoder::Limits& limits,
+    std::vector<std::uint8_t>& storage)
+{
+    auto end = walkGif(gif, limits).firstFrameEnd;
+    if (!end || *end + 1 >= gif.size())
+        return gif;
+    storage.assign(gif.begin(), gif.begin() + std::ptrdiff_t(*end));
+    storage.push_back(';');
+    return storage;
 }
 
 // The BMP and icon loaders size buffers by the header's own length, its colour count, a bitmap's
@@ -300,11 +335,49 @@ bool bitmapInfoFits(std::span<const std::uint8_t> data, std::size_t header)
     return !colors || std::uint64_t(*colors) * 4 <= data.size();
 }
 
+// The BMP loader fills the rows a file lacks, so a header of a few bytes could have it paint
+// millions of pixels: the rows the header announces must be in the file. An uncompressed row
+// takes its padded length; a run-length coded row at least one two-byte run per 255 pixels.
+bool bmpRowsFit(std::span<const std::uint8_t> bmp, std::uint32_t pixelOffset)
+{
+    static constexpr std::size_t kInfoHeader = 14;
+    auto headerSize = readLittleEndian(bmp, kInfoHeader, 4);
+    bool core = headerSize == 12u; // the old header: 16-bit sizes, no compression
+    auto width = readLittleEndian(bmp, kInfoHeader + 4, core ? 2 : 4);
+    auto height = readLittleEndian(bmp, kInfoHeader + (core ? 6 : 8), core ? 2 : 4);
+    auto bitsPerPixel = readLittleEndian(bmp, kInfoHeader + (core ? 10 : 14), 2);
+    auto compression = core ? std::optional<std::uint32_t>(0) : readLittleEndian(bmp, kInfoHeader + 16, 4);
+    if (!width || !height || !bitsPerPixel || !compression)
+        return true;  // truncated: the loader refuses it
+    std::int64_t columns = core ? std::int64_t(*width) : std::int64_t(std::int32_t(*width));
+    std::int64_t rows = core ? std::int64_t(*height) : std::int64_t(std::int32_t(*height));
+    rows = rows < 0 ? -rows : rows;  // a negative height lists the rows top down
+    if (columns <= 0 || rows == 0)
+        return false;
+    std::uint64_t rowBytes;
+    switch (*compression) {
+    case 0:  // uncompressed
+    case 3:  // bit fields
+    case 6:  // bit fields with alpha
+        rowBytes = (std::uint64_t(columns) * *bitsPerPixel + 31) / 32 * 4;
+        break;
+    case 1:  // RLE8
+    case 2:  // RLE4
+        rowBytes = (std::uint64_t(columns) + 254) / 255 * 2;
+        break;
+    default:
+        return false;  // JPEG or PNG inside, which the loader does not read
+    }
+    return std::uint64_t(rows) * rowBytes <= bmp.size() - pixelOffset;
+}
+
 bool bmpHeaderFits(std::span<const std::uint8_t> bmp)
 {
     static constexpr std::size_t kFileHeaderSize = 14;
     auto pixelOffset = readLittleEndian(bmp, 10, 4);
-    return (!pixelOffset || *pixelOffset <= bmp.size()) && bitmapInfoFits(bmp, kFileHeaderSize);
+    if (!pixelOffset)
+        return bitmapInfoFits(bmp, kFileHeaderSize);
+    return *pixelOffset <= bmp.size() && bitmapInfoFits(bmp, kFileHeaderSize) && bmpRowsFit(bmp, *pixelOffset);
 }
 
 bool icoHeadersFit(std::span<const std::uint8_t> ico)
@@ -334,7 +407,7 @@ bool webpCanvasFits(std::span<const std::uint8_t> webp, const ImageDecoder::Limi
 bool pixbufHeadersFit(std::span<const std::uint8_t> data, ImageDecoder::PixbufFormat format, const ImageDecoder::Limits& limits)
 {
     switch (format) {
-    case ImageDecoder::PixbufFormat::GIF: return gifFramesFit(data, limits);
+    case ImageDecoder::PixbufFormat::GIF: return walkGif(data, limits).fits;
     case ImageDecoder::PixbufFormat::ICO: return icoHeadersFit(data);
     case ImageDecoder::PixbufFormat::BMP: return bmpHeaderFits(data);
     case ImageDecoder::PixbufFormat::WebP: return webpCanvasFits(data, limits);
@@ -522,6 +595,9 @@ std::shared_ptr<Image> ImageDecoder::decodeWithPixbuf(std::span<const std::uint8
         return nullptr;
     if (!pixbufHeadersFit(data, *format, limits))
         return nullptr;
+    std::vector<std::uint8_t> firstFrame;
+    if (*format == PixbufFormat::GIF)
+        data = gifUpToFirstFrame(data, limits, firstFrame);
     GdkPixbuf* pixbuf = loadPixbuf(data, *format, limits);
     if (!pixbuf)
         return nullptr;

@@ -20,7 +20,9 @@ struct ImageDecodeLimits {
 /// BMP and WebP through gdk-pixbuf's loader for that format (WebP only where one is installed).
 /// Every decoder reads the picture's dimensions first and refuses pictures beyond the limits
 /// before allocating pixels; broken or truncated input gives null (a truncated JPEG may give the
-/// part that arrived, as libjpeg fills the missing rows). JPEG and TIFF pictures keep their
+/// part that arrived, as libjpeg fills the missing rows). The work a picture can cause is bounded
+/// by its size in bytes as well: a BMP must hold the rows its header announces, a JPEG may have
+/// at most 100 scans, and of a GIF only the first frame is read. JPEG and TIFF pictures keep their
 /// recorded orientation as the image's orientation; the pixels are not turned. Failures are not
 /// logged: the callers report a picture that did not decode. Stateless; any thread.
 class ImageDecoder final {
@@ -40,12 +42,12 @@ public:
     /// Decodes by signature; null for unknown formats and undecodable input.
     static std::shared_ptr<Image> decode(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
     static std::shared_ptr<Image> decodePNG(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
-    /// Colour (YCbCr, RGB), grey and CMYK JPEGs are decoded.
+    /// Colour (YCbCr, RGB), grey and CMYK JPEGs are decoded; one of more than 100 scans is not.
     static std::shared_ptr<Image> decodeJPEG(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
     /// Decodes a picture in one of the PixbufFormats, found by its signature: a GIF's first frame
-    /// (every frame's size must be within the limits, since the loader reads them all), a TIFF's
-    /// first page, an icon's largest picture. Null for other formats, and for a format whose
-    /// loader is not installed.
+    /// (the bytes after it are not read), a TIFF's first page, an icon's largest picture, a BMP
+    /// whose rows are all in the data. Null for other formats, and for a format whose loader is
+    /// not installed.
     static std::shared_ptr<Image> decodeWithPixbuf(std::span<const std::uint8_t> data, double scale = 1, const Limits& limits = {});
 
     /// What a JPEG's header says its samples are, without decoding them.

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cmath>
@@ -156,17 +157,34 @@ private:
     std::multimap<std::chrono::steady_clock::time_point, NetworkThread::Task> m_tasks;
 };
 
-// Collects a synchronous transfer's result.
+// Collects a synchronous transfer's result, up to a body size.
 class CollectingDelegate final : public URLConnectionDelegate {
 public:
+    explicit CollectingDelegate(std::optional<std::uint64_t> maximumBodySize) : m_maximumBodySize(maximumBodySize) { }
+
     void connectionDidReceiveResponse(URLConnection&, const std::shared_ptr<const URLResponse>& response) override
     {
         result.response = response;
     }
-    void connectionDidReceiveData(URLConnection&, std::string_view data) override { result.data.append(data); }
+    void connectionDidReceiveData(URLConnection& connection, std::string_view data) override
+    {
+        if (m_maximumBodySize && data.size() > *m_maximumBodySize - result.data.size()) {
+            // Cancelled, the connection tells the delegate nothing more; the error is ours.
+            result.data.clear();
+            result.error = Error(POSIXErrorDomain, EFBIG,
+                "the response is larger than the " + std::to_string(*m_maximumBodySize) + " bytes allowed");
+            result.error->setFailingURL(connection.currentRequest().url() ? connection.currentRequest().url()->absoluteString() : "");
+            connection.cancel();
+            return;
+        }
+        result.data.append(data);
+    }
     void connectionDidFailWithError(URLConnection&, const Error& error) override { result.error = error; }
 
     URLConnection::SynchronousResult result;
+
+private:
+    std::optional<std::uint64_t> m_maximumBodySize;
 };
 
 } // namespace
@@ -488,6 +506,13 @@ bool URLConnection::configure()
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds);
     } else {
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 24L * 60 * 60 * 1000);
+    }
+    // An overall deadline holds for the whole transfer, whatever trickles in: each attempt
+    // (after a redirect or a credential) gets what is left of it, at least a millisecond so
+    // that curl does not take the 0 for "no limit".
+    if (m_deadline) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*m_deadline - m_lastActivity);
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<std::int64_t>(left.count(), 1)));
     }
 
     if (m_request.shouldHandleCookies()) {
@@ -1028,13 +1053,15 @@ void URLConnection::transferDone(int code)
     teardown();
 }
 
-URLConnection::SynchronousResult URLConnection::sendSynchronousRequest(const URLRequest& request)
+URLConnection::SynchronousResult URLConnection::sendSynchronousRequest(const URLRequest& request, const SynchronousLimits& limits)
 {
     NetworkThread::shared(); // sets the libraries up once, before any handle is made here
-    auto delegate = std::make_shared<CollectingDelegate>();
+    auto delegate = std::make_shared<CollectingDelegate>(limits.maximumBodySize);
     auto connection = create(request, delegate);
     connection->m_synchronous = true;
     connection->m_started = true;
+    if (limits.deadline)
+        connection->m_deadline = std::chrono::steady_clock::now() + *limits.deadline;
     try {
         connection->performSynchronously();
     } catch (const std::exception& exception) {

@@ -94,10 +94,20 @@ public:
         std::string data;
         std::optional<Error> error;
     };
+    /// What bounds a synchronous request beside its own idle time-out, for callers that must
+    /// not wait on a server without end.
+    struct SynchronousLimits {
+        /// The most body bytes taken. A longer body ends the transfer as soon as it goes past
+        /// the limit and fails the request with a POSIX EFBIG error, keeping no data.
+        std::optional<std::uint64_t> maximumBodySize;
+        /// How long the whole request may take, redirects included, however steadily bytes
+        /// arrive; past it the request fails with kURLErrorTimedOut.
+        std::optional<std::chrono::milliseconds> deadline;
+    };
     /// Runs a request to its end on the calling thread, sharing the cookie store; a "file://"
-    /// URL is read as `start` reads it. Never call it on the main thread while the network
-    /// thread may wait for the main thread.
-    static SynchronousResult sendSynchronousRequest(const URLRequest& request);
+    /// URL is read as `start` reads it, within the same body limit. Never call it on the main
+    /// thread while the network thread may wait for the main thread.
+    static SynchronousResult sendSynchronousRequest(const URLRequest& request, const SynchronousLimits& limits = {});
 
     // AuthenticationChallengeSender; called by the delegate during a challenge.
     void useCredential(const URLCredential& credential, const AuthenticationChallenge& challenge) override;
@@ -208,6 +218,8 @@ private:
     std::int64_t m_bodyLength = -1; // the body stream's declared length; -1 when sent chunked
     std::int64_t m_bodyRead = 0;    // read from the body stream in this attempt
     std::chrono::steady_clock::time_point m_lastActivity; // the last byte moved, or the attempt's start
+    // When a synchronous request must have ended, over all its attempts; nothing when unbounded.
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
     ChallengeAnswer m_answer = ChallengeAnswer::None;
     bool m_trustRejectedByDelegate = false;
     bool m_trustRejectedByDefault = false;

@@ -13,6 +13,7 @@
 #include "platform/graphics/TextLayout.h"
 #include "platform/ui/Screen.h"
 #include "widgets/containers/Canvas.h"
+#include "widgets/containers/GCDrawQueue.h"
 #include "widgets/text/CoreTexts.h"
 #include "widgets/text/FontHelper.h"
 #include "widgets/text/FontResolver.h"
@@ -78,7 +79,7 @@ GC::GC(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_scale(platform::Screen::main().scale())
 {
-    registerSelector(&GC::initialize, "init");
+    registerSelector(&GC::initializeAfterWaitingLists, "init");
     registerSelector(&GC::draw, "draw");
     if (auto session = this->client()) {
         m_bitmapPixels = session->sessionBudget()->share(platform::SessionBudget::Resource::BitmapPixels);
@@ -179,17 +180,39 @@ void GC::setColor(const Value& value, platform::Color& color, std::string_view n
             LogEntry::Type::Warning));
 }
 
+void GC::initializeAfterWaitingLists(const Value* properties)
+{
+    if (m_drawQueue)
+        m_drawQueue->flush();
+    initialize(properties);
+}
+
+GCDrawQueue& GC::drawQueue()
+{
+    if (!m_drawQueue) {
+        m_drawQueue = GCDrawQueue::create(objectId(), [weak = weak_from_this()](const Value& operations) {
+            if (auto self = std::static_pointer_cast<GC>(weak.lock()))
+                self->runOperations(operations);
+        });
+    }
+    return *m_drawQueue;
+}
+
 void GC::draw(const Value* properties)
+{
+    static const Value kNoOperations = Value::array();
+    const Value* list = &kNoOperations;
+    if (properties && properties->is_object() && properties->contains("operations") && (*properties)["operations"].is_array())
+        list = &(*properties)["operations"];
+    drawQueue().add(*list, client());
+}
+
+void GC::runOperations(const Value& operations)
 {
     {
         std::lock_guard lock(m_monitor);
-        if (properties && properties->is_object() && properties->contains("operations")) {
-            const Value& list = (*properties)["operations"];
-            if (list.is_array()) {
-                for (const auto& operation : list)
-                    drawOperation(operation);
-            }
-        }
+        for (const auto& operation : operations)
+            drawOperation(operation);
     }
     if (auto canvas = std::dynamic_pointer_cast<Canvas>(parent()))
         canvas->contentChanged();
@@ -547,10 +570,9 @@ void GC::drawImage(const Value& operation)
     for (std::size_t index = 0; index < (cut ? 8u : 2u); ++index)
         values[index] = number(operation, index + 2);
     auto* context = this->context();
-    auto session = client();
-    if (!context || !session)
+    if (!context)
         return;
-    auto image = session->imageFromPath(path);
+    auto image = drawQueue().picture(path);
     if (!image)
         return;
     if (!cut) {

@@ -24,6 +24,8 @@ class Image;
 
 namespace morvix {
 
+class GCDrawQueue;
+
 /// "zub.widgets.GC": a bitmap at the screen's scale, sized by the call "init" and drawn by the
 /// call "draw" with {"operations": [[name, arguments ...], ...]} in the canvas 2D vocabulary
 /// ("moveTo", "fillStyle", "fillText", "save" ...). The canvas that is its parent shows the
@@ -51,6 +53,14 @@ namespace morvix {
 ///     `GCPropertiesStack::kMaximumDepth` states in one context or `kMaximumSavedStates` in the
 ///     session, throw "Incorrect Parameter" and change nothing. A context gives its share back
 ///     when its bitmap is replaced and when it goes.
+///  8. A list that names a picture from the network ("drawImage" of a path that resolves to an
+///     http or https URL) runs once its pictures have arrived, and later lists wait behind it
+///     (see `GCDrawQueue`): the main thread never waits for a server. A picture that fails, or
+///     is not in within `MorvixHTTPClient::kPictureDeadline`, draws nothing. Each picture is
+///     read and decoded once per list, however many operations name it. A list that waited
+///     and fails as rule 2 says is logged to the session instead of throwing. An "init" first
+///     runs the lists that wait, without the pictures still on their way, since it wipes what
+///     they draw.
 ///
 /// Coordinates are points with y growing downward; arcs with the anticlockwise flag run through
 /// decreasing angles. Main thread only; the bitmap is guarded by a monitor held over a whole
@@ -68,7 +78,8 @@ public:
     /// placement and font. The record stack and gradient stay. The parent canvas is told that
     /// its intrinsic size changed.
     void initialize(const platform::Value* properties);
-    /// "draw": runs the "operations" list (see the class comment), then tells the parent canvas.
+    /// "draw": runs the "operations" list (see the class comment), then tells the parent canvas;
+    /// or keeps it until the pictures it names from the network have arrived (rule 8).
     void draw(const platform::Value* properties);
     /// Clears (0, 0, size) of `context` and draws the bitmap into it.
     void applyTo(platform::GraphicsContext& context);
@@ -84,6 +95,11 @@ public:
 private:
     using Operation = void (GC::*)(const platform::Value&);
     static const std::unordered_map<std::string, Operation>& operations();
+    /// "init" in its turn: after the lists that wait for pictures.
+    void initializeAfterWaitingLists(const platform::Value* properties);
+    GCDrawQueue& drawQueue();
+    /// Runs one operation list under the monitor, then tells the parent canvas.
+    void runOperations(const platform::Value& operations);
     void drawOperation(const platform::Value& operation);
     platform::GraphicsContext* context() const;
     const std::shared_ptr<GCProperties>& top() const { return m_propertiesStack.peek(); }
@@ -142,6 +158,7 @@ private:
     // What this context holds of the session's budget: its bitmap's pixels, its saved states.
     platform::SessionBudget::Share m_bitmapPixels;
     platform::SessionBudget::Share m_savedStates;
+    std::shared_ptr<GCDrawQueue> m_drawQueue; // made on the first "draw"
 };
 
 } // namespace morvix

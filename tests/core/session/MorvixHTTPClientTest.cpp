@@ -13,6 +13,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/rendering/Renderer.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,32 @@ TEST_F(MorvixHTTPClientTest, ImageFromPathFetchesAndDecodesOrGivesNothing)
     delegate->roots = std::vector<std::string> { folder.string() };
     EXPECT_TRUE(http->imageFromPath("dot.png")); // found in the local root, not on the server
     EXPECT_EQ(server.requestCount(), 2u);
+}
+
+TEST_F(MorvixHTTPClientTest, ImageOperationsDecodeByTheSignatureAndTakeNoMoreThanTheSessionsCap)
+{
+    auto png = platform::Image::createTransparent(3, 2)->pngData();
+    server.route("/pic", TestResponse().withHeader("Content-Type", "application/octet-stream").withBody(std::string(png.begin(), png.end())));
+    auto endlessEnded = std::make_shared<std::atomic<bool>>(false);
+    server.handle("/endless", [endlessEnded](const RecordedRequest&, ResponseWriter& writer) {
+        writer.writeHead(200, { { "Content-Type", "image/png" }, { "Transfer-Encoding", "chunked" } });
+        const std::string piece(64 * 1024, 'x');
+        while (writer.writeChunk(piece)) { }
+        *endlessEnded = true;
+    });
+    server.start();
+    makeClient();
+    client->setMaximumResponseSize(1 << 20);
+    http = MorvixHTTPClient::create(server.url("/"), client);
+    std::optional<std::shared_ptr<platform::Image>> picture, endless;
+    http->newImageOperation(*Url::parse(server.url("/pic")), [&](auto image) { picture = image; })->start();
+    http->newImageOperation(*Url::parse(server.url("/endless")), [&](auto image) { endless = image; })->start();
+    ASSERT_TRUE(pumpUntil([&] { return picture && endless && endlessEnded->load(); }));
+    ASSERT_TRUE(*picture);
+    EXPECT_EQ((*picture)->pixelWidth(), 3);
+    EXPECT_FALSE(*endless);
+    for (const auto& request : server.requests())
+        EXPECT_EQ(request.header("Accept"), "image/*");
 }
 
 TEST_F(MorvixHTTPClientTest, NewBaseURLMovesPostsButNotRelativeResolutionsSlash)

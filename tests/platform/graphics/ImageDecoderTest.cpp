@@ -1,6 +1,7 @@
 #include "platform/graphics/ImageDecoder.h"
 
 #include "platform/graphics/ImageContext.h"
+#include "tests/platform/graphics/PixbufTestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,7 @@ struct JpegOptions {
     std::vector<std::uint8_t> exif {};  // APP1 payload
     std::vector<std::uint8_t> fill = { 200, 40, 40 };
     std::vector<std::uint8_t> rightHalfFill {};  // the right half's colour when given
+    bool progressive = false;
 };
 
 std::vector<std::uint8_t> encodeJpeg(const JpegOptions& options)
@@ -56,6 +58,8 @@ std::vector<std::uint8_t> encodeJpeg(const JpegOptions& options)
     info.in_color_space = options.space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
+    if (options.progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     if (!options.exif.empty())
         jpeg_write_marker(&info, JPEG_APP0 + 1, options.exif.data(), unsigned(options.exif.size()));
@@ -284,6 +288,55 @@ TEST(ImageDecoderTest, PicturesBeyondTheLimitsAreRefusedBeforeDecoding)
     auto jpeg = encodeJpeg({ .width = 64, .height = 64 });
     EXPECT_FALSE(ImageDecoder::decodeJPEG(jpeg, 1, { .maxPixels = 64 * 63 }));
     EXPECT_TRUE(ImageDecoder::decodeJPEG(jpeg, 1, { .maxPixels = 64 * 64 }));
+}
+
+// A progressive JPEG whose last scan is sent `times` more times, as a hostile file repeats it:
+// the decoder warns of the odd progression and does the work of every scan again.
+std::vector<std::uint8_t> withLastScanRepeated(std::vector<std::uint8_t> jpeg, int times)
+{
+    std::size_t lastScan = 0;
+    for (std::size_t at = 0; at + 1 < jpeg.size(); ++at) {
+        if (jpeg[at] == 0xff && jpeg[at + 1] == 0xda)
+            lastScan = at;
+    }
+    std::vector<std::uint8_t> scan(jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.end() - 2);  // up to the EOI
+    for (int copy = 0; copy < times; ++copy)
+        jpeg.insert(jpeg.end() - 2, scan.begin(), scan.end());
+    return jpeg;
+}
+
+TEST(ImageDecoderTest, WorkIsBoundedByThePicturesBytes)
+{
+    using namespace morvix::testing::pictures;
+    // A BMP decodes only with all the rows its header announces: the loader would paint the
+    // missing ones, millions of them for a header of a few bytes.
+    auto bmpOfLies = bmp();
+    patch32(bmpOfLies, 18, 4000), patch32(bmpOfLies, 22, 4000);
+    EXPECT_FALSE(ImageDecoder::decode(bmpOfLies));
+    auto topDown = bmp();
+    patch32(topDown, 22, std::uint32_t(-2));
+    EXPECT_TRUE(ImageDecoder::decode(topDown));
+    topDown.pop_back();
+    EXPECT_FALSE(ImageDecoder::decode(topDown)) << "the last row lacks a byte";
+
+    // A progressive JPEG of at most 100 scans decodes; one scan more and it is refused.
+    auto progressive = encodeJpeg({ .width = 16, .height = 16, .progressive = true });
+    ASSERT_TRUE(ImageDecoder::decode(progressive));
+    int scans = 0;
+    for (std::size_t at = 0; at + 1 < progressive.size(); ++at)
+        scans += progressive[at] == 0xff && progressive[at + 1] == 0xda;
+    EXPECT_TRUE(ImageDecoder::decode(withLastScanRepeated(progressive, 100 - scans)));
+    EXPECT_FALSE(ImageDecoder::decode(withLastScanRepeated(progressive, 101 - scans)));
+
+    // Of a GIF only the first frame is read: a second one the loader would choke on never
+    // reaches it, nor would thousands of frames.
+    auto twoFrames = gif();
+    auto secondFrame = gif({ .frameWidth = 3, .frameHeight = 0 });
+    twoFrames.pop_back();  // the trailer
+    twoFrames.insert(twoFrames.end(), secondFrame.begin() + 13 + 24, secondFrame.end());
+    auto first = ImageDecoder::decode(twoFrames);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->pixelAt(0, 0), kPicture[0][0]);
 }
 
 TEST(ImageDecoderTest, TruncatedAndCorruptedInputNeverCrashes)

@@ -814,6 +814,37 @@ TEST_F(URLConnectionTest, SynchronousRequestRunsOnTheCallersThread)
     ASSERT_TRUE(result.response);
 }
 
+TEST_F(URLConnectionTest, SynchronousRequestsEndAtTheirDeadlineAndBodyLimit)
+{
+    // A byte now and then keeps the idle time-out from ever falling due; the deadline does not
+    // care, and the connection is closed when it passes.
+    auto trickleEnded = std::make_shared<std::atomic<bool>>(false);
+    server.handle("/trickle", [trickleEnded](const RecordedRequest&, ResponseWriter& writer) {
+        writer.writeHead(200, { { "Transfer-Encoding", "chunked" } });
+        while (writer.writeChunk("x"))
+            writer.delay(20ms);
+        *trickleEnded = true;
+    });
+    server.route("/big", TestResponse().withBody(std::string(100000, 'b')));
+    server.start();
+    URLConnection::SynchronousLimits limits;
+    limits.deadline = 300ms;
+    auto trickled = URLConnection::sendSynchronousRequest(requestFor(server.url("/trickle")), limits);
+    ASSERT_TRUE(trickled.error);
+    EXPECT_EQ(trickled.error->code(), kURLErrorTimedOut);
+    EXPECT_TRUE(MainLoop::main().runUntil([&] { return trickleEnded->load(); }, 10s));
+
+    limits = {};
+    limits.maximumBodySize = 99999;
+    auto big = URLConnection::sendSynchronousRequest(requestFor(server.url("/big")), limits);
+    ASSERT_TRUE(big.error);
+    EXPECT_EQ(big.error->domain(), POSIXErrorDomain);
+    EXPECT_EQ(big.error->code(), EFBIG);
+    EXPECT_EQ(big.data, "");
+    limits.maximumBodySize = 100000;
+    EXPECT_EQ(URLConnection::sendSynchronousRequest(requestFor(server.url("/big")), limits).data.size(), 100000u);
+}
+
 namespace {
 
 // A TLS 1.2 server on the loopback address that serves one connection at a time, answers every

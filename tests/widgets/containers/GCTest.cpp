@@ -6,14 +6,23 @@
 #include "core/objects/ClientContext.h"
 #include "core/objects/ObjectRegistry.h"
 #include "core/objects/RemoteException.h"
+#include "core/session/MorvixHTTPClient.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/MainLoop.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Image.h"
+#include "platform/net/URLRequest.h"
+#include "platform/net/Url.h"
 #include "platform/ui/Screen.h"
+#include "tests/support/TestHttpServer.h"
+#include "widgets/images/ImageCache.h"
+#include "widgets/images/ImageViewMorvix.h"
 #include "widgets/text/FontHelper.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -31,13 +40,22 @@ public:
     void removeObjectById(const std::string& id) override { registry->removeObjectById(id); }
     void log(const LogEntry& entry) override { logged.push_back(entry.message()); }
     double timeInSession() const override { return 0; }
-    // Pictures are files of the test's folder, as a session with a local root reads them.
+    // Pictures are files of the test's folder, as a session with a local root reads them, unless
+    // the session has an HTTP client: then they resolve against its server.
     std::shared_ptr<platform::Image> imageFromPath(const std::string& path) const override
     {
+        ++picturesRead;
         return platform::Image::readFile((folder / path).string());
     }
+    std::optional<platform::Url> relativeURLToServer(const std::string& text) const override
+    {
+        return http ? http->relativeURLToServer(text) : std::nullopt;
+    }
+    std::shared_ptr<MorvixHTTPClient> httpClient() const override { return http; }
 
     std::shared_ptr<ObjectRegistry> registry = ObjectRegistry::create();
+    std::shared_ptr<MorvixHTTPClient> http;
+    mutable int picturesRead = 0;
     std::vector<std::string> logged;
     std::filesystem::path folder = std::filesystem::temp_directory_path();
 };
@@ -235,6 +253,9 @@ TEST_P(GCTest, ImagesStandUprightAndCutOutsStretch)
     // Rows 9 and 10 of the picture, rounded outward, fill the 40-point square half and half.
     EXPECT_EQ(at(*gc, 70, 55), kRed);
     EXPECT_EQ(at(*gc, 70, 85), kBlue);
+    EXPECT_EQ(session->picturesRead, 2) << "each picture is read and decoded once per list";
+    draw(*gc, (R"([["drawImage",")" + name + R"(",10,10],["drawImage",")" + name + R"(",10,10]])").c_str());
+    EXPECT_EQ(session->picturesRead, 3);
     std::filesystem::remove(session->folder / name);
     keepPicture(*gc, "images");
 }
@@ -299,6 +320,98 @@ TEST_P(GCTest, GradientsHoldABoundedNumberOfStopsAndNumbersStayWithinSinglePreci
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, GCTest, ::testing::Values(1.0, 2.0));
+
+// Pictures from a loopback server, with the process clock in the test's hands.
+class GCNetworkPictureTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::MainLoop::main().resetForTesting();
+        platform::Clock::install(clock);
+        platform::Screen::main().setScale(1);
+    }
+    void TearDown() override
+    {
+        gc.reset();
+        session.reset();
+        server.stop();
+        platform::MainLoop::main().resetForTesting();
+        platform::Clock::install(nullptr);
+        platform::Screen::main().resetForTesting();
+    }
+
+    void draw(const char* operations)
+    {
+        Value properties = { { "operations", Value::parse(operations) } };
+        gc->callWithProperties(&properties, "draw");
+    }
+    Pixel at(int x, int y) { return gc->image()->pixelAt(x, y); }
+    std::size_t requestsFor(const std::string& path) const
+    {
+        std::size_t count = 0;
+        for (const auto& request : server.requests())
+            count += request.path == path;
+        return count;
+    }
+
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    testing::TestHttpServer server;
+    std::shared_ptr<DrawingSession> session = std::make_shared<DrawingSession>();
+    std::shared_ptr<GC> gc;
+};
+
+TEST_F(GCNetworkPictureTest, PicturesAreFetchedAheadOnceAndThoseNotInByTheDeadlineAreDrawnAsMissing)
+{
+    platform::BitmapContext red(4, 4);
+    red.context().setFillColor(platform::Color::fromRGBA(1, 0, 0));
+    red.context().fillRect({ 0, 0, 4, 4 });
+    auto png = red.image()->pngData();
+    server.route("/red.png", testing::TestResponse().withHeader("Content-Type", "application/octet-stream")
+                                 .withBody(std::string(png.begin(), png.end())));
+    auto never = std::make_shared<testing::TestGate>();
+    server.handle("/silent.png", [never](const testing::RecordedRequest&, testing::ResponseWriter& writer) { writer.waitFor(*never); });
+    auto trickleEnded = std::make_shared<std::atomic<bool>>(false);
+    server.handle("/trickle.png", [trickleEnded](const testing::RecordedRequest&, testing::ResponseWriter& writer) {
+        writer.writeHead(200, { { "Content-Type", "image/png" }, { "Transfer-Encoding", "chunked" } });
+        while (writer.writeChunk("x"))
+            writer.delay(std::chrono::milliseconds(20));
+        *trickleEnded = true;
+    });
+    server.start();
+    session->http = MorvixHTTPClient::create(server.url("/app/"), {});
+    gc = std::static_pointer_cast<GC>(GC::create("g", nullptr, session));
+    Value init = { { "width", 100 }, { "height", 60 } };
+    gc->callWithProperties(&init, "init");
+    auto arrived = [](const std::string& url) {
+        return ImageViewMorvix::sharedImageCache()->cachedImageForRequest(platform::URLRequest(platform::Url::parse(url))) != nullptr;
+    };
+
+    // The list waits for its pictures, with the main thread free: the draw returns at once.
+    draw(R"([["drawImage","/red.png",0,0],["drawImage","/silent.png",10,0],["drawImage","/trickle.png",20,0],
+        ["drawImage","/red.png",30,0],["fillStyle",[0,0,255]],["rect",50,0,10,10],["fill"],["lineTo",5]])");
+    ASSERT_TRUE(platform::MainLoop::main().runUntil([&] { return arrived(server.url("/red.png")); }, std::chrono::seconds(10)));
+    EXPECT_EQ(at(55, 5), kClear) << "the list still waits for its other pictures";
+    platform::MainLoop::main().advanceBy(MorvixHTTPClient::kPictureDeadline - std::chrono::milliseconds(1));
+    EXPECT_EQ(at(55, 5), kClear);
+    platform::MainLoop::main().advanceBy(std::chrono::milliseconds(1));
+    EXPECT_EQ(at(1, 1), kRed);
+    EXPECT_EQ(at(31, 1), kRed);
+    EXPECT_EQ(at(11, 1), kClear);
+    EXPECT_EQ(at(21, 1), kClear);
+    EXPECT_EQ(at(55, 5), kBlue);
+    EXPECT_EQ(requestsFor("/red.png"), 1u) << "one fetch for both operations";
+    ASSERT_FALSE(session->logged.empty());
+    EXPECT_EQ(session->logged.back(), "catching 'Incorrect Parameter' reason 'GC operation lineTo argument 2 is missing'");
+    EXPECT_TRUE(platform::MainLoop::main().runUntil([&] { return trickleEnded->load(); }, std::chrono::seconds(10)))
+        << "the late fetch was given up";
+
+    // An "init" runs the list that waits first; a picture at hand is drawn without waiting.
+    draw(R"([["drawImage","/silent.png",0,0]])");
+    gc->callWithProperties(&init, "init");
+    draw(R"([["drawImage","/red.png",0,40]])");
+    EXPECT_EQ(at(1, 41), kRed);
+    EXPECT_EQ(requestsFor("/red.png"), 1u);
+}
 
 } // namespace
 } // namespace morvix
