@@ -66,7 +66,8 @@ public:
     /// A pipeline for `uri` in its null state, or null (with the reason in `error`) when the
     /// media framework or one of its elements is missing. The delegate is borrowed: it must
     /// outlive the pipeline (the movie player owns both). With a `maximumBytes` above 0, a
-    /// stream that reads more than that fails (`Failed`), the movie played again included.
+    /// stream that reads more than that in one pass fails (`Failed`); each seek, and each
+    /// start from ready, begins a new pass.
     static std::unique_ptr<MoviePipeline> create(const std::string& uri, MoviePipelineDelegate& delegate, std::string* error,
         std::uint64_t maximumBytes = 0);
     ~MoviePipeline();
@@ -74,12 +75,22 @@ public:
     MoviePipeline& operator=(const MoviePipeline&) = delete;
 
     /// Asks for a state; the change completes later (`StateChanged`). Going to Ready or Null
-    /// completes at once.
+    /// completes at once and drops the stream's data and position: the next state up reads the
+    /// movie again from its start, a new pass. That is how a stream that cannot seek starts
+    /// again.
     void setState(MoviePipelineEvent::State state);
     /// A flushing, accurate seek to `seconds` at `rate`: forward from there at a positive rate,
     /// backward to the start from there at a negative one. False when the pipeline refuses it
-    /// (not prerolled yet, or a stream that cannot seek). `rate` must not be 0.
+    /// (not prerolled yet, or a stream that cannot seek, `canSeek`). `rate` must not be 0.
     bool seek(double seconds, double rate);
+    /// Whether a seek can be asked for without ending the movie: always for a file; over HTTP
+    /// once the server has said it serves byte ranges (a server that does not would answer the
+    /// seek's request with the whole movie, which the source takes for an error).
+    bool canSeek() const;
+    /// Changes the rate where the stream is, without a seek: nothing is flushed and nothing is
+    /// read again, so it works on streams that cannot seek. False when the stream refuses it,
+    /// as it does any change of direction. `rate` must not be 0.
+    bool changeRate(double rate);
     /// The position in seconds; nothing when unknown.
     std::optional<double> position() const;
     /// The movie's length in seconds; nothing when unknown (a live stream, or not yet known).

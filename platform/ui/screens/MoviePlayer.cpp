@@ -214,6 +214,7 @@ void MoviePlayer::dropMovie()
     m_reached = MoviePipelineEvent::State::Null;
     m_prerolled = false;
     m_buffering = false;
+    m_refilling = false;
     m_appliedRate = 1;
     m_pendingTime.reset();
     m_time = 0;
@@ -300,16 +301,30 @@ void MoviePlayer::stop()
     m_intent = Intent::Stopped;
     m_time = 0;
     m_pendingTime.reset();
-    if (m_pipeline) {
-        // Ready keeps the stream's description but drops its data and position: the next
-        // request starts from the beginning.
-        m_pipeline->setState(MoviePipelineEvent::State::Ready);
-        m_reached = MoviePipelineEvent::State::Ready;
-        m_prerolled = false;
-        m_buffering = false;
-        m_appliedRate = 1;
-    }
+    if (m_pipeline)
+        rewind();
     updatePlaybackState();
+}
+
+void MoviePlayer::rewind()
+{
+    // Ready keeps the stream's description but drops its data and position: the next request
+    // starts from the beginning, and the buffer it fills first is no stall.
+    m_pipeline->setState(MoviePipelineEvent::State::Ready);
+    m_reached = MoviePipelineEvent::State::Ready;
+    m_prerolled = false;
+    m_buffering = false;
+    m_refilling = true;
+    m_appliedRate = 1;
+}
+
+bool MoviePlayer::seek(double seconds, double rate)
+{
+    if (!m_pipeline->seek(seconds, rate))
+        return false;
+    // A seek empties the stream's buffer: refilling it is the player's doing, not a stall.
+    m_refilling = true;
+    return true;
 }
 
 void MoviePlayer::setCurrentPlaybackRate(double rate)
@@ -331,8 +346,10 @@ void MoviePlayer::applyRate()
     double rate = m_rate == 0 ? 1 : m_rate;
     if (!m_pipeline || !m_prerolled || rate == m_appliedRate)
         return;
-    double position = m_pipeline->position().value_or(0);
-    if (m_pipeline->seek(position, rate)) {
+    // Faster or slower in the same direction needs no seek: nothing is read again, and a stream
+    // that cannot seek goes on playing. A turn needs one.
+    bool sameDirection = (rate > 0) == (m_appliedRate > 0);
+    if ((sameDirection && m_pipeline->changeRate(rate)) || seek(m_pipeline->position().value_or(0), rate)) {
         m_appliedRate = rate;
         return;
     }
@@ -356,8 +373,13 @@ void MoviePlayer::setCurrentPlaybackTime(double seconds)
     seconds = std::max(seconds, 0.0);
     if (double length = duration(); length > 0)
         seconds = std::min(seconds, length);
+    if (m_pipeline && m_prerolled && !m_pipeline->canSeek()) {
+        // A seek would end the movie: its server would send all of it again.
+        systemLog("movie player: the stream cannot seek (its server serves no byte ranges); it stays where it is");
+        return;
+    }
     m_time = seconds;
-    if (m_pipeline && m_prerolled && m_pipeline->seek(seconds, m_appliedRate))
+    if (m_pipeline && m_prerolled && seek(seconds, m_appliedRate))
         return;
     m_pendingTime = seconds;
 }
@@ -407,7 +429,9 @@ void MoviePlayer::prerolled()
 {
     if (!m_prerolled) {
         m_prerolled = true;
-        setLoadState(m_buffering ? MovieLoadStatePlayable : MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
+        // A stream started again keeps the play-through it had.
+        if (!(m_loadState & MovieLoadStatePlaythroughOK))
+            setLoadState(m_buffering ? MovieLoadStatePlayable : MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
     }
     // An observer of the load state may have dropped the movie.
     if (!m_pipeline)
@@ -416,7 +440,7 @@ void MoviePlayer::prerolled()
         double length = duration();
         double seconds = length > 0 ? std::min(*m_pendingTime, length) : *m_pendingTime;
         m_pendingTime.reset();
-        if (m_pipeline->seek(seconds, m_rate == 0 ? 1 : m_rate)) {
+        if (seek(seconds, m_rate == 0 ? 1 : m_rate)) {
             m_appliedRate = m_rate == 0 ? 1 : m_rate;
             return;
         }
@@ -432,14 +456,15 @@ void MoviePlayer::buffering(int percent)
             m_pipeline->setState(MoviePipelineEvent::State::Paused);
         m_buffering = true;
         // Only a stream that could play through stalls; one still filling at the start is not
-        // yet ready.
-        if (m_loadState & MovieLoadStatePlaythroughOK)
+        // yet ready, and one the player emptied is refilling.
+        if ((m_loadState & MovieLoadStatePlaythroughOK) && !m_refilling)
             setLoadState(MovieLoadStatePlayable | MovieLoadStateStalled);
         return;
     }
     if (m_buffering && m_intent == Intent::Playing)
         m_pipeline->setState(MoviePipelineEvent::State::Playing);
     m_buffering = false;
+    m_refilling = false;
     if (m_prerolled)
         setLoadState(MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
 }
@@ -448,8 +473,15 @@ void MoviePlayer::ended()
 {
     if (m_repeatMode == MovieRepeatMode::One) {
         double rate = m_rate == 0 ? 1 : m_rate;
-        if (m_pipeline->seek(rate < 0 ? duration() : 0, rate))
+        if (seek(rate < 0 ? duration() : 0, rate))
             return;
+        // A stream that cannot seek is read again from its start (the rate is applied again
+        // once it has prerolled).
+        if (!m_pipeline->canSeek()) {
+            rewind();
+            m_pipeline->setState(MoviePipelineEvent::State::Playing);
+            return;
+        }
     }
     m_intent = Intent::Stopped;
     m_time = 0;
@@ -457,10 +489,7 @@ void MoviePlayer::ended()
     // An observer of the finish may have changed the movie already.
     if (m_intent != Intent::Stopped || !m_pipeline)
         return;
-    m_pipeline->setState(MoviePipelineEvent::State::Ready);
-    m_reached = MoviePipelineEvent::State::Ready;
-    m_prerolled = false;
-    m_appliedRate = 1;
+    rewind();
     updatePlaybackState();
 }
 
@@ -474,6 +503,7 @@ void MoviePlayer::failed(std::string reason)
     m_intent = Intent::Stopped;
     m_prerolled = false;
     m_buffering = false;
+    m_refilling = false;
     post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackError) } });
     updatePlaybackState();
 }
