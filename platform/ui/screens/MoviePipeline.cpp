@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -132,6 +133,8 @@ struct MovieChannel {
 
 struct MoviePipeline::Impl {
     GstElement* playbin = nullptr;
+    /// The pipeline's own clock, whose pace is the movie's speed.
+    GstClock* clock = nullptr;
     std::shared_ptr<MovieChannel> channel;
     MoviePipelineDelegate* delegate = nullptr;
 
@@ -412,8 +415,14 @@ std::unique_ptr<MoviePipeline> MoviePipeline::create(const std::string& uri, Mov
     gst_bus_set_sync_handler(bus, busMessage, new std::shared_ptr<MovieChannel>(channel), deleteChannel);
     gst_object_unref(bus);
 
+    // A clock of its own, not the shared system clock, since its pace is this movie's speed.
+    GstClock* clock = GST_CLOCK(g_object_new(GST_TYPE_SYSTEM_CLOCK, "name", "movie-clock", nullptr));
+    gst_object_ref_sink(clock);
+    gst_pipeline_use_clock(GST_PIPELINE(playbin), clock);
+
     auto impl = std::make_unique<Impl>();
     impl->playbin = playbin;
+    impl->clock = clock;
     impl->channel = channel;
     impl->delegate = &delegate;
     channel->impl = impl.get();
@@ -436,14 +445,18 @@ MoviePipeline::~MoviePipeline()
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     gst_object_unref(bus);
     gst_object_unref(m_impl->playbin);
+    gst_object_unref(m_impl->clock);
 }
 
 void MoviePipeline::setState(MoviePipelineEvent::State state)
 {
     gst_element_set_state(m_impl->playbin, toGst(state));
-    // Down to ready the streaming threads have stopped: what is read from now on is a new pass.
-    if (state == State::Ready || state == State::Null)
+    // Down to ready the streaming threads have stopped: what is read from now on is a new pass,
+    // played as a fresh one is.
+    if (state == State::Ready || state == State::Null) {
         m_impl->channel->bytesRead = 0;
+        setSpeed(1);
+    }
 }
 
 bool MoviePipeline::canSeek() const
@@ -451,17 +464,22 @@ bool MoviePipeline::canSeek() const
     return m_impl->channel->byteRanges;
 }
 
-bool MoviePipeline::changeRate(double rate)
+void MoviePipeline::setSpeed(double speed)
 {
-    if (rate == 0)
-        return false;
-    return gst_element_seek(m_impl->playbin, rate, GST_FORMAT_TIME, GST_SEEK_FLAG_INSTANT_RATE_CHANGE, GST_SEEK_TYPE_NONE, 0,
-        GST_SEEK_TYPE_NONE, -1);
+    if (!(speed > 0))
+        return;
+    // The clock goes on from the time it shows now at the new pace, so that it never jumps.
+    constexpr GstClockTime kDenominator = 1 << 20;
+    GstClockTime internal = gst_clock_get_internal_time(m_impl->clock);
+    GstClockTime external = gst_clock_get_time(m_impl->clock);
+    // A pace too slow to show is the slowest there is, never a clock that stands still.
+    auto numerator = std::max<GstClockTime>(1, GstClockTime(std::llround(std::min(speed, 1e6) * kDenominator)));
+    gst_clock_set_calibration(m_impl->clock, internal, external, numerator, kDenominator);
 }
 
-bool MoviePipeline::seek(double seconds, double rate)
+bool MoviePipeline::seek(double seconds, Direction direction)
 {
-    if (rate == 0 || !(seconds >= 0) || !canSeek())
+    if (!(seconds >= 0) || !canSeek())
         return false;
     // The source asks for the movie again from the new place. Counting starts before the
     // flush, so bytes of the pass before it may count in the new one, never the other way.
@@ -470,9 +488,9 @@ bool MoviePipeline::seek(double seconds, double rate)
     constexpr double kLatestPosition = 1e9;
     auto position = static_cast<gint64>(std::min(seconds, kLatestPosition) * GST_SECOND);
     auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (rate > 0)
-        return gst_element_seek(m_impl->playbin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
-    return gst_element_seek(m_impl->playbin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, position);
+    if (direction == Direction::Forward)
+        return gst_element_seek(m_impl->playbin, 1, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
+    return gst_element_seek(m_impl->playbin, -1, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, position);
 }
 
 std::optional<double> MoviePipeline::position() const

@@ -52,12 +52,19 @@ public:
 /// main thread falls behind, only the newest one waiting is delivered. Nothing is delivered
 /// once the pipeline is destroyed, not even what was already on its way.
 ///
+/// The pipeline runs on a clock of its own, whose pace is the movie's speed: a faster or slower
+/// movie is a faster or slower clock, so a change of speed flushes nothing and reads nothing
+/// again (the media framework's own instant rate change can deadlock a state change or a seek
+/// that meets it). Only a change of direction needs a seek.
+///
 /// Made, used and destroyed on the main thread. Nothing here waits for a state change;
 /// destruction takes the pipeline down to its null state, which joins its streaming threads.
 class MoviePipeline final {
 public:
     /// The longest side of a picture handed on; larger movies are scaled down.
     static constexpr int kMaximumSide = 4096;
+
+    enum class Direction { Forward, Backward };
 
     /// Starts the media framework on first use; thread-safe. False (with the reason in `error`)
     /// when it cannot start.
@@ -76,21 +83,20 @@ public:
 
     /// Asks for a state; the change completes later (`StateChanged`). Going to Ready or Null
     /// completes at once and drops the stream's data and position: the next state up reads the
-    /// movie again from its start, a new pass. That is how a stream that cannot seek starts
-    /// again.
+    /// movie again from its start, forward at speed 1, a new pass. That is how a stream that
+    /// cannot seek starts again.
     void setState(MoviePipelineEvent::State state);
-    /// A flushing, accurate seek to `seconds` at `rate`: forward from there at a positive rate,
-    /// backward to the start from there at a negative one. False when the pipeline refuses it
-    /// (not prerolled yet, or a stream that cannot seek, `canSeek`). `rate` must not be 0.
-    bool seek(double seconds, double rate);
+    /// A flushing, accurate seek to `seconds`, then playing in `direction`: forward from there,
+    /// or backward from there to the start. False when the pipeline refuses it (not prerolled
+    /// yet, or a stream that cannot seek, `canSeek`).
+    bool seek(double seconds, Direction direction);
     /// Whether a seek can be asked for without ending the movie: always for a file; over HTTP
     /// once the server has said it serves byte ranges (a server that does not would answer the
     /// seek's request with the whole movie, which the source takes for an error).
     bool canSeek() const;
-    /// Changes the rate where the stream is, without a seek: nothing is flushed and nothing is
-    /// read again, so it works on streams that cannot seek. False when the stream refuses it,
-    /// as it does any change of direction. `rate` must not be 0.
-    bool changeRate(double rate);
+    /// The pace of the pipeline's clock, above 0: 2 plays twice as fast, in either direction.
+    /// It takes effect where the stream is, on any stream.
+    void setSpeed(double speed);
     /// The position in seconds; nothing when unknown.
     std::optional<double> position() const;
     /// The movie's length in seconds; nothing when unknown (a live stream, or not yet known).

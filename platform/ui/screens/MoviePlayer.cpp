@@ -23,6 +23,11 @@ constexpr double kLabelInset = 6;
 
 MoviePlayer::Decoding s_decoding = MoviePlayer::Decoding::On;
 
+MoviePipeline::Direction directionOf(double rate)
+{
+    return rate < 0 ? MoviePipeline::Direction::Backward : MoviePipeline::Direction::Forward;
+}
+
 /// The scheme of `url` in lower case, when it is one followed by "://"; empty otherwise.
 std::string schemeOf(const std::string& url)
 {
@@ -214,7 +219,7 @@ void MoviePlayer::dropMovie()
     m_reached = MoviePipelineEvent::State::Null;
     m_prerolled = false;
     m_buffering = false;
-    m_refilling = false;
+    m_refill = Refill::None;
     m_appliedRate = 1;
     m_pendingTime.reset();
     m_time = 0;
@@ -314,16 +319,16 @@ void MoviePlayer::rewind()
     m_reached = MoviePipelineEvent::State::Ready;
     m_prerolled = false;
     m_buffering = false;
-    m_refilling = true;
+    m_refill = Refill::Seeking;
     m_appliedRate = 1;
 }
 
-bool MoviePlayer::seek(double seconds, double rate)
+bool MoviePlayer::seek(double seconds, MoviePipeline::Direction direction)
 {
-    if (!m_pipeline->seek(seconds, rate))
+    if (!m_pipeline->seek(seconds, direction))
         return false;
     // A seek empties the stream's buffer: refilling it is the player's doing, not a stall.
-    m_refilling = true;
+    m_refill = Refill::Seeking;
     return true;
 }
 
@@ -346,15 +351,21 @@ void MoviePlayer::applyRate()
     double rate = m_rate == 0 ? 1 : m_rate;
     if (!m_pipeline || !m_prerolled || rate == m_appliedRate)
         return;
-    // Faster or slower in the same direction needs no seek: nothing is read again, and a stream
-    // that cannot seek goes on playing. A turn needs one.
-    bool sameDirection = (rate > 0) == (m_appliedRate > 0);
-    if ((sameDirection && m_pipeline->changeRate(rate)) || seek(m_pipeline->position().value_or(0), rate)) {
-        m_appliedRate = rate;
-        return;
+    // Only a turn needs a seek; faster or slower is the pipeline's pace, where the stream is,
+    // so that a stream that cannot seek goes on playing. A turn starts from where the stream
+    // is, which is not known while a seek is on its way: it waits for that seek's preroll.
+    if ((rate > 0) != (m_appliedRate > 0)) {
+        if (m_refill == Refill::Seeking && m_pipeline->canSeek())
+            return;
+        auto position = m_pipeline->position();
+        if (!position || !seek(*position, directionOf(rate))) {
+            systemLog("movie player: the stream refuses the rate " + std::to_string(rate) + "; it plays at " + std::to_string(m_appliedRate));
+            m_rate = m_appliedRate;
+            return;
+        }
     }
-    systemLog("movie player: the stream refuses the rate " + std::to_string(rate) + "; it plays at " + std::to_string(m_appliedRate));
-    m_rate = m_appliedRate;
+    m_pipeline->setSpeed(std::abs(rate));
+    m_appliedRate = rate;
 }
 
 double MoviePlayer::currentPlaybackTime() const
@@ -379,7 +390,7 @@ void MoviePlayer::setCurrentPlaybackTime(double seconds)
         return;
     }
     m_time = seconds;
-    if (m_pipeline && m_prerolled && seek(seconds, m_appliedRate))
+    if (m_pipeline && m_prerolled && seek(seconds, directionOf(m_appliedRate)))
         return;
     m_pendingTime = seconds;
 }
@@ -427,6 +438,9 @@ void MoviePlayer::pipelineEvent(const MoviePipelineEvent& event)
 
 void MoviePlayer::prerolled()
 {
+    // At the new place: the refill ends with the buffer full, which it may be already.
+    if (m_refill == Refill::Seeking)
+        m_refill = m_buffering ? Refill::Filling : Refill::None;
     if (!m_prerolled) {
         m_prerolled = true;
         // A stream started again keeps the play-through it had.
@@ -440,10 +454,9 @@ void MoviePlayer::prerolled()
         double length = duration();
         double seconds = length > 0 ? std::min(*m_pendingTime, length) : *m_pendingTime;
         m_pendingTime.reset();
-        if (seek(seconds, m_rate == 0 ? 1 : m_rate)) {
-            m_appliedRate = m_rate == 0 ? 1 : m_rate;
+        // The rate follows on the preroll at the new place.
+        if (seek(seconds, directionOf(m_appliedRate)))
             return;
-        }
     }
     applyRate();
     updatePlaybackState();
@@ -457,14 +470,16 @@ void MoviePlayer::buffering(int percent)
         m_buffering = true;
         // Only a stream that could play through stalls; one still filling at the start is not
         // yet ready, and one the player emptied is refilling.
-        if ((m_loadState & MovieLoadStatePlaythroughOK) && !m_refilling)
+        if ((m_loadState & MovieLoadStatePlaythroughOK) && m_refill == Refill::None)
             setLoadState(MovieLoadStatePlayable | MovieLoadStateStalled);
         return;
     }
     if (m_buffering && m_intent == Intent::Playing)
         m_pipeline->setState(MoviePipelineEvent::State::Playing);
     m_buffering = false;
-    m_refilling = false;
+    // A buffer full before the stream is at the new place may be emptied again on the way.
+    if (m_refill == Refill::Filling)
+        m_refill = Refill::None;
     if (m_prerolled)
         setLoadState(MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
 }
@@ -472,8 +487,7 @@ void MoviePlayer::buffering(int percent)
 void MoviePlayer::ended()
 {
     if (m_repeatMode == MovieRepeatMode::One) {
-        double rate = m_rate == 0 ? 1 : m_rate;
-        if (seek(rate < 0 ? duration() : 0, rate))
+        if (seek(m_appliedRate < 0 ? duration() : 0, directionOf(m_appliedRate)))
             return;
         // A stream that cannot seek is read again from its start (the rate is applied again
         // once it has prerolled).
@@ -503,7 +517,7 @@ void MoviePlayer::failed(std::string reason)
     m_intent = Intent::Stopped;
     m_prerolled = false;
     m_buffering = false;
-    m_refilling = false;
+    m_refill = Refill::None;
     post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackError) } });
     updatePlaybackState();
 }

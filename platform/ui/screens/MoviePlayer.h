@@ -62,10 +62,10 @@ enum class MovieScalingMode { None, AspectFit, AspectFill, Fill };
 ///    posted). After an error: the finish (error), then Stopped. Finishes carry
 ///    {"reason": n}.
 /// 6. The rate: a rate of 0 pauses; any other rate is clamped to [-kMaximumRate,
-///    kMaximumRate] and applied once the movie is loaded, where the stream is when the
-///    direction stays, by a seek when it turns; `play` after a rate of 0 plays at 1. A rate the
-///    stream refuses (backward, in formats or from servers that cannot) keeps the one it plays
-///    at. A position on a stream that cannot seek is refused (logged).
+///    kMaximumRate] and applied once the movie is loaded: its speed where the stream is, with
+///    nothing read again; a turn of direction by a seek. `play` after a rate of 0 plays at 1. A
+///    rate the stream refuses (backward, in formats or from servers that cannot) keeps the one
+///    it plays at. A position on a stream that cannot seek is refused (logged).
 /// 7. A movie read over the network reads at most `maximumStreamSize()` bytes in one pass of
 ///    its stream (each seek and each start from the beginning, a repeat included, begins a new
 ///    pass); past that it ends as an error.
@@ -199,8 +199,9 @@ private:
     void buffering(int percent);
     void showFrame(std::shared_ptr<Image> frame);
     void applyRate();
-    /// A seek the player asks for; false when the stream refuses it.
-    bool seek(double seconds, double rate);
+    /// A seek the player asks for, in the direction the stream plays; false when the stream
+    /// refuses it.
+    bool seek(double seconds, MoviePipeline::Direction direction);
     /// The stream goes down to ready, dropping its data and position; the next state up reads
     /// it again from the start.
     void rewind();
@@ -233,9 +234,11 @@ private:
     MoviePipelineEvent::State m_reached = MoviePipelineEvent::State::Null;
     bool m_prerolled = false;
     bool m_buffering = false;
-    /// The stream refills because the player asked it to (a seek, a start from ready): its
-    /// buffering is no stall. Until its buffer is full again.
-    bool m_refilling = false;
+    /// How far the stream is in refilling what the player emptied (by a seek or a start from
+    /// ready): until it has prerolled at the new place with its buffer full, its buffering is
+    /// no stall. The stream may report its buffer full and empty more than once before that.
+    enum class Refill { None, Seeking, Filling };
+    Refill m_refill = Refill::None;
     /// The rate the stream runs at (1 for a fresh pipeline).
     double m_appliedRate = 1;
     std::optional<double> m_pendingTime;
