@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -133,6 +134,11 @@ TEST_F(VideoPlaybackSessionTest, AMovieMissingOrOutsideTheFoldersIsAnError)
     EXPECT_FALSE(video->player()->contentURL());
     EXPECT_NE(std::find_if(logged.begin(), logged.end(), [](const std::string& line) { return line.find("passwd") != std::string::npos; }),
         logged.end());
+
+    // A movie in the folder reaches the player whatever its size: it is streamed, not held.
+    std::filesystem::resize_file(folder.write("long.webm", ""), std::uintmax_t(300) << 20);
+    run("client.set('w5', {url: 'long.webm'});");
+    EXPECT_EQ(video->player()->contentURL(), "file://" + (folder.path() / "long.webm").string());
 
     // A movie of the folder plays after them.
     wire.clear();
