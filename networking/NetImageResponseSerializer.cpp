@@ -113,7 +113,7 @@ NetImageResponseSerializer::NetImageResponseSerializer()
     : m_imageScale(s_defaultImageScale.load())
 {
     setAcceptableContentTypes(std::set<std::string> { "image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico",
-        "image/x-icon", "image/bmp", "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap" });
+        "image/x-icon", "image/bmp", "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap", "image/webp" });
 }
 
 namespace {

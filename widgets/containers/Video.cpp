@@ -13,6 +13,8 @@
 #include "widgets/containers/VideoViewController.h"
 #include "widgets/delegating/DelegatingView.h"
 
+#include <limits>
+
 namespace morvix {
 
 using platform::MoviePlayer;
@@ -168,14 +170,15 @@ std::optional<std::string> Video::resolveMovie(const std::string& url) const
     if (!resolved->isFileURL())
         return resolved->absoluteString();
     // A local movie is one more file the peer names: it is opened only inside the folders the
-    // session may read, only when it is a regular file within the download cap, and by its
-    // resolved path, so that no link or escape takes the player elsewhere.
+    // session may read, only when it is a regular file, and by its resolved path, so that no
+    // link or escape takes the player elsewhere. Its size is no matter: the player streams it
+    // and never holds it.
     auto http = client->httpClient();
     if (!http) {
         warn("no folder to look for the movie \"" + url + "\" in");
         return std::nullopt;
     }
-    auto file = http->locateLocalFile(*resolved, MorvixHTTPClient::kMaximumDownloadSize);
+    auto file = http->locateLocalFile(*resolved, std::numeric_limits<std::uint64_t>::max());
     if (!file)
         return std::nullopt;
     return platform::Url::fileURL(file.path).absoluteString();
@@ -205,9 +208,16 @@ void Video::setPlayback(std::optional<std::string> playback)
     if (!speed)
         return;
     setSpeed(Value(*speed));
-    if (*playback == "pause")
+    actOnPlayer(*playback);
+}
+
+void Video::actOnPlayer(const std::string& playback)
+{
+    if (!speedForPlayback(playback))
+        return;
+    if (playback == "pause")
         m_player->pause();
-    else if (*playback == "stop")
+    else if (playback == "stop")
         m_player->stop();
     else
         m_player->play();
@@ -226,8 +236,14 @@ void Video::setSpeed(std::optional<Value> speed)
         warn("speed " + speed->dump() + " is held to " + std::to_string(*rate));
     if (platform::WireNumber::singlePrecision(*rate) == static_cast<float>(m_player->currentPlaybackRate()))
         return;
-    m_speed = speed->is_number() && *rate == asked ? *speed : Value(*rate);
     m_player->setCurrentPlaybackRate(*rate);
+    // A rate the stream refuses at once (backward, from a server without byte ranges) is not
+    // the speed; the one it goes on at is.
+    double applied = m_player->currentPlaybackRate();
+    if (applied != *rate)
+        m_speed = Value(applied);
+    else
+        m_speed = speed->is_number() && *rate == asked ? *speed : Value(*rate);
 }
 
 std::optional<std::string> Video::presentation() const
@@ -340,7 +356,14 @@ void Video::reportMode(const std::string& mode)
 {
     if (playback() == mode)
         return;
-    setPlayback(mode);
+    // The mode is the player's own account of a rate it already has (1.5 is "fast_forward",
+    // 0.5 "play"): it is stored and acted on, but the rate the table names for it would undo
+    // the peer's "speed".
+    {
+        std::lock_guard lock(m_mutex);
+        m_playback = mode;
+    }
+    actOnPlayer(mode);
     if (m_playbackListener)
         sendPlayback(mode, true);
 }
@@ -377,20 +400,30 @@ void Video::loadStateChanged()
     if (!(state & platform::MovieLoadStatePlaythroughOK))
         return;
     sendPlayback("ready", false);
-    // A "play" asked for before the movie could play takes effect now.
-    setPlayback(playback());
+    // A "play" asked for before the movie could play takes effect now, at the rate the player
+    // has, which is the one asked for since.
+    if (auto stored = playback())
+        actOnPlayer(*stored);
 }
 
 void Video::playbackFinished(int reason)
 {
     m_fullscreen = false;
     m_player->setFullscreen(false, platform::Animated::No);
+    bool ended = reason == static_cast<int>(platform::MovieFinishReason::PlaybackEnded);
+    bool stopped = playback() == "stop";
+    // The player stops at the end of the movie, just after this: "done" tells the peer so, and
+    // the stop stored now is not reported again as "stop".
+    if (ended) {
+        std::lock_guard lock(m_mutex);
+        m_playback = "stop";
+    }
     if (!m_playbackListener)
         return;
     // A movie that could not be loaded or played is reported as the failure it is, not as done.
     if (reason == static_cast<int>(platform::MovieFinishReason::PlaybackError))
         return sendPlayback("error", false);
-    if (playback() != "stop" && m_player->contentURL())
+    if (!stopped && m_player->contentURL())
         sendPlayback("done", true);
 }
 

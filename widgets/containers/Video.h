@@ -33,19 +33,21 @@ class MoviePlayer;
 ///   back; "presentation" and "repeat" read the player. The control style is the full-screen one
 ///   in full screen, else embedded or none by "controls_visible".
 /// - The player's five notifications are handled one main-loop turn after they arrive, reading
-///   the player's state then. A playback state other than the stored "playback" is applied as
-///   "playback" and, when "Playback" is listened, reported with the property "speed" first. A
-///   pause while stalled reports "error" whether listened or not. A stalled load state reports
-///   "error" (listened only) and nothing more; play-through reports "ready" (listened only) and
-///   applies the stored "playback" again. A finish leaves full screen and reports "done" when
-///   listened, "playback" is not "stop" and the player has a movie; a finish for an error
-///   reports "error" instead, whenever listened. Full screen entered or left reports
+///   the player's state then. A playback state other than the stored "playback" is stored, its
+///   player action taken (not its speed: the rate the peer set holds) and, when "Playback" is
+///   listened, reported with the property "speed" first. A pause while stalled reports "error"
+///   whether listened or not. A stalled load state reports "error" (listened only) and nothing
+///   more; play-through reports "ready" (listened only) and takes the stored "playback"'s
+///   player action again. A finish leaves full screen and reports "done" when listened,
+///   "playback" is not "stop" and the player has a movie; a finish for an error reports
+///   "error" instead, whenever listened. A finish at the movie's end stores "stop", so that
+///   the player's stop after it is not reported again. Full screen entered or left reports
 ///   "Presentation" when listened.
 /// - "url": resolved against the server; a local file is opened only inside the session's
-///   readable folders (as a regular file within the download cap). A "url" that resolves to
-///   nothing the player may open (logged) stops the movie before it and ends as a movie that
-///   cannot be played: "error" when "Playback" is listened, as for a stream the player cannot
-///   decode.
+///   readable folders, as a regular file of any size (the player streams it). A "url" that
+///   resolves to nothing the player may open (logged) stops the movie before it and ends as a
+///   movie that cannot be played: "error" when "Playback" is listened, as for a stream the
+///   player cannot decode.
 /// - "speed" is held to the player's rates ([-16, 16], logged when held); "stepToTime" to
 ///   [0, the longest delay a peer may ask for].
 /// - `destroy` stops observing first, so that it reports nothing, then stops the player and
@@ -107,6 +109,8 @@ private:
     void updateControlStyle();
     void sendPlayback(const std::string& mode, bool withSpeed);
     void reportMode(const std::string& mode);
+    /// The player action the "playback" table names for `playback`; nothing for other words.
+    void actOnPlayer(const std::string& playback);
     void playbackStateChanged();
     void loadStateChanged();
     void playbackFinished(int reason);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -106,17 +107,22 @@ std::shared_ptr<Image> imageFromSample(GstSample* sample)
 /// callbacks each hold it, so it outlives the pipeline object; `impl` is cleared (on the main
 /// thread) when that goes, and the main-thread tasks check it before they touch anything.
 struct MovieChannel {
-    MovieChannel(GstElement* playbin, std::uint64_t maximumBytes)
+    MovieChannel(GstElement* playbin, std::uint64_t maximumBytes, bool byteRanges)
         : playbin(playbin)
         , maximumBytes(maximumBytes)
+        , byteRanges(byteRanges)
     {
     }
     /// Compared with message sources only; never dereferenced off the main thread.
     GstElement* const playbin;
-    /// What the source may read; 0 for no cap.
+    /// What the source may read in one pass; 0 for no cap.
     const std::uint64_t maximumBytes;
+    /// Read in this pass; the main thread sets it back to 0 when a new pass begins.
     std::atomic<std::uint64_t> bytesRead = 0;
     std::atomic<bool> overflowed = false;
+    /// Whether the source can read from anywhere in the movie: a file can; an HTTP source once
+    /// its server's answer says so.
+    std::atomic<bool> byteRanges;
     /// Main thread only.
     MoviePipeline::Impl* impl = nullptr;
 
@@ -127,6 +133,8 @@ struct MovieChannel {
 
 struct MoviePipeline::Impl {
     GstElement* playbin = nullptr;
+    /// The pipeline's own clock, whose pace is the movie's speed.
+    GstClock* clock = nullptr;
     std::shared_ptr<MovieChannel> channel;
     MoviePipelineDelegate* delegate = nullptr;
 
@@ -171,6 +179,29 @@ std::string errorText(GError* error, const char* fallback)
     return text;
 }
 
+/// Whether the answer that souphttpsrc's "http-headers" message describes shows that its server
+/// serves byte ranges: a partial answer, or "Accept-Ranges: bytes".
+bool servesByteRanges(const GstStructure& headers)
+{
+    guint status = 0;
+    if (gst_structure_get_uint(&headers, "http-status-code", &status) && status == 206)
+        return true;
+    const GValue* response = gst_structure_get_value(&headers, "response-headers");
+    if (!response || !GST_VALUE_HOLDS_STRUCTURE(response))
+        return false;
+    const GstStructure* fields = gst_value_get_structure(response);
+    for (gint index = 0; index < gst_structure_n_fields(fields); ++index) {
+        const gchar* name = gst_structure_nth_field_name(fields, index);
+        if (g_ascii_strcasecmp(name, "Accept-Ranges") != 0)
+            continue;
+        const GValue* value = gst_structure_get_value(fields, name);
+        if (value && G_VALUE_HOLDS_STRING(value) && g_value_get_string(value)
+            && g_ascii_strncasecmp(g_value_get_string(value), "bytes", 5) == 0)
+            return true;
+    }
+    return false;
+}
+
 /// Runs on whichever thread posts the message: turns what the player needs into events for the
 /// main thread and drops the message.
 GstBusSyncReply busMessage(GstBus*, GstMessage* message, gpointer data)
@@ -206,6 +237,13 @@ GstBusSyncReply busMessage(GstBus*, GstMessage* message, gpointer data)
         event.kind = Kind::Failed;
         event.text = errorText(error, "the movie cannot be played");
         break;
+    }
+    case GST_MESSAGE_ELEMENT: {
+        // The HTTP source describes each answer it gets, the one to a seek's request included.
+        const GstStructure* structure = gst_message_get_structure(message);
+        if (structure && gst_structure_has_name(structure, "http-headers"))
+            channel->byteRanges = servesByteRanges(*structure);
+        return GST_BUS_DROP;
     }
     case GST_MESSAGE_CLOCK_LOST:
         MainLoop::main().post([channel] {
@@ -350,7 +388,9 @@ std::unique_ptr<MoviePipeline> MoviePipeline::create(const std::string& uri, Mov
         return nullptr;
     }
     gst_object_ref_sink(playbin);
-    auto channel = std::make_shared<MovieChannel>(playbin, maximumBytes);
+    // Only the HTTP source tells whether it can seek; the file source always can.
+    bool http = g_str_has_prefix(uri.c_str(), "http:") || g_str_has_prefix(uri.c_str(), "https:");
+    auto channel = std::make_shared<MovieChannel>(playbin, maximumBytes, !http);
     GstElement* videoSink = makeVideoSink(channel);
     GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
     if (!videoSink || !audioSink) {
@@ -375,8 +415,14 @@ std::unique_ptr<MoviePipeline> MoviePipeline::create(const std::string& uri, Mov
     gst_bus_set_sync_handler(bus, busMessage, new std::shared_ptr<MovieChannel>(channel), deleteChannel);
     gst_object_unref(bus);
 
+    // A clock of its own, not the shared system clock, since its pace is this movie's speed.
+    GstClock* clock = GST_CLOCK(g_object_new(GST_TYPE_SYSTEM_CLOCK, "name", "movie-clock", nullptr));
+    gst_object_ref_sink(clock);
+    gst_pipeline_use_clock(GST_PIPELINE(playbin), clock);
+
     auto impl = std::make_unique<Impl>();
     impl->playbin = playbin;
+    impl->clock = clock;
     impl->channel = channel;
     impl->delegate = &delegate;
     channel->impl = impl.get();
@@ -399,24 +445,52 @@ MoviePipeline::~MoviePipeline()
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     gst_object_unref(bus);
     gst_object_unref(m_impl->playbin);
+    gst_object_unref(m_impl->clock);
 }
 
 void MoviePipeline::setState(MoviePipelineEvent::State state)
 {
     gst_element_set_state(m_impl->playbin, toGst(state));
+    // Down to ready the streaming threads have stopped: what is read from now on is a new pass,
+    // played as a fresh one is.
+    if (state == State::Ready || state == State::Null) {
+        m_impl->channel->bytesRead = 0;
+        setSpeed(1);
+    }
 }
 
-bool MoviePipeline::seek(double seconds, double rate)
+bool MoviePipeline::canSeek() const
 {
-    if (rate == 0 || !(seconds >= 0))
+    return m_impl->channel->byteRanges;
+}
+
+void MoviePipeline::setSpeed(double speed)
+{
+    if (!(speed > 0))
+        return;
+    // The clock goes on from the time it shows now at the new pace, so that it never jumps.
+    constexpr GstClockTime kDenominator = 1 << 20;
+    GstClockTime internal = gst_clock_get_internal_time(m_impl->clock);
+    GstClockTime external = gst_clock_get_time(m_impl->clock);
+    // A pace too slow to show is the slowest there is, never a clock that stands still.
+    auto numerator = std::max<GstClockTime>(1, GstClockTime(std::llround(std::min(speed, 1e6) * kDenominator)));
+    gst_clock_set_calibration(m_impl->clock, internal, external, numerator, kDenominator);
+}
+
+bool MoviePipeline::seek(double seconds, Direction direction)
+{
+    if (!(seconds >= 0) || !canSeek())
         return false;
+    // The source asks for the movie again from the new place. Counting starts before the
+    // flush, so bytes of the pass before it may count in the new one, never the other way.
+    m_impl->channel->bytesRead = 0;
     // Far beyond any movie, and well inside the clock's range.
     constexpr double kLatestPosition = 1e9;
     auto position = static_cast<gint64>(std::min(seconds, kLatestPosition) * GST_SECOND);
     auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (rate > 0)
-        return gst_element_seek(m_impl->playbin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
-    return gst_element_seek(m_impl->playbin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, position);
+    if (direction == Direction::Forward)
+        return gst_element_seek(m_impl->playbin, 1, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, -1);
+    return gst_element_seek(m_impl->playbin, -1, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, position);
 }
 
 std::optional<double> MoviePipeline::position() const

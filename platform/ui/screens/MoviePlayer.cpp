@@ -23,6 +23,11 @@ constexpr double kLabelInset = 6;
 
 MoviePlayer::Decoding s_decoding = MoviePlayer::Decoding::On;
 
+MoviePipeline::Direction directionOf(double rate)
+{
+    return rate < 0 ? MoviePipeline::Direction::Backward : MoviePipeline::Direction::Forward;
+}
+
 /// The scheme of `url` in lower case, when it is one followed by "://"; empty otherwise.
 std::string schemeOf(const std::string& url)
 {
@@ -214,6 +219,7 @@ void MoviePlayer::dropMovie()
     m_reached = MoviePipelineEvent::State::Null;
     m_prerolled = false;
     m_buffering = false;
+    m_refill = Refill::None;
     m_appliedRate = 1;
     m_pendingTime.reset();
     m_time = 0;
@@ -300,16 +306,30 @@ void MoviePlayer::stop()
     m_intent = Intent::Stopped;
     m_time = 0;
     m_pendingTime.reset();
-    if (m_pipeline) {
-        // Ready keeps the stream's description but drops its data and position: the next
-        // request starts from the beginning.
-        m_pipeline->setState(MoviePipelineEvent::State::Ready);
-        m_reached = MoviePipelineEvent::State::Ready;
-        m_prerolled = false;
-        m_buffering = false;
-        m_appliedRate = 1;
-    }
+    if (m_pipeline)
+        rewind();
     updatePlaybackState();
+}
+
+void MoviePlayer::rewind()
+{
+    // Ready keeps the stream's description but drops its data and position: the next request
+    // starts from the beginning, and the buffer it fills first is no stall.
+    m_pipeline->setState(MoviePipelineEvent::State::Ready);
+    m_reached = MoviePipelineEvent::State::Ready;
+    m_prerolled = false;
+    m_buffering = false;
+    m_refill = Refill::Seeking;
+    m_appliedRate = 1;
+}
+
+bool MoviePlayer::seek(double seconds, MoviePipeline::Direction direction)
+{
+    if (!m_pipeline->seek(seconds, direction))
+        return false;
+    // A seek empties the stream's buffer: refilling it is the player's doing, not a stall.
+    m_refill = Refill::Seeking;
+    return true;
 }
 
 void MoviePlayer::setCurrentPlaybackRate(double rate)
@@ -331,13 +351,21 @@ void MoviePlayer::applyRate()
     double rate = m_rate == 0 ? 1 : m_rate;
     if (!m_pipeline || !m_prerolled || rate == m_appliedRate)
         return;
-    double position = m_pipeline->position().value_or(0);
-    if (m_pipeline->seek(position, rate)) {
-        m_appliedRate = rate;
-        return;
+    // Only a turn needs a seek; faster or slower is the pipeline's pace, where the stream is,
+    // so that a stream that cannot seek goes on playing. A turn starts from where the stream
+    // is, which is not known while a seek is on its way: it waits for that seek's preroll.
+    if ((rate > 0) != (m_appliedRate > 0)) {
+        if (m_refill == Refill::Seeking && m_pipeline->canSeek())
+            return;
+        auto position = m_pipeline->position();
+        if (!position || !seek(*position, directionOf(rate))) {
+            systemLog("movie player: the stream refuses the rate " + std::to_string(rate) + "; it plays at " + std::to_string(m_appliedRate));
+            m_rate = m_appliedRate;
+            return;
+        }
     }
-    systemLog("movie player: the stream refuses the rate " + std::to_string(rate) + "; it plays at " + std::to_string(m_appliedRate));
-    m_rate = m_appliedRate;
+    m_pipeline->setSpeed(std::abs(rate));
+    m_appliedRate = rate;
 }
 
 double MoviePlayer::currentPlaybackTime() const
@@ -356,8 +384,13 @@ void MoviePlayer::setCurrentPlaybackTime(double seconds)
     seconds = std::max(seconds, 0.0);
     if (double length = duration(); length > 0)
         seconds = std::min(seconds, length);
+    if (m_pipeline && m_prerolled && !m_pipeline->canSeek()) {
+        // A seek would end the movie: its server would send all of it again.
+        systemLog("movie player: the stream cannot seek (its server serves no byte ranges); it stays where it is");
+        return;
+    }
     m_time = seconds;
-    if (m_pipeline && m_prerolled && m_pipeline->seek(seconds, m_appliedRate))
+    if (m_pipeline && m_prerolled && seek(seconds, directionOf(m_appliedRate)))
         return;
     m_pendingTime = seconds;
 }
@@ -405,9 +438,14 @@ void MoviePlayer::pipelineEvent(const MoviePipelineEvent& event)
 
 void MoviePlayer::prerolled()
 {
+    // At the new place: the refill ends with the buffer full, which it may be already.
+    if (m_refill == Refill::Seeking)
+        m_refill = m_buffering ? Refill::Filling : Refill::None;
     if (!m_prerolled) {
         m_prerolled = true;
-        setLoadState(m_buffering ? MovieLoadStatePlayable : MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
+        // A stream started again keeps the play-through it had.
+        if (!(m_loadState & MovieLoadStatePlaythroughOK))
+            setLoadState(m_buffering ? MovieLoadStatePlayable : MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
     }
     // An observer of the load state may have dropped the movie.
     if (!m_pipeline)
@@ -416,10 +454,9 @@ void MoviePlayer::prerolled()
         double length = duration();
         double seconds = length > 0 ? std::min(*m_pendingTime, length) : *m_pendingTime;
         m_pendingTime.reset();
-        if (m_pipeline->seek(seconds, m_rate == 0 ? 1 : m_rate)) {
-            m_appliedRate = m_rate == 0 ? 1 : m_rate;
+        // The rate follows on the preroll at the new place.
+        if (seek(seconds, directionOf(m_appliedRate)))
             return;
-        }
     }
     applyRate();
     updatePlaybackState();
@@ -432,14 +469,17 @@ void MoviePlayer::buffering(int percent)
             m_pipeline->setState(MoviePipelineEvent::State::Paused);
         m_buffering = true;
         // Only a stream that could play through stalls; one still filling at the start is not
-        // yet ready.
-        if (m_loadState & MovieLoadStatePlaythroughOK)
+        // yet ready, and one the player emptied is refilling.
+        if ((m_loadState & MovieLoadStatePlaythroughOK) && m_refill == Refill::None)
             setLoadState(MovieLoadStatePlayable | MovieLoadStateStalled);
         return;
     }
     if (m_buffering && m_intent == Intent::Playing)
         m_pipeline->setState(MoviePipelineEvent::State::Playing);
     m_buffering = false;
+    // A buffer full before the stream is at the new place may be emptied again on the way.
+    if (m_refill == Refill::Filling)
+        m_refill = Refill::None;
     if (m_prerolled)
         setLoadState(MovieLoadStatePlayable | MovieLoadStatePlaythroughOK);
 }
@@ -447,9 +487,15 @@ void MoviePlayer::buffering(int percent)
 void MoviePlayer::ended()
 {
     if (m_repeatMode == MovieRepeatMode::One) {
-        double rate = m_rate == 0 ? 1 : m_rate;
-        if (m_pipeline->seek(rate < 0 ? duration() : 0, rate))
+        if (seek(m_appliedRate < 0 ? duration() : 0, directionOf(m_appliedRate)))
             return;
+        // A stream that cannot seek is read again from its start (the rate is applied again
+        // once it has prerolled).
+        if (!m_pipeline->canSeek()) {
+            rewind();
+            m_pipeline->setState(MoviePipelineEvent::State::Playing);
+            return;
+        }
     }
     m_intent = Intent::Stopped;
     m_time = 0;
@@ -457,10 +503,7 @@ void MoviePlayer::ended()
     // An observer of the finish may have changed the movie already.
     if (m_intent != Intent::Stopped || !m_pipeline)
         return;
-    m_pipeline->setState(MoviePipelineEvent::State::Ready);
-    m_reached = MoviePipelineEvent::State::Ready;
-    m_prerolled = false;
-    m_appliedRate = 1;
+    rewind();
     updatePlaybackState();
 }
 
@@ -474,6 +517,7 @@ void MoviePlayer::failed(std::string reason)
     m_intent = Intent::Stopped;
     m_prerolled = false;
     m_buffering = false;
+    m_refill = Refill::None;
     post(kPlaybackDidFinish, Value { { "reason", static_cast<int>(MovieFinishReason::PlaybackError) } });
     updatePlaybackState();
 }

@@ -51,17 +51,24 @@ enum class MovieScalingMode { None, AspectFit, AspectFill, Fill };
 ///    state it interrupts. Each change posts `kPlaybackStateDidChange`.
 /// 4. The load state: Playable | PlaythroughOK once the first picture is there and nothing
 ///    is buffering; Playable | Stalled when a stream that played through runs dry; back to
-///    Playable | PlaythroughOK when its buffer has filled. Each change posts
-///    `kLoadStateDidChange`. The natural size is that of the pictures, posted with
-///    `kNaturalSizeAvailable` when it is first known and when it changes.
-/// 5. At the end of the movie: with `MovieRepeatMode::One` it starts again and posts nothing;
-///    otherwise it posts the finish (ended), then stops (state Stopped, posted). After an
-///    error: the finish (error), then Stopped. Finishes carry {"reason": n}.
+///    Playable | PlaythroughOK when its buffer has filled. A stream refilling because the
+///    player asked for it (a seek, the start again after a stop or at a repeat) is not
+///    stalled, and keeps its load state. Each change posts `kLoadStateDidChange`. The natural
+///    size is that of the pictures, posted with `kNaturalSizeAvailable` when it is first known
+///    and when it changes.
+/// 5. At the end of the movie: with `MovieRepeatMode::One` it starts again and posts nothing,
+///    by a seek, or by reading the stream again from its start where it cannot seek (a server
+///    without byte ranges); otherwise it posts the finish (ended), then stops (state Stopped,
+///    posted). After an error: the finish (error), then Stopped. Finishes carry
+///    {"reason": n}.
 /// 6. The rate: a rate of 0 pauses; any other rate is clamped to [-kMaximumRate,
-///    kMaximumRate] and applied by a seek once the movie is loaded; `play` after a rate of 0
-///    plays at 1. A rate the stream refuses (backward, in formats that cannot) falls back to 1.
-/// 7. A movie read over the network reads at most `maximumStreamSize()` bytes, replays
-///    included; past that it ends as an error.
+///    kMaximumRate] and applied once the movie is loaded: its speed where the stream is, with
+///    nothing read again; a turn of direction by a seek. `play` after a rate of 0 plays at 1. A
+///    rate the stream refuses (backward, in formats or from servers that cannot) keeps the one
+///    it plays at. A position on a stream that cannot seek is refused (logged).
+/// 7. A movie read over the network reads at most `maximumStreamSize()` bytes in one pass of
+///    its stream (each seek and each start from the beginning, a repeat included, begins a new
+///    pass); past that it ends as an error.
 /// 8. `setFullscreen` is a presentation, not playback: the flag changes at once, and the
 ///    entered or left notification follows after `kFullscreenTransition` on the main loop's
 ///    clock when animated, on the next turn otherwise. Setting the flag it already has does
@@ -134,7 +141,8 @@ public:
     /// Seconds from the movie's start: the stream's position while it is loaded, else the
     /// last position set (0 after `stop`).
     double currentPlaybackTime() const;
-    /// Clamped to [0, duration]; applied when the movie is loaded. Not finite: ignored.
+    /// Clamped to [0, duration]; applied when the movie is loaded. Not finite, or on a stream
+    /// that cannot seek (logged): ignored.
     void setCurrentPlaybackTime(double seconds);
     /// The movie's length in seconds; 0 while unknown.
     double duration() const;
@@ -191,6 +199,12 @@ private:
     void buffering(int percent);
     void showFrame(std::shared_ptr<Image> frame);
     void applyRate();
+    /// A seek the player asks for, in the direction the stream plays; false when the stream
+    /// refuses it.
+    bool seek(double seconds, MoviePipeline::Direction direction);
+    /// The stream goes down to ready, dropping its data and position; the next state up reads
+    /// it again from the start.
+    void rewind();
     void setLoadState(unsigned loadState);
     void updatePlaybackState();
 
@@ -220,6 +234,11 @@ private:
     MoviePipelineEvent::State m_reached = MoviePipelineEvent::State::Null;
     bool m_prerolled = false;
     bool m_buffering = false;
+    /// How far the stream is in refilling what the player emptied (by a seek or a start from
+    /// ready): until it has prerolled at the new place with its buffer full, its buffering is
+    /// no stall. The stream may report its buffer full and empty more than once before that.
+    enum class Refill { None, Seeking, Filling };
+    Refill m_refill = Refill::None;
     /// The rate the stream runs at (1 for a fresh pipeline).
     double m_appliedRate = 1;
     std::optional<double> m_pendingTime;

@@ -183,6 +183,25 @@ TEST_F(MoviePlayerTest, PauseStopRateAndPositionChangeThePlayback)
     EXPECT_EQ(heard.size(), count);
 }
 
+TEST_F(MoviePlayerTest, ATurnWaitsForTheSeekOnItsWay)
+{
+    // The place asked for before the movie is loaded is sought at its first preroll; a turn
+    // asked for as soon as it plays may meet that seek on its way, when the stream's position
+    // is not known yet.
+    player->setContentURL(movie("red.webm"));
+    player->setCurrentPlaybackTime(2.5);
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return player->playbackState() == MoviePlaybackState::Playing; })) << player->lastError();
+    player->setCurrentPlaybackRate(-2);
+    bool between = false;
+    ASSERT_TRUE(waitFor([&] {
+        double time = player->currentPlaybackTime();
+        between = between || (time > 0.5 && time < 2);
+        return heardEntry(R"(PlaybackDidFinish {"reason":0})");
+    })) << player->lastError();
+    EXPECT_TRUE(between) << "played backward from 2.5 to the start, not ended at once";
+}
+
 TEST_F(MoviePlayerTest, RepeatStartsAgainWithoutAFinish)
 {
     player->setRepeatMode(MovieRepeatMode::One);
