@@ -12,6 +12,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -300,8 +302,12 @@ std::optional<std::string> PrivateServer::reap()
 {
     if (m_pid <= 0)
         return std::nullopt;
+    // Its process descriptor is readable once it has ended, a moment after its connections
+    // closed: then it is waited for.
+    pollfd ended { m_exitHandle, POLLIN, 0 };
+    bool exited = m_exitHandle >= 0 && ::poll(&ended, 1, 0) == 1;
     int status = 0;
-    pid_t reaped = ::waitpid(m_pid, &status, WNOHANG);
+    pid_t reaped = ::waitpid(m_pid, &status, exited ? 0 : WNOHANG);
     if (reaped == 0)
         return std::nullopt;
     m_pid = -1;
@@ -346,12 +352,14 @@ void PrivateServer::stop()
     m_received.clear();
 }
 
+// Set when the process's statics are destroyed: the main loop may be gone by then, so nothing is
+// posted or cancelled, and a connection lost from then on is only quieted.
+std::atomic<bool> s_exiting { false };
+
 struct Toolkit {
     ~Toolkit()
     {
-        // The main loop may be gone by now: nothing is posted or cancelled, and a connection
-        // lost from here on is only quieted.
-        exiting = true;
+        s_exiting = true;
         server.stop();
     }
 
@@ -360,7 +368,6 @@ struct Toolkit {
     bool gtkInitialised = false;
     // After a display was lost, only private servers are started.
     bool displayLost = false;
-    bool exiting = false;
     // The X connection in use, and whether it broke (set inside Xlib, handled on a later turn).
     Display* connection = nullptr;
     bool connectionBroken = false;
@@ -427,8 +434,10 @@ void onConnectionLost(Display* connection, void*)
         ::dup2(quiet, ConnectionNumber(connection));
         ::close(quiet);
     }
+    if (s_exiting)
+        return;
     Toolkit& kit = toolkit();
-    if (kit.exiting || connection != kit.connection)
+    if (connection != kit.connection)
         return;
     kit.connectionBroken = true;
     MainLoop::main().post([] { HeadlessDisplay::isReady(); });
