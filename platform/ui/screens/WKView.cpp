@@ -63,7 +63,10 @@ WebKitWebContext* acquireContext(GCallback onDownload)
         // Read by the helper processes the engine starts from now on, which inherit the
         // environment; set on the main thread before the first of them starts.
         static const bool cachesPointed = [] {
-            ::setenv("XDG_CACHE_HOME", cachesFolder().c_str(), 1);
+            std::string folder = cachesFolder();
+            const char* current = std::getenv("XDG_CACHE_HOME");
+            if (!current || folder != current)
+                ::setenv("XDG_CACHE_HOME", folder.c_str(), 1);
             return true;
         }();
         (void)cachesPointed;
