@@ -328,12 +328,17 @@ void PrivateServer::stop()
     if (auto ended = reap())
         systemLog("headless display: the display server ended (" + *ended + ")");
     if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
+        // The server's process group, so that a helper it started (its keymap compiler) goes too.
+        auto signal = [this](int number) {
+            if (::kill(-m_pid, number) != 0)
+                ::kill(m_pid, number);
+        };
+        signal(SIGTERM);
         auto deadline = std::chrono::steady_clock::now() + kServerStopLimit;
         int status = 0;
         while (::waitpid(m_pid, &status, WNOHANG) == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(m_pid, SIGKILL);
+                signal(SIGKILL);
                 ::waitpid(m_pid, &status, 0);
                 break;
             }
