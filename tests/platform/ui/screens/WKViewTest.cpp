@@ -225,6 +225,7 @@ TEST_F(WKViewTest, ViewsShareBoundedEnginesThatEndWithThem)
     later->setNavigationDelegate(delegate);
     later->loadHTMLString("<p>later</p>");
     EXPECT_TRUE(later->hasEngine()) << "room again";
+    EXPECT_TRUE(waitUntil([&] { return delegate->finished.size() == WKView::kMaximumLiveEngines + 1; }));
 }
 
 } // namespace
