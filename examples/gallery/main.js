@@ -2,7 +2,8 @@
 // set, each holding one composite that its page module fills, three actions and a search action.
 var morvix = require("morvix");
 
-// The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it.
+// The page shown at start (and in `morvix-run --png`'s picture). Name another to look at it: the
+// browser and the video are at the foot of "drawing".
 var active = "controls";
 var pages = [
     {name: "widgetFoundation", title: "Widget foundation", module: require("./pages/widgetFoundation"), height: 568},

@@ -1,6 +1,7 @@
 #include "platform/foundation/ObjectDescription.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace morvix::platform {
@@ -33,10 +34,24 @@ std::string quotedIfNeeded(const std::string& text)
     return quoted + '"';
 }
 
-void append(std::string& out, const Value& value, int level, bool nested)
+// The writer stops as soon as the text passes its size or the value its depth, so that a result
+// nested deeply (whose description grows with the square of its depth) costs no more than the
+// bound.
+struct Writer {
+    std::string out;
+    std::size_t maximumSize = 0;
+    std::size_t maximumDepth = 0;
+
+    bool fits() const { return out.size() <= maximumSize; }
+    bool append(const Value& value, std::size_t level, bool nested);
+};
+
+bool Writer::append(const Value& value, std::size_t level, bool nested)
 {
-    std::string inner(static_cast<std::size_t>(level + 1) * 4, ' ');
-    std::string own(static_cast<std::size_t>(level) * 4, ' ');
+    if (level > maximumDepth)
+        return false;
+    std::string inner((level + 1) * 4, ' ');
+    std::string own(level * 4, ' ');
     if (value.is_null()) {
         out += "<null>";
     } else if (isNumber(value)) {
@@ -47,7 +62,8 @@ void append(std::string& out, const Value& value, int level, bool nested)
         out += "(\n";
         for (std::size_t i = 0; i < value.size(); ++i) {
             out += inner;
-            append(out, value[i], level + 1, true);
+            if (!fits() || !append(value[i], level + 1, true))
+                return false;
             out += i + 1 < value.size() ? ",\n" : "\n";
         }
         out += own + ")";
@@ -59,20 +75,30 @@ void append(std::string& out, const Value& value, int level, bool nested)
         out += "{\n";
         for (const auto& key : keys) {
             out += inner + quotedIfNeeded(key) + " = ";
-            append(out, value.at(key), level + 1, true);
+            if (!fits() || !append(value.at(key), level + 1, true))
+                return false;
             out += ";\n";
         }
         out += own + "}";
     }
+    return fits();
 }
 
 } // namespace
 
 std::string objectDescription(const Value& value)
 {
-    std::string out;
-    append(out, value, 0, false);
-    return out;
+    Writer writer { {}, std::numeric_limits<std::size_t>::max(), std::numeric_limits<std::size_t>::max() };
+    writer.append(value, 0, false);
+    return std::move(writer.out);
+}
+
+std::optional<std::string> objectDescription(const Value& value, std::size_t maximumSize, std::size_t maximumDepth)
+{
+    Writer writer { {}, maximumSize, maximumDepth };
+    if (!writer.append(value, 0, false))
+        return std::nullopt;
+    return std::move(writer.out);
 }
 
 } // namespace morvix::platform

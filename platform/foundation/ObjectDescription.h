@@ -3,6 +3,8 @@
 
 #include "platform/foundation/Value.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace morvix::platform {
@@ -25,5 +27,9 @@ namespace morvix::platform {
 ///   escaped by a backslash and a line break written "\n".
 /// Any thread.
 std::string objectDescription(const Value& value);
+/// The same description, written only while it holds at most `maximumSize` bytes and the value
+/// nests at most `maximumDepth` levels below the top; nothing when either is passed (the writing
+/// stops there). Any thread.
+std::optional<std::string> objectDescription(const Value& value, std::size_t maximumSize, std::size_t maximumDepth);
 
 } // namespace morvix::platform

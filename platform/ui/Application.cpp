@@ -203,8 +203,24 @@ void Application::resetForTesting()
     m_supportedOrientations = InterfaceOrientationMask::All;
     m_popovers.clear();
     m_openedURLs.clear();
+    m_openedURLBytes = 0;
     m_openURLHandler = nullptr;
     m_openableSchemes.clear();
+}
+
+bool Application::openURL(const std::string& url)
+{
+    // Pages and peers may open URLs for as long as the process runs: only the latest are kept.
+    m_openedURLs.push_back(url);
+    m_openedURLBytes += url.size();
+    auto kept = m_openedURLs.begin();
+    while (m_openedURLs.end() - kept > 1
+        && (static_cast<std::size_t>(m_openedURLs.end() - kept) > kOpenedURLsKept || m_openedURLBytes > kOpenedURLBytesKept)) {
+        m_openedURLBytes -= kept->size();
+        ++kept;
+    }
+    m_openedURLs.erase(m_openedURLs.begin(), kept);
+    return m_openURLHandler && m_openURLHandler(url);
 }
 
 bool Application::canOpenURL(const std::string& url) const

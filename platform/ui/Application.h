@@ -4,6 +4,7 @@
 #include "platform/graphics/Rect.h"
 #include "platform/ui/Forward.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -143,13 +144,14 @@ public:
     void playSystemSound(unsigned soundId) { m_sounds.push_back(soundId); }
     const std::vector<unsigned>& playedSystemSounds() const { return m_sounds; }
 
+    /// How many of the latest URLs opened `openedURLs` keeps, and how many bytes of them
+    /// together (the latest is kept whatever its size).
+    static constexpr std::size_t kOpenedURLsKept = 32;
+    static constexpr std::size_t kOpenedURLBytesKept = std::size_t(1) << 20;
     /// Records `url` (tests read `openedURLs`) and hands it to the handler the embedding
     /// application installed; answers whether a handler took it (false without one).
-    bool openURL(const std::string& url)
-    {
-        m_openedURLs.push_back(url);
-        return m_openURLHandler && m_openURLHandler(url);
-    }
+    bool openURL(const std::string& url);
+    /// The latest URLs opened, oldest first, within `kOpenedURLsKept` and `kOpenedURLBytesKept`.
     const std::vector<std::string>& openedURLs() const { return m_openedURLs; }
     void setOpenURLHandler(std::function<bool(const std::string& url)> handler) { m_openURLHandler = std::move(handler); }
     /// Whether some application opens `url`: true when its scheme (compared without regard to
@@ -194,6 +196,7 @@ private:
     unsigned m_supportedOrientations = InterfaceOrientationMask::All;
     std::vector<std::shared_ptr<PopoverController>> m_popovers;
     std::vector<std::string> m_openedURLs;
+    std::size_t m_openedURLBytes = 0;
     std::function<bool(const std::string&)> m_openURLHandler;
     std::vector<std::string> m_openableSchemes;
 };

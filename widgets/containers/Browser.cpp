@@ -3,6 +3,7 @@
 #include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
+#include "core/session/MorvixClient.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/DeviceInfo.h"
 #include "platform/foundation/ObjectDescription.h"
@@ -10,8 +11,11 @@
 #include "platform/ui/Application.h"
 #include "widgets/delegating/DelegatingWKView.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace morvix {
 
@@ -42,7 +46,8 @@ Browser::Browser(CreationKey key, std::string id, std::shared_ptr<ClientContext>
     bool older = std::floor(platform::DeviceInfo::kFoundationVersionNumber) <= kOlderWebViewFoundationVersion;
     assert(!older && "the older browser view is not built");
     (void)older;
-    m_wkView = DelegatingWKView::create({}, { .allowsInlineMediaPlayback = true });
+    // A session's browsers share web processes; the session only tells the groups apart.
+    m_wkView = DelegatingWKView::create({}, { .allowsInlineMediaPlayback = true, .processGroup = this->client().get() });
     registerSelector(&Browser::evaluate, "evaluate");
 }
 
@@ -138,18 +143,50 @@ void Browser::evaluate(const Value* properties)
         m_evaluateQueue.push_back(script->get<std::string>());
 }
 
+std::size_t Browser::maximumResultSize() const
+{
+    auto client = this->client();
+    auto http = client ? client->httpClient() : nullptr;
+    auto bytes = http ? http->maximumResponseSize() : MorvixClient::kDefaultMaximumResponseSize;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<std::size_t>::max()));
+}
+
 void Browser::runScript(const std::string& script)
 {
     auto self = std::static_pointer_cast<Browser>(shared_from_this());
-    m_wkView->evaluateJavaScript(script, [self](platform::ScriptResult result) {
+    std::size_t maximum = maximumResultSize();
+    m_wkView->setMaximumResultSize(maximum);
+    m_wkView->evaluateJavaScript(script, [self, maximum](platform::ScriptResult result) {
+        std::optional<std::string> text;
+        if (result.value) {
+            text = platform::objectDescription(*result.value, maximum, platform::WKView::kMaximumResultDepth);
+            if (!text)
+                result.error = "its description is larger than " + std::to_string(maximum) + " bytes";
+        }
+        if (result.error)
+            self->log("a script's result is not sent: " + *result.error, LogEntry::Type::Debug);
         auto notification = self->notificationForObject();
         if (!notification)
             return;
-        if (result.value)
-            notification->call("evaluationSucceeded", Value { { "result", Value::array({ platform::objectDescription(*result.value) }) } });
+        if (text)
+            notification->call("evaluationSucceeded", Value { { "result", Value::array({ std::move(*text) }) } });
         else
             notification->call("evaluationFailed", Value::object());
     });
+}
+
+void Browser::openInApplication(const std::string& url) const
+{
+    // A page may open windows as often as it likes: what it opens goes to the application only
+    // when the application opens such URLs, and never a file or a script of the page's.
+    std::string scheme = url.substr(0, url.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto& application = platform::Application::shared();
+    if (scheme == "file" || scheme == "javascript" || !application.canOpenURL(url)) {
+        log("the page's new window is not opened: no application opens \"" + url.substr(0, 200) + "\"", LogEntry::Type::Warning);
+        return;
+    }
+    application.openURL(url);
 }
 
 platform::NavigationPolicy Browser::decidePolicy(platform::WKView&, const platform::NavigationAction& action)
@@ -162,7 +199,7 @@ platform::NavigationPolicy Browser::decidePolicy(platform::WKView&, const platfo
         return platform::NavigationPolicy::Cancel;
     }
     if (!action.hasTargetFrame)
-        platform::Application::shared().openURL(action.url);
+        openInApplication(action.url);
     return platform::NavigationPolicy::Allow;
 }
 
@@ -183,6 +220,18 @@ void Browser::didFailNavigation(platform::WKView&, const std::string& error)
 void Browser::didRefuseNavigation(platform::WKView&, const std::string& url, const std::string& reason)
 {
     log("refused to load \"" + url + "\": " + reason, LogEntry::Type::Warning);
+}
+
+void Browser::didNotice(platform::WKView&, Notice notice, const std::string& text)
+{
+    switch (notice) {
+    case Notice::Information:
+        log(text, LogEntry::Type::Info);
+        return;
+    case Notice::Error:
+        log(text, LogEntry::Type::Error);
+        return;
+    }
 }
 
 } // namespace morvix

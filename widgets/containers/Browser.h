@@ -23,17 +23,22 @@ class DelegatingWKView;
 /// - The call "evaluate" {"script": string} runs the script at once with a parent, else queues
 ///   it; a missing or non-string "script" is ignored. The result goes back as the call
 ///   "evaluationSucceeded" {"result": [text]} (the text is `platform::objectDescription` of the
-///   value) or "evaluationFailed" {} when the script gave no value. The completion holds the
-///   browser, so a result may still be reported after destroy.
+///   value) or "evaluationFailed" {} when the script gave no value, or one whose text or
+///   description would pass the session's maximum response size (or nest deeper than
+///   `platform::WKView::kMaximumResultDepth`). The completion holds the browser, so a result may
+///   still be reported after destroy.
 /// - A navigation to a URL beginning with "morvix-connect:" is cancelled and, when listened,
-///   reported as "morvixconnect" {"url"}; every other one is allowed, and a link that opens a new
-///   window is also handed to `platform::Application::openURL`. A finished load sends
-///   "Progress" {} when listened.
+///   reported as "morvixconnect" {"url"}; every other one is allowed, and a link or script that
+///   opens a new window also hands its URL to `platform::Application::openURL`, when the
+///   application can open it (`canOpenURL`, as "morvix.AppLauncher" asks) and it is neither a
+///   "file:" nor a "javascript:" URL. A finished load sends "Progress" {} when listened.
+/// - The browsers of one session share the web engine's processes.
 /// - "get" of "url" reads the page's address (after redirects; nothing before a load,
 ///   "about:blank" after HTML), not the stored string.
 /// - The web view loads http, https, data and about URLs, and files only inside the session's
 ///   readable folders (the application's folder and the local resource roots); what it refuses,
-///   the loads that fail and those that finish are written to the session log.
+///   the loads that fail and those that finish, and what the page asked for that nobody answers
+///   (dialogs, printing, credentials, downloads) are written to the session log.
 ///
 /// Main thread only.
 class Browser : public RemoteClass<Browser, Control>, public platform::WKNavigationDelegate {
@@ -69,6 +74,7 @@ public:
     void didFinishNavigation(platform::WKView& view) override;
     void didFailNavigation(platform::WKView& view, const std::string& error) override;
     void didRefuseNavigation(platform::WKView& view, const std::string& url, const std::string& reason) override;
+    void didNotice(platform::WKView& view, Notice notice, const std::string& text) override;
 
 protected:
     void didConstruct() override;
@@ -77,6 +83,8 @@ private:
     void loadURL();
     void loadHTML();
     void runScript(const std::string& script);
+    void openInApplication(const std::string& url) const;
+    std::size_t maximumResultSize() const;
     void log(const std::string& text, LogEntry::Type type) const;
 
     std::shared_ptr<DelegatingWKView> m_wkView;

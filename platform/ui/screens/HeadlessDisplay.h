@@ -2,6 +2,8 @@
 // The display the toolkit draws on when the machine has none: a private X server of our own.
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace morvix::platform {
@@ -13,6 +15,17 @@ namespace morvix::platform {
 /// started on a free display number, listening on no network port and admitting only clients
 /// that hold a cookie written for this process, and GTK is initialised on it.
 ///
+/// Starting never holds the calling thread: `ensureToolkit` starts the server and answers false
+/// while it comes up; the change handlers hear `Change::Ready` once GTK is ready on it, or
+/// `Change::Failed` when it ended first ("the display server ended (status N)") or did not
+/// answer within `kServerStartLimit` (10 s on `Clock::current()`). A failure is written to the
+/// system log once, and every later `ensureToolkit` answers false at once.
+///
+/// Losing the display: GTK's own answer to a lost X connection is to end the process. Here the
+/// process goes on: the loss is logged, the change handlers hear `Change::Lost` on a later turn
+/// (the views that used the display give it up), and the next `ensureToolkit` starts a new
+/// private server, which GTK then uses as its default display.
+///
 /// Lifetime: the server is the process's. It stops when the process exits normally (a static
 /// object's destructor), and, should the process die first, the kernel stops it (the child asks
 /// for a signal at its parent's death). It runs in a process group of its own, so that a
@@ -21,9 +34,6 @@ namespace morvix::platform {
 /// for the web engine's helper processes, which inherit it. The cookie's file (in TMPDIR) is
 /// removed when the server stops; one left by a process that died is removed by the next
 /// process that starts a server.
-///
-/// Starting the server blocks the calling thread until it accepts connections (a few tenths
-/// of a second; at most `kServerStartLimit`, 10 s), once per process.
 ///
 /// Main thread only.
 class HeadlessDisplay final {
@@ -40,19 +50,44 @@ public:
         None,
     };
 
+    enum class State {
+        /// Nothing started yet, or the display was lost: the next `ensureToolkit` starts one.
+        NotStarted,
+        /// A private server is coming up.
+        Starting,
+        Ready,
+        /// For good.
+        Failed,
+    };
+
+    enum class Change { Ready, Failed, Lost };
+    using ChangeHandler = std::function<void(Change)>;
+
+    /// How long a private server may take to say which display it took.
+    static constexpr auto kServerStartLimit = std::chrono::seconds(10);
+
     /// Chooses where the toolkit goes; effective only before the first `ensureToolkit`.
     static void setPreference(Preference preference);
 
-    /// True once GTK is ready, starting the private server first when one is needed. The first
-    /// call does the work and may take a second or two; a failure (no server program, a server
-    /// that did not come up, no display to open) is written to the system log once, and every
-    /// later call answers false at once.
+    /// True once GTK is ready. From `State::NotStarted` it opens the process's display at once
+    /// (when preferred and it opens), or starts a private server and answers false; the change
+    /// handlers then hear how the start ended. While starting, and after a failure, false.
     static bool ensureToolkit();
-    /// Whether `ensureToolkit` has succeeded; never starts anything.
+    static State state();
+    /// Whether GTK is ready on a display now; never starts anything.
     static bool isReady();
+
+    /// Calls `handler` at each change of the display, on the main thread, until removed. A
+    /// handler may add or remove handlers; one added during a change hears the next one.
+    static std::uint64_t addChangeHandler(ChangeHandler handler);
+    /// Does nothing for an identifier that is not (or no longer) registered.
+    static void removeChangeHandler(std::uint64_t identifier);
+
     /// The private server's display name (":N"); empty when none runs.
     static std::string privateDisplay();
-    /// How long the first successful `ensureToolkit` took, server start included; zero before.
+    /// The private server's process, or -1 when none runs; tests end it to play a lost display.
+    static int privateServerProcess();
+    /// How long the latest successful start took, server start included; zero before.
     static std::chrono::milliseconds startupTime();
 };
 

@@ -13,6 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace morvix::platform {
 namespace {
 
@@ -27,11 +33,39 @@ struct RecordingDelegate : WKNavigationDelegate {
     void didFinishNavigation(WKView& view) override { finished.push_back(view.currentURL().value_or("")); }
     void didFailNavigation(WKView&, const std::string& error) override { failures.push_back(error); }
     void didRefuseNavigation(WKView&, const std::string& url, const std::string&) override { refused.push_back(url); }
+    void didNotice(WKView&, Notice notice, const std::string& text) override
+    {
+        if (notice == Notice::Error)
+            errors.push_back(text);
+    }
     std::vector<NavigationAction> actions;
+    std::vector<std::string> errors;
     std::vector<std::string> finished;
     std::vector<std::string> failures;
     std::vector<std::string> refused;
 };
+
+// The web engine's processes this process started that have not ended.
+std::size_t webProcesses()
+{
+    std::size_t count = 0;
+    DIR* processes = ::opendir("/proc");
+    while (dirent* entry = processes ? ::readdir(processes) : nullptr) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find("(WebKitWebProces)") == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(line.rfind(')') + 2));
+        char state = 0;
+        long parent = 0;
+        fields >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            ++count;
+    }
+    if (processes)
+        ::closedir(processes);
+    return count;
+}
 
 class WKViewTest : public ::testing::Test {
 protected:
@@ -87,8 +121,12 @@ TEST_F(WKViewTest, DrawsThePageAndAnswersScriptsInIt)
     EXPECT_EQ(evaluate(*view, "throw new Error('x')"), "error");
     EXPECT_EQ(evaluate(*view, "nothing.here"), "error");
 
-    // The page follows the view's size.
+    // The page follows the view's size; the new size counts as work in flight until a picture
+    // of it arrives.
+    ASSERT_TRUE(waitUntil([] { return WKView::workInFlight() == 0; }));
     view->setFrame({ 0, 0, 120, 80 });
+    view->layoutSubviews();
+    EXPECT_GT(WKView::workInFlight(), 0u);
     harness.runUntilIdle();
     ASSERT_TRUE(waitUntil([&] { return view->snapshot()->size() == Size(120, 80) && WKView::workInFlight() == 0; }));
     EXPECT_EQ(evaluate(*view, "innerWidth + 'x' + innerHeight"), R"(value:"120x80")");
@@ -158,6 +196,36 @@ TEST_F(WKViewTest, DestroyedViewEndsItsPendingWork)
     ASSERT_TRUE(waitUntil([&] { return answered.has_value(); }));
     EXPECT_EQ(answered, "the web view went away");
     harness.runUntilIdle();
+}
+
+TEST_F(WKViewTest, ViewsShareBoundedEnginesThatEndWithThem)
+{
+    auto delegate = std::make_shared<RecordingDelegate>();
+    std::vector<std::shared_ptr<WKView>> views;
+    for (std::size_t i = 0; i <= WKView::kMaximumLiveEngines; ++i) {
+        views.push_back(WKView::create({ 0, 0, 40, 30 }));
+        views.back()->setNavigationDelegate(delegate);
+        views.back()->loadHTMLString("<p>" + std::to_string(i) + "</p>");
+    }
+    ASSERT_TRUE(waitUntil([&] { return delegate->finished.size() == WKView::kMaximumLiveEngines && WKView::workInFlight() == 0; }));
+    EXPECT_EQ(WKView::liveEngines(), WKView::kMaximumLiveEngines);
+    EXPECT_FALSE(views.back()->hasEngine()) << "one more is a stand-in";
+    ASSERT_EQ(delegate->errors.size(), 1u);
+    EXPECT_NE(delegate->errors[0].find("web views run already"), std::string::npos) << delegate->errors[0];
+    EXPECT_EQ(evaluate(*views.back(), "1"), "error");
+    EXPECT_EQ(webProcesses(), 1u) << "the views share one web process";
+
+    // A page that never yields ends with its view.
+    evaluate(*views[0], "setTimeout(function () { for (;;) { } }, 0); 1");
+    views.clear();
+    EXPECT_EQ(WKView::liveEngines(), 0u);
+    EXPECT_TRUE(waitUntil([] { return webProcesses() == 0; }));
+
+    auto later = WKView::create({ 0, 0, 40, 30 });
+    later->setNavigationDelegate(delegate);
+    later->loadHTMLString("<p>later</p>");
+    EXPECT_TRUE(later->hasEngine()) << "room again";
+    EXPECT_TRUE(waitUntil([&] { return delegate->finished.size() == WKView::kMaximumLiveEngines + 1; }));
 }
 
 } // namespace
