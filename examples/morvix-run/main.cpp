@@ -62,6 +62,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <signal.h>
@@ -420,10 +421,9 @@ public:
 
     void print(const LogEntry& entry)
     {
-        if (!lastSystemLogLine.empty() && entry.message() == lastSystemLogLine) {
-            lastSystemLogLine.clear();
+        // Only the entry that follows the line at once repeats it.
+        if (auto line = std::exchange(lastSystemLogLine, {}); !line.empty() && entry.message() == line)
             return;
-        }
         std::printf("[%s] %s\n", logTypeName(entry.type()), entry.message().c_str());
         std::fflush(stdout);
         if (entry.type() == LogEntry::Type::Error && isStartFailure(entry.message()))
