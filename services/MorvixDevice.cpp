@@ -4,7 +4,6 @@
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/Notifications.h"
-#include "core/outgoing/ServerMessage.h"
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/device/DeviceLocation.h"
 #include "platform/foundation/Date.h"
@@ -26,9 +25,6 @@ MorvixDevice::MorvixDevice(CreationKey key, std::string objectId, std::shared_pt
 {
     m_lastOrientation = interfaceOrientation();
     recordScreenSize();
-    // Both are floating-point facts, and the peer reads them so even when they are whole.
-    ServerMessage::declareFloatingPoint(this->objectId(), "timezoneOffset");
-    ServerMessage::declareFloatingPoint(this->objectId(), "scaleFactor");
 }
 
 const PropertyTable& MorvixDevice::properties()
@@ -181,12 +177,14 @@ void MorvixDevice::synchronize()
     Notifications::forObject(id)->attributeChanged(coarseName(interfaceOrientation()), "orientation").schedule();
     Notifications::forObject(id)->attributeChanged(capabilities(), "capabilities").schedule();
     Notifications::forObject(id)->attributeChanged(*connectionType(), "connectionType").schedule();
-    Notifications::forObject(id)->attributeChanged(timeZoneOffset(), "timezoneOffset").schedule();
+    // Both the offset and the scale are floating-point facts, and the peer reads them so even
+    // when they are whole.
+    Notifications::forObject(id)->floatingPointChanged(timeZoneOffset(), "timezoneOffset").schedule();
     auto message = Notifications::forObject(id);
     message->attributeChanged(kVendor, "vendor");
     message->attributeChanged(platform::DeviceInfo::current().model, "model");
     message->attributeChanged(*version(), "osVersion");
-    message->attributeChanged(*scaleFactor(), "scaleFactor");
+    message->floatingPointChanged(scaleFactor()->get<double>(), "scaleFactor");
     message->schedule();
 }
 

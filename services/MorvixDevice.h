@@ -20,8 +20,8 @@ namespace morvix {
 /// schedules them as five messages; the service keeps the screen size, the orientation, the
 /// language and the connection type current and sends "orientationchange" while it is
 /// listened. The `Display` calls `sendOrientation` when the screen turns. "timezoneOffset" and
-/// "scaleFactor" are declared floating-point: they go out as "-60.0" and "2.0". Made by the type table
-/// under its type name as id. Main thread.
+/// "scaleFactor" are recorded as floating-point numbers: they go out as "-60.0" and "2.0". Made
+/// by the type table under its type name as id. Main thread.
 class MorvixDevice final : public RemoteClass<MorvixDevice>, public ServiceObject, public OrientationReporter {
 public:
     static constexpr std::string_view kRemoteType = "morvix.Device";

@@ -1,5 +1,6 @@
 #include "core/objects/BasicObject.h"
 
+#include "core/base/LogEntry.h"
 #include "core/objects/ClientContext.h"
 #include "core/objects/ObjectDispatch.h"
 #include "core/objects/RemoteException.h"
@@ -98,6 +99,14 @@ std::string listenerName(const std::string& key)
     if (!name.empty())
         name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
     return name + std::string(kSuffix);
+}
+
+// What a peer asked for and the object passed over without an error: a warning in the session
+// log, so that a misspelt name does not go unnoticed.
+void warnIgnored(const std::shared_ptr<ClientContext>& client, std::string text)
+{
+    if (client)
+        client->log(LogEntry(std::move(text), LogEntry::Type::Warning));
 }
 
 } // namespace
@@ -399,6 +408,8 @@ void BasicObject::listenWithProperties(const Value* properties)
     for (const auto& item : properties->items()) {
         if (!platform::isNumber(item.value()))
             continue;
+        // A name without a listener flag is ignored in silence: several types send events of
+        // that kind whether or not the peer listens, and a peer may well listen to them.
         setKey(listenerName(item.key()), item.value());
     }
 }
@@ -412,8 +423,10 @@ std::optional<Value> BasicObject::callWithProperties(const Value* properties, co
 {
     auto entry = std::find_if(m_executeMethods.begin(), m_executeMethods.end(),
         [&](const auto& selector) { return selector.first == method; });
-    if (entry == m_executeMethods.end())
+    if (entry == m_executeMethods.end()) {
+        warnIgnored(client(), platform::format("call '%@' of widget '%@' ignored: it has no such call", method, m_objectId));
         return std::nullopt;
+    }
     if (properties && properties->is_null())
         properties = nullptr;
     // Copy the selector: the call may register another one under the same name. A member
@@ -559,9 +572,18 @@ void BasicObject::setBooleanProperty(const PropertyDescriptor& property, const V
 
 void BasicObject::setStructProperty(const PropertyDescriptor& property, const Value& value)
 {
-    if (!value.is_array())
+    const bool rect = property.kind == PropertyKind::Rect;
+    const char* expected = rect ? "[x, y, width, height]" : "[x, y]";
+    if (!value.is_array()) {
+        warnIgnored(client(), platform::format("property '%@' of widget '%@' expects %@ but got '%@': ignored", property.name,
+            m_objectId, expected, value));
         return;
-    if (property.kind == PropertyKind::Rect)
+    }
+    // A malformed array still sets the zero rectangle or point.
+    if (!(rect ? TypeConverter::validCGRectArray(value) : TypeConverter::validCGPointArray(value)))
+        warnIgnored(client(), platform::format("property '%@' of widget '%@' expects %@ but got '%@': set to zero",
+            property.name, m_objectId, expected, value));
+    if (rect)
         return invokeSetter(property, TypeConverter::toCGRect(value));
     invokeSetter(property, TypeConverter::toCGPoint(value));
 }

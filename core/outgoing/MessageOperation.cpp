@@ -21,9 +21,10 @@ MessageOperation::~MessageOperation()
         WireOperation::dismantle(property.second);
 }
 
-void MessageOperation::setObject(platform::Value value, const std::string& key)
+void MessageOperation::setObject(platform::Value value, const std::string& key, Number number)
 {
     assert(isSet() && "only a set records properties");
+    markFloatingPoint(m_floatingPointKeys, key, number == Number::FloatingPoint);
     for (auto& property : m_properties.items()) {
         if (property.first == key) {
             property.second = std::move(value);

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace morvix {
 
@@ -20,6 +21,9 @@ namespace morvix {
 class MessageOperation {
 public:
     enum class Kind { Set, Notify, Call };
+    /// How a whole number recorded for a property goes on the wire: as an integer (`Plain`), or
+    /// with its fraction, as the floating-point number the property is by its nature.
+    enum class Number { Plain, FloatingPoint };
     using Property = std::pair<std::string, platform::Value>;
 
     /// A set with no properties yet.
@@ -43,8 +47,10 @@ public:
     std::span<const Property> properties() const { return m_properties.items(); }
 
     /// Records `value` for the property `key` of a set: a later value for the same key replaces
-    /// the earlier one in place. Only for a set.
-    void setObject(platform::Value value, const std::string& key);
+    /// the earlier one in place, its `number` mark too. Only for a set.
+    void setObject(platform::Value value, const std::string& key, Number number = Number::Plain);
+    /// The properties of a set recorded as `Number::FloatingPoint`; empty as a rule.
+    std::span<const std::string> floatingPointKeys() const { return m_floatingPointKeys; }
 
     /// The operation's wire array for `target`. The array holds a copy of the operation's map,
     /// so later changes to the operation do not reach it.
@@ -63,6 +69,7 @@ private:
     std::string m_name;
     platform::Value m_attributes;
     SmallList<Property> m_properties;
+    std::vector<std::string> m_floatingPointKeys;
 };
 
 } // namespace morvix

@@ -30,6 +30,11 @@ public:
     /// operation (a later value for the same key replaces the earlier one), otherwise into a new
     /// set operation. Sends nothing.
     virtual Notification& attributeChanged(platform::Value value, const std::string& key) = 0;
+    /// Records `value` for the property `key` as `attributeChanged` does, as a number that is
+    /// floating-point by its nature: written with a fraction even when whole ("2.0", "-60.0"),
+    /// where a whole number recorded by `attributeChanged` goes out as an integer. The mark
+    /// belongs to this recorded value only; a later `attributeChanged` of the key drops it.
+    virtual Notification& floatingPointChanged(double value, const std::string& key) = 0;
     /// Records a call of `method` with a copy of `parameters` (null gives {}), then sends.
     virtual Notification& call(const std::string& method, platform::Value parameters = nullptr) = 0;
     /// Records the event `event` with a copy of `attributes` (null gives {}), then sends.

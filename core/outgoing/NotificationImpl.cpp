@@ -12,14 +12,25 @@ NotificationImpl::NotificationImpl(Key, std::string target)
 {
 }
 
-NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, const std::string& key)
+MessageOperation& NotificationImpl::lastSet()
 {
     MessageOperation* last = m_operations.last();
     if (!last || !last->isSet()) {
         m_operations.append(MessageOperation());
         last = m_operations.last();
     }
-    last->setObject(std::move(value), key);
+    return *last;
+}
+
+NotificationImpl& NotificationImpl::attributeChanged(platform::Value value, const std::string& key)
+{
+    lastSet().setObject(std::move(value), key);
+    return *this;
+}
+
+NotificationImpl& NotificationImpl::floatingPointChanged(double value, const std::string& key)
+{
+    lastSet().setObject(value, key, MessageOperation::Number::FloatingPoint);
     return *this;
 }
 

@@ -12,6 +12,7 @@ public:
     static std::shared_ptr<NotificationImpl> create(std::string target);
 
     NotificationImpl& attributeChanged(platform::Value value, const std::string& key) override;
+    NotificationImpl& floatingPointChanged(double value, const std::string& key) override;
     NotificationImpl& call(const std::string& method, platform::Value parameters = nullptr) override;
     NotificationImpl& fireEvent(const std::string& event, platform::Value attributes = nullptr) override;
     NotificationImpl& fireSelection() override;
@@ -31,6 +32,8 @@ public:
     NotificationImpl(Key, std::string target);
 
 private:
+    MessageOperation& lastSet();
+
     std::string m_target;
     // Most messages record one operation, which then needs no list of its own.
     SmallList<MessageOperation> m_operations;

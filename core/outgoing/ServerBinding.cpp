@@ -40,64 +40,26 @@ void appendFolding(std::vector<WireOperation>& queue, WireOperation operation)
 {
     if (queue.empty() || !sameSetTarget(queue.back(), operation))
         return queue.push_back(std::move(operation));
-    auto& properties = queue.back().map;
-    for (auto& [key, value] : operation.map.get_ref<platform::Value::object_t&>())
-        properties[key] = std::move(value);
+    queue.back().fold(std::move(operation));
 }
 
 // Room a queued set is given for the properties of later changes that fold into it.
 constexpr std::size_t kSetRoom = 4;
 
-WireOperation::Kind wireKind(MessageOperation::Kind kind)
-{
-    switch (kind) {
-    case MessageOperation::Kind::Set:
-        return WireOperation::Kind::Set;
-    case MessageOperation::Kind::Notify:
-        return WireOperation::Kind::Notify;
-    case MessageOperation::Kind::Call:
-        return WireOperation::Kind::Call;
-    }
-    return WireOperation::Kind::Other;
-}
-
-// The properties of a recorded set as a map with room for `kSetRoom` members at least, so that
-// the changes folded into it while it waits do not move the ones copied.
-platform::Value setMap(std::span<const MessageOperation::Property> properties)
-{
-    platform::Value map = platform::Value::object();
-    auto& members = map.get_ref<platform::Value::object_t&>();
-    members.reserve(std::max(properties.size(), kSetRoom));
-    for (const auto& [key, value] : properties)
-        members.Container::emplace_back(key, value); // a set records each key once
-    return map;
-}
-
-// The wire form of one recorded operation, its map copied. A call or an event recorded with
-// something other than a map is sent as the array it makes.
 WireOperation wireOperation(const MessageOperation& recorded, const std::string& target)
 {
-    if (!recorded.isSet() && !recorded.getAttributes().is_object())
-        return WireOperation::fromArray(recorded.toOperationArray(target));
-    WireOperation operation;
-    operation.kind = wireKind(recorded.kind());
-    operation.target = target;
-    operation.name = recorded.name();
-    operation.map = recorded.isSet() ? setMap(recorded.properties()) : recorded.getAttributes();
-    return operation;
+    return WireOperation::fromRecorded(recorded, target, kSetRoom);
 }
 
 // Folds the properties of a set on `target` straight into the queue's last operation when that
 // is a set on the same target: what the merge rules make of such a message, without a map of
 // its own on the way. False when the last operation is something else.
-bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target,
-    std::span<const MessageOperation::Property> properties)
+bool foldIntoLast(std::vector<WireOperation>& queue, const std::string& target, const MessageOperation& recorded)
 {
     if (queue.empty() || !queue.back().isSet() || queue.back().target != target)
         return false;
-    auto& folded = queue.back().map;
-    for (const auto& [key, value] : properties)
-        folded[key] = value;
+    for (const auto& [key, value] : recorded.properties())
+        queue.back().foldProperty(key, value, recorded.floatingPointKeys());
     return true;
 }
 
@@ -348,7 +310,7 @@ void ServerBinding::resolve(const std::shared_ptr<Message>& message)
         // The usual message, merged under one lock and without a list of its own. A set that
         // follows a set on its target folds straight into it, without a copy of its map.
         std::lock_guard lock(m_mutex);
-        if (recorded[0].isSet() && foldIntoLast(m_operations, target, recorded[0].properties()))
+        if (recorded[0].isSet() && foldIntoLast(m_operations, target, recorded[0]))
             return;
         reserveQueue(1);
         resolveOneInto(wireOperation(recorded[0], target), m_operations);

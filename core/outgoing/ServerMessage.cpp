@@ -5,14 +5,10 @@
 #include <yajl/yajl_gen.h>
 
 #include <algorithm>
-#include <atomic>
-#include <map>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string_view>
 
 namespace morvix {
@@ -121,7 +117,7 @@ public:
         if (operation.kind != WireOperation::Kind::Set)
             writeString(operation.name);
         if (operation.kind == WireOperation::Kind::Set && operation.map.is_object())
-            writeProperties(operation.target, operation.map);
+            writeProperties(operation);
         else
             write(operation.map, 3);
         check(yajl_gen_array_close(m_generator));
@@ -159,7 +155,7 @@ public:
         case platform::Value::value_t::number_unsigned:
             return writeUnsigned(value.get<std::uint64_t>());
         case platform::Value::value_t::number_float:
-            return writeDouble(value);
+            return writeDouble(value.get<double>());
         case platform::Value::value_t::null:
         case platform::Value::value_t::binary:
         case platform::Value::value_t::discarded:
@@ -195,15 +191,15 @@ private:
         check(yajl_gen_map_close(m_generator));
     }
 
-    // The properties of a set operation: those declared floating-point keep the fraction of a
-    // whole number.
-    void writeProperties(const std::string& target, const platform::Value& properties)
+    // The properties of a set operation: those recorded as floating-point keep the fraction of
+    // a whole number.
+    void writeProperties(const WireOperation& operation)
     {
         check(yajl_gen_map_open(m_generator));
-        for (const auto& [key, member] : properties.get_ref<const platform::Value::object_t&>()) {
+        for (const auto& [key, member] : operation.map.get_ref<const platform::Value::object_t&>()) {
             writeString(key);
-            if (member.is_number_float() && ServerMessage::isFloatingPoint(target, key))
-                writeDouble(member, Fraction::Keep);
+            if (member.is_number() && !operation.floatingPointKeys.empty() && operation.isFloatingPoint(key))
+                writeDouble(member.get<double>(), Fraction::Keep);
             else
                 write(member, 4);
         }
@@ -233,27 +229,36 @@ private:
 
     enum class Fraction { DropWhenWhole, Keep };
 
-    void writeDouble(const platform::Value& value, Fraction fraction = Fraction::DropWhenWhole)
+    // The rules of the class comment. The generator's own double output prints 20 significant
+    // digits (0.1 would become 0.10000000000000000555) and refuses NaN and infinity outright.
+    void writeDouble(double number, Fraction fraction = Fraction::DropWhenWhole)
     {
-        // The generator's own double output prints 20 significant digits (0.1 would become
-        // 0.10000000000000000555) and refuses NaN and infinity outright.
-        double number = value.get<double>();
         if (!std::isfinite(number)) {
             warn("outgoing number " + std::to_string(number) + " is not finite, written as null");
             return check(yajl_gen_null(m_generator));
         }
-        // Whole numbers as integers, the rest in their shortest form (`platform::numberText`
-        // without its string).
-        bool whole = number == std::trunc(number) && std::fabs(number) < 1e15;
-        if (whole && fraction == Fraction::DropWhenWhole)
-            return writeInteger(static_cast<long long>(number));
-        char text[64];
-        auto end = whole ? std::to_chars(text, text + sizeof text, static_cast<long long>(number)).ptr
-                         : std::to_chars(text, text + sizeof text, number).ptr;
-        if (whole)
-            end = std::copy_n(".0", 2, end);
+        // Every double from -2^63 on and below 2^63 converts to a 64-bit integer exactly.
+        constexpr double kIntegerLimit = 9223372036854775808.0;
+        const bool whole = number == std::trunc(number);
+        if (whole && fraction == Fraction::DropWhenWhole && number >= -kIntegerLimit && number < kIntegerLimit)
+            return writeInteger(static_cast<std::int64_t>(number));
+        // Fixed notation of a whole double is its exact digits (up to 309 of them), so that
+        // ".0" makes it a fraction at any size; "-0.0" keeps the sign of zero. A whole number too
+        // large for an integer is always an exponent, never a run of digits that a peer would
+        // read as an integer it cannot hold.
+        char text[kLongestFixedDouble];
+        char* end = nullptr;
+        if (whole && fraction == Fraction::Keep)
+            end = std::copy_n(".0", 2, std::to_chars(text, text + sizeof text, number, std::chars_format::fixed).ptr);
+        else if (whole)
+            end = std::to_chars(text, text + sizeof text, number, std::chars_format::scientific).ptr;
+        else
+            end = std::to_chars(text, text + sizeof text, number).ptr;
         check(yajl_gen_number(m_generator, text, static_cast<std::size_t>(end - text)));
     }
+
+    // A sign, the 309 digits of the largest double, ".0", with room to spare.
+    static constexpr std::size_t kLongestFixedDouble = 330;
 
     yajl_gen m_generator;
     std::size_t m_replacements = 0;
@@ -289,33 +294,6 @@ std::string write(Body&& body, std::size_t expectedLength = 0)
 constexpr std::size_t kExpectedOperationLength = 64;
 
 } // namespace
-
-namespace {
-
-std::mutex s_floatingPointMutex; // guards s_floatingPoint
-// The declared keys by target; looked up by views, so that writing a set allocates nothing.
-std::map<std::string, std::set<std::string, std::less<>>, std::less<>> s_floatingPoint;
-
-// Set once the first declaration is made: until then no lookup takes the lock.
-std::atomic<bool> s_anyFloatingPoint = false;
-
-} // namespace
-
-void ServerMessage::declareFloatingPoint(const std::string& target, const std::string& key)
-{
-    std::lock_guard lock(s_floatingPointMutex);
-    s_floatingPoint[target].insert(key);
-    s_anyFloatingPoint.store(true, std::memory_order_release);
-}
-
-bool ServerMessage::isFloatingPoint(const std::string& target, const std::string& key)
-{
-    if (!s_anyFloatingPoint.load(std::memory_order_acquire))
-        return false;
-    std::lock_guard lock(s_floatingPointMutex);
-    auto keys = s_floatingPoint.find(std::string_view(target));
-    return keys != s_floatingPoint.end() && keys->second.contains(std::string_view(key));
-}
 
 const std::string ServerMessage::kHeadKey = "head";
 const std::string ServerMessage::kOperationsKey = "operations";
@@ -370,6 +348,11 @@ platform::Value ServerMessage::json() const
 std::string ServerMessage::serialize(const platform::Value& value)
 {
     return write([&](Writer& writer) { writer.write(value, 0); });
+}
+
+std::string ServerMessage::serialize(const WireOperation& operation)
+{
+    return write([&](Writer& writer) { writer.write(operation); }, kExpectedOperationLength);
 }
 
 } // namespace morvix

@@ -15,14 +15,22 @@ namespace morvix {
 /// attributes; "operations" is always written, empty or not. A value type: the binding builds
 /// it, the transport adds the request counter and serialises it.
 ///
-/// Serialisation is compact UTF-8 JSON. Integers are written as integers, floating numbers in
-/// their shortest form that reads back as the same number (0.1 stays 0.1), booleans as true
-/// and false. A whole floating number is written as an integer (peers read bounds and indices
-/// that were computed in floating point as integers), except as the value of a property
-/// declared floating-point (`declareFloatingPoint`) in a set operation: "2.0", "-60.0". A number that is not finite (NaN, infinity) is written as null with a logged
-/// warning, and so is a container nested too deeply for the generator. Strings (keys too) that
-/// are not well-formed UTF-8 are written with each ill-formed sequence replaced by U+FFFD, and
-/// one warning per message says how many were replaced. So the body is always valid JSON.
+/// Serialisation is compact UTF-8 JSON, booleans as true and false. Numbers:
+/// - integers as integers;
+/// - a floating number that is whole and lies from -2^63 on and below 2^63 (the range of a
+///   signed 64-bit integer) as an integer, all its digits: peers read bounds and indices that
+///   were computed in floating point as integers ("320", "1000000000000000"); -0 goes out as 0;
+/// - a whole floating number outside that range in exponent form, as short as reads back the
+///   same ("1e+19", "9.223372036854776e+18"), never as digits a peer would take for an integer;
+/// - a property that its object recorded as floating-point (`Notification::floatingPointChanged`)
+///   with its fraction when whole, at any size and sign of zero: "2.0", "-60.0", "-0.0",
+///   "100000000000000000000.0";
+/// - every other number in its shortest form that reads back as the same number ("0.1");
+/// - a number that is not finite (NaN, an infinity) as null, with a logged warning.
+/// A container nested too deeply for the generator is written as null with a warning. Strings
+/// (keys too) that are not well-formed UTF-8 are written with each ill-formed sequence replaced
+/// by U+FFFD, and one warning per message says how many were replaced. So the body is always
+/// valid JSON.
 class ServerMessage {
 public:
     ServerMessage() = default;
@@ -43,13 +51,8 @@ public:
 
     /// Writes `value` as compact JSON with the rules above.
     static std::string serialize(const platform::Value& value);
-
-    /// Declares the property `key` of the object `target` floating-point by its nature, so that
-    /// a whole number set for it keeps its fraction on the wire ("0.0", not "0"). Only the top
-    /// level of set operations addressed to `target` is concerned. Declaring twice does
-    /// nothing; nothing takes a declaration back. Any thread.
-    static void declareFloatingPoint(const std::string& target, const std::string& key);
-    static bool isFloatingPoint(const std::string& target, const std::string& key);
+    /// Writes one operation's array as it goes into "operations".
+    static std::string serialize(const WireOperation& operation);
 
 private:
     static const std::string kHeadKey;

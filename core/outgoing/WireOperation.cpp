@@ -1,5 +1,7 @@
 #include "core/outgoing/WireOperation.h"
 
+#include <algorithm>
+
 namespace morvix {
 
 namespace {
@@ -61,6 +63,47 @@ WireOperation WireOperation::fromArray(platform::Value array)
     return operation;
 }
 
+namespace {
+
+WireOperation::Kind wireKind(MessageOperation::Kind kind)
+{
+    switch (kind) {
+    case MessageOperation::Kind::Set:
+        return WireOperation::Kind::Set;
+    case MessageOperation::Kind::Notify:
+        return WireOperation::Kind::Notify;
+    case MessageOperation::Kind::Call:
+        return WireOperation::Kind::Call;
+    }
+    return WireOperation::Kind::Other;
+}
+
+platform::Value setMap(std::span<const MessageOperation::Property> properties, std::size_t room)
+{
+    platform::Value map = platform::Value::object();
+    auto& members = map.get_ref<platform::Value::object_t&>();
+    members.reserve(std::max(properties.size(), room));
+    for (const auto& [key, value] : properties)
+        members.Container::emplace_back(key, value); // a set records each key once
+    return map;
+}
+
+} // namespace
+
+WireOperation WireOperation::fromRecorded(const MessageOperation& recorded, const std::string& target, std::size_t setRoom)
+{
+    if (!recorded.isSet() && !recorded.getAttributes().is_object())
+        return fromArray(recorded.toOperationArray(target));
+    WireOperation operation;
+    operation.kind = wireKind(recorded.kind());
+    operation.target = target;
+    operation.name = recorded.name();
+    operation.map = recorded.isSet() ? setMap(recorded.properties(), setRoom) : recorded.getAttributes();
+    auto floatingPoint = recorded.floatingPointKeys();
+    operation.floatingPointKeys.assign(floatingPoint.begin(), floatingPoint.end());
+    return operation;
+}
+
 platform::Value WireOperation::toArray() const
 {
     if (kind == Kind::Other)
@@ -80,6 +123,34 @@ const std::string& WireOperation::kindName(Kind kind)
 {
     static const std::string names[] = { "set", "notify", "call", "" };
     return names[static_cast<int>(kind)];
+}
+
+bool WireOperation::isFloatingPoint(std::string_view key) const
+{
+    return std::find(floatingPointKeys.begin(), floatingPointKeys.end(), key) != floatingPointKeys.end();
+}
+
+void WireOperation::fold(WireOperation&& later)
+{
+    for (auto& [key, value] : later.map.get_ref<platform::Value::object_t&>())
+        foldProperty(key, std::move(value), later.floatingPointKeys);
+}
+
+void WireOperation::foldProperty(const std::string& key, platform::Value value, std::span<const std::string> floatingPoint)
+{
+    // Marks are rare: a fold between unmarked sets looks at none.
+    if (!floatingPointKeys.empty() || !floatingPoint.empty())
+        markFloatingPoint(floatingPointKeys, key, std::ranges::find(floatingPoint, key) != floatingPoint.end());
+    map[key] = std::move(value);
+}
+
+void markFloatingPoint(std::vector<std::string>& keys, const std::string& key, bool floatingPoint)
+{
+    auto found = std::find(keys.begin(), keys.end(), key);
+    if (floatingPoint && found == keys.end())
+        keys.push_back(key);
+    else if (!floatingPoint && found != keys.end())
+        keys.erase(found);
 }
 
 bool WireOperation::isEquivalent(const WireOperation& other) const

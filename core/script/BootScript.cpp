@@ -245,8 +245,16 @@ constexpr std::string_view kBootScript = R"boot(
             console.warn(start + "is newer than the native morvix platform. " + range);
     }
 
-    function stackOf(error) {
-        return error && error.stack ? error.stack : "";
+    // Logs the frames of an error's stack that name a place ("outer@file:///app/main.js:2:25").
+    // Frames of code without a source, this script's and the bridge's own, name none ("@",
+    // "runMain@") and tell the application's developer nothing.
+    function logStack(error) {
+        var stack = error && error.stack ? String(error.stack) : "";
+        var frames = stack.split("\n").filter(function (frame) {
+            return frame !== "" && frame.charAt(frame.length - 1) !== "@";
+        });
+        if (frames.length > 0)
+            console.log(frames.join("\n"));
     }
 
     morvix._start = function (bridge) {
@@ -259,7 +267,7 @@ constexpr std::string_view kBootScript = R"boot(
             current()._client = bridge;
         } catch (error) {
             console.error("Could not load morvix module: " + describe(error));
-            console.log(stackOf(error));
+            logStack(error);
             return;
         }
         try {
@@ -278,7 +286,7 @@ constexpr std::string_view kBootScript = R"boot(
                     current().trigger("flush");
                 } catch (error) {
                     console.error("Could not load main module: " + describe(error));
-                    console.log(stackOf(error));
+                    logStack(error);
                 }
             };
             var entryPoint = current()._entryPoint;
@@ -291,7 +299,7 @@ constexpr std::string_view kBootScript = R"boot(
             current().trigger("flush");
         } catch (error) {
             console.error(describe(error));
-            console.log(stackOf(error));
+            logStack(error);
         }
     };
 

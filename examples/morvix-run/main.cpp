@@ -13,6 +13,8 @@
 #include "core/outgoing/Notification.h"
 #include "core/outgoing/NotificationsDispatcher.h"
 #include "core/outgoing/ServerBinding.h"
+#include "core/outgoing/ServerMessage.h"
+#include "core/outgoing/WireOperation.h"
 #include "core/script/JSBinding.h"
 #include "core/session/ClientProvider.h"
 #include "core/session/MorvixClient.h"
@@ -27,6 +29,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainLoop.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/SystemLog.h"
 #include "platform/foundation/TimeZone.h"
 #include "platform/foundation/Timer.h"
 #include "platform/graphics/Color.h"
@@ -59,6 +62,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <signal.h>
@@ -73,7 +77,8 @@ constexpr const char* kUsage = R"(usage: morvix-run (--server URL | --script DIR
 
 Runs one session against the server at URL, or against the script application in the
 folder DIR run by the library itself, and prints what it was asked to. The session log
-(the script's console, failed operations, errors) is printed as it comes.
+(the script's console, warnings, errors) is printed on standard output as it comes; failed
+operations on standard error.
 
   --server URL     the server URL
   --script DIR     the script application's folder (its package.json names the main module)
@@ -86,6 +91,7 @@ folder DIR run by the library itself, and prints what it was asked to. The sessi
   --log-file       log every request and response to the system log and to a session
                    file in the documents folder
   --tree           print the object tree (id, type, parent) at exit, or that it is empty
+                   (alone: at exit once idle for 500 ms, as with --idle-ms 500)
   --terminate      end the session with "terminate" before exit
   --strict         check server certificates strictly, host name included (default)
   --insecure       accept any server certificate
@@ -127,8 +133,8 @@ later, stops at once).
 // How long the session has after the --seconds limit to come back before the watchdog ends
 // the process.
 constexpr auto kGracePeriod = std::chrono::seconds(2);
-// How long --png waits for the session to stay idle when no other limit is given.
-constexpr long kDefaultPngIdleMs = 500;
+// How long --png and --tree wait for the session to stay idle when no other limit is given.
+constexpr long kDefaultIdleMs = 500;
 
 enum ExitStatus {
     kExitRan = 0,
@@ -319,8 +325,10 @@ Options parseOptions(int argc, char** argv)
     }
     if (options.server.empty() == options.script.empty())
         usageError("give one of --server URL and --script DIR");
-    if (!options.png.empty() && !options.idleMs && !options.seconds)
-        options.idleMs = kDefaultPngIdleMs;
+    // Both print what the session shows once it is done; without a limit of its own the run
+    // would never get there.
+    if ((!options.png.empty() || options.tree) && !options.idleMs && !options.seconds)
+        options.idleMs = kDefaultIdleMs;
     if (!options.script.empty()) {
         // The script peer reads its application from a folder URL; the slash makes module paths
         // resolve inside the folder.
@@ -358,11 +366,8 @@ private:
         auto notification = std::dynamic_pointer_cast<Notification>(message);
         if (!notification)
             return;
-        for (const auto& operation : notification->getMessageOperations()) {
-            auto array = operation.toOperationArray(notification->getTarget());
-            if (!array.is_null())
-                std::printf("> %s\n", array.dump().c_str());
-        }
+        for (const auto& operation : notification->getMessageOperations())
+            std::printf("> %s\n", ServerMessage::serialize(WireOperation::fromRecorded(operation, notification->getTarget())).c_str());
         std::fflush(stdout);
     }
 };
@@ -395,12 +400,30 @@ const char* logTypeName(LogEntry::Type type)
     return "log";
 }
 
+// The line the system log wrote last on this thread.
+thread_local std::string lastSystemLogLine;
+
 // Prints the session log as it comes, from whichever thread logs, and notices the entries that
 // say the script application could not start (texts of the script binding and its boot script).
 class LogPrinter final {
 public:
+    // Writes the system log to standard error as the library does, remembering each line. A
+    // failed operation goes to the system log and then, on the same thread, to the session log:
+    // it is printed once, on standard error.
+    static void printSystemLog()
+    {
+        platform::setSystemLogSink([](const std::string& line) {
+            std::fprintf(stderr, "morvix: %s\n", line.c_str());
+            std::fflush(stderr);
+            lastSystemLogLine = line;
+        });
+    }
+
     void print(const LogEntry& entry)
     {
+        // Only the entry that follows the line at once repeats it.
+        if (auto line = std::exchange(lastSystemLogLine, {}); !line.empty() && entry.message() == line)
+            return;
         std::printf("[%s] %s\n", logTypeName(entry.type()), entry.message().c_str());
         std::fflush(stdout);
         if (entry.type() == LogEntry::Type::Error && isStartFailure(entry.message()))
@@ -736,6 +759,7 @@ int main(int argc, char** argv)
     // At once on the logging thread: a script that never returns holds the main loop, and what
     // it logged before must still be seen.
     client->setLogObserver([printer](const LogEntry& entry) { printer->print(entry); }, MorvixClient::LogDelivery::AnyThread);
+    LogPrinter::printSystemLog();
     std::vector<platform::ObserverToken> traffic;
     if (options.logTraffic)
         traffic = logTraffic();

@@ -130,6 +130,50 @@ void BarButtonItem::setAction(Action action)
     m_action = std::move(action);
 }
 
+namespace {
+
+const char* systemItemWord(BarButtonSystemItem item)
+{
+    switch (item) {
+    case BarButtonSystemItem::Done: return "Done";
+    case BarButtonSystemItem::Cancel: return "Cancel";
+    case BarButtonSystemItem::Edit: return "Edit";
+    case BarButtonSystemItem::Save: return "Save";
+    case BarButtonSystemItem::Add: return "+";
+    case BarButtonSystemItem::FlexibleSpace: return "";
+    case BarButtonSystemItem::FixedSpace: return "";
+    case BarButtonSystemItem::Compose: return "Compose";
+    case BarButtonSystemItem::Reply: return "Reply";
+    case BarButtonSystemItem::Action: return "Share";
+    case BarButtonSystemItem::Organize: return "Organize";
+    case BarButtonSystemItem::Bookmarks: return "Bookmarks";
+    case BarButtonSystemItem::Search: return "Search";
+    case BarButtonSystemItem::Refresh: return "Refresh";
+    case BarButtonSystemItem::Stop: return "Stop";
+    case BarButtonSystemItem::Camera: return "Camera";
+    case BarButtonSystemItem::Trash: return "Trash";
+    case BarButtonSystemItem::Play: return "Play";
+    case BarButtonSystemItem::Pause: return "Pause";
+    case BarButtonSystemItem::Rewind: return "Rewind";
+    case BarButtonSystemItem::FastForward: return "Forward";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string BarButtonItem::shownTitle() const
+{
+    if (!m_title.empty() || !m_systemItem)
+        return m_title;
+    return systemItemWord(*m_systemItem);
+}
+
+bool BarButtonItem::hasBoldTitle() const
+{
+    return m_style == BarButtonStyle::Done || m_systemItem == BarButtonSystemItem::Done;
+}
+
 double BarButtonItem::layoutWidth() const
 {
     if (isFlexibleSpace())
@@ -138,15 +182,17 @@ double BarButtonItem::layoutWidth() const
         return m_width;
     if (m_customView)
         return m_customView->frame().width();
-    if (!m_title.empty()) {
-        Font font = Font::system(kTitleFontSize, { .bold = m_style == BarButtonStyle::Done });
-        auto measure = [&](const std::string& text) { return TextLayout(AttributedString(text, { .font = font }), {}).size().width; };
-        double title = measure(m_title);
-        for (const auto& possible : m_possibleTitles)
-            title = std::max(title, measure(possible));
-        return std::ceil(title) + 2 * kTitleMargin;
-    }
-    return kDefaultWidth;
+    std::string shown = shownTitle();
+    if (shown.empty())
+        return kDefaultWidth;
+    Font font = Font::system(kTitleFontSize, { .bold = hasBoldTitle() });
+    auto measure = [&](const std::string& text) { return TextLayout(AttributedString(text, { .font = font }), {}).size().width; };
+    double title = measure(shown);
+    for (const auto& possible : m_possibleTitles)
+        title = std::max(title, measure(possible));
+    double width = std::ceil(title) + 2 * kTitleMargin;
+    // A system item's word may be short ("+"): it keeps the width of a touch.
+    return m_title.empty() ? std::max(width, kDefaultWidth) : width;
 }
 
 std::shared_ptr<View> BarButtonItem::view()

@@ -53,6 +53,11 @@ public:
     BarButtonStyle style() const { return m_style; }
     void setStyle(BarButtonStyle style) { m_style = style; }
     std::optional<BarButtonSystemItem> systemItem() const { return m_systemItem; }
+    /// The text the item shows: its title, or for a system item without one the item's word
+    /// ("Done", "Refresh", "+"); empty for the spaces and for an item without a title.
+    std::string shownTitle() const;
+    /// Whether the shown title is bold: in the Done style and for the Done system item.
+    bool hasBoldTitle() const;
     bool isFlexibleSpace() const { return m_systemItem == BarButtonSystemItem::FlexibleSpace; }
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -91,7 +96,9 @@ public:
     std::shared_ptr<View> view();
     /// The width the bar gives the item: the explicit width, else the custom view's width, else
     /// for a titled item the title's width (rounded up to whole points) plus `kTitleMargin` on
-    /// each side, else `kDefaultWidth`; 0 for a flexible space, which takes what is left.
+    /// each side, for a system item that width and at least `kDefaultWidth`, else
+    /// `kDefaultWidth`; 0 for a flexible space, which takes what is left. So a bar keeps the
+    /// words it shows inside its bounds.
     double layoutWidth() const;
     /// Test driver: runs the action as a tap would, when the item is enabled. Returns whether it ran.
     bool tap();

@@ -93,34 +93,6 @@ double measuredHeight(const std::string& text, const Font& font, double width, i
     return TextLayout(AttributedString(text, { .font = font }), wrappedIn(width, lines, TextAlignment::Center)).size().height;
 }
 
-const char* systemItemText(BarButtonSystemItem item)
-{
-    switch (item) {
-    case BarButtonSystemItem::Done: return "Done";
-    case BarButtonSystemItem::Cancel: return "Cancel";
-    case BarButtonSystemItem::Edit: return "Edit";
-    case BarButtonSystemItem::Save: return "Save";
-    case BarButtonSystemItem::Add: return "+";
-    case BarButtonSystemItem::FlexibleSpace: return "";
-    case BarButtonSystemItem::FixedSpace: return "";
-    case BarButtonSystemItem::Compose: return "Compose";
-    case BarButtonSystemItem::Reply: return "Reply";
-    case BarButtonSystemItem::Action: return "Share";
-    case BarButtonSystemItem::Organize: return "Organize";
-    case BarButtonSystemItem::Bookmarks: return "Bookmarks";
-    case BarButtonSystemItem::Search: return "Search";
-    case BarButtonSystemItem::Refresh: return "Refresh";
-    case BarButtonSystemItem::Stop: return "Stop";
-    case BarButtonSystemItem::Camera: return "Camera";
-    case BarButtonSystemItem::Trash: return "Trash";
-    case BarButtonSystemItem::Play: return "Play";
-    case BarButtonSystemItem::Pause: return "Pause";
-    case BarButtonSystemItem::Rewind: return "Rewind";
-    case BarButtonSystemItem::FastForward: return "Forward";
-    }
-    return "";
-}
-
 // A bar item's title or image inside its view's frame (in the bar's bounds coordinates).
 // Custom views draw themselves as subviews.
 void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Color> barTint)
@@ -140,9 +112,8 @@ void drawBarItem(GraphicsContext& context, BarButtonItem& item, std::optional<Co
         context.drawImage(*image, { frame.midX() - size.width / 2, frame.midY() - size.height / 2, size.width, size.height });
         return;
     }
-    std::string title = item.systemItem() ? systemItemText(*item.systemItem()) : item.title();
-    bool bold = item.style() == BarButtonStyle::Done || item.systemItem() == BarButtonSystemItem::Done;
-    drawTextIn(context, title, bold ? boldFont(17) : Font::system(17), color, frame, TextAlignment::Center, Wrap::No);
+    drawTextIn(context, item.shownTitle(), item.hasBoldTitle() ? boldFont(17) : Font::system(17), color, frame,
+        TextAlignment::Center, Wrap::No);
 }
 
 void drawBarBackground(GraphicsContext& context, const Rect& bounds, std::optional<Color> barTint, bool hairlineAtBottom)

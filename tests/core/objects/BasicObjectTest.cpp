@@ -368,6 +368,30 @@ TEST_F(BasicObjectTest, ListenSetsListenerFlagsFromNumberValuesOnly)
     EXPECT_FALSE(thing->selectionListener);
 }
 
+// A call the object does not have or a value of the wrong shape changes nothing but is not
+// passed over in silence: the session log names the object, the operation and the value. A
+// listen without a listener flag stays silent (events of that kind may be sent without one).
+TEST_F(BasicObjectTest, IgnoredCallsAndStructureValuesLeaveAWarning)
+{
+    auto listen = Value::parse(R"({"Selecton":true,"other":"x"})");
+    thing->dispatchType("listen", "", &listen);
+    thing->dispatchType("call", "opne", nullptr);
+    thing->setKey("bounds", "0,0,10,10");
+    thing->setKey("origin", Value::array({ 1 }));
+    thing->setKey("bounds", Value::array({ 1, 2, 3, 4 }));
+    std::vector<std::string> warnings;
+    for (const auto& entry : client->logged) {
+        EXPECT_EQ(entry.type(), LogEntry::Type::Warning);
+        warnings.push_back(entry.message());
+    }
+    EXPECT_EQ(warnings, (std::vector<std::string> {
+        "call 'opne' of widget 'w1' ignored: it has no such call",
+        "property 'bounds' of widget 'w1' expects [x, y, width, height] but got '0,0,10,10': ignored",
+        "property 'origin' of widget 'w1' expects [x, y] but got '[1]': set to zero",
+    }));
+    EXPECT_EQ(thing->m_bounds, platform::Rect(1, 2, 3, 4));
+}
+
 // MARK: call
 
 TEST_F(BasicObjectTest, CallsRunTheRegisteredHandlerWithNullPropertiesAsNone)

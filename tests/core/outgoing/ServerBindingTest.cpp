@@ -132,6 +132,35 @@ TEST_F(ServerBindingTest, StoredChangesOfOneKeyFoldIntoTheLaterValue)
     EXPECT_TRUE(binding->isEmpty());
 }
 
+TEST_F(ServerBindingTest, ANumberRecordedFloatingPointKeepsItsFractionAndTheMarkStaysWithTheRecordedValue)
+{
+    // Marked values keep ".0" at any size and sign of zero, also when their set folds with
+    // others; the rest of the set, a nested value and a later plain value of the key do not.
+    Notifications::forObject("d")->floatingPointChanged(-60, "offset").floatingPointChanged(-0.0, "zero").store();
+    Notifications::forObject("d")->attributeChanged(2.0, "width").floatingPointChanged(1e20, "huge").store();
+    Notifications::forObject("d")->attributeChanged(Value::parse(R"({"offset":3.0})"), "nested").store();
+    Notifications::forObject("e")->attributeChanged(2.0, "offset").store();
+    binding->flush();
+    ASSERT_EQ(transport->bodies.size(), 1u);
+    EXPECT_EQ(transport->bodies[0], R"({"operations":[["set","d",{"offset":-60.0,"zero":-0.0,"width":2,)"
+                                    R"("huge":100000000000000000000.0,"nested":{"offset":3}}],["set","e",{"offset":2}]]})");
+
+    finishRequest();
+    Notifications::forObject("d")->floatingPointChanged(1.5, "offset").store();
+    Notifications::forObject("d")->attributeChanged(4.0, "offset").store();
+    binding->flush();
+    ASSERT_EQ(transport->bodies.size(), 2u);
+    EXPECT_EQ(transport->bodies[1], R"({"operations":[["set","d",{"offset":4}]]})");
+
+    // A later session's object under the same id records its own values.
+    dispatcher->reset();
+    dispatcher->start();
+    Notifications::forObject("d")->attributeChanged(-60.0, "offset").store();
+    binding->flush();
+    ASSERT_EQ(transport->bodies.size(), 1u);
+    EXPECT_EQ(transport->bodies[0], R"({"operations":[["set","d",{"offset":-60}]]})");
+}
+
 TEST_F(ServerBindingTest, AnEventRepeatedWhileARequestIsInFlightGoesOutOnce)
 {
     transport->inFlight = true;

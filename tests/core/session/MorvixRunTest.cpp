@@ -119,7 +119,26 @@ TEST(MorvixRunTest, ScriptApplicationThatCannotStartEndsWithStatusFour)
         EXPECT_EQ(result.status, 4) << result.output;
         EXPECT_TRUE(contains(result.output, failure.logged)) << result.output;
         EXPECT_TRUE(contains(result.output, "morvix-run: the script application could not start")) << result.output;
+        // Stack frames that name no place (the boot script's own: "@", "runMain@") are left out.
+        EXPECT_FALSE(contains(result.output, "@\n")) << result.output;
     }
+}
+
+// --tree alone ends once the session is idle, as --png does; a failed operation is printed
+// once, on standard error, where the system log writes it.
+TEST(MorvixRunTest, TreeAloneEndsAndAFailedOperationIsPrintedOnce)
+{
+    ScriptApp app("var client = window.morvix._client;\n"
+                  "client.create('w1', 'zub.widgets.Display', {});\n"
+                  "client.create('w2', 'zub.widgets.Label', {parent: 'w1', foreground: 'red'});\n");
+    auto result = run("--script " + app.folder.path().string() + " --tree 2>/dev/null #");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(contains(result.output, "w1 zub.widgets.Display -")) << result.output;
+    EXPECT_FALSE(contains(result.output, "catching")) << "not on standard output: " << result.output;
+    result = run("--script " + app.folder.path().string() + " --tree");
+    auto first = result.output.find("catching 'Incorrect Parameter'");
+    ASSERT_NE(first, std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("catching", first + 1), std::string::npos) << result.output;
 }
 
 TEST(MorvixRunTest, ScriptThatNeverReturnsIsStoppedAfterTheTimeLimitWithWhatItLogged)

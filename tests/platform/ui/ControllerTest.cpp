@@ -245,6 +245,10 @@ TEST_F(ControllerTest, ATitledBarButtonItemIsAsWideAsItsTitleAndMargins)
     auto done = BarButtonItem::create("OK", BarButtonStyle::Done);
     EXPECT_EQ(done->layoutWidth(), titleWidth("OK", { .bold = true }) + 2 * BarButtonItem::kTitleMargin) << "bold";
     EXPECT_EQ(BarButtonItem::createWithImage(nullptr)->layoutWidth(), BarButtonItem::kDefaultWidth);
+    // A system item takes the width of its word, and never less than the default.
+    EXPECT_EQ(BarButtonItem::createSystem(BarButtonSystemItem::Refresh)->layoutWidth(),
+        titleWidth("Refresh") + 2 * BarButtonItem::kTitleMargin);
+    EXPECT_EQ(BarButtonItem::createSystem(BarButtonSystemItem::Add)->layoutWidth(), BarButtonItem::kDefaultWidth);
     preferences->setWidth(30);
     EXPECT_EQ(preferences->layoutWidth(), 30) << "an explicit width wins";
 }
