@@ -84,12 +84,12 @@ constexpr ReportDeclaration kMorvixVersionReport {
 constexpr ReportDeclaration kIdReport {
     .name = "id",
     .kind = "string",
-    .note = "the application's identifier (what \"get\" reads as \"appId\"), at the same time",
+    .note = "the application's identifier (what \"get\" reads as \"appId\"), with \"morvixVersion\"",
 };
 constexpr ReportDeclaration kVersionReport {
     .name = "version",
     .kind = "string",
-    .note = "the application's version, at the same time",
+    .note = "the application's version, with \"morvixVersion\"",
 };
 constexpr ReportDeclaration kOpenUrlReport {
     .name = "openUrl",

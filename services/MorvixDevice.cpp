@@ -64,13 +64,13 @@ constexpr ReportDeclaration kModelReport {
     .name = "model",
     .kind = "string",
     .note = "the device's model name, whose start tells a phone from a tablet (\"get\" of \"model\" reads the "
-            "hardware's name instead)",
+            "hardware's name instead), with \"vendor\"",
 };
-constexpr ReportDeclaration kOsVersionReport { .name = "osVersion", .kind = "string", .note = "the system's version" };
+constexpr ReportDeclaration kOsVersionReport { .name = "osVersion", .kind = "string", .note = "the system's version, with \"vendor\"" };
 constexpr ReportDeclaration kScaleFactorReport {
     .name = "scaleFactor",
     .kind = "number",
-    .note = "pixels per point of the screen (written with a fraction)",
+    .note = "pixels per point of the screen (written with a fraction), with \"vendor\"",
 };
 
 } // namespace

@@ -385,6 +385,8 @@ protected:
 
 TEST_F(PeerDeveloperTest, AServerWrittenFromTheDocumentGetsWhatItPredicts)
 {
+    const auto* modify = peer.event("morvix.TextInput", "", "modify");
+    ASSERT_NE(modify, nullptr) << "docs/types.md is not found, or names no \"modify\" for the text input";
     ASSERT_NO_FATAL_FAILURE(createClient());
     delegate->url = server.url("/greeter/");
     client->load();
@@ -398,8 +400,6 @@ TEST_F(PeerDeveloperTest, AServerWrittenFromTheDocumentGetsWhatItPredicts)
     EXPECT_NE(object<Shell>("s1")->titleLabel()->superview(), nullptr);
 
     // Typing: the input's "modify" names the event and its text.
-    const auto* modify = peer.event("morvix.TextInput", "", "modify");
-    ASSERT_NE(modify, nullptr);
     tap("t1");
     platform::KeyboardTyping::type("Ann");
     ASSERT_TRUE(settleWhen([&] { return peer.lastNotify("t1", modify->name) == Value { { "text", "Ann" } }; }));

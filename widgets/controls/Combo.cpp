@@ -41,12 +41,12 @@ constexpr ReportDeclaration kListVisibleReport {
 constexpr ReportDeclaration kSelectionReport {
     .name = "selection",
     .kind = "[0, length]",
-    .note = "the picked item's text as a text selection, 0 to its length in UTF-16 code units, at the same time",
+    .note = "the picked item's text as a text selection, 0 to its length in UTF-16 code units, with \"listVisible\"",
 };
 constexpr ReportDeclaration kSelectionIndexReport {
     .name = "selectionIndex",
     .kind = "number",
-    .note = "the picked item's index, at the same time",
+    .note = "the picked item's index, with \"listVisible\"",
 };
 
 } // namespace

@@ -61,11 +61,19 @@ constexpr EventDeclaration kDefaultSelectionEvent {
     .note = "the same, when \"Selection\" is not listened",
 };
 constexpr ReportDeclaration kYearReport { .name = "year", .kind = "number", .note = "the picked year (\"DATE\"): with the event, else scheduled" };
-constexpr ReportDeclaration kMonthReport { .name = "month", .kind = "number", .note = "the picked month, 0 for January (\"DATE\")" };
-constexpr ReportDeclaration kDayReport { .name = "day", .kind = "number", .note = "the picked day of the month (\"DATE\")" };
-constexpr ReportDeclaration kHoursReport { .name = "hours", .kind = "number", .note = "the picked hour, 0 to 23 (\"TIME\")" };
-constexpr ReportDeclaration kMinutesReport { .name = "minutes", .kind = "number", .note = "the picked minute (\"TIME\")" };
-constexpr ReportDeclaration kSecondsReport { .name = "seconds", .kind = "number", .note = "the picked second (\"TIME\")" };
+constexpr ReportDeclaration kMonthReport {
+    .name = "month",
+    .kind = "number",
+    .note = "the picked month, 0 for January (\"DATE\"), with \"year\"",
+};
+constexpr ReportDeclaration kDayReport { .name = "day", .kind = "number", .note = "the picked day of the month (\"DATE\"), with \"year\"" };
+constexpr ReportDeclaration kHoursReport {
+    .name = "hours",
+    .kind = "number",
+    .note = "the picked hour, 0 to 23 (\"TIME\"): with the event, else scheduled",
+};
+constexpr ReportDeclaration kMinutesReport { .name = "minutes", .kind = "number", .note = "the picked minute (\"TIME\"), with \"hours\"" };
+constexpr ReportDeclaration kSecondsReport { .name = "seconds", .kind = "number", .note = "the picked second (\"TIME\"), with \"hours\"" };
 // By field, in the order of `Field`.
 constexpr const ReportDeclaration* kFieldReports[]
     = { &kYearReport, &kMonthReport, &kDayReport, &kHoursReport, &kMinutesReport, &kSecondsReport };

@@ -73,7 +73,7 @@ const ReportDeclaration Text::kTextReport {
 const ReportDeclaration Text::kSelectionReport {
     .name = "selection",
     .kind = "[start, end]",
-    .note = "the selection in UTF-16 code units, with \"text\", at the same times",
+    .note = "the selection in UTF-16 code units, with \"text\" at the same times",
 };
 
 Text::~Text() = default;

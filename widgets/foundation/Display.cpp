@@ -98,7 +98,7 @@ const ReportDeclaration Display::kFocusControlReport {
 const ReportDeclaration Display::kActiveControlReport {
     .name = "activeControl",
     .kind = "id",
-    .note = "the same id as \"focusControl\", at the same times",
+    .note = "the id of \"focusControl\", with it at the same times",
 };
 
 const WireTable& Display::wire()

@@ -52,8 +52,16 @@ constexpr ReportDeclaration kSelectionReport {
     .note = "the row the user tapped or long-pressed, counted from 0, as an array of one: with the event, else "
             "scheduled (the peer sets the selection with \"selectionIndices\")",
 };
-constexpr ReportDeclaration kFocusIndexReport { .name = "focusIndex", .kind = "number", .note = "the same row, at the same times" };
-constexpr ReportDeclaration kTopIndexReport { .name = "topIndex", .kind = "number", .note = "the same row, at the same times" };
+constexpr ReportDeclaration kFocusIndexReport {
+    .name = "focusIndex",
+    .kind = "number",
+    .note = "the row of \"selection\", with it at the same times",
+};
+constexpr ReportDeclaration kTopIndexReport {
+    .name = "topIndex",
+    .kind = "number",
+    .note = "the row of \"selection\", with it at the same times",
+};
 
 } // namespace
 

@@ -52,7 +52,11 @@ constexpr ReportDeclaration kSelectionReport {
     .note = "the item the user tapped or long-pressed (while \"menu\" is set or \"MenuDetect\" listened): with "
             "\"Selection\", else scheduled",
 };
-constexpr ReportDeclaration kFocusItemReport { .name = "focusItem", .kind = "id", .note = "the same item, at the same times" };
+constexpr ReportDeclaration kFocusItemReport {
+    .name = "focusItem",
+    .kind = "id",
+    .note = "the item of \"selection\", with it at the same times",
+};
 
 } // namespace
 
