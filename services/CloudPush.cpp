@@ -39,7 +39,7 @@ constexpr EventDeclaration kErrorReceivedEvent {
     .name = "ErrorReceived",
     .attributes = R"({"errorMessage": string})",
     .sentWithoutListen = true,
-    .note = "when that registration failed",
+    .note = "when registering the application for push notifications (listening to \"notification\" true) failed",
 };
 constexpr EventDeclaration kMessageReceivedEvent {
     .name = "MessageReceived",

@@ -72,13 +72,14 @@ constexpr EventDeclaration kCancelEvent {
     .name = "Cancel",
     .attributes = R"({"printer": string, "jobName": string})",
     .sentWithoutListen = true,
-    .note = "when the user cancelled the job",
+    .note = "when the user cancelled a job started by \"print\"; \"printer\" and \"jobName\" as the call gave them",
 };
 constexpr EventDeclaration kErrorEvent {
     .name = "Error",
     .attributes = R"({"message": string, "printer": string, "jobName": string})",
     .sentWithoutListen = true,
-    .note = "when the job failed (its document could not be had or printed), with the reason",
+    .note = "when a job failed (its document could not be had or printed), with the reason; \"printer\" and "
+            "\"jobName\" as the call gave them",
 };
 
 } // namespace

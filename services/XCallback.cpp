@@ -47,13 +47,13 @@ constexpr EventDeclaration kCancelEvent {
     .name = "Cancel",
     .attributes = R"({"name": string, ...})",
     .sentWithoutListen = true,
-    .note = "likewise for \"x-cancel\"",
+    .note = "when the other application answers \"x-cancel\": each parameter of its answer's query, decoded",
 };
 constexpr EventDeclaration kErrorEvent {
     .name = "Error",
     .attributes = R"({"name": string, ...})",
     .sentWithoutListen = true,
-    .note = "likewise for \"x-error\"",
+    .note = "when the other application answers \"x-error\": each parameter of its answer's query, decoded",
 };
 
 } // namespace

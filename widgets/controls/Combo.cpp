@@ -31,7 +31,7 @@ constexpr EventDeclaration kSelectionEvent {
 constexpr EventDeclaration kDefaultSelectionEvent {
     .listen = "DefaultSelection",
     .name = "DefaultSelection",
-    .note = "the same, without attributes, when \"Selection\" is not listened",
+    .note = "after the three properties, when the user picks an item and \"Selection\" is not listened",
 };
 constexpr ReportDeclaration kListVisibleReport {
     .name = "listVisible",

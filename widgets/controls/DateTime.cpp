@@ -58,7 +58,7 @@ constexpr EventDeclaration kSelectionEvent {
 constexpr EventDeclaration kDefaultSelectionEvent {
     .listen = "DefaultSelection",
     .name = "DefaultSelection",
-    .note = "the same, when \"Selection\" is not listened",
+    .note = "after the picked fields, when the user picks a date or time and \"Selection\" is not listened",
 };
 constexpr ReportDeclaration kYearReport { .name = "year", .kind = "number", .note = "the picked year (\"DATE\"): with the event, else scheduled" };
 constexpr ReportDeclaration kMonthReport {
