@@ -491,20 +491,39 @@ void writeKinds(std::ostringstream& out, const Type& type)
     out << ".\n\n";
 }
 
+// A table's head row and rule: the columns, then "Kinds" when the table has that column.
+void writeHead(std::ostringstream& out, const std::vector<std::string>& columns, bool kinds)
+{
+    std::string rule = "|";
+    out << "|";
+    for (const auto& column : columns) {
+        out << (column.empty() ? " |" : " " + column + " |");
+        rule += "---|";
+    }
+    out << (kinds ? " Kinds |\n" : "\n") << rule << (kinds ? "---|\n" : "\n");
+}
+
+// Ends a row: the kinds it holds for, when the table has that column.
+template<typename T>
+void endRow(std::ostringstream& out, const Type& type, const Row<T>& row, bool kinds)
+{
+    if (kinds)
+        out << " " << kindsOf(type, row) << " |";
+    out << "\n";
+}
+
 void writeProperties(std::ostringstream& out, const Type& type)
 {
     if (type.properties.empty())
         return;
     bool kinds = hasKindColumn(type, type.properties);
-    out << "| Property | Kind | |" << (kinds ? " Kinds |" : "") << "\n|---|---|---|" << (kinds ? "---|" : "") << "\n";
+    writeHead(out, { "Property", "Kind", "" }, kinds);
     for (const auto& [property, row] : type.properties) {
         std::string access = row.value.settable ? "" : "*read-only*";
         if (row.value.readable)
             access += access.empty() ? "*get*" : ", *get*";
         out << "| `" << property << "` | " << row.value.kind << " | " << access << " |";
-        if (kinds)
-            out << " " << kindsOf(type, row) << " |";
-        out << "\n";
+        endRow(out, type, row, kinds);
     }
     out << "\n";
 }
@@ -532,12 +551,11 @@ void writeStyles(std::ostringstream& out, const Type& type)
     auto rows = type.styles;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.value->word < b.value->word; });
     bool kinds = hasKindColumn(type, rows);
-    out << "Style words:\n\n| Word | Effect |" << (kinds ? " Kinds |" : "") << "\n|---|---|" << (kinds ? "---|" : "") << "\n";
+    out << "Style words:\n\n";
+    writeHead(out, { "Word", "Effect" }, kinds);
     for (const auto& row : rows) {
         out << "| `" << row.value->word << "` | " << cell(row.value->effect) << " |";
-        if (kinds)
-            out << " " << kindsOf(type, row) << " |";
-        out << "\n";
+        endRow(out, type, row, kinds);
     }
     out << "\n";
 }
@@ -551,8 +569,8 @@ void writeEvents(std::ostringstream& out, const Type& type)
         return std::tie(a.value->name, a.value->listen) < std::tie(b.value->name, b.value->listen);
     });
     bool kinds = hasKindColumn(type, rows);
-    out << "Sent by the client:\n\n| Listen | Operation | Name | Attributes | Without a listen | When |" << (kinds ? " Kinds |" : "")
-        << "\n|---|---|---|---|---|---|" << (kinds ? "---|" : "") << "\n";
+    out << "Sent by the client:\n\n";
+    writeHead(out, { "Listen", "Operation", "Name", "Attributes", "Without a listen", "When" }, kinds);
     for (const auto& row : rows) {
         const EventDeclaration& event = *row.value;
         std::vector<std::string> keys = listenKeys(event.listen);
@@ -560,9 +578,7 @@ void writeEvents(std::ostringstream& out, const Type& type)
         out << "| " << (keys.empty() ? "—" : list(keys)) << " | " << (call ? "call" : "notify") << " | `" << event.name << "` | `"
             << cell(event.attributes) << "` | " << (event.sentWithoutListen || keys.empty() ? "sent" : "not sent") << " | "
             << cell(event.note) << " |";
-        if (kinds)
-            out << " " << kindsOf(type, row) << " |";
-        out << "\n";
+        endRow(out, type, row, kinds);
     }
     out << "\n";
 }
@@ -584,13 +600,11 @@ void writeReports(std::ostringstream& out, const Type& type)
     auto rows = type.reports;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.value->name < b.value->name; });
     bool kinds = hasKindColumn(type, rows);
-    out << "Set by the client:\n\n| Property | Kind | When |" << (kinds ? " Kinds |" : "") << "\n|---|---|---|"
-        << (kinds ? "---|" : "") << "\n";
+    out << "Set by the client:\n\n";
+    writeHead(out, { "Property", "Kind", "When" }, kinds);
     for (const auto& row : rows) {
         out << "| `" << row.value->name << "` | " << cell(row.value->kind) << " | " << cell(row.value->note) << " |";
-        if (kinds)
-            out << " " << kindsOf(type, row) << " |";
-        out << "\n";
+        endRow(out, type, row, kinds);
     }
     out << "\n";
 }
