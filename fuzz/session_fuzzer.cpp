@@ -7,8 +7,11 @@
 // sanitizer report stops the run. Each input gets a session of its own.
 //
 // The types come from the type table (the names the classes declare, kept when the table holds
-// them); their properties, calls and readable names are read from a live object of each type,
-// so a new class or property is fuzzed without an edit here.
+// them); their properties, calls and readable names are read from a live object of each kind of
+// each type (one per creation variant its wire table declares, such as each gesture "type"), so
+// a new class or property is fuzzed without an edit here. A creation that does not give the
+// property a type's variants are picked by gets one variant's value, in turn, so that a type
+// whose factory needs it ("morvix.GestureRecognizer") is made.
 //
 // Input (read from the front; what is missing reads as zero or empty):
 //   flags byte (bit 0: application frame on), then messages while bytes remain (at most 64):
@@ -27,6 +30,7 @@
 #include "core/objects/ObjectRegistry.h"
 #include "core/objects/PropertyTable.h"
 #include "core/objects/WidgetRegistry.h"
+#include "core/objects/WireTable.h"
 #include "core/outgoing/Binding.h"
 #include "core/protocol/CommandOperator.h"
 #include "core/session/MorvixClient.h"
@@ -104,6 +108,8 @@ struct TypeInfo {
     std::vector<std::string> calls;
     std::vector<std::string> gettable;
     std::vector<std::string> listeners;
+    // The creation properties of each kind the factory picks from; empty for a type of one kind.
+    std::vector<Value> variants;
 };
 
 std::vector<TypeInfo> g_types;
@@ -343,6 +349,7 @@ private:
                 properties["parent"] = live[(parent - 1) % live.size()].id;
         }
         addProperties(properties, &created);
+        addVariant(properties, created);
         m_created.emplace_back(id, &created);
         apply(Value::array({ "create", id, created.name, properties }));
     }
@@ -367,6 +374,18 @@ private:
                 properties[property->name] = value(property->kind, property->declared, 0);
             else
                 properties[text.empty() ? std::string("data") : text.substr(text[0] == '!')] = anyValue(0);
+        }
+    }
+
+    // One variant's creation property, in turn by creation, unless the input gave that property.
+    void addVariant(Value& properties, const TypeInfo& type)
+    {
+        if (type.variants.empty())
+            return;
+        const Value& variant = type.variants[m_nextId % type.variants.size()];
+        for (const auto& [key, value] : variant.items()) {
+            if (!properties.contains(key))
+                properties[key] = value;
         }
     }
 
@@ -646,22 +665,38 @@ void readTypes()
         auto handler = WidgetRegistry::instance().getHandler(name);
         if (!handler)
             continue;
-        auto object = handler->create("probe", nullptr, client);
-        if (!object)
-            continue;
         TypeInfo info;
         info.name = name;
         info.isService = handler->isService;
+        if (handler->wire) {
+            for (const CreationVariant* variant : handler->wire().variants())
+                info.variants.push_back(WireTable::creationProperties(*variant));
+        }
         std::set<std::string> seen;
-        addProperties(info, &object->propertyTable(), seen);
-        for (auto& [call, handler] : object->executeMethods())
-            info.calls.push_back(call);
-        std::sort(info.calls.begin(), info.calls.end());
-        info.gettable.assign(object->gettableProperties().begin(), object->gettableProperties().end());
-        std::sort(info.gettable.begin(), info.gettable.end());
+        std::set<std::string> calls;
+        std::set<std::string> gettable;
+        // Each kind once: their tables differ (a check box has what a push button has not).
+        std::vector<Value> probes = info.variants;
+        if (probes.empty())
+            probes.push_back(Value::object());
+        bool made = false;
+        for (const Value& properties : probes) {
+            auto object = handler->create("probe", &properties, client);
+            if (!object)
+                continue;
+            made = true;
+            addProperties(info, &object->propertyTable(), seen);
+            for (auto& [call, handler] : object->executeMethods())
+                calls.insert(call);
+            gettable.insert(object->gettableProperties().begin(), object->gettableProperties().end());
+            object->destroy();
+        }
+        if (!made)
+            continue;
+        info.calls.assign(calls.begin(), calls.end());
+        info.gettable.assign(gettable.begin(), gettable.end());
         for (auto& property : info.properties)
             keys.insert(property.name);
-        object->destroy();
         g_types.push_back(std::move(info));
     }
     g_callKeys.assign(keys.begin(), keys.end());

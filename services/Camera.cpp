@@ -19,6 +19,28 @@ namespace morvix {
 using platform::ImagePickerSourceType;
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kImageSelectionEvent {
+    .name = "ImageSelection",
+    .attributes = R"({"image": string})",
+    .sentWithoutListen = true,
+    .note = "when the user has taken or chosen a picture after \"open\": the JPEG picture in Base64 text",
+};
+constexpr EventDeclaration kImageSelectionCancelEvent {
+    .name = "ImageSelectionCancel",
+    .sentWithoutListen = true,
+    .note = "when the user cancels the picker (or taps beside it), or the picture cannot be encoded",
+};
+
+} // namespace
+
+const WireTable& Camera::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kImageSelectionEvent).event(kImageSelectionCancelEvent);
+    return table;
+}
+
 Camera::Camera(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
 {
@@ -145,14 +167,14 @@ void Camera::didFinishPickingImage(platform::ImagePickerController& picker, cons
     if (jpeg.empty()) {
         if (auto client = this->client())
             client->log(LogEntry("camera could not encode the chosen picture as JPEG", LogEntry::Type::Warning));
-        Notifications::forObject(objectId())->fireEvent("ImageSelectionCancel");
+        Notifications::forObject(objectId())->fire(kImageSelectionCancelEvent);
         return;
     }
     if (m_saveToAlbum)
         platform::PhotoAlbum::saveImage(platform::Image::decode(jpeg));
     Value attributes = Value::object();
     attributes["image"] = Base64::base64forData(jpeg);
-    Notifications::forObject(objectId())->fireEvent("ImageSelection", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kImageSelectionEvent, std::move(attributes));
 }
 
 void Camera::didCancel(platform::ImagePickerController& picker)
@@ -160,7 +182,7 @@ void Camera::didCancel(platform::ImagePickerController& picker)
     if (&picker != m_picker.get())
         return;
     takeDown();
-    Notifications::forObject(objectId())->fireEvent("ImageSelectionCancel");
+    Notifications::forObject(objectId())->fire(kImageSelectionCancelEvent);
 }
 
 void Camera::popoverControllerDidDismissPopover(platform::PopoverController& popover)
@@ -170,7 +192,7 @@ void Camera::popoverControllerDidDismissPopover(platform::PopoverController& pop
     // A tap beside the popover ends the choice as a cancel does, so that the peer is not left
     // waiting for a picture.
     takeDown();
-    Notifications::forObject(objectId())->fireEvent("ImageSelectionCancel");
+    Notifications::forObject(objectId())->fire(kImageSelectionCancelEvent);
 }
 
 void Camera::destroy()

@@ -31,6 +31,8 @@ public:
     Camera(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// "ImageSelection" and "ImageSelectionCancel".
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void open(const platform::Value* properties);

@@ -7,6 +7,28 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"buttonType": string})",
+    .note = "when the user dismisses the dialog with a button: \"buttonOk\", \"buttonCancel\" or \"buttonNeutral\"",
+};
+constexpr EventDeclaration kCloseEvent {
+    .listen = "ClientDialogClose",
+    .name = "ClientDialogClose",
+    .note = "when the dialog goes away in any way (\"close\" included), after \"Selection\"",
+};
+
+} // namespace
+
+const WireTable& ClientDialog::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kSelectionEvent).event(kCloseEvent);
+    return table;
+}
+
 ClientDialog::ClientDialog(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
 {
@@ -92,11 +114,11 @@ void ClientDialog::didDismissWithButtonIndex(platform::AlertView& alert, int ind
         if (found != m_buttonMapping.end()) {
             Value attributes = Value::object();
             attributes["buttonType"] = found->second;
-            Notifications::forObject(objectId())->fireEvent("Selection", std::move(attributes));
+            Notifications::forObject(objectId())->fire(kSelectionEvent, std::move(attributes));
         }
     }
     if (m_clientDialogCloseListener)
-        Notifications::forObject(objectId())->fireEvent("ClientDialogClose");
+        Notifications::forObject(objectId())->fire(kCloseEvent);
 }
 
 void ClientDialog::takeDownSilently()

@@ -25,6 +25,8 @@ public:
     ~ClientDialog() override;
 
     static const PropertyTable& properties();
+    /// "Selection" and "ClientDialogClose".
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void open(const platform::Value* properties);

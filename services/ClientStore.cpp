@@ -77,7 +77,21 @@ std::optional<std::string> readFile(const std::string& path)
     return bytes.str();
 }
 
+constexpr EventDeclaration kSynchronizeCall {
+    .name = "synchronize",
+    .attributes = R"({"key": value, ...})",
+    .sentWithoutListen = true,
+    .note = "when the session starts (the display is created): the whole store, each key with its value ({} when empty)",
+    .operation = EventDeclaration::Operation::Call,
+};
+
 } // namespace
+
+const WireTable& ClientStore::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kSynchronizeCall);
+    return table;
+}
 
 ClientStore::ClientStore(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -156,7 +170,7 @@ void ClientStore::change(const std::function<void(Value&)>& edit)
 
 void ClientStore::synchronize()
 {
-    Notifications::forObject(objectId())->call("synchronize", contents());
+    Notifications::forObject(objectId())->fire(kSynchronizeCall, contents());
 }
 
 Value ClientStore::contents() const

@@ -49,6 +49,9 @@ public:
 
     ClientStore(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
+    /// The call "synchronize" it makes.
+    static const WireTable& wire();
+
     /// Sends the call "synchronize" with a copy of the whole store, at once.
     void synchronize() override;
 

@@ -26,7 +26,44 @@ WaitingMessage& waiting()
     return state;
 }
 
+constexpr EventDeclaration kRegisteredEvent {
+    .listen = "notification",
+    .name = "Registered",
+    .attributes = R"({"token": string})",
+    .sentWithoutListen = true,
+    .note = "when the system has given the device's push token, in hexadecimal digits; listening to \"notification\" "
+            "true is what registers the application for push notifications",
+};
+constexpr EventDeclaration kErrorReceivedEvent {
+    .listen = "notification",
+    .name = "ErrorReceived",
+    .attributes = R"({"errorMessage": string})",
+    .sentWithoutListen = true,
+    .note = "when registering the application for push notifications (listening to \"notification\" true) failed",
+};
+constexpr EventDeclaration kMessageReceivedEvent {
+    .name = "MessageReceived",
+    .sentWithoutListen = true,
+    .note = "after \"message\", when a push notification arrives while the application runs",
+};
+constexpr ReportDeclaration kMessageReport {
+    .name = "message",
+    .kind = "string",
+    .note = "the JSON text of a push notification's payload: with \"MessageReceived\", or scheduled when the session "
+            "starts if a notification launched the application; kept and sent again until an exchange succeeds",
+};
+
 } // namespace
+
+const WireTable& CloudPush::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire())
+                                       .event(kRegisteredEvent)
+                                       .event(kErrorReceivedEvent)
+                                       .event(kMessageReceivedEvent)
+                                       .report(kMessageReport);
+    return table;
+}
 
 CloudPush::CloudPush(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -57,7 +94,7 @@ void CloudPush::synchronize()
     auto text = message();
     if (!text)
         return;
-    Notifications::forObject(objectId())->attributeChanged(*text, "message").schedule();
+    Notifications::forObject(objectId())->report(kMessageReport, *text).schedule();
     waitForAcknowledgement();
 }
 
@@ -77,21 +114,21 @@ void CloudPush::didRegisterForRemoteNotificationsWithDeviceToken(const std::vect
 {
     Value attributes = Value::object();
     attributes["token"] = hexadecimal(token);
-    Notifications::forObject(objectId())->fireEvent("Registered", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kRegisteredEvent, std::move(attributes));
 }
 
 void CloudPush::didFailToRegisterForRemoteNotificationsWithError(const platform::Error& error)
 {
     Value attributes = Value::object();
     attributes["errorMessage"] = error.hasDescription() ? error.description() : std::string(kRegistrationFailed);
-    Notifications::forObject(objectId())->fireEvent("ErrorReceived", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kErrorReceivedEvent, std::move(attributes));
 }
 
 void CloudPush::didReceiveRemoteNotification(const Value& payload)
 {
     std::string text = payload.dump(-1, ' ', false, Value::error_handler_t::replace);
     setMessage(text);
-    Notifications::forObject(objectId())->attributeChanged(text, "message").fireEvent("MessageReceived", Value::object());
+    Notifications::forObject(objectId())->report(kMessageReport, text).fire(kMessageReceivedEvent, Value::object());
     waitForAcknowledgement();
 }
 

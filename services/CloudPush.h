@@ -37,6 +37,8 @@ public:
     CloudPush(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// The push events and "message".
+    static const WireTable& wire();
 
     /// Schedules "message" when a payload is waiting, and waits for its acknowledgement.
     void synchronize() override;

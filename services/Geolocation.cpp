@@ -24,7 +24,28 @@ long long milliseconds(const std::optional<Value>& value, long long fallback)
     return static_cast<long long>(std::clamp(*number, -9e15, 9e15));
 }
 
+constexpr EventDeclaration kLocationUpdateEvent {
+    .name = "LocationUpdate",
+    .attributes = R"({"latitude": number, "longitude": number, "altitude": number, "speed": number, "accuracy": number, )"
+                  R"("altitudeAccuracy": number, "heading": number, "timestamp": string})",
+    .sentWithoutListen = true,
+    .note = "for a position the peer asked for with \"needsPosition\" (\"ONCE\", or \"CONTINUOUS\" at most every "
+            "\"frequency\" milliseconds); \"timestamp\" is local time as yyyy-MM-ddTHH:mm:ss+hhmm",
+};
+constexpr EventDeclaration kLocationUpdateErrorEvent {
+    .name = "LocationUpdateError",
+    .attributes = R"({"errorCode": string, "errorMessage": string})",
+    .sentWithoutListen = true,
+    .note = "when the location service fails: \"PERMISSION_DENIED\", \"POSITION_UNAVAILABLE\" or \"UNKNOWN\"",
+};
+
 } // namespace
+
+const WireTable& Geolocation::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kLocationUpdateEvent).event(kLocationUpdateErrorEvent);
+    return table;
+}
 
 Geolocation::Geolocation(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -128,7 +149,7 @@ void Geolocation::report(const platform::Location& location)
     attributes["altitudeAccuracy"] = location.verticalAccuracy;
     attributes["heading"] = m_locationManager->heading().value_or(0.0);
     attributes["timestamp"] = timestampText(location.date());
-    Notifications::forObject(objectId())->fireEvent("LocationUpdate", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kLocationUpdateEvent, std::move(attributes));
 }
 
 void Geolocation::didFailWithError(platform::LocationManager&, const platform::Error& error)
@@ -141,7 +162,7 @@ void Geolocation::didFailWithError(platform::LocationManager&, const platform::E
     Value attributes = Value::object();
     attributes["errorCode"] = code;
     attributes["errorMessage"] = error.description();
-    Notifications::forObject(objectId())->fireEvent("LocationUpdateError", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kLocationUpdateErrorEvent, std::move(attributes));
 }
 
 std::string Geolocation::timestampText(platform::Date date)

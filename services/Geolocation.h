@@ -25,6 +25,8 @@ public:
     Geolocation(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// "LocationUpdate" and "LocationUpdateError".
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void setNeedsPosition(std::optional<std::string> mode);

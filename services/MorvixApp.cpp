@@ -48,7 +48,72 @@ constexpr double kShowDuration = 1.0;
 // The longest inactivity time, in milliseconds: the longest delay a peer may ask of any timer.
 constexpr double kLongestInactivityMilliseconds = platform::WireNumber::kMaximumDelaySeconds * 1000;
 
+constexpr EventDeclaration kPauseEvent {
+    .listen = "Pause",
+    .name = "Pause",
+    .note = "when the application goes to the background",
+};
+constexpr EventDeclaration kResumeEvent {
+    .listen = "Resume",
+    .name = "Resume",
+    .note = "when the application comes back",
+};
+constexpr EventDeclaration kOpenEvent {
+    .name = "Open",
+    .attributes = R"({"url": string})",
+    .sentWithoutListen = true,
+    .note = "after \"openUrl\", when the application is opened with a URL while the session runs",
+};
+constexpr EventDeclaration kInactiveEvent {
+    .name = "Inactive",
+    .sentWithoutListen = true,
+    .note = "each time the user has not touched the screen for the time \"startInactivityTimer\" gave",
+};
+constexpr EventDeclaration kPatchInstallEvent {
+    .listen = "patchInstall",
+    .name = "patchInstall",
+    .attributes = R"({"success": string, "error": string})",
+    .note = "after \"installPatch\", with one of the two: \"success\", the newest patch's patch.json text (null when "
+            "there is none), or \"error\", the reason it failed",
+};
+constexpr ReportDeclaration kMorvixVersionReport {
+    .name = "morvixVersion",
+    .kind = "string",
+    .note = "the library's version: scheduled when the session starts (the display is created)",
+};
+constexpr ReportDeclaration kIdReport {
+    .name = "id",
+    .kind = "string",
+    .note = "the application's identifier (what \"get\" reads as \"appId\"), with \"morvixVersion\"",
+};
+constexpr ReportDeclaration kVersionReport {
+    .name = "version",
+    .kind = "string",
+    .note = "the application's version, with \"morvixVersion\"",
+};
+constexpr ReportDeclaration kOpenUrlReport {
+    .name = "openUrl",
+    .kind = "string",
+    .note = "the URL the application was opened with: with \"Open\", or at the session's start when it was opened "
+            "before; sent again at each start until an exchange succeeds",
+};
+
 } // namespace
+
+const WireTable& MorvixApp::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire())
+                                       .event(kPauseEvent)
+                                       .event(kResumeEvent)
+                                       .event(kOpenEvent)
+                                       .event(kInactiveEvent)
+                                       .event(kPatchInstallEvent)
+                                       .report(kMorvixVersionReport)
+                                       .report(kIdReport)
+                                       .report(kVersionReport)
+                                       .report(kOpenUrlReport);
+    return table;
+}
 
 MorvixApp::MorvixApp(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -143,11 +208,11 @@ std::optional<std::string> MorvixApp::resourceBaseUrl() const
 void MorvixApp::synchronize()
 {
     auto message = Notifications::forObject(objectId());
-    message->attributeChanged(kMorvixVersion, "morvixVersion");
-    message->attributeChanged(*appId(), "id");
-    message->attributeChanged(*version(), "version");
+    message->report(kMorvixVersionReport, kMorvixVersion);
+    message->report(kIdReport, *appId());
+    message->report(kVersionReport, *version());
     if (auto url = openWithURL()) {
-        message->attributeChanged(*url, "openUrl");
+        message->report(kOpenUrlReport, *url);
         waitForAcknowledgement();
     }
     message->schedule();
@@ -183,7 +248,7 @@ bool MorvixApp::sendOpenURL()
     auto url = openWithURL().value_or("");
     Value attributes = Value::object();
     attributes["url"] = url;
-    Notifications::forObject(objectId())->attributeChanged(url, "openUrl").fireEvent("Open", std::move(attributes));
+    Notifications::forObject(objectId())->report(kOpenUrlReport, url).fire(kOpenEvent, std::move(attributes));
     waitForAcknowledgement();
     return true;
 }
@@ -247,7 +312,7 @@ void MorvixApp::startTimer()
 void MorvixApp::timerFired()
 {
     startTimer();
-    Notifications::forObject(objectId())->fireEvent("Inactive");
+    Notifications::forObject(objectId())->fire(kInactiveEvent);
 }
 
 void MorvixApp::installActivityRecognizer()
@@ -296,7 +361,7 @@ void MorvixApp::paused()
     if (m_screenProtection)
         hideScreen(0);
     if (m_pauseListener)
-        Notifications::forObject(objectId())->fireEvent("Pause");
+        Notifications::forObject(objectId())->fire(kPauseEvent);
 }
 
 void MorvixApp::resumed()
@@ -307,7 +372,7 @@ void MorvixApp::resumed()
         installActivityRecognizer();
     }
     if (m_resumeListener)
-        Notifications::forObject(objectId())->fireEvent("Resume");
+        Notifications::forObject(objectId())->fire(kResumeEvent);
 }
 
 // MARK: Screen protection and badge
@@ -426,7 +491,7 @@ void MorvixApp::reportPatchInstall(const char* key, Value value)
         return;
     Value attributes = Value::object();
     attributes[key] = std::move(value);
-    Notifications::forObject(objectId())->fireEvent("patchInstall", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kPatchInstallEvent, std::move(attributes));
 }
 
 void MorvixApp::destroy()

@@ -43,6 +43,8 @@ public:
     ~MorvixApp() override;
 
     static const PropertyTable& properties();
+    /// The application's events and what it reports of itself.
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void registered() override;

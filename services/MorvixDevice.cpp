@@ -20,6 +20,75 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kOrientationChangeEvent {
+    .listen = "orientationchange",
+    .name = "orientationchange",
+    .attributes = R"({"orientation": string})",
+    .note = "when the interface turns to another orientation: \"portrait-primary\", \"portrait-secondary\", "
+            "\"landscape-primary\" or \"landscape-secondary\" (as \"get\" of \"orientation\" reads it; the "
+            "\"orientation\" the client sets uses other words)",
+};
+constexpr ReportDeclaration kOrientationReport {
+    .name = "orientation",
+    .kind = "string",
+    .note = "\"PORTRAIT\" or \"LANDSCAPE\" (not the words of \"orientationchange\"): scheduled when the session starts "
+            "and whenever the display's size changes",
+};
+constexpr ReportDeclaration kCapabilitiesReport {
+    .name = "capabilities",
+    .kind = "array of strings",
+    .note = "what the device can do, of \"LOCATION\", \"MESSAGE\", \"PHONE\", \"CAMERA\", \"MAPS\" in this order: "
+            "scheduled when the session starts",
+};
+constexpr ReportDeclaration kConnectionTypeReport {
+    .name = "connectionType",
+    .kind = "string",
+    .note = "\"WIFI\", \"CELLULAR\" or \"OFFLINE\": scheduled when the session starts and when the network comes "
+            "back (going offline is not reported)",
+};
+constexpr ReportDeclaration kTimezoneOffsetReport {
+    .name = "timezoneOffset",
+    .kind = "number",
+    .note = "minutes from the local time to GMT, positive west of GMT (written with a fraction): scheduled when the "
+            "session starts",
+};
+constexpr ReportDeclaration kVendorReport {
+    .name = "vendor",
+    .kind = "string",
+    .note = "the device's maker: scheduled when the session starts, with \"model\", \"osVersion\" and \"scaleFactor\"",
+};
+constexpr ReportDeclaration kModelReport {
+    .name = "model",
+    .kind = "string",
+    .note = "the device's model name, whose start tells a phone from a tablet (\"get\" of \"model\" reads the "
+            "hardware's name instead), with \"vendor\"",
+};
+constexpr ReportDeclaration kOsVersionReport { .name = "osVersion", .kind = "string", .note = "the system's version, with \"vendor\"" };
+constexpr ReportDeclaration kScaleFactorReport {
+    .name = "scaleFactor",
+    .kind = "number",
+    .note = "pixels per point of the screen (written with a fraction), with \"vendor\"",
+};
+
+} // namespace
+
+const WireTable& MorvixDevice::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire())
+                                       .event(kOrientationChangeEvent)
+                                       .report(kOrientationReport)
+                                       .report(kCapabilitiesReport)
+                                       .report(kConnectionTypeReport)
+                                       .report(kTimezoneOffsetReport)
+                                       .report(kVendorReport)
+                                       .report(kModelReport)
+                                       .report(kOsVersionReport)
+                                       .report(kScaleFactorReport);
+    return table;
+}
+
 MorvixDevice::MorvixDevice(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
 {
@@ -174,23 +243,23 @@ void MorvixDevice::observe()
 void MorvixDevice::synchronize()
 {
     const std::string& id = objectId();
-    Notifications::forObject(id)->attributeChanged(coarseName(interfaceOrientation()), "orientation").schedule();
-    Notifications::forObject(id)->attributeChanged(capabilities(), "capabilities").schedule();
-    Notifications::forObject(id)->attributeChanged(*connectionType(), "connectionType").schedule();
+    Notifications::forObject(id)->report(kOrientationReport, coarseName(interfaceOrientation())).schedule();
+    Notifications::forObject(id)->report(kCapabilitiesReport, capabilities()).schedule();
+    Notifications::forObject(id)->report(kConnectionTypeReport, *connectionType()).schedule();
     // Both the offset and the scale are floating-point facts, and the peer reads them so even
     // when they are whole.
-    Notifications::forObject(id)->floatingPointChanged(timeZoneOffset(), "timezoneOffset").schedule();
+    Notifications::forObject(id)->reportFloatingPoint(kTimezoneOffsetReport, timeZoneOffset()).schedule();
     auto message = Notifications::forObject(id);
-    message->attributeChanged(kVendor, "vendor");
-    message->attributeChanged(platform::DeviceInfo::current().model, "model");
-    message->attributeChanged(*version(), "osVersion");
-    message->floatingPointChanged(scaleFactor()->get<double>(), "scaleFactor");
+    message->report(kVendorReport, kVendor);
+    message->report(kModelReport, platform::DeviceInfo::current().model);
+    message->report(kOsVersionReport, *version());
+    message->reportFloatingPoint(kScaleFactorReport, scaleFactor()->get<double>());
     message->schedule();
 }
 
 void MorvixDevice::sendOrientation()
 {
-    Notifications::forObject(objectId())->attributeChanged(coarseName(interfaceOrientation()), "orientation").schedule();
+    Notifications::forObject(objectId())->report(kOrientationReport, coarseName(interfaceOrientation())).schedule();
 }
 
 void MorvixDevice::recordScreenSize()
@@ -214,7 +283,7 @@ void MorvixDevice::deviceOrientationChanged()
     if (m_orientationchangeListener && m_orientation) {
         Value attributes = Value::object();
         attributes["orientation"] = *m_orientation;
-        Notifications::forObject(objectId())->fireEvent("orientationchange", std::move(attributes));
+        Notifications::forObject(objectId())->fire(kOrientationChangeEvent, std::move(attributes));
     }
 }
 
@@ -224,7 +293,7 @@ void MorvixDevice::reachabilityChanged(const platform::Notification& notificatio
     auto found = info.is_object() ? info.find(MorvixHTTPClient::kReachabilityDidChangeKey) : info.end();
     if (!info.is_object() || found == info.end() || !found->is_number() || found->get<double>() == 0)
         return;
-    Notifications::forObject(objectId())->attributeChanged(*connectionType(), "connectionType").schedule();
+    Notifications::forObject(objectId())->report(kConnectionTypeReport, *connectionType()).schedule();
 }
 
 void MorvixDevice::destroy()

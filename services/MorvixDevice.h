@@ -31,6 +31,8 @@ public:
     MorvixDevice(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// "orientationchange" and what the device reports of itself.
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void registered() override;

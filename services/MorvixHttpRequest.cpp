@@ -72,7 +72,28 @@ std::optional<std::string> bodyText(std::string bytes, const platform::HTTPURLRe
     return bytes;
 }
 
+constexpr EventDeclaration kStateChangeEvent {
+    .listen = "StateChange",
+    .name = "StateChange",
+    .attributes = R"({"state": string, "code": number, "message": string, "headers": object, "response": string})",
+    .note = "as a request started by \"send\" goes on: \"loading\" at the first data, then \"headers\" with \"code\", "
+            "\"message\" and \"headers\"; at the end \"finished\" with \"response\" (the body as text), \"timeout\", "
+            "\"error\", or \"aborted\" after \"abort\". Each state carries only its own keys",
+};
+constexpr EventDeclaration kDownloadProgressEvent {
+    .listen = "DownloadProgress",
+    .name = "DownloadProgress",
+    .attributes = R"({"loaded": number, "total": number, "lengthComputable": boolean})",
+    .note = "as the body arrives: bytes so far, bytes expected (0 when unknown)",
+};
+
 } // namespace
+
+const WireTable& MorvixHttpRequest::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kStateChangeEvent).event(kDownloadProgressEvent);
+    return table;
+}
 
 MorvixHttpRequest::MorvixHttpRequest(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -329,7 +350,7 @@ void MorvixHttpRequest::destroy()
 void MorvixHttpRequest::sendState(Value attributes)
 {
     if (m_stateChangeListener)
-        Notifications::forObject(objectId())->fireEvent("StateChange", std::move(attributes));
+        Notifications::forObject(objectId())->fire(kStateChangeEvent, std::move(attributes));
 }
 
 void MorvixHttpRequest::reportHeaders(const std::shared_ptr<const platform::HTTPURLResponse>& response)
@@ -366,7 +387,7 @@ void MorvixHttpRequest::progress(const std::shared_ptr<const platform::HTTPURLRe
     attributes["loaded"] = loaded;
     attributes["total"] = expected < 0 ? 0 : expected;
     attributes["lengthComputable"] = expected != -1;
-    Notifications::forObject(objectId())->fireEvent("DownloadProgress", std::move(attributes));
+    Notifications::forObject(objectId())->fire(kDownloadProgressEvent, std::move(attributes));
 }
 
 void MorvixHttpRequest::succeeded(const std::shared_ptr<const platform::HTTPURLResponse>& response)

@@ -79,6 +79,8 @@ public:
     ~MorvixHttpRequest() override;
 
     static const PropertyTable& properties();
+    /// "StateChange" and "DownloadProgress".
+    static const WireTable& wire();
 
     // Calls.
     void send(const platform::Value* properties);

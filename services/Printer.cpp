@@ -65,7 +65,33 @@ int base64Digit(char c)
     return -1;
 }
 
+constexpr EventDeclaration kSuccessEvent {
+    .name = "Success",
+    .attributes = R"({"printer": string, "jobName": string})",
+    .sentWithoutListen = true,
+    .note = "when a job started by \"print\" was printed; \"printer\" and \"jobName\" as the call gave them, when it did",
+};
+constexpr EventDeclaration kCancelEvent {
+    .name = "Cancel",
+    .attributes = R"({"printer": string, "jobName": string})",
+    .sentWithoutListen = true,
+    .note = "when the user cancelled a job started by \"print\"; \"printer\" and \"jobName\" as the call gave them",
+};
+constexpr EventDeclaration kErrorEvent {
+    .name = "Error",
+    .attributes = R"({"message": string, "printer": string, "jobName": string})",
+    .sentWithoutListen = true,
+    .note = "when a job failed (its document could not be had or printed), with the reason; \"printer\" and "
+            "\"jobName\" as the call gave them",
+};
+
 } // namespace
+
+const WireTable& Printer::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kSuccessEvent).event(kCancelEvent).event(kErrorEvent);
+    return table;
+}
 
 Printer::Printer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -308,7 +334,7 @@ void Printer::downloadFinished(const std::shared_ptr<Job>& job, const std::optio
     if (error) {
         // What a failed download left (up to the cap) is never printed.
         deleteJobFile();
-        sendEvent("Error", { { "message", error->description() } }, *job);
+        sendEvent(kErrorEvent, { { "message", error->description() } }, *job);
         closeController();
         return;
     }
@@ -348,29 +374,29 @@ void Printer::jobEnded(const std::shared_ptr<Job>& job, bool completed, const st
     if (m_destroyed)
         return;
     if (completed)
-        sendEvent("Success", Value::object(), *job);
+        sendEvent(kSuccessEvent, Value::object(), *job);
     else if (error)
-        sendEvent("Error", { { "message", error->description() } }, *job);
+        sendEvent(kErrorEvent, { { "message", error->description() } }, *job);
     else
-        sendEvent("Cancel", Value::object(), *job);
+        sendEvent(kCancelEvent, Value::object(), *job);
     if (m_job == job)
         closeController();
 }
 
 void Printer::fail(const std::shared_ptr<Job>& job, const std::string& message)
 {
-    sendEvent("Error", { { "message", message } }, *job);
+    sendEvent(kErrorEvent, { { "message", message } }, *job);
     if (m_job == job)
         closeController();
 }
 
-void Printer::sendEvent(const char* event, Value attributes, const Job& job)
+void Printer::sendEvent(const EventDeclaration& event, Value attributes, const Job& job)
 {
     if (job.printer)
         attributes["printer"] = *job.printer;
     if (job.jobName)
         attributes["jobName"] = *job.jobName;
-    Notifications::forObject(objectId())->fireEvent(event, std::move(attributes));
+    Notifications::forObject(objectId())->fire(event, std::move(attributes));
 }
 
 void Printer::stopDownload()

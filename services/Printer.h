@@ -71,6 +71,8 @@ public:
     ~Printer() override;
 
     static const PropertyTable& properties();
+    /// "Success", "Cancel" and "Error" of a job.
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void synchronize() override { }
@@ -115,7 +117,7 @@ private:
     void printData(std::string bytes, const std::shared_ptr<Job>& job);
     void jobEnded(const std::shared_ptr<Job>& job, bool completed, const std::optional<platform::Error>& error);
     void fail(const std::shared_ptr<Job>& job, const std::string& message);
-    void sendEvent(const char* event, platform::Value attributes, const Job& job);
+    void sendEvent(const EventDeclaration& event, platform::Value attributes, const Job& job);
     void stopDownload();
     void closeController();
     void deleteJobFile();

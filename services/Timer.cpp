@@ -14,6 +14,23 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kRunEvent {
+    .listen = "Run",
+    .name = "Run",
+    .sentWithoutListen = true,
+    .note = "at each expiry after \"start\"; listening to it false cancels the timer",
+};
+
+} // namespace
+
+const WireTable& Timer::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kRunEvent);
+    return table;
+}
+
 Timer::Timer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
 {
@@ -53,7 +70,7 @@ void Timer::start(const Value*)
     }
     // The callback may outlive nothing: the timer is a member, so destroying the object cancels it.
     m_timer.start(interval, m_repeat ? platform::Repeat::Yes : platform::Repeat::No,
-        [this] { Notifications::forObject(objectId())->fireEvent("Run"); });
+        [this] { Notifications::forObject(objectId())->fire(kRunEvent); });
 }
 
 void Timer::cancel(const Value*)

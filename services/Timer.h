@@ -23,6 +23,8 @@ public:
     Timer(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// "Run".
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void start(const platform::Value* properties);

@@ -36,7 +36,33 @@ std::optional<std::string> constantName(const XCallback&)
     return std::string(Name);
 }
 
+constexpr EventDeclaration kSuccessEvent {
+    .name = "Success",
+    .attributes = R"({"name": string, ...})",
+    .sentWithoutListen = true,
+    .note = "when the other application answers \"x-success\": each parameter of its answer's query, decoded (a name "
+            "without a value gets \"\")",
+};
+constexpr EventDeclaration kCancelEvent {
+    .name = "Cancel",
+    .attributes = R"({"name": string, ...})",
+    .sentWithoutListen = true,
+    .note = "when the other application answers \"x-cancel\": each parameter of its answer's query, decoded",
+};
+constexpr EventDeclaration kErrorEvent {
+    .name = "Error",
+    .attributes = R"({"name": string, ...})",
+    .sentWithoutListen = true,
+    .note = "when the other application answers \"x-error\": each parameter of its answer's query, decoded",
+};
+
 } // namespace
+
+const WireTable& XCallback::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kSuccessEvent).event(kCancelEvent).event(kErrorEvent);
+    return table;
+}
 
 XCallback::XCallback(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -147,16 +173,16 @@ void XCallback::callbackWithURL(const platform::Url& url)
     if (segments.size() < 2)
         return;
     const std::string& kind = segments[1];
-    const char* event = nullptr;
+    const EventDeclaration* event = nullptr;
     if (kind == kSuccessName)
-        event = "Success";
+        event = &kSuccessEvent;
     else if (kind == kCancelName)
-        event = "Cancel";
+        event = &kCancelEvent;
     else if (kind == kErrorName)
-        event = "Error";
+        event = &kErrorEvent;
     if (!event)
         return;
-    Notifications::forObject(objectId())->fireEvent(event, parametersFromQuery(url.query().value_or("")));
+    Notifications::forObject(objectId())->fire(*event, parametersFromQuery(url.query().value_or("")));
 }
 
 } // namespace morvix

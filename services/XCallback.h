@@ -27,6 +27,8 @@ public:
     XCallback(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// "Success", "Cancel" and "Error".
+    static const WireTable& wire();
     static const PropertyNames& remoteObjectProperties();
 
     void call(const platform::Value* properties);

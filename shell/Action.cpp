@@ -11,6 +11,19 @@ namespace morvix {
 
 using platform::Value;
 
+const EventDeclaration Action::kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .sentWithoutListen = true,
+    .note = "when the user taps the action's bar item; listening changes nothing",
+};
+
+const WireTable& Action::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kSelectionEvent);
+    return table;
+}
+
 Action::Action(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_item(platform::BarButtonItem::create(std::string(), platform::BarButtonStyle::Plain))
@@ -177,7 +190,7 @@ void Action::pushed()
 void Action::sendSelection()
 {
     if (auto notification = notificationForObject())
-        notification->fireSelection();
+        notification->fire(kSelectionEvent);
 }
 
 void Action::destroy()

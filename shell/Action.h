@@ -45,6 +45,9 @@ public:
     ~Action() override;
 
     static const PropertyTable& properties();
+    /// "Selection", which the search action sends too.
+    static const WireTable& wire();
+    static const EventDeclaration kSelectionEvent;
     /// The base's names plus "title", "image", "enabled", "visibility", "placementPriority",
     /// "foreground", "bounds".
     static const PropertyNames& remoteObjectProperties();

@@ -22,6 +22,31 @@ using platform::Animated;
 using platform::Color;
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kShowPageEvent {
+    .listen = "ShowPage",
+    .name = "ShowPage",
+    .attributes = R"({"pageId": id})",
+    .sentWithoutListen = true,
+    .note = "when the frame switches to a top-level page: the user picked it in the page menu (sent twice then) or the "
+            "peer set \"activePage\" to it; listening changes nothing",
+};
+constexpr EventDeclaration kShowPreviousPageEvent {
+    .listen = "ShowPreviousPage",
+    .name = "ShowPreviousPage",
+    .sentWithoutListen = true,
+    .note = "when the user went back from the active page, which is not a top-level one; listening changes nothing",
+};
+
+} // namespace
+
+const WireTable& MorvixUI::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kShowPageEvent).event(kShowPreviousPageEvent);
+    return table;
+}
+
 MorvixUI::MorvixUI(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
 {
@@ -230,13 +255,13 @@ void MorvixUI::pageSelected(const Page& page)
 void MorvixUI::sendActivePage(const std::string& pageId)
 {
     if (auto notification = notificationForObject())
-        notification->fireEvent(kShowPageEvent, Value { { "pageId", pageId } });
+        notification->fire(kShowPageEvent, Value { { "pageId", pageId } });
 }
 
 void MorvixUI::sendShowPreviousPage()
 {
     if (auto notification = notificationForObject())
-        notification->fireEvent(kShowPreviousPageEvent, Value::object());
+        notification->fire(kShowPreviousPageEvent, Value::object());
 }
 
 // MARK: The controllers' reports

@@ -62,8 +62,6 @@ public:
 class MorvixUI final : public RemoteClass<MorvixUI> {
 public:
     static constexpr std::string_view kRemoteType = "morvix.UI";
-    static constexpr const char* kShowPageEvent = "ShowPage";
-    static constexpr const char* kShowPreviousPageEvent = "ShowPreviousPage";
     /// The bars' tint until the peer sets one: 240 of 255 grey.
     static platform::Color defaultBackground();
 
@@ -71,6 +69,8 @@ public:
     ~MorvixUI() override;
 
     static const PropertyTable& properties();
+    /// "ShowPage" and "ShowPreviousPage".
+    static const WireTable& wire();
     /// The base's names plus "activePage", "shell", "foreground", "background", "toolbarVisible".
     static const PropertyNames& remoteObjectProperties();
 

@@ -51,6 +51,12 @@ void Page::didConstruct()
     m_viewController->setTitle(std::string());
 }
 
+const WireTable& Page::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).style(PageViewController::kFullscreenStyle);
+    return table;
+}
+
 const PropertyTable& Page::properties()
 {
     static const PropertyTable table = PropertyTable::extend<Page>(BasicObject::properties())

@@ -48,6 +48,8 @@ public:
     ~Page() override;
 
     static const PropertyTable& properties();
+    /// "FULLSCREEN", which the page's controller reads.
+    static const WireTable& wire();
     /// The base's names plus "title", "control", "style", "topLevel", "image".
     static const PropertyNames& remoteObjectProperties();
 

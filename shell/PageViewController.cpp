@@ -84,7 +84,7 @@ void PageViewController::viewDidAppear(bool animated)
     auto page = this->page();
     if (page) {
         auto style = page->style();
-        if (std::find(style.begin(), style.end(), kFullscreenStyle) != style.end()) {
+        if (std::find(style.begin(), style.end(), kFullscreenStyle.word) != style.end()) {
             if (auto root = displayRootViewController())
                 root->setFullscreen(true);
         }

@@ -1,6 +1,7 @@
 #pragma once
 // The controller of one page of the application frame.
 
+#include "core/base/WireDeclarations.h"
 #include "platform/ui/ViewController.h"
 #include "shell/KeyboardRelay.h"
 
@@ -22,7 +23,11 @@ class ScrollView;
 /// back past the page. Main thread only.
 class PageViewController : public platform::ViewController {
 public:
-    static constexpr const char* kFullscreenStyle = "FULLSCREEN";
+    /// The style word of a page that the page's controller reads; the page declares it.
+    static constexpr StyleDeclaration kFullscreenStyle {
+        .word = "FULLSCREEN",
+        .effect = "the frame's navigation bar is hidden while the page is shown",
+    };
 
     /// The placeholder: no page.
     static std::shared_ptr<PageViewController> create();

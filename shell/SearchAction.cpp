@@ -10,6 +10,29 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kModifyEvent {
+    .name = "Modify",
+    .attributes = R"({"query": string})",
+    .sentWithoutListen = true,
+    .note = "on each change of the search text, and when the search opens with a \"query\"",
+};
+constexpr EventDeclaration kSearchEvent {
+    .name = "Search",
+    .attributes = R"({"query": string})",
+    .sentWithoutListen = true,
+    .note = "when the user searches (the keyboard's search key or a proposal), after the search screen has closed",
+};
+
+} // namespace
+
+const WireTable& SearchAction::wire()
+{
+    static const WireTable table = WireTable::extend(Action::wire()).event(kModifyEvent).event(kSearchEvent);
+    return table;
+}
+
 const PropertyTable& SearchAction::properties()
 {
     static const PropertyTable table
@@ -137,7 +160,7 @@ void SearchAction::destroy()
 void SearchAction::searchModified(const std::string& text)
 {
     m_query = text;
-    fire("Modify", text);
+    fire(kModifyEvent, text);
 }
 
 void SearchAction::searchFor(const std::string& text)
@@ -157,17 +180,17 @@ void SearchAction::searchClosed()
 
 void SearchAction::fireSearchEvent(const std::string& text)
 {
-    fire("Search", text);
+    fire(kSearchEvent, text);
 }
 
-void SearchAction::fire(const char* event, const std::string& text)
+void SearchAction::fire(const EventDeclaration& event, const std::string& text)
 {
     auto message = notificationForObject();
     if (!message)
         return;
     Value attributes = Value::object();
     attributes["query"] = text;
-    message->fireEvent(event, std::move(attributes));
+    message->fire(event, std::move(attributes));
 }
 
 } // namespace morvix

@@ -36,6 +36,8 @@ public:
     ~SearchAction() override;
 
     static const PropertyTable& properties();
+    /// "Modify" and "Search".
+    static const WireTable& wire();
     /// `Action`'s names plus "query", "message", "proposals".
     static const PropertyNames& remoteObjectProperties();
 
@@ -74,7 +76,7 @@ public:
 private:
     void openCall(const platform::Value* properties);
     void fireSearchEvent(const std::string& text);
-    void fire(const char* event, const std::string& text);
+    void fire(const EventDeclaration& event, const std::string& text);
 
     std::vector<std::string> m_proposals;
     std::string m_message;

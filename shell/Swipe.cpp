@@ -37,7 +37,21 @@ std::optional<long long> indexIn(const Value* properties, const char* key)
     return found == properties->end() ? std::nullopt : indexFrom(*found);
 }
 
+constexpr EventDeclaration kSwipeEvent {
+    .name = "Swipe",
+    .attributes = R"({"item": number})",
+    .sentWithoutListen = true,
+    .note = "after every swipe between pages, with the index of the page now shown, also when the user let the page "
+            "fall back",
+};
+
 } // namespace
+
+const WireTable& Swipe::wire()
+{
+    static const WireTable table = WireTable::extend(BasicWidget::wire()).event(kSwipeEvent);
+    return table;
+}
 
 const PropertyTable& Swipe::properties()
 {
@@ -321,7 +335,7 @@ void Swipe::didFinishAnimating(platform::PageViewController& controller, bool, c
     if (isDisposed())
         return;
     if (auto notification = notificationForObject())
-        notification->fireEvent("Swipe", Value { { "item", index } });
+        notification->fire(kSwipeEvent, Value { { "item", index } });
 }
 
 // MARK: Children and destruction

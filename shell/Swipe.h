@@ -54,6 +54,8 @@ public:
     static constexpr std::string_view kRemoteType = "morvix.Swipe";
 
     static const PropertyTable& properties();
+    /// "Swipe".
+    static const WireTable& wire();
     /// Only "active" and "itemCount".
     static const PropertyNames& remoteObjectProperties();
 

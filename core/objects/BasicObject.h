@@ -3,6 +3,7 @@
 
 #include "core/objects/PropertyTable.h"
 #include "core/objects/RemoteObject.h"
+#include "core/objects/WireTable.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Value.h"
 
@@ -34,6 +35,8 @@ class Notification;
 ///  - `static const PropertyTable& properties()`: its declared properties (inherited when absent);
 ///  - `static const PropertyNames& remoteObjectProperties()`: the names "get" may read, its base's
 ///    plus its own (inherited when absent);
+///  - `static const WireTable& wire()`: the events it sends, the properties it reports, the
+///    style words it reads (inherited when absent);
 ///  - optionally `static std::shared_ptr<BasicObject> create(const std::string& id,
 ///    const platform::Value* properties, std::shared_ptr<ClientContext> client)`, to pick a
 ///    subclass from the creation properties ("style", "type"). The factory only constructs:
@@ -77,6 +80,8 @@ public:
     static const PropertyTable& properties();
     /// Empty: a plain object lets "get" read nothing.
     static const PropertyNames& remoteObjectProperties();
+    /// Empty: a plain object sends nothing by itself.
+    static const WireTable& wire() { return WireTable::empty(); }
     /// Keys in the order "set" applies them: "data" first, "parent" last, the rest as given.
     static std::vector<std::string> prioritizeKeys(std::vector<std::string> keys);
 
@@ -110,6 +115,8 @@ public:
 
     /// The class's property table; `RemoteClass` overrides it with `properties()` of the class.
     virtual const PropertyTable& propertyTable() const;
+    /// The class's wire table; `RemoteClass` overrides it with `wire()` of the class.
+    virtual const WireTable& wireTable() const { return wire(); }
 
     /// Runs on the main thread after each "ProcessingFinished" while the object observes it;
     /// `creationPhase()` is true during the first run. Returning false stops the observation:

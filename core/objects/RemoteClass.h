@@ -12,7 +12,8 @@ namespace morvix {
 /// The base a remote-object class derives from: `class Label : public RemoteClass<Label,
 /// Control>`. It supplies the default factory `create` (constructs a `Derived`; define your
 /// own `create` to pick a subclass) and the virtual per-class accessors, which read
-/// `Derived::properties()`, `Derived::remoteObjectProperties()` and `Derived::kRemoteType`.
+/// `Derived::properties()`, `Derived::remoteObjectProperties()`, `Derived::wire()` and
+/// `Derived::kRemoteType`.
 /// A class without `kRemoteType` keeps its base's (a plain `BasicObject` has none), so abstract
 /// bases need not name one; registering a class without one fails to compile.
 ///
@@ -38,6 +39,7 @@ public:
 
     const PropertyTable& propertyTable() const override { return Derived::properties(); }
     const PropertyNames& gettableProperties() const override { return Derived::remoteObjectProperties(); }
+    const WireTable& wireTable() const override { return Derived::wire(); }
     std::string_view remoteType() const override
     {
         if constexpr (requires { Derived::kRemoteType; })

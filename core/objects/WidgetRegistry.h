@@ -18,6 +18,7 @@ namespace morvix {
 
 class BasicObject;
 class ClientContext;
+class WireTable;
 
 /// Maps a protocol type name ("zub.widgets.Button", "morvix.Camera") to the class that
 /// implements it. One table serves the whole process; the create operation finds classes here,
@@ -52,6 +53,9 @@ public:
         /// The row's place in registration order; set by the table (a class added again under
         /// its type name keeps the place of the row it replaces).
         std::uint64_t sequence = 0;
+        /// The class's wire table (`wire()`), where its creation variants are declared; null for
+        /// a row added without a class.
+        const WireTable& (*wire)() = nullptr;
     };
 
     /// The shared table.
@@ -65,7 +69,7 @@ public:
     void addHandler()
     {
         static_assert(std::is_base_of_v<BasicObject, T>, "a remote-object class derives from BasicObject");
-        addHandler(Handler { std::string(T::kRemoteType), &T::create, std::is_base_of_v<ServiceObject, T> });
+        addHandler(Handler { std::string(T::kRemoteType), &T::create, std::is_base_of_v<ServiceObject, T>, 0, &T::wire });
     }
     /// Stores a row, replacing any row with the same type name. A row without a type name or a
     /// factory is ignored.

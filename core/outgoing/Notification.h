@@ -1,6 +1,7 @@
 #pragma once
 // The builder of one object's outgoing property changes, calls and events.
 
+#include "core/base/WireDeclarations.h"
 #include "core/outgoing/Message.h"
 #include "core/outgoing/MessageOperation.h"
 #include "platform/foundation/Value.h"
@@ -43,6 +44,25 @@ public:
     virtual Notification& fireSelection() = 0;
     /// `fireEvent("DefaultSelection")`.
     virtual Notification& fireDefaultSelection() = 0;
+
+    /// Sends the declared event (or call) with `attributes` (null gives {}): what remote-object
+    /// classes use, so that what they send is what their wire table declares.
+    Notification& fire(const EventDeclaration& event, platform::Value attributes = nullptr)
+    {
+        if (event.operation == EventDeclaration::Operation::Call)
+            return call(std::string(event.name), std::move(attributes));
+        return fireEvent(std::string(event.name), std::move(attributes));
+    }
+    /// `attributeChanged` of the declared reported property.
+    Notification& report(const ReportDeclaration& property, platform::Value value)
+    {
+        return attributeChanged(std::move(value), std::string(property.name));
+    }
+    /// `floatingPointChanged` of the declared reported property.
+    Notification& reportFloatingPoint(const ReportDeclaration& property, double value)
+    {
+        return floatingPointChanged(value, std::string(property.name));
+    }
 
     /// The recorded operations, in the order they go on the wire. Valid until the message
     /// records another operation or goes.

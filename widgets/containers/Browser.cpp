@@ -21,6 +21,45 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kMorvixconnectEvent {
+    .listen = "morvixconnect",
+    .name = "morvixconnect",
+    .attributes = R"({"url": string})",
+    .note = "when the page goes to a URL beginning with \"morvix-connect:\" (which is not loaded), with the whole URL",
+};
+constexpr EventDeclaration kProgressEvent {
+    .listen = "Progress",
+    .name = "Progress",
+    .note = "when a page has finished loading",
+};
+constexpr EventDeclaration kEvaluationSucceededCall {
+    .name = "evaluationSucceeded",
+    .attributes = R"({"result": [string]})",
+    .sentWithoutListen = true,
+    .note = "the answer to \"evaluate\": the script's result as text",
+    .operation = EventDeclaration::Operation::Call,
+};
+constexpr EventDeclaration kEvaluationFailedCall {
+    .name = "evaluationFailed",
+    .sentWithoutListen = true,
+    .note = "the answer to \"evaluate\" when the script gave no result or failed",
+    .operation = EventDeclaration::Operation::Call,
+};
+
+} // namespace
+
+const WireTable& Browser::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .event(kMorvixconnectEvent)
+                                       .event(kProgressEvent)
+                                       .event(kEvaluationSucceededCall)
+                                       .event(kEvaluationFailedCall);
+    return table;
+}
+
 const PropertyTable& Browser::properties()
 {
     static const PropertyTable table = PropertyTable::extend<Browser>(Control::properties())
@@ -169,9 +208,9 @@ void Browser::runScript(const std::string& script)
         if (!notification)
             return;
         if (text)
-            notification->call("evaluationSucceeded", Value { { "result", Value::array({ std::move(*text) }) } });
+            notification->fire(kEvaluationSucceededCall, Value { { "result", Value::array({ std::move(*text) }) } });
         else
-            notification->call("evaluationFailed", Value::object());
+            notification->fire(kEvaluationFailedCall, Value::object());
     });
 }
 
@@ -194,7 +233,7 @@ platform::NavigationPolicy Browser::decidePolicy(platform::WKView&, const platfo
     if (action.url.starts_with(kConnectScheme)) {
         if (m_morvixconnectListener) {
             if (auto notification = notificationForObject())
-                notification->fireEvent("morvixconnect", Value { { "url", action.url } });
+                notification->fire(kMorvixconnectEvent, Value { { "url", action.url } });
         }
         return platform::NavigationPolicy::Cancel;
     }
@@ -209,7 +248,7 @@ void Browser::didFinishNavigation(platform::WKView& view)
     if (!m_progressListener)
         return;
     if (auto notification = notificationForObject())
-        notification->fireEvent("Progress", Value::object());
+        notification->fire(kProgressEvent, Value::object());
 }
 
 void Browser::didFailNavigation(platform::WKView&, const std::string& error)

@@ -50,6 +50,8 @@ public:
     static constexpr double kOlderWebViewFoundationVersion = 1047.25;
 
     static const PropertyTable& properties();
+    /// "morvixconnect", "Progress" and the answers to "evaluate".
+    static const WireTable& wire();
     /// `Control`'s names plus "url" and "html".
     static const PropertyNames& remoteObjectProperties();
 

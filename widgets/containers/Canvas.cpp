@@ -6,6 +6,21 @@
 
 namespace morvix {
 
+const EventDeclaration Canvas::kDrawingEvent {
+    .name = "Drawing",
+    .attributes = R"({"drawings": string})",
+    .sentWithoutListen = true,
+    .note = "when the user lifts the finger after drawing a stroke on a canvas whose \"data\" had \"clientCanvas\" "
+            "true; \"drawings\" is the JSON text of [[\"foreground\", [r, g, b, a]], [\"lineWidth\", [width]], "
+            "[\"path\", [x0, y0, x1, y1, ...]]], the stroke as the canvas's \"GC\" draws it",
+};
+
+const WireTable& Canvas::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire()).events(Control::touchEvents()).event(kDrawingEvent);
+    return table;
+}
+
 Canvas::Canvas(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_baseView(DelegatingView::create())

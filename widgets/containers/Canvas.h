@@ -22,6 +22,10 @@ public:
     Canvas(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~Canvas() override;
 
+    /// "Drawing", which the finger-drawing overlay sends for the canvas.
+    static const WireTable& wire();
+    static const EventDeclaration kDrawingEvent;
+
     std::shared_ptr<platform::View> view() const override;
     /// The canvas view's: the current drawing context's size, or no metric.
     platform::Size intrinsicContentSize() override;

@@ -204,7 +204,7 @@ void ClientCanvasView::sendDrawing()
     }
     auto text = drawingsText(curve);
     if (auto notification = canvas->notificationForObject())
-        notification->fireEvent("Drawing", Value { { "drawings", *text } });
+        notification->fire(Canvas::kDrawingEvent, Value { { "drawings", *text } });
 }
 
 } // namespace morvix

@@ -39,6 +39,12 @@ void Group::didConstruct()
     m_label->setFrame({ kTitleInset, 18, 300, 100 });
 }
 
+const WireTable& Group::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire()).events(Control::touchEvents());
+    return table;
+}
+
 const PropertyTable& Group::properties()
 {
     static const PropertyTable table = PropertyTable::extend<Group>(AbstractComposite::properties())

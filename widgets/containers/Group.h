@@ -31,6 +31,8 @@ public:
 
     static const PropertyTable& properties();
     static const PropertyNames& remoteObjectProperties();
+    /// Its base's events and the raw touches, which its view hands it.
+    static const WireTable& wire();
 
     std::shared_ptr<platform::View> view() const override;
     const std::shared_ptr<platform::Label>& label() const { return m_label; }

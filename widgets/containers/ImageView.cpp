@@ -25,6 +25,12 @@ constexpr ScaleMode kScaleModes[] = {
 
 } // namespace
 
+const WireTable& ImageView::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).events(Control::touchEvents());
+    return table;
+}
+
 const PropertyTable& ImageView::properties()
 {
     static const PropertyTable table = PropertyTable::extend<ImageView>(Control::properties())

@@ -47,6 +47,8 @@ public:
     static const PropertyTable& properties();
     /// `Control`'s names, then "image", "scaleMode".
     static const PropertyNames& remoteObjectProperties();
+    /// Its base's events and the raw touches, which its view hands it.
+    static const WireTable& wire();
 
     ImageView(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~ImageView() override;

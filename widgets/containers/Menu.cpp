@@ -25,7 +25,24 @@ double orderOf(const MenuItem& item)
     return platform::numberValue(item.index()).value_or(0);
 }
 
+constexpr EventDeclaration kShowEvent {
+    .listen = "Show",
+    .name = "Show",
+    .note = "when the menu is asked to open (\"showMenu\", a context menu, a cascade item)",
+};
+constexpr EventDeclaration kHideEvent {
+    .listen = "Hide",
+    .name = "Hide",
+    .note = "when the open menu goes away: an item was picked, \"Cancel\" was tapped, or it closed itself",
+};
+
 } // namespace
+
+const WireTable& Menu::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kShowEvent).event(kHideEvent);
+    return table;
+}
 
 Menu::Menu(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
@@ -61,10 +78,10 @@ std::optional<platform::Value> Menu::callShowMenu(const platform::Value* propert
     return std::nullopt;
 }
 
-void Menu::fire(const char* event)
+void Menu::fire(const EventDeclaration& event)
 {
     if (auto notification = notificationForObject())
-        notification->fireEvent(event);
+        notification->fire(event);
 }
 
 void Menu::displayAt(const platform::Value& location)
@@ -78,7 +95,7 @@ void Menu::displayAt(const platform::Value& location)
     m_position = { point.x, point.y, 1, 1 };
     m_show = true;
     if (m_showListener)
-        fire("Show");
+        fire(kShowEvent);
 }
 
 std::vector<std::shared_ptr<MenuItem>> Menu::entries() const
@@ -160,7 +177,7 @@ void Menu::clickedButtonAtIndex(platform::ActionSheet& sheet, int index)
 void Menu::willDismissWithButtonIndex(platform::ActionSheet&, int)
 {
     if (m_hideListener)
-        fire("Hide");
+        fire(kHideEvent);
 }
 
 } // namespace morvix

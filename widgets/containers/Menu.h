@@ -38,6 +38,8 @@ public:
     ~Menu() override;
 
     static const PropertyTable& properties();
+    /// "Show" and "Hide".
+    static const WireTable& wire();
     /// "style".
     static const PropertyNames& remoteObjectProperties();
 
@@ -75,7 +77,7 @@ public:
 
 private:
     std::optional<platform::Value> callShowMenu(const platform::Value* properties);
-    void fire(const char* event);
+    void fire(const EventDeclaration& event);
 
     bool m_enabled = true;
     bool m_showListener = false;

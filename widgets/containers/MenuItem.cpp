@@ -3,11 +3,32 @@
 #include "core/objects/ClientContext.h"
 #include "core/outgoing/Notification.h"
 #include "widgets/containers/Menu.h"
-#include "widgets/containers/StyleWords.h"
+#include "widgets/foundation/StyleWords.h"
 
 namespace morvix {
 
+namespace {
+
+constexpr StyleDeclaration kPushStyle { .word = "PUSH", .effect = "the item is an entry of its menu" };
+constexpr StyleDeclaration kCascadeStyle {
+    .word = "CASCADE",
+    .effect = "the item is an entry that opens the menu its \"menu\" names; an item with neither word is not shown",
+};
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "when the user picks the item, before a cascade item's menu opens",
+};
+
+} // namespace
+
 MenuItem::~MenuItem() = default;
+
+const WireTable& MenuItem::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).style(kPushStyle).style(kCascadeStyle).event(kSelectionEvent);
+    return table;
+}
 
 const PropertyTable& MenuItem::properties()
 {
@@ -58,14 +79,14 @@ void MenuItem::setVisible(bool visible)
     changed();
 }
 
-bool MenuItem::hasStyle(std::string_view word) const
+bool MenuItem::hasStyle(const StyleDeclaration& word) const
 {
     return styleHasWord(m_style, word);
 }
 
 bool MenuItem::isMenuEntry() const
 {
-    return (hasStyle("PUSH") || hasStyle("CASCADE")) && m_enabled && m_visible;
+    return (hasStyle(kPushStyle) || hasStyle(kCascadeStyle)) && m_enabled && m_visible;
 }
 
 void MenuItem::changed()
@@ -78,9 +99,9 @@ void MenuItem::itemSelected(const platform::Rect& anchor)
 {
     if (m_selectionListener) {
         if (auto notification = notificationForObject())
-            notification->fireSelection();
+            notification->fire(kSelectionEvent);
     }
-    if (m_menu.empty() || !hasStyle("CASCADE"))
+    if (m_menu.empty() || !hasStyle(kCascadeStyle))
         return;
     auto client = this->client();
     auto subMenu = std::dynamic_pointer_cast<Menu>(client ? client->objectById(m_menu) : nullptr);

@@ -23,6 +23,8 @@ public:
     ~MenuItem() override;
 
     static const PropertyTable& properties();
+    /// "PUSH", "CASCADE" and "Selection".
+    static const WireTable& wire();
     /// "index", "text", "menu", "style", "enabled" and "visible".
     static const PropertyNames& remoteObjectProperties();
 
@@ -34,7 +36,7 @@ public:
     void setMenu(std::optional<std::string> menu) { m_menu = menu.value_or(""); }
     const std::optional<platform::Value>& style() const { return m_style; }
     void setStyle(std::optional<platform::Value> style) { m_style = std::move(style); }
-    bool hasStyle(std::string_view word) const;
+    bool hasStyle(const StyleDeclaration& word) const;
     bool enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
     bool visible() const { return m_visible; }

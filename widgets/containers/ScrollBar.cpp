@@ -1,11 +1,33 @@
 #include "widgets/containers/ScrollBar.h"
 
 #include "widgets/containers/ScrollBarParent.h"
-#include "widgets/containers/StyleWords.h"
+#include "widgets/foundation/StyleWords.h"
 
 namespace morvix {
 
+namespace {
+
+constexpr StyleDeclaration kHorizontalStyle {
+    .word = "HORIZONTAL",
+    .effect = "the horizontal bar of its scrolled composite; without it, the vertical one (read when the bar joins its parent)",
+};
+
+} // namespace
+
+const EventDeclaration ScrollBar::kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "on each movement of the scrolled composite the bar belongs to; the position goes with the composite's "
+            "scheduled \"horizontalBar.selection\" or \"verticalBar.selection\"",
+};
+
 ScrollBar::~ScrollBar() = default;
+
+const WireTable& ScrollBar::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).style(kHorizontalStyle).event(kSelectionEvent);
+    return table;
+}
 
 const PropertyTable& ScrollBar::properties()
 {
@@ -41,7 +63,7 @@ void ScrollBar::setStyle(std::optional<platform::Value> style)
         std::lock_guard lock(m_mutex);
         m_style = std::move(style);
     }
-    m_horizontal = styleHasWord(this->style(), "HORIZONTAL");
+    m_horizontal = styleHasWord(this->style(), kHorizontalStyle);
 }
 
 void ScrollBar::detachFrom(const std::shared_ptr<RemoteObject>& parent)

@@ -28,6 +28,9 @@ public:
     ~ScrollBar() override;
 
     static const PropertyTable& properties();
+    /// "HORIZONTAL" and "Selection", which the bar's scrolled composite sends.
+    static const WireTable& wire();
+    static const EventDeclaration kSelectionEvent;
 
     /// Whether the style held "HORIZONTAL" when it was last set.
     bool horizontal() const { return m_horizontal; }

@@ -15,6 +15,41 @@ namespace morvix {
 using platform::LayoutAttribute;
 using platform::Value;
 
+namespace {
+
+constexpr StyleDeclaration kHorizontalScrollStyle {
+    .word = "H_SCROLL",
+    .effect = "the content scrolls sideways, as wide as its children reach; without it, as wide as the composite",
+};
+constexpr StyleDeclaration kVerticalScrollStyle {
+    .word = "V_SCROLL",
+    .effect = "the content scrolls up and down, as high as its children reach; without it, as high as the composite",
+};
+constexpr ReportDeclaration kHorizontalSelectionReport {
+    .name = "horizontalBar.selection",
+    .kind = "number",
+    .note = "the horizontal scroll offset, truncated, while a horizontal \"zub.widgets.ScrollBar\" is its child: "
+            "scheduled on each movement",
+};
+constexpr ReportDeclaration kVerticalSelectionReport {
+    .name = "verticalBar.selection",
+    .kind = "number",
+    .note = "the vertical scroll offset likewise, while a vertical bar is its child",
+};
+
+} // namespace
+
+const WireTable& ScrolledComposite::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire())
+                                       .events(Control::touchEvents())
+                                       .style(kHorizontalScrollStyle)
+                                       .style(kVerticalScrollStyle)
+                                       .report(kHorizontalSelectionReport)
+                                       .report(kVerticalSelectionReport);
+    return table;
+}
+
 ScrolledComposite::ScrolledComposite(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_scrollView(DelegatingScrollView::create())
@@ -80,9 +115,9 @@ void ScrolledComposite::addWidgetView(BasicWidget& child)
     // The right and bottom edges are those of the content area: they give the content size.
     tie(LayoutAttribute::Right);
     tie(LayoutAttribute::Bottom);
-    if (!hasStyle("H_SCROLL"))
+    if (!hasStyle(kHorizontalScrollStyle))
         tie(LayoutAttribute::Width);
-    if (!hasStyle("V_SCROLL"))
+    if (!hasStyle(kVerticalScrollStyle))
         tie(LayoutAttribute::Height);
 }
 
@@ -176,16 +211,16 @@ void ScrolledComposite::didScroll(platform::Point point)
     auto vertical = m_verticalBar;
     if (auto notification = notificationForObject()) {
         if (horizontal)
-            notification->attributeChanged(selectionValue(point.x), "horizontalBar.selection");
+            notification->report(kHorizontalSelectionReport, selectionValue(point.x));
         if (vertical)
-            notification->attributeChanged(selectionValue(point.y), "verticalBar.selection");
+            notification->report(kVerticalSelectionReport, selectionValue(point.y));
         notification->schedule();
     }
     for (const auto& bar : { horizontal, vertical }) {
         if (!bar || !bar->selectionListener())
             continue;
         if (auto notification = bar->notificationForObject())
-            notification->fireSelection();
+            notification->fire(ScrollBar::kSelectionEvent);
     }
 }
 

@@ -37,6 +37,8 @@ public:
     ~ScrolledComposite() override;
 
     static const PropertyTable& properties();
+    /// "H_SCROLL", "V_SCROLL" and the scroll offsets it reports.
+    static const WireTable& wire();
     /// `AbstractComposite`'s names plus "origin".
     static const PropertyNames& remoteObjectProperties();
 

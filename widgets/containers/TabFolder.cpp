@@ -5,7 +5,7 @@
 #include "core/outgoing/Notification.h"
 #include "platform/ui/LayoutConstraint.h"
 #include "platform/ui/controls/SegmentedControl.h"
-#include "widgets/containers/StyleWords.h"
+#include "widgets/foundation/StyleWords.h"
 #include "widgets/containers/TabItem.h"
 #include "widgets/containers/TabItemViewController.h"
 #include "widgets/delegating/DelegatingView.h"
@@ -17,6 +17,32 @@ namespace morvix {
 
 using platform::LayoutAttribute;
 using platform::Value;
+
+namespace {
+
+constexpr StyleDeclaration kTopStyle {
+    .word = "TOP",
+    .effect = "the switcher is a segmented control on top; without it, a tab bar at the bottom (at creation)",
+};
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"selection": id})",
+    .note = "after \"selection\", when the user switches to a tab (or swipes between pages), with the item's id",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "id",
+    .note = "the item the user switched to, with \"Selection\"; nothing is sent while it is not listened",
+};
+
+} // namespace
+
+const WireTable& TabFolder::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire()).style(kTopStyle).event(kSelectionEvent).report(kSelectionReport);
+    return table;
+}
 
 TabFolder::TabFolder(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
@@ -43,7 +69,7 @@ std::shared_ptr<BasicObject> TabFolder::create(const std::string& id, const Valu
         if (entry != properties->end())
             style = *entry;
     }
-    folder->installSwitcher(styleHasWord(style, "TOP") ? Style::Top : Style::Bottom);
+    folder->installSwitcher(styleHasWord(style, kTopStyle) ? Style::Top : Style::Bottom);
     return folder;
 }
 
@@ -277,7 +303,7 @@ void TabFolder::selectedController(const std::shared_ptr<platform::ViewControlle
         return;
     Value attributes = Value::object();
     attributes["selection"] = id;
-    notification->attributeChanged(id, "selection").fireEvent("Selection", std::move(attributes));
+    notification->report(kSelectionReport, id).fire(kSelectionEvent, std::move(attributes));
 }
 
 // MARK: Paging

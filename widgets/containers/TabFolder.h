@@ -57,6 +57,8 @@ public:
     static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
         std::shared_ptr<ClientContext> client);
     static const PropertyTable& properties();
+    /// "TOP" and the report of a switch.
+    static const WireTable& wire();
     /// `AbstractComposite`'s names plus "selection".
     static const PropertyNames& remoteObjectProperties();
 

@@ -17,6 +17,21 @@ namespace morvix {
 using platform::Color;
 using platform::Value;
 
+namespace {
+
+constexpr StyleDeclaration kFlatStyle {
+    .word = "FLAT",
+    .effect = "plain colour backgrounds: the bar in \"background\", each titled item in it with a border in \"foreground\"",
+};
+
+} // namespace
+
+const WireTable& ToolBar::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).style(kFlatStyle);
+    return table;
+}
+
 ToolBar::ToolBar(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_toolbar(DelegatingNavigationBar::create())
@@ -56,7 +71,7 @@ std::optional<Color> ToolBar::barBackground() const
 void ToolBar::setBackground(std::optional<Color> color)
 {
     m_toolbar->setBarTintColor(color);
-    if (hasStyle("FLAT"))
+    if (hasStyle(kFlatStyle))
         applyFlatBackground();
     updateItems();
 }
@@ -72,7 +87,7 @@ void ToolBar::setForeground(std::optional<Color> color)
 void ToolBar::setStyle(std::optional<Value> style)
 {
     RemoteClass::setStyle(std::move(style));
-    if (hasStyle("FLAT"))
+    if (hasStyle(kFlatStyle))
         applyFlatBackground();
     updateItems();
 }
@@ -128,7 +143,7 @@ void ToolBar::configure(ToolItem& tool) const
     const auto& button = tool.item();
     auto background = barBackground();
     const auto& foreground = this->foreground();
-    if (hasStyle("FLAT")) {
+    if (hasStyle(kFlatStyle)) {
         auto border = button->title().empty() ? std::nullopt : foreground;
         button->setBackgroundImage(imageWithColor(background.value_or(Color::clear()), border), platform::ControlState::Normal);
     } else {

@@ -37,6 +37,8 @@ public:
     ~ToolBar() override;
 
     static const PropertyTable& properties();
+    /// "FLAT".
+    static const WireTable& wire();
 
     std::shared_ptr<platform::View> view() const override;
     const std::shared_ptr<DelegatingNavigationBar>& toolbar() const { return m_toolbar; }

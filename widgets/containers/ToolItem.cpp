@@ -13,6 +13,27 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr StyleDeclaration kPushStyle { .word = "PUSH", .effect = "a bordered button" };
+constexpr StyleDeclaration kSeparatorStyle {
+    .word = "SEPARATOR",
+    .effect = "a separator line instead of a button (without \"PUSH\"); it cannot be tapped",
+};
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "when the user taps the item",
+};
+
+} // namespace
+
+const WireTable& ToolItem::wire()
+{
+    static const WireTable table = WireTable::extend(BasicWidget::wire()).style(kPushStyle).style(kSeparatorStyle).event(kSelectionEvent);
+    return table;
+}
+
 ToolItem::ToolItem(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_item(platform::BarButtonItem::create(std::string(), platform::BarButtonStyle::Bordered))
@@ -158,11 +179,11 @@ void ToolItem::setIndex(std::optional<Value> index)
 void ToolItem::setStyle(std::optional<Value> style)
 {
     RemoteClass::setStyle(std::move(style));
-    if (hasStyle("PUSH")) {
+    if (hasStyle(kPushStyle)) {
         m_item->setStyle(platform::BarButtonStyle::Bordered);
         return;
     }
-    if (!hasStyle("SEPARATOR"))
+    if (!hasStyle(kSeparatorStyle))
         return;
     // The separator is a picture only: the new button has no action.
     SeparatorImageRenderer renderer;
@@ -189,7 +210,7 @@ void ToolItem::buttonSelected()
     if (isDisposed() || !m_selectionListener)
         return;
     if (auto notification = notificationForObject())
-        notification->fireSelection();
+        notification->fire(kSelectionEvent);
 }
 
 void ToolItem::destroy()

@@ -34,6 +34,8 @@ public:
     ~ToolItem() override;
 
     static const PropertyTable& properties();
+    /// "PUSH", "SEPARATOR" and "Selection".
+    static const WireTable& wire();
     /// `BasicWidget`'s names plus "text", "image", "enabled" and "index".
     static const PropertyNames& remoteObjectProperties();
 

@@ -34,7 +34,43 @@ std::optional<int> speedForPlayback(const std::string& playback)
     return std::nullopt;
 }
 
+constexpr EventDeclaration kPlaybackEvent {
+    .listen = "Playback",
+    .name = "Playback",
+    .attributes = R"({"playback": string})",
+    .note = "when the player changes to another mode: \"play\", \"pause\", \"stop\", \"fast_forward\", "
+            "\"fast_backward\" or \"interrupt\", after \"speed\"; \"ready\" when the movie can play through; \"done\" "
+            "when it has played to its end, after \"speed\"; \"error\" when loading stalls or the movie cannot play",
+};
+constexpr EventDeclaration kStalledPauseEvent {
+    .name = "Playback",
+    .attributes = R"({"playback": "error"})",
+    .sentWithoutListen = true,
+    .note = "when the player pauses because loading stalled",
+};
+constexpr EventDeclaration kPresentationEvent {
+    .listen = "Presentation",
+    .name = "Presentation",
+    .attributes = R"({"presentation": string})",
+    .note = "\"full_screen\" when the player enters full screen, \"embedded\" when it leaves it",
+};
+constexpr ReportDeclaration kSpeedReport {
+    .name = "speed",
+    .kind = "number",
+    .note = "the playback rate last applied, with \"Playback\" of a mode or of \"done\"",
+};
+
 } // namespace
+
+const WireTable& Video::wire()
+{
+    static const WireTable table = WireTable::extend(BasicWidget::wire())
+                                       .event(kPlaybackEvent)
+                                       .event(kStalledPauseEvent)
+                                       .event(kPresentationEvent)
+                                       .report(kSpeedReport);
+    return table;
+}
 
 const PropertyTable& Video::properties()
 {
@@ -342,14 +378,14 @@ void Video::stepToTime(const Value* properties)
 
 // MARK: The player's notifications
 
-void Video::sendPlayback(const std::string& mode, bool withSpeed)
+void Video::sendPlayback(const EventDeclaration& event, const std::string& mode, bool withSpeed)
 {
     auto notification = notificationForObject();
     if (!notification)
         return;
     if (withSpeed)
-        notification->attributeChanged(m_speed.value_or(Value(nullptr)), "speed");
-    notification->fireEvent("Playback", Value { { "playback", mode } });
+        notification->report(kSpeedReport, m_speed.value_or(Value(nullptr)));
+    notification->fire(event, Value { { "playback", mode } });
 }
 
 void Video::reportMode(const std::string& mode)
@@ -365,7 +401,7 @@ void Video::reportMode(const std::string& mode)
     }
     actOnPlayer(mode);
     if (m_playbackListener)
-        sendPlayback(mode, true);
+        sendPlayback(kPlaybackEvent, mode, true);
 }
 
 void Video::playbackStateChanged()
@@ -384,7 +420,7 @@ void Video::playbackStateChanged()
     case platform::MoviePlaybackState::Paused:
         // A pause while stalled is the one report sent whether or not it is listened.
         if (m_player->loadState() & platform::MovieLoadStateStalled)
-            return sendPlayback("error", false);
+            return sendPlayback(kStalledPauseEvent, "error", false);
         return reportMode("pause");
     }
 }
@@ -396,10 +432,10 @@ void Video::loadStateChanged()
     unsigned state = m_player->loadState();
     // A stall is reported and ends the handling; the player itself is left as it is.
     if (state & platform::MovieLoadStateStalled)
-        return sendPlayback("error", false);
+        return sendPlayback(kPlaybackEvent, "error", false);
     if (!(state & platform::MovieLoadStatePlaythroughOK))
         return;
-    sendPlayback("ready", false);
+    sendPlayback(kPlaybackEvent, "ready", false);
     // A "play" asked for before the movie could play takes effect now, at the rate the player
     // has, which is the one asked for since.
     if (auto stored = playback())
@@ -422,9 +458,9 @@ void Video::playbackFinished(int reason)
         return;
     // A movie that could not be loaded or played is reported as the failure it is, not as done.
     if (reason == static_cast<int>(platform::MovieFinishReason::PlaybackError))
-        return sendPlayback("error", false);
+        return sendPlayback(kPlaybackEvent, "error", false);
     if (!stopped && m_player->contentURL())
-        sendPlayback("done", true);
+        sendPlayback(kPlaybackEvent, "done", true);
 }
 
 void Video::fullscreenChanged(bool entered)
@@ -436,7 +472,7 @@ void Video::fullscreenChanged(bool entered)
     if (!m_presentationListener)
         return;
     if (auto notification = notificationForObject())
-        notification->fireEvent("Presentation", Value { { "presentation", entered ? "full_screen" : "embedded" } });
+        notification->fire(kPresentationEvent, Value { { "presentation", entered ? "full_screen" : "embedded" } });
 }
 
 // MARK: Destruction

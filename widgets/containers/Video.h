@@ -61,6 +61,8 @@ public:
     static constexpr double kBackgroundAnimationDuration = 0.75;
 
     static const PropertyTable& properties();
+    /// "Playback", "Presentation" and "speed".
+    static const WireTable& wire();
     /// `BasicWidget`'s names plus "enabled", "repeat", "url", "controls_visible", "playback",
     /// "presentation", "speed".
     static const PropertyNames& remoteObjectProperties();
@@ -107,7 +109,7 @@ private:
     void observePlayer();
     void forceBackgroundColors();
     void updateControlStyle();
-    void sendPlayback(const std::string& mode, bool withSpeed);
+    void sendPlayback(const EventDeclaration& event, const std::string& mode, bool withSpeed);
     void reportMode(const std::string& mode);
     /// The player action the "playback" table names for `playback`; nothing for other words.
     void actOnPlayer(const std::string& playback);

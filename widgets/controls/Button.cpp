@@ -14,6 +14,7 @@
 #include "widgets/controls/RadioButton.h"
 #include "widgets/controls/ToggleButton.h"
 #include "widgets/delegating/DelegatingButton.h"
+#include "widgets/foundation/StyleWords.h"
 #include "widgets/images/ImageViewMorvix.h"
 #include "widgets/text/Colors.h"
 #include "widgets/text/Mnemonics.h"
@@ -27,32 +28,83 @@ namespace {
 
 constexpr double kDisabledAlpha = 0.5;
 
-bool styleHas(const Value* properties, std::string_view word)
-{
-    if (!properties || !properties->is_object())
-        return false;
-    auto style = properties->find("style");
-    if (style == properties->end() || !style->is_array())
-        return false;
-    for (const auto& entry : *style) {
-        if (entry.is_string() && entry.get_ref<const std::string&>() == word)
-            return true;
-    }
-    return false;
-}
+constexpr CreationVariant kPushVariant { .property = "style", .value = "", .kind = "a push button" };
+constexpr CreationVariant kCheckVariant { .property = "style", .value = "CHECK", .kind = "a check box" };
+constexpr CreationVariant kRadioVariant { .property = "style", .value = "RADIO", .kind = "a radio button" };
+constexpr CreationVariant kFlatVariant { .property = "style", .value = "FLAT", .kind = "a flat button" };
+constexpr CreationVariant kToggleVariant { .property = "style", .value = "TOGGLE", .kind = "a toggle button" };
+constexpr StyleDeclaration kCheckStyle { .word = "CHECK", .effect = "makes a check box (at creation; over the other kind words)" };
+constexpr StyleDeclaration kRadioStyle {
+    .word = "RADIO",
+    .effect = "makes a radio button (at creation): selecting one unselects the others of its parent",
+};
+constexpr StyleDeclaration kFlatStyle { .word = "FLAT", .effect = "makes a flat button, a title without a background (at creation)" };
+constexpr StyleDeclaration kToggleStyle {
+    .word = "TOGGLE",
+    .effect = "makes a toggle button, which stays pressed until tapped again (at creation)",
+};
+constexpr StyleDeclaration kWrapStyle {
+    .word = "WRAP",
+    .effect = "the title shows on as many lines as it needs, wrapped between words; without it, on one line with "
+              "line breaks removed",
+};
+
+constexpr EventDeclaration kDefaultSelectionEvent {
+    .listen = "DefaultSelection",
+    .name = "DefaultSelection",
+    .note = "after \"selection\", on each tap, when \"Selection\" is not listened",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "boolean",
+    .note = "on each tap: the new state of a check box, radio or toggle button; always true for a push or flat "
+            "button, where it means only that the button was tapped. With the event when \"Selection\" or "
+            "\"DefaultSelection\" is listened, else scheduled",
+};
 
 } // namespace
+
+const EventDeclaration Button::kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "after \"selection\" (true), on each tap",
+};
+
+const EventDeclaration Button::kToggledSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"selection": boolean})",
+    .note = "after \"selection\", on each tap, with the new state; tapping a selected radio button sends nothing",
+};
+
+const WireTable& Button::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .variant(kPushVariant)
+                                       .variant(kCheckVariant)
+                                       .variant(kRadioVariant)
+                                       .variant(kFlatVariant)
+                                       .variant(kToggleVariant)
+                                       .style(kCheckStyle)
+                                       .style(kRadioStyle)
+                                       .style(kFlatStyle)
+                                       .style(kToggleStyle)
+                                       .style(kWrapStyle)
+                                       .event(kDefaultSelectionEvent)
+                                       .report(kSelectionReport);
+    return table;
+}
 
 std::shared_ptr<BasicObject> Button::create(const std::string& id, const Value* properties,
     std::shared_ptr<ClientContext> client)
 {
-    if (styleHas(properties, "CHECK"))
+    if (creationStyleHasWord(properties, kCheckStyle))
         return construct<CheckBox>(id, std::move(client));
-    if (styleHas(properties, "RADIO"))
+    if (creationStyleHasWord(properties, kRadioStyle))
         return construct<RadioButton>(id, std::move(client));
-    if (styleHas(properties, "FLAT"))
+    if (creationStyleHasWord(properties, kFlatStyle))
         return construct<FlatButton>(id, std::move(client));
-    if (styleHas(properties, "TOGGLE"))
+    if (creationStyleHasWord(properties, kToggleStyle))
         return construct<ToggleButton>(id, std::move(client));
     return construct<PushButton>(id, std::move(client));
 }
@@ -147,7 +199,7 @@ void Button::setText(std::optional<std::string> text)
 {
     m_text = text.value_or("");
     std::string title = Mnemonics::removeMnemonics(m_text);
-    if (!hasStyle("WRAP"))
+    if (!hasStyle(kWrapStyle))
         title = Strings::toSingleLine(title);
     m_button->setTitle(title, ControlState::Normal);
 }
@@ -174,7 +226,7 @@ void Button::setStyle(std::optional<Value> style)
 {
     RemoteClass::setStyle(std::move(style));
     auto& label = *m_button->titleLabel();
-    if (hasStyle("WRAP")) {
+    if (hasStyle(kWrapStyle)) {
         label.setNumberOfLines(0);
         label.setLineBreakMode(platform::LineBreakMode::WordWrap);
     } else {
@@ -310,18 +362,18 @@ void Button::buttonUp()
     if (!message)
         return;
     bool reported = selected();
-    message->attributeChanged(reported, "selection");
+    message->report(kSelectionReport, reported);
     if (!m_selectionListener) {
         if (m_defaultSelectionListener)
-            message->fireDefaultSelection();
+            message->fire(kDefaultSelectionEvent);
         else
             message->schedule();
     } else if (hasToggleState()) {
         Value attributes = Value::object();
         attributes["selection"] = reported;
-        message->fireEvent("Selection", std::move(attributes));
+        message->fire(kToggledSelectionEvent, std::move(attributes));
     } else {
-        message->fireSelection();
+        message->fire(kSelectionEvent);
     }
 }
 

@@ -47,6 +47,12 @@ public:
     static const PropertyTable& properties();
     /// `Control`'s names, then "text", "alignment", "image", "font", "enabled", "selection".
     static const PropertyNames& remoteObjectProperties();
+    /// The kinds, the words every kind reads, "DefaultSelection" and "selection"; each kind adds
+    /// its "Selection".
+    static const WireTable& wire();
+    /// "Selection" of the kinds without a toggle state, and of those with one.
+    static const EventDeclaration kSelectionEvent;
+    static const EventDeclaration kToggledSelectionEvent;
 
     Button(CreationKey key, std::string id, std::shared_ptr<ClientContext> client, platform::ButtonType type);
     ~Button() override;

@@ -5,6 +5,12 @@
 
 namespace morvix {
 
+const WireTable& CheckBox::wire()
+{
+    static const WireTable table = WireTable::extend(Button::wire()).event(kToggledSelectionEvent);
+    return table;
+}
+
 CheckBox::CheckBox(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : CheckableButton(key, std::move(id), std::move(client), std::make_unique<CheckImageRenderer>())
 {

@@ -22,7 +22,45 @@ namespace {
 
 constexpr platform::EdgeInsets kButtonInsets { 6, 6, 6, 20 };
 
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"selectionIndex": number})",
+    .note = "after the three properties, when the user picks an item, with its index",
+};
+constexpr EventDeclaration kDefaultSelectionEvent {
+    .listen = "DefaultSelection",
+    .name = "DefaultSelection",
+    .note = "after the three properties, when the user picks an item and \"Selection\" is not listened",
+};
+constexpr ReportDeclaration kListVisibleReport {
+    .name = "listVisible",
+    .kind = "boolean",
+    .note = "false, when the user picks an item: with the event, else scheduled",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "[0, length]",
+    .note = "the picked item's text as a text selection, 0 to its length in UTF-16 code units, with \"listVisible\"",
+};
+constexpr ReportDeclaration kSelectionIndexReport {
+    .name = "selectionIndex",
+    .kind = "number",
+    .note = "the picked item's index, with \"listVisible\"",
+};
+
 } // namespace
+
+const WireTable& Combo::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .event(kSelectionEvent)
+                                       .event(kDefaultSelectionEvent)
+                                       .report(kListVisibleReport)
+                                       .report(kSelectionReport)
+                                       .report(kSelectionIndexReport);
+    return table;
+}
 
 const PropertyTable& Combo::properties()
 {
@@ -299,15 +337,15 @@ void Combo::sendSelection()
         if (index >= 0 && index < static_cast<long>(m_items.size()))
             length = platform::utf16::length(m_items[static_cast<std::size_t>(index)]);
     }
-    message->attributeChanged(false, "listVisible");
-    message->attributeChanged(Value::array({ 0, length }), "selection");
-    message->attributeChanged(index, "selectionIndex");
+    message->report(kListVisibleReport, false);
+    message->report(kSelectionReport, Value::array({ 0, length }));
+    message->report(kSelectionIndexReport, index);
     if (m_selectionListener) {
         Value attributes = Value::object();
         attributes["selectionIndex"] = index;
-        message->fireEvent("Selection", std::move(attributes));
+        message->fire(kSelectionEvent, std::move(attributes));
     } else if (m_defaultSelectionListener) {
-        message->fireDefaultSelection();
+        message->fire(kDefaultSelectionEvent);
     } else {
         message->schedule();
     }

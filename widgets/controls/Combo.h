@@ -40,6 +40,8 @@ public:
     static constexpr std::string_view kRemoteType = "zub.widgets.Combo";
 
     static const PropertyTable& properties();
+    /// The events of a pick and the properties it reports.
+    static const WireTable& wire();
     /// `Control`'s names, then "text", "toolTip", "enabled", "selectionIndex", "items", "font".
     static const PropertyNames& remoteObjectProperties();
 

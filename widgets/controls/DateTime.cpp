@@ -32,6 +32,52 @@ std::size_t slot(Field field)
     return static_cast<std::size_t>(field);
 }
 
+constexpr StyleDeclaration kDateStyle {
+    .word = "DATE",
+    .effect = "a date only, titled by \"datePattern\" and \"dateSeparator\"; a pick reports \"day\", \"month\", \"year\"",
+};
+constexpr StyleDeclaration kTimeStyle {
+    .word = "TIME",
+    .effect = "a time only, titled as hours:minutes; a pick reports \"hours\", \"minutes\", \"seconds\" (\"DATE\" wins "
+              "over it). Without either word the date and time are picked but a pick is not reported",
+};
+constexpr StyleDeclaration kMediumStyle {
+    .word = "MEDIUM",
+    .effect = "the medium date and time format in the title, without \"DATE\" or \"TIME\"",
+};
+constexpr StyleDeclaration kLongStyle {
+    .word = "LONG",
+    .effect = "the long date and time format in the title, without \"DATE\", \"TIME\" or \"MEDIUM\"",
+};
+
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "after the picked fields, when the user picks a date or time",
+};
+constexpr EventDeclaration kDefaultSelectionEvent {
+    .listen = "DefaultSelection",
+    .name = "DefaultSelection",
+    .note = "after the picked fields, when the user picks a date or time and \"Selection\" is not listened",
+};
+constexpr ReportDeclaration kYearReport { .name = "year", .kind = "number", .note = "the picked year (\"DATE\"): with the event, else scheduled" };
+constexpr ReportDeclaration kMonthReport {
+    .name = "month",
+    .kind = "number",
+    .note = "the picked month, 0 for January (\"DATE\"), with \"year\"",
+};
+constexpr ReportDeclaration kDayReport { .name = "day", .kind = "number", .note = "the picked day of the month (\"DATE\"), with \"year\"" };
+constexpr ReportDeclaration kHoursReport {
+    .name = "hours",
+    .kind = "number",
+    .note = "the picked hour, 0 to 23 (\"TIME\"): with the event, else scheduled",
+};
+constexpr ReportDeclaration kMinutesReport { .name = "minutes", .kind = "number", .note = "the picked minute (\"TIME\"), with \"hours\"" };
+constexpr ReportDeclaration kSecondsReport { .name = "seconds", .kind = "number", .note = "the picked second (\"TIME\"), with \"hours\"" };
+// By field, in the order of `Field`.
+constexpr const ReportDeclaration* kFieldReports[]
+    = { &kYearReport, &kMonthReport, &kDayReport, &kHoursReport, &kMinutesReport, &kSecondsReport };
+
 // The text between a date's parts as a pattern literal, so that letters and quotes in it show
 // as given instead of being read as fields: quoted, with quotes inside doubled. Leading quotes
 // are written as a doubled quote before the quoted part: a quoted part opening with a quote
@@ -54,6 +100,24 @@ std::string literal(const std::string& separator)
 }
 
 } // namespace
+
+const WireTable& DateTime::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .style(kDateStyle)
+                                       .style(kTimeStyle)
+                                       .style(kMediumStyle)
+                                       .style(kLongStyle)
+                                       .event(kSelectionEvent)
+                                       .event(kDefaultSelectionEvent)
+                                       .report(kYearReport)
+                                       .report(kMonthReport)
+                                       .report(kDayReport)
+                                       .report(kHoursReport)
+                                       .report(kMinutesReport)
+                                       .report(kSecondsReport);
+    return table;
+}
 
 const PropertyTable& DateTime::properties()
 {
@@ -201,14 +265,14 @@ void DateTime::configureDateCombo(platform::Date date)
     auto locale = platform::Locale::current();
     auto zone = platform::TimeZone::current();
     std::string pattern;
-    if (hasStyle("DATE")) {
+    if (hasStyle(kDateStyle)) {
         std::string separator = literal(dateSeparator());
         pattern = datePattern() == "MDY" ? "MM" + separator + "dd" + separator + "yyyy" : "dd" + separator + "MM" + separator + "yyyy";
-    } else if (hasStyle("TIME")) {
+    } else if (hasStyle(kTimeStyle)) {
         pattern = "HH:mm";
     }
-    auto style = hasStyle("MEDIUM") ? platform::DateFormatStyle::Medium
-        : hasStyle("LONG")          ? platform::DateFormatStyle::Long
+    auto style = hasStyle(kMediumStyle) ? platform::DateFormatStyle::Medium
+        : hasStyle(kLongStyle)          ? platform::DateFormatStyle::Long
                                     : platform::DateFormatStyle::Short;
     auto formatter = pattern.empty() ? platform::DateFormatter::withStyles(style, style, locale, zone)
                                      : platform::DateFormatter::withPattern(pattern, locale, zone);
@@ -259,8 +323,8 @@ platform::Font DateTime::currentFont() const
 
 void DateTime::buttonUp()
 {
-    auto mode = hasStyle("DATE") ? platform::DatePickerMode::Date
-        : hasStyle("TIME")       ? platform::DatePickerMode::Time
+    auto mode = hasStyle(kDateStyle) ? platform::DatePickerMode::Date
+        : hasStyle(kTimeStyle)       ? platform::DatePickerMode::Time
                                  : platform::DatePickerMode::DateAndTime;
     auto self = std::static_pointer_cast<DateTime>(shared_from_this());
     std::weak_ptr<DateTime> weak = self;
@@ -288,11 +352,10 @@ void DateTime::dateChanged(platform::Date date)
 
 void DateTime::sendSelection()
 {
-    const char* names[] = { "year", "month", "day", "hours", "minutes", "seconds" };
     std::vector<Field> reported;
-    if (hasStyle("DATE"))
+    if (hasStyle(kDateStyle))
         reported = { Field::Day, Field::Month, Field::Year };
-    else if (hasStyle("TIME"))
+    else if (hasStyle(kTimeStyle))
         reported = { Field::Hours, Field::Minutes, Field::Seconds };
     else
         return;
@@ -301,12 +364,12 @@ void DateTime::sendSelection()
         return;
     for (auto each : reported) {
         auto value = field(each);
-        message->attributeChanged(value ? Value(*value) : Value(nullptr), names[slot(each)]);
+        message->report(*kFieldReports[slot(each)], value ? Value(*value) : Value(nullptr));
     }
     if (m_selectionListener)
-        message->fireSelection();
+        message->fire(kSelectionEvent);
     else if (m_defaultSelectionListener)
-        message->fireDefaultSelection();
+        message->fire(kDefaultSelectionEvent);
     else
         message->schedule();
 }

@@ -47,6 +47,8 @@ public:
     static constexpr std::string_view kRemoteType = "zub.widgets.DateTime";
 
     static const PropertyTable& properties();
+    /// The style words, the events of a pick and the fields it reports.
+    static const WireTable& wire();
     /// `Control`'s names, then "enabled", "toolTip", "font", the six fields, "dateSeparator",
     /// "datePattern".
     static const PropertyNames& remoteObjectProperties();

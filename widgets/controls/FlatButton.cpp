@@ -6,6 +6,12 @@
 
 namespace morvix {
 
+const WireTable& FlatButton::wire()
+{
+    static const WireTable table = WireTable::extend(Button::wire()).event(kSelectionEvent);
+    return table;
+}
+
 FlatButton::FlatButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : Button(key, std::move(id), std::move(client), platform::ButtonType::System)
 {

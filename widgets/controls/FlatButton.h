@@ -9,6 +9,9 @@ namespace morvix {
 /// Main thread only.
 class FlatButton final : public Button {
 public:
+    /// Its base's table with its "Selection".
+    static const WireTable& wire();
+    const WireTable& wireTable() const override { return wire(); }
     FlatButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
 
     platform::Font defaultFont() const override;

@@ -28,6 +28,10 @@ using platform::Value;
 namespace {
 
 constexpr double kRequiredPriority = 1000;
+constexpr StyleDeclaration kWrapStyle {
+    .word = "WRAP",
+    .effect = "the text wraps between words at the label's width, without a line limit unless \"maxLines\" gives one",
+};
 // The most lines "maxLines" may ask for; more are clamped to it.
 constexpr std::int64_t kMostLines = 1000000;
 
@@ -47,6 +51,17 @@ bool isShownImageValue(const std::optional<Value>& image)
 }
 
 } // namespace
+
+const WireTable& Label::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).events(Control::touchEvents()).style(kWrapStyle);
+    return table;
+}
+
+bool Label::wraps() const
+{
+    return hasStyle(kWrapStyle);
+}
 
 const PropertyTable& Label::properties()
 {

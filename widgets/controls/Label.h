@@ -51,6 +51,8 @@ public:
     static constexpr std::string_view kRemoteType = "zub.widgets.Label";
 
     static const PropertyTable& properties();
+    /// "WRAP".
+    static const WireTable& wire();
     /// `Control`'s names, then "text", "alignment", "image", "markupEnabled", "maxLines".
     static const PropertyNames& remoteObjectProperties();
 
@@ -103,7 +105,7 @@ protected:
     void didConstruct() override;
 
 private:
-    bool wraps() const { return hasStyle("WRAP"); }
+    bool wraps() const;
     void updateNumberOfLines(int natural);
     void updateTextContent();
     void contentChanged();

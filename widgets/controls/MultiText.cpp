@@ -17,7 +17,18 @@ namespace {
 
 constexpr auto kInterval = std::chrono::milliseconds(100);
 
+constexpr StyleDeclaration kHorizontalScrollStyle { .word = "H_SCROLL", .effect = "scrolls sideways, with an indicator" };
+constexpr StyleDeclaration kVerticalScrollStyle { .word = "V_SCROLL", .effect = "scrolls up and down, with an indicator" };
+constexpr StyleDeclaration kBorderStyle { .word = "BORDER", .effect = "a light grey rounded border" };
+
 } // namespace
+
+const WireTable& MultiText::wire()
+{
+    static const WireTable table
+        = WireTable::extend(Text::wire()).style(kHorizontalScrollStyle).style(kVerticalScrollStyle).style(kBorderStyle);
+    return table;
+}
 
 MultiText::MultiText(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
@@ -94,17 +105,17 @@ void MultiText::setEditable(bool editable)
 void MultiText::setStyle(std::optional<Value> style)
 {
     Text::setStyle(std::move(style));
-    if (hasStyle("H_SCROLL")) {
+    if (hasStyle(kHorizontalScrollStyle)) {
         m_textView->setShowsHorizontalScrollIndicator(true);
         m_textView->setAlwaysBounceHorizontal(true);
         m_textView->setScrollEnabled(true);
     }
-    if (hasStyle("V_SCROLL")) {
+    if (hasStyle(kVerticalScrollStyle)) {
         m_textView->setShowsVerticalScrollIndicator(true);
         m_textView->setAlwaysBounceVertical(true);
         m_textView->setScrollEnabled(true);
     }
-    if (hasStyle("BORDER"))
+    if (hasStyle(kBorderStyle))
         applyBorder(*m_textView);
     applyAlignmentStyle();
 }

@@ -38,6 +38,8 @@ public:
     static std::shared_ptr<MultiText> make(const std::string& id, std::shared_ptr<ClientContext> client);
 
     static const PropertyTable& properties();
+    /// The style words of the multi-line kind.
+    static const WireTable& wire();
 
     std::shared_ptr<platform::View> view() const override;
     std::shared_ptr<platform::View> getTextInput() const override;

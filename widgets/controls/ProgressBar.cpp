@@ -3,9 +3,9 @@
 #include "platform/graphics/AffineTransform.h"
 #include "platform/ui/controls/ActivityIndicatorView.h"
 #include "platform/ui/controls/ProgressView.h"
-#include "widgets/containers/StyleWords.h"
 #include "widgets/controls/Scale.h"
 #include "widgets/delegating/DelegatingView.h"
+#include "widgets/foundation/StyleWords.h"
 #include "widgets/text/FontHelper.h"
 
 namespace morvix {
@@ -14,22 +14,29 @@ using platform::Value;
 
 namespace {
 
-std::optional<Value> createStyle(const Value* properties)
-{
-    if (!properties || !properties->is_object() || !properties->contains("style"))
-        return std::nullopt;
-    return properties->at("style");
-}
+constexpr StyleDeclaration kIndeterminateStyle {
+    .word = "INDETERMINATE",
+    .effect = "a spinning activity indicator instead of the bar (at creation)",
+};
+constexpr StyleDeclaration kVerticalStyle { .word = "VERTICAL", .effect = "the bar fills from bottom to top (at creation)" };
 
 } // namespace
+
+const WireTable& ProgressBar::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .events(Control::touchEvents())
+                                       .style(kIndeterminateStyle)
+                                       .style(kVerticalStyle);
+    return table;
+}
 
 std::shared_ptr<BasicObject> ProgressBar::create(const std::string& id, const Value* properties,
     std::shared_ptr<ClientContext> client)
 {
     auto bar = construct<ProgressBar>(id, std::move(client));
-    auto style = createStyle(properties);
-    bar->m_vertical = styleHasWord(style, "VERTICAL");
-    if (styleHasWord(style, "INDETERMINATE"))
+    bar->m_vertical = creationStyleHasWord(properties, kVerticalStyle);
+    if (creationStyleHasWord(properties, kIndeterminateStyle))
         bar->setupIndeterminate();
     else
         bar->setupProgress();

@@ -38,6 +38,8 @@ public:
     static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
         std::shared_ptr<ClientContext> client);
     static const PropertyTable& properties();
+    /// The style words read at creation.
+    static const WireTable& wire();
     /// `Control`'s names, then "selection", "maximum", "minimum".
     static const PropertyNames& remoteObjectProperties();
 

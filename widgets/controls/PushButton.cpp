@@ -7,6 +7,18 @@
 
 namespace morvix {
 
+namespace {
+
+constexpr StyleDeclaration kBorderStyle { .word = "BORDER", .effect = "a border 1 point wide in the foreground colour" };
+
+} // namespace
+
+const WireTable& PushButton::wire()
+{
+    static const WireTable table = WireTable::extend(Button::wire()).event(kSelectionEvent).style(kBorderStyle);
+    return table;
+}
+
 PushButton::PushButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : Button(key, std::move(id), std::move(client), platform::ButtonType::Custom)
 {
@@ -57,7 +69,7 @@ void PushButton::setBackgroundImage(std::optional<platform::Value> image)
 void PushButton::setStyle(std::optional<platform::Value> style)
 {
     Button::setStyle(std::move(style));
-    if (hasStyle("BORDER"))
+    if (hasStyle(kBorderStyle))
         button()->layer().setBorderWidth(1.0);
 }
 

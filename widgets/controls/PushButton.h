@@ -10,6 +10,9 @@ namespace morvix {
 /// background colour alone fills it. Main thread only.
 class PushButton final : public Button {
 public:
+    /// Its base's table with its "Selection" and "BORDER".
+    static const WireTable& wire();
+    const WireTable& wireTable() const override { return wire(); }
     PushButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
 
     platform::Font defaultFont() const override;

@@ -8,6 +8,24 @@
 
 namespace morvix {
 
+namespace {
+
+constexpr EventDeclaration kUnselectedEvent {
+    .name = "Selection",
+    .attributes = R"({"selection": false})",
+    .sentWithoutListen = true,
+    .note = "to each selected radio button of the same parent when another one is selected, by a tap or by the "
+            "peer's \"selection\"; no \"selection\" property goes with it",
+};
+
+} // namespace
+
+const WireTable& RadioButton::wire()
+{
+    static const WireTable table = WireTable::extend(Button::wire()).event(kToggledSelectionEvent).event(kUnselectedEvent);
+    return table;
+}
+
 RadioButton::RadioButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : CheckableButton(key, std::move(id), std::move(client), std::make_unique<RadioImageRenderer>())
 {
@@ -57,7 +75,7 @@ void RadioButton::updateSiblings()
             continue;
         platform::Value attributes = platform::Value::object();
         attributes["selection"] = sibling->selection();
-        message->fireEvent("Selection", std::move(attributes));
+        message->fire(kUnselectedEvent, std::move(attributes));
     }
 }
 

@@ -16,6 +16,9 @@ namespace morvix {
 /// only.
 class RadioButton final : public CheckableButton {
 public:
+    /// Its base's table with its "Selection" and the report of an unselected sibling.
+    static const WireTable& wire();
+    const WireTable& wireTable() const override { return wire(); }
     RadioButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
 
     platform::Font defaultFont() const override;

@@ -7,6 +7,29 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection, DefaultSelection",
+    .name = "Selection",
+    .attributes = R"({"selection": number})",
+    .note = "after \"selection\", as the user drags the slider, with the new value",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "number",
+    .note = "the value the user dragged to (a whole number from \"minimum\" to \"maximum\"): with \"Selection\", "
+            "scheduled when neither key is listened",
+};
+
+} // namespace
+
+const WireTable& Scale::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).event(kSelectionEvent).report(kSelectionReport);
+    return table;
+}
+
 float rangeFraction(std::int64_t current, std::int64_t minimum, std::int64_t maximum)
 {
     if (maximum == minimum)
@@ -97,14 +120,14 @@ void Scale::valueChanged()
     auto message = notificationForObject();
     if (!message)
         return;
-    message->attributeChanged(m_current, "selection");
+    message->report(kSelectionReport, m_current);
     if (!m_selectionListener && !m_defaultSelectionListener) {
         message->schedule();
         return;
     }
     Value attributes = Value::object();
     attributes["selection"] = m_current;
-    message->fireEvent("Selection", std::move(attributes));
+    message->fire(kSelectionEvent, std::move(attributes));
 }
 
 void Scale::setEnabled(bool enabled)

@@ -64,6 +64,8 @@ public:
     static constexpr std::string_view kRemoteType = "zub.widgets.Scale";
 
     static const PropertyTable& properties();
+    /// "Selection" and the "selection" it reports.
+    static const WireTable& wire();
     /// `Control`'s names, then "selection", "maximum", "minimum", "enabled".
     static const PropertyNames& remoteObjectProperties();
 

@@ -14,7 +14,20 @@ namespace {
 
 constexpr auto kInterval = std::chrono::milliseconds(100);
 
+constexpr StyleDeclaration kSearchStyle { .word = "SEARCH", .effect = "a search return key and a clear button" };
+constexpr StyleDeclaration kCancelStyle { .word = "CANCEL", .effect = "a clear button" };
+constexpr StyleDeclaration kBorderStyle {
+    .word = "BORDER",
+    .effect = "a rounded border, also when not editable (\"editable\" then reads back true)",
+};
+
 } // namespace
+
+const WireTable& SingleText::wire()
+{
+    static const WireTable table = WireTable::extend(Text::wire()).style(kSearchStyle).style(kCancelStyle).style(kBorderStyle);
+    return table;
+}
 
 SingleText::SingleText(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
@@ -107,13 +120,13 @@ void SingleText::setEditable(bool editable)
 void SingleText::setStyle(std::optional<Value> style)
 {
     Text::setStyle(std::move(style));
-    if (hasStyle("SEARCH")) {
+    if (hasStyle(kSearchStyle)) {
         m_textField->setReturnKeyType(platform::ReturnKeyType::Search);
         m_textField->setClearButtonMode(platform::TextFieldViewMode::Always);
     }
-    if (hasStyle("CANCEL"))
+    if (hasStyle(kCancelStyle))
         m_textField->setClearButtonMode(platform::TextFieldViewMode::Always);
-    if (hasStyle("BORDER"))
+    if (hasStyle(kBorderStyle))
         m_textField->setBorderStyle(platform::TextBorderStyle::RoundedRect);
     applyAlignmentStyle();
 }

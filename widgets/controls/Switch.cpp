@@ -8,6 +8,24 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kToggleEvent {
+    .name = "toggle",
+    .attributes = R"({"checked": boolean})",
+    .sentWithoutListen = true,
+    .note = "when the user flips the switch, with its new state; \"checked\" is not sent as a property, and "
+            "setting it sends nothing",
+};
+
+} // namespace
+
+const WireTable& Switch::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).event(kToggleEvent);
+    return table;
+}
+
 std::shared_ptr<BasicObject> Switch::create(const std::string& id, const Value* properties,
     std::shared_ptr<ClientContext> client)
 {
@@ -136,7 +154,7 @@ void Switch::valueChanged()
     if (auto message = notificationForObject()) {
         Value attributes = Value::object();
         attributes["checked"] = m_checked;
-        message->fireEvent("toggle", std::move(attributes));
+        message->fire(kToggleEvent, std::move(attributes));
     }
     adjustThumbColor();
 }

@@ -26,6 +26,8 @@ public:
     static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
         std::shared_ptr<ClientContext> client);
     static const PropertyTable& properties();
+    /// "toggle", sent whether or not it is listened.
+    static const WireTable& wire();
     /// `Control`'s names, then "checked" and the four colours.
     static const PropertyNames& remoteObjectProperties();
 

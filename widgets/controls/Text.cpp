@@ -10,6 +10,7 @@
 #include "widgets/controls/TextEditing.h"
 #include "widgets/controls/TextReplacer.h"
 #include "widgets/foundation/Display.h"
+#include "widgets/foundation/StyleWords.h"
 #include "widgets/text/FontHelper.h"
 
 #include <algorithm>
@@ -20,16 +21,88 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr CreationVariant kSingleVariant { .property = "style", .value = "", .kind = "a single-line field" };
+constexpr CreationVariant kMultiVariant { .property = "style", .value = "MULTI", .kind = "a multi-line text" };
+constexpr StyleDeclaration kMultiStyle { .word = "MULTI", .effect = "makes a multi-line text (at creation)" };
+constexpr StyleDeclaration kPasswordStyle { .word = "PASSWORD", .effect = "hides the characters (as any \"echoChar\" does)" };
+constexpr StyleDeclaration kLeftStyle { .word = "LEFT", .effect = "aligns the text left" };
+constexpr StyleDeclaration kRightStyle { .word = "RIGHT", .effect = "aligns the text right, over \"LEFT\"" };
+constexpr StyleDeclaration kCenterStyle { .word = "CENTER", .effect = "centres the text, over \"LEFT\" and \"RIGHT\"" };
+
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "after \"text\" and \"selection\", whenever the selection changes: as the user moves the caret or "
+            "selects, on the first focus, on each change of the text, and when the peer sets \"selection\"",
+};
+constexpr EventDeclaration kModifyEvent {
+    .listen = "Modify, VerifyModify",
+    .name = "Modify",
+    .note = "after \"text\" and \"selection\", on each change of the text",
+};
+constexpr EventDeclaration kFocusInEvent {
+    .listen = "FocusIn",
+    .name = "FocusIn",
+    .note = "when editing begins",
+};
+constexpr EventDeclaration kFocusOutEvent {
+    .listen = "FocusOut",
+    .name = "FocusOut",
+    .note = "when editing ends",
+};
+
+} // namespace
+
+const EventDeclaration Text::kDefaultSelectionEvent {
+    .listen = "DefaultSelection",
+    .name = "DefaultSelection",
+    .note = "after \"text\" and \"selection\", on the return key of a single-line field or the Done item above "
+            "the keyboard of a multi-line text; the display's \"activeControl\" and \"focusControl\" are then "
+            "scheduled with the parent's id",
+};
+
+const ReportDeclaration Text::kTextReport {
+    .name = "text",
+    .kind = "string",
+    .note = "with \"Selection\", \"Modify\" and \"DefaultSelection\"; on a change of the text that sends no "
+            "\"Modify\", stored",
+};
+
+const ReportDeclaration Text::kSelectionReport {
+    .name = "selection",
+    .kind = "[start, end]",
+    .note = "the selection in UTF-16 code units, with \"text\" at the same times",
+};
 
 Text::~Text() = default;
 
 std::shared_ptr<BasicObject> Text::create(const std::string& id, const Value* properties, std::shared_ptr<ClientContext> client)
 {
-    const Value* style = properties && properties->is_object() && properties->contains("style") ? &properties->at("style") : nullptr;
-    bool multi = style && style->is_array() && std::find(style->begin(), style->end(), Value("MULTI")) != style->end();
-    if (multi)
+    if (creationStyleHasWord(properties, kMultiStyle))
         return MultiText::make(id, std::move(client));
     return SingleText::make(id, std::move(client));
+}
+
+const WireTable& Text::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .variant(kSingleVariant)
+                                       .variant(kMultiVariant)
+                                       .style(kMultiStyle)
+                                       .style(kPasswordStyle)
+                                       .style(kLeftStyle)
+                                       .style(kRightStyle)
+                                       .style(kCenterStyle)
+                                       .event(kSelectionEvent)
+                                       .event(kModifyEvent)
+                                       .event(kFocusInEvent)
+                                       .event(kFocusOutEvent)
+                                       .event(kDefaultSelectionEvent)
+                                       .report(kTextReport)
+                                       .report(kSelectionReport);
+    return table;
 }
 
 const PropertyTable& Text::properties()
@@ -128,7 +201,7 @@ void Text::applyAutoCorrectionDefaults()
 void Text::updateSecureTextEntry()
 {
     if (auto* input = keyInput())
-        input->setSecureTextEntry(hasStyle("PASSWORD") || m_echoChar.has_value());
+        input->setSecureTextEntry(hasStyle(kPasswordStyle) || m_echoChar.has_value());
 }
 
 // MARK: Look
@@ -158,11 +231,11 @@ void Text::applyAlignmentStyle()
     if (!input)
         return;
     // Checked in this order, so that a later word of the three wins.
-    if (hasStyle("LEFT"))
+    if (hasStyle(kLeftStyle))
         textediting::setTextAlignment(*input, platform::TextAlignment::Left);
-    if (hasStyle("RIGHT"))
+    if (hasStyle(kRightStyle))
         textediting::setTextAlignment(*input, platform::TextAlignment::Right);
-    if (hasStyle("CENTER"))
+    if (hasStyle(kCenterStyle))
         textediting::setTextAlignment(*input, platform::TextAlignment::Center);
 }
 
@@ -191,9 +264,9 @@ void Text::sendSelectionEvent()
     auto message = notificationForObject();
     if (!message)
         return;
-    message->attributeChanged(text().value_or(std::string()), "text");
-    message->attributeChanged(m_selection.value_or(nullptr), "selection");
-    message->fireSelection();
+    message->report(kTextReport, text().value_or(std::string()));
+    message->report(kSelectionReport, m_selection.value_or(nullptr));
+    message->fire(kSelectionEvent);
 }
 
 void Text::textModified()
@@ -202,10 +275,10 @@ void Text::textModified()
     setSelection(Value::array({ range.location, range.end() }));
     auto message = notificationForObject();
     if (message) {
-        message->attributeChanged(text().value_or(std::string()), "text");
-        message->attributeChanged(m_selection.value_or(nullptr), "selection");
+        message->report(kTextReport, text().value_or(std::string()));
+        message->report(kSelectionReport, m_selection.value_or(nullptr));
         if (m_modifyListener || m_verifyModifyListener)
-            message->fireEvent("Modify");
+            message->fire(kModifyEvent);
         else
             message->store();
     }
@@ -223,7 +296,7 @@ void Text::focusedIn()
     }
     if (m_focusInListener) {
         if (auto message = notificationForObject())
-            message->fireEvent("FocusIn");
+            message->fire(kFocusInEvent);
     }
     checkForTextReplacement();
 }
@@ -236,7 +309,7 @@ void Text::focusedOut()
     if (!m_focusOutListener)
         return;
     if (auto message = notificationForObject())
-        message->fireEvent("FocusOut");
+        message->fire(kFocusOutEvent);
 }
 
 void Text::checkForTextReplacement()

@@ -56,6 +56,12 @@ public:
     static const PropertyTable& properties();
     /// `Control`'s names plus "text", "enabled", "editable", "font", "toolTip", "echoChar".
     static const PropertyNames& remoteObjectProperties();
+    /// The events of both kinds, "text" and "selection", and the style words both read.
+    static const WireTable& wire();
+    /// What the return key or the Done item sends; see `TextDefaultSelectionListener`.
+    static const EventDeclaration kDefaultSelectionEvent;
+    static const ReportDeclaration kTextReport;
+    static const ReportDeclaration kSelectionReport;
 
     /// The native text field or view; null in the base.
     virtual std::shared_ptr<platform::View> getTextInput() const { return nullptr; }

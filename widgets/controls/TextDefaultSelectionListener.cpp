@@ -5,6 +5,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/controls/KeyInput.h"
 #include "widgets/controls/Text.h"
+#include "widgets/foundation/Display.h"
 
 namespace morvix {
 
@@ -40,8 +41,8 @@ void TextDefaultSelectionListener::scheduleFocusLost()
     auto message = widget->notifications()(root->objectId());
     if (!message)
         return;
-    message->attributeChanged(parent->objectId(), "activeControl");
-    message->attributeChanged(parent->objectId(), "focusControl");
+    message->report(Display::kActiveControlReport, parent->objectId());
+    message->report(Display::kFocusControlReport, parent->objectId());
     message->schedule();
 }
 
@@ -51,9 +52,9 @@ void TextDefaultSelectionListener::sendDefaultSelection(const std::string& text)
     auto message = widget ? widget->notificationForObject() : nullptr;
     if (!message)
         return;
-    message->attributeChanged(text, "text");
-    message->attributeChanged(widget->selection().value_or(nullptr), "selection");
-    message->fireDefaultSelection();
+    message->report(Text::kTextReport, text);
+    message->report(Text::kSelectionReport, widget->selection().value_or(nullptr));
+    message->fire(Text::kDefaultSelectionEvent);
 }
 
 } // namespace morvix

@@ -14,7 +14,49 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr CreationVariant kSingleLineVariant { .property = "type", .value = "", .kind = "a single-line input" };
+constexpr CreationVariant kMultilineVariant { .property = "type", .value = "multiline", .kind = "a multi-line input" };
+
+constexpr EventDeclaration kModifyEvent {
+    .listen = "modify",
+    .name = "modify",
+    .attributes = R"({"text": string})",
+    .note = "on each change of the text, with the new text",
+};
+constexpr EventDeclaration kAcceptEvent {
+    .listen = "accept",
+    .name = "accept",
+    .attributes = R"({"text": string})",
+    .note = "on the return key of a single-line input or the Done item above the keyboard of a multi-line one",
+};
+constexpr EventDeclaration kFocusEvent {
+    .listen = "focus",
+    .name = "focus",
+    .note = "when editing begins",
+};
+constexpr EventDeclaration kBlurEvent {
+    .listen = "blur",
+    .name = "blur",
+    .note = "when editing ends",
+};
+
+} // namespace
+
 TextInput::~TextInput() = default;
+
+const WireTable& TextInput::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .variant(kSingleLineVariant)
+                                       .variant(kMultilineVariant)
+                                       .event(kModifyEvent)
+                                       .event(kAcceptEvent)
+                                       .event(kFocusEvent)
+                                       .event(kBlurEvent);
+    return table;
+}
 
 std::shared_ptr<BasicObject> TextInput::create(const std::string& id, const Value* properties, std::shared_ptr<ClientContext> client)
 {
@@ -39,7 +81,7 @@ std::shared_ptr<BasicObject> TextInput::create(const std::string& id, const Valu
 
 bool TextInput::isSingleLine(const std::optional<std::string>& type)
 {
-    return type != "multiline";
+    return type != kMultilineVariant.value;
 }
 
 const PropertyTable& TextInput::properties()
@@ -192,7 +234,7 @@ void TextInput::textModified()
     if (!m_modifyListener)
         return;
     if (auto message = notificationForObject())
-        message->fireEvent("modify", { { "text", text().value_or(std::string()) } });
+        message->fire(kModifyEvent, { { "text", text().value_or(std::string()) } });
 }
 
 void TextInput::defaultSelected(const void* sender)
@@ -201,7 +243,7 @@ void TextInput::defaultSelected(const void* sender)
     if (!m_acceptListener)
         return;
     if (auto message = notificationForObject())
-        message->fireEvent("accept", { { "text", text().value_or(std::string()) } });
+        message->fire(kAcceptEvent, { { "text", text().value_or(std::string()) } });
 }
 
 void TextInput::focusedIn()
@@ -216,7 +258,7 @@ void TextInput::focusedIn()
     if (!m_focusListener)
         return;
     if (auto message = notificationForObject())
-        message->fireEvent("focus");
+        message->fire(kFocusEvent);
 }
 
 void TextInput::focusedOut()
@@ -227,7 +269,7 @@ void TextInput::focusedOut()
     if (!m_blurListener)
         return;
     if (auto message = notificationForObject())
-        message->fireEvent("blur");
+        message->fire(kBlurEvent);
 }
 
 bool TextInput::shouldBeginEditing(platform::View& input)

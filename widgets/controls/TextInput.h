@@ -50,6 +50,8 @@ public:
     /// `Control`'s names plus "type", "text", "enabled", "editable", "selection", "alignment",
     /// "keyboard", "autoCorrect", "autoCapitalize".
     static const PropertyNames& remoteObjectProperties();
+    /// "modify", "accept", "focus" and "blur"; the kinds, by "type".
+    static const WireTable& wire();
 
     /// The native text field or view.
     virtual std::shared_ptr<platform::View> getTextInput() const = 0;

@@ -10,6 +10,12 @@ namespace morvix {
 
 using platform::Value;
 
+const WireTable& TextView::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire()).events(Control::touchEvents());
+    return table;
+}
+
 const PropertyTable& TextView::properties()
 {
     static const PropertyTable table = PropertyTable::extend<TextView>(Control::properties())

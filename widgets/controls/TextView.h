@@ -29,6 +29,8 @@ public:
     static const PropertyTable& properties();
     /// `Control`'s names, then "text", "alignment", "markupEnabled", "maxLines".
     static const PropertyNames& remoteObjectProperties();
+    /// Its base's events and the raw touches, which its view hands it.
+    static const WireTable& wire();
 
     TextView(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~TextView() override;

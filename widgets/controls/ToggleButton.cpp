@@ -9,6 +9,12 @@
 
 namespace morvix {
 
+const WireTable& ToggleButton::wire()
+{
+    static const WireTable table = WireTable::extend(Button::wire()).event(kToggledSelectionEvent);
+    return table;
+}
+
 using platform::Color;
 using platform::ControlState;
 

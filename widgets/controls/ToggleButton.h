@@ -15,6 +15,9 @@ namespace morvix {
 /// images are ignored. Main thread only.
 class ToggleButton final : public Button {
 public:
+    /// Its base's table with its "Selection".
+    static const WireTable& wire();
+    const WireTable& wireTable() const override { return wire(); }
     static constexpr double kColorDuration = 0.2;
 
     ToggleButton(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);

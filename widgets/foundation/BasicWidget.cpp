@@ -12,6 +12,7 @@
 #include "widgets/foundation/ClientLayout.h"
 #include "widgets/foundation/Display.h"
 #include "widgets/foundation/LayoutNotAnimatable.h"
+#include "widgets/foundation/StyleWords.h"
 #include "widgets/foundation/ViewPlacement.h"
 #include "widgets/foundation/WidgetContainer.h"
 #include "widgets/images/ImageViewMorvix.h"
@@ -226,15 +227,9 @@ void BasicWidget::setEnabled(bool enabled)
 
 // MARK: Style and data
 
-bool BasicWidget::hasStyle(std::string_view word) const
+bool BasicWidget::hasStyle(const StyleDeclaration& word) const
 {
-    if (!m_style || !m_style->is_array())
-        return false;
-    for (const auto& entry : *m_style) {
-        if (entry.is_string() && entry.get_ref<const std::string&>() == word)
-            return true;
-    }
-    return false;
+    return styleHasWord(m_style, word);
 }
 
 void BasicWidget::setData(std::optional<Value> data)

@@ -88,8 +88,9 @@ public:
 
     const std::optional<platform::Value>& style() const { return m_style; }
     virtual void setStyle(std::optional<platform::Value> style) { m_style = std::move(style); }
-    /// True when "style" holds the word; false without a style.
-    bool hasStyle(std::string_view word) const;
+    /// True when "style" holds the declared word; false without a style. Taking the
+    /// declaration, not the word, keeps every word a class reads in its wire table.
+    bool hasStyle(const StyleDeclaration& word) const;
     const std::optional<platform::Value>& tabIndex() const { return m_tabIndex; }
     void setTabIndex(std::optional<platform::Value> index) { m_tabIndex = std::move(index); }
 

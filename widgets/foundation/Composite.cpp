@@ -5,6 +5,12 @@
 
 namespace morvix {
 
+const WireTable& Composite::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire()).events(Control::touchEvents());
+    return table;
+}
+
 Composite::Composite(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_composite(DelegatingView::create())

@@ -20,6 +20,9 @@ public:
     Composite(CreationKey key, std::string id, std::shared_ptr<ClientContext> client);
     ~Composite() override;
 
+    /// Its base's events and the raw touches, which its view hands it.
+    static const WireTable& wire();
+
     std::shared_ptr<platform::View> view() const override;
     /// No metric either way.
     platform::Size intrinsicContentSize() override;

@@ -44,6 +44,71 @@ std::int64_t truncatedCoordinate(double value)
     return static_cast<std::int64_t>(std::trunc(clampToInt32(value)));
 }
 
+constexpr std::string_view kTouchAttributes = R"({"touches": [{"x": number, "y": number, "pageX": number, "pageY": number}], "time": number})";
+constexpr EventDeclaration kTouchStartEvent {
+    .listen = "touchstart",
+    .name = "touchstart",
+    .attributes = kTouchAttributes,
+    .note = "when fingers touch the control, or a view inside it that does not take touches itself; \"x\", \"y\" in "
+            "the control, \"pageX\", \"pageY\" in the display, rounded down; \"time\" is milliseconds since the "
+            "session was loaded",
+};
+constexpr EventDeclaration kTouchMoveEvent {
+    .listen = "touchmove",
+    .name = "touchmove",
+    .attributes = kTouchAttributes,
+    .note = "when touching fingers move",
+};
+constexpr EventDeclaration kTouchEndEvent {
+    .listen = "touchend",
+    .name = "touchend",
+    .attributes = kTouchAttributes,
+    .note = "when the fingers lift (or the system cancels them) inside the control's bounds",
+};
+constexpr EventDeclaration kTouchCancelEvent {
+    .listen = "touchcancel",
+    .name = "touchcancel",
+    .attributes = kTouchAttributes,
+    .note = "when the fingers lift with one of them outside the control's bounds",
+};
+constexpr EventDeclaration kLongpressEvent {
+    .listen = "longpress",
+    .name = "longpress",
+    .attributes = R"({"touches": [{"x": number, "y": number}], "time": number})",
+    .note = "once per long press, when it is recognised",
+};
+constexpr EventDeclaration kMouseDownEvent {
+    .listen = "MouseDown",
+    .name = "MouseDown",
+    .attributes = R"({"button": number, "x": number, "y": number, "time": number})",
+    .note = "on a tap (\"button\" 1) or when a long press begins (\"button\" 3) on the control's own view, not on a "
+            "view inside it; \"x\", \"y\" in the display",
+};
+constexpr EventDeclaration kMouseUpEvent {
+    .listen = "MouseUp",
+    .name = "MouseUp",
+    .attributes = R"({"button": number, "x": number, "y": number, "time": number})",
+    .note = "at the end of a tap (\"button\" 1) or of a long press (\"button\" 3)",
+};
+constexpr EventDeclaration kMouseDoubleClickEvent {
+    .listen = "MouseDoubleClick",
+    .name = "MouseDoubleClick",
+    .attributes = R"({"button": number, "x": number, "y": number, "time": number})",
+    .note = "on a double tap (\"button\" 1)",
+};
+constexpr EventDeclaration kMenuDetectEvent {
+    .listen = "MenuDetect",
+    .name = "MenuDetect",
+    .attributes = R"({"x": number, "y": number})",
+    .note = "when a long press begins, after the context menu (\"menu\") has opened; \"x\", \"y\" in the display",
+};
+constexpr EventDeclaration kResizeEvent {
+    .listen = "Resize",
+    .name = "Resize",
+    .attributes = R"({"bounds": [x, y, width, height]})",
+    .note = "when the control's size changes (not when it only moves), with its frame rounded down",
+};
+
 } // namespace
 
 Control::~Control()
@@ -76,6 +141,24 @@ const PropertyTable& Control::properties()
     return table;
 }
 
+const WireTable& Control::wire()
+{
+    static const WireTable table = WireTable::extend(BasicWidget::wire())
+                                       .event(kLongpressEvent)
+                                       .event(kMouseDownEvent)
+                                       .event(kMouseUpEvent)
+                                       .event(kMouseDoubleClickEvent)
+                                       .event(kMenuDetectEvent)
+                                       .event(kResizeEvent);
+    return table;
+}
+
+std::span<const EventDeclaration* const> Control::touchEvents()
+{
+    static const EventDeclaration* const events[] = { &kTouchStartEvent, &kTouchMoveEvent, &kTouchEndEvent, &kTouchCancelEvent };
+    return events;
+}
+
 const PropertyNames& Control::remoteObjectProperties()
 {
     static const PropertyNames names = extendPropertyNames(BasicWidget::remoteObjectProperties(), { "highlightOnTouch" });
@@ -84,10 +167,10 @@ const PropertyNames& Control::remoteObjectProperties()
 
 // MARK: Sending
 
-void Control::fire(const std::string& event, Value attributes)
+void Control::fire(const EventDeclaration& event, Value attributes)
 {
     if (auto notification = notificationForObject())
-        notification->fireEvent(event, std::move(attributes));
+        notification->fire(event, std::move(attributes));
 }
 
 std::int32_t Control::sessionTime() const
@@ -108,7 +191,32 @@ std::shared_ptr<platform::View> Control::displayView() const
     return widget ? widget->view() : nullptr;
 }
 
-void Control::sendTouchEvent(const std::string& event, const platform::TouchSet& touches)
+void Control::sendMouseDownEvent(Point point)
+{
+    sendMouseEvent(kMouseDownEvent, 1, point);
+}
+
+void Control::sendMouseUpEvent(Point point)
+{
+    sendMouseEvent(kMouseUpEvent, 1, point);
+}
+
+void Control::sendLongMouseDownEvent(Point point)
+{
+    sendMouseEvent(kMouseDownEvent, 3, point);
+}
+
+void Control::sendLongMouseUpEvent(Point point)
+{
+    sendMouseEvent(kMouseUpEvent, 3, point);
+}
+
+void Control::sendMouseDoubleClickEvent(Point point)
+{
+    sendMouseEvent(kMouseDoubleClickEvent, 1, point);
+}
+
+void Control::sendTouchEvent(const EventDeclaration& event, const platform::TouchSet& touches)
 {
     auto display = displayView();
     auto view = this->view();
@@ -129,7 +237,7 @@ void Control::sendTouchEvent(const std::string& event, const platform::TouchSet&
     fire(event, std::move(attributes));
 }
 
-void Control::sendMouseEvent(const char* event, int button, Point point)
+void Control::sendMouseEvent(const EventDeclaration& event, int button, Point point)
 {
     Value attributes = Value::object();
     attributes["button"] = button;
@@ -144,7 +252,7 @@ void Control::sendMenuDetectEvent(Point point)
     Value attributes = Value::object();
     attributes["x"] = truncatedCoordinate(point.x);
     attributes["y"] = truncatedCoordinate(point.y);
-    fire("MenuDetect", std::move(attributes));
+    fire(kMenuDetectEvent, std::move(attributes));
 }
 
 void Control::sendResizeEvent(const platform::Rect& rect)
@@ -153,7 +261,7 @@ void Control::sendResizeEvent(const platform::Rect& rect)
         flooredCoordinate(rect.height()) });
     Value attributes = Value::object();
     attributes["bounds"] = std::move(bounds);
-    fire("Resize", std::move(attributes));
+    fire(kResizeEvent, std::move(attributes));
 }
 
 // MARK: View delegate
@@ -188,14 +296,14 @@ bool Control::isInsideControl(const platform::TouchSet& touches) const
 bool Control::touchStarted(const platform::TouchSet& touches)
 {
     if (m_touchstartListener)
-        sendTouchEvent("touchstart", touches);
+        sendTouchEvent(kTouchStartEvent, touches);
     return hasTouchListener();
 }
 
 bool Control::touchMoved(const platform::TouchSet& touches)
 {
     if (m_touchmoveListener)
-        sendTouchEvent("touchmove", touches);
+        sendTouchEvent(kTouchMoveEvent, touches);
     return hasTouchListener();
 }
 
@@ -205,9 +313,9 @@ bool Control::touchEnded(const platform::TouchSet& touches)
         return hasTouchListener();
     if (isInsideControl(touches)) {
         if (m_touchendListener)
-            sendTouchEvent("touchend", touches);
+            sendTouchEvent(kTouchEndEvent, touches);
     } else if (m_touchcancelListener) {
-        sendTouchEvent("touchcancel", touches);
+        sendTouchEvent(kTouchCancelEvent, touches);
     }
     return hasTouchListener();
 }
@@ -251,7 +359,7 @@ void Control::longpressDetected(platform::GestureRecognizer& recognizer)
     Value attributes = Value::object();
     attributes["touches"] = Value::array({ std::move(touch) });
     attributes["time"] = sessionTime();
-    fire("longpress", std::move(attributes));
+    fire(kLongpressEvent, std::move(attributes));
 }
 
 // MARK: Mouse listener

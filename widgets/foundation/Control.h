@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace morvix {
@@ -49,6 +50,12 @@ public:
     static const PropertyTable& properties();
     /// `BasicWidget`'s names plus "highlightOnTouch".
     static const PropertyNames& remoteObjectProperties();
+    /// The generic input events every control sends: "longpress", the mouse-style events and
+    /// "Resize".
+    static const WireTable& wire();
+    /// The raw touch events, which only the classes whose view hands its touches to them send:
+    /// those add these to their own tables.
+    static std::span<const EventDeclaration* const> touchEvents();
 
     // ViewDelegate
     /// "Resize" with the view's frame while "Resize" is listened.
@@ -84,12 +91,12 @@ public:
 
     // Sending, without looking at the flags.
     virtual void sendResizeEvent(const platform::Rect& rect);
-    void sendTouchEvent(const std::string& event, const platform::TouchSet& touches);
-    void sendMouseDownEvent(platform::Point point) { sendMouseEvent("MouseDown", 1, point); }
-    void sendMouseUpEvent(platform::Point point) { sendMouseEvent("MouseUp", 1, point); }
-    void sendLongMouseDownEvent(platform::Point point) { sendMouseEvent("MouseDown", 3, point); }
-    void sendLongMouseUpEvent(platform::Point point) { sendMouseEvent("MouseUp", 3, point); }
-    void sendMouseDoubleClickEvent(platform::Point point) { sendMouseEvent("MouseDoubleClick", 1, point); }
+    void sendTouchEvent(const EventDeclaration& event, const platform::TouchSet& touches);
+    void sendMouseDownEvent(platform::Point point);
+    void sendMouseUpEvent(platform::Point point);
+    void sendLongMouseDownEvent(platform::Point point);
+    void sendLongMouseUpEvent(platform::Point point);
+    void sendMouseDoubleClickEvent(platform::Point point);
     void sendMenuDetectEvent(platform::Point point);
 
     /// The view of the session's root object (the display); null while there is none, and
@@ -148,8 +155,8 @@ protected:
 
 private:
     void longpressDetected(platform::GestureRecognizer& recognizer);
-    void sendMouseEvent(const char* event, int button, platform::Point point);
-    void fire(const std::string& event, platform::Value attributes);
+    void sendMouseEvent(const EventDeclaration& event, int button, platform::Point point);
+    void fire(const EventDeclaration& event, platform::Value attributes);
     void mouseListenerNeeded();
     void removeShowTouchGestureRecognizer();
 

@@ -47,6 +47,35 @@ std::shared_ptr<ApplicationFrameController> frameOf(const std::shared_ptr<Client
     return session ? session->applicationFrameController() : nullptr;
 }
 
+constexpr EventDeclaration kResizeEvent {
+    .listen = "Resize",
+    .name = "Resize",
+    .attributes = R"({"bounds": [0, 0, width, height]})",
+    .sentWithoutListen = true,
+    .note = "when the screen's size changes (the device turned), after \"bounds\" and the device's \"orientation\" "
+            "were scheduled; listening changes nothing",
+};
+constexpr ReportDeclaration kBoundsReport {
+    .name = "bounds",
+    .kind = "[0, 0, width, height]",
+    .note = "the screen's size in points, whole numbers: scheduled when the display is created and when the size changes",
+};
+constexpr ReportDeclaration kColorDepthReport {
+    .name = "colorDepth",
+    .kind = "number",
+    .note = "24: scheduled once, when the display is created",
+};
+constexpr ReportDeclaration kDpiReport {
+    .name = "dpi",
+    .kind = "[number, number]",
+    .note = "[163, 163]: scheduled once, when the display is created",
+};
+constexpr ReportDeclaration kCursorLocationReport {
+    .name = "cursorLocation",
+    .kind = "[x, y]",
+    .note = "where the last touch anywhere began or ended, in the display, rounded: stored at each touch",
+};
+
 // The display shows in the frame's top page, else on the session's root view.
 std::shared_ptr<platform::View> displayViewOf(const std::shared_ptr<ClientContext>& client)
 {
@@ -56,6 +85,34 @@ std::shared_ptr<platform::View> displayViewOf(const std::shared_ptr<ClientContex
 }
 
 } // namespace
+
+const ReportDeclaration Display::kFocusControlReport {
+    .name = "focusControl",
+    .kind = "id",
+    .note = "the control that took the focus (a text widget, or the control the peer gave as \"focusControl\"), "
+            "scheduled 0.3 s after it did; the display's own id after a text widget loses it. A "
+            "\"zub.widgets.Text\" listening to \"DefaultSelection\" whose editing ends by the return key schedules "
+            "its parent's id at once",
+};
+
+const ReportDeclaration Display::kActiveControlReport {
+    .name = "activeControl",
+    .kind = "id",
+    .note = "the id of \"focusControl\", with it at the same times",
+};
+
+const WireTable& Display::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire())
+                                       .event(kResizeEvent)
+                                       .report(kBoundsReport)
+                                       .report(kColorDepthReport)
+                                       .report(kDpiReport)
+                                       .report(kCursorLocationReport)
+                                       .report(kFocusControlReport)
+                                       .report(kActiveControlReport);
+    return table;
+}
 
 Display::Display(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), client)
@@ -205,9 +262,9 @@ void Display::scheduleDisplayProperties()
     auto message = notificationForObject();
     if (!message)
         return;
-    message->attributeChanged(boundsValue(), "bounds");
-    message->attributeChanged(kColorDepth, "colorDepth");
-    message->attributeChanged(Value::array({ kDpi, kDpi }), "dpi");
+    message->report(kBoundsReport, boundsValue());
+    message->report(kColorDepthReport, kColorDepth);
+    message->report(kDpiReport, Value::array({ kDpi, kDpi }));
     message->schedule();
 }
 
@@ -237,14 +294,14 @@ void Display::rotated()
     Value attributes = Value::object();
     attributes["bounds"] = bounds;
     if (auto message = notificationForObject())
-        message->fireEvent("Resize", std::move(attributes));
+        message->fire(kResizeEvent, std::move(attributes));
     dismissFocus();
 }
 
 void Display::sendScreenSize(const Value& bounds)
 {
     if (auto message = notificationForObject())
-        message->attributeChanged(bounds, "bounds").schedule();
+        message->report(kBoundsReport, bounds).schedule();
 }
 
 // MARK: Touches and focus
@@ -255,7 +312,7 @@ void Display::cursorLocationChanged(const platform::Event& event)
     if (!touches.empty())
         m_cursorLocation = touches.front()->locationIn(m_view.get());
     if (auto message = notificationForObject())
-        message->attributeChanged(Value::array({ std::lround(m_cursorLocation.x), std::lround(m_cursorLocation.y) }), "cursorLocation").store();
+        message->report(kCursorLocationReport, Value::array({ std::lround(m_cursorLocation.x), std::lround(m_cursorLocation.y) })).store();
 }
 
 void Display::cancelKeyboardRecognized()
@@ -327,8 +384,8 @@ void Display::focusOnControl(const std::string& id, platform::MainLoop::TimerId 
     auto message = notificationForObject();
     if (!message)
         return;
-    message->attributeChanged(id, "focusControl");
-    message->attributeChanged(id, "activeControl");
+    message->report(kFocusControlReport, id);
+    message->report(kActiveControlReport, id);
     message->schedule();
 }
 

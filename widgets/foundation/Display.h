@@ -70,6 +70,11 @@ public:
     static std::shared_ptr<BasicObject> create(const std::string& id, const platform::Value* properties,
         std::shared_ptr<ClientContext> client);
     static const PropertyTable& properties();
+    /// "Resize", the screen's properties and the focus reports.
+    static const WireTable& wire();
+    /// The focus reports, which a text widget also makes when its editing ends.
+    static const ReportDeclaration kFocusControlReport;
+    static const ReportDeclaration kActiveControlReport;
 
     /// The session's root view (a view always exists while the session has one).
     std::shared_ptr<platform::View> view() const override;

@@ -33,18 +33,83 @@ constexpr double kTitleHeight = 26;
 constexpr double kCloseButtonSide = 30;
 constexpr double kCloseImageInset = 6;
 
+constexpr StyleDeclaration kApplicationModalStyle {
+    .word = "APPLICATION_MODAL",
+    .effect = "modal: a shade in \"data\"'s \"overlayColor\" (black at 0.4 by default) covers everything behind it",
+};
+constexpr StyleDeclaration kPrimaryModalStyle { .word = "PRIMARY_MODAL", .effect = "modal, as \"APPLICATION_MODAL\"" };
+constexpr StyleDeclaration kSystemModalStyle { .word = "SYSTEM_MODAL", .effect = "modal, as \"APPLICATION_MODAL\"" };
+constexpr StyleDeclaration kNoneStyle {
+    .word = "NONE",
+    .effect = "no rounded border (a shell has one unless \"NONE\", \"NO_TRIM\" or \"SHEET\" is given)",
+};
+constexpr StyleDeclaration kNoTrimStyle { .word = "NO_TRIM", .effect = "no rounded border, as \"NONE\"" };
+constexpr StyleDeclaration kSheetStyle { .word = "SHEET", .effect = "no rounded border, as \"NONE\"" };
+constexpr StyleDeclaration kBorderStyle {
+    .word = "BORDER",
+    .effect = "a rounded border, also with \"NONE\", \"NO_TRIM\" or \"SHEET\"",
+};
+constexpr StyleDeclaration kResizeStyle { .word = "RESIZE", .effect = "a rounded border, as \"BORDER\"" };
+constexpr StyleDeclaration kTitleStyle {
+    .word = "TITLE",
+    .effect = "shows \"text\" as a title line at the top; without it the title is not shown",
+};
+constexpr StyleDeclaration kCloseStyle {
+    .word = "CLOSE",
+    .effect = "a close button in the top right corner; pressing it sends \"Close\" and does not close the shell",
+};
+
+constexpr EventDeclaration kCloseEvent {
+    .listen = "Close",
+    .name = "Close",
+    .note = "when the user presses the close button (\"CLOSE\"); the shell stays open",
+};
+constexpr EventDeclaration kResizeEvent {
+    .listen = "Resize",
+    .name = "Resize",
+    .attributes = R"({"bounds": [0, 0, width, height]})",
+    .sentWithoutListen = true,
+    .note = "after \"bounds\", when a \"maximized\" or \"fullscreen\" shell has followed the screen's new size; "
+            "listening changes nothing",
+};
+constexpr ReportDeclaration kBoundsReport {
+    .name = "bounds",
+    .kind = "[0, 0, width, height]",
+    .note = "the new size of a \"maximized\" or \"fullscreen\" shell after the screen's size changed: scheduled, "
+            "then \"Resize\"",
+};
+
 bool isModalStyle(const Shell& shell)
 {
-    return shell.hasStyle("APPLICATION_MODAL") || shell.hasStyle("PRIMARY_MODAL") || shell.hasStyle("SYSTEM_MODAL");
+    return shell.hasStyle(kApplicationModalStyle) || shell.hasStyle(kPrimaryModalStyle) || shell.hasStyle(kSystemModalStyle);
 }
 
 bool hasBorderStyle(const Shell& shell)
 {
-    bool trimmed = !shell.hasStyle("NONE") && !shell.hasStyle("NO_TRIM") && !shell.hasStyle("SHEET");
-    return trimmed || shell.hasStyle("BORDER") || shell.hasStyle("RESIZE");
+    bool trimmed = !shell.hasStyle(kNoneStyle) && !shell.hasStyle(kNoTrimStyle) && !shell.hasStyle(kSheetStyle);
+    return trimmed || shell.hasStyle(kBorderStyle) || shell.hasStyle(kResizeStyle);
 }
 
 } // namespace
+
+const WireTable& Shell::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire())
+                                       .style(kApplicationModalStyle)
+                                       .style(kPrimaryModalStyle)
+                                       .style(kSystemModalStyle)
+                                       .style(kNoneStyle)
+                                       .style(kNoTrimStyle)
+                                       .style(kSheetStyle)
+                                       .style(kBorderStyle)
+                                       .style(kResizeStyle)
+                                       .style(kTitleStyle)
+                                       .style(kCloseStyle)
+                                       .event(kCloseEvent)
+                                       .event(kResizeEvent)
+                                       .report(kBoundsReport);
+    return table;
+}
 
 Shell::Shell(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
@@ -178,9 +243,9 @@ void Shell::setStyle(std::optional<Value> style)
     }
     if (hasBorderStyle(*this))
         m_shell->layer().setCornerRadius(kCornerRadius);
-    if (hasStyle("TITLE"))
+    if (hasStyle(kTitleStyle))
         m_shell->addSubview(m_titleLabel);
-    if (hasStyle("CLOSE") && !m_closeButton) {
+    if (hasStyle(kCloseStyle) && !m_closeButton) {
         m_closeButton = platform::Button::create(platform::ButtonType::Custom);
         m_closeButton->setImage(m_imageRenderer->image());
         m_closeButton->addAction(
@@ -319,7 +384,7 @@ void Shell::closePressed()
     if (!m_closeListener)
         return;
     if (auto notification = notificationForObject())
-        notification->fireEvent("Close", Value::object());
+        notification->fire(kCloseEvent, Value::object());
 }
 
 void Shell::rotated()
@@ -330,13 +395,13 @@ void Shell::rotated()
         Value bounds = Value::array({ 0, 0, static_cast<std::int64_t>(std::trunc(content.width())),
             static_cast<std::int64_t>(std::trunc(content.height())) });
         if (auto notification = notificationForObject()) {
-            notification->attributeChanged(bounds, "bounds");
+            notification->report(kBoundsReport, bounds);
             notification->schedule();
         }
         if (auto notification = notificationForObject()) {
             Value attributes = Value::object();
             attributes["bounds"] = std::move(bounds);
-            notification->fireEvent("Resize", std::move(attributes));
+            notification->fire(kResizeEvent, std::move(attributes));
         }
     }
     if (m_shade) {

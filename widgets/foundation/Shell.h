@@ -58,6 +58,8 @@ public:
     ~Shell() override;
 
     static const PropertyTable& properties();
+    /// The style words, "Close", "Resize" and the "bounds" it reports.
+    static const WireTable& wire();
     /// The composite's names plus "text", "mode", "alpha" and "active".
     static const PropertyNames& remoteObjectProperties();
 

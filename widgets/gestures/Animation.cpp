@@ -33,7 +33,29 @@ constexpr double kLargestMilliseconds = 2147483647.0;
 constexpr unsigned kCancelOptions = platform::AnimationOption::OverrideInheritedDuration;
 constexpr double kCancelDuration = 0.0001;
 
+constexpr EventDeclaration kStartEvent {
+    .listen = "Start",
+    .name = "Start",
+    .note = "when the animation has been set up and begins (after \"delay\")",
+};
+constexpr EventDeclaration kProgressEvent {
+    .listen = "Progress",
+    .name = "Progress",
+    .note = "30 times a second while it runs",
+};
+constexpr EventDeclaration kCompletionEvent {
+    .listen = "Completion",
+    .name = "Completion",
+    .note = "when it ends or is cancelled",
+};
+
 } // namespace
+
+const WireTable& Animation::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kStartEvent).event(kProgressEvent).event(kCompletionEvent);
+    return table;
+}
 
 Animation::Animation(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -230,7 +252,7 @@ void Animation::startAnimating(BasicObject& widget, unsigned options, double run
             if (self && self->m_generation == generation)
                 self->animationStopped();
         });
-    fire(m_startListener, "Start");
+    fire(m_startListener, kStartEvent);
 }
 
 void Animation::startTimer()
@@ -242,7 +264,7 @@ void Animation::startTimer()
             m_timer.stop();
             return;
         }
-        fire(m_progressListener, "Progress");
+        fire(m_progressListener, kProgressEvent);
     });
 }
 
@@ -251,7 +273,7 @@ void Animation::animationStopped()
     m_animating = false;
     m_completed = true;
     m_timer.stop();
-    fire(m_completionListener, "Completion");
+    fire(m_completionListener, kCompletionEvent);
 }
 
 // MARK: Values
@@ -280,12 +302,12 @@ void Animation::applyProperties(const Value& values, BasicObject& widget)
     }
 }
 
-void Animation::fire(bool listening, const char* event)
+void Animation::fire(bool listening, const EventDeclaration& event)
 {
     if (!listening)
         return;
     if (auto notification = notificationForObject())
-        notification->fireEvent(event, Value::object());
+        notification->fire(event, Value::object());
 }
 
 } // namespace morvix

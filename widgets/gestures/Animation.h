@@ -54,6 +54,8 @@ public:
     ~Animation() override;
 
     static const PropertyTable& properties();
+    /// "Start", "Progress" and "Completion".
+    static const WireTable& wire();
     /// The base's names plus "target", "delay", "duration", "repeat", "reverse", "easing" and
     /// "properties".
     static const PropertyNames& remoteObjectProperties();
@@ -102,7 +104,7 @@ private:
     void animationStopped();
     platform::Value retrieveProperties(BasicObject& widget) const;
     void applyProperties(const platform::Value& values, BasicObject& widget);
-    void fire(bool listening, const char* event);
+    void fire(bool listening, const EventDeclaration& event);
 
     std::optional<std::string> m_target;
     std::int64_t m_delay = 0;

@@ -18,7 +18,23 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr CreationVariant kTapVariant { .property = "type", .value = "tap", .kind = "a tap gesture" };
+constexpr CreationVariant kSwipeVariant { .property = "type", .value = "swipe", .kind = "a swipe gesture" };
+constexpr CreationVariant kPanVariant { .property = "type", .value = "pan", .kind = "a pan gesture" };
+constexpr CreationVariant kLongpressVariant { .property = "type", .value = "longpress", .kind = "a long-press gesture" };
+
+} // namespace
+
 Gesture::~Gesture() = default;
+
+const WireTable& Gesture::wire()
+{
+    static const WireTable table
+        = WireTable::extend(BasicObject::wire()).variant(kTapVariant).variant(kSwipeVariant).variant(kPanVariant).variant(kLongpressVariant);
+    return table;
+}
 
 std::shared_ptr<BasicObject> Gesture::create(const std::string& id, const Value* properties,
     std::shared_ptr<ClientContext> client)
@@ -29,13 +45,13 @@ std::shared_ptr<BasicObject> Gesture::create(const std::string& id, const Value*
     if (type == properties->end() || !type->is_string())
         return nullptr;
     const auto& name = type->get_ref<const std::string&>();
-    if (name == "tap")
+    if (name == kTapVariant.value)
         return TapGesture::create(id, properties, std::move(client));
-    if (name == "swipe")
+    if (name == kSwipeVariant.value)
         return SwipeGesture::create(id, properties, std::move(client));
-    if (name == "pan")
+    if (name == kPanVariant.value)
         return PanGesture::create(id, properties, std::move(client));
-    if (name == "longpress")
+    if (name == kLongpressVariant.value)
         return LongpressGesture::create(id, properties, std::move(client));
     return nullptr;
 }
@@ -113,7 +129,7 @@ void Gesture::sendGestureEvent(Value attributes, platform::GestureRecognizer& re
     attributes.erase("touches");
     attributes["touches"] = touchesForRecognizer(recognizer);
     if (auto notification = notificationForObject())
-        notification->fireEvent("gesture", std::move(attributes));
+        notification->fire(gestureEvent(), std::move(attributes));
 }
 
 Value Gesture::touchesForRecognizer(const platform::GestureRecognizer& recognizer)

@@ -41,6 +41,8 @@ public:
     static const PropertyTable& properties();
     /// The base's names plus "type", "target", "duration", "direction", "fingers", "touches".
     static const PropertyNames& remoteObjectProperties();
+    /// The kinds, by "type"; each kind declares its "gesture".
+    static const WireTable& wire();
 
     /// The gesture's recogniser; made with the gesture and never replaced.
     virtual std::shared_ptr<platform::GestureRecognizer> recognizer() const = 0;
@@ -82,6 +84,8 @@ protected:
     /// The attributes of the event for the recogniser's current state (without "touches");
     /// nothing for a state that sends no event.
     virtual std::optional<platform::Value> eventAttributes(platform::GestureRecognizer& recognizer) = 0;
+    /// The kind's "gesture", as its wire table declares it.
+    virtual const EventDeclaration& gestureEvent() const = 0;
     /// Fires "gesture" with a copy of `attributes` whose "touches" is `touchesForRecognizer`.
     void sendGestureEvent(platform::Value attributes, platform::GestureRecognizer& recognizer);
     /// One {"x", "y"} per tracked touch in the recogniser's view, each remembered as the last

@@ -8,6 +8,28 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kGestureEvent {
+    .listen = "gesture",
+    .name = "gesture",
+    .attributes = R"({"state": string, "touches": [{"x": number, "y": number}]})",
+    .note = "\"state\" \"start\" when a press held for \"duration\" milliseconds is recognised, \"end\" when it lifts",
+};
+
+} // namespace
+
+const WireTable& LongpressGesture::wire()
+{
+    static const WireTable table = WireTable::extend(Gesture::wire()).event(kGestureEvent);
+    return table;
+}
+
+const EventDeclaration& LongpressGesture::gestureEvent() const
+{
+    return kGestureEvent;
+}
+
 std::optional<Value> LongpressGesture::fingers() const
 {
     return Value(m_recognizer->numberOfTouchesRequired());

@@ -14,6 +14,8 @@ namespace morvix {
 /// thread only.
 class LongpressGesture final : public RemoteClass<LongpressGesture, Gesture> {
 public:
+    /// Its "gesture".
+    static const WireTable& wire();
     using RemoteClass::RemoteClass;
 
     std::shared_ptr<platform::GestureRecognizer> recognizer() const override { return m_recognizer; }
@@ -32,6 +34,7 @@ public:
 
 protected:
     std::optional<platform::Value> eventAttributes(platform::GestureRecognizer& recognizer) override;
+    const EventDeclaration& gestureEvent() const override;
 
 private:
     const std::shared_ptr<MorvixLongpressGestureRecognizer> m_recognizer = MorvixLongpressGestureRecognizer::create();

@@ -10,6 +10,28 @@ using platform::Value;
 
 namespace {
 
+constexpr EventDeclaration kGestureEvent {
+    .listen = "gesture",
+    .name = "gesture",
+    .attributes = R"({"state": string, "translation": {"x": number, "y": number}, "velocity": {"x": number, "y": number}, "touches": [{"x": number, "y": number}]})",
+    .note = "\"state\" \"start\" when a drag begins, \"change\" as it moves, \"end\" or \"cancel\" when it ends; \"translation\" from where it began, \"velocity\" in points per second",
+};
+
+} // namespace
+
+const WireTable& PanGesture::wire()
+{
+    static const WireTable table = WireTable::extend(Gesture::wire()).event(kGestureEvent);
+    return table;
+}
+
+const EventDeclaration& PanGesture::gestureEvent() const
+{
+    return kGestureEvent;
+}
+
+namespace {
+
 bool movedHorizontal(platform::Point velocity)
 {
     return std::fabs(velocity.x) > std::fabs(velocity.y);

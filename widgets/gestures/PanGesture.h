@@ -21,6 +21,8 @@ namespace morvix {
 /// coordinates; the translation is measured from where the pan began. Main thread only.
 class PanGesture final : public RemoteClass<PanGesture, Gesture> {
 public:
+    /// Its "gesture".
+    static const WireTable& wire();
     PanGesture(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     std::shared_ptr<platform::GestureRecognizer> recognizer() const override { return m_recognizer; }
@@ -42,6 +44,7 @@ public:
 
 protected:
     std::optional<platform::Value> eventAttributes(platform::GestureRecognizer& recognizer) override;
+    const EventDeclaration& gestureEvent() const override;
 
 private:
     const std::shared_ptr<MorvixPanGestureRecognizer> m_recognizer = MorvixPanGestureRecognizer::create();

@@ -4,6 +4,28 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kGestureEvent {
+    .listen = "gesture",
+    .name = "gesture",
+    .attributes = R"({"state": "recognized", "touches": [{"x": number, "y": number}]})",
+    .note = "when a swipe in \"direction\" is made",
+};
+
+} // namespace
+
+const WireTable& SwipeGesture::wire()
+{
+    static const WireTable table = WireTable::extend(Gesture::wire()).event(kGestureEvent);
+    return table;
+}
+
+const EventDeclaration& SwipeGesture::gestureEvent() const
+{
+    return kGestureEvent;
+}
+
 SwipeGesture::SwipeGesture(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
 {

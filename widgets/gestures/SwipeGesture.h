@@ -12,6 +12,8 @@ namespace morvix {
 /// {"state": "recognized", "touches"} when the swipe is recognised. Main thread only.
 class SwipeGesture final : public RemoteClass<SwipeGesture, Gesture> {
 public:
+    /// Its "gesture".
+    static const WireTable& wire();
     SwipeGesture(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
     std::shared_ptr<platform::GestureRecognizer> recognizer() const override { return m_recognizer; }
@@ -22,6 +24,7 @@ public:
 
 protected:
     std::optional<platform::Value> eventAttributes(platform::GestureRecognizer& recognizer) override;
+    const EventDeclaration& gestureEvent() const override;
 
 private:
     const std::shared_ptr<MorvixSwipeGestureRecognizer> m_recognizer = MorvixSwipeGestureRecognizer::create();

@@ -8,6 +8,28 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kGestureEvent {
+    .listen = "gesture",
+    .name = "gesture",
+    .attributes = R"({"state": "recognized", "touches": [{"x": number, "y": number}]})",
+    .note = "when the taps the gesture asks for (\"touches\" taps of \"fingers\" fingers) are made; \"touches\" are where the fingers were, in the target",
+};
+
+} // namespace
+
+const WireTable& TapGesture::wire()
+{
+    static const WireTable table = WireTable::extend(Gesture::wire()).event(kGestureEvent);
+    return table;
+}
+
+const EventDeclaration& TapGesture::gestureEvent() const
+{
+    return kGestureEvent;
+}
+
 std::optional<Value> TapGesture::fingers() const
 {
     return Value(m_recognizer->numberOfTouchesRequired());

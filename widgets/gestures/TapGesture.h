@@ -13,6 +13,8 @@ namespace morvix {
 /// cursor-location recogniser (exactly that class) to fail. Main thread only.
 class TapGesture final : public RemoteClass<TapGesture, Gesture> {
 public:
+    /// Its "gesture".
+    static const WireTable& wire();
     using RemoteClass::RemoteClass;
 
     std::shared_ptr<platform::GestureRecognizer> recognizer() const override { return m_recognizer; }
@@ -31,6 +33,7 @@ public:
 
 protected:
     std::optional<platform::Value> eventAttributes(platform::GestureRecognizer& recognizer) override;
+    const EventDeclaration& gestureEvent() const override;
 
 private:
     const std::shared_ptr<MorvixTapGestureRecognizer> m_recognizer = MorvixTapGestureRecognizer::create();

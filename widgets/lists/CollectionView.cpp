@@ -89,7 +89,53 @@ Runs runsOfPairs(const Value& arguments, const char* key)
     return runs;
 }
 
+constexpr EventDeclaration kRequestInfoEvent {
+    .name = "requestinfo",
+    .attributes = R"({"index": number})",
+    .sentWithoutListen = true,
+    .note = "before the cell of item \"index\" is made, and when the layout asks the item's size; the peer answers "
+            "with the call \"describeItem\" within the event",
+};
+constexpr EventDeclaration kCreateItemEvent {
+    .listen = "createitem",
+    .name = "createitem",
+    .attributes = R"({"type": number})",
+    .sentWithoutListen = true,
+    .note = "when a cell without a widget is about to show, with the \"type\" the last \"describeItem\" gave ({} "
+            "without one); the peer answers with \"addItem\". Listening changes nothing",
+};
+constexpr EventDeclaration kPopulateItemEvent {
+    .listen = "populateitem",
+    .name = "populateitem",
+    .attributes = R"({"index": number, "widget": id})",
+    .sentWithoutListen = true,
+    .note = "every time the cell of item \"index\" shows, with the widget it holds (null for none), for the peer to "
+            "fill. Listening changes nothing",
+};
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "selection",
+    .name = "selection",
+    .attributes = R"({"index": number})",
+    .note = "when the user selects an item",
+};
+constexpr EventDeclaration kRefreshEvent {
+    .listen = "refresh",
+    .name = "refresh",
+    .note = "when the user pulls the refresh control (\"refreshEnabled\"); the peer ends it with \"refreshIndicator\" false",
+};
+
 } // namespace
+
+const WireTable& CollectionView::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .event(kRequestInfoEvent)
+                                       .event(kCreateItemEvent)
+                                       .event(kPopulateItemEvent)
+                                       .event(kSelectionEvent)
+                                       .event(kRefreshEvent);
+    return table;
+}
 
 /// Marks the widget as being asked by its view for as long as it lives.
 class CollectionView::AskingScope {
@@ -181,10 +227,10 @@ double CollectionView::boundedItemHeight(double height, const char* what)
     return bounded;
 }
 
-void CollectionView::fireEvent(const std::string& event, Value attributes)
+void CollectionView::fire(const EventDeclaration& event, Value attributes)
 {
     if (auto notification = notificationForObject())
-        notification->fireEvent(event, std::move(attributes));
+        notification->fire(event, std::move(attributes));
 }
 
 // MARK: Properties
@@ -248,7 +294,7 @@ void CollectionView::setRefreshMessage(std::optional<std::string> message)
 void CollectionView::refreshRequested()
 {
     if (m_refreshListener && !isDisposed())
-        fireEvent("refresh");
+        fire(kRefreshEvent);
 }
 
 // MARK: Life cycle
@@ -443,7 +489,7 @@ int CollectionView::numberOfItems(platform::CollectionView&, int section)
 std::shared_ptr<platform::View> CollectionView::cellForItem(platform::CollectionView& view, IndexPath indexPath)
 {
     AskingScope asking(*this);
-    fireEvent("requestinfo", Value { { "index", indexPath.item } });
+    fire(kRequestInfoEvent, Value { { "index", indexPath.item } });
     double type = m_itemType.value_or(0);
     std::int64_t kind = std::isfinite(type) ? static_cast<std::int64_t>(std::clamp(type, -9.0e18, 9.0e18)) : 0;
     std::string identifier = "CollectionListCell" + std::to_string(kind);
@@ -456,13 +502,13 @@ std::shared_ptr<platform::View> CollectionView::cellForItem(platform::Collection
         fillCell(*cell);
     Value attributes { { "index", indexPath.item } };
     attributes["widget"] = cell->widget() ? Value(cell->widgetId()) : Value();
-    fireEvent("populateitem", std::move(attributes));
+    fire(kPopulateItemEvent, std::move(attributes));
     return cell;
 }
 
 void CollectionView::fillCell(CollectionViewListCell& cell)
 {
-    fireEvent("createitem", m_itemType ? Value { { "type", wireNumber(*m_itemType) } } : Value());
+    fire(kCreateItemEvent, m_itemType ? Value { { "type", wireNumber(*m_itemType) } } : Value());
     std::string id = std::exchange(m_widgetForCell, std::string());
     auto client = this->client();
     if (auto object = client && !id.empty() ? client->objectById(id) : nullptr)
@@ -473,7 +519,7 @@ std::optional<platform::Size> CollectionView::sizeForItem(platform::CollectionVi
     IndexPath indexPath)
 {
     AskingScope asking(*this);
-    fireEvent("requestinfo", Value { { "index", indexPath.item } });
+    fire(kRequestInfoEvent, Value { { "index", indexPath.item } });
     double height = m_currentItemHeight && m_itemType ? *m_currentItemHeight : m_itemHeight.value_or(0);
     return platform::Size { view.bounds().width(), platform::WireNumber::singlePrecision(height) };
 }
@@ -516,7 +562,7 @@ void CollectionView::didUnhighlightItem(platform::CollectionView&, IndexPath ind
 void CollectionView::didSelectItem(platform::CollectionView&, IndexPath indexPath)
 {
     if (m_selectionListener)
-        fireEvent("selection", Value { { "index", indexPath.item } });
+        fire(kSelectionEvent, Value { { "index", indexPath.item } });
 }
 
 } // namespace morvix

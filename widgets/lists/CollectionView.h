@@ -67,6 +67,8 @@ public:
     static constexpr double kMaximumItemHeight = 10000.0;
 
     static const PropertyTable& properties();
+    /// The questions it asks the peer as events, and "selection" and "refresh".
+    static const WireTable& wire();
     /// `Control`'s names, then "itemHeight", "refreshEnabled", "refreshIndicator", "refreshMessage".
     static const PropertyNames& remoteObjectProperties();
 
@@ -132,7 +134,7 @@ private:
     void performUpdate(const platform::Value& arguments);
     /// Runs `change` now, or on the next turn of the main loop while the view is asking.
     void applyOutsideLayout(std::function<void(CollectionView&)> change);
-    void fireEvent(const std::string& event, platform::Value attributes = nullptr);
+    void fire(const EventDeclaration& event, platform::Value attributes = nullptr);
     void fillCell(CollectionViewListCell& cell);
     void animateHighlight(platform::IndexPath indexPath, std::optional<platform::Color> color);
     void refreshRequested();

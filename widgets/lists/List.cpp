@@ -29,7 +29,53 @@ std::optional<long> rowNumber(const Value& index)
     return static_cast<long>(std::trunc(std::clamp(*number, -1.0, 2147483647.0)));
 }
 
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .note = "after the three properties, when the user taps a row; the row is in \"selection\", not in the event",
+};
+constexpr EventDeclaration kAccessorySelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"altKey": true})",
+    .note = "after the three properties, when the user taps a row's detail button (\"data\" {\"altSelection\": \"all\"}); "
+            "nothing at all is sent for it while \"Selection\" is not listened",
+};
+constexpr EventDeclaration kDefaultSelectionEvent {
+    .listen = "DefaultSelection",
+    .name = "DefaultSelection",
+    .note = "after the three properties, when the user taps a row and \"Selection\" is not listened",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "[row]",
+    .note = "the row the user tapped or long-pressed, counted from 0, as an array of one: with the event, else "
+            "scheduled (the peer sets the selection with \"selectionIndices\")",
+};
+constexpr ReportDeclaration kFocusIndexReport {
+    .name = "focusIndex",
+    .kind = "number",
+    .note = "the row of \"selection\", with it at the same times",
+};
+constexpr ReportDeclaration kTopIndexReport {
+    .name = "topIndex",
+    .kind = "number",
+    .note = "the row of \"selection\", with it at the same times",
+};
+
 } // namespace
+
+const WireTable& List::wire()
+{
+    static const WireTable table = WireTable::extend(Control::wire())
+                                       .event(kSelectionEvent)
+                                       .event(kAccessorySelectionEvent)
+                                       .event(kDefaultSelectionEvent)
+                                       .report(kSelectionReport)
+                                       .report(kFocusIndexReport)
+                                       .report(kTopIndexReport);
+    return table;
+}
 
 const PropertyTable& List::properties()
 {
@@ -302,9 +348,9 @@ void List::reconfigureVisibleRows()
 
 void List::recordSelection(Notification& message, long row) const
 {
-    message.attributeChanged(row, "focusIndex");
-    message.attributeChanged(row, "topIndex");
-    message.attributeChanged(Value::array({ row }), "selection");
+    message.report(kFocusIndexReport, row);
+    message.report(kTopIndexReport, row);
+    message.report(kSelectionReport, Value::array({ row }));
 }
 
 void List::rowTapped(long row)
@@ -314,9 +360,9 @@ void List::rowTapped(long row)
         return;
     recordSelection(*message, row);
     if (m_selectionListener)
-        message->fireSelection();
+        message->fire(kSelectionEvent);
     else if (m_defaultSelectionListener)
-        message->fireDefaultSelection();
+        message->fire(kDefaultSelectionEvent);
     else
         message->schedule();
 }
@@ -333,7 +379,7 @@ void List::accessoryTapped(long row)
     recordSelection(*message, row);
     Value attributes = Value::object();
     attributes["altKey"] = true;
-    message->fireEvent("Selection", std::move(attributes));
+    message->fire(kAccessorySelectionEvent, std::move(attributes));
 }
 
 void List::rowLongPressed(long row, bool began, platform::Point point)

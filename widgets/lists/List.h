@@ -49,6 +49,8 @@ public:
     ~List() override;
 
     static const PropertyTable& properties();
+    /// The events of a tap and the rows it reports.
+    static const WireTable& wire();
     /// `Control`'s names plus "items", "enabled", "toolTip", "selectionIndices", "markupEnabled",
     /// and the two scroll positions "topIndex" and "focusIndex", which read the first visible row.
     static const PropertyNames& remoteObjectProperties();

@@ -7,6 +7,23 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kRefreshEvent {
+    .listen = "Refresh",
+    .name = "Refresh",
+    .note = "when the user pulls the composite down to refresh; the peer ends it with the call \"done\" (while not "
+            "listened, it ends at once)",
+};
+
+} // namespace
+
+const WireTable& RefreshComposite::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire()).event(kRefreshEvent);
+    return table;
+}
+
 RefreshComposite::RefreshComposite(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
     , m_refreshView(RefreshView::create())
@@ -103,7 +120,7 @@ void RefreshComposite::handleRefresh()
         return;
     }
     if (auto notification = notificationForObject())
-        notification->fireEvent("Refresh");
+        notification->fire(kRefreshEvent);
 }
 
 void RefreshComposite::done()

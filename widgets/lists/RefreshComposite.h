@@ -25,6 +25,8 @@ public:
     ~RefreshComposite() override;
 
     static const PropertyTable& properties();
+    /// "Refresh".
+    static const WireTable& wire();
     /// `AbstractComposite`'s names plus "message".
     static const PropertyNames& remoteObjectProperties();
 

@@ -7,6 +7,23 @@
 
 namespace morvix {
 
+namespace {
+
+constexpr EventDeclaration kRefreshEvent {
+    .listen = "Refresh",
+    .name = "Refresh",
+    .note = "when the user pulls to refresh a list or tree that names this handler; the peer ends it with the call "
+            "\"done\" (while not listened, it ends at once)",
+};
+
+} // namespace
+
+const WireTable& RefreshHandler::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kRefreshEvent);
+    return table;
+}
+
 RefreshHandler::RefreshHandler(CreationKey key, std::string id, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(id), std::move(client))
 {
@@ -80,7 +97,7 @@ void RefreshHandler::refreshRequested()
         return;
     }
     if (auto notification = notificationForObject())
-        notification->fireEvent("Refresh");
+        notification->fire(kRefreshEvent);
 }
 
 void RefreshHandler::done()

@@ -30,6 +30,8 @@ public:
     ~RefreshHandler() override;
 
     static const PropertyTable& properties();
+    /// "Refresh".
+    static const WireTable& wire();
     /// "widget" and "message".
     static const PropertyNames& remoteObjectProperties();
 

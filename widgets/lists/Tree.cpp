@@ -18,6 +18,97 @@ namespace morvix {
 
 using platform::Value;
 
+namespace {
+
+constexpr EventDeclaration kSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"item": id})",
+    .note = "after \"selection\" and \"focusItem\", when the user taps an item whose \"itemCount\" is below 1 (one "
+            "with children opens their level instead)",
+};
+constexpr EventDeclaration kAccessorySelectionEvent {
+    .name = "Selection",
+    .attributes = R"({"item": id, "altKey": true})",
+    .sentWithoutListen = true,
+    .note = "after \"selection\" and \"focusItem\", when the user taps an item's detail button",
+};
+constexpr EventDeclaration kExpandEvent {
+    .listen = "Expand",
+    .name = "Expand",
+    .attributes = R"({"item": id})",
+    .note = "when an item's level opens, by a tap or by the peer's \"expanded\"; the item's \"expanded\" is scheduled",
+};
+constexpr EventDeclaration kCollapseEvent {
+    .listen = "Collapse",
+    .name = "Collapse",
+    .attributes = R"({"item": id})",
+    .note = "when an item's level closes, by going back or by the peer's \"expanded\"; the item's \"expanded\" is "
+            "scheduled",
+};
+constexpr ReportDeclaration kSelectionReport {
+    .name = "selection",
+    .kind = "[id]",
+    .note = "the item the user tapped or long-pressed (while \"menu\" is set or \"MenuDetect\" listened): with "
+            "\"Selection\", else scheduled",
+};
+constexpr ReportDeclaration kFocusItemReport {
+    .name = "focusItem",
+    .kind = "id",
+    .note = "the item of \"selection\", with it at the same times",
+};
+
+} // namespace
+
+const StyleDeclaration Tree::kVirtualStyle {
+    .word = "VIRTUAL",
+    .effect = "every level shows \"itemCount\" rows at once, placeholders until the peer creates their items; the "
+              "client reports the visible rows as \"topItemIndex\"",
+};
+
+const StyleDeclaration Tree::kFullSelectionStyle {
+    .word = "FULL_SELECTION",
+    .effect = "a level keeps its selected row when it comes back on screen",
+};
+
+const EventDeclaration Tree::kCellSelectionEvent {
+    .listen = "Selection",
+    .name = "Selection",
+    .attributes = R"({"item": id, "detail": "cell", "text": string})",
+    .note = "after \"selection\" and \"focusItem\", when the user taps a selectable cell of a \"rowTemplate\", with "
+            "the cell's name",
+};
+
+const EventDeclaration Tree::kSetDataEvent {
+    .listen = "SetData",
+    .name = "SetData",
+    .note = "after \"topItemIndex\", when the visible rows of a \"VIRTUAL\" level have moved far enough",
+};
+
+const ReportDeclaration Tree::kTopItemIndexReport {
+    .name = "topItemIndex",
+    .kind = "number",
+    .note = "the first row the user scrolled to on a \"VIRTUAL\" level (on a deeper level, added to the row of its "
+            "item): with \"SetData\", else scheduled",
+};
+
+const WireTable& Tree::wire()
+{
+    static const WireTable table = WireTable::extend(AbstractComposite::wire())
+                                       .style(kVirtualStyle)
+                                       .style(kFullSelectionStyle)
+                                       .event(kSelectionEvent)
+                                       .event(kAccessorySelectionEvent)
+                                       .event(kCellSelectionEvent)
+                                       .event(kExpandEvent)
+                                       .event(kCollapseEvent)
+                                       .event(kSetDataEvent)
+                                       .report(kSelectionReport)
+                                       .report(kFocusItemReport)
+                                       .report(kTopItemIndexReport);
+    return table;
+}
+
 const PropertyTable& Tree::properties()
 {
     static const PropertyTable table
@@ -86,7 +177,7 @@ void Tree::makeRoot()
         m_controllers.push_back(controller);
         m_navigationController->pushViewController(controller, platform::Animated::No);
     }
-    root->setVirtualTreeItem(hasStyle("VIRTUAL"));
+    root->setVirtualTreeItem(hasStyle(kVirtualStyle));
 }
 
 std::shared_ptr<platform::View> Tree::view() const
@@ -286,7 +377,7 @@ void Tree::itemClicked(const std::shared_ptr<TreeItem>& item, const std::shared_
     if (item->declaredCount() < 1) {
         Value attributes = Value::object();
         attributes["item"] = item->objectId();
-        sendTreeItemSelected(*item, std::move(attributes));
+        sendTreeItemSelected(kSelectionEvent, *item, std::move(attributes));
         return;
     }
     expandTreeItem(item);
@@ -301,7 +392,7 @@ void Tree::altItemClicked(const std::shared_ptr<TreeItem>& item, const std::shar
     Value attributes = Value::object();
     attributes["item"] = item->objectId();
     attributes["altKey"] = true;
-    message->fireEvent("Selection", std::move(attributes));
+    message->fire(kAccessorySelectionEvent, std::move(attributes));
 }
 
 void Tree::expandTreeItem(const std::shared_ptr<TreeItem>& item)
@@ -356,18 +447,18 @@ bool Tree::isUpdating() const
 
 void Tree::recordSelection(Notification& message, const TreeItem& item) const
 {
-    message.attributeChanged(Value::array({ item.objectId() }), "selection");
-    message.attributeChanged(item.objectId(), "focusItem");
+    message.report(kSelectionReport, Value::array({ item.objectId() }));
+    message.report(kFocusItemReport, item.objectId());
 }
 
-void Tree::sendTreeItemSelected(const TreeItem& item, Value attributes)
+void Tree::sendTreeItemSelected(const EventDeclaration& event, const TreeItem& item, Value attributes)
 {
     auto message = notificationForObject();
     if (!message)
         return;
     recordSelection(*message, item);
     if (m_selectionListener)
-        message->fireEvent("Selection", std::move(attributes));
+        message->fire(event, std::move(attributes));
     else
         message->schedule();
 }
@@ -385,7 +476,7 @@ void Tree::sendExpandedTreeItem(const std::shared_ptr<TreeItem>& item)
 {
     item->setExpanded(true);
     if (auto message = item->notificationForObject()) {
-        message->attributeChanged(true, "expanded");
+        message->report(TreeItem::kExpandedReport, true);
         message->schedule();
     }
     if (!m_expandListener)
@@ -393,7 +484,7 @@ void Tree::sendExpandedTreeItem(const std::shared_ptr<TreeItem>& item)
     if (auto message = notificationForObject()) {
         Value attributes = Value::object();
         attributes["item"] = item->objectId();
-        message->fireEvent("Expand", std::move(attributes));
+        message->fire(kExpandEvent, std::move(attributes));
     }
 }
 
@@ -401,7 +492,7 @@ void Tree::sendCollapsedTreeItem(const std::shared_ptr<TreeItem>& item)
 {
     item->setExpanded(false);
     if (auto message = item->notificationForObject()) {
-        message->attributeChanged(false, "expanded");
+        message->report(TreeItem::kExpandedReport, false);
         message->schedule();
     }
     if (!m_collapseListener)
@@ -409,7 +500,7 @@ void Tree::sendCollapsedTreeItem(const std::shared_ptr<TreeItem>& item)
     if (auto message = notificationForObject()) {
         Value attributes = Value::object();
         attributes["item"] = item->objectId();
-        message->fireEvent("Collapse", std::move(attributes));
+        message->fire(kCollapseEvent, std::move(attributes));
     }
 }
 

@@ -53,6 +53,14 @@ public:
     static const PropertyTable& properties();
     /// `AbstractComposite`'s names plus "toolTip", "itemCount", "columns" and "markupEnabled".
     static const PropertyNames& remoteObjectProperties();
+    /// The style words, the events and the properties the tree reports; those its items and
+    /// level controllers use are here too.
+    static const WireTable& wire();
+    static const StyleDeclaration kVirtualStyle;
+    static const StyleDeclaration kFullSelectionStyle;
+    static const EventDeclaration kCellSelectionEvent;
+    static const EventDeclaration kSetDataEvent;
+    static const ReportDeclaration kTopItemIndexReport;
 
     std::shared_ptr<platform::View> view() const override;
     void addWidgetView(BasicWidget&) override { }
@@ -116,7 +124,8 @@ public:
     void popItem(const std::shared_ptr<TreeItem>& item);
     bool isExpanded(const TreeItem& item) const;
     bool isUpdating() const;
-    void sendTreeItemSelected(const TreeItem& item, platform::Value attributes);
+    /// "selection" and "focusItem", then `event` while "Selection" is listened; scheduled otherwise.
+    void sendTreeItemSelected(const EventDeclaration& event, const TreeItem& item, platform::Value attributes);
     void sendExpandedTreeItem(const std::shared_ptr<TreeItem>& item);
     void sendCollapsedTreeItem(const std::shared_ptr<TreeItem>& item);
     /// Schedules "selection" and "focusItem" for the item (a long press).

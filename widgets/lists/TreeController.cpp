@@ -68,7 +68,7 @@ void TreeController::setUp(const std::shared_ptr<TreeItem>& item, const std::sha
 
 void TreeController::applyTreeStyle(const Tree& tree)
 {
-    setClearsSelectionOnViewWillAppear(!tree.hasStyle("FULL_SELECTION"));
+    setClearsSelectionOnViewWillAppear(!tree.hasStyle(Tree::kFullSelectionStyle));
     tableView()->setScrollEnabled(tree.hScroll() || tree.vScroll());
 }
 
@@ -389,9 +389,9 @@ void TreeController::sendTopIndex()
     auto message = tree->notificationForObject();
     if (!message)
         return;
-    message->attributeChanged(value, "topItemIndex");
+    message->report(Tree::kTopItemIndexReport, value);
     if (tree->setDataListener())
-        message->fireEvent("SetData", Value::object());
+        message->fire(Tree::kSetDataEvent, Value::object());
     else
         message->schedule();
 }

@@ -21,6 +21,21 @@ namespace morvix {
 using platform::IndexPath;
 using platform::Value;
 
+const ReportDeclaration TreeItem::kExpandedReport {
+    .name = "expanded",
+    .kind = "boolean",
+    .note = "true when the item's level opens, false when it closes (by the user or by the peer's \"expanded\"): "
+            "scheduled",
+};
+
+const WireTable& TreeItem::wire()
+{
+    // An item has no view of its own, so none of a control's input events: its base's table is
+    // left out, and "listen" takes their keys to no effect.
+    static const WireTable table = WireTable::extend(BasicWidget::wire()).report(kExpandedReport);
+    return table;
+}
+
 const PropertyTable& TreeItem::properties()
 {
     static const PropertyTable table
@@ -116,7 +131,7 @@ void TreeItem::setParent(std::shared_ptr<RemoteObject> parent)
 
 void TreeItem::joinTree(const std::shared_ptr<Tree>& tree)
 {
-    setVirtualTreeItem(tree->hasStyle("VIRTUAL"));
+    setVirtualTreeItem(tree->hasStyle(Tree::kVirtualStyle));
     if (m_treeController)
         m_treeController->destroy();
     auto self = std::static_pointer_cast<TreeItem>(shared_from_this());
@@ -360,7 +375,7 @@ IndexPath TreeItem::currentItemIndexPath(const TreeItem& child) const
 void TreeItem::selectedWithAttributes(Value attributes)
 {
     if (auto tree = this->tree())
-        tree->sendTreeItemSelected(*this, std::move(attributes));
+        tree->sendTreeItemSelected(Tree::kCellSelectionEvent, *this, std::move(attributes));
 }
 
 // MARK: Texts and titles

@@ -54,6 +54,9 @@ public:
     static const PropertyTable& properties();
     /// `Control`'s names plus "texts", "images", "index" and "itemCount".
     static const PropertyNames& remoteObjectProperties();
+    /// "expanded", which the tree reports for the item.
+    static const WireTable& wire();
+    static const ReportDeclaration kExpandedReport;
 
     /// Always null: the item has no view.
     std::shared_ptr<platform::View> view() const override { return nullptr; }

@@ -71,7 +71,21 @@ Item readItem(const Value& value)
     return item;
 }
 
+constexpr EventDeclaration kStoreMeasurementsCall {
+    .name = "storeMeasurements",
+    .attributes = R"({"results": {"id": [width, height], ...}})",
+    .sentWithoutListen = true,
+    .note = "the answer to \"measureItems\": each item's size in whole points, rounded up",
+    .operation = EventDeclaration::Operation::Call,
+};
+
 } // namespace
+
+const WireTable& TextSizeMeasurement::wire()
+{
+    static const WireTable table = WireTable::extend(BasicObject::wire()).event(kStoreMeasurementsCall);
+    return table;
+}
 
 TextSizeMeasurement::TextSizeMeasurement(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client)
     : RemoteClass(key, std::move(objectId), std::move(client))
@@ -103,7 +117,7 @@ void TextSizeMeasurement::measureItems(const Value* properties)
         return;
     Value reply = Value::object();
     reply["results"] = std::move(results);
-    message->call("storeMeasurements", std::move(reply));
+    message->fire(kStoreMeasurementsCall, std::move(reply));
 }
 
 } // namespace morvix

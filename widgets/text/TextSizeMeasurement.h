@@ -27,6 +27,9 @@ public:
 
     TextSizeMeasurement(CreationKey key, std::string objectId, std::shared_ptr<ClientContext> client);
 
+    /// The call "storeMeasurements" it answers with.
+    static const WireTable& wire();
+
     /// Does nothing: the service has no state to report.
     void synchronize() override { }
 
