@@ -14,7 +14,9 @@
 // whose factory needs it ("morvix.GestureRecognizer") is made.
 //
 // Input (read from the front; what is missing reads as zero or empty):
-//   flags byte (bit 0: application frame on), then messages while bytes remain (at most 64):
+//   flags byte (bit 0: application frame on; bit 1: objects get ids that share the low bits of
+//   a plain string hash, as a peer flooding the object table would choose them), then messages
+//   while bytes remain (at most 64):
 //     count byte (1 to 8 operations), operations, clock byte (tenths of a second to advance).
 //   operation: code byte % 8: 0 create, 1 set, 2 call, 3 listen, 4 get, 5 destroy, 6 head, 7 set.
 //   A name is text up to a NUL byte; it picks the name it spells among those that fit (a type,
@@ -89,7 +91,24 @@ const char* const kTexts[] = { "", " ", "a", "Ww&x", "&", "<b>bold</b><i>x</i>",
     "\xF0\x9F\x98\x80", "\xE2\x80\xAE", "image.png", "missing.png", "../../../../etc/passwd", "/etc/passwd",
     "file:///etc/passwd", "file:///proc/self/mem", "%2e%2e/%2e%2e/etc/hosts", "app.txt", "sub/../app.txt", "link",
     "http://127.0.0.1:9/x", "data:image/png;base64,iVBORw0KGgo=", "morvix.App", "w1", "w2", "SEARCH", "yyyy-MM-dd",
-    "#ff0000", "0", "-1", "1e309", "true", "null" };
+    "#ff0000", "0", "-1", "1e309", "true", "null", "http://127.0.0.1:9/p.png", "https://127.0.0.1:9/p.jpg" };
+
+// Ids whose plain std::hash values share their low 16 bits: what a peer would choose offline to
+// flood a table indexed by that hash. Found once, at start.
+const std::vector<std::string>& collidingIds()
+{
+    static const std::vector<std::string> ids = [] {
+        std::vector<std::string> found;
+        std::size_t wanted = std::hash<std::string>()("w0") & 0xffff;
+        for (std::uint64_t n = 0; found.size() < 128; ++n) {
+            std::string id = "c" + std::to_string(n);
+            if ((std::hash<std::string>()(id) & 0xffff) == wanted)
+                found.push_back(std::move(id));
+        }
+        return found;
+    }();
+    return ids;
+}
 
 const double kNumbers[] = { 0, 1, -1, 2, 3, 10, 100, 255, 256, 1000, 0.5, -0.5, 1e9, -1e9, 1e300, -1e300, 2147483647.0,
     2147483648.0, -2147483649.0, 9007199254740992.0, 9223372036854775807.0, -9223372036854775808.0,
@@ -233,10 +252,11 @@ enum ValueTag : std::uint8_t {
 // One input's session and the objects it has made.
 class Run {
 public:
-    Run(Reader& reader, platform::UITestHarness& harness, std::shared_ptr<MorvixClient> client)
+    Run(Reader& reader, platform::UITestHarness& harness, std::shared_ptr<MorvixClient> client, bool collidingIds)
         : m_reader(reader)
         , m_harness(harness)
         , m_client(std::move(client))
+        , m_collidingIds(collidingIds)
     {
     }
 
@@ -340,7 +360,8 @@ private:
     void create()
     {
         const TypeInfo& created = type();
-        std::string id = "w" + std::to_string(++m_nextId);
+        ++m_nextId;
+        std::string id = m_collidingIds ? collidingIds()[m_nextId % collidingIds().size()] : "w" + std::to_string(m_nextId);
         Value properties = Value::object();
         std::uint8_t parent = m_reader.byte();
         if (parent) {
@@ -469,6 +490,10 @@ private:
             return kTexts[choice];
         if (choice < known + 16)
             return liveId();
+        // One long unbroken word, up to 40,000 characters: what a label, a dialog or a
+        // measurement must not lay out further than it shows.
+        if (choice < known + 20)
+            return std::string(2000 * (1 + m_reader.byte() % 20), "Ww.x"[choice % 4]);
         return m_reader.text();
     }
 
@@ -564,6 +589,7 @@ private:
     std::shared_ptr<MorvixClient> m_client;
     std::vector<std::pair<std::string, const TypeInfo*>> m_created;
     unsigned m_nextId = 0;
+    bool m_collidingIds = false;
 };
 
 std::shared_ptr<MorvixClient> makeClient(
@@ -587,12 +613,13 @@ void runInput(
     {
         platform::UITestHarness harness;
         Reader reader(data, size);
-        auto client = makeClient(harness, reader.byte() & 1, delegate);
+        std::uint8_t flags = reader.byte();
+        auto client = makeClient(harness, flags & 1, delegate);
         if (!client)
             return;
         harness.runUntilIdle();
         {
-            Run run(reader, harness, client);
+            Run run(reader, harness, client, flags & 2);
             for (std::size_t i = 0; i < kMaximumMessages && !reader.atEnd(); ++i)
                 run.message();
         }

@@ -1,8 +1,16 @@
 #include "core/protocol/SortedDictionary.h"
 
+#include "core/objects/SipHash.h"
+
 #include <cassert>
 
 namespace morvix {
+
+std::size_t SortedDictionary::KeyHash::operator()(std::string_view key) const
+{
+    static const IdHash hash(processKey());
+    return static_cast<std::size_t>(hash(key));
+}
 
 using platform::Value;
 

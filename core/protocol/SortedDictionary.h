@@ -67,7 +67,12 @@ private:
     // Position of each key in the entries; kept only once the dictionary has grown past
     // kIndexThreshold keys, since a short linear scan is cheaper than hashing. The views point
     // into the entries' keys, so the index is built again whenever the entries move.
-    std::unordered_map<std::string_view, std::size_t> m_index;
+    // Hashed with the process's secret key: the peer chooses the keys, and with a hash of fixed
+    // seed it could choose thousands that collide.
+    struct KeyHash {
+        std::size_t operator()(std::string_view key) const;
+    };
+    std::unordered_map<std::string_view, std::size_t, KeyHash> m_index;
     const void* m_indexedStorage = nullptr;
 };
 

@@ -17,6 +17,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
 
 namespace morvix {
 
@@ -453,8 +456,12 @@ std::optional<std::string> JSBridge::readData(const std::string& url, double tim
     request.setTimeoutInterval(timeout);
     // A module from the server is held to the size a module file may have: a server that
     // streams without end must not fill the memory before the script even starts.
+    // The session's time-out bounds the whole load, not only each silence: a server that
+    // trickles bytes must not hold the script (and the main thread it runs on) for ever.
     platform::URLConnection::SynchronousLimits limits;
     limits.maximumBodySize = platform::ConfinedFile::kDefaultMaximumSize;
+    if (std::isfinite(timeout) && timeout > 0)
+        limits.deadline = std::chrono::milliseconds(static_cast<std::int64_t>(std::min(timeout, 1e9) * 1000));
     auto result = platform::URLConnection::sendSynchronousRequest(request, limits);
     if (result.error)
         return std::nullopt;

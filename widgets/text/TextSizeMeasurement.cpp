@@ -75,7 +75,9 @@ constexpr EventDeclaration kStoreMeasurementsCall {
     .name = "storeMeasurements",
     .attributes = R"({"results": {"id": [width, height], ...}})",
     .sentWithoutListen = true,
-    .note = "the answer to \"measureItems\": each item's size in whole points, rounded up",
+    .note = "the answer to \"measureItems\": each item's size in whole points, rounded up; a text is measured as far "
+            "as its first 10,000 lines (one unbroken word at a wrap width of 1 is a line per character), and a longer "
+            "one reports the height of those lines and the width of the widest",
     .operation = EventDeclaration::Operation::Call,
 };
 
