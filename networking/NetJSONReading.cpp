@@ -14,31 +14,6 @@ struct ConverterCloser {
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
-// The deepest nesting of `[` and `{` outside strings; stops counting once past the limit.
-int nestingDepth(std::string_view text)
-{
-    int depth = 0;
-    int deepest = 0;
-    bool inString = false;
-    for (std::size_t at = 0; at < text.size() && deepest <= kNetMaxNestingDepth; ++at) {
-        char c = text[at];
-        if (inString) {
-            if (c == '\\')
-                ++at;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"')
-            inString = true;
-        else if (c == '[' || c == '{')
-            deepest = std::max(deepest, ++depth);
-        else if (c == ']' || c == '}')
-            --depth;
-    }
-    return deepest;
-}
-
 platform::Error corruptDataError(const std::string& detail)
 {
     platform::Error error(NetCocoaErrorDomain, NetPropertyListReadCorruptError,
@@ -87,7 +62,7 @@ std::optional<platform::Value> NetJSONObjectWithData(std::string_view utf8, unsi
             *error = corruptDataError(detail);
         return std::nullopt;
     };
-    if (nestingDepth(utf8) > kNetMaxNestingDepth)
+    if (platform::jsonNestingDepth(utf8, std::size_t(kNetMaxNestingDepth)) > std::size_t(kNetMaxNestingDepth))
         return fail("nesting too deep");
     platform::Value value = platform::Value::parse(utf8.begin(), utf8.end(), nullptr, false);
     if (value.is_discarded())

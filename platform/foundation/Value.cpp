@@ -1,5 +1,6 @@
 #include "platform/foundation/Value.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -143,6 +144,35 @@ std::string numberText(const Value& value)
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
     return std::string(buffer, result.ptr);
+}
+
+std::size_t jsonNestingDepth(std::string_view text, std::size_t stopPast)
+{
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > stopPast)
+                return deepest;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
 }
 
 } // namespace morvix::platform

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace morvix::platform {
 
@@ -51,5 +52,10 @@ std::string kindName(const Value& value);
 /// The shortest decimal text that reads back as the same number (1, 0.5, 1e+21); booleans give
 /// "1" or "0". Precondition: `isNumber(value)`.
 std::string numberText(const Value& value);
+
+/// How deeply the arrays and objects of a JSON text nest, counted outside strings, without
+/// parsing it: a check before a parser that recurses is given text from elsewhere. Stops
+/// counting once the depth goes past `stopPast`.
+std::size_t jsonNestingDepth(std::string_view text, std::size_t stopPast = std::string_view::npos);
 
 } // namespace morvix::platform

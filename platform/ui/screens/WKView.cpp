@@ -127,33 +127,6 @@ Value numberValue(double number)
     return Value(number);
 }
 
-// How deeply the arrays and objects of a JSON text nest.
-std::size_t nestingDepth(std::string_view json)
-{
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char c : json) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"')
-            inString = true;
-        else if (c == '[' || c == '{')
-            deepest = std::max(deepest, ++depth);
-        else if ((c == ']' || c == '}') && depth > 0)
-            --depth;
-    }
-    return deepest;
-}
-
 ScriptResult failure(std::string reason)
 {
     return { std::nullopt, std::move(reason) };
@@ -192,7 +165,7 @@ ScriptResult scriptResult(JSCValue* value, std::size_t maximumSize)
     ScriptResult result;
     if (text.size() > maximumSize) {
         result = tooLarge();
-    } else if (nestingDepth(text) > WKView::kMaximumResultDepth) {
+    } else if (platform::jsonNestingDepth(text, WKView::kMaximumResultDepth) > WKView::kMaximumResultDepth) {
         result = failure("the result nests deeper than " + std::to_string(WKView::kMaximumResultDepth) + " levels");
     } else {
         Value parsed = Value::parse(text, nullptr, false);
