@@ -142,6 +142,7 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
     };
 
     std::unordered_map<const View*, Geometry> geometries;
+    geometries.reserve(order.size() + 1);
     // Fixed views that constraints mention get variables pinned to their frames, so that a change
     // of such a frame (a parent resized) changes one pin instead of every constraint that
     // mentions the view.
@@ -288,6 +289,7 @@ std::vector<std::pair<std::shared_ptr<View>, Rect>> LayoutEngine::solve(View& ro
 
     // 2. Build the wanted system.
     std::vector<std::pair<Key, Wanted>> wanted;
+    wanted.reserve(m_entries.size() + installed.size());
     // Descriptions are only written for entries the solver drops (see step 3).
     auto want = [&](Key key, const Expression& lhs, Relation relation, const Expression& rhs, double weight, const char* label,
                     const LayoutConstraint* source = nullptr) {

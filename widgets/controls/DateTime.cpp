@@ -125,8 +125,9 @@ const PropertyTable& DateTime::properties()
         auto builder = PropertyTable::extend<DateTime>(Control::properties());
         const std::pair<const char*, Field> fields[] = { { "year", Field::Year }, { "month", Field::Month },
             { "day", Field::Day }, { "hours", Field::Hours }, { "minutes", Field::Minutes }, { "seconds", Field::Seconds } };
-        for (auto [name, field] : fields) {
-            builder.number(name, [field](DateTime& self, std::optional<Value> value) { self.setField(field, std::move(value)); },
+        for (const auto& entry : fields) {
+            Field field = entry.second;
+            builder.number(entry.first, [field](DateTime& self, std::optional<Value> value) { self.setField(field, std::move(value)); },
                 [field](const DateTime& self) {
                     auto stored = self.field(field);
                     return stored ? std::optional<Value>(*stored) : std::nullopt;

@@ -397,11 +397,11 @@ void notify(HeadlessDisplay::Change change)
     // Handlers may add or remove handlers: each one registered now is called unless removed by
     // then.
     auto handlers = toolkit().handlers;
-    for (auto& [identifier, handler] : handlers) {
+    for (auto& entry : handlers) {
         auto& current = toolkit().handlers;
-        bool registered = std::any_of(current.begin(), current.end(), [&](const auto& entry) { return entry.first == identifier; });
+        bool registered = std::any_of(current.begin(), current.end(), [&](const auto& other) { return other.first == entry.first; });
         if (registered)
-            handler(change);
+            entry.second(change);
     }
 }
 

@@ -951,7 +951,8 @@ void WKView::filterChanged()
     ContentFilters& filters = contentFilters();
     if (filters.filters.size() >= ContentFilters::kKept && !filters.filters.contains(m_filterRules)) {
         std::erase_if(filters.filters, [](const auto& item) {
-            const auto& [rules, filter] = item;
+            const std::string& rules = item.first;
+            const auto& filter = item.second;
             auto& engines = Engine::live();
             bool used = filter.compiling || std::any_of(engines.begin(), engines.end(), [&](Engine* engine) {
                 return engine->wantedRules == rules || engine->installedRules == rules;
