@@ -323,7 +323,9 @@ TEST(MorvixRunTest, AnInterruptIsHeardWhileAFloodOfOperationsApplies)
         " 2>&1 & pid=$!; for i in $(seq 1200); do [ -e " + flooding.string() + " ] && break; sleep 0.1; done; sleep 1; "
         "kill -TERM $pid; wait $pid; status=$?; cat " + log.string() + "; exit $status #");
     EXPECT_EQ(result.status, 7) << result.output;
-    EXPECT_TRUE(contains(result.output, "l999 zub.widgets.Label w2")) << result.output;
+    // How much of the page applied before the signal depends on the build's speed; the tree
+    // lists what did.
+    EXPECT_TRUE(contains(result.output, "l0 zub.widgets.Label w2")) << result.output;
     EXPECT_TRUE(contains(result.output, "morvix-run: interrupted")) << result.output;
     server.stop();
 }
