@@ -32,6 +32,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 using namespace morvix;
 using platform::Value;
@@ -117,8 +118,10 @@ private:
             counter = std::atol(body.c_str() + found + 17) + 1;
         std::string operations = openingOperations().dump();
         if (method == "POST") {
+            // The page goes once, to the first request after it was put up: a session's other
+            // requests must not lay a page of the run before over the one measured.
             std::lock_guard lock(m_mutex);
-            operations = m_page;
+            operations = std::exchange(m_page, "[]");
         }
         return R"({"head":{"requestCounter":)" + std::to_string(counter) + R"(},"operations":)" + operations + "}";
     }

@@ -184,7 +184,7 @@ private:
     std::optional<platform::Value> applyOperationNow(const platform::Value& operation, const std::atomic<bool>& abandoned);
 
     static constexpr std::size_t kMaximumNotedTypes = 1000;
-    static constexpr std::chrono::milliseconds kApplyingBetweenPasses { 50 };
+    static constexpr std::chrono::milliseconds kApplyingBetweenPasses { 250 };
 
     std::unique_ptr<HandOff> m_handOff;
     std::weak_ptr<Session> m_session;
