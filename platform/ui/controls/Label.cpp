@@ -156,8 +156,9 @@ Label::MeasuredSize Label::measure(std::optional<double> wrapWidth, int lines) c
     if (const auto* known = keptSize(wrapWidth, lines))
         return *known;
     TextLayout::Options options = layoutOptions(wrapWidth, lines);
-    AttributedString shown = tailTruncated(attributedText(), options);
-    MeasuredSize measured { wrapWidth, lines, TextLayout(shown, options).size(), 0 };
+    std::optional<TextLayout> whole;
+    AttributedString shown = tailTruncated(attributedText(), options, &whole);
+    MeasuredSize measured { wrapWidth, lines, whole ? whole->size() : TextLayout(shown, options).size(), 0 };
     if (lines >= 1 && lines <= kInkLines)
         measured.overhang = inkOverhang(shown, options);
     if (m_measured.size() == kMeasuredSizes)
@@ -186,7 +187,8 @@ Size Label::naturalSize(std::optional<double> wrapWidth, int lines) const
     return { std::ceil(measured.size.width + measured.overhang), std::ceil(measured.size.height) };
 }
 
-AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options) const
+AttributedString Label::tailTruncated(const AttributedString& text, const TextLayout::Options& options,
+    std::optional<TextLayout>* laidOut) const
 {
     if (m_lineBreakMode != LineBreakMode::TruncateTail || options.lineLimit <= 0 || text.empty())
         return text;
@@ -195,8 +197,11 @@ AttributedString Label::tailTruncated(const AttributedString& text, const TextLa
     // line ends, followed by "…"; pango shortens that line further when the ellipsis does not
     // fit beside it.
     TextLayout layout(text, options);
-    if (!layout.isCut() || layout.lines().empty())
+    if (!layout.isCut() || layout.lines().empty()) {
+        if (laidOut)
+            *laidOut = std::move(layout);
         return text;
+    }
     const std::string& characters = text.string();
     std::size_t end = std::min(layout.lines().back().end, characters.size());
     while (end > 0 && (characters[end - 1] == '\n' || characters[end - 1] == '\r'))

@@ -101,7 +101,10 @@ private:
     int drawnLineCount(const AttributedString& text, std::optional<double> wrapWidth, double height) const;
     /// `text` as shown with the options: with truncate-tail and a line limit that cuts lines
     /// off, it ends where the last shown line ends, followed by "…".
-    AttributedString tailTruncated(const AttributedString& text, const TextLayout::Options& options) const;
+    /// `laidOut`, when given, receives the layout this made of a text it left whole, so that a
+    /// caller measuring the text need not lay it out again.
+    AttributedString tailTruncated(const AttributedString& text, const TextLayout::Options& options,
+        std::optional<TextLayout>* laidOut = nullptr) const;
     TextLayout::Options layoutOptions(std::optional<double> wrapWidth, int lines) const;
     void textChanged();
 
