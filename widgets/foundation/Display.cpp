@@ -11,6 +11,7 @@
 #include "core/session/MorvixClient.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/DeviceInfo.h"
+#include "platform/foundation/WireNumber.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/Screen.h"
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 
 namespace morvix {
 
@@ -244,7 +246,12 @@ double Display::statusBarHeight()
 Value Display::boundsValue() const
 {
     platform::Size size = this->size();
-    return Value::array({ 0, 0, static_cast<long long>(size.width), static_cast<long long>(size.height) });
+    // A peer's bounds may give the display any size a float holds; what it is told back lies in
+    // the range of an integer.
+    auto whole = [](double length) {
+        return platform::WireNumber::clampedCount(Value(length), INT64_MIN, INT64_MAX).value_or(0);
+    };
+    return Value::array({ 0, 0, whole(size.width), whole(size.height) });
 }
 
 // MARK: Registration and rotation
