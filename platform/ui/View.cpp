@@ -812,9 +812,11 @@ void View::scheduleLayoutPass()
     }
     engine.passScheduled = true;
     // One pass after a burst of changes (a response's operations, a script's turn), not one
-    // between every two of them: the pass waits for the loop to run out of other tasks.
+    // between every two of them: the pass waits for the loop to run out of other tasks. It is
+    // kept over a quit of the loop: dropped, it would leave the window marked as waiting for a
+    // pass, and the window would never be laid out again when the loop runs once more.
     std::weak_ptr<View> weakRoot = root;
-    MainLoop::main().postIdle([weakRoot] {
+    MainLoop::main().postKept(MainLoop::Turn::Idle, [weakRoot] {
         auto root = weakRoot.lock();
         if (root && !root->superview() && root->m_layoutEngine && root->m_layoutEngine->passScheduled)
             LayoutEngine::runPass(*root);

@@ -101,6 +101,28 @@ TEST_F(LayoutTest, AttachmentsToTheParentAndToASiblingPlaceViews)
     EXPECT_EQ(b->frame(), Rect(118, 75, 192, 30));
 }
 
+// A loop stopped while a pass waits, and run again, still lays the window out, then and later.
+TEST_F(LayoutTest, APassWaitingWhenTheLoopQuitsRunsWhenItRunsAgain)
+{
+    auto view = laidView("view");
+    parent->addSubview(view);
+    pin(*parent, view, A::Left, 10);
+    pin(*parent, view, A::Top, 20);
+    pin(*parent, view, A::Width, 100);
+    pin(*parent, view, A::Height, 50);
+    MainLoop::main().quit();
+    MainLoop::main().postKept(MainLoop::Turn::Next, [] { MainLoop::main().quit(); });
+    MainLoop::main().run();
+    EXPECT_EQ(view->frame(), Rect(10, 20, 100, 50));
+    parent->removeConstraints(parent->constraints());
+    pin(*parent, view, A::Left, 30);
+    pin(*parent, view, A::Top, 20);
+    pin(*parent, view, A::Width, 100);
+    pin(*parent, view, A::Height, 50);
+    solve();
+    EXPECT_EQ(view->frame(), Rect(30, 20, 100, 50));
+}
+
 TEST_F(LayoutTest, PercentagesAndCentringUseMultipliersOfTheParentsFarEdge)
 {
     auto view = laidView("view");
