@@ -3,6 +3,7 @@
 #include <sys/random.h>
 
 #include <chrono>
+#include <exception>
 #include <random>
 
 namespace morvix {
@@ -16,10 +17,16 @@ IdHash::Key drawKey()
         return key;
     // Without the kernel's generator (a sandbox that forbids the call), the library's own:
     // still unknown to a peer, if weaker.
-    std::random_device device;
+    // The device may have no source either and throw: the clock and an address alone then.
     auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    key.low = (std::uint64_t(device()) << 32 | device()) ^ now;
-    key.high = (std::uint64_t(device()) << 32 | device()) ^ reinterpret_cast<std::uintptr_t>(&key);
+    key.low = now;
+    key.high = reinterpret_cast<std::uintptr_t>(&key) ^ (now << 17);
+    try {
+        std::random_device device;
+        key.low ^= std::uint64_t(device()) << 32 | device();
+        key.high ^= std::uint64_t(device()) << 32 | device();
+    } catch (const std::exception&) {
+    }
     return key;
 }
 

@@ -320,10 +320,10 @@ void CommandOperator::handOver(HandedOver entry)
 {
     auto& handOff = *m_handOff;
     bool schedule = false;
+    entry.bytes = footprint(entry.value); // outside the lock: the main thread waits for it
     {
         std::unique_lock lock(handOff.mutex);
         auto isAbandoned = [&] { return entry.abandoned->load(std::memory_order_acquire); };
-        entry.bytes = footprint(entry.value);
         auto isFull = [&] {
             return handOff.waitingValues >= kMaximumHandedOver
                 || (handOff.waitingValues > 0 && handOff.waitingBytes + entry.bytes > kMaximumHandedOverBytes);

@@ -437,9 +437,17 @@ bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::millisec
     constexpr auto kLongest = std::chrono::duration_cast<std::chrono::milliseconds>(Duration::max());
     auto ticks = std::chrono::duration_cast<Duration>(std::clamp(realTimeout, -kLongest, kLongest));
     auto deadline = saturatingAdd(std::chrono::steady_clock::now(), ticks);
-    while (true) {
-        if (runUntilIdleOr(done))
+    // Work that keeps coming does not keep the deadline or a quit from being heard either.
+    bool stopped = false;
+    auto doneOrStopped = [&] {
+        if (done())
             return true;
+        stopped = std::chrono::steady_clock::now() >= deadline || hasQuit();
+        return stopped;
+    };
+    while (true) {
+        if (runUntilIdleOr(doneOrStopped))
+            return stopped ? done() : true;
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline || hasQuit())
             return done();
