@@ -436,7 +436,7 @@ void onConnectionLost(Display* connection, void*)
 {
     int quiet = ::eventfd(0, EFD_CLOEXEC);
     if (quiet >= 0) {
-        ::dup2(quiet, ConnectionNumber(connection));
+        ::dup3(quiet, ConnectionNumber(connection), O_CLOEXEC); // not inherited by later children
         ::close(quiet);
     }
     if (s_exiting)

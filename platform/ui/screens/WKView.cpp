@@ -301,6 +301,7 @@ struct WKView::Engine {
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer owner);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer owner);
     static gboolean onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer owner);
+    static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer owner);
     static gboolean onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer owner);
     static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer);
     static void terminateWebProcessesAtExit();
@@ -405,6 +406,7 @@ WKView::Engine::Engine(WKView& view, const WKViewConfiguration& configuration, E
     g_signal_connect(webView, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), &owner);
     g_signal_connect(webView, "script-dialog", G_CALLBACK(onScriptDialog), &owner);
     g_signal_connect(webView, "print", G_CALLBACK(onPrint), &owner);
+    g_signal_connect(webView, "run-file-chooser", G_CALLBACK(onRunFileChooser), &owner);
     g_signal_connect(webView, "authenticate", G_CALLBACK(onAuthenticate), &owner);
     g_signal_connect(window, "damage-event", G_CALLBACK(onDamage), &owner);
     gtk_widget_show_all(window);
@@ -559,6 +561,9 @@ gboolean WKView::Engine::onDamage(GtkWidget*, GdkEvent*, gpointer owner)
 
 void WKView::Engine::onWebProcessTerminated(WebKitWebView* webView, WebKitWebProcessTerminationReason reason, gpointer owner)
 {
+    // Ended by us (the view going, the process exiting): nothing failed.
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        return;
     const gchar* uri = webkit_web_view_get_uri(webView);
     std::string why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "exceeded its memory limit" : "ended";
     systemLog("web view: the page's process " + why + " (" + std::string(uri ? uri : "no page") + ")");
@@ -597,6 +602,14 @@ gboolean WKView::Engine::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
 gboolean WKView::Engine::onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer owner)
 {
     static_cast<WKView*>(owner)->notice(WKNavigationDelegate::Notice::Information, "the page asked to be printed; the web view does not print");
+    return TRUE;
+}
+
+// The engine's own answer is a file chooser for a person nobody can see: the page gets no file.
+gboolean WKView::Engine::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer owner)
+{
+    webkit_file_chooser_request_cancel(request);
+    static_cast<WKView*>(owner)->notice(WKNavigationDelegate::Notice::Information, "the page asked for a file; none was chosen");
     return TRUE;
 }
 
