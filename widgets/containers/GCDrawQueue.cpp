@@ -56,6 +56,8 @@ void GCDrawQueue::add(const Value& operations, const std::shared_ptr<ClientConte
 {
     auto self = shared_from_this();
     m_session = session;
+    if (!m_heldShare.isBound() && session)
+        m_heldShare = session->sessionBudget()->share(platform::SessionBudget::Resource::BitmapPixels);
     List list;
     list.deadline = platform::Clock::current()->now() + MorvixHTTPClient::kPictureDeadline;
     if (session)
@@ -192,7 +194,7 @@ void GCDrawQueue::run(List& list, const Value& operations, Failures failures)
             queue.m_running = nullptr;
             for (const auto& [path, image] : queue.m_localPictures) {
                 if (image)
-                    queue.m_heldPixels -= pixelsOf(*image);
+                    queue.letGo(*image);
             }
             queue.m_localPictures.clear();
             queue.release(list);
@@ -220,7 +222,7 @@ void GCDrawQueue::release(const List& list)
         if (fetch->second.operation)
             fetch->second.operation->cancel();
         if (fetch->second.image)
-            m_heldPixels -= pixelsOf(*fetch->second.image);
+            letGo(*fetch->second.image);
         m_fetches.erase(fetch);
     }
 }
@@ -254,13 +256,27 @@ std::shared_ptr<platform::Image> GCDrawQueue::hold(std::shared_ptr<platform::Ima
 {
     if (!image)
         return nullptr;
-    if (m_heldPixels + pixelsOf(*image) > kMaximumHeldPixels) {
+    auto pixels = pixelsOf(*image);
+    if (m_heldPixels + pixels > kMaximumHeldPixels) {
         warn(platform::format("GC %@ draws the picture \"%@\" as missing: its pictures would hold more than %@ pixels",
             m_objectId, name, static_cast<long long>(kMaximumHeldPixels)));
         return nullptr;
     }
-    m_heldPixels += pixelsOf(*image);
+    if (!m_heldShare.grow(static_cast<std::uint64_t>(pixels))) {
+        warn(platform::format("GC %@ draws the picture \"%@\" as missing: it would take the session's bitmaps past %@ pixels",
+            m_objectId, name, static_cast<long long>(m_heldShare.limit())));
+        return nullptr;
+    }
+    m_heldPixels += pixels;
     return image;
+}
+
+void GCDrawQueue::letGo(const platform::Image& image)
+{
+    auto pixels = pixelsOf(image);
+    m_heldPixels -= pixels;
+    auto held = m_heldShare.amount();
+    (void)m_heldShare.resize(held > static_cast<std::uint64_t>(pixels) ? held - static_cast<std::uint64_t>(pixels) : 0);
 }
 
 void GCDrawQueue::warn(std::string message)

@@ -2,6 +2,7 @@
 // The operation lists of a drawing context, held until the pictures they name have arrived.
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/SessionBudget.h"
 #include "platform/foundation/Timer.h"
 #include "platform/foundation/Value.h"
 
@@ -105,9 +106,11 @@ private:
     void pictureArrived(const std::string& url, std::shared_ptr<platform::Image> image);
     /// Runs the lists at the head that are ready or late, then sets the timer for the next.
     void advance();
-    /// `image` counted among the held pixels; null (and a warning naming `name`) when it would
-    /// go past `kMaximumHeldPixels`.
+    /// `image` counted among the held pixels, and in the session's bitmap pixels; null (and a
+    /// warning naming `name`) when it would go past `kMaximumHeldPixels` or the session's limit.
     std::shared_ptr<platform::Image> hold(std::shared_ptr<platform::Image> image, const std::string& name);
+    /// Gives back what `hold` counted for `image`.
+    void letGo(const platform::Image& image);
     /// Logs a warning to the session, at most `kMaximumWarnings` between two runs.
     void warn(std::string message);
     void logFailure(const std::string& name, const std::string& reason) const;
@@ -119,6 +122,8 @@ private:
     // The network pictures of the waiting lists and the running one, by URL.
     std::unordered_map<std::string, Fetch> m_fetches;
     std::int64_t m_heldPixels = 0;
+    // The same pixels in the session's budget, beside its drawing contexts' bitmaps.
+    platform::SessionBudget::Share m_heldShare;
     static constexpr int kMaximumWarnings = 4;
     int m_warnings = 0;
     // The list that runs now and the files it has read; null between runs.

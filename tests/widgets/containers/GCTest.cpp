@@ -9,6 +9,7 @@
 #include "core/session/MorvixHTTPClient.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainLoop.h"
+#include "platform/foundation/SessionBudget.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Image.h"
@@ -411,6 +412,50 @@ TEST_F(GCNetworkPictureTest, PicturesAreFetchedAheadOnceAndThoseNotInByTheDeadli
     draw(R"([["drawImage","/red.png",0,40]])");
     EXPECT_EQ(at(1, 41), kRed);
     EXPECT_EQ(requestsFor("/red.png"), 1u);
+}
+
+} // namespace
+} // namespace morvix
+
+namespace morvix {
+namespace {
+
+// Pictures held for a list count in the session's bitmap pixels, beside the contexts' bitmaps,
+// and go back when the list has run.
+TEST_F(GCNetworkPictureTest, HeldPicturesCountInTheSessionsBitmapPixels)
+{
+    platform::BitmapContext red(4, 4);
+    red.context().setFillColor(platform::Color::fromRGBA(1, 0, 0));
+    red.context().fillRect({ 0, 0, 4, 4 });
+    auto png = red.image()->pngData();
+    for (const char* path : { "/held-a.png", "/held-b.png" })
+        server.route(path, testing::TestResponse().withHeader("Content-Type", "image/png").withBody(std::string(png.begin(), png.end())));
+    server.start();
+    session->http = MorvixHTTPClient::create(server.url("/app/"), {});
+    gc = std::static_pointer_cast<GC>(GC::create("g", nullptr, session));
+    Value init = { { "width", 100 }, { "height", 60 } };
+    gc->callWithProperties(&init, "init");
+    auto& budget = *session->sessionBudget();
+    using Resource = platform::SessionBudget::Resource;
+    ASSERT_EQ(budget.inUse(Resource::BitmapPixels), 6000u);
+    auto shows = [&](int x, int y, Pixel pixel) {
+        return platform::MainLoop::main().runUntil([&] { return at(x, y) == pixel; }, std::chrono::seconds(10));
+    };
+
+    // One pixel short: the picture is drawn as missing, with a warning.
+    budget.setLimit(Resource::BitmapPixels, 6000 + 15);
+    draw(R"([["drawImage","/held-a.png",0,0],["fillStyle",[0,0,255]],["rect",50,0,10,10],["fill"]])");
+    ASSERT_TRUE(shows(55, 5, kBlue));
+    EXPECT_EQ(at(1, 1), kClear);
+    EXPECT_EQ(budget.inUse(Resource::BitmapPixels), 6000u);
+    ASSERT_FALSE(session->logged.empty());
+    EXPECT_NE(session->logged.back().find("past 6015 pixels"), std::string::npos) << session->logged.back();
+
+    // With room for it, it is drawn, and its pixels go back afterwards.
+    budget.setLimit(Resource::BitmapPixels, 6000 + 16);
+    draw(R"([["drawImage","/held-b.png",0,0]])");
+    ASSERT_TRUE(shows(1, 1, kRed));
+    EXPECT_EQ(budget.inUse(Resource::BitmapPixels), 6000u);
 }
 
 } // namespace
